@@ -1,0 +1,63 @@
+// Named items: loose files, the data pack demo.qxd and the built-in pack, with
+// the LZ-coded "QXPD" blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+using Buffer = std::vector<uint8_t>;
+
+// Pack layout.
+constexpr size_t PACK_HEADER_SIZE = 12;     // 8 free bytes, then the entry count
+constexpr size_t PACK_DIR_ENTRY_SIZE = 24;  // name[16], stored size, offset
+constexpr size_t PACK_NAME_SIZE = 16;
+constexpr size_t PACKED_HEADER_SIZE = 20;   // "QXPD", unpacked size, method at 10
+constexpr uint16_t PACKED_METHOD_LZ = 2;
+constexpr size_t LZ_RING_SIZE = 4096;
+constexpr const char* PACK_FILE_NAME = "demo.qxd";
+
+// Where an item is looked for, in order: a loose file in the current directory,
+// demo.qxd in the current directory, then pack_builtin: the pack in memory that
+// the program installs at start (its built-in default; none with
+// --no-builtin-data, or in a tool).
+struct Blob {
+    const uint8_t* data;
+    size_t size;
+};
+extern Blob pack_builtin;
+
+// The whole contents of a named item, decoded if packed; none when it is found
+// nowhere or cannot be decoded.
+std::optional<Buffer> pack_read_entry(const char* name);
+
+// The item's length (unpacked size for a packed item); 0 when not found.
+uint32_t pack_entry_size(const char* name);
+
+// Decodes a "QXPD" block of block_size bytes. None for a wrong magic or method,
+// or a stream that is not exactly the header's unpacked size.
+std::optional<Buffer> unpack_block(const uint8_t* block, size_t block_size);
+
+// One directory record of a pack held in memory.
+struct PackDirEntry {
+    char name[PACK_NAME_SIZE + 1];  // always zero-terminated here
+    uint32_t stored_size;
+    uint32_t offset;
+};
+
+// The directory of a pack in memory, in file order. Records whose data does not
+// lie inside the pack are kept (stored_size and offset as written) so that a
+// tool can report them; pack_entry_in_bounds tells which ones are usable. An
+// entry count that cannot fit in the pack gives an empty directory.
+std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size);
+bool pack_entry_in_bounds(const PackDirEntry& entry, size_t pack_size);
+
+// Case-insensitive (A-Z only) name comparison of the pack look-up.
+bool pack_names_equal(const char* a, const char* b);
+
+// The first usable directory record matching name, or none.
+std::optional<PackDirEntry> pack_find(const uint8_t* pack, size_t pack_size, const char* name);
+
+// True when data begins with the packed block magic.
+bool is_packed_block(const uint8_t* data, size_t size);

@@ -1,0 +1,41 @@
+#include "support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+ScopedDirectory::ScopedDirectory() {
+    previous = fs::current_path().string();
+    std::string pattern = fs::temp_directory_path().string() + "/vorn-test-XXXXXX";
+    path = mkdtemp(pattern.data());
+    fs::current_path(path);
+}
+
+ScopedDirectory::~ScopedDirectory() {
+    fs::current_path(previous);
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void put_u32(std::vector<uint8_t>& out, uint32_t value) {
+    for (int i = 0; i < 4; i++) out.push_back(uint8_t(value >> (8 * i)));
+}
+
+void put_u16(std::vector<uint8_t>& out, uint16_t value) {
+    out.push_back(uint8_t(value));
+    out.push_back(uint8_t(value >> 8));
+}

@@ -1,0 +1,20 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh empty directory under the build tree; the test's working directory
+// while a ScopedDirectory lives.
+struct ScopedDirectory {
+    std::string path;
+    std::string previous;
+    ScopedDirectory();
+    ~ScopedDirectory();
+};
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> read_file(const std::string& path);
+void put_u32(std::vector<uint8_t>& out, uint32_t value);
+void put_u16(std::vector<uint8_t>& out, uint16_t value);
