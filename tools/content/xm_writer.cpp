@@ -1,0 +1,1 @@
+#include "xm_writer.h"

@@ -1,0 +1,2 @@
+// Writes XM modules from patterns, instruments and synthesized samples.
+#pragma once
