@@ -1,0 +1,40 @@
+// Tables shared by the 2D effects: the display depth, the column walk of the
+// frame, the tunnel's per-pixel depth and angle, and the wave table of the
+// displaced texture.
+#pragma once
+
+#include "presentation/surface.h"
+
+#include <cstdint>
+#include <vector>
+
+// Bits per pixel of the chosen display mode; 0 until init_effect_tables. The
+// effects that test it draw only when it is 32.
+extern uint32_t display_depth;
+
+// Entry (column * 200 + row) holds row * 320 + column: the frame walked column
+// by column, each column top to bottom.
+extern uint32_t column_order[FRAME_PIXELS];
+
+// One byte per pixel of a tunnel_width x tunnel_height frame, row-major; empty
+// while absent.
+extern std::vector<uint8_t> tunnel_depth;
+extern std::vector<uint8_t> tunnel_angle;
+extern int32_t tunnel_width;
+extern int32_t tunnel_height;
+
+// wave_table[i] = trunc(sin(i * 2 pi / 256) * 31 + 32): values 1..62.
+extern uint8_t wave_table[256];
+
+// Records display_depth from the mode, builds the 320 x 200 tunnel tables and
+// fills column_order. Returns 1.
+int init_effect_tables(const ModeRecord& mode);
+// Frees the tunnel tables.
+void release_effect_tables();
+
+// Replaces the tunnel tables with new ones for a width x height frame.
+void build_tunnel_tables(int32_t width, int32_t height);
+// Frees both tunnel tables; harmless when they are absent.
+void free_tunnel_tables();
+
+void build_wave_table();
