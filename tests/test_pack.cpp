@@ -1,6 +1,172 @@
+// The pack look-up and the block decoder, on packs and blocks written byte by
+// byte here (never by the encoder).
 #include "data/pack.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
-TEST(Pack, Placeholder) { EXPECT_EQ(pack_entry_size("nothing-here"), 0u); }
+#include <string>
+
+namespace {
+
+struct Entry {
+    std::string name;
+    std::vector<uint8_t> data;
+};
+
+// 8 free bytes, count, directory, then the data in order.
+std::vector<uint8_t> make_pack(const std::vector<Entry>& entries) {
+    std::vector<uint8_t> out(8, 'x');
+    put_u32(out, uint32_t(entries.size()));
+    uint32_t offset = uint32_t(12 + 24 * entries.size());
+    for (const Entry& e : entries) {
+        std::vector<uint8_t> name(16, 0);
+        std::copy(e.name.begin(), e.name.end(), name.begin());
+        out.insert(out.end(), name.begin(), name.end());
+        put_u32(out, uint32_t(e.data.size()));
+        put_u32(out, offset);
+        offset += uint32_t(e.data.size());
+    }
+    for (const Entry& e : entries) out.insert(out.end(), e.data.begin(), e.data.end());
+    return out;
+}
+
+std::vector<uint8_t> make_block(uint32_t unpacked_size, const std::vector<uint8_t>& stream,
+                                uint16_t method = 2) {
+    std::vector<uint8_t> out = {'Q', 'X', 'P', 'D'};
+    put_u32(out, unpacked_size);
+    put_u16(out, 0);
+    put_u16(out, method);
+    out.resize(20, 0);
+    out.insert(out.end(), stream.begin(), stream.end());
+    return out;
+}
+
+std::optional<Buffer> unpack(const std::vector<uint8_t>& block) {
+    return unpack_block(block.data(), block.size());
+}
+
+const std::vector<uint8_t> kAbc = {'a', 'b', 'c'};
+
+} // namespace
+
+TEST(UnpackBlock, DecodesTheThreeBasicStreams) {
+    // Empty result: a reference flag, then the end byte.
+    std::optional<Buffer> empty = unpack(make_block(0, {0x80, 0x00}));
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->empty());
+
+    // Eight literals under flag byte 0x00, then a flag byte whose first bit ends it.
+    std::optional<Buffer> literals =
+        unpack(make_block(8, {0x00, 1, 2, 3, 4, 5, 6, 7, 8, 0x80, 0x00}));
+    ASSERT_TRUE(literals);
+    EXPECT_EQ(*literals, (Buffer{1, 2, 3, 4, 5, 6, 7, 8}));
+
+    // One literal, then distance 1 length 17 (A = 0x0F, B = 1): eighteen copies.
+    std::optional<Buffer> run = unpack(make_block(18, {0x60, 'z', 0x0F, 0x01, 0x00}));
+    ASSERT_TRUE(run);
+    EXPECT_EQ(*run, Buffer(18, 'z'));
+}
+
+TEST(UnpackBlock, ReferenceReachesBackAcrossDistance) {
+    // "abc" then distance 3 length 5: abcabcab. A = (0 << 4) | 3, B = 3.
+    std::optional<Buffer> out = unpack(make_block(8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00}));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(std::string(out->begin(), out->end()), "abcabcab");
+}
+
+TEST(UnpackBlock, RejectsMalformedBlocks) {
+    EXPECT_FALSE(unpack(make_block(3, {0x00, 'a', 'b', 'c'}, 1))) << "method 1";
+    std::vector<uint8_t> wrong_magic = make_block(0, {0x80, 0x00});
+    wrong_magic[3] = 'X';
+    EXPECT_FALSE(unpack(wrong_magic));
+    EXPECT_FALSE(unpack(std::vector<uint8_t>{'Q', 'X', 'P', 'D', 0, 0})) << "header cut short";
+    // Writes past the unpacked size: two literals into one byte.
+    EXPECT_FALSE(unpack(make_block(1, {0x00, 'a', 'b'})));
+    // A reference longer than the room left.
+    EXPECT_FALSE(unpack(make_block(4, {0x40, 'a', 0x0F, 0x01, 0x00})));
+    // Ends before the unpacked size is reached.
+    EXPECT_FALSE(unpack(make_block(5, {0x10, 'a', 'b', 'c', 0x00})));
+    // Runs off the end of the block: no end marker, and a reference cut in half.
+    EXPECT_FALSE(unpack(make_block(8, {0x00, 'a', 'b', 'c'})));
+    EXPECT_FALSE(unpack(make_block(3, {0x10, 'a', 'b', 'c', 0x03})));
+    // An unpacked size no stream of this length could reach.
+    EXPECT_FALSE(unpack(make_block(0x7FFFFFFF, {0x80, 0x00})));
+}
+
+TEST(PackLookup, LooseFileWinsOverPackEntry) {
+    ScopedDirectory dir;
+    write_file(PACK_FILE_NAME, make_pack({{"pic.raw", {9, 9, 9, 9}}}));
+    write_file("pic.raw", kAbc);
+    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(kAbc));
+    EXPECT_EQ(pack_entry_size("pic.raw"), 3u);
+
+    // A packed loose file is decoded and sized by its header.
+    write_file("pic.raw", make_block(18, {0x60, 'z', 0x0F, 0x01, 0x00}));
+    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(18, 'z'));
+    EXPECT_EQ(pack_entry_size("pic.raw"), 18u);
+
+    // An empty loose file gives way to the pack in the read, not in the size.
+    write_file("pic.raw", {});
+    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(4, 9));
+    EXPECT_EQ(pack_entry_size("pic.raw"), 0u);
+}
+
+TEST(PackLookup, NamesMatchWithoutCaseAndFirstRecordWins) {
+    ScopedDirectory dir;
+    write_file(PACK_FILE_NAME, make_pack({{"t_tun.raw", {1}}, {"T_TUN.RAW", {2, 2}}}));
+    EXPECT_EQ(*pack_read_entry("T_TUN.RAW"), Buffer{1});
+    EXPECT_EQ(pack_entry_size("t_TUN.raw"), 1u);
+    EXPECT_FALSE(pack_read_entry("t_tun.ra"));
+    EXPECT_FALSE(pack_read_entry("t_tun.raw2"));
+    EXPECT_EQ(pack_entry_size("missing"), 0u);
+    // Only A-Z fold: '[' (after Z) and '{' (after z) differ.
+    EXPECT_FALSE(pack_names_equal("[", "{"));
+    EXPECT_TRUE(pack_names_equal("AbC", "aBc"));
+}
+
+TEST(PackLookup, PackedEntryIsDecodedAndSizedUnpacked) {
+    ScopedDirectory dir;
+    const std::vector<uint8_t> block = make_block(8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00});
+    write_file(PACK_FILE_NAME, make_pack({{"m.m3d", block}, {"zero", {}}}));
+    EXPECT_EQ(pack_entry_size("m.m3d"), 8u);
+    const std::optional<Buffer> data = pack_read_entry("m.m3d");
+    ASSERT_TRUE(data);
+    EXPECT_EQ(std::string(data->begin(), data->end()), "abcabcab");
+    EXPECT_EQ(pack_entry_size("zero"), 0u);
+}
+
+TEST(PackLookup, EmptyAndBrokenPacksHaveNoEntries) {
+    ScopedDirectory dir;
+    std::vector<uint8_t> pack = make_pack({{"a", {1, 2, 3}}});
+    for (int32_t count : {0, -1, 1000}) {
+        std::vector<uint8_t> broken = pack;
+        broken[8] = uint8_t(count);
+        broken[9] = uint8_t(count >> 8);
+        broken[10] = broken[11] = uint8_t(count < 0 ? 0xFF : 0);
+        write_file(PACK_FILE_NAME, broken);
+        EXPECT_FALSE(pack_read_entry("a")) << "count " << count;
+        EXPECT_EQ(pack_entry_size("a"), 0u) << "count " << count;
+    }
+    // Entry data running past the end of the file.
+    std::vector<uint8_t> truncated(pack.begin(), pack.end() - 1);
+    write_file(PACK_FILE_NAME, truncated);
+    EXPECT_FALSE(pack_read_entry("a"));
+    EXPECT_EQ(pack_entry_size("a"), 0u);
+    // A file shorter than the header.
+    write_file(PACK_FILE_NAME, {1, 2, 3});
+    EXPECT_FALSE(pack_read_entry("a"));
+}
+
+TEST(PackLookup, BuiltInPackComesLastAndCanBeTurnedOff) {
+    ScopedDirectory dir;
+    const std::vector<uint8_t> builtin = make_pack({{"a", {7}}, {"b", {8, 8}}});
+    pack_builtin = {builtin.data(), builtin.size()};
+    write_file(PACK_FILE_NAME, make_pack({{"a", {1}}}));
+    EXPECT_EQ(*pack_read_entry("a"), Buffer{1});
+    EXPECT_EQ(*pack_read_entry("b"), Buffer(2, 8));
+    EXPECT_EQ(pack_entry_size("b"), 2u);
+    pack_builtin = {nullptr, 0};
+    EXPECT_FALSE(pack_read_entry("b"));
+    EXPECT_EQ(pack_entry_size("b"), 0u);
+}

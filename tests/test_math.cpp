@@ -1,0 +1,133 @@
+#include "engine3d/math.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+Matrix4 sample_matrix(float seed) {
+    Matrix4 m;
+    for (int i = 0; i < 16; i++) m.m[i] = std::sin(seed + float(i) * 0.7f) * 3.0f;
+    return m;
+}
+
+// Reference product with plain loops over (row, column).
+Matrix4 product(const Matrix4& a, const Matrix4& b) {
+    Matrix4 r;
+    for (int row = 0; row < 4; row++)
+        for (int col = 0; col < 4; col++) {
+            double sum = 0;
+            for (int k = 0; k < 4; k++) sum += double(a.m[4 * row + k]) * b.m[4 * k + col];
+            r.m[4 * row + col] = float(sum);
+        }
+    return r;
+}
+
+void expect_near(const Matrix4& a, const Matrix4& b, float tolerance = 1e-5f) {
+    for (int i = 0; i < 16; i++) EXPECT_NEAR(a.m[i], b.m[i], tolerance) << "element " << i;
+}
+
+class MathTest : public ::testing::Test {
+  protected:
+    void SetUp() override { build_angle_tables(); }
+};
+
+} // namespace
+
+TEST_F(MathTest, AngleTablesHitTheQuarterTurns) {
+    EXPECT_FLOAT_EQ(sin_table[64], 1.0f);
+    EXPECT_FLOAT_EQ(cos_table[0], 1.0f);
+    EXPECT_FLOAT_EQ(cos_table[128], -1.0f);
+    EXPECT_FLOAT_EQ(sin_table[192], -1.0f);
+    EXPECT_NEAR(sin_table[32], std::sqrt(0.5), 1e-6);
+    // Angles are 8-bit: 256 and -1 index entries 0 and 255.
+    EXPECT_EQ(sin_table[uint8_t(256)], sin_table[0]);
+    EXPECT_EQ(sin_table[uint8_t(-1)], sin_table[255]);
+    EXPECT_NEAR(sin_table[255], -std::sin(2 * M_PI / 256), 1e-6);
+}
+
+TEST_F(MathTest, ProductsMatchReferenceAndAllowAliasingTheFirstOperand) {
+    const Matrix4 a = sample_matrix(0.3f), b = sample_matrix(1.9f);
+    Matrix4 dst;
+    mat_mul(&dst, &a, &b);
+    expect_near(dst, product(a, b));
+    Matrix4 in_place = a;
+    mat_mul(&in_place, &in_place, &b);
+    expect_near(in_place, dst, 0);
+
+    mat_premul(&dst, &a, &b);
+    expect_near(dst, product(b, a));
+    in_place = a;
+    mat_premul(&in_place, &in_place, &b);
+    expect_near(in_place, dst, 0);
+}
+
+TEST_F(MathTest, RotationIdentities) {
+    Matrix4 m, identity;
+    mat_identity(&identity);
+    mat_rotation_angles(&m, 0, 0, 0);
+    expect_near(m, identity, 0);
+
+    // A quarter turn of the first angle (about y): x goes to z, z to -x.
+    mat_rotation_angles(&m, 64, 0, 0);
+    const float row0[4] = {0, 0, 1, 0}, row2[4] = {-1, 0, 0, 0};
+    for (int c = 0; c < 4; c++) {
+        EXPECT_NEAR(m.m[c], row0[c], 1e-6f);
+        EXPECT_NEAR(m.m[8 + c], row2[c], 1e-6f);
+    }
+
+    // Any rotation is orthonormal, and equals Ry x Rx x Rz built separately.
+    const uint8_t a = 37, b = 200, c = 91;
+    mat_rotation_angles(&m, a, b, c);
+    Matrix4 ry, rx, rz, ryx, expected;
+    mat_rotation_angles(&ry, a, 0, 0);
+    mat_rotation_angles(&rx, 0, b, 0);
+    mat_rotation_angles(&rz, 0, 0, c);
+    mat_mul(&ryx, &ry, &rx);
+    mat_mul(&expected, &ryx, &rz);
+    expect_near(m, expected);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            double dot = 0;
+            for (int k = 0; k < 3; k++) dot += double(m.m[4 * i + k]) * m.m[4 * j + k];
+            EXPECT_NEAR(dot, i == j ? 1.0 : 0.0, 1e-6);
+        }
+}
+
+TEST_F(MathTest, TransformUsesRowVectorsAndTranslation) {
+    Matrix4 m;
+    mat_rotation_angles(&m, 64, 0, 0);
+    m.m[12] = 10;
+    m.m[13] = 20;
+    m.m[14] = 30;
+    Vec3 p = {1, 2, 3};
+    transform_point(&p, &p, &m);  // in place
+    // x -> z, z -> -x: (1, 2, 3) turns to (-3, 2, 1), then moves.
+    EXPECT_NEAR(p.x, -3 + 10, 1e-5f);
+    EXPECT_NEAR(p.y, 2 + 20, 1e-5f);
+    EXPECT_NEAR(p.z, 1 + 30, 1e-5f);
+
+    Vec3 points[2] = {{1, 0, 0}, {0, 0, 1}};
+    Vec3 untouched[2] = {{7, 7, 7}, {7, 7, 7}};
+    transform_points(untouched, points, 0, &m);
+    transform_points(untouched, points, -3, &m);
+    EXPECT_EQ(untouched[0].x, 7);
+    EXPECT_EQ(untouched[1].z, 7);
+    transform_points(points, points, 2, &m);
+    EXPECT_NEAR(points[0].z, 1 + 30, 1e-5f);
+    EXPECT_NEAR(points[1].x, -1 + 10, 1e-5f);
+}
+
+TEST_F(MathTest, NormalsDotsAndLengths) {
+    float nx, ny, nz;
+    face_normal(0, 0, 0, 1, 0, 0, 0, 1, 0, &nx, &ny, &nz);
+    EXPECT_EQ(nx, 0);
+    EXPECT_EQ(ny, 0);
+    EXPECT_EQ(nz, 1);
+    face_normal(0, 0, 0, 1, 1, 1, 3, 3, 3, &nx, &ny, &nz);  // collinear
+    EXPECT_EQ(vec_length(nx, ny, nz), 0.0);
+    EXPECT_DOUBLE_EQ(vec_length(3, 4, 12), 13.0);
+    const Vec3 a = {1, 2, 3}, b = {-4, 5, 0.5f};
+    EXPECT_DOUBLE_EQ(vec_dot(&a, &b), -4 + 10 + 1.5);
+}
