@@ -20,10 +20,8 @@ namespace fs = std::filesystem;
 static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
 static int usage() {
-    std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE...\n"
-                         "       qxpack list PACK\n"
-                         "       qxpack extract PACK NAME [OUT]\n"
-                         "       qxpack extract PACK --all DIR\n");
+    std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
+                         "extract PACK NAME [OUT] | extract PACK --all DIR\n");
     return 2;
 }
 

@@ -1,0 +1,6 @@
+# The LZ encoder is the pack tool's; its test links it directly.
+target_sources(test_lz PRIVATE ${CMAKE_SOURCE_DIR}/tools/qxpack/lz_encode.cpp)
+target_include_directories(test_lz PRIVATE ${CMAKE_SOURCE_DIR}/tools/qxpack)
+
+add_test(NAME qxpack_cli
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/qxpack_cli.sh $<TARGET_FILE:qxpack>)

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# qxpack create / list / extract from the command line: contents come back
+# byte for byte, and errors give one line and the documented status.
+set -u
+qxpack=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+check() { # description, command...
+    local what=$1; shift
+    if ! "$@"; then echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+status_is() { # expected status, command...
+    local want=$1; shift
+    "$@" >/dev/null 2>err.txt
+    local got=$?
+    [ "$got" = "$want" ] && [ "$(wc -l <err.txt)" = 1 ]
+}
+
+mkdir in
+printf 'plain text, plain text, plain text\n' > in/text.txt
+head -c 300000 /dev/urandom > in/random.bin
+head -c 200000 /dev/zero > in/zeros.raw
+head -c 50000 /dev/zero | tr '\0' 'A' > in/run.raw
+printf 'QXPDnot really packed' > in/qxpd.bin
+: > in/empty.raw
+head -c 1200000 /dev/urandom | od -An -tx1 | head -c 1100000 > in/big.txt
+
+check "create --pack" "$qxpack" create out.qxd --pack in/*
+check "create plain" "$qxpack" create plain.qxd in/text.txt in/qxpd.bin
+"$qxpack" list out.qxd > list.txt
+check "list names every entry" test "$(wc -l <list.txt)" = 7
+check "random data stays plain" grep -q '^random.bin .* plain$' list.txt
+check "zeros are packed" grep -q '^zeros.raw .* packed$' list.txt
+check "QXPD contents are always packed" grep -q '^qxpd.bin .* packed$' list.txt
+check "QXPD packed even without --pack" grep -q '^qxpd.bin .* packed$' <("$qxpack" list plain.qxd)
+
+for f in in/*; do
+    name=$(basename "$f")
+    "$qxpack" extract out.qxd "$name" "x_$name"
+    check "extract $name" cmp -s "$f" "x_$name"
+done
+"$qxpack" extract out.qxd TEXT.TXT > stdout.txt
+check "extract to standard output, any case" cmp -s in/text.txt stdout.txt
+check "extract --all" "$qxpack" extract out.qxd --all all
+for f in in/*; do check "all/$(basename "$f")" cmp -s "$f" "all/$(basename "$f")"; done
+
+check "missing pack: status 1" status_is 1 "$qxpack" list nothing.qxd
+check "missing entry: status 1" status_is 1 "$qxpack" extract out.qxd nope.raw
+head -c 100 out.qxd > cut.qxd
+check "truncated pack: status 1" status_is 1 "$qxpack" extract cut.qxd zeros.raw
+touch in/sixteen_chars_xx
+check "16-character name: status 1" status_is 1 "$qxpack" create long.qxd in/sixteen_chars_xx
+check "bad command: status 2" status_is 2 "$qxpack" frobnicate out.qxd
+check "missing arguments: status 2" status_is 2 "$qxpack" extract out.qxd
+
+echo "qxpack: $failures failed"
+[ "$failures" = 0 ]
