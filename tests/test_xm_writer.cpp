@@ -1,0 +1,353 @@
+#include "xm_writer.h"
+
+#include <gtest/gtest.h>
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "support.h"
+
+namespace {
+
+uint16_t u16_at(const std::vector<uint8_t>& bytes, size_t at) {
+    return uint16_t(bytes[at] | bytes[at + 1] << 8);
+}
+
+uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t at) {
+    return uint32_t(u16_at(bytes, at)) | uint32_t(u16_at(bytes, at + 2)) << 16;
+}
+
+XmSample square_sample(int frames, int period, int16_t level) {
+    XmSample sample;
+    for (int i = 0; i < frames; i++)
+        sample.data.push_back((i % period) < period / 2 ? level : int16_t(-level));
+    sample.loop_type = XM_LOOP_FORWARD;
+    sample.loop_start = 0;
+    sample.loop_length = uint32_t(frames);
+    return sample;
+}
+
+// Three orders over two patterns of different lengths, two named instruments.
+XmModule small_module() {
+    XmModule module;
+    module.name = "writer test";
+    module.channels = 4;
+    module.speed = 5;
+    module.bpm = 140;
+    module.orders = {0, 1, 0};
+    module.restart = 1;
+    module.patterns.push_back(xm_make_pattern(16, 4));
+    module.patterns.push_back(xm_make_pattern(32, 4));
+    xm_cell(module.patterns[0], 0, 0) = {XM_NOTE_C4, 1, XM_VOLUME_SET + 40, 0, 0};
+    xm_cell(module.patterns[0], 8, 3) = {XM_NOTE_OFF, 0, 0, 0, 0};
+    xm_cell(module.patterns[1], 4, 1) = {XM_NOTE_C4 + 7, 2, 0, 0x0A, 0x04};
+    for (const char* name : {"square", "second"}) {
+        XmInstrument instrument;
+        instrument.name = name;
+        instrument.samples.push_back(square_sample(64, 32, 8000));
+        module.instruments.push_back(instrument);
+    }
+    return module;
+}
+
+using ModulePtr = std::unique_ptr<openmpt_module, void (*)(openmpt_module*)>;
+
+ModulePtr load(const std::vector<uint8_t>& bytes) {
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return ModulePtr(module, openmpt_module_destroy);
+}
+
+std::string instrument_name(openmpt_module* module, int index) {
+    const char* name = openmpt_module_get_instrument_name(module, index);
+    std::string text = name ? name : "";
+    openmpt_free_string(name);
+    return text;
+}
+
+// Decodes packed pattern data back into cells, independently of the writer.
+std::vector<XmCell> unpack_cells(const std::vector<uint8_t>& bytes, size_t at, size_t size) {
+    std::vector<XmCell> cells;
+    size_t end = at + size;
+    while (at < end) {
+        uint8_t fields[5] = {0, 0, 0, 0, 0};
+        uint8_t lead = bytes[at];
+        if (lead & 0x80) {
+            at++;
+            for (int i = 0; i < 5; i++)
+                if (lead & (1 << i)) fields[i] = bytes[at++];
+        } else {
+            for (int i = 0; i < 5; i++) fields[i] = bytes[at++];
+        }
+        cells.push_back({fields[0], fields[1], fields[2], fields[3], fields[4]});
+    }
+    return cells;
+}
+
+bool same_cell(const XmCell& a, const XmCell& b) {
+    return a.note == b.note && a.instrument == b.instrument && a.volume == b.volume &&
+           a.effect == b.effect && a.param == b.param;
+}
+
+// Counts sign changes of the left channel over `frames` frames at `rate`.
+int count_sign_changes(openmpt_module* module, int rate, int frames) {
+    std::vector<int16_t> audio(size_t(frames) * 2);
+    size_t read =
+        openmpt_module_read_interleaved_stereo(module, rate, size_t(frames), audio.data());
+    int changes = 0;
+    for (size_t i = 1; i < read; i++)
+        if ((audio[2 * i] >= 0) != (audio[2 * i - 2] >= 0)) changes++;
+    return changes;
+}
+
+// Peak of the left channel over a range of frames.
+int peak(const std::vector<int16_t>& stereo, size_t from, size_t to) {
+    int level = 0;
+    for (size_t i = from; i < to && 2 * i < stereo.size(); i++)
+        level = std::max(level, std::abs(int(stereo[2 * i])));
+    return level;
+}
+
+} // namespace
+
+TEST(XmWriter, ModuleLoadsWithItsStructureAndTiming) {
+    XmModule source = small_module();
+    std::vector<uint8_t> bytes = xm_serialise(source);
+    ASSERT_FALSE(bytes.empty());
+    ModulePtr module = load(bytes);
+    ASSERT_TRUE(module);
+    openmpt_module* mod = module.get();
+    EXPECT_EQ(openmpt_module_get_num_orders(mod), 3);
+    EXPECT_EQ(openmpt_module_get_num_channels(mod), 4);
+    EXPECT_EQ(openmpt_module_get_order_pattern(mod, 1), 1);
+    EXPECT_EQ(openmpt_module_get_pattern_num_rows(mod, 0), 16);
+    EXPECT_EQ(openmpt_module_get_pattern_num_rows(mod, 1), 32);
+    ASSERT_EQ(openmpt_module_get_num_instruments(mod), 2);
+    EXPECT_EQ(instrument_name(mod, 0), "square");
+    EXPECT_EQ(instrument_name(mod, 1), "second");
+    EXPECT_EQ(openmpt_module_get_current_speed(mod), 5);
+    EXPECT_EQ(openmpt_module_get_current_tempo(mod), 140);
+    // 64 rows of 5 ticks, a tick lasting 2.5 / 140 s (the player rounds a
+    // tick to whole samples of its own clock, hence the small tolerance).
+    double expected = (16 + 32 + 16) * 5 * 2.5 / 140;
+    EXPECT_NEAR(openmpt_module_get_duration_seconds(mod), expected, expected * 1e-3);
+}
+
+TEST(XmWriter, HeaderFieldsSitAtTheirOffsets) {
+    std::vector<uint8_t> bytes = xm_serialise(small_module());
+    ASSERT_GT(bytes.size(), 336u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 17), "Extended Module: ");
+    EXPECT_EQ(std::string(bytes.begin() + 17, bytes.begin() + 28), "writer test");
+    EXPECT_EQ(bytes[28], 0);
+    EXPECT_EQ(bytes[37], 0x1A);
+    EXPECT_EQ(u16_at(bytes, 58), 0x0104);
+    EXPECT_EQ(u32_at(bytes, 60), 276u);
+    EXPECT_EQ(u16_at(bytes, 64), 3); // orders
+    EXPECT_EQ(u16_at(bytes, 66), 1); // restart
+    EXPECT_EQ(u16_at(bytes, 68), 4); // channels
+    EXPECT_EQ(u16_at(bytes, 70), 2); // patterns
+    EXPECT_EQ(u16_at(bytes, 72), 2); // instruments
+    EXPECT_EQ(u16_at(bytes, 74), 1); // linear frequencies
+    EXPECT_EQ(u16_at(bytes, 76), 5);
+    EXPECT_EQ(u16_at(bytes, 78), 140);
+    EXPECT_EQ(bytes[80], 0);
+    EXPECT_EQ(bytes[81], 1);
+    EXPECT_EQ(bytes[82], 0);
+    for (size_t i = 83; i < 336; i++) ASSERT_EQ(bytes[i], 0) << "order table byte " << i;
+    // A long name is cut to its 20 bytes and leaves the 0x1A marker alone.
+    XmModule long_name = small_module();
+    long_name.name = std::string(40, 'x');
+    std::vector<uint8_t> cut = xm_serialise(long_name);
+    EXPECT_EQ(std::string(cut.begin() + 17, cut.begin() + 37), std::string(20, 'x'));
+    EXPECT_EQ(cut[37], 0x1A);
+}
+
+TEST(XmWriter, PatternCellsPackAndUnpackExactly) {
+    XmModule source = small_module();
+    XmPattern& pattern = source.patterns[0];
+    xm_cell(pattern, 1, 1) = {12, 2, 0x30, 0x0F, 0x21}; // all five: stored raw
+    xm_cell(pattern, 2, 2) = {0, 0, 0, 0x0C, 0};        // effect only
+    xm_cell(pattern, 3, 0) = {0, 0, 0, 0, 0x33};        // parameter only
+    std::vector<uint8_t> bytes = xm_serialise(source);
+    ASSERT_FALSE(bytes.empty());
+
+    EXPECT_EQ(u32_at(bytes, 336), 9u);
+    EXPECT_EQ(bytes[340], 0);
+    EXPECT_EQ(u16_at(bytes, 341), 16);
+    size_t packed = u16_at(bytes, 343);
+    // Row 0: cell 0 has note, instrument and volume (lead 0x87 + 3 bytes), the
+    // other three are empty cells of one byte 0x80.
+    EXPECT_EQ(bytes[345], 0x87);
+    EXPECT_EQ(bytes[346], XM_NOTE_C4);
+    EXPECT_EQ(bytes[347], 1);
+    EXPECT_EQ(bytes[348], 0x10 + 40);
+    EXPECT_EQ(bytes[349], 0x80);
+    EXPECT_EQ(bytes[350], 0x80);
+    EXPECT_EQ(bytes[351], 0x80);
+    // Row 1: empty, then the full cell stored as five raw bytes.
+    EXPECT_EQ(bytes[352], 0x80);
+    EXPECT_EQ(bytes[353], 12);
+    EXPECT_EQ(bytes[357], 0x21);
+    // 64 cells: 4 + 5 + 2 + 2 + 1 (key-off) bytes for the filled ones, one for each other.
+    EXPECT_EQ(packed, size_t(4 + 5 + 2 + 2 + 2 + (64 - 5)));
+
+    std::vector<XmCell> cells = unpack_cells(bytes, 345, packed);
+    ASSERT_EQ(cells.size(), pattern.cells.size());
+    for (size_t i = 0; i < cells.size(); i++)
+        EXPECT_TRUE(same_cell(cells[i], pattern.cells[i])) << "cell " << i;
+
+    size_t second = 345 + packed;
+    EXPECT_EQ(u16_at(bytes, second + 5), 32);
+    std::vector<XmCell> cells2 = unpack_cells(bytes, second + 9, u16_at(bytes, second + 7));
+    ASSERT_EQ(cells2.size(), source.patterns[1].cells.size());
+    for (size_t i = 0; i < cells2.size(); i++)
+        EXPECT_TRUE(same_cell(cells2[i], source.patterns[1].cells[i])) << "cell " << i;
+}
+
+TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
+    XmModule source = small_module();
+    XmInstrument& instrument = source.instruments[1];
+    instrument.volume_envelope = {{0, 0}, {4, 64}, {20, 32}};
+    instrument.volume_sustain = 2;
+    instrument.fadeout = 0x123;
+    XmSample& sample = instrument.samples[0];
+    sample.name = "delta";
+    sample.data = {0, 100, -100, 32767, -32768, -32768};
+    sample.loop_type = XM_LOOP_PINGPONG;
+    sample.loop_start = 1;
+    sample.loop_length = 4;
+    sample.volume = 50;
+    sample.finetune = -16;
+    sample.relative_note = -3;
+    sample.panning = 200;
+    std::vector<uint8_t> bytes = xm_serialise(source);
+    ASSERT_FALSE(bytes.empty());
+
+    // The instrument is the last thing: 263 + 40 header bytes, then 12 data bytes.
+    ASSERT_GT(bytes.size(), 263u + 40 + 12);
+    size_t at = bytes.size() - (263 + 40 + 12);
+    EXPECT_EQ(u32_at(bytes, at), 263u);
+    EXPECT_EQ(std::string(bytes.begin() + long(at) + 4, bytes.begin() + long(at) + 10), "second");
+    EXPECT_EQ(u16_at(bytes, at + 27), 1);   // samples
+    EXPECT_EQ(u32_at(bytes, at + 29), 40u); // sample header size
+    EXPECT_EQ(u16_at(bytes, at + 129 + 4), 4);
+    EXPECT_EQ(u16_at(bytes, at + 129 + 6), 64);
+    EXPECT_EQ(u16_at(bytes, at + 129 + 8), 20);
+    EXPECT_EQ(bytes[at + 225], 3);     // points
+    EXPECT_EQ(bytes[at + 227], 2);     // sustain point
+    EXPECT_EQ(bytes[at + 233], 1 | 2); // on, sustain
+    EXPECT_EQ(u16_at(bytes, at + 239), 0x123);
+
+    size_t header = at + 263;
+    EXPECT_EQ(u32_at(bytes, header), 12u);    // length in bytes
+    EXPECT_EQ(u32_at(bytes, header + 4), 2u); // loop start in bytes
+    EXPECT_EQ(u32_at(bytes, header + 8), 8u); // loop length in bytes
+    EXPECT_EQ(bytes[header + 12], 50);
+    EXPECT_EQ(int8_t(bytes[header + 13]), -16);
+    EXPECT_EQ(bytes[header + 14], 0x12); // 16-bit, ping-pong
+    EXPECT_EQ(bytes[header + 15], 200);
+    EXPECT_EQ(int8_t(bytes[header + 16]), -3);
+    EXPECT_EQ(std::string(bytes.begin() + long(header) + 18, bytes.begin() + long(header) + 23),
+              "delta");
+
+    // Differences worked by hand: 0, +100, -200, 32867 (wraps to 0x8063),
+    // -65535 (wraps to 1), 0.
+    size_t data = header + 40;
+    const uint16_t expected[6] = {0x0000, 0x0064, 0xFF38, 0x8063, 0x0001, 0x0000};
+    for (int i = 0; i < 6; i++) EXPECT_EQ(u16_at(bytes, data + 2 * i), expected[i]) << i;
+}
+
+TEST(XmWriter, SamplePlaysAtThePitchOfItsRelativeNote) {
+    // A 32-frame square period at 8363 Hz is 261.3 Hz on C-4; relative note
+    // 12 doubles it.
+    XmModule source = small_module();
+    source.orders = {0};
+    source.restart = 0;
+    source.patterns.resize(1);
+    source.patterns[0] = xm_make_pattern(64, 4);
+    xm_cell(source.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
+    source.instruments[0].samples[0].relative_note = 12;
+    ModulePtr module = load(xm_serialise(source));
+    ASSERT_TRUE(module);
+    const int rate = 48000;
+    double frequency = count_sign_changes(module.get(), rate, rate) / 2.0;
+    EXPECT_NEAR(frequency, 8363.0 / 32 * 2, 8);
+}
+
+TEST(XmWriter, EnvelopeSustainHoldsAKeyedOffNoteUntilItFades) {
+    // Key-off on row 8. With the envelope off the note stops there; with a
+    // sustained envelope and a slow fadeout it is still sounding 4 rows later.
+    auto render = [](bool envelope) {
+        XmModule source = small_module();
+        source.orders = {0};
+        source.restart = 0;
+        source.patterns.resize(1);
+        source.patterns[0] = xm_make_pattern(32, 4);
+        xm_cell(source.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
+        xm_cell(source.patterns[0], 8, 0) = {XM_NOTE_OFF, 0, 0, 0, 0};
+        if (envelope) {
+            source.instruments[0].volume_envelope = {{0, 64}, {10, 64}};
+            source.instruments[0].volume_sustain = 1;
+            source.instruments[0].fadeout = 200;
+        }
+        ModulePtr module = load(xm_serialise(source));
+        std::vector<int16_t> audio(48000 * 2 * 2);
+        if (module)
+            openmpt_module_read_interleaved_stereo(module.get(), 48000, 48000 * 2, audio.data());
+        return audio;
+    };
+    // A row lasts 5 * 2.5 / 140 s = 4286 frames at 48 kHz.
+    const size_t row = 4286;
+    std::vector<int16_t> plain = render(false);
+    std::vector<int16_t> held = render(true);
+    EXPECT_GT(peak(plain, 2 * row, 7 * row), 1000);
+    EXPECT_LT(peak(plain, 9 * row + 200, 12 * row), 50);
+    EXPECT_GT(peak(held, 9 * row + 200, 12 * row), 1000);
+}
+
+TEST(XmWriter, RejectsModulesTheFormatCannotHold) {
+    auto rejected = [](void (*change)(XmModule&)) {
+        XmModule module = small_module();
+        change(module);
+        return xm_serialise(module).empty();
+    };
+    EXPECT_FALSE(rejected([](XmModule&) {}));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.channels = 3; }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.channels = 34; }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.orders.push_back(2); }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.orders.clear(); }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.restart = 3; }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.patterns[1].cells.pop_back(); }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.patterns[0] = xm_make_pattern(257, 4); }));
+    EXPECT_TRUE(rejected([](XmModule& m) { xm_cell(m.patterns[0], 0, 0).instrument = 3; }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.instruments[0].samples.clear(); }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.instruments[0].keymap[10] = 1; }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.instruments[0].samples[0].loop_start = 1; }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.instruments[0].samples[0].loop_length = 0; }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.instruments[0].samples[0].volume = 65; }));
+    EXPECT_TRUE(rejected([](XmModule& m) {
+        m.instruments[0].volume_envelope = {{0, 64}, {0, 32}};
+    }));
+    EXPECT_TRUE(rejected([](XmModule& m) {
+        m.instruments[0].volume_envelope = {{0, 64}};
+        m.instruments[0].volume_sustain = 1;
+    }));
+    EXPECT_TRUE(rejected([](XmModule& m) { m.instruments[0].volume_envelope.resize(13); }));
+}
+
+TEST(XmWriter, WritesTheFileOrReportsFailure) {
+    ScopedDirectory directory;
+    XmModule module = small_module();
+    ASSERT_TRUE(xm_write_file(module, "out.xm"));
+    EXPECT_EQ(read_file("out.xm"), xm_serialise(module));
+    EXPECT_FALSE(xm_write_file(module, "missing/dir/out.xm"));
+    module.channels = 1;
+    EXPECT_FALSE(xm_write_file(module, "bad.xm"));
+    EXPECT_FALSE(std::filesystem::exists("bad.xm"));
+}
