@@ -38,3 +38,8 @@ void build_tunnel_tables(int32_t width, int32_t height);
 void free_tunnel_tables();
 
 void build_wave_table();
+
+// Locks surface for an effect that treats it as the 320 x 200 frame of 64,000
+// consecutive pixels. Returns 0, with the surface left unlocked, when it is
+// missing, cannot be locked or has another shape.
+int lock_full_frame(Surface* surface, FrameSurface* frame);

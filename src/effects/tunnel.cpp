@@ -1,0 +1,89 @@
+#include "effects/tunnel.h"
+
+#include "data/render_resources.h"
+#include "effects/effect_tables.h"
+#include "engine3d/math.h"
+
+static const size_t TEXTURE_BYTES = size_t(TEXTURE_SIZE) * TEXTURE_SIZE * 3;
+// Highest texel of the displaced texture: wave_table[b] * 255 + wave_table[a], both <= 62.
+static const size_t DISPLACED_TEXTURE_BYTES = (62 * 255 + 62 + 1) * 3;
+
+static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
+    const uint8_t* t = texture + 3 * size_t(index);
+    return uint32_t(t[0]) << 16 | uint32_t(t[1]) << 8 | t[2];
+}
+
+void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
+                 const Buffer& texture) {
+    if (texture.size() < TEXTURE_BYTES) return;
+    FrameSurface frame;
+    if (!lock_full_frame(surface, &frame)) return;
+    const bool tables_fit = tunnel_width == FRAME_WIDTH && tunnel_height == FRAME_HEIGHT &&
+                            tunnel_depth.size() >= size_t(FRAME_PIXELS) &&
+                            tunnel_angle.size() >= size_t(FRAME_PIXELS);
+    if (display_depth == 32 && tables_fit) {
+        const uint8_t* depth = tunnel_depth.data();
+        const uint8_t* angle = tunnel_angle.data();
+        const uint8_t* t = texture.data();
+        uint32_t* p = frame.pixels;
+        for (int i = 0; i < FRAME_PIXELS; i++) {
+            const uint32_t index = (angle_shift + ((uint32_t(depth[i]) + depth_shift) << 8) +
+                                    (uint32_t(angle[i]) << 1)) &
+                                   0xFFFF;
+            p[i] = texel(t, index);
+        }
+    }
+    unlock_surface(surface);
+}
+
+void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, uint8_t angle,
+                          const Buffer& texture) {
+    if (!sphere_table || texture.size() < TEXTURE_BYTES || !surface) return;
+    FrameSurface frame;
+    if (!lock_surface(surface, &frame)) return;
+    if (display_depth == 32) {
+        const uint8_t turn = uint8_t(-angle);
+        const int32_t s = int32_t(sin_table[turn] * 65536.0);
+        const int32_t c = int32_t(cos_table[turn] * 65536.0);
+        // 16.16 texture coordinates in wrapping 32-bit arithmetic.
+        uint32_t row_u = 0x800000u - (uint32_t(c) + uint32_t(s)) * (frame.height >> 1);
+        uint32_t row_v = 0x800000u - (uint32_t(c) - uint32_t(s)) * (frame.width >> 1);
+        const uint32_t shift = (uint32_t(v_shift) << 8) + u_shift;
+        const uint8_t* t = texture.data();
+        const size_t stride = size_t(frame.pitch) / 4;
+        uint32_t* p = frame.pixels;
+        for (uint32_t y = 0; y < frame.height; y++, p += stride) {
+            uint32_t u = row_u, v = row_v;
+            for (uint32_t x = 0; x < frame.width; x++) {
+                const uint32_t index =
+                    (shift + (uint32_t(int32_t(v) >> 8) & 0xFF00) + uint32_t(int32_t(u) >> 16)) &
+                    0xFFFF;
+                p[x] = texel(t, index);
+                u += uint32_t(c);
+                v -= uint32_t(s);
+            }
+            row_u += uint32_t(s);
+            row_v += uint32_t(c);
+        }
+    }
+    unlock_surface(surface);
+}
+
+void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1, const Buffer& map2,
+                            const Buffer& texture) {
+    if (map1.size() < size_t(FRAME_PIXELS) || map2.size() < size_t(FRAME_PIXELS) ||
+        texture.size() < DISPLACED_TEXTURE_BYTES)
+        return;
+    FrameSurface frame;
+    if (!lock_full_frame(surface, &frame)) return;
+    const uint8_t* d1 = map1.data();
+    const uint8_t* d2 = map2.data();
+    const uint8_t* t = texture.data();
+    uint32_t* p = frame.pixels;
+    for (int i = 0; i < FRAME_PIXELS; i++) {
+        const uint8_t a = uint8_t(d1[i] - phase);
+        const uint8_t b = uint8_t(d2[i] + phase);
+        p[i] = texel(t, uint32_t(wave_table[b]) * 255 + wave_table[a]);
+    }
+    unlock_surface(surface);
+}
