@@ -5,7 +5,10 @@ BUILD       ?= build
 SAN_BUILD   ?= build-sanitize
 LAUNCHER    := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: run test test-sanitize build deps clean format
+FUZZ_BUILD  ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test test-sanitize fuzz build deps clean format
 
 deps:
 	@scripts/install-deps
@@ -27,8 +30,14 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE nosanitize
 
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVORN_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do mkdir -p $(FUZZ_BUILD)/corpus/$$(basename $$f); \
+	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus/$$(basename $$f) || exit 1; done
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
