@@ -8,6 +8,42 @@
 
 struct MusicSong;
 
+// Error codes of FSOUND_GetError; sound_error_text gives their texts.
+enum SoundError {
+    SOUND_ERR_NONE = 0,
+    SOUND_ERR_BUSY = 1,          // a set-up call after FSOUND_Init
+    SOUND_ERR_UNINITIALIZED = 2, // playback without FSOUND_Init
+    SOUND_ERR_INIT = 3,          // the output device could not be opened
+    SOUND_ERR_ALLOCATED = 4,
+    SOUND_ERR_PLAY = 5,
+    SOUND_ERR_OUTPUT_FORMAT = 6,
+    SOUND_ERR_COOPERATIVE_LEVEL = 7,
+    SOUND_ERR_CREATE_BUFFER = 8,
+    SOUND_ERR_FILE_NOT_FOUND = 9,
+    SOUND_ERR_FILE_FORMAT = 10,
+    SOUND_ERR_FILE_BAD = 11,
+    SOUND_ERR_MEMORY = 12,
+    SOUND_ERR_VERSION = 13,
+    SOUND_ERR_INVALID_MIXER = 14,
+    SOUND_ERR_INVALID_PARAM = 15,
+    SOUND_ERR_NO_EAX = 16,
+    SOUND_ERR_NO_EAX2 = 17,
+    SOUND_ERR_CHANNEL_ALLOC = 18,
+    SOUND_ERR_RECORD = 19,
+};
+
+// Output types (the stored sound_output values).
+constexpr int SOUND_OUTPUT_ALSA = 1;         // ALSA directly
+constexpr int SOUND_OUTPUT_SOUND_SERVER = 2; // SDL's default driver: the desktop's sound server
+constexpr int SOUND_OUTPUT_NONE = 3;         // nothing heard; songs follow the wall clock
+
+// Mixer values 0..8 choose the interpolation filter and volume ramping;
+// sound_mixer_name describes each (none for a value outside 0..8).
+const char* sound_mixer_name(int mixer);
+
+// Set-up calls (buffer size, output, driver) fail with SOUND_ERR_BUSY while the
+// output is open; FSOUND_SetMixer and FSOUND_SetHWND may be called at any time.
+// Driver 0 is the output's default device, 1.. the devices the output lists.
 int FSOUND_SetBufferSize(int milliseconds);
 int FSOUND_SetOutput(int output);
 int FSOUND_SetDriver(int driver);
@@ -19,6 +55,12 @@ int FSOUND_GetNumDrivers();
 const char* FSOUND_GetDriverName(int driver);
 void FSOUND_Close();
 
+// FMUSIC_LoadSong reads the named file, or the built-in module when there is no
+// such file. FMUSIC_PlaySong starts from the beginning (master volume 256 until
+// set). FMUSIC_GetOrder and FMUSIC_GetRow give the position being heard; the
+// row belongs to the order of the last FMUSIC_GetOrder call, so a pair read
+// order first never straddles a pattern change. Once the song has played to its
+// end the order is max(42, last order + 1).
 MusicSong* FMUSIC_LoadSong(const char* name);
 int FMUSIC_PlaySong(MusicSong* song);
 int FMUSIC_SetMasterVolume(MusicSong* song, int volume);
@@ -33,10 +75,16 @@ const char* sound_error_text(int code);
 // Loads a module held in memory (tests, the built-in module).
 MusicSong* FMUSIC_LoadSongMemory(const void* data, size_t size);
 
+// Whether FMUSIC_LoadSong falls back to the built-in module (on by default).
+void sound_set_builtin_module(int enabled);
+
 // Lockstep mode (capture, benchmarks, tests): no audio device is opened; a
 // playing song advances only in sound_lockstep_frame, by exactly
 // output rate / fps sample frames per call, so the same module, rate and fps
 // always give the same positions and samples.
+// FSOUND_Init opens no device while lockstep is on; a device opened before
+// stays silent while lockstep is on and plays on from the song's position when
+// it is turned off. Without a device a playing song follows the wall clock.
 void sound_set_lockstep(int enabled, int fps);
 int sound_lockstep_enabled();
 // Renders one drawn frame's share of the song as interleaved 16-bit stereo

@@ -1,0 +1,134 @@
+#include "launcher/settings.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+int32_t dialog_xpos = 0;
+int32_t dialog_ypos = 0;
+int32_t sound_output = 2;
+int32_t sound_driver = 0;
+int32_t sound_mixer = 0;
+int32_t sound_mulaw = 0;
+int32_t output_rate = 44100;
+
+namespace {
+
+struct SettingValue {
+    const char* name;
+    int32_t* variable;
+};
+
+// In the order they are written.
+const SettingValue setting_values[] = {
+    {"xpos", &dialog_xpos},       {"ypos", &dialog_ypos},  {"output", &sound_output},
+    {"driver", &sound_driver},    {"mixer", &sound_mixer}, {"mulaw", &sound_mulaw},
+    {"outputrate", &output_rate},
+};
+
+std::string trim(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return "";
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+// A signed 32-bit decimal number and nothing else.
+bool parse_int32(const std::string& text, int32_t* value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno || *end || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+    *value = int32_t(parsed);
+    return true;
+}
+
+void apply_line(const std::string& line) {
+    size_t equals = line.find('=');
+    if (equals == std::string::npos) return;
+    std::string name = trim(line.substr(0, equals));
+    std::string value = trim(line.substr(equals + 1));
+    for (const SettingValue& setting : setting_values) {
+        if (name == setting.name) {
+            parse_int32(value, setting.variable);
+            return;
+        }
+    }
+}
+
+bool absolute_directory(const char* path) {
+    return path && path[0] == '/';
+}
+
+} // namespace
+
+std::string settings_file_path() {
+    const char* config_home = std::getenv("XDG_CONFIG_HOME");
+    if (absolute_directory(config_home)) return std::string(config_home) + "/vorn/settings";
+    const char* home = std::getenv("HOME");
+    if (absolute_directory(home)) return std::string(home) + "/.config/vorn/settings";
+    return "";
+}
+
+void load_settings() {
+    sound_output = 2;
+    sound_driver = 0;
+    sound_mixer = 0;
+    output_rate = 44100;
+    sound_mulaw = 0;
+
+    std::string path = settings_file_path();
+    if (FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r")) {
+        std::string line;
+        int c;
+        while ((c = std::fgetc(file)) != EOF) {
+            if (c == '\n') {
+                apply_line(line);
+                line.clear();
+            } else if (line.size() < 4096) {
+                line.push_back(char(c));
+            }
+        }
+        apply_line(line);
+        std::fclose(file);
+    }
+
+    if (sound_output == 0) sound_output = 2;
+    if (output_rate < 4000) output_rate = 44100;
+}
+
+void save_settings() {
+    std::string path = settings_file_path();
+    if (path.empty()) return;
+    std::error_code error;
+    std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    std::filesystem::create_directories(directory, error);
+    if (error) return;
+
+    std::string temporary = directory.string() + "/settings.XXXXXX";
+    int descriptor = mkstemp(temporary.data());
+    if (descriptor < 0) return;
+    FILE* file = fdopen(descriptor, "w");
+    if (!file) {
+        close(descriptor);
+        unlink(temporary.c_str());
+        return;
+    }
+    bool written = true;
+    for (const SettingValue& setting : setting_values)
+        written &= std::fprintf(file, "%s=%d\n", setting.name, int(*setting.variable)) > 0;
+    written &= std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    written &= std::fclose(file) == 0;
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) unlink(temporary.c_str());
+}
+
+void correct_dialog_position(int desktop_width, int desktop_height) {
+    if (dialog_xpos > desktop_width || dialog_xpos < 0) dialog_xpos = desktop_width / 2 - 320;
+    if (dialog_ypos > desktop_height || dialog_ypos < 0) dialog_ypos = desktop_height / 2 - 140;
+}

@@ -1,0 +1,620 @@
+// The sound library layer: modules played by libopenmpt, heard through SDL
+// audio. One song plays at a time. It is rendered by the audio callback when a
+// device is open, by sound_lockstep_frame in lockstep mode, and otherwise on the
+// main thread whenever its position is asked for, as far as the wall clock says.
+// Every render records (output sample, order, row) marks, and the position
+// reported is the mark of the output sample being heard now.
+#include "presentation/sound.h"
+
+#include "data/builtin.h"
+
+#include <SDL.h>
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr uint32_t END_ORDER_MIN = 42; // the order reported once a song has ended
+constexpr size_t RENDER_PIECE = 256;   // frames rendered between two position marks
+constexpr size_t MARK_RING = 1024;     // position marks kept per song
+constexpr int RATE_MIN = 4000;
+constexpr int RATE_MAX = 192000;
+constexpr int VOLUME_MAX = 256;
+constexpr int DEFAULT_FPS = 60;
+
+struct PositionMark {
+    uint64_t sample; // output sample at which the position was reached
+    uint32_t order;
+    uint32_t row;
+};
+
+struct MixerChoice {
+    int filter_length; // libopenmpt interpolation: 0 default, 1 none, 2 linear, 4 cubic, 8 sinc
+    int ramping;       // libopenmpt volume ramping: -1 default, 0 off
+    const char* name;
+};
+
+// Indexed by the mixer value.
+const MixerChoice mixer_choices[] = {
+    {0, -1, "Library default"},
+    {1, 0, "No interpolation"},
+    {1, -1, "No interpolation, volume ramping"},
+    {2, 0, "Linear interpolation"},
+    {0, -1, "Automatic (library default)"},
+    {2, -1, "Linear interpolation, volume ramping"},
+    {4, -1, "Cubic interpolation, volume ramping"},
+    {8, 0, "Windowed sinc interpolation"},
+    {8, -1, "Windowed sinc interpolation, volume ramping"},
+};
+constexpr int MIXER_COUNT = int(sizeof(mixer_choices) / sizeof(mixer_choices[0]));
+
+const char* const error_texts[] = {
+    "No errors",
+    "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
+    "This command failed because FSOUND_Init was not called",
+    "Error initializing output device.",
+    "The output device is already in use and cannot be reused.",
+    "Playing the sound failed.",
+    "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
+    "Error setting cooperative level for hardware.",
+    "Error creating hardware sound buffer.",
+    "File not found",
+    "Unknown file format",
+    "Error loading file",
+    "Not enough memory ",
+    "The version number of this file format is not supported",
+    "Incorrect mixer selected",
+    "An invalid parameter was passed to this function",
+    "Tried to use an EAX command on a non EAX enabled channel or output.",
+    "Tried to use an advanced EAX2 command on a non EAX2 enabled channel or output.",
+    "Failed to allocate a new channel",
+    "Recording not supported on this device",
+};
+constexpr int ERROR_COUNT = int(sizeof(error_texts) / sizeof(error_texts[0]));
+
+} // namespace
+
+struct MusicSong {
+    std::vector<uint8_t> data; // the module file, kept to start afresh on every play
+    openmpt_module* module;
+    int volume;
+    int playing;
+    int paused;
+    int ended;
+    uint32_t last_order; // order of the last rendered piece
+    PositionMark marks[MARK_RING];
+    size_t mark_count;
+    size_t mark_next;
+    PositionMark held;    // reported while not playing or paused
+    uint32_t sampled_row; // row of the position read by the last FMUSIC_GetOrder
+    int row_sampled;
+    int pinned;
+    uint32_t pinned_order;
+    uint32_t pinned_row;
+};
+
+namespace {
+
+// Settings for the next FSOUND_Init.
+int sound_buffer_ms = 200;
+int sound_output_type = SOUND_OUTPUT_SOUND_SERVER;
+int sound_driver_index = 0;
+int sound_mixer_value = 0;
+void* sound_window = nullptr;
+int sound_last_error = SOUND_ERR_NONE;
+int sound_builtin_enabled = 1;
+
+// The open output.
+int sound_initialised = 0;
+int sound_rate = 44100;
+int sound_audio_loaded = 0; // output type whose SDL driver is loaded, 0 for none
+SDL_AudioDeviceID sound_device = 0;
+int sound_device_frames = 0; // the device buffer, in sample frames
+
+// The current song and the output clock. The clock counts every sample frame
+// handed to the device (silence included) or rendered without one; the audio
+// callback and the main thread share these under the device lock.
+MusicSong* sound_current = nullptr;
+uint64_t output_clock = 0;
+uint64_t callback_clock_start = 0; // output_clock at the last callback
+uint64_t callback_clock_end = 0;
+uint64_t callback_counter = 0; // SDL performance counter at the last callback
+
+// Lockstep mode.
+int lockstep_on = 0;
+int lockstep_fps = DEFAULT_FPS;
+int64_t lockstep_carry = 0;
+
+// Wall clock of a song played without a device.
+std::chrono::steady_clock::time_point clock_origin_time;
+uint64_t clock_origin_samples = 0;
+std::vector<int16_t> clock_scratch;
+
+// Driver names of the current output, for FSOUND_GetDriverName.
+std::vector<std::string> driver_names;
+int driver_names_output = 0;
+
+int fail(int code) {
+    sound_last_error = code;
+    return 0;
+}
+
+const char* sdl_driver_name(int output) {
+    return output == SOUND_OUTPUT_ALSA ? "alsa" : nullptr;
+}
+
+void lock_output() {
+    if (sound_device) SDL_LockAudioDevice(sound_device);
+}
+
+void unlock_output() {
+    if (sound_device) SDL_UnlockAudioDevice(sound_device);
+}
+
+void unload_audio_driver() {
+    if (sound_audio_loaded) SDL_AudioQuit();
+    sound_audio_loaded = 0;
+}
+
+// Loads the SDL audio driver of an output type (none for SOUND_OUTPUT_NONE).
+int load_audio_driver(int output) {
+    if (output == SOUND_OUTPUT_NONE) {
+        unload_audio_driver();
+        return 1;
+    }
+    if (sound_audio_loaded == output) return 1;
+    unload_audio_driver();
+    if (SDL_AudioInit(sdl_driver_name(output)) != 0) return 0;
+    sound_audio_loaded = output;
+    return 1;
+}
+
+void refresh_driver_names() {
+    driver_names.clear();
+    driver_names_output = sound_output_type;
+    if (sound_output_type == SOUND_OUTPUT_NONE) {
+        driver_names.push_back("No sound");
+        return;
+    }
+    if (!load_audio_driver(sound_output_type)) return;
+    driver_names.push_back("Default device");
+    int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; i++) {
+        const char* name = SDL_GetAudioDeviceName(i, 0);
+        driver_names.push_back(name ? name : "");
+    }
+}
+
+void apply_mixer(MusicSong* song) {
+    const MixerChoice& choice = mixer_choices[sound_mixer_value];
+    openmpt_module_set_render_param(song->module, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH,
+                                    choice.filter_length);
+    openmpt_module_set_render_param(song->module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
+                                    choice.ramping);
+}
+
+openmpt_module* create_module(const std::vector<uint8_t>& data) {
+    // Play once, stop at the end, no dither: the same module always renders the
+    // same samples.
+    const openmpt_module_initial_ctl ctls[] = {
+        {"play.at_end", "stop"}, {"dither", "0"}, {nullptr, nullptr}};
+    int error = 0;
+    const char* message = nullptr;
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        data.data(), data.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
+        nullptr, &error, &message, ctls);
+    if (message) openmpt_free_string(message);
+    return module;
+}
+
+void push_mark(MusicSong* song, uint64_t sample, uint32_t order, uint32_t row) {
+    song->marks[song->mark_next] = {sample, order, row};
+    song->mark_next = (song->mark_next + 1) % MARK_RING;
+    if (song->mark_count < MARK_RING) song->mark_count++;
+}
+
+void apply_volume(int16_t* samples, size_t count, int volume) {
+    if (volume == VOLUME_MAX) return;
+    for (size_t i = 0; i < count; i++) samples[i] = int16_t(int(samples[i]) * volume / VOLUME_MAX);
+}
+
+// Renders up to frames sample frames of a playing song as 16-bit stereo,
+// advancing the output clock and marking the position piece by piece; returns
+// the frames rendered (fewer once the song ends).
+size_t render_song(MusicSong* song, int16_t* out, size_t frames) {
+    size_t done = 0;
+    while (done < frames && !song->ended) {
+        size_t piece = std::min(RENDER_PIECE, frames - done);
+        size_t got =
+            openmpt_module_read_interleaved_stereo(song->module, sound_rate, piece, out + 2 * done);
+        if (got == 0) {
+            song->ended = 1;
+            push_mark(song, output_clock, std::max(END_ORDER_MIN, song->last_order + 1), 0);
+            break;
+        }
+        int32_t order = openmpt_module_get_current_order(song->module);
+        int32_t row = openmpt_module_get_current_row(song->module);
+        song->last_order = uint32_t(std::max(order, 0));
+        push_mark(song, output_clock, song->last_order, uint32_t(std::max(row, 0)));
+        apply_volume(out + 2 * done, 2 * got, song->volume);
+        output_clock += got;
+        done += got;
+    }
+    return done;
+}
+
+int song_advancing(const MusicSong* song) {
+    return song && song == sound_current && song->playing && !song->paused && !song->ended;
+}
+
+void SDLCALL audio_callback(void*, Uint8* stream, int length) {
+    int16_t* out = reinterpret_cast<int16_t*>(stream);
+    size_t frames = size_t(length) / (2 * sizeof(int16_t));
+    callback_counter = SDL_GetPerformanceCounter();
+    callback_clock_start = output_clock;
+    size_t done = 0;
+    if (!lockstep_on && song_advancing(sound_current))
+        done = render_song(sound_current, out, frames);
+    std::memset(out + 2 * done, 0, (frames - done) * 2 * sizeof(int16_t));
+    output_clock += frames - done;
+    callback_clock_end = output_clock;
+}
+
+void restart_wall_clock() {
+    clock_origin_time = std::chrono::steady_clock::now();
+    clock_origin_samples = output_clock;
+}
+
+// Without a device (and outside lockstep) the current song is rendered here,
+// up to the sample the wall clock has reached, and the samples are dropped.
+void advance_by_wall_clock() {
+    if (sound_device || lockstep_on || !song_advancing(sound_current)) return;
+    auto elapsed = std::chrono::steady_clock::now() - clock_origin_time;
+    int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    uint64_t target = clock_origin_samples + uint64_t(ms) * uint64_t(sound_rate) / 1000;
+    clock_scratch.resize(2 * 4096);
+    while (output_clock < target && !sound_current->ended) {
+        size_t frames = size_t(std::min<uint64_t>(target - output_clock, 4096));
+        if (render_song(sound_current, clock_scratch.data(), frames) < frames) break;
+    }
+}
+
+// The output sample being heard now: with a device, the sample handed over at
+// the last callback plus the time since, less the device buffer; without one,
+// the last sample rendered.
+int64_t heard_sample() {
+    if (!sound_device || lockstep_on) return int64_t(output_clock);
+    if (!callback_counter) return -1;
+    uint64_t ticks = SDL_GetPerformanceCounter() - callback_counter;
+    double seconds = double(ticks) / double(SDL_GetPerformanceFrequency());
+    int64_t heard = int64_t(callback_clock_start) + int64_t(seconds * sound_rate) -
+                    int64_t(sound_device_frames);
+    return std::min(heard, int64_t(callback_clock_end));
+}
+
+// The newest mark at or before the sample being heard; the oldest mark while
+// nothing has been heard yet, and the start while nothing has been rendered.
+PositionMark mark_heard(const MusicSong* song) {
+    if (!song->mark_count) return {0, 0, 0};
+    int64_t heard = heard_sample();
+    size_t index = song->mark_next;
+    PositionMark found{};
+    for (size_t i = 0; i < song->mark_count; i++) {
+        index = (index + MARK_RING - 1) % MARK_RING;
+        found = song->marks[index];
+        if (int64_t(found.sample) <= heard) break;
+    }
+    return found;
+}
+
+// The position reported for a song; the output lock is held by the caller.
+PositionMark song_position(MusicSong* song) {
+    if (song->pinned) return {0, song->pinned_order, song->pinned_row};
+    if (song != sound_current || !song->playing || song->paused) return song->held;
+    advance_by_wall_clock();
+    return mark_heard(song);
+}
+
+// Stops the current song, keeping the position it had reached; lock held.
+void stop_current() {
+    if (!sound_current) return;
+    MusicSong* song = sound_current;
+    song->held = song_position(song);
+    song->playing = 0;
+    sound_current = nullptr;
+}
+
+void close_device() {
+    if (sound_device) SDL_CloseAudioDevice(sound_device);
+    sound_device = 0;
+    callback_counter = 0;
+}
+
+int open_device() {
+    if (!load_audio_driver(sound_output_type)) return 0;
+    refresh_driver_names();
+    const char* name = nullptr;
+    if (sound_driver_index > 0 && size_t(sound_driver_index) < driver_names.size())
+        name = driver_names[size_t(sound_driver_index)].c_str();
+    // A device buffer of about a quarter of the buffer size, a power of two.
+    int wanted = sound_rate * sound_buffer_ms / 4000;
+    int frames = 256;
+    while (frames * 2 <= wanted && frames < 8192) frames *= 2;
+    SDL_AudioSpec want{}, have{};
+    want.freq = sound_rate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = Uint16(frames);
+    want.callback = audio_callback;
+    sound_device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+    if (!sound_device) return 0;
+    sound_device_frames = have.samples;
+    SDL_PauseAudioDevice(sound_device, 0);
+    return 1;
+}
+
+MusicSong* load_song(std::vector<uint8_t> data) {
+    openmpt_module* module = create_module(data);
+    if (!module) {
+        fail(SOUND_ERR_FILE_FORMAT);
+        return nullptr;
+    }
+    MusicSong* song = new MusicSong{};
+    song->data = std::move(data);
+    song->module = module;
+    song->volume = VOLUME_MAX;
+    return song;
+}
+
+} // namespace
+
+const char* sound_error_text(int code) {
+    if (code < 0 || code >= ERROR_COUNT) return "Unknown error";
+    return error_texts[code];
+}
+
+const char* sound_mixer_name(int mixer) {
+    if (mixer < 0 || mixer >= MIXER_COUNT) return nullptr;
+    return mixer_choices[mixer].name;
+}
+
+int FSOUND_SetBufferSize(int milliseconds) {
+    if (sound_initialised) return fail(SOUND_ERR_BUSY);
+    if (milliseconds < 1 || milliseconds > 2000) return fail(SOUND_ERR_INVALID_PARAM);
+    sound_buffer_ms = milliseconds;
+    return 1;
+}
+
+int FSOUND_SetOutput(int output) {
+    if (sound_initialised) return fail(SOUND_ERR_BUSY);
+    if (output < SOUND_OUTPUT_ALSA || output > SOUND_OUTPUT_NONE)
+        return fail(SOUND_ERR_INVALID_PARAM);
+    sound_output_type = output;
+    return 1;
+}
+
+int FSOUND_SetDriver(int driver) {
+    if (sound_initialised) return fail(SOUND_ERR_BUSY);
+    if (driver < 0) return fail(SOUND_ERR_INVALID_PARAM);
+    sound_driver_index = driver;
+    return 1;
+}
+
+int FSOUND_SetMixer(int mixer) {
+    if (mixer < 0 || mixer >= MIXER_COUNT) return fail(SOUND_ERR_INVALID_MIXER);
+    lock_output();
+    sound_mixer_value = mixer;
+    if (sound_current) apply_mixer(sound_current);
+    unlock_output();
+    return 1;
+}
+
+int FSOUND_SetHWND(void* window) {
+    sound_window = window;
+    return 1;
+}
+
+int FSOUND_Init(int rate, int channels, unsigned flags) {
+    (void)flags;
+    if (sound_initialised) return fail(SOUND_ERR_BUSY);
+    if (rate < RATE_MIN || rate > RATE_MAX || channels < 1) return fail(SOUND_ERR_INVALID_PARAM);
+    sound_rate = rate;
+    if (sound_output_type != SOUND_OUTPUT_NONE && !lockstep_on && !open_device()) {
+        unload_audio_driver();
+        return fail(SOUND_ERR_INIT);
+    }
+    sound_initialised = 1;
+    restart_wall_clock();
+    return 1;
+}
+
+int FSOUND_GetError() {
+    return sound_last_error;
+}
+
+int FSOUND_GetNumDrivers() {
+    refresh_driver_names();
+    return int(driver_names.size());
+}
+
+const char* FSOUND_GetDriverName(int driver) {
+    if (driver_names_output != sound_output_type || driver_names.empty()) refresh_driver_names();
+    if (driver < 0 || size_t(driver) >= driver_names.size()) {
+        fail(SOUND_ERR_INVALID_PARAM);
+        return nullptr;
+    }
+    return driver_names[size_t(driver)].c_str();
+}
+
+void FSOUND_Close() {
+    lock_output();
+    stop_current();
+    unlock_output();
+    close_device();
+    unload_audio_driver();
+    sound_initialised = 0;
+}
+
+MusicSong* FMUSIC_LoadSongMemory(const void* data, size_t size) {
+    if (!data || !size) {
+        fail(SOUND_ERR_INVALID_PARAM);
+        return nullptr;
+    }
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    return load_song(std::vector<uint8_t>(bytes, bytes + size));
+}
+
+MusicSong* FMUSIC_LoadSong(const char* name) {
+    if (!name) {
+        fail(SOUND_ERR_INVALID_PARAM);
+        return nullptr;
+    }
+    if (FILE* file = std::fopen(name, "rb")) {
+        std::vector<uint8_t> data;
+        uint8_t chunk[65536];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+            data.insert(data.end(), chunk, chunk + got);
+        int failed = std::ferror(file);
+        std::fclose(file);
+        if (failed || data.empty()) {
+            fail(SOUND_ERR_FILE_BAD);
+            return nullptr;
+        }
+        return load_song(std::move(data));
+    }
+    Blob builtin = sound_builtin_enabled ? builtin_module() : Blob{nullptr, 0};
+    if (!builtin.size) {
+        fail(SOUND_ERR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    return FMUSIC_LoadSongMemory(builtin.data, builtin.size);
+}
+
+void sound_set_builtin_module(int enabled) {
+    sound_builtin_enabled = enabled;
+}
+
+int FMUSIC_PlaySong(MusicSong* song) {
+    if (!song) return fail(SOUND_ERR_INVALID_PARAM);
+    if (!sound_initialised) return fail(SOUND_ERR_UNINITIALIZED);
+    // Every play starts from the beginning with a fresh module.
+    openmpt_module* module = create_module(song->data);
+    if (!module) return fail(SOUND_ERR_PLAY);
+    lock_output();
+    stop_current();
+    openmpt_module_destroy(song->module);
+    song->module = module;
+    apply_mixer(song);
+    song->playing = 1;
+    song->paused = 0;
+    song->ended = 0;
+    song->last_order = 0;
+    song->mark_count = 0;
+    song->mark_next = 0;
+    song->held = {0, 0, 0};
+    song->row_sampled = 0;
+    sound_current = song;
+    lockstep_carry = 0;
+    restart_wall_clock();
+    unlock_output();
+    return 1;
+}
+
+int FMUSIC_SetMasterVolume(MusicSong* song, int volume) {
+    if (!song || volume < 0 || volume > VOLUME_MAX) return fail(SOUND_ERR_INVALID_PARAM);
+    lock_output();
+    song->volume = volume;
+    unlock_output();
+    return 1;
+}
+
+int FMUSIC_StopSong(MusicSong* song) {
+    if (!song) return fail(SOUND_ERR_INVALID_PARAM);
+    lock_output();
+    if (song == sound_current) stop_current();
+    unlock_output();
+    return 1;
+}
+
+int FMUSIC_SetPaused(MusicSong* song, int paused) {
+    if (!song) return fail(SOUND_ERR_INVALID_PARAM);
+    lock_output();
+    if (paused && !song->paused) {
+        song->held = song_position(song);
+        song->paused = 1;
+    } else if (!paused && song->paused) {
+        song->paused = 0;
+        restart_wall_clock();
+    }
+    unlock_output();
+    return 1;
+}
+
+uint32_t FMUSIC_GetOrder(MusicSong* song) {
+    if (!song) return 0;
+    lock_output();
+    PositionMark mark = song_position(song);
+    song->sampled_row = mark.row;
+    song->row_sampled = 1;
+    unlock_output();
+    return mark.order;
+}
+
+uint32_t FMUSIC_GetRow(MusicSong* song) {
+    if (!song) return 0;
+    lock_output();
+    uint32_t row = song->row_sampled ? song->sampled_row : song_position(song).row;
+    song->row_sampled = 0;
+    unlock_output();
+    return row;
+}
+
+int FMUSIC_FreeSong(MusicSong* song) {
+    if (!song) return fail(SOUND_ERR_INVALID_PARAM);
+    lock_output();
+    if (song == sound_current) stop_current();
+    unlock_output();
+    openmpt_module_destroy(song->module);
+    delete song;
+    return 1;
+}
+
+void sound_set_lockstep(int enabled, int fps) {
+    lock_output();
+    lockstep_on = enabled ? 1 : 0;
+    lockstep_fps = fps > 0 ? fps : DEFAULT_FPS;
+    lockstep_carry = 0;
+    restart_wall_clock();
+    unlock_output();
+}
+
+int sound_lockstep_enabled() {
+    return lockstep_on;
+}
+
+size_t sound_lockstep_frame(MusicSong* song, std::vector<int16_t>* out) {
+    if (out) out->clear();
+    if (!lockstep_on || !out || !song_advancing(song)) return 0;
+    lockstep_carry += sound_rate;
+    size_t frames = size_t(lockstep_carry / lockstep_fps);
+    lockstep_carry %= lockstep_fps;
+    out->resize(2 * frames);
+    lock_output();
+    size_t done = render_song(song, out->data(), frames);
+    unlock_output();
+    out->resize(2 * done);
+    return done;
+}
+
+void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t row) {
+    if (!song) return;
+    song->pinned = pinned;
+    song->pinned_order = order;
+    song->pinned_row = row;
+}
