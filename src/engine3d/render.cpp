@@ -1,0 +1,374 @@
+#include "engine3d/render.h"
+
+#include "data/render_resources.h"
+#include "effects/effect_tables.h"
+
+#include <cmath>
+#include <cstring>
+
+GuardBox guard_box = {-5, FRAME_WIDTH + 4, -5, FRAME_HEIGHT + 4};
+
+void set_guard_box(const Camera* camera) {
+    guard_box.left = int32_t(camera->clip_left) - 5;
+    guard_box.right = int32_t(camera->clip_right) + 4;
+    guard_box.top = int32_t(camera->clip_top) - 5;
+    guard_box.bottom = int32_t(camera->clip_bottom) + 4;
+}
+
+void scene_begin_frame(Scene* scene, uint8_t flags) {
+    for (uint16_t i = 0; i < scene->object_count; i++) scene->objects[i].hidden = 1;
+    scene->vertex_cursor = 0;
+    if (flags & FRAME_ADVANCE_STAMP) {
+        frame_stamp = uint8_t(frame_stamp + 1);
+        if (frame_stamp == FRAME_STAMP_CYCLE) {
+            clear_depth_buffer();
+            frame_stamp = 0;
+        }
+    }
+    if (flags & FRAME_CLEAR_IDS) clear_id_buffer();
+}
+
+// The matrix taking points of a frame with placement m (rotation rows and
+// translation row) to camera space.
+static void to_camera_space(Matrix4* out, const Matrix4* m, const Camera* camera) {
+    *out = *m;
+    out->m[12] -= camera->position.x;
+    out->m[13] -= camera->position.y;
+    out->m[14] -= camera->position.z;
+    mat_mul(out, out, &camera->orientation);
+}
+
+static void rotation_only(Matrix4* out, const Matrix4* m) {
+    *out = *m;
+    out->m[12] = out->m[13] = out->m[14] = 0.0f;
+}
+
+void project_points(Vec3* points, const Camera* camera, int32_t count) {
+    const double focal = camera->focal, cx = camera->centre_x, cy = camera->centre_y;
+    for (int32_t i = 0; i < count; i++) {
+        Vec3& p = points[i];
+        const double z = p.z == 0.0f ? -1.0 : double(p.z);
+        const double k = focal / z;
+        p.x = float(k * p.x + cx);
+        p.y = float(k * p.y + cy);
+    }
+}
+
+void project_points_scaled(Vec3* points, const Camera* camera, int32_t count) {
+    const double focal = camera->focal, cx = camera->centre_x, cy = camera->centre_y;
+    for (int32_t i = 0; i < count; i++) {
+        Vec3& p = points[i];
+        const double z = p.z == 0.0f ? -1.0 : double(p.z);
+        const double k = focal / z;
+        p.x = float((k * p.x + cx) * camera->scale_x);
+        p.y = float((k * p.y + cy) * camera->scale_y);
+    }
+}
+
+void object_transform(Scene* scene, uint16_t index, const Camera* camera) {
+    if (index >= scene->object_count) return;
+    SceneObject& object = scene->objects[index];
+    Matrix4 to_view, rotation;
+    to_camera_space(&to_view, &object.matrix, camera);
+    rotation_only(&rotation, &object.matrix);
+
+    transform_points(object.view_box, object.box.corner, 8, &to_view);
+    bool in_front = false;
+    for (const Vec3& corner : object.view_box) in_front |= corner.z > 0.0f;
+    if (!in_front) return;
+
+    // The work arrays hold total_vertices entries and vertex_base is 16 bits.
+    const uint32_t count = object.mesh.vertex_count;
+    const uint32_t base = scene->vertex_cursor;
+    if (base > 0xFFFF || count > scene->total_vertices - base ||
+        scene->view_positions.size() < scene->total_vertices ||
+        scene->screen_positions.size() < scene->total_vertices ||
+        scene->world_normals.size() < scene->total_vertices)
+        return;
+
+    object.hidden = 0;
+    Vec3* view = scene->view_positions.data() + base;
+    Vec3* screen = scene->screen_positions.data() + base;
+    transform_points(view, object.mesh.vertices.data(), int32_t(count), &to_view);
+    transform_points(scene->world_normals.data() + base, object.mesh.normals.data(), int32_t(count),
+                     &rotation);
+    std::memcpy(screen, view, count * sizeof(Vec3));
+    if (camera->scale_x == 1.0f && camera->scale_y == 1.0f)
+        project_points(screen, camera, int32_t(count));
+    else
+        project_points_scaled(screen, camera, int32_t(count));
+    object.vertex_base = uint16_t(base);
+    scene->vertex_cursor = base + count;
+}
+
+void lights_to_view(Scene* scene, const Camera* camera) {
+    for (uint16_t i = 0; i < scene->light_count && i < SCENE_LIGHT_SLOTS; i++) {
+        LightSource& light = scene->lights[i];
+        Matrix4 to_view, rotation;
+        to_camera_space(&to_view, &light.matrix, camera);
+        transform_point(&light.view_position, &light.position, &to_view);
+        rotation_only(&rotation, &light.matrix);
+        transform_point(&light.view_direction, &light.direction, &rotation);
+        light.view_direction.x = -light.view_direction.x;
+        light.view_direction.y = -light.view_direction.y;
+    }
+}
+
+// A light's contribution truncated toward zero; only positive whole values
+// count, and anything beyond the clamp range saturates.
+static int64_t positive_contribution(double value) {
+    if (!(value >= 1.0)) return 0;
+    if (value > 1.0e6) return 1000000;
+    return int64_t(value);
+}
+
+int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px, float py,
+                     float pz) {
+    const Vec3 n = {nx, ny, nz};
+    int64_t sum = 0;
+    for (uint16_t i = 0; i < scene->light_count && i < SCENE_LIGHT_SLOTS; i++) {
+        const LightSource& light = scene->lights[i];
+        double distance = 0.0;
+        if (light.type == LIGHT_POINT || light.type == LIGHT_SPOT) {
+            distance = vec_length(px - light.view_position.x, py - light.view_position.y,
+                                  pz - light.view_position.z);
+            if (distance == 0.0) distance = 1.0;
+        }
+        switch (light.type) {
+        case LIGHT_POINT:
+            sum += positive_contribution(double(light.intensity) / distance * 255.0);
+            break;
+        case LIGHT_DIRECTIONAL:
+            sum += positive_contribution(vec_dot(&light.view_direction, &n) *
+                                         double(int32_t(light.intensity)));
+            break;
+        case LIGHT_SPOT: {
+            const float falloff = float(double(light.intensity) / distance * 255.0);
+            sum += positive_contribution(vec_dot(&light.view_direction, &n) * falloff);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    sum += scene->ambient;
+    if (sum < 1) return 1;
+    if (sum > 255) return 255;
+    return int32_t(sum);
+}
+
+// Nearest integer, ties to even, saturated to the 32-bit range (NaN gives the
+// minimum, which every test rejects).
+static int32_t round_to_int(float value) {
+    const double r = std::nearbyint(double(value));
+    if (!(r >= -2147483648.0)) return INT32_MIN;
+    if (r > 2147483647.0) return INT32_MAX;
+    return int32_t(r);
+}
+
+int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
+                     const Vec3* s1, const Vec3* s2) {
+    rec0->z = round_to_int(s0->z);
+    rec1->z = round_to_int(s1->z);
+    rec2->z = round_to_int(s2->z);
+    if (rec0->z < 1 || rec1->z < 1 || rec2->z < 1) return 0;
+    rec0->x = round_to_int(s0->x);
+    rec0->y = round_to_int(s0->y);
+    rec1->x = round_to_int(s1->x);
+    rec1->y = round_to_int(s1->y);
+    rec2->x = round_to_int(s2->x);
+    rec2->y = round_to_int(s2->y);
+
+    // Clockwise on screen (rows growing downwards) or zero area: back face.
+    const int64_t x0 = rec0->x, y0 = rec0->y, x1 = rec1->x, y1 = rec1->y, x2 = rec2->x,
+                  y2 = rec2->y;
+    if ((x2 - x0) * (y0 - y1) >= (x0 - x1) * (y2 - y0)) return 0;
+
+    const auto column_inside = [](int32_t x) { return x > guard_box.left && x < guard_box.right; };
+    const auto row_inside = [](int32_t y) { return y > guard_box.top && y < guard_box.bottom; };
+    const bool column = column_inside(rec0->x) || column_inside(rec1->x) || column_inside(rec2->x);
+    const bool row = row_inside(rec0->y) || row_inside(rec1->y) || row_inside(rec2->y);
+    return column && row ? 1 : 0;
+}
+
+// Texture-coordinate sources of the corners.
+static int32_t texel_coordinate(double value) {
+    if (!(value > 0.0)) return 0;
+    if (value > 65535.0) return 65535;
+    return int32_t(value);
+}
+
+static void corner_face_uv(FillVertex* rec, const Face& face, int k) {
+    rec->u = texel_coordinate(face.uv[k][0]);
+    rec->v = texel_coordinate(face.uv[k][1]);
+}
+
+static void corner_environment_uv(FillVertex* rec, const Vec3& normal) {
+    rec->u = texel_coordinate((double(normal.x) + 1.0) * 127.0);
+    rec->v = texel_coordinate((double(normal.y) + 1.0) * 127.0);
+}
+
+static void corner_shade(FillVertex* rec, const Scene* scene, uint32_t entry) {
+    const Vec3& n = scene->world_normals[entry];
+    const Vec3& p = scene->view_positions[entry];
+    rec->shade = light_vertex(scene, n.x, n.y, n.z, p.x, p.y, p.z);
+}
+
+static void set_colour(FillVertex* rec, const Face& face) {
+    rec->red = face.red;
+    rec->green = face.green;
+    rec->blue = face.blue;
+}
+
+static bool type_uses_texture(uint32_t type) {
+    return type == 2 || type == 3 || type == 5 || type == 6 || type == 7 || type == 9 || type == 11;
+}
+
+// The texture of a textured surface, or none when its number is outside the
+// table or it holds fewer texels than the fillers read.
+static const TextureRecord* surface_texture(uint32_t type, uint32_t number) {
+    if (!texture_table || number >= texture_count) return nullptr;
+    const TextureRecord* texture = &texture_table[number];
+    const uint32_t needed = type == 7 ? uint32_t(TEXTURE_SIZE * TEXTURE_SIZE) : TEXTURE_RGB_BYTES;
+    if (!texture->pixels || texture->byte_size < needed) return nullptr;
+    return texture;
+}
+
+static void draw_surface(const Scene* scene, const SceneObject& object, const SurfaceRange& range,
+                         uint32_t type, const TextureRecord* texture) {
+    const Vec3* screen = scene->screen_positions.data();
+    const Face* faces = object.mesh.faces.data();
+    FillVertex rec[3] = {};
+    for (uint32_t i = range.first; i < uint32_t(range.first) + range.count; i++) {
+        const Face& face = faces[i];
+        const uint32_t entry[3] = {object.vertex_base + face.vert_a,
+                                   object.vertex_base + face.vert_b,
+                                   object.vertex_base + face.vert_c};
+        if (!triangle_visible(&rec[0], &rec[1], &rec[2], &screen[entry[0]], &screen[entry[1]],
+                              &screen[entry[2]]))
+            continue;
+        switch (type) {
+        case 0:
+            set_colour(&rec[0], face);
+            fill_depth_only(rec[0], rec[1], rec[2]);
+            break;
+        case 1:
+            for (int k = 0; k < 3; k++) corner_shade(&rec[k], scene, entry[k]);
+            set_colour(&rec[0], face);
+            fill_gouraud(rec[0], rec[1], rec[2]);
+            break;
+        case 2:
+            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
+            fill_textured(rec[0], rec[1], rec[2], texture);
+            break;
+        case 3:
+            for (int k = 0; k < 3; k++) {
+                corner_face_uv(&rec[k], face, k);
+                corner_shade(&rec[k], scene, entry[k]);
+            }
+            fill_textured_shaded(rec[0], rec[1], rec[2], texture);
+            break;
+        case 4:
+            for (int k = 0; k < 3; k++) {
+                const Vec3& n = scene->world_normals[entry[k]];
+                rec[k].extra[0] = n.x;
+                rec[k].extra[1] = n.y;
+                rec[k].extra[2] = n.z;
+            }
+            set_colour(&rec[0], face);
+            fill_type4(rec[0], rec[1], rec[2], scene->lights[0]);
+            break;
+        case 5:
+            for (int k = 0; k < 3; k++)
+                corner_environment_uv(&rec[k], scene->world_normals[entry[k]]);
+            fill_textured(rec[0], rec[1], rec[2], texture);
+            break;
+        case 6:
+            for (int k = 0; k < 3; k++) {
+                corner_environment_uv(&rec[k], scene->world_normals[entry[k]]);
+                corner_shade(&rec[k], scene, entry[k]);
+            }
+            fill_textured_shaded(rec[0], rec[1], rec[2], texture);
+            break;
+        case 7:
+            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
+            set_colour(&rec[0], face);
+            fill_additive(rec[0], rec[1], rec[2], texture);
+            break;
+        case 8:
+            for (int k = 0; k < 3; k++) corner_shade(&rec[k], scene, entry[k]);
+            set_colour(&rec[0], face);
+            fill_wireframe(rec[0], rec[1], rec[2]);
+            break;
+        case 9:
+            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
+            fill_translucent(rec[0], rec[1], rec[2], texture);
+            break;
+        case 11:
+            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
+            set_colour(&rec[0], face);
+            fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+static void draw_object(const Scene* scene, const SceneObject& object) {
+    const Mesh& mesh = object.mesh;
+    // Only an object transformed this frame has its entries in the work arrays.
+    if (size_t(object.vertex_base) + mesh.vertex_count > scene->screen_positions.size()) return;
+    for (const SurfaceRange& range : mesh.surfaces) {
+        if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
+        // The surface's first face decides how all its faces are drawn.
+        const uint32_t attr = mesh.faces[range.first].attr;
+        const uint32_t type = attr & 15;
+        if (type == 10 || type >= 12) continue;
+        const TextureRecord* texture = nullptr;
+        if (type_uses_texture(type)) {
+            texture = surface_texture(type, attr >> 8);
+            if (!texture) continue;
+        }
+        draw_surface(scene, object, range, type, texture);
+    }
+}
+
+// Whether the depth and id buffers cover a width x height frame.
+static bool render_buffers_cover(uint32_t width, uint32_t height) {
+    const size_t pixels = size_t(width) * height;
+    return depth_buffer && id_buffer && depth_buffer_bytes >= pixels * sizeof(uint32_t) &&
+           id_buffer_bytes >= pixels;
+}
+
+static int32_t clamp_clip(int32_t value, uint32_t limit) {
+    if (value < 0) return 0;
+    return value > int32_t(limit) ? int32_t(limit) : value;
+}
+
+void render_scene(Scene* scene, const Camera* camera, Surface* surface) {
+    FrameSurface frame;
+    if (!surface || !lock_surface(surface, &frame)) return;
+    if (display_depth == 32 && render_buffers_cover(frame.width, frame.height)) {
+        fill_context.frame_pixels = frame.pixels;
+        fill_context.row_length = uint16_t(frame.width);
+        fill_context.bytes_per_pixel = 4;
+        // The clip box never reaches outside the locked frame.
+        fill_context.clip_left = clamp_clip(camera->clip_left, frame.width);
+        fill_context.clip_right = clamp_clip(camera->clip_right, frame.width) - 1;
+        fill_context.clip_top = clamp_clip(camera->clip_top, frame.height);
+        fill_context.clip_bottom = clamp_clip(camera->clip_bottom, frame.height) - 1;
+        fill_context.depth_buffer = depth_buffer;
+        fill_context.id_buffer = id_buffer;
+        fill_context.frame_stamp = frame_stamp;
+        set_guard_box(camera);
+        lights_to_view(scene, camera);
+        for (uint16_t i = 0; i < scene->object_count; i++) {
+            const SceneObject& object = scene->objects[i];
+            if (object.hidden) continue;
+            fill_context.object_id = uint8_t(i + 1);
+            draw_object(scene, object);
+        }
+    }
+    unlock_surface(surface);
+}

@@ -1,0 +1,52 @@
+// Per-frame rendering of a scene: visibility reset, object transform with box
+// culling and projection, lighting, and one filler call per visible face.
+#pragma once
+
+#include "effects/fillers.h"
+#include "engine3d/scene.h"
+#include "presentation/surface.h"
+
+#include <cstdint>
+
+// scene_begin_frame flags.
+constexpr uint8_t FRAME_ADVANCE_STAMP = 1; // next frame_stamp; clear depth at 127
+constexpr uint8_t FRAME_CLEAR_IDS = 2;
+
+// Frames of one depth-buffer clear cycle.
+constexpr uint8_t FRAME_STAMP_CYCLE = 127;
+
+// The camera clip box widened by 5 pixels on every side, exclusive bounds: a
+// face is drawn only if a corner column and a corner row lie strictly inside.
+struct GuardBox {
+    int32_t left, right, top, bottom;
+};
+extern GuardBox guard_box;
+void set_guard_box(const Camera* camera);
+
+void scene_begin_frame(Scene* scene, uint8_t flags);
+
+// Culls the object when its whole box lies at camera z <= 0; otherwise fills
+// its work-array entries (view positions, world normals, screen positions) and
+// marks it visible. An object that would not fit in the work arrays is skipped.
+void object_transform(Scene* scene, uint16_t index, const Camera* camera);
+
+// Draws every visible object of the scene into surface.
+void render_scene(Scene* scene, const Camera* camera, Surface* surface);
+
+// Perspective projection in place: x' = focal / z * x + centre_x, likewise y;
+// z is kept (a z of exactly 0 projects as -1). The scaled form then multiplies
+// x' and y' by the camera's scale factors.
+void project_points(Vec3* points, const Camera* camera, int32_t count);
+void project_points_scaled(Vec3* points, const Camera* camera, int32_t count);
+
+void lights_to_view(Scene* scene, const Camera* camera);
+// Light reaching a vertex with world normal n at view position p: the sum of
+// the lights and the ambient level, clamped to 1..255.
+int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px, float py,
+                     float pz);
+
+// Rounds the screen points into the three records; 1 when the face is to be
+// drawn (all corners at z >= 1, counter-clockwise on screen, touching the
+// guard box), else 0.
+int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
+                     const Vec3* s1, const Vec3* s2);
