@@ -1,0 +1,506 @@
+// Triangle fillers. Every filled variant shares one edge walker and one span
+// frame; a variant is a small per-pixel rule that the span loop calls inline.
+//
+// Fixed point: columns and the attributes u, v, shade are 16.16. Edges carry
+// them in 64 bits, so corners anywhere in the 32-bit range cannot overflow the
+// interpolation; spans step them in wrapping 32-bit arithmetic. 1/z travels
+// along the edges as a float and becomes the 24-bit depth once per span.
+
+#include "effects/fillers.h"
+
+#include "data/render_resources.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+FillContext fill_context;
+
+namespace {
+
+constexpr int64_t FIXED_ONE = 65536;             // 1.0 in 16.16
+constexpr long double DEPTH_SCALE = 16777215.0L; // 1/z of 1.0 gives the largest depth
+constexpr uint32_t FULL_TEXELS = 256 * 256;
+// Rows above the clip box are stepped one by one (exactly as if they had been
+// walked); an edge that starts further away than this jumps there instead.
+constexpr int64_t MAX_STEPPED_ROWS = 65536;
+
+enum : unsigned { USE_UV = 1, USE_SHADE = 2 };
+
+// A corner as the edge walker sees it; attributes the variant does not use are 0.
+struct Corner {
+    int32_t x, y;
+    int32_t u, v, shade;
+    float w; // 1/z
+};
+
+// An edge's current values, or its steps per row.
+struct EdgeValues {
+    int64_t x, u, v, s; // 16.16
+    float w;
+};
+
+// One end of a span: its column and its attribute values.
+struct SpanEnd {
+    int32_t x;
+    int64_t u, v, s;
+    float w;
+};
+
+// Where a span writes.
+struct Targets {
+    uint32_t* frame;
+    uint32_t* depth;
+    uint8_t* ids;
+    uint8_t object_id;
+};
+
+struct Colour {
+    uint32_t red, green, blue;
+};
+
+Corner make_corner(const FillVertex& p, unsigned use) {
+    Corner c{p.x, p.y, 0, 0, 0, 1.0f / float(p.z)};
+    if (use & USE_UV) {
+        c.u = p.u;
+        c.v = p.v;
+    }
+    if (use & USE_SHADE) c.shade = p.shade;
+    return c;
+}
+
+// 1/z is only defined for corners in front of the viewer.
+bool corners_in_front(const FillVertex& a, const FillVertex& b, const FillVertex& c) {
+    return a.z >= 1 && b.z >= 1 && c.z >= 1;
+}
+
+Targets context_targets() {
+    const FillContext& fc = fill_context;
+    return {fc.frame_pixels, fc.depth_buffer, fc.id_buffer, fc.object_id};
+}
+
+bool context_ready(bool needs_ids) {
+    const FillContext& fc = fill_context;
+    return fc.frame_pixels && fc.depth_buffer && (fc.id_buffer || !needs_ids);
+}
+
+Colour colour_of(const FillVertex& p) {
+    return {uint32_t(p.red), uint32_t(p.green), uint32_t(p.blue)};
+}
+
+// Three compare-and-swaps by row; equal rows keep their order.
+template <class P> void sort_by_row(P& top, P& middle, P& bottom) {
+    if (middle->y > bottom->y) std::swap(middle, bottom);
+    if (top->y > bottom->y) std::swap(top, bottom);
+    if (top->y > middle->y) std::swap(top, middle);
+}
+
+// ---- edges ----
+
+EdgeValues edge_start(const Corner& c) {
+    return {c.x * FIXED_ONE, c.u * FIXED_ONE, c.v * FIXED_ONE, c.shade * FIXED_ONE, c.w};
+}
+
+// Steps per row from one corner to a lower one (to.y > from.y).
+EdgeValues edge_step(const Corner& from, const Corner& to) {
+    const int64_t n = int64_t(to.y) - from.y;
+    return {(int64_t(to.x) - from.x) * FIXED_ONE / n, (int64_t(to.u) - from.u) * FIXED_ONE / n,
+            (int64_t(to.v) - from.v) * FIXED_ONE / n,
+            (int64_t(to.shade) - from.shade) * FIXED_ONE / n, (to.w - from.w) / float(n)};
+}
+
+// The edge from corner c after k rows, computed directly.
+EdgeValues edge_at(const Corner& c, const EdgeValues& step, int64_t k) {
+    return {c.x * FIXED_ONE + k * step.x, c.u * FIXED_ONE + k * step.u,
+            c.v * FIXED_ONE + k * step.v, c.shade * FIXED_ONE + k * step.s,
+            float(k) * step.w + c.w};
+}
+
+void edge_advance(EdgeValues& e, const EdgeValues& step) {
+    e.x += step.x;
+    e.u += step.u;
+    e.v += step.v;
+    e.s += step.s;
+    e.w += step.w;
+}
+
+void edge_skip(EdgeValues& e, const EdgeValues& step, int64_t rows) {
+    if (rows <= MAX_STEPPED_ROWS) {
+        for (int64_t k = 0; k < rows; k++) edge_advance(e, step);
+        return;
+    }
+    e.x += rows * step.x;
+    e.u += rows * step.u;
+    e.v += rows * step.v;
+    e.s += rows * step.s;
+    e.w += float(rows) * step.w;
+}
+
+SpanEnd span_end(const EdgeValues& e) {
+    return {int32_t(e.x >> 16), e.u, e.v, e.s, e.w}; // arithmetic shift: floor
+}
+
+// ---- span frame ----
+
+// Fills the run between a and b on row y (ends in either order). The right end
+// and the clip-right column are never drawn; a run starting left of the clip
+// box starts at its edge with every attribute stepped there.
+template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int32_t y) {
+    if (a.x == b.x) return;
+    if (a.x > b.x) std::swap(a, b);
+    const FillContext& fc = fill_context;
+    if (a.x > fc.clip_right || b.x < fc.clip_left) return;
+
+    const int64_t n = int64_t(b.x) - a.x;
+    const int64_t du = (b.u - a.u) / n;
+    const int64_t dv = (b.v - a.v) / n;
+    const int64_t ds = (b.s - a.s) / n;
+    const int64_t dd = int64_t((static_cast<long double>(b.w) - a.w) * DEPTH_SCALE / n);
+    int64_t u = a.u, v = a.v, s = a.s;
+    int64_t d = int64_t(static_cast<long double>(a.w) * DEPTH_SCALE);
+
+    int64_t x = a.x;
+    const int64_t end = std::min<int64_t>(b.x, fc.clip_right);
+    if (x < fc.clip_left) {
+        const int64_t k = fc.clip_left - x;
+        u += k * du;
+        v += k * dv;
+        s += k * ds;
+        d += k * dd;
+        x = fc.clip_left;
+    }
+    if (x >= end) return;
+
+    uint32_t pu = uint32_t(u), pv = uint32_t(v), ps = uint32_t(s);
+    uint32_t word = uint32_t(d) + (uint32_t(fc.frame_stamp) << 24);
+    const uint32_t su = uint32_t(du), sv = uint32_t(dv), ss = uint32_t(ds), sd = uint32_t(dd);
+    const size_t row = size_t(y) * fc.row_length;
+    for (size_t i = row + size_t(x), stop = row + size_t(end); i < stop; i++) {
+        rule(i, pu, pv, ps, word);
+        pu += su;
+        pv += sv;
+        ps += ss;
+        word += sd;
+    }
+}
+
+// ---- edge walker ----
+
+// Rows y .. y_end - 1 between two edges, clipped to the clip box's rows.
+template <class Rule>
+void walk_rows(const Rule& rule, EdgeValues long_edge, const EdgeValues& long_step,
+               EdgeValues short_edge, const EdgeValues& short_step, int64_t y, int64_t y_end) {
+    const FillContext& fc = fill_context;
+    if (y < fc.clip_top) {
+        const int64_t skip = std::min<int64_t>(fc.clip_top, y_end) - y;
+        edge_skip(long_edge, long_step, skip);
+        edge_skip(short_edge, short_step, skip);
+        y += skip;
+    }
+    const int64_t last = std::min<int64_t>(y_end, int64_t(fc.clip_bottom) + 1);
+    for (; y < last; y++) {
+        draw_span(rule, span_end(long_edge), span_end(short_edge), int32_t(y));
+        edge_advance(long_edge, long_step);
+        edge_advance(short_edge, short_step);
+    }
+}
+
+// Rows top.y .. middle.y - 1 come from the upper part, middle.y .. bottom.y
+// from the lower part, whose long edge restarts from the top corner.
+template <class Rule>
+void walk_triangle(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
+    const Corner *top = &a, *middle = &b, *bottom = &c;
+    sort_by_row(top, middle, bottom);
+    if (top->y == bottom->y) return;
+    const EdgeValues long_step = edge_step(*top, *bottom);
+    if (middle->y != top->y) {
+        walk_rows(rule, edge_start(*top), long_step, edge_start(*top), edge_step(*top, *middle),
+                  top->y, middle->y);
+    }
+    if (bottom->y != middle->y) {
+        walk_rows(rule, edge_at(*top, long_step, int64_t(middle->y) - top->y), long_step,
+                  edge_start(*middle), edge_step(*middle, *bottom), middle->y,
+                  int64_t(bottom->y) + 1);
+    }
+}
+
+// ---- texels ----
+
+// Column u >> 16 is not masked: columns of 256 and more carry into the next row.
+inline uint32_t texel_index(uint32_t u, uint32_t v) {
+    return (((v >> 16) & 255u) * 256u + (u >> 16)) & 0xFFFFu;
+}
+
+// A full texture is indexed directly; a short one wraps the index within the
+// texels it has, so no fetch reads past its end.
+template <int Bytes, bool Wrapped> struct Texels {
+    const uint8_t* pixels;
+    uint32_t count;
+    const uint8_t* at(uint32_t u, uint32_t v) const {
+        uint32_t t = texel_index(u, v);
+        if constexpr (Wrapped) t %= count;
+        return pixels + size_t(t) * Bytes;
+    }
+};
+
+uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
+    if (!texture || !texture->pixels) return 0;
+    return std::min(texture->byte_size / bytes, FULL_TEXELS);
+}
+
+inline uint32_t rgb_word(const uint8_t* t) {
+    return uint32_t(t[0]) << 16 | uint32_t(t[1]) << 8 | uint32_t(t[2]);
+}
+
+// ---- per-pixel rules: (index, u, v, shade, depth word) ----
+
+struct DepthOnlyRule {
+    Targets t;
+    void operator()(size_t i, uint32_t, uint32_t, uint32_t, uint32_t word) const {
+        if (t.depth[i] < word) t.depth[i] = word;
+    }
+};
+
+struct GouraudRule {
+    Targets t;
+    Colour c;
+    void operator()(size_t i, uint32_t, uint32_t, uint32_t s, uint32_t word) const {
+        if (t.depth[i] < word) {
+            t.frame[i] = (s * c.red) >> 24 << 16 | (s * c.green) >> 24 << 8 | (s * c.blue) >> 24;
+            t.depth[i] = word;
+        }
+    }
+};
+
+template <class T> struct TexturedRule {
+    Targets t;
+    T tex;
+    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
+        if (t.depth[i] < word) {
+            t.frame[i] = rgb_word(tex.at(u, v));
+            t.depth[i] = word;
+        }
+    }
+};
+
+template <class T> struct TexturedShadedRule {
+    Targets t;
+    T tex;
+    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t s, uint32_t word) const {
+        if (t.depth[i] < word) {
+            const uint8_t* p = tex.at(u, v);
+            t.frame[i] = (p[0] * s) >> 24 << 16 | (p[1] * s) >> 24 << 8 | (p[2] * s) >> 24;
+            t.depth[i] = word;
+        }
+    }
+};
+
+inline uint32_t add_saturated(uint32_t channel, uint32_t amount) {
+    return std::min<uint32_t>(255, channel + amount);
+}
+
+template <class T> struct AdditiveRule {
+    Targets t;
+    T tex;
+    Colour c;
+    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
+        if (t.depth[i] < word && t.ids[i] != t.object_id) {
+            const uint32_t texel = *tex.at(u, v);
+            const uint32_t pixel = t.frame[i];
+            t.frame[i] = add_saturated(pixel >> 16 & 255, texel * c.red >> 8) << 16 |
+                         add_saturated(pixel >> 8 & 255, texel * c.green >> 8) << 8 |
+                         add_saturated(pixel & 255, texel * c.blue >> 8);
+            t.ids[i] = t.object_id;
+        }
+    }
+};
+
+template <class T> struct TranslucentRule {
+    Targets t;
+    T tex;
+    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
+        if (t.depth[i] < word && t.ids[i] != t.object_id) {
+            t.frame[i] = ((rgb_word(tex.at(u, v)) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
+            t.depth[i] = word;
+            t.ids[i] = t.object_id;
+        }
+    }
+};
+
+template <class T> struct KeyedTranslucentRule {
+    Targets t;
+    T tex;
+    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
+        if (t.depth[i] < word && t.ids[i] != t.object_id) {
+            const uint32_t texel = rgb_word(tex.at(u, v));
+            if (texel == 0) return;
+            const uint32_t pixel = t.frame[i];
+            t.frame[i] = ((pixel >> 16 & 255) + (texel >> 16)) >> 1 << 16 |
+                         ((pixel >> 8 & 255) + (texel >> 8 & 255)) >> 1 << 8 |
+                         ((pixel & 255) + (texel & 255)) >> 1;
+            t.depth[i] = word;
+            t.ids[i] = t.object_id;
+        }
+    }
+};
+
+// ---- set-ups ----
+
+template <class Rule>
+void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                unsigned use) {
+    if (!context_ready(false) || !corners_in_front(a, b, c)) return;
+    walk_triangle(rule, make_corner(a, use), make_corner(b, use), make_corner(c, use));
+}
+
+// make(texels) builds the variant's rule for the texture's fetch; the choice
+// between direct and wrapped fetches is made once per triangle.
+template <int Bytes, class Make>
+void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                       const TextureRecord* texture, unsigned use, bool needs_ids,
+                       const Make& make) {
+    const uint32_t count = texel_count(texture, Bytes);
+    if (count == 0 || !context_ready(needs_ids) || !corners_in_front(a, b, c)) return;
+    const Corner ca = make_corner(a, use), cb = make_corner(b, use), cc = make_corner(c, use);
+    if (count == FULL_TEXELS)
+        walk_triangle(make(Texels<Bytes, false>{texture->pixels, count}), ca, cb, cc);
+    else
+        walk_triangle(make(Texels<Bytes, true>{texture->pixels, count}), ca, cb, cc);
+}
+
+} // namespace
+
+void fill_depth_only(const FillVertex& a, const FillVertex& b, const FillVertex& c) {
+    fill_plain(DepthOnlyRule{context_targets()}, a, b, c, 0);
+}
+
+void fill_gouraud(const FillVertex& a, const FillVertex& b, const FillVertex& c) {
+    fill_plain(GouraudRule{context_targets(), colour_of(a)}, a, b, c, USE_SHADE);
+}
+
+void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                   const TextureRecord* texture) {
+    fill_with_texture<3>(a, b, c, texture, USE_UV, false, [](auto texels) {
+        return TexturedRule<decltype(texels)>{context_targets(), texels};
+    });
+}
+
+void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                          const TextureRecord* texture) {
+    fill_with_texture<3>(a, b, c, texture, USE_UV | USE_SHADE, false, [](auto texels) {
+        return TexturedShadedRule<decltype(texels)>{context_targets(), texels};
+    });
+}
+
+// Surface type 4 has a set-up of its own that draws nothing.
+void fill_type4(const FillVertex&, const FillVertex&, const FillVertex&, const LightSource&) {}
+
+void fill_additive(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                   const TextureRecord* texture) {
+    const Colour colour = colour_of(a);
+    fill_with_texture<1>(a, b, c, texture, USE_UV, true, [&](auto texels) {
+        return AdditiveRule<decltype(texels)>{context_targets(), texels, colour};
+    });
+}
+
+void fill_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                      const TextureRecord* texture) {
+    fill_with_texture<3>(a, b, c, texture, USE_UV, true, [](auto texels) {
+        return TranslucentRule<decltype(texels)>{context_targets(), texels};
+    });
+}
+
+void fill_keyed_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                            const TextureRecord* texture) {
+    fill_with_texture<3>(a, b, c, texture, USE_UV, true, [](auto texels) {
+        return KeyedTranslucentRule<decltype(texels)>{context_targets(), texels};
+    });
+}
+
+// ---- lines ----
+
+namespace {
+
+int64_t floor_div(int64_t a, int64_t b) { // b > 0
+    const int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+// Narrows the steps [k0, k1) of a coordinate start + k * step (16.16) to those
+// whose whole part can lie in lo..hi, keeping a step of slack on each side; the
+// per-point test decides exactly.
+void clip_steps(int64_t start, int64_t step, int64_t lo, int64_t hi, int64_t& k0, int64_t& k1) {
+    const int64_t low = lo * FIXED_ONE, high = (hi + 1) * FIXED_ONE; // low <= p < high
+    int64_t first, last;
+    if (step == 0) {
+        if (start < low || start >= high) k1 = k0;
+        return;
+    }
+    if (step > 0) {
+        first = floor_div(low - start, step);
+        last = floor_div(high - start, step) + 2;
+    } else {
+        first = floor_div(start - high, -step);
+        last = floor_div(start - low, -step) + 2;
+    }
+    k0 = std::max(k0, first);
+    k1 = std::min(k1, last);
+}
+
+} // namespace
+
+void draw_shaded_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t red, int32_t green,
+                      int32_t blue, int32_t shade0, int32_t shade1) {
+    const FillContext& fc = fill_context;
+    if (!fc.frame_pixels || (x0 == x1 && y0 == y1)) return;
+    if (x0 > x1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+        std::swap(shade0, shade1);
+    }
+    if (x0 > fc.clip_right || x1 < fc.clip_left) return;
+    if (y0 < fc.clip_top && y1 < fc.clip_top) return;
+    if (y0 > fc.clip_bottom && y1 > fc.clip_bottom) return;
+
+    const int64_t dx = int64_t(x1) - x0, dy = int64_t(y1) - y0;
+    const int64_t n = std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
+    const int64_t sx = dx * FIXED_ONE / n, sy = dy * FIXED_ONE / n;
+    const uint32_t ss = uint32_t((int64_t(shade1) - shade0) * FIXED_ONE / n);
+
+    // Points on the clip lines are skipped: the drawn box is strictly inside.
+    const int64_t left = int64_t(fc.clip_left) + 1, right = int64_t(fc.clip_right) - 1;
+    const int64_t top = int64_t(fc.clip_top) + 1, bottom = int64_t(fc.clip_bottom) - 1;
+    int64_t k = 0, k_end = n;
+    clip_steps(x0 * FIXED_ONE, sx, left, right, k, k_end);
+    clip_steps(y0 * FIXED_ONE, sy, top, bottom, k, k_end);
+
+    const Colour c{uint32_t(red), uint32_t(green), uint32_t(blue)};
+    int64_t x = x0 * FIXED_ONE + k * sx, y = y0 * FIXED_ONE + k * sy;
+    uint32_t s = uint32_t(shade0) * uint32_t(FIXED_ONE) + uint32_t(k) * ss;
+    for (; k < k_end; k++) {
+        const int64_t px = x >> 16, py = y >> 16;
+        if (px >= left && px <= right && py >= top && py <= bottom) {
+            uint32_t& pixel = fc.frame_pixels[size_t(py) * fc.row_length + size_t(px)];
+            pixel = add_saturated(pixel >> 16 & 255, (s * c.red) >> 24) << 16 |
+                    add_saturated(pixel >> 8 & 255, (s * c.green) >> 24) << 8 |
+                    add_saturated(pixel & 255, (s * c.blue) >> 24);
+        }
+        x += sx;
+        y += sy;
+        s += ss;
+    }
+}
+
+// Three lines between the row-sorted corners, in the first corner's colour.
+void fill_wireframe(const FillVertex& a, const FillVertex& b, const FillVertex& c) {
+    const FillVertex *top = &a, *middle = &b, *bottom = &c;
+    sort_by_row(top, middle, bottom);
+    if (top->y == bottom->y) return;
+    draw_shaded_line(top->x, top->y, middle->x, middle->y, a.red, a.green, a.blue, top->shade,
+                     middle->shade);
+    draw_shaded_line(top->x, top->y, bottom->x, bottom->y, a.red, a.green, a.blue, top->shade,
+                     bottom->shade);
+    draw_shaded_line(bottom->x, bottom->y, middle->x, middle->y, a.red, a.green, a.blue,
+                     bottom->shade, middle->shade);
+}
