@@ -1,0 +1,44 @@
+// The show's run: the demo window, the start-up, the frame loop over SDL
+// events and the shut-down.
+#pragma once
+
+#include "presentation/surface.h"
+
+#include <cstdint>
+
+struct SDL_Window;
+struct MusicSong;
+
+extern SDL_Window* demo_window; // the demo window; none before and after the show
+extern int app_active;          // 1 while the show has the focus; frames are drawn only then
+extern MusicSong* music_song;   // the module "system2.xm"
+
+// Options of this run: sound output 3 whatever the stored setting; the order
+// the show starts at (the frames before it computed without being shown).
+extern int demo_nosound;
+extern uint32_t demo_start_order;
+
+// Frames drawn since the program started (all of them, not only per second).
+extern uint32_t demo_frames_drawn;
+// Set by request_demo_close; a run without a window stops on it.
+extern int demo_close_requested;
+
+// The whole show: start-up, frame loop, shut-down. Returns 0 after a normal
+// end or a failed window or display, 1 when the sound device cannot be opened.
+int run_demo();
+
+// The director's close request at the end of the music: the show ends as on
+// Escape.
+void request_demo_close();
+
+// The parts of run_demo, for tests. start_demo returns what run_demo would
+// when it fails, or -1 when the show is running; frame_loop_pass handles every
+// waiting event and then draws one frame (or, while inactive, waits for an
+// event) and returns 0 once the show has ended; shut_down_demo frees
+// everything and stores the settings.
+int start_demo();
+int frame_loop_pass();
+void shut_down_demo();
+
+SDL_Window* create_demo_window(const ModeRecord& mode);
+void set_music_paused(int paused);

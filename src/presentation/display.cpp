@@ -1,0 +1,508 @@
+#include "presentation/display.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <tuple>
+
+int display_filter = FILTER_SHARP;
+int display_pacing = PACE_60;
+int display_windowed = 0;
+
+ModeRecord selected_mode = {640, 480, 0, 32, 0xFF0000, 0x00FF00, 0x0000FF};
+int selected_device = -1;
+
+std::string last_message_caption;
+std::string last_message_text;
+
+enum DisplayKind { DISPLAY_NONE, DISPLAY_WINDOW, DISPLAY_MEMORY };
+
+// A render target of one scaling step, kept while its size fits.
+struct ScaleStage {
+    SDL_Texture* texture;
+    int width;
+    int height;
+};
+
+// A streaming texture that memory pixels are uploaded into.
+struct UploadTexture {
+    SDL_Texture* texture;
+    int width;
+    int height;
+};
+
+static int display_kind = DISPLAY_NONE;
+static SDL_Renderer* display_renderer = nullptr;
+static UploadTexture frame_upload = {nullptr, 0, 0};
+static UploadTexture overlay_upload = {nullptr, 0, 0};
+static ScaleStage blit_stage = {nullptr, 0, 0};
+static ScaleStage present_stage = {nullptr, 0, 0};
+static std::chrono::steady_clock::time_point next_flip_time;
+
+// Scratch rows of the software scaler: column and row look-ups, the sharp
+// filter's intermediate picture.
+static std::vector<int32_t> scale_index0, scale_index1, scale_weight;
+static std::vector<int32_t> scale_row0, scale_row1, scale_row_weight;
+static std::vector<uint32_t> scale_intermediate;
+
+ModeRecord make_mode(uint32_t width, uint32_t height) {
+    return ModeRecord{width, height, 0, 32, 0xFF0000, 0x00FF00, 0x0000FF};
+}
+
+//
+// Messages
+//
+
+void show_message(const char* caption, const char* text, int is_error) {
+    last_message_caption = caption;
+    last_message_text = text;
+    const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
+    const bool can_show = driver && std::strcmp(driver, "dummy") != 0 &&
+                          std::strcmp(driver, "offscreen") != 0 && display_kind != DISPLAY_MEMORY;
+    const Uint32 flags = is_error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    if (can_show && SDL_ShowSimpleMessageBox(flags, caption, text, nullptr) == 0) return;
+    size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == '\n') length--;
+    std::fprintf(stderr, "%s: %.*s\n", caption, int(length), text);
+}
+
+//
+// Software scaling
+//
+
+// Nearest neighbour: each destination pixel takes the source pixel under its
+// centre.
+static void scale_nearest(const uint32_t* source, int sw, int sh, uint32_t* destination, int dw,
+                          int dh) {
+    scale_index0.resize(size_t(dw));
+    for (int x = 0; x < dw; x++) scale_index0[x] = int32_t((int64_t(2 * x + 1) * sw) / (2 * dw));
+    for (int y = 0; y < dh; y++) {
+        const int sy = int((int64_t(2 * y + 1) * sh) / (2 * dh));
+        const uint32_t* row = source + size_t(sy) * sw;
+        uint32_t* out = destination + size_t(y) * dw;
+        for (int x = 0; x < dw; x++) out[x] = row[scale_index0[x]];
+    }
+}
+
+// For each destination coordinate: the two source coordinates around its
+// centre and the 8-bit weight (0..255) of the second one, in 16.16 steps.
+static void linear_taps(int source_size, int destination_size, std::vector<int32_t>& first,
+                        std::vector<int32_t>& second, std::vector<int32_t>& weight) {
+    first.resize(size_t(destination_size));
+    second.resize(size_t(destination_size));
+    weight.resize(size_t(destination_size));
+    for (int d = 0; d < destination_size; d++) {
+        int64_t u = (int64_t(2 * d + 1) * source_size * 65536) / (2 * destination_size) - 32768;
+        if (u < 0) u = 0;
+        int32_t i = int32_t(u >> 16);
+        int32_t f = int32_t((u >> 8) & 255);
+        if (i >= source_size - 1) {
+            i = source_size - 1;
+            f = 0;
+        }
+        first[d] = i;
+        second[d] = std::min(i + 1, source_size - 1);
+        weight[d] = f;
+    }
+}
+
+// Blends two pixels, f/256 of b: red and blue in one step, green in another.
+static inline uint32_t blend_pixels(uint32_t a, uint32_t b, uint32_t f) {
+    const uint32_t g = 256 - f;
+    const uint32_t rb = (((a & 0xFF00FF) * g + (b & 0xFF00FF) * f) >> 8) & 0xFF00FF;
+    const uint32_t gr = (((a & 0x00FF00) * g + (b & 0x00FF00) * f) >> 8) & 0x00FF00;
+    return rb | gr;
+}
+
+static void scale_linear(const uint32_t* source, int sw, int sh, uint32_t* destination, int dw,
+                         int dh) {
+    linear_taps(sw, dw, scale_index0, scale_index1, scale_weight);
+    linear_taps(sh, dh, scale_row0, scale_row1, scale_row_weight);
+    for (int y = 0; y < dh; y++) {
+        const uint32_t* top = source + size_t(scale_row0[y]) * sw;
+        const uint32_t* bottom = source + size_t(scale_row1[y]) * sw;
+        const uint32_t fy = uint32_t(scale_row_weight[y]);
+        uint32_t* out = destination + size_t(y) * dw;
+        for (int x = 0; x < dw; x++) {
+            const int32_t i0 = scale_index0[x], i1 = scale_index1[x];
+            const uint32_t fx = uint32_t(scale_weight[x]);
+            const uint32_t upper = blend_pixels(top[i0], top[i1], fx);
+            const uint32_t lower = blend_pixels(bottom[i0], bottom[i1], fx);
+            out[x] = blend_pixels(upper, lower, fy);
+        }
+    }
+}
+
+// The largest whole multiple of the source that fits the destination (at least 1).
+static int whole_multiple(int sw, int sh, int dw, int dh) {
+    return std::max(1, std::min(dw / sw, dh / sh));
+}
+
+void scale_pixels(const uint32_t* source, int sw, int sh, uint32_t* destination, int dw, int dh,
+                  int filter) {
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+    if (filter == FILTER_NEAREST) {
+        scale_nearest(source, sw, sh, destination, dw, dh);
+        return;
+    }
+    if (filter == FILTER_LINEAR) {
+        scale_linear(source, sw, sh, destination, dw, dh);
+        return;
+    }
+    const int k = whole_multiple(sw, sh, dw, dh);
+    if (sw * k == dw && sh * k == dh) {
+        scale_nearest(source, sw, sh, destination, dw, dh);
+        return;
+    }
+    if (k == 1) {
+        scale_linear(source, sw, sh, destination, dw, dh);
+        return;
+    }
+    scale_intermediate.resize(size_t(sw) * k * sh * k);
+    scale_nearest(source, sw, sh, scale_intermediate.data(), sw * k, sh * k);
+    scale_linear(scale_intermediate.data(), sw * k, sh * k, destination, dw, dh);
+}
+
+//
+// Textures of the window display
+//
+
+static void destroy_texture(SDL_Texture*& texture) {
+    if (texture) SDL_DestroyTexture(texture);
+    texture = nullptr;
+}
+
+static SDL_Texture* make_target(int width, int height) {
+    SDL_Texture* t = SDL_CreateTexture(display_renderer, SDL_PIXELFORMAT_ARGB8888,
+                                       SDL_TEXTUREACCESS_TARGET, width, height);
+    if (t) SDL_SetTextureBlendMode(t, SDL_BLENDMODE_NONE);
+    return t;
+}
+
+// Uploads width x height pixels (row pitch in pixels) into the upload texture,
+// growing it when needed.
+static SDL_Texture* upload_pixels(UploadTexture& upload, const uint32_t* pixels, int pitch,
+                                  int width, int height) {
+    if (!upload.texture || upload.width < width || upload.height < height) {
+        destroy_texture(upload.texture);
+        upload.width = std::max(upload.width, width);
+        upload.height = std::max(upload.height, height);
+        upload.texture =
+            SDL_CreateTexture(display_renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                              upload.width, upload.height);
+        if (!upload.texture) return nullptr;
+        SDL_SetTextureBlendMode(upload.texture, SDL_BLENDMODE_NONE);
+    }
+    const SDL_Rect area = {0, 0, width, height};
+    if (SDL_UpdateTexture(upload.texture, &area, pixels, pitch * 4) != 0) return nullptr;
+    return upload.texture;
+}
+
+static SDL_Texture* stage_texture(ScaleStage& stage, int width, int height) {
+    if (!stage.texture || stage.width != width || stage.height != height) {
+        destroy_texture(stage.texture);
+        stage.texture = make_target(width, height);
+        stage.width = width;
+        stage.height = height;
+    }
+    return stage.texture;
+}
+
+// Draws the sw x sh part of source onto the rectangle of target (nullptr: the
+// window) with the chosen filter.
+static int draw_scaled(SDL_Texture* source, int sw, int sh, SDL_Texture* target,
+                       const SDL_Rect& rect, ScaleStage& stage) {
+    const SDL_Rect from = {0, 0, sw, sh};
+    SDL_Texture* step = source;
+    SDL_Rect step_area = from;
+    int last_mode = display_filter == FILTER_NEAREST ? SDL_ScaleModeNearest : SDL_ScaleModeLinear;
+    if (display_filter == FILTER_SHARP) {
+        const int k = whole_multiple(sw, sh, rect.w, rect.h);
+        if (sw * k == rect.w && sh * k == rect.h) {
+            last_mode = SDL_ScaleModeNearest;
+        } else if (k > 1) {
+            step = stage_texture(stage, sw * k, sh * k);
+            if (!step) return 0;
+            SDL_SetTextureScaleMode(source, SDL_ScaleModeNearest);
+            if (SDL_SetRenderTarget(display_renderer, step) != 0 ||
+                SDL_RenderCopy(display_renderer, source, &from, nullptr) != 0)
+                return 0;
+            step_area = SDL_Rect{0, 0, sw * k, sh * k};
+        }
+    }
+    SDL_SetTextureScaleMode(step, SDL_ScaleMode(last_mode));
+    if (SDL_SetRenderTarget(display_renderer, target) != 0) return 0;
+    return SDL_RenderCopy(display_renderer, step, &step_area, &rect) == 0;
+}
+
+//
+// Set-up and release
+//
+
+static Surface* new_surface(uint32_t width, uint32_t height, bool with_pixels, void* platform) {
+    return new Surface{std::vector<uint32_t>(with_pixels ? size_t(width) * height : 0, 0), width,
+                       height, false, platform};
+}
+
+static void free_surface(Surface*& surface) {
+    if (!surface) return;
+    if (surface == surface_back && surface->platform)
+        SDL_DestroyTexture(static_cast<SDL_Texture*>(surface->platform));
+    delete surface;
+    surface = nullptr;
+}
+
+void release_display() {
+    if (display_kind == DISPLAY_NONE) return;
+    free_surface(surface_back);
+    free_surface(surface_primary);
+    release_working_surface();
+    destroy_texture(frame_upload.texture);
+    destroy_texture(overlay_upload.texture);
+    destroy_texture(blit_stage.texture);
+    destroy_texture(present_stage.texture);
+    frame_upload = overlay_upload = UploadTexture{nullptr, 0, 0};
+    blit_stage = present_stage = ScaleStage{nullptr, 0, 0};
+    if (display_renderer) SDL_DestroyRenderer(display_renderer);
+    display_renderer = nullptr;
+    display_kind = DISPLAY_NONE;
+}
+
+static int display_failure(const char* text) {
+    show_message("DDRAW", text, 1);
+    release_display();
+    return 0;
+}
+
+int init_display(SDL_Window* window, int device, const ModeRecord& mode) {
+    release_display();
+    display_kind = DISPLAY_WINDOW;
+
+    Uint32 flags = SDL_RENDERER_TARGETTEXTURE;
+    if (display_pacing == PACE_VSYNC) flags |= SDL_RENDERER_PRESENTVSYNC;
+    if (window) display_renderer = SDL_CreateRenderer(window, -1, flags);
+    if (!display_renderer) return display_failure("Couldn't create DirectDraw object.\n");
+
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(display_renderer, &info) != 0 ||
+        !(info.flags & SDL_RENDERER_TARGETTEXTURE))
+        return display_failure("Couldn't query the interface.\n");
+
+    int placed = 0;
+    if (!display_windowed) {
+        if (device >= 0 && device < SDL_GetNumVideoDisplays())
+            SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(device),
+                                  SDL_WINDOWPOS_CENTERED_DISPLAY(device));
+        placed = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    if (placed != 0) return display_failure("Couldn't set cooperative level.\n");
+
+    const uint32_t largest = uint32_t(std::min(info.max_texture_width, info.max_texture_height));
+    if (mode.bits_per_pixel != 32 || mode.width == 0 || mode.height == 0 ||
+        (largest > 0 && (mode.width > largest || mode.height > largest)))
+        return display_failure("Couldn't set the mode.\n");
+
+    int output_width = 0, output_height = 0;
+    if (SDL_GetRendererOutputSize(display_renderer, &output_width, &output_height) != 0)
+        return display_failure("Couldn't create primary surface.");
+    surface_primary =
+        new_surface(uint32_t(output_width), uint32_t(output_height), false, display_renderer);
+
+    SDL_Texture* back = make_target(int(mode.width), int(mode.height));
+    if (!back) return display_failure("Couldn't find the back buffer.\n");
+    surface_back = new_surface(mode.width, mode.height, false, back);
+
+    if (!create_working_surface()) return display_failure("Couldn't create virtual 1 surface.");
+
+    next_flip_time = std::chrono::steady_clock::now();
+    return 1;
+}
+
+int init_memory_display(uint32_t width, uint32_t height) {
+    release_display();
+    if (width == 0 || height == 0) return 0;
+    display_kind = DISPLAY_MEMORY;
+    surface_back = new_surface(width, height, true, nullptr);
+    create_working_surface();
+    return 1;
+}
+
+//
+// Surface operations
+//
+
+static bool is_window_surface(const Surface* surface) {
+    return display_kind == DISPLAY_WINDOW && surface && surface->platform && display_renderer;
+}
+
+int fill_surface(Surface* surface, uint32_t colour) {
+    if (is_window_surface(surface) && surface == surface_back) {
+        if (SDL_SetRenderTarget(display_renderer, static_cast<SDL_Texture*>(surface->platform)))
+            return 0;
+        SDL_SetRenderDrawColor(display_renderer, Uint8(colour >> 16), Uint8(colour >> 8),
+                               Uint8(colour), 255);
+        return SDL_RenderClear(display_renderer) == 0;
+    }
+    FrameSurface frame;
+    if (!lock_surface(surface, &frame)) return 0;
+    std::fill(surface->pixels.begin(), surface->pixels.end(), colour & 0xFFFFFF);
+    unlock_surface(surface);
+    return 1;
+}
+
+int blit_surface(Surface* source, Surface* destination) {
+    if (!source || !destination || source == destination) return 0;
+    FrameSurface from;
+    if (!lock_surface(source, &from)) return 0;
+    int ok = 0;
+    if (is_window_surface(destination) && destination == surface_back) {
+        SDL_Texture* uploaded = upload_pixels(frame_upload, from.pixels, int(from.width),
+                                              int(from.width), int(from.height));
+        const SDL_Rect all = {0, 0, int(destination->width), int(destination->height)};
+        ok = uploaded &&
+             draw_scaled(uploaded, int(from.width), int(from.height),
+                         static_cast<SDL_Texture*>(destination->platform), all, blit_stage);
+    } else {
+        FrameSurface to;
+        if (lock_surface(destination, &to)) {
+            scale_pixels(from.pixels, int(from.width), int(from.height), to.pixels, int(to.width),
+                         int(to.height), display_filter);
+            unlock_surface(destination);
+            ok = 1;
+        }
+    }
+    unlock_surface(source);
+    return ok;
+}
+
+int put_pixels(Surface* surface, int x, int y, const uint32_t* pixels, int width, int height) {
+    if (!surface || !pixels || width <= 0 || height <= 0) return 0;
+    if (is_window_surface(surface) && surface == surface_back) {
+        SDL_Texture* uploaded = upload_pixels(overlay_upload, pixels, width, width, height);
+        if (!uploaded) return 0;
+        const SDL_Rect from = {0, 0, width, height};
+        const SDL_Rect to = {x, y, width, height};
+        if (SDL_SetRenderTarget(display_renderer, static_cast<SDL_Texture*>(surface->platform)))
+            return 0;
+        return SDL_RenderCopy(display_renderer, uploaded, &from, &to) == 0;
+    }
+    FrameSurface frame;
+    if (!lock_surface(surface, &frame)) return 0;
+    const int x0 = std::max(0, x), y0 = std::max(0, y);
+    const int x1 = std::min(int(frame.width), x + width);
+    const int y1 = std::min(int(frame.height), y + height);
+    for (int row = y0; row < y1; row++) {
+        const uint32_t* in = pixels + size_t(row - y) * width + (x0 - x);
+        uint32_t* out = frame.pixels + size_t(row) * frame.width + x0;
+        if (x1 > x0) std::memcpy(out, in, size_t(x1 - x0) * 4);
+    }
+    unlock_surface(surface);
+    return 1;
+}
+
+int read_surface_pixels(Surface* surface, std::vector<uint32_t>* out) {
+    if (!surface || !out) return 0;
+    out->assign(size_t(surface->width) * surface->height, 0);
+    if (is_window_surface(surface) && surface == surface_back) {
+        if (SDL_SetRenderTarget(display_renderer, static_cast<SDL_Texture*>(surface->platform)) ||
+            SDL_RenderReadPixels(display_renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out->data(),
+                                 int(surface->width) * 4))
+            return 0;
+        for (uint32_t& p : *out) p &= 0xFFFFFF;
+        return 1;
+    }
+    FrameSurface frame;
+    if (!lock_surface(surface, &frame)) return 0;
+    std::memcpy(out->data(), frame.pixels, out->size() * 4);
+    unlock_surface(surface);
+    return 1;
+}
+
+// Waits until the next frame is due at 60 frames a second. A loop that fell
+// behind by more than a frame starts counting afresh instead of hurrying.
+static void pace_frame() {
+    using clock = std::chrono::steady_clock;
+    const auto period = std::chrono::microseconds(16667);
+    const auto now = clock::now();
+    next_flip_time += period;
+    if (next_flip_time > now)
+        std::this_thread::sleep_until(next_flip_time);
+    else if (now - next_flip_time > period)
+        next_flip_time = now;
+}
+
+int flip_primary() {
+    if (display_kind == DISPLAY_MEMORY) return 1;
+    if (display_kind != DISPLAY_WINDOW || !surface_back || !surface_primary) return 0;
+    int output_width = 0, output_height = 0;
+    if (SDL_GetRendererOutputSize(display_renderer, &output_width, &output_height) != 0) return 0;
+    surface_primary->width = uint32_t(output_width);
+    surface_primary->height = uint32_t(output_height);
+
+    // The back buffer centred on the output, its aspect kept.
+    const int64_t bw = surface_back->width, bh = surface_back->height;
+    SDL_Rect rect;
+    if (int64_t(output_width) * bh <= int64_t(output_height) * bw) {
+        rect.w = output_width;
+        rect.h = int(std::max<int64_t>(1, output_width * bh / bw));
+    } else {
+        rect.h = output_height;
+        rect.w = int(std::max<int64_t>(1, output_height * bw / bh));
+    }
+    rect.x = (output_width - rect.w) / 2;
+    rect.y = (output_height - rect.h) / 2;
+
+    SDL_SetRenderTarget(display_renderer, nullptr);
+    SDL_SetRenderDrawColor(display_renderer, 0, 0, 0, 255);
+    SDL_RenderClear(display_renderer);
+    const int ok = draw_scaled(static_cast<SDL_Texture*>(surface_back->platform), int(bw), int(bh),
+                               nullptr, rect, present_stage);
+    SDL_RenderPresent(display_renderer);
+    if (display_pacing == PACE_60) pace_frame();
+    return ok;
+}
+
+//
+// Devices and modes
+//
+
+std::vector<ModeRecord> list_display_modes(int device) {
+    std::vector<ModeRecord> modes = {make_mode(320, 200), make_mode(320, 240), make_mode(640, 400),
+                                     make_mode(640, 480)};
+    const int index = device < 0 ? 0 : device;
+    const int count = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetNumDisplayModes(index) : 0;
+    for (int i = 0; i < count; i++) {
+        SDL_DisplayMode m;
+        if (SDL_GetDisplayMode(index, i, &m) != 0) continue;
+        if (SDL_BYTESPERPIXEL(m.format) != 4 || SDL_ISPIXELFORMAT_INDEXED(m.format)) continue;
+        if (m.w != 320 && m.w != 640) continue;
+        ModeRecord record = make_mode(uint32_t(m.w), uint32_t(m.h));
+        record.refresh_rate = uint32_t(std::max(0, m.refresh_rate));
+        modes.push_back(record);
+    }
+    auto key = [](const ModeRecord& m) {
+        return std::make_tuple(m.width, m.height, m.refresh_rate);
+    };
+    std::sort(modes.begin(), modes.end(),
+              [&](const ModeRecord& a, const ModeRecord& b) { return key(a) < key(b); });
+    modes.erase(
+        std::unique(modes.begin(), modes.end(),
+                    [&](const ModeRecord& a, const ModeRecord& b) { return key(a) == key(b); }),
+        modes.end());
+    return modes;
+}
+
+std::vector<std::string> list_display_devices() {
+    std::vector<std::string> names;
+    const int count = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetNumVideoDisplays() : 0;
+    for (int i = 0; i < count; i++) {
+        const char* name = SDL_GetDisplayName(i);
+        names.push_back(name ? name : "Display " + std::to_string(i + 1));
+    }
+    if (names.empty()) names.push_back("Primary display");
+    return names;
+}
