@@ -82,7 +82,7 @@ TEST_F(Overlays, FogChannelArithmetic) {
     pixel(11, 10) = 0;
     depth(11, 10) = 0;
     pixel(12, 10) = rgb(255, 255, 255);
-    depth(12, 10) = 4092 * 100; // beyond near as well? no: 409,200 is nearer
+    depth(12, 10) = 4092 * 100; // 409,200: nearer than near, untouched
     pixel(13, 10) = rgb(255, 255, 255);
     depth(13, 10) = 4092 * 10 + 5; // f = 10, k = 245, h = 122
     fog();
