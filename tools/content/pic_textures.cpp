@@ -1,0 +1,266 @@
+// Textures of 256 x 256 (the tiling ones repeat in both directions) and the
+// smooth displacement maps.
+#include "pic.h"
+
+#include <algorithm>
+#include <cmath>
+
+static const int T = 256;
+static const float PI = 3.14159265f;
+
+// Light and dark edges of a square panel: +1 on its upper left rim, -1 on its
+// lower right rim, 0 inside; (u, v) are 0..1 across the panel.
+static float panel_bevel(float u, float v, float width) {
+    const float lit = std::max(smoothstep(width, 0.0f, u), smoothstep(width, 0.0f, v));
+    const float dark =
+        std::max(smoothstep(1.0f - width, 1.0f, u), smoothstep(1.0f - width, 1.0f, v));
+    return lit - dark;
+}
+
+static int tile_seed(int tx, int ty) {
+    return tx + ty * 8;
+}
+
+Image tex_circuits() {
+    const int cell = 32, cells = T / cell;
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float u = float(x % cell) / cell, v = float(y % cell) / cell;
+            const float n = fbm(float(x) / 32.0f, float(y) / 32.0f, 4, 8, 8, 201);
+            const int tile = (x / cell) + (y / cell) * cells;
+            const float tone = 0.8f + 0.4f * hash01(tile, 0, 202);
+            Rgb c = rgb8(16, 22, 90) * (tone * (0.8f + 0.4f * n));
+            c = c + rgb8(90, 110, 230) * std::max(0.0f, panel_bevel(u, v, 0.08f)) * 0.8f;
+            c = c * (1.0f + std::min(0.0f, panel_bevel(u, v, 0.08f)) * 0.6f);
+            img.at(x, y) = c;
+        }
+    // Traces between tile centres: an edge carries a trace when its hash says so,
+    // so both neighbours agree and the pattern wraps.
+    Gray traces = make_gray(T, T, 0.0f), pads = traces, runes = traces;
+    for (int ty = 0; ty < cells; ty++)
+        for (int tx = 0; tx < cells; tx++) {
+            const Point c{float(tx * cell) + 16.0f, float(ty * cell) + 16.0f};
+            int links = 0;
+            if (hash01(tx, ty, 210) < 0.55f) {
+                draw_segment(traces, c, {c.x + cell, c.y}, 1.2f, 1.0f, true);
+                links++;
+            }
+            if (hash01(tx, ty, 211) < 0.55f) {
+                draw_segment(traces, c, {c.x, c.y + cell}, 1.2f, 1.0f, true);
+                links++;
+            }
+            const int left = (tx + cells - 1) % cells, up = (ty + cells - 1) % cells;
+            links += hash01(left, ty, 210) < 0.55f;
+            links += hash01(tx, up, 211) < 0.55f;
+            if (links > 0) {
+                draw_disc(pads, c, 4.0f, 1.0f, true);
+                continue;
+            }
+            // A rune of three strokes on a 3 x 3 lattice for tiles without traces.
+            for (int s = 0; s < 3; s++) {
+                const int a = int(hash01(tile_seed(tx, ty), s, 220) * 9.0f);
+                const int b = int(hash01(tile_seed(tx, ty), s, 221) * 9.0f);
+                const Point pa{c.x + float(a % 3 - 1) * 8.0f, c.y + float(a / 3 - 1) * 8.0f};
+                const Point pb{c.x + float(b % 3 - 1) * 8.0f, c.y + float(b / 3 - 1) * 8.0f};
+                draw_segment(runes, pa, pb, 1.1f, 1.0f, true);
+            }
+        }
+    Gray glow = runes;
+    blur(glow, 2, true);
+    for (int i = 0; i < T * T; i++) {
+        Rgb& p = img.px[size_t(i)];
+        p = p + rgb8(60, 200, 255) * (glow.v[size_t(i)] * 1.2f);
+        p = mix(p, rgb8(210, 235, 255), runes.v[size_t(i)]);
+        p = mix(p, rgb8(255, 170, 40), traces.v[size_t(i)]);
+        p = mix(p, rgb8(255, 220, 120), pads.v[size_t(i)]);
+    }
+    return img;
+}
+
+Image tex_tunnel() {
+    // Rows run along the tunnel, columns around it: ribs every 64 rows with a
+    // lamp every 32 columns, panels between them.
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float n = fbm(float(x) / 16.0f, float(y) / 16.0f, 4, 16, 16, 301);
+            const float u = float(x % 32) / 32.0f, v = float(y % 64) / 64.0f;
+            Rgb c = mix(rgb8(30, 16, 70), rgb8(50, 40, 120), n);
+            const float bevel = panel_bevel(u, v, 0.07f);
+            c = c * (1.0f + 0.7f * bevel);
+            // Horizontal seam and rivets on each panel.
+            const float seam = smoothstep(0.012f, 0.0f, std::fabs(v - 0.55f));
+            c = c * (1.0f - 0.5f * seam);
+            const float rib_d = std::fabs(float(y % 64) - 4.0f);
+            const float rib = smoothstep(6.0f, 3.0f, rib_d);
+            const float metal = 0.5f + 0.5f * std::cos(rib_d * 0.55f);
+            c = mix(c, mix(rgb8(70, 80, 160), rgb8(200, 215, 255), metal), rib);
+            img.at(x, y) = c;
+        }
+    for (int ring = 0; ring < 4; ring++)
+        for (int lamp = 0; lamp < 8; lamp++) {
+            const Point p{float(lamp * 32 + 16), float(ring * 64 + 4)};
+            add_spot(img, p, 6.0f, rgb8(255, 120, 20) * 0.55f, true);
+            add_spot(img, p, 1.8f, rgb8(255, 240, 200) * 1.2f, true);
+        }
+    for (int y = 0; y < T; y += 64)
+        for (int x = 0; x < T; x += 32) {
+            const float ry = float(y) + 34.0f;
+            add_spot(img, {float(x) + 5.0f, ry + 20.0f}, 1.0f, rgb8(180, 190, 255) * 0.5f, true);
+            add_spot(img, {float(x) + 27.0f, ry + 20.0f}, 1.0f, rgb8(180, 190, 255) * 0.5f, true);
+        }
+    return img;
+}
+
+Image tex_think() {
+    // Violet clouds under a lattice of golden diamonds with lights at the joints.
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float n = fbm(float(x) / 64.0f, float(y) / 64.0f, 5, 4, 4, 401);
+            const float fx = float(x) + 0.5f, fy = float(y) + 0.5f;
+            const float d1 = std::fabs(std::fmod(fx + fy, 64.0f) - 32.0f);
+            const float d2 = std::fabs(std::fmod(fx - fy + 512.0f, 64.0f) - 32.0f);
+            const float line = std::max(smoothstep(30.2f, 31.6f, d1), smoothstep(30.2f, 31.6f, d2));
+            const float inner = std::min(d1, d2) / 32.0f;
+            Rgb c = mix(rgb8(20, 8, 60), rgb8(90, 40, 170), n);
+            c = c + rgb8(40, 60, 200) * (inner * inner * 0.5f);
+            c = mix(c, rgb8(255, 180, 60), line * 0.9f);
+            img.at(x, y) = c;
+        }
+    for (int j = 0; j < 8; j++)
+        for (int i = 0; i < 8; i++) {
+            if ((i + j) & 1) continue;
+            const Point p{float(i * 32), float(j * 32)};
+            add_spot(img, p, 4.0f, rgb8(255, 140, 40) * 0.6f, true);
+            add_spot(img, p, 1.4f, rgb8(255, 250, 220), true);
+        }
+    return img;
+}
+
+Image tex_colours() {
+    // Saturated bands repeating every 64 texels each way: the displacement
+    // effect reads only a corner of it, with a row step of 255, so the repeat
+    // keeps its view seamless.
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float a = 2.0f * PI * float(x) / 64.0f, b = 2.0f * PI * float(y) / 64.0f;
+            const float r = 0.5f + 0.5f * std::sin(a + std::sin(b) * 1.5f);
+            const float g = 0.5f + 0.5f * std::sin(b * 2.0f + std::cos(a) * 1.2f + 2.0f);
+            const float bl = 0.5f + 0.5f * std::sin(a + b + 4.0f);
+            const float ring = 0.5f + 0.5f * std::cos((std::cos(a) + std::cos(b)) * 4.0f);
+            Rgb c{r, g * 0.8f, bl};
+            c = mix(c, rgb8(255, 128, 0), ring * r * 0.5f);
+            c = mix(c, rgb8(20, 10, 120), (1.0f - ring) * 0.35f);
+            img.at(x, y) = c;
+        }
+    return img;
+}
+
+Image tex_blue_chrome() {
+    // Bands of blue metal down the texture, with a bright highlight; repeats
+    // across so that wrapped mappings have no seam.
+    static const Rgb bands[] = {rgb8(230, 240, 255), rgb8(120, 160, 255), rgb8(30, 50, 170),
+                                rgb8(8, 10, 60),     rgb8(60, 100, 230),  rgb8(170, 200, 255),
+                                rgb8(40, 60, 180)};
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float wobble =
+                0.04f * std::sin(2.0f * PI * float(x) / 128.0f) +
+                0.03f * (fbm(float(x) / 32.0f, float(y) / 32.0f, 3, 8, 8, 501) - 0.5f);
+            img.at(x, y) = ramp(bands, 7, float(y) / float(T - 1) + wobble);
+        }
+    add_spot(img, {90.0f, 70.0f}, 22.0f, rgb8(200, 220, 255) * 0.5f, true);
+    add_spot(img, {90.0f, 70.0f}, 7.0f, rgb8(255, 255, 255) * 1.2f, true);
+    add_spot(img, {210.0f, 170.0f}, 4.0f, rgb8(255, 255, 255) * 0.6f, true);
+    return img;
+}
+
+Image tex_wood() {
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float warp = fbm(float(x) / 64.0f, float(y) / 64.0f, 4, 4, 4, 601);
+            const float dx = std::sin(2.0f * PI * float(x) / T) * 40.0f;
+            const float rings =
+                std::fmod(std::fabs(dx) * 0.25f + warp * 6.0f + float(y) * 0.015f, 1.0f);
+            const float grain = value_noise(float(x) / 2.0f, float(y) / 24.0f, 128, 0, 602);
+            const float late = smoothstep(0.6f, 0.95f, rings);
+            Rgb c = mix(rgb8(190, 120, 60), rgb8(110, 55, 22), late);
+            c = c * (0.85f + 0.25f * grain);
+            img.at(x, y) = c;
+        }
+    return img;
+}
+
+Image tex_brain() {
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float fx = float(x) / 32.0f, fy = float(y) / 32.0f;
+            const float warp = fbm(fx, fy, 3, 8, 8, 701) * 2.0f;
+            const float n = fbm(fx + warp, fy + warp * 0.7f, 4, 8, 8, 702);
+            const float fold = 1.0f - std::fabs(2.0f * n - 1.0f);
+            const float crease = smoothstep(0.78f, 0.98f, fold);
+            const float hill = smoothstep(0.2f, 0.75f, fold);
+            Rgb c = mix(rgb8(150, 120, 140), rgb8(235, 160, 175), hill);
+            c = mix(c, rgb8(70, 30, 55), crease);
+            img.at(x, y) = c;
+        }
+    return img;
+}
+
+Image tex_environment() {
+    // Sky above, ground below, the horizon across the middle and a sun high on
+    // the left; repeats across.
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float t = float(y) / float(T - 1);
+            Rgb c;
+            if (t < 0.5f) {
+                const float s = t / 0.5f;
+                c = mix(rgb8(10, 20, 110), rgb8(190, 200, 255), s * s);
+                const float cloud = fbm(float(x) / 32.0f, float(y) / 12.0f, 4, 8, 0, 801);
+                c = mix(c, rgb8(235, 235, 255), smoothstep(0.55f, 0.8f, cloud) * s * 0.6f);
+            } else {
+                const float s = (t - 0.5f) / 0.5f;
+                const float n = fbm(float(x) / 16.0f, float(y) / 16.0f, 4, 16, 0, 802);
+                c = mix(rgb8(170, 110, 60), rgb8(40, 20, 12), std::sqrt(s)) * (0.8f + 0.4f * n);
+            }
+            const float h = std::fabs(t - 0.5f) * float(T);
+            c = c + rgb8(255, 200, 150) * std::exp(-h * h / 6.0f) * 0.8f;
+            img.at(x, y) = c;
+        }
+    add_spot(img, {70.0f, 50.0f}, 26.0f, rgb8(255, 200, 120) * 0.45f, true);
+    add_spot(img, {70.0f, 50.0f}, 7.0f, rgb8(255, 255, 235) * 1.5f, true);
+    return img;
+}
+
+Image tex_brown() {
+    Image img = make_image(T, T, {0, 0, 0});
+    for (int y = 0; y < T; y++)
+        for (int x = 0; x < T; x++) {
+            const float n = fbm(float(x) / 32.0f, float(y) / 32.0f, 5, 8, 8, 901);
+            const float speck = value_noise(float(x) / 1.5f, float(y) / 1.5f, 0, 0, 902);
+            Rgb c = mix(rgb8(90, 48, 20), rgb8(170, 100, 45), n);
+            c = c * (0.9f + 0.15f * speck);
+            img.at(x, y) = c;
+        }
+    return img;
+}
+
+Gray map_displacement(uint32_t seed, float scale) {
+    Gray g = make_gray(320, 200, 0.0f);
+    for (int y = 0; y < 200; y++)
+        for (int x = 0; x < 320; x++)
+            g.at(x, y) = fbm(float(x) / scale, float(y) / scale, 3, 0, 0, seed);
+    // Stretch to the full 0..255 range.
+    const auto [lo, hi] = std::minmax_element(g.v.begin(), g.v.end());
+    const float low = *lo, range = *hi - *lo;
+    for (float& v : g.v) v = (v - low) / range;
+    return g;
+}
