@@ -1,14 +1,57 @@
-// vorn: until the show is assembled, lists what the built-in pack holds.
+// vorn: the show. Reads the command line and the saved settings, loads the
+// music and runs the show live, or renders it in lockstep without a window.
 #include "data/builtin.h"
 #include "data/pack.h"
+#include "launcher/settings.h"
+#include "presentation/capture.h"
+#include "presentation/command_line.h"
+#include "presentation/demo_run.h"
+#include "presentation/display.h"
+#include "presentation/sound.h"
+
+#include <SDL.h>
 
 #include <cstdio>
+#include <string>
 
-int main() {
-    const Blob pack = builtin_pack();
-    const std::vector<PackDirEntry> dir = pack_directory(pack.data, pack.size);
-    std::printf("vorn %s: built-in pack of %zu bytes, %zu entries\n", VORN_VERSION, pack.size,
-                dir.size());
-    for (const PackDirEntry& e : dir) std::printf("  %-15s %10u\n", e.name, e.stored_size);
-    return 0;
+int main(int argc, char** argv) {
+    CommandLine options;
+    std::string error;
+    if (!parse_command_line(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(command_line_usage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("vorn %s\n", VORN_VERSION);
+        return 0;
+    }
+
+    if (options.no_builtin_data)
+        sound_set_builtin_module(0);
+    else
+        pack_builtin = builtin_pack();
+    display_filter = options.filter;
+    display_pacing = options.pace;
+    display_windowed = options.windowed ? 1 : 0;
+    demo_nosound = options.nosound ? 1 : 0;
+    demo_start_order = options.start_order;
+
+    load_settings();
+    if (!is_lockstep_run(options)) SDL_InitSubSystem(SDL_INIT_VIDEO);
+    music_song = FMUSIC_LoadSong("system2.xm");
+    if (!music_song) show_message("TEST SOUND", "Can't load music!", 0);
+
+    int status = 0;
+    if (options.benchmark)
+        status = run_benchmark(options);
+    else if (is_lockstep_run(options))
+        status = run_capture(options);
+    else
+        run_demo();
+    SDL_Quit();
+    return status;
 }

@@ -1,0 +1,180 @@
+#include "presentation/command_line.h"
+
+#include "presentation/display.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+constexpr uint32_t SIZE_LIMIT = 8192;
+constexpr uint32_t FPS_LIMIT = 1000;
+constexpr uint32_t ORDER_LIMIT = 255;
+
+static const char usage_text[] =
+    "usage: vorn [options]\n"
+    "  --play               skip the configuration dialog: saved settings, default mode\n"
+    "  --windowed           show in a window instead of full screen\n"
+    "  --start ORDER        begin at that order of the music (0..255)\n"
+    "  --pace 60|vsync|unlimited\n"
+    "                       frame pacing (default 60 frames a second)\n"
+    "  --filter sharp|nearest|linear\n"
+    "                       how the frame is scaled to the screen (default sharp)\n"
+    "  --record FILE        render the show with its sound to a video file (needs ffmpeg)\n"
+    "  --frames DIR         render the show to PNG files in DIR\n"
+    "  --benchmark          render the show without showing it and print its speed\n"
+    "  --size WxH           picture size of --record (default 1280x800), --frames and\n"
+    "                       --benchmark (default 320x200)\n"
+    "  --fps N              frames a second of --record, --frames, --benchmark (default 60)\n"
+    "  --every N            --frames: write every Nth frame (default 1)\n"
+    "  --seconds S          --record, --frames, --benchmark: stop after S seconds\n"
+    "  --nosound            no sound this run (the stored setting is kept)\n"
+    "  --no-builtin-data    do not fall back to the data built into the program\n"
+    "  --help               this text\n"
+    "  --version            the program's version\n";
+
+const char* command_line_usage() {
+    return usage_text;
+}
+
+bool is_lockstep_run(const CommandLine& options) {
+    return !options.record_path.empty() || !options.frames_dir.empty() || options.benchmark;
+}
+
+// A whole decimal number in [low, high].
+static bool read_number(const std::string& text, uint32_t low, uint32_t high, uint32_t* value) {
+    if (text.empty() || text.size() > 10) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    const unsigned long long n = std::strtoull(text.c_str(), nullptr, 10);
+    if (n < low || n > high) return false;
+    *value = uint32_t(n);
+    return true;
+}
+
+static bool read_size(const std::string& text, uint32_t* width, uint32_t* height) {
+    const size_t x = text.find('x');
+    return x != std::string::npos && read_number(text.substr(0, x), 1, SIZE_LIMIT, width) &&
+           read_number(text.substr(x + 1), 1, SIZE_LIMIT, height);
+}
+
+static bool read_seconds(const std::string& text, double* seconds) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double s = std::strtod(text.c_str(), &end);
+    if (errno || *end || !(s > 0) || s > 24 * 3600) return false;
+    *seconds = s;
+    return true;
+}
+
+static int fail(std::string* error, const std::string& text) {
+    if (error) *error = "vorn: " + text;
+    return 0;
+}
+
+int parse_command_line(int argc, const char* const* argv, CommandLine* options,
+                       std::string* error) {
+    CommandLine o;
+    bool size_given = false, fps_given = false, every_given = false, seconds_given = false;
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i];
+        std::string value;
+        bool has_value = false;
+        const size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg = arg.substr(0, equals);
+            has_value = true;
+        }
+        const bool takes_value = arg == "--start" || arg == "--pace" || arg == "--filter" ||
+                                 arg == "--record" || arg == "--frames" || arg == "--size" ||
+                                 arg == "--fps" || arg == "--every" || arg == "--seconds";
+        if (takes_value && !has_value) {
+            if (i + 1 >= argc) return fail(error, arg + " needs a value");
+            value = argv[++i];
+        } else if (!takes_value && has_value) {
+            return fail(error, arg + " takes no value");
+        }
+
+        if (arg == "--help") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (arg == "--play") {
+            o.play = true;
+        } else if (arg == "--windowed") {
+            o.windowed = true;
+        } else if (arg == "--nosound") {
+            o.nosound = true;
+        } else if (arg == "--no-builtin-data") {
+            o.no_builtin_data = true;
+        } else if (arg == "--benchmark") {
+            o.benchmark = true;
+        } else if (arg == "--start") {
+            if (!read_number(value, 0, ORDER_LIMIT, &o.start_order))
+                return fail(error, "--start needs an order from 0 to 255, not '" + value + "'");
+        } else if (arg == "--pace") {
+            if (value == "60")
+                o.pace = PACE_60;
+            else if (value == "vsync")
+                o.pace = PACE_VSYNC;
+            else if (value == "unlimited")
+                o.pace = PACE_UNLIMITED;
+            else
+                return fail(error, "--pace must be 60, vsync or unlimited, not '" + value + "'");
+        } else if (arg == "--filter") {
+            if (value == "sharp")
+                o.filter = FILTER_SHARP;
+            else if (value == "nearest")
+                o.filter = FILTER_NEAREST;
+            else if (value == "linear")
+                o.filter = FILTER_LINEAR;
+            else
+                return fail(error,
+                            "--filter must be sharp, nearest or linear, not '" + value + "'");
+        } else if (arg == "--record") {
+            if (value.empty()) return fail(error, "--record needs a file name");
+            o.record_path = value;
+        } else if (arg == "--frames") {
+            if (value.empty()) return fail(error, "--frames needs a directory");
+            o.frames_dir = value;
+        } else if (arg == "--size") {
+            if (!read_size(value, &o.width, &o.height))
+                return fail(error,
+                            "--size must be WIDTHxHEIGHT (1 to 8192 each), not '" + value + "'");
+            size_given = true;
+        } else if (arg == "--fps") {
+            if (!read_number(value, 1, FPS_LIMIT, &o.fps))
+                return fail(error, "--fps needs a number from 1 to 1000, not '" + value + "'");
+            fps_given = true;
+        } else if (arg == "--every") {
+            if (!read_number(value, 1, 1u << 30, &o.every))
+                return fail(error,
+                            "--every needs a whole number of at least 1, not '" + value + "'");
+            every_given = true;
+        } else if (arg == "--seconds") {
+            if (!read_seconds(value, &o.seconds))
+                return fail(error, "--seconds needs a positive number, not '" + value + "'");
+            seconds_given = true;
+        } else if (arg.rfind("-", 0) == 0) {
+            return fail(error, "unknown option '" + arg + "' (try --help)");
+        } else {
+            return fail(error, "unexpected argument '" + arg + "' (try --help)");
+        }
+    }
+
+    const int lockstep_modes =
+        int(!o.record_path.empty()) + int(!o.frames_dir.empty()) + int(o.benchmark);
+    if (lockstep_modes > 1)
+        return fail(error, "--record, --frames and --benchmark cannot be combined");
+    if ((size_given || fps_given || seconds_given) && lockstep_modes == 0)
+        return fail(error, "--size, --fps and --seconds need --record, --frames or --benchmark");
+    if (every_given && o.frames_dir.empty()) return fail(error, "--every needs --frames");
+    if (!size_given) {
+        o.width = o.record_path.empty() ? FRAME_WIDTH : 1280;
+        o.height = o.record_path.empty() ? FRAME_HEIGHT : 800;
+    }
+    if (!o.record_path.empty() && (o.width % 2 || o.height % 2))
+        return fail(error, "--record needs an even width and height");
+    *options = o;
+    return 1;
+}

@@ -1,0 +1,36 @@
+// The command line of vorn.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool play = false;
+    bool windowed = false;
+    bool nosound = false;
+    bool no_builtin_data = false;
+    bool benchmark = false;
+    uint32_t start_order = 0; // --start; 0 is the beginning
+    int pace = 0;             // FramePacing
+    int filter = 0;           // ScaleFilter
+    std::string record_path;  // --record FILE
+    std::string frames_dir;   // --frames DIR
+    uint32_t width = 0;       // --size; 0 until given
+    uint32_t height = 0;
+    uint32_t fps = 60;  // --fps
+    uint32_t every = 1; // --every
+    double seconds = 0; // --seconds; 0 is the whole show
+};
+
+// Reads the options after argv[0]. Returns 1, or 0 with one line saying what
+// is wrong in error.
+int parse_command_line(int argc, const char* const* argv, CommandLine* options, std::string* error);
+
+// The text of --help.
+const char* command_line_usage();
+
+// Whether the options ask for a lockstep run without a window (--record,
+// --frames, --benchmark).
+bool is_lockstep_run(const CommandLine& options);
