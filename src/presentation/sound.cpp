@@ -86,7 +86,8 @@ struct MusicSong {
     int playing;
     int paused;
     int ended;
-    uint32_t last_order; // order of the last rendered piece
+    uint32_t last_order; // position of the last rendered piece
+    uint32_t last_row;
     PositionMark marks[MARK_RING];
     size_t mark_count;
     size_t mark_next;
@@ -237,10 +238,14 @@ size_t render_song(MusicSong* song, int16_t* out, size_t frames) {
             push_mark(song, output_clock, std::max(END_ORDER_MIN, song->last_order + 1), 0);
             break;
         }
-        int32_t order = openmpt_module_get_current_order(song->module);
-        int32_t row = openmpt_module_get_current_row(song->module);
-        song->last_order = uint32_t(std::max(order, 0));
-        push_mark(song, output_clock, song->last_order, uint32_t(std::max(row, 0)));
+        // A short read has reached the end, and the position then already
+        // names the restart order: keep the last one.
+        if (got == piece) {
+            song->last_order =
+                uint32_t(std::max(openmpt_module_get_current_order(song->module), 0));
+            song->last_row = uint32_t(std::max(openmpt_module_get_current_row(song->module), 0));
+        }
+        push_mark(song, output_clock, song->last_order, song->last_row);
         apply_volume(out + 2 * done, 2 * got, song->volume);
         output_clock += got;
         done += got;
@@ -515,6 +520,7 @@ int FMUSIC_PlaySong(MusicSong* song) {
     song->paused = 0;
     song->ended = 0;
     song->last_order = 0;
+    song->last_row = 0;
     song->mark_count = 0;
     song->mark_next = 0;
     song->held = {0, 0, 0};

@@ -1,0 +1,208 @@
+#include "launcher/settings.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string text_of(const std::string& path) {
+    std::vector<uint8_t> bytes = read_file(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void write_text(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    write_file(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void set_all(int32_t value) {
+    dialog_xpos = dialog_ypos = sound_output = sound_driver = value;
+    sound_mixer = sound_mulaw = output_rate = value;
+}
+
+// Each test runs in a fresh directory that serves as XDG_CONFIG_HOME.
+class Settings : public ::testing::Test {
+  protected:
+    ScopedDirectory directory;
+    std::string saved_home, saved_config;
+    bool had_home = false, had_config = false;
+    std::string file;
+
+    void SetUp() override {
+        if (const char* home = std::getenv("HOME")) had_home = true, saved_home = home;
+        if (const char* config = std::getenv("XDG_CONFIG_HOME"))
+            had_config = true, saved_config = config;
+        setenv("XDG_CONFIG_HOME", directory.path.c_str(), 1);
+        file = directory.path + "/vorn/settings";
+    }
+    void TearDown() override {
+        if (had_home)
+            setenv("HOME", saved_home.c_str(), 1);
+        else
+            unsetenv("HOME");
+        if (had_config)
+            setenv("XDG_CONFIG_HOME", saved_config.c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+    }
+};
+
+TEST_F(Settings, MissingFileGivesDefaultsAndKeepsTheDialogPosition) {
+    set_all(77);
+    load_settings();
+    EXPECT_EQ(sound_output, 2);
+    EXPECT_EQ(sound_driver, 0);
+    EXPECT_EQ(sound_mixer, 0);
+    EXPECT_EQ(sound_mulaw, 0);
+    EXPECT_EQ(output_rate, 44100);
+    EXPECT_EQ(dialog_xpos, 77);
+    EXPECT_EQ(dialog_ypos, 77);
+}
+
+TEST_F(Settings, StoredValuesAreCorrected) {
+    struct Case {
+        const char* text;
+        int32_t output, rate;
+    };
+    for (Case c : {Case{"output=0\noutputrate=3999\n", 2, 44100},
+                   Case{"output=1\noutputrate=-22050\n", 1, 44100},
+                   Case{"output=3\noutputrate=4000\n", 3, 4000},
+                   Case{"output=-4\noutputrate=-2147483648\n", -4, 44100}}) {
+        SCOPED_TRACE(c.text);
+        write_text(file, c.text);
+        load_settings();
+        EXPECT_EQ(sound_output, c.output);
+        EXPECT_EQ(output_rate, c.rate);
+    }
+}
+
+TEST_F(Settings, RoundTripWritesSevenLines) {
+    dialog_xpos = -12;
+    dialog_ypos = 345;
+    sound_output = 3;
+    sound_driver = 2;
+    sound_mixer = 8;
+    sound_mulaw = 1;
+    output_rate = 22050;
+    save_settings();
+    EXPECT_EQ(text_of(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=8\nmulaw=1\n"
+                             "outputrate=22050\n");
+    // Nothing but the settings file is left in its directory.
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(directory.path + "/vorn"))
+        entries++, (void)entry;
+    EXPECT_EQ(entries, 1);
+
+    set_all(0);
+    load_settings();
+    EXPECT_EQ(dialog_xpos, -12);
+    EXPECT_EQ(dialog_ypos, 345);
+    EXPECT_EQ(sound_output, 3);
+    EXPECT_EQ(sound_driver, 2);
+    EXPECT_EQ(sound_mixer, 8);
+    EXPECT_EQ(sound_mulaw, 1);
+    EXPECT_EQ(output_rate, 22050);
+
+    // Saving again replaces the whole file.
+    sound_mixer = 4;
+    save_settings();
+    EXPECT_EQ(text_of(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=4\nmulaw=1\n"
+                             "outputrate=22050\n");
+}
+
+TEST_F(Settings, GarbageLinesKeepWhatWasReadable) {
+    dialog_xpos = 77;
+    write_text(file, "junk\n"
+                     "xpos=zz\n"
+                     "  ypos = 33 \r\n"
+                     "=5\n"
+                     "mixer=abc\n"
+                     "driver=5\n"
+                     "output=99999999999\n"
+                     "mulaw=1x\n"
+                     "outputrate=\n"
+                     "unknown=3\n"
+                     "\x01\xff binary\n"
+                     "mixer=6"); // no final newline
+    load_settings();
+    EXPECT_EQ(dialog_xpos, 77);
+    EXPECT_EQ(dialog_ypos, 33);
+    EXPECT_EQ(sound_driver, 5);
+    EXPECT_EQ(sound_mixer, 6);
+    EXPECT_EQ(sound_output, 2);
+    EXPECT_EQ(sound_mulaw, 0);
+    EXPECT_EQ(output_rate, 44100);
+}
+
+TEST_F(Settings, UnwritablePlacesStoreNothingSilently) {
+    // The configuration directory is a plain file.
+    std::string blocker = directory.path + "/not-a-directory";
+    write_text(blocker, "x");
+    setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
+    sound_mixer = 5;
+    save_settings();
+    EXPECT_EQ(text_of(blocker), "x");
+    load_settings();
+    EXPECT_EQ(sound_mixer, 0);
+
+    // The settings file's own name is taken by a directory.
+    setenv("XDG_CONFIG_HOME", directory.path.c_str(), 1);
+    fs::create_directories(file);
+    sound_mixer = 5;
+    save_settings();
+    EXPECT_TRUE(fs::is_directory(file));
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(directory.path + "/vorn"))
+        entries++, (void)entry;
+    EXPECT_EQ(entries, 1); // no temporary file left behind
+    load_settings();
+    EXPECT_EQ(sound_mixer, 0);
+}
+
+TEST_F(Settings, HomeIsUsedWithoutAnAbsoluteConfigHome) {
+    setenv("HOME", directory.path.c_str(), 1);
+    for (bool relative : {false, true}) {
+        if (relative)
+            setenv("XDG_CONFIG_HOME", "relative/dir", 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+        std::string expected = directory.path + "/.config/vorn/settings";
+        EXPECT_EQ(settings_file_path(), expected);
+        sound_driver = relative ? 4 : 3;
+        save_settings();
+        sound_driver = 0;
+        load_settings();
+        EXPECT_EQ(sound_driver, relative ? 4 : 3);
+    }
+}
+
+TEST(DialogPosition, OffDesktopPositionsAreCentred) {
+    struct Case {
+        int32_t x, y;
+        int width, height;
+        int32_t expected_x, expected_y;
+    };
+    for (Case c : {
+             Case{100, 50, 1920, 1080, 100, 50},       // on the desktop
+             Case{1920, 1080, 1920, 1080, 1920, 1080}, // on the edge is not beyond it
+             Case{-1, 50, 1920, 1080, 640, 50},        // left of the desktop
+             Case{10, -3, 1920, 1080, 10, 400},        // above it
+             Case{1921, 1081, 1920, 1080, 640, 400},   // right of and below it
+             Case{-5, -5, 1001, 801, 180, 260},        // odd sizes round down
+             Case{600, 300, 500, 200, -70, -40},       // a desktop smaller than the dialog
+         }) {
+        dialog_xpos = c.x;
+        dialog_ypos = c.y;
+        correct_dialog_position(c.width, c.height);
+        EXPECT_EQ(dialog_xpos, c.expected_x) << c.x << "," << c.y;
+        EXPECT_EQ(dialog_ypos, c.expected_y) << c.x << "," << c.y;
+    }
+}
+
+} // namespace

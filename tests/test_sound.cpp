@@ -1,0 +1,414 @@
+#include "presentation/sound.h"
+#include "support.h"
+#include "xm_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Position = std::pair<uint32_t, uint32_t>;
+
+// A module of `orders` order entries of one `rows`-row pattern, one looped
+// sine instrument struck on the first row of every pattern.
+std::vector<uint8_t> test_module(int orders, int rows, int speed, int bpm) {
+    XmModule module;
+    module.name = "sound test";
+    module.channels = 2;
+    module.speed = speed;
+    module.bpm = bpm;
+    module.orders.assign(size_t(orders), 0);
+    module.patterns.push_back(xm_make_pattern(rows, module.channels));
+    xm_cell(module.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
+    XmSample sample;
+    for (int i = 0; i < 100; i++)
+        sample.data.push_back(int16_t(20000 * std::sin(2 * M_PI * i / 100.0)));
+    sample.loop_type = XM_LOOP_FORWARD;
+    sample.loop_length = 100;
+    XmInstrument instrument;
+    instrument.samples.push_back(sample);
+    module.instruments.push_back(instrument);
+    std::vector<uint8_t> bytes = xm_serialise(module);
+    EXPECT_FALSE(bytes.empty());
+    return bytes;
+}
+
+MusicSong* load(const std::vector<uint8_t>& bytes) {
+    MusicSong* song = FMUSIC_LoadSongMemory(bytes.data(), bytes.size());
+    EXPECT_NE(song, nullptr);
+    return song;
+}
+
+Position position(MusicSong* song) {
+    uint32_t order = FMUSIC_GetOrder(song);
+    return {order, FMUSIC_GetRow(song)};
+}
+
+// What one lockstep run produced: every frame's samples and position.
+struct PlayedFrames {
+    std::vector<int16_t> samples;
+    std::vector<size_t> frame_sizes;
+    std::vector<Position> positions;
+};
+
+PlayedFrames run_frames(MusicSong* song, int frames) {
+    PlayedFrames run;
+    std::vector<int16_t> out;
+    for (int i = 0; i < frames; i++) {
+        run.frame_sizes.push_back(sound_lockstep_frame(song, &out));
+        run.samples.insert(run.samples.end(), out.begin(), out.end());
+        run.positions.push_back(position(song));
+    }
+    return run;
+}
+
+class Sound : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        reset();
+    }
+    void TearDown() override { reset(); }
+    static void reset() {
+        FSOUND_Close();
+        sound_set_lockstep(0, 60);
+        FSOUND_SetMixer(0);
+        FSOUND_SetOutput(SOUND_OUTPUT_SOUND_SERVER);
+        FSOUND_SetDriver(0);
+        sound_set_builtin_module(1);
+    }
+    // Lockstep playback of a fresh song at the given rate and fps.
+    static MusicSong* start_lockstep(const std::vector<uint8_t>& bytes, int rate, int fps) {
+        sound_set_lockstep(1, fps);
+        EXPECT_EQ(FSOUND_Init(rate, 256, 0), 1);
+        MusicSong* song = load(bytes);
+        EXPECT_EQ(FMUSIC_PlaySong(song), 1);
+        return song;
+    }
+};
+
+TEST(SoundErrorText, TableTextsAndUnknownCodes) {
+    EXPECT_STREQ(sound_error_text(0), "No errors");
+    EXPECT_STREQ(sound_error_text(1),
+                 "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.");
+    EXPECT_STREQ(sound_error_text(6), "Soundcard does not support the features needed for this "
+                                      "soundsystem (16bit stereo output)");
+    EXPECT_STREQ(sound_error_text(9), "File not found");
+    EXPECT_STREQ(sound_error_text(12), "Not enough memory ");
+    EXPECT_STREQ(sound_error_text(14), "Incorrect mixer selected");
+    EXPECT_STREQ(sound_error_text(17), "Tried to use an advanced EAX2 command on a non EAX2 "
+                                       "enabled channel or output.");
+    EXPECT_STREQ(sound_error_text(19), "Recording not supported on this device");
+    EXPECT_STREQ(sound_error_text(20), "Unknown error");
+    EXPECT_STREQ(sound_error_text(-1), "Unknown error");
+}
+
+TEST_F(Sound, CallOrderErrors) {
+    MusicSong* song = load(test_module(1, 4, 6, 125));
+    EXPECT_EQ(FMUSIC_PlaySong(song), 0);
+    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_UNINITIALIZED);
+
+    FSOUND_SetOutput(SOUND_OUTPUT_NONE);
+    ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1);
+    EXPECT_EQ(FSOUND_Init(44100, 256, 0), 0);
+    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_BUSY);
+    EXPECT_EQ(FSOUND_SetOutput(SOUND_OUTPUT_ALSA), 0);
+    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_BUSY);
+    EXPECT_EQ(FSOUND_SetBufferSize(200), 0);
+    EXPECT_EQ(FSOUND_SetMixer(9), 0);
+    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INVALID_MIXER);
+    EXPECT_EQ(FSOUND_SetMixer(8), 1); // the mixer may change while open
+    EXPECT_EQ(FMUSIC_SetMasterVolume(song, 257), 0);
+    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INVALID_PARAM);
+    EXPECT_EQ(FMUSIC_PlaySong(song), 1);
+
+    FSOUND_Close();
+    FSOUND_Close(); // harmless twice
+    EXPECT_EQ(FSOUND_SetOutput(SOUND_OUTPUT_ALSA), 1);
+    EXPECT_EQ(FSOUND_SetOutput(0), 0);
+    EXPECT_EQ(FMUSIC_FreeSong(song), 1);
+}
+
+TEST_F(Sound, DriversOfEachOutput) {
+    FSOUND_SetOutput(SOUND_OUTPUT_NONE);
+    EXPECT_EQ(FSOUND_GetNumDrivers(), 1);
+    EXPECT_STREQ(FSOUND_GetDriverName(0), "No sound");
+    EXPECT_EQ(FSOUND_GetDriverName(1), nullptr);
+
+    // The dummy driver stands in for the desktop's sound server here.
+    FSOUND_SetOutput(SOUND_OUTPUT_SOUND_SERVER);
+    int count = FSOUND_GetNumDrivers();
+    ASSERT_GE(count, 1);
+    EXPECT_STREQ(FSOUND_GetDriverName(0), "Default device");
+    for (int i = 0; i < count; i++) EXPECT_NE(FSOUND_GetDriverName(i), nullptr);
+    EXPECT_EQ(FSOUND_GetDriverName(count), nullptr);
+    EXPECT_EQ(FSOUND_Init(44100, 256, 0), 1);
+}
+
+TEST_F(Sound, MixerNames) {
+    for (int mixer = 0; mixer <= 8; mixer++) EXPECT_NE(sound_mixer_name(mixer), nullptr);
+    EXPECT_EQ(sound_mixer_name(9), nullptr);
+    EXPECT_EQ(sound_mixer_name(-1), nullptr);
+    for (int a = 1; a <= 8; a++)
+        for (int b = a + 1; b <= 8; b++)
+            EXPECT_STRNE(sound_mixer_name(a), sound_mixer_name(b)) << a << " " << b;
+}
+
+TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
+    ScopedDirectory directory;
+    sound_set_builtin_module(0);
+    EXPECT_EQ(FMUSIC_LoadSong("system2.xm"), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_FILE_NOT_FOUND);
+
+    write_file("system2.xm", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd', 'u', 'l', 'e'});
+    EXPECT_EQ(FMUSIC_LoadSong("system2.xm"), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_FILE_FORMAT);
+
+    write_file("system2.xm", test_module(1, 4, 6, 125));
+    MusicSong* song = FMUSIC_LoadSong("system2.xm");
+    ASSERT_NE(song, nullptr);
+    FMUSIC_FreeSong(song);
+}
+
+// Every drawn frame takes exactly its share of the output rate: over N frames
+// the total is rate * N / fps, rounded down.
+TEST_F(Sound, LockstepFrameSizesCarryTheRemainder) {
+    MusicSong* song = start_lockstep(test_module(8, 64, 6, 125), 22050, 60);
+    PlayedFrames run = run_frames(song, 121);
+    uint64_t total = 0;
+    for (size_t i = 0; i < run.frame_sizes.size(); i++) {
+        total += run.frame_sizes[i];
+        EXPECT_TRUE(run.frame_sizes[i] == 367 || run.frame_sizes[i] == 368) << i;
+        EXPECT_EQ(total, 22050 * (i + 1) / 60) << i;
+    }
+    EXPECT_EQ(run.samples.size(), 2 * total);
+    FMUSIC_FreeSong(song);
+}
+
+TEST_F(Sound, LockstepIsDeterministic) {
+    std::vector<uint8_t> bytes = test_module(4, 16, 3, 140);
+    MusicSong* first = start_lockstep(bytes, 44100, 60);
+    PlayedFrames a = run_frames(first, 300);
+    FMUSIC_FreeSong(first);
+    FSOUND_Close();
+
+    MusicSong* second = start_lockstep(bytes, 44100, 60);
+    PlayedFrames b = run_frames(second, 300);
+    EXPECT_EQ(a.frame_sizes, b.frame_sizes);
+    EXPECT_EQ(a.positions, b.positions);
+    ASSERT_EQ(a.samples.size(), b.samples.size());
+    EXPECT_EQ(std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * 2), 0);
+    // The song is audible and moves.
+    EXPECT_NE(std::count(a.samples.begin(), a.samples.end(), int16_t(0)),
+              ptrdiff_t(a.samples.size()));
+    EXPECT_NE(a.positions.front(), a.positions.back());
+
+    // Playing the same song again starts it afresh.
+    ASSERT_EQ(FMUSIC_PlaySong(second), 1);
+    EXPECT_EQ(position(second), Position(0, 0));
+    PlayedFrames c = run_frames(second, 300);
+    EXPECT_EQ(a.positions, c.positions);
+    EXPECT_EQ(a.samples, c.samples);
+    FMUSIC_FreeSong(second);
+}
+
+// One row lasts speed * 2.5 / bpm seconds. After n frames at 60 fps and
+// 44,100 Hz, 735 n samples have been rendered; away from row boundaries (one
+// tick of margin) the row is the count of whole rows in that time.
+TEST_F(Sound, PositionFollowsSpeedAndTempo) {
+    struct Tempo {
+        int speed, bpm;
+        int samples_per_tick; // 44100 * 2.5 / bpm
+    };
+    for (Tempo tempo : {Tempo{6, 125, 882}, Tempo{3, 150, 735}, Tempo{4, 90, 1225}}) {
+        SCOPED_TRACE(tempo.bpm);
+        const int rows = 32;
+        MusicSong* song = start_lockstep(test_module(20, rows, tempo.speed, tempo.bpm), 44100, 60);
+        const int64_t row_samples = int64_t(tempo.speed) * tempo.samples_per_tick;
+        std::vector<int16_t> out;
+        int checked = 0;
+        for (int64_t n = 1; n <= 1200; n++) {
+            ASSERT_EQ(sound_lockstep_frame(song, &out), 735u);
+            int64_t rendered = 735 * n;
+            int64_t into_row = rendered % row_samples;
+            if (into_row < tempo.samples_per_tick ||
+                into_row > row_samples - tempo.samples_per_tick)
+                continue;
+            int64_t whole_rows = rendered / row_samples;
+            ASSERT_EQ(position(song),
+                      Position(uint32_t(whole_rows / rows), uint32_t(whole_rows % rows)))
+                << "frame " << n;
+            checked++;
+        }
+        EXPECT_GT(checked, 300);
+        FMUSIC_FreeSong(song);
+        FSOUND_Close();
+    }
+}
+
+TEST_F(Sound, EndOfSongReportsOrderFortyTwoAtLeast) {
+    struct Case {
+        int orders;
+        uint32_t end_order;
+    };
+    for (Case c : {Case{2, 42}, Case{50, 50}}) {
+        SCOPED_TRACE(c.orders);
+        MusicSong* song = start_lockstep(test_module(c.orders, 2, 1, 255), 44100, 60);
+        // Each order lasts two ticks of 2.5 / 255 s: the song ends well within
+        // the frames given.
+        std::vector<int16_t> out;
+        int frames = 0;
+        while (sound_lockstep_frame(song, &out) > 0) {
+            ASSERT_LT(++frames, 200);
+            if (c.orders == 50 && frames == 1) {
+                EXPECT_LT(FMUSIC_GetOrder(song), 42u);
+            }
+        }
+        EXPECT_TRUE(out.empty());
+        EXPECT_EQ(FMUSIC_GetOrder(song), c.end_order);
+        EXPECT_EQ(FMUSIC_GetRow(song), 0u);
+        // It stays there.
+        EXPECT_EQ(sound_lockstep_frame(song, &out), 0u);
+        EXPECT_EQ(FMUSIC_GetOrder(song), c.end_order);
+        FMUSIC_StopSong(song);
+        EXPECT_EQ(FMUSIC_GetOrder(song), c.end_order);
+        FMUSIC_FreeSong(song);
+        FSOUND_Close();
+    }
+}
+
+TEST_F(Sound, PauseKeepsThePosition) {
+    std::vector<uint8_t> bytes = test_module(4, 16, 6, 125);
+    MusicSong* song = start_lockstep(bytes, 44100, 60);
+    PlayedFrames straight = run_frames(song, 200);
+    FMUSIC_FreeSong(song);
+    FSOUND_Close();
+
+    song = start_lockstep(bytes, 44100, 60);
+    PlayedFrames before = run_frames(song, 100);
+    ASSERT_EQ(FMUSIC_SetPaused(song, 1), 1);
+    Position paused = position(song);
+    std::vector<int16_t> out;
+    for (int i = 0; i < 30; i++) {
+        EXPECT_EQ(sound_lockstep_frame(song, &out), 0u);
+        EXPECT_TRUE(out.empty());
+        EXPECT_EQ(position(song), paused);
+    }
+    ASSERT_EQ(FMUSIC_SetPaused(song, 0), 1);
+    PlayedFrames after = run_frames(song, 100);
+    before.samples.insert(before.samples.end(), after.samples.begin(), after.samples.end());
+    EXPECT_EQ(before.samples, straight.samples);
+    EXPECT_EQ(after.positions.back(), straight.positions.back());
+    FMUSIC_FreeSong(song);
+}
+
+TEST_F(Sound, MasterVolumeScalesTheSamples) {
+    std::vector<uint8_t> bytes = test_module(1, 16, 6, 125);
+    std::vector<int16_t> loud, half, silent;
+    for (auto [volume, samples] : {std::pair{256, &loud}, {150, &half}, {0, &silent}}) {
+        MusicSong* song = start_lockstep(bytes, 44100, 60);
+        FMUSIC_SetMasterVolume(song, volume);
+        *samples = run_frames(song, 20).samples;
+        FMUSIC_FreeSong(song);
+        FSOUND_Close();
+    }
+    ASSERT_EQ(loud.size(), half.size());
+    int16_t peak = 0;
+    for (size_t i = 0; i < loud.size(); i++) {
+        peak = std::max<int16_t>(peak, int16_t(std::abs(loud[i])));
+        EXPECT_EQ(half[i], int16_t(loud[i] * 150 / 256)) << i;
+        EXPECT_EQ(silent[i], 0) << i;
+    }
+    EXPECT_GT(peak, 1000);
+}
+
+TEST_F(Sound, MixerChoosesTheInterpolation) {
+    std::vector<uint8_t> bytes = test_module(1, 16, 6, 125);
+    std::vector<std::vector<int16_t>> outputs;
+    for (int mixer : {1, 3, 8}) {
+        FSOUND_SetMixer(mixer);
+        MusicSong* song = start_lockstep(bytes, 44100, 60);
+        outputs.push_back(run_frames(song, 10).samples);
+        FMUSIC_FreeSong(song);
+        FSOUND_Close();
+    }
+    EXPECT_NE(outputs[0], outputs[1]);
+    EXPECT_NE(outputs[1], outputs[2]);
+    EXPECT_NE(outputs[0], outputs[2]);
+}
+
+TEST_F(Sound, PinnedPositionOverridesTheSong) {
+    MusicSong* song = start_lockstep(test_module(2, 64, 6, 125), 44100, 60);
+    run_frames(song, 30);
+    Position real = position(song);
+    sound_pin_position(song, 1, 29, 57);
+    EXPECT_EQ(position(song), Position(29, 57));
+    sound_pin_position(song, 0, 0, 0);
+    EXPECT_EQ(position(song), real);
+    FMUSIC_FreeSong(song);
+}
+
+// Rows heard between two clock readings lie between the rows that fit in the
+// shorter and the longer span, give or take the device buffer.
+void expect_row_within(MusicSong* song, Clock::time_point started, double row_seconds,
+                       double slack_seconds) {
+    double shortest = std::chrono::duration<double>(Clock::now() - started).count();
+    Position now = position(song);
+    double longest = std::chrono::duration<double>(Clock::now() - started).count();
+    EXPECT_EQ(now.first, 0u);
+    EXPECT_GE(now.second, uint32_t(std::max(0.0, (shortest - slack_seconds) / row_seconds)));
+    EXPECT_LE(now.second, uint32_t((longest + 0.01) / row_seconds) + 1);
+}
+
+TEST_F(Sound, WithoutSoundTheSongFollowsTheWallClock) {
+    FSOUND_SetOutput(SOUND_OUTPUT_NONE);
+    ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1);
+    MusicSong* song = load(test_module(1, 64, 3, 125)); // 0.06 s a row
+    Clock::time_point started = Clock::now();
+    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    expect_row_within(song, started, 0.06, 0.07);
+
+    FMUSIC_SetPaused(song, 1);
+    Position paused = position(song);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(position(song), paused);
+    FMUSIC_SetPaused(song, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_GT(position(song).second, paused.second);
+    FMUSIC_FreeSong(song);
+}
+
+TEST_F(Sound, DeviceReportsThePositionHeard) {
+    ASSERT_EQ(FSOUND_SetBufferSize(200), 1);
+    ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1) << sound_error_text(FSOUND_GetError());
+    MusicSong* song = load(test_module(1, 64, 3, 125));
+    FMUSIC_SetMasterVolume(song, 150);
+    Clock::time_point started = Clock::now();
+    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // The device buffer (a quarter of 200 ms, rounded down to a power of two)
+    // is still to be heard.
+    expect_row_within(song, started, 0.06, 0.2);
+
+    FMUSIC_SetPaused(song, 1);
+    Position paused = position(song);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(position(song), paused);
+    FMUSIC_SetPaused(song, 0);
+    FMUSIC_StopSong(song);
+    Position stopped = position(song);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(position(song), stopped);
+    FMUSIC_FreeSong(song);
+}
+
+} // namespace
