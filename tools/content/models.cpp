@@ -1,3 +1,269 @@
+// The show's 3D models, built from parametric shapes.
+//
+// Sizes are chosen for the cameras that look at them: the nested cube frames
+// are seen from about 305 units, the morphing cube from about 186, the rings
+// from 200, the brain from only 10, and the figure from about 1,430 units with
+// its base below the frame. Every mesh is closed and faces outwards.
 #include "content.h"
+#include "model_mesh.h"
 
-bool write_models(const std::string&) { return true; }
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2.0 * kPi;
+
+// Surface looks, as the scenes set them up: 16 + surface type, texture number,
+// colour, mapping mode (1 planar, 2 cylindrical, 3 spherical) and axis.
+constexpr uint32_t kTextured = 18, kTexturedShaded = 19, kEnvironment = 21, kEnvironmentShaded = 22,
+                   kTranslucent = 25;
+constexpr uint8_t kTexBlue = 0, kTexWood = 1, kTexBrain = 2, kTexEnv = 3, kTexBrown = 4;
+constexpr uint8_t kPlanar = 1, kCylindrical = 2, kSpherical = 3;
+
+Vec3 vec(double x, double y, double z) {
+    return {float(x), float(y), float(z)};
+}
+
+// The unit direction of the polar grid parameters: t from -z to +z, s turning
+// counter-clockwise about +z.
+void polar_direction(double t, double s, double d[3]) {
+    const double theta = kPi * t, phi = kTwoPi * s;
+    d[0] = std::sin(theta) * std::cos(phi);
+    d[1] = std::sin(theta) * std::sin(phi);
+    d[2] = -std::cos(theta);
+}
+
+// Grid lines from -h to h: a band of width `band` at each end and `steps`
+// equal cells between them.
+std::vector<float> banded_lines(double h, double band, int steps) {
+    std::vector<float> lines = {float(-h)};
+    for (int i = 0; i <= steps; i++)
+        lines.push_back(float(-h + band + (2.0 * (h - band)) * i / steps));
+    lines.push_back(float(h));
+    return lines;
+}
+
+std::vector<float> even_lines(double h, int cells) {
+    std::vector<float> lines;
+    for (int i = 0; i <= cells; i++) lines.push_back(float(-h + 2.0 * h * i / cells));
+    return lines;
+}
+
+// --- nested cube frames ---------------------------------------------------
+
+void begin_frame_surface(ModelMesh& mesh) {
+    model_begin_surface(mesh, "frame", kTexturedShaded, kTexBrain, 32, 64, 148, kPlanar, 2);
+}
+
+// The twelve edges of a cube of half size h as square beams of width `beam`.
+ModelMesh make_cube_frame(double h, double beam, int steps) {
+    ModelMesh mesh;
+    begin_frame_surface(mesh);
+    const std::vector<float> lines = banded_lines(h, beam, steps);
+    const int last = int(lines.size()) - 2;
+    model_add_cells(mesh, lines, lines, lines, [&](int i, int j, int k) {
+        return (i == 0 || i == last) + (j == 0 || j == last) + (k == 0 || k == last) >= 2;
+    });
+    model_end_surface(mesh);
+    return mesh;
+}
+
+// A cube frame whose six sides each carry a cross of beams: a window lattice
+// of four panes per side, hollow inside.
+ModelMesh make_cube_lattice(double h, double beam) {
+    ModelMesh mesh;
+    begin_frame_surface(mesh);
+    const double pane = (h - beam - beam * 0.5) / 2.0;
+    const std::vector<float> lines = {
+        float(-h),         float(-h + beam),       float(-h + beam + pane), float(-beam * 0.5),
+        float(beam * 0.5), float(h - beam - pane), float(h - beam),         float(h)};
+    auto outer = [](int c) { return c == 0 || c == 6; };
+    auto beam_cell = [&](int c) { return outer(c) || c == 3; };
+    model_add_cells(mesh, lines, lines, lines, [&](int i, int j, int k) {
+        const bool on_side = outer(i) || outer(j) || outer(k);
+        return on_side && beam_cell(i) + beam_cell(j) + beam_cell(k) >= 2;
+    });
+    model_end_surface(mesh);
+    return mesh;
+}
+
+// A cube of 3 x 3 x 3 blocks with the centre and the six side centres taken
+// out: square tunnels through every side. Each block is split in 2 x 2 x 2
+// cells for smoother lighting.
+ModelMesh make_cube_sponge(double h) {
+    ModelMesh mesh;
+    begin_frame_surface(mesh);
+    const std::vector<float> lines = even_lines(h, 6);
+    model_add_cells(mesh, lines, lines, lines, [](int i, int j, int k) {
+        return (i / 2 == 1) + (j / 2 == 1) + (k / 2 == 1) <= 1;
+    });
+    model_end_surface(mesh);
+    return mesh;
+}
+
+// --- morphing cube --------------------------------------------------------
+
+void begin_morph_cube_surface(ModelMesh& mesh) {
+    model_begin_surface(mesh, "cube", kEnvironment, kTexBrown, 32, 64, 148, kSpherical, 2);
+}
+
+constexpr double kCubeHalf = 32.0;
+constexpr int kCubeCells = 10;
+
+ModelMesh make_morph_cube() {
+    ModelMesh mesh;
+    begin_morph_cube_surface(mesh);
+    const std::vector<float> lines = even_lines(kCubeHalf, kCubeCells);
+    model_add_cells(mesh, lines, lines, lines, [](int, int, int) { return true; });
+    model_end_surface(mesh);
+    return mesh;
+}
+
+// The cube's vertices pushed out along their directions onto a six-pointed
+// star: the side centres become spikes, the corners sink in.
+ModelMesh make_morph_star(const ModelMesh& cube) {
+    ModelMesh star = cube;
+    for (Vec3& p : star.vertices) {
+        const double len = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+        const double dx = p.x / len, dy = p.y / len, dz = p.z / len;
+        const double axial = std::max({std::fabs(dx), std::fabs(dy), std::fabs(dz)});
+        const double r = 40.0 + 18.0 * std::pow(axial, 6.0);
+        p = vec(dx * r, dy * r, dz * r);
+    }
+    return star;
+}
+
+// --- morphing ring --------------------------------------------------------
+
+constexpr int kRingAround = 40, kRingAcross = 16;
+
+void begin_ring_surface(ModelMesh& mesh) {
+    model_begin_surface(mesh, "ring", kEnvironmentShaded, kTexEnv, 32, 64, 148, kSpherical, 2);
+}
+
+// A point of a tube about the z axis: centre circle of radius `major` at
+// height `height`, offset `minor` at angle v in the plane of the radius and z.
+Vec3 tube_point(double u, double v, double major, double height, double minor) {
+    const double cu = std::cos(u), su = std::sin(u);
+    const double radial = major + minor * std::cos(v);
+    return vec(radial * cu, radial * su, height + minor * std::sin(v));
+}
+
+ModelMesh make_torus() {
+    ModelMesh mesh;
+    begin_ring_surface(mesh);
+    model_add_torus_grid(mesh, kRingAround, kRingAcross, [](double s, double t) {
+        return tube_point(kTwoPi * s, kTwoPi * t, 42.0, 0.0, 17.0);
+    });
+    model_end_surface(mesh);
+    return mesh;
+}
+
+// The same grid as a flower: the centre line waves in and out five times, and
+// the tube is a three-lobed section that twists twice along the way.
+ModelMesh make_twisted_torus() {
+    ModelMesh mesh;
+    begin_ring_surface(mesh);
+    model_add_torus_grid(mesh, kRingAround, kRingAcross, [](double s, double t) {
+        const double u = kTwoPi * s, v = kTwoPi * t;
+        const double major = 40.0 + 6.0 * std::sin(5.0 * u);
+        const double height = 5.0 * std::cos(5.0 * u);
+        const double minor = 14.0 * (1.0 + 0.4 * std::cos(3.0 * v + 2.0 * u));
+        return tube_point(u, v, major, height, minor);
+    });
+    model_end_surface(mesh);
+    return mesh;
+}
+
+// --- brain ----------------------------------------------------------------
+
+// Grooves of the cortex: sharp furrows between rounded ridges that wind over
+// the surface. d is the unit direction from the hemisphere's centre.
+double cortex_folds(const double d[3], double side) {
+    const double w = 3.1 * d[2] + 0.9 * std::sin(3.3 * d[1] + 1.7 * side * d[0]) +
+                     0.5 * std::sin(5.1 * d[2] + 2.3 * d[1]);
+    const double v = 2.7 * d[1] + 0.8 * std::sin(4.2 * d[2] + 0.6);
+    const double ridge = std::fabs(std::sin(kPi * w)) * 0.65 + std::fabs(std::sin(kPi * v)) * 0.35;
+    return 1.0 - 2.0 * std::pow(1.0 - ridge, 3.0);
+}
+
+// One hemisphere; side +1 is the right one (x > 0). Object +y is the top,
+// +z the front.
+void add_hemisphere(ModelMesh& mesh, double side) {
+    const double gap = 0.08, inner = 0.95, outer = 1.75;
+    const double top = 2.45, bottom = 1.75, front = 3.45, back = 3.3;
+    const double cx = side * (inner + gap);
+    model_add_polar_grid(mesh, 20, 24, [&](double t, double s) {
+        double d[3];
+        polar_direction(t, s, d);
+        // Each half of the ellipsoid has its own extent: flat towards the
+        // other hemisphere and underneath, long at the front.
+        const double x = d[0] * (d[0] * side > 0.0 ? outer : inner);
+        const double y = d[1] * (d[1] > 0.0 ? top : bottom);
+        const double z = d[2] * (d[2] > 0.0 ? front : back);
+        const double k = 1.0 + 0.055 * cortex_folds(d, side);
+        return vec(cx + x * k, y * k, z * k);
+    });
+}
+
+ModelMesh make_brain() {
+    ModelMesh mesh;
+    model_begin_surface(mesh, "cortex", kTranslucent, kTexBrain, 32, 64, 128, kPlanar, 2);
+    add_hemisphere(mesh, -1.0);
+    add_hemisphere(mesh, 1.0);
+    model_end_surface(mesh);
+    return mesh;
+}
+
+// --- standing figure ------------------------------------------------------
+
+// Radius and height of the body's outline, from the centre of the base up to
+// the centre of the neck's top.
+struct ProfilePoint {
+    double r, z;
+};
+const ProfilePoint kBodyProfile[] = {{0, 0},     {125, 0},   {250, 0},   {250, 55},  {215, 85},
+                                     {150, 115}, {118, 165}, {104, 300}, {94, 450},  {100, 600},
+                                     {132, 690}, {168, 750}, {168, 795}, {118, 825}, {76, 855},
+                                     {62, 920},  {0, 920}};
+constexpr int kBodyPoints = int(sizeof(kBodyProfile) / sizeof(kBodyProfile[0]));
+constexpr double kHeadRadius = 185.0, kHeadCentre = 1055.0;
+constexpr int kFigureSegments = 24;
+
+ModelMesh make_figure() {
+    ModelMesh mesh;
+    model_begin_surface(mesh, "head", kEnvironmentShaded, kTexBlue, 32, 64, 148, kSpherical, 2);
+    model_add_polar_grid(mesh, 14, kFigureSegments, [](double t, double s) {
+        double d[3];
+        polar_direction(t, s, d);
+        return vec(d[0] * kHeadRadius, d[1] * kHeadRadius, kHeadCentre + d[2] * kHeadRadius);
+    });
+    model_end_surface(mesh);
+
+    model_begin_surface(mesh, "body", kTextured, kTexWood, 32, 64, 148, kCylindrical, 1);
+    model_add_polar_grid(mesh, kBodyPoints - 2, kFigureSegments, [](double t, double s) {
+        const ProfilePoint& p = kBodyProfile[int(std::lround(t * (kBodyPoints - 1)))];
+        const double phi = kTwoPi * s;
+        return vec(p.r * std::cos(phi), p.r * std::sin(phi), p.z);
+    });
+    model_end_surface(mesh);
+    return mesh;
+}
+
+} // namespace
+
+bool write_models(const std::string& items_dir) {
+    const std::string dir = items_dir + "/";
+    const ModelMesh cube = make_morph_cube();
+    return model_write(make_brain(), dir + "brain.m3d") &&
+           model_write(make_cube_frame(110.0 / std::sqrt(3.0), 9.0, 4), dir + "vkocka1.m3d") &&
+           model_write(make_cube_lattice(80.0 / std::sqrt(3.0), 7.0), dir + "vkocka2.m3d") &&
+           model_write(make_cube_sponge(50.0 / std::sqrt(3.0)), dir + "vkocka3.m3d") &&
+           model_write(cube, dir + "kocka1.m3d") &&
+           model_write(make_morph_star(cube), dir + "kocka2.m3d") &&
+           model_write(make_torus(), dir + "o_pod1.m3d") &&
+           model_write(make_twisted_torus(), dir + "o_pod2.m3d") &&
+           model_write(make_figure(), dir + "istu2.m3d");
+}

@@ -1,0 +1,567 @@
+// The generated models: well-formed files, closed outward meshes, morph pairs
+// with one layout, sizes for their cameras, and a look from each camera (the
+// views are written as PNGs to models/ in the build tree).
+#include "content.h"
+#include "data/builtin.h"
+#include "data/pack.h"
+#include "engine3d/math.h"
+#include "model_mesh.h"
+#include "presentation/png_writer.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <numeric>
+#include <string>
+
+namespace {
+
+const char* const kModelNames[] = {"brain.m3d",   "vkocka1.m3d", "vkocka2.m3d",
+                                   "vkocka3.m3d", "kocka1.m3d",  "kocka2.m3d",
+                                   "o_pod1.m3d",  "o_pod2.m3d",  "istu2.m3d"};
+
+struct P3 {
+    double x, y, z;
+};
+P3 operator-(P3 a, P3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+P3 cross(P3 a, P3 b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double dot(P3 a, P3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+double length(P3 a) {
+    return std::sqrt(dot(a, a));
+}
+
+struct Model {
+    std::vector<P3> vertices;
+    std::vector<std::array<uint32_t, 3>> faces;
+    std::vector<std::pair<uint32_t, uint32_t>> surfaces; // first, count
+};
+
+uint32_t get_u16(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | (b[at + 1] << 8);
+}
+uint32_t get_u32(const std::vector<uint8_t>& b, size_t at) {
+    return get_u16(b, at) | (get_u16(b, at + 2) << 16);
+}
+float get_f32(const std::vector<uint8_t>& b, size_t at) {
+    uint32_t bits = get_u32(b, at);
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+// A strict reader: every chunk exactly the size its counts need, back to back
+// up to the end of the file, every index in range. Fails the test otherwise.
+Model parse_model(const std::vector<uint8_t>& b, const std::string& name) {
+    Model m;
+    EXPECT_GE(b.size(), 34u) << name;
+    if (b.size() < 34) return m;
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "QX3D") << name;
+    const uint32_t vertex_count = get_u32(b, 26), face_count = get_u32(b, 30);
+    EXPECT_LE(vertex_count, 0xFFFFu) << name;
+    EXPECT_LE(face_count, 0xFFFFu) << name;
+    bool seen_vrex = false, seen_face = false;
+    size_t at = 34;
+    while (at < b.size()) {
+        EXPECT_LE(at + 8, b.size()) << name << ": chunk header past the end";
+        if (at + 8 > b.size()) return m;
+        const std::string tag(b.begin() + long(at), b.begin() + long(at) + 4);
+        const size_t size = get_u32(b, at + 4);
+        at += 8;
+        EXPECT_LE(at + size, b.size()) << name << ": " << tag << " runs past the end";
+        if (at + size > b.size()) return m;
+        if (tag == "VREX") {
+            EXPECT_EQ(size, 12u * vertex_count) << name;
+            for (size_t i = 0; i < size / 12; i++)
+                m.vertices.push_back({get_f32(b, at + 12 * i), get_f32(b, at + 12 * i + 4),
+                                      get_f32(b, at + 12 * i + 8)});
+            seen_vrex = true;
+        } else if (tag == "FACE") {
+            EXPECT_EQ(size, 6u * face_count) << name;
+            for (size_t i = 0; i < size / 6; i++)
+                m.faces.push_back({get_u16(b, at + 6 * i), get_u16(b, at + 6 * i + 2),
+                                   get_u16(b, at + 6 * i + 4)});
+            seen_face = true;
+        } else if (tag == "SRFS") {
+            EXPECT_EQ(size % 36, 0u) << name;
+            for (size_t i = 0; i < size / 36; i++)
+                m.surfaces.push_back({get_u16(b, at + 36 * i + 12), get_u16(b, at + 36 * i + 14)});
+        } else {
+            ADD_FAILURE() << name << ": unexpected chunk " << tag;
+        }
+        at += size;
+    }
+    EXPECT_TRUE(seen_vrex && seen_face) << name;
+    for (const auto& f : m.faces)
+        for (uint32_t v : f) EXPECT_LT(v, m.vertices.size()) << name;
+    return m;
+}
+
+struct Generated {
+    std::map<std::string, std::vector<uint8_t>> bytes;
+    std::map<std::string, Model> models;
+};
+
+const Generated& generated() {
+    static const Generated g = [] {
+        Generated out;
+        ScopedDirectory dir;
+        EXPECT_TRUE(write_models("."));
+        for (const char* name : kModelNames) {
+            out.bytes[name] = read_file(name);
+            out.models[name] = parse_model(out.bytes[name], name);
+        }
+        return out;
+    }();
+    return g;
+}
+
+const Model& model(const std::string& name) {
+    return generated().models.at(name);
+}
+
+P3 corner(const Model& m, const std::array<uint32_t, 3>& f, int k) {
+    return m.vertices[f[size_t(k)] < m.vertices.size() ? f[size_t(k)] : 0];
+}
+
+double bounding_radius(const Model& m) {
+    double r = 0;
+    for (const P3& p : m.vertices) r = std::max(r, length(p));
+    return r;
+}
+
+// Faces grouped into connected pieces (faces sharing a vertex).
+std::vector<int> face_components(const Model& m, int* count) {
+    std::vector<uint32_t> parent(m.vertices.size());
+    std::iota(parent.begin(), parent.end(), 0u);
+    auto find = [&](uint32_t v) {
+        while (parent[v] != v) v = parent[v] = parent[parent[v]];
+        return v;
+    };
+    for (const auto& f : m.faces) {
+        parent[find(f[1])] = find(f[0]);
+        parent[find(f[2])] = find(f[0]);
+    }
+    std::map<uint32_t, int> ids;
+    std::vector<int> component;
+    for (const auto& f : m.faces) {
+        auto it = ids.emplace(find(f[0]), int(ids.size())).first;
+        component.push_back(it->second);
+    }
+    *count = int(ids.size());
+    return component;
+}
+
+} // namespace
+
+TEST(Models, FilesAreWellFormedWithSurfacesCoveringEveryFace) {
+    for (const char* name : kModelNames) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t>& b = generated().bytes.at(name);
+        const Model& m = model(name);
+        ASSERT_FALSE(b.empty());
+        EXPECT_EQ(get_u32(b, 26), m.vertices.size());
+        EXPECT_EQ(get_u32(b, 30), m.faces.size());
+        EXPECT_GE(m.faces.size(), 200u);
+        EXPECT_LE(m.faces.size(), 2200u);
+
+        // Consecutive runs from face 0 to the last face, none empty.
+        ASSERT_FALSE(m.surfaces.empty());
+        uint32_t next = 0;
+        for (const auto& s : m.surfaces) {
+            EXPECT_EQ(s.first, next);
+            EXPECT_GT(s.second, 0u);
+            next = s.first + s.second;
+        }
+        EXPECT_EQ(next, m.faces.size());
+
+        // Every face has an area, so every face normal is defined.
+        for (const auto& f : m.faces) {
+            P3 n = cross(corner(m, f, 1) - corner(m, f, 0), corner(m, f, 2) - corner(m, f, 0));
+            EXPECT_GT(length(n), 1e-6 * bounding_radius(m) * bounding_radius(m));
+        }
+    }
+}
+
+TEST(Models, MeshesAreClosedConsistentlyWoundAndFaceOutwards) {
+    for (const char* name : kModelNames) {
+        SCOPED_TRACE(name);
+        const Model& m = model(name);
+        // Each edge is run once in each direction: by one face as a -> b and
+        // by exactly one other as b -> a.
+        std::map<std::pair<uint32_t, uint32_t>, int> directed;
+        for (const auto& f : m.faces)
+            for (int k = 0; k < 3; k++) directed[{f[size_t(k)], f[size_t((k + 1) % 3)]}]++;
+        int bad = 0;
+        for (const auto& [edge, uses] : directed) {
+            auto reverse = directed.find({edge.second, edge.first});
+            if (uses != 1 || reverse == directed.end() || reverse->second != 1) bad++;
+        }
+        EXPECT_EQ(bad, 0);
+
+        // Each piece encloses a positive volume: a . (b x c) / 6 summed over
+        // its faces is positive only when the normals point out.
+        int pieces = 0;
+        std::vector<int> component = face_components(m, &pieces);
+        std::vector<double> volume(size_t(pieces), 0.0);
+        for (size_t i = 0; i < m.faces.size(); i++) {
+            const auto& f = m.faces[i];
+            volume[size_t(component[i])] +=
+                dot(corner(m, f, 0), cross(corner(m, f, 1), corner(m, f, 2))) / 6.0;
+        }
+        for (double v : volume) EXPECT_GT(v, 0.0);
+    }
+}
+
+TEST(Models, MorphPairsShareVerticesFacesAndSurfaces) {
+    const std::pair<const char*, const char*> pairs[] = {{"kocka1.m3d", "kocka2.m3d"},
+                                                         {"o_pod1.m3d", "o_pod2.m3d"}};
+    for (const auto& [from, to] : pairs) {
+        SCOPED_TRACE(from);
+        const Model& a = model(from);
+        const Model& b = model(to);
+        EXPECT_EQ(a.vertices.size(), b.vertices.size());
+        EXPECT_EQ(a.faces, b.faces);
+        EXPECT_EQ(a.surfaces, b.surfaces);
+        // The shapes differ: somewhere a vertex moves by a good part of the size.
+        double largest_move = 0;
+        for (size_t i = 0; i < std::min(a.vertices.size(), b.vertices.size()); i++)
+            largest_move = std::max(largest_move, length(a.vertices[i] - b.vertices[i]));
+        EXPECT_GT(largest_move, 0.15 * bounding_radius(a));
+    }
+}
+
+TEST(Models, SizesSuitTheirCameras) {
+    struct Expect {
+        const char* name;
+        double low, high;
+    };
+    const Expect radii[] = {{"vkocka1.m3d", 95, 125}, {"vkocka2.m3d", 68, 92},
+                            {"vkocka3.m3d", 42, 58},  {"kocka1.m3d", 45, 66},
+                            {"kocka2.m3d", 45, 70},   {"o_pod1.m3d", 50, 70},
+                            {"o_pod2.m3d", 50, 70},   {"brain.m3d", 3.5, 4.0}};
+    for (const Expect& e : radii) {
+        SCOPED_TRACE(e.name);
+        EXPECT_GE(bounding_radius(model(e.name)), e.low);
+        EXPECT_LE(bounding_radius(model(e.name)), e.high);
+    }
+    // The three nested frames share their centre.
+    for (const char* name : {"vkocka1.m3d", "vkocka2.m3d", "vkocka3.m3d"}) {
+        P3 lo{1e9, 1e9, 1e9}, hi{-1e9, -1e9, -1e9};
+        for (const P3& p : model(name).vertices) {
+            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+        }
+        EXPECT_LT(length({lo.x + hi.x, lo.y + hi.y, lo.z + hi.z}), 1e-3) << name;
+    }
+    // The figure stands on its origin along +z: about 1,300 high, 500 wide.
+    const Model& figure = model("istu2.m3d");
+    double min_z = 1e9, max_z = -1e9, max_side = 0;
+    for (const P3& p : figure.vertices) {
+        min_z = std::min(min_z, p.z);
+        max_z = std::max(max_z, p.z);
+        max_side = std::max(max_side, std::hypot(p.x, p.y));
+    }
+    EXPECT_NEAR(min_z, 0.0, 1e-3);
+    EXPECT_GE(max_z, 1150.0);
+    EXPECT_LE(max_z, 1400.0);
+    EXPECT_GE(max_side, 200.0);
+    EXPECT_LE(max_side, 300.0);
+}
+
+TEST(Models, FigureHasARoundHeadOnATurnedBody) {
+    const Model& m = model("istu2.m3d");
+    ASSERT_GE(m.surfaces.size(), 2u);
+    auto surface_vertices = [&](size_t s) {
+        std::vector<uint8_t> used(m.vertices.size(), 0);
+        for (uint32_t i = m.surfaces[s].first; i < m.surfaces[s].first + m.surfaces[s].second; i++)
+            for (uint32_t v : m.faces[i]) used[v] = 1;
+        std::vector<P3> out;
+        for (size_t i = 0; i < used.size(); i++)
+            if (used[i]) out.push_back(m.vertices[i]);
+        return out;
+    };
+    // Surface 0: a sphere, every vertex at one distance from its centre.
+    std::vector<P3> head = surface_vertices(0);
+    P3 lo{1e9, 1e9, 1e9}, hi{-1e9, -1e9, -1e9};
+    for (const P3& p : head) {
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+    }
+    const P3 centre{(lo.x + hi.x) / 2, (lo.y + hi.y) / 2, (lo.z + hi.z) / 2};
+    const double radius = (hi.z - lo.z) / 2;
+    EXPECT_GT(radius, 100.0);
+    for (const P3& p : head) EXPECT_NEAR(length(p - centre), radius, 0.01 * radius);
+
+    // Surface 1: turned about the z axis: its vertices fall into rings (one
+    // height, one distance from the axis) of the same number of vertices
+    // spaced evenly around, plus the single vertices on the axis.
+    std::map<std::pair<long, long>, std::vector<double>> rings; // angles by z, r
+    double body_top = 0, body_bottom = 1e9;
+    for (const P3& p : surface_vertices(1)) {
+        const double r = std::hypot(p.x, p.y);
+        rings[{std::lround(p.z * 100), std::lround(r * 100)}].push_back(
+            r < 1e-3 ? 0.0 : std::atan2(p.y, p.x));
+        body_top = std::max(body_top, p.z);
+        body_bottom = std::min(body_bottom, p.z);
+    }
+    size_t ring_size = 0, full_rings = 0;
+    for (auto& [key, angles] : rings) {
+        if (key.second == 0) {
+            EXPECT_EQ(angles.size(), 1u);
+            continue;
+        }
+        full_rings++;
+        if (ring_size == 0) ring_size = angles.size();
+        EXPECT_EQ(angles.size(), ring_size);
+        std::sort(angles.begin(), angles.end());
+        angles.push_back(angles.front() + 2 * M_PI);
+        for (size_t i = 1; i < angles.size(); i++)
+            EXPECT_NEAR(angles[i] - angles[i - 1], 2 * M_PI / double(ring_size), 1e-4);
+    }
+    EXPECT_GE(full_rings, 8u);
+    EXPECT_GE(ring_size, 12u);
+    EXPECT_NEAR(body_bottom, 0.0, 1e-3);
+    EXPECT_LT(body_top, centre.z);
+    EXPECT_GT(body_top, centre.z - radius - 1.0);
+}
+
+TEST(Models, BuiltInPackCarriesTheGeneratedModels) {
+    ScopedDirectory empty; // no loose files, no demo.qxd
+    pack_builtin = builtin_pack();
+    for (const char* name : kModelNames) {
+        std::optional<Buffer> item = pack_read_entry(name);
+        ASSERT_TRUE(item) << name;
+        EXPECT_EQ(*item, generated().bytes.at(name)) << name;
+    }
+    pack_builtin = {nullptr, 0};
+}
+
+TEST(ModelWriter, RefusesMeshesTheFormatCannotHold) {
+    ModelMesh mesh;
+    model_begin_surface(mesh, "s", 16, 0, 0, 0, 0, 1, 2);
+    for (int i = 0; i < 3; i++) model_add_vertex(mesh, {float(i), float(i * i), 0.0f});
+    model_add_face(mesh, 0, 1, 2);
+    model_end_surface(mesh);
+    const std::vector<uint8_t> good = model_encode(mesh);
+    ASSERT_EQ(good.size(), 34u + 8 + 36 + 8 + 6 + 8 + 36);
+    EXPECT_EQ(get_u16(good, 34 + 8 + 36 + 8 + 6 + 8 + 12), 0u); // first
+    EXPECT_EQ(get_u16(good, 34 + 8 + 36 + 8 + 6 + 8 + 14), 1u); // count
+
+    ModelMesh bad_index = mesh;
+    bad_index.faces[0].c = 3;
+    EXPECT_TRUE(model_encode(bad_index).empty());
+
+    ModelMesh bad_surface = mesh;
+    bad_surface.surfaces[0].count = 2;
+    EXPECT_TRUE(model_encode(bad_surface).empty());
+
+    ModelMesh too_many = mesh;
+    too_many.vertices.resize(0x10000, Vec3{0, 0, 0});
+    EXPECT_TRUE(model_encode(too_many).empty());
+    EXPECT_FALSE(model_write(too_many, "/nonexistent-dir/never.m3d"));
+}
+
+// --- views from the show's cameras ---------------------------------------
+
+namespace {
+
+constexpr int kW = 320, kH = 200;
+
+Matrix4 rotation(uint8_t a, uint8_t b, uint8_t c) {
+    Matrix4 r;
+    mat_rotation_angles(&r, a, b, c);
+    return r;
+}
+
+Matrix4 translation(float x, float y, float z) {
+    Matrix4 t;
+    mat_identity(&t);
+    t.m[12] = x;
+    t.m[13] = y;
+    t.m[14] = z;
+    return t;
+}
+
+Matrix4 times(const Matrix4& a, const Matrix4& b) {
+    Matrix4 out;
+    mat_mul(&out, &a, &b);
+    return out;
+}
+
+// The camera's turn that puts `target` on its +z axis (y of the world runs down).
+Matrix4 look_at(P3 eye, P3 target) {
+    const double dx = target.x - eye.x, dy = eye.y - target.y, dz = target.z - eye.z;
+    const double dist = std::sqrt(dx * dx + dy * dy + dz * dz), h = std::sqrt(dx * dx + dz * dz);
+    Matrix4 r;
+    mat_rotation(&r, float(dx / h), float(dy / dist), 0.0f, float(dz / h), float(h / dist), 1.0f);
+    return r;
+}
+
+struct View {
+    const char* model;
+    Matrix4 placement;    // object to world, as the scene leaves it
+    P3 eye, target;       // the camera
+    uint8_t spin[3];      // the object's turn per frame
+    int where_x, where_y; // a screen point inside the object's outline
+    int least_pixels;     // how much of the frame it covers at least
+};
+
+std::vector<View> show_views() {
+    const Matrix4 half_x = rotation(128, 0, 128);
+    const Matrix4 frames = times(times(translation(-30, 0, 0), half_x), translation(0, 300, 1000));
+    const Matrix4 kocka = times(half_x, translation(0, 300, 1100));
+    const Matrix4 brain = times(rotation(0, 128, 0), translation(0, 0, 310));
+    const Matrix4 figure = times(half_x, rotation(0, 90, 0));
+    const P3 frames_eye{0, 0, 950}, frames_at{-30, 300, 1000};
+    return {
+        {"vkocka1.m3d", frames, frames_eye, frames_at, {3, 1, 253}, 159, 99, 5000},
+        {"vkocka2.m3d", frames, frames_eye, frames_at, {3, 3, 3}, 159, 99, 4000},
+        {"vkocka3.m3d", frames, frames_eye, frames_at, {3, 3, 254}, 159, 99, 2000},
+        {"kocka1.m3d", kocka, {0, 300, 900}, {-80, 300, 1100}, {3, 0, 0}, 261, 99, 5000},
+        {"kocka2.m3d", kocka, {0, 300, 900}, {-80, 300, 1100}, {3, 0, 0}, 261, 99, 5000},
+        {"o_pod1.m3d", half_x, {0, 0, -200}, {0, 0, 0}, {2, 1, 2}, 159, 99, 8000},
+        {"o_pod2.m3d", half_x, {0, 0, -200}, {0, 0, 0}, {2, 1, 2}, 159, 99, 8000},
+        {"brain.m3d", brain, {0, 0, 300}, {-2.5, 0, 310}, {1, 0, 0}, 223, 99, 12000},
+        {"istu2.m3d", figure, {0, 487, 1500}, {0, -450, 486}, {0, 0, 1}, 159, 150, 8000},
+    };
+}
+
+struct Frame {
+    std::vector<double> all_depth, front_depth; // nearest 1/z, 0 = empty
+    std::vector<uint32_t> pixels;
+    int covered = 0, wrong = 0;
+    int left = kW, right = -1, top = kH, bottom = -1;
+};
+
+// Draws the model from the view after `frames` turns, with the renderer's
+// rules: rounded screen corners, faces with a corner at z < 1 dropped, and
+// the integer winding test that keeps counter-clockwise faces.
+Frame render_view(const View& view, int frames) {
+    const Model& m = model(view.model);
+    Matrix4 object = view.placement;
+    const Matrix4 spin = rotation(view.spin[0], view.spin[1], view.spin[2]);
+    for (int i = 0; i < frames; i++) mat_premul(&object, &object, &spin);
+    const Matrix4 turn = look_at(view.eye, view.target);
+    Matrix4 to_camera = object;
+    to_camera.m[12] -= float(view.eye.x);
+    to_camera.m[13] -= float(view.eye.y);
+    to_camera.m[14] -= float(view.eye.z);
+    to_camera = times(to_camera, turn);
+
+    std::vector<P3> cam(m.vertices.size());
+    for (size_t i = 0; i < cam.size(); i++) {
+        Vec3 in{float(m.vertices[i].x), float(m.vertices[i].y), float(m.vertices[i].z)}, out;
+        transform_point(&out, &in, &to_camera);
+        cam[i] = {out.x, out.y, out.z};
+    }
+
+    Frame fr;
+    fr.all_depth.assign(kW * kH, 0.0);
+    fr.front_depth.assign(kW * kH, 0.0);
+    fr.pixels.assign(kW * kH, 0x101030);
+    for (size_t fi = 0; fi < m.faces.size(); fi++) {
+        const auto& f = m.faces[fi];
+        long sx[3], sy[3];
+        double inv_z[3];
+        bool near = false;
+        for (int k = 0; k < 3; k++) {
+            const P3 p = cam[f[size_t(k)]];
+            near |= std::nearbyint(p.z) < 1.0;
+            const double z = p.z == 0.0 ? -1.0 : p.z;
+            sx[k] = std::lrint(256.0 * p.x / z + 159.0);
+            sy[k] = std::lrint(256.0 * p.y / z + 99.0);
+            inv_z[k] = 1.0 / z;
+        }
+        if (near) continue;
+        const long area = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sy[1] - sy[0]) * (sx[2] - sx[0]);
+        if (area == 0) continue;
+        const bool front =
+            !((sx[2] - sx[0]) * (sy[0] - sy[1]) >= (sx[0] - sx[1]) * (sy[2] - sy[0]));
+        const P3 n = cross(cam[f[1]] - cam[f[0]], cam[f[2]] - cam[f[0]]);
+        const double light = 0.25 + 0.75 * std::max(0.0, -n.z / length(n));
+        const size_t surface = fi >= m.surfaces[0].first + m.surfaces[0].second ? 1 : 0;
+        const uint32_t base = surface ? 0xC08040 : 0x60A0FF;
+        uint32_t shaded = 0;
+        for (int c = 0; c < 3; c++)
+            shaded |= uint32_t(((base >> (8 * c)) & 255) * light) << (8 * c);
+
+        const long x0 = std::max(0L, std::min({sx[0], sx[1], sx[2]}));
+        const long x1 = std::min(long(kW - 1), std::max({sx[0], sx[1], sx[2]}));
+        const long y0 = std::max(0L, std::min({sy[0], sy[1], sy[2]}));
+        const long y1 = std::min(long(kH - 1), std::max({sy[0], sy[1], sy[2]}));
+        for (long y = y0; y <= y1; y++)
+            for (long x = x0; x <= x1; x++) {
+                // Barycentric weights at the pixel centre.
+                const double px = x + 0.5, py = y + 0.5;
+                double w[3];
+                for (int k = 0; k < 3; k++) {
+                    const int i = (k + 1) % 3, j = (k + 2) % 3;
+                    w[k] = ((sx[j] - sx[i]) * (py - sy[i]) - (sy[j] - sy[i]) * (px - sx[i])) /
+                           double(area);
+                }
+                if (w[0] < 0 || w[1] < 0 || w[2] < 0) continue;
+                const double d = w[0] * inv_z[0] + w[1] * inv_z[1] + w[2] * inv_z[2];
+                const size_t at = size_t(y * kW + x);
+                fr.all_depth[at] = std::max(fr.all_depth[at], d);
+                if (front && d > fr.front_depth[at]) {
+                    fr.front_depth[at] = d;
+                    fr.pixels[at] = shaded;
+                }
+            }
+    }
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++) {
+            const size_t at = size_t(y * kW + x);
+            if (fr.all_depth[at] == 0.0) continue;
+            fr.covered++;
+            fr.left = std::min(fr.left, x);
+            fr.right = std::max(fr.right, x);
+            fr.top = std::min(fr.top, y);
+            fr.bottom = std::max(fr.bottom, y);
+            if (fr.front_depth[at] < fr.all_depth[at] * (1.0 - 1e-3)) fr.wrong++;
+        }
+    return fr;
+}
+
+} // namespace
+
+// From the show's cameras, at several moments of each object's turn, the
+// nearest face at every covered pixel is one that the renderer keeps: the
+// outsides face the camera. The object lands where its scene wants it and
+// fills a good part of the frame.
+TEST(Models, NearestFacesAreTheOnesTheCameraKeeps) {
+    build_angle_tables();
+    const std::string dir = std::string(VORN_BINARY_DIR) + "/models";
+    std::filesystem::create_directories(dir);
+    const int moments[] = {0, 29, 71};
+    for (const View& view : show_views()) {
+        SCOPED_TRACE(view.model);
+        std::vector<uint32_t> strip(size_t(kW) * 3 * kH);
+        for (int n = 0; n < 3; n++) {
+            const Frame fr = render_view(view, moments[n]);
+            EXPECT_GT(fr.covered, view.least_pixels) << "moment " << moments[n];
+            EXPECT_LE(fr.wrong, fr.covered / 100) << "moment " << moments[n];
+            EXPECT_TRUE(fr.left <= view.where_x && view.where_x <= fr.right &&
+                        fr.top <= view.where_y && view.where_y <= fr.bottom)
+                << "moment " << moments[n] << ": covers " << fr.left << ".." << fr.right << " x "
+                << fr.top << ".." << fr.bottom;
+            for (int y = 0; y < kH; y++)
+                std::copy(fr.pixels.begin() + y * kW, fr.pixels.begin() + (y + 1) * kW,
+                          strip.begin() + (size_t(y) * 3 + size_t(n)) * kW);
+        }
+        std::string png = dir + "/" + std::string(view.model) + ".png";
+        EXPECT_EQ(write_png(png, strip.data(), kW * 3, kH), 1);
+    }
+}
