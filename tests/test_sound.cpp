@@ -137,6 +137,16 @@ TEST_F(Sound, CallOrderErrors) {
     EXPECT_EQ(FMUSIC_FreeSong(song), 1);
 }
 
+TEST_F(Sound, AlsaOutputOpensOrReportsTheDevice) {
+    ASSERT_EQ(FSOUND_SetOutput(SOUND_OUTPUT_ALSA), 1);
+    if (FSOUND_Init(44100, 256, 0)) {
+        EXPECT_EQ(FSOUND_SetDriver(1), 0); // open: set-up calls are refused
+    } else {
+        EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INIT);
+        EXPECT_EQ(FSOUND_SetDriver(1), 1); // still closed
+    }
+}
+
 TEST_F(Sound, DriversOfEachOutput) {
     FSOUND_SetOutput(SOUND_OUTPUT_NONE);
     EXPECT_EQ(FSOUND_GetNumDrivers(), 1);
@@ -252,6 +262,20 @@ TEST_F(Sound, PositionFollowsSpeedAndTempo) {
         FMUSIC_FreeSong(song);
         FSOUND_Close();
     }
+}
+
+// The row belongs to the order read just before it, even when the song has
+// moved on in between; a second row read is fresh.
+TEST_F(Sound, RowIsReadWithItsOrder) {
+    MusicSong* song = start_lockstep(test_module(4, 8, 6, 125), 44100, 60);
+    std::vector<int16_t> out;
+    while (position(song) != Position(0, 7)) ASSERT_GT(sound_lockstep_frame(song, &out), 0u);
+    ASSERT_EQ(FMUSIC_GetOrder(song), 0u);
+    for (int i = 0; i < 8; i++) sound_lockstep_frame(song, &out); // 0.13 s: into order 1
+    EXPECT_EQ(FMUSIC_GetRow(song), 7u);
+    EXPECT_EQ(FMUSIC_GetRow(song), 0u);
+    EXPECT_EQ(position(song), Position(1, 0));
+    FMUSIC_FreeSong(song);
 }
 
 TEST_F(Sound, EndOfSongReportsOrderFortyTwoAtLeast) {
