@@ -490,7 +490,9 @@ Frame render_view(const View& view, int frames) {
         const bool front =
             !((sx[2] - sx[0]) * (sy[0] - sy[1]) >= (sx[0] - sx[1]) * (sy[2] - sy[0]));
         const P3 n = cross(cam[f[1]] - cam[f[0]], cam[f[2]] - cam[f[0]]);
-        const double light = 0.25 + 0.75 * std::max(0.0, -n.z / length(n));
+        // Lit from the upper left, in front.
+        const double light =
+            0.2 + 0.8 * std::max(0.0, dot(n, {-0.4, -0.5, -0.77}) / (length(n) * 1.06));
         const size_t surface = fi >= m.surfaces[0].first + m.surfaces[0].second ? 1 : 0;
         const uint32_t base = surface ? 0xC08040 : 0x60A0FF;
         uint32_t shaded = 0;

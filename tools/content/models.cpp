@@ -179,14 +179,23 @@ ModelMesh make_twisted_torus() {
 
 // --- brain ----------------------------------------------------------------
 
-// Grooves of the cortex: sharp furrows between rounded ridges that wind over
-// the surface. d is the unit direction from the hemisphere's centre.
+// Ridges of the cortex between sharp furrows: a few winding folds across the
+// length and a few along it, in -1 (furrow) .. 1 (crest). d is the unit
+// direction from the hemisphere's centre, side -1 or +1.
 double cortex_folds(const double d[3], double side) {
-    const double w = 3.1 * d[2] + 0.9 * std::sin(3.3 * d[1] + 1.7 * side * d[0]) +
-                     0.5 * std::sin(5.1 * d[2] + 2.3 * d[1]);
-    const double v = 2.7 * d[1] + 0.8 * std::sin(4.2 * d[2] + 0.6);
-    const double ridge = std::fabs(std::sin(kPi * w)) * 0.65 + std::fabs(std::sin(kPi * v)) * 0.35;
-    return 1.0 - 2.0 * std::pow(1.0 - ridge, 3.0);
+    const double across = 1.7 * d[2] + 0.3 * std::sin(3.5 * d[1] + 2.0 * side * d[0]);
+    const double along = 1.3 * d[1] + 0.25 * std::sin(3.0 * d[2] + 1.0);
+    const double ridge =
+        0.6 * std::fabs(std::sin(kPi * across)) + 0.4 * std::fabs(std::sin(kPi * along));
+    return 2.0 * std::sqrt(ridge) - 1.0;
+}
+
+// The deep furrow low on the outer side that sets off the temporal lobe: 0
+// away from it, 1 on its line.
+double side_furrow(const double d[3], double side) {
+    const double outward = std::max(0.0, d[0] * side);
+    const double off_line = (d[1] + 0.1 - 0.35 * d[2]) / 0.12;
+    return outward * std::exp(-off_line * off_line);
 }
 
 // One hemisphere; side +1 is the right one (x > 0). Object +y is the top,
@@ -196,14 +205,17 @@ void add_hemisphere(ModelMesh& mesh, double side) {
     const double top = 2.45, bottom = 1.75, front = 3.45, back = 3.3;
     const double cx = side * (inner + gap);
     model_add_polar_grid(mesh, 20, 24, [&](double t, double s) {
-        double d[3];
-        polar_direction(t, s, d);
+        // The grid's poles go to the bottom and the top (a cyclic swap of
+        // the axes keeps the winding), away from the view of the front.
+        double g[3];
+        polar_direction(t, s, g);
+        const double d[3] = {g[1], g[2], g[0]};
         // Each half of the ellipsoid has its own extent: flat towards the
         // other hemisphere and underneath, long at the front.
         const double x = d[0] * (d[0] * side > 0.0 ? outer : inner);
         const double y = d[1] * (d[1] > 0.0 ? top : bottom);
         const double z = d[2] * (d[2] > 0.0 ? front : back);
-        const double k = 1.0 + 0.055 * cortex_folds(d, side);
+        const double k = 1.0 + 0.09 * cortex_folds(d, side) - 0.1 * side_furrow(d, side);
         return vec(cx + x * k, y * k, z * k);
     });
 }
