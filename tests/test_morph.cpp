@@ -1,0 +1,103 @@
+#include "engine3d/morph.h"
+#include "model_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// One triangle in three shapes of the same layout: in the xy plane, in the
+// xz plane, and collapsed onto the x axis. Vertex 0 moves from x 0 to x 100
+// between the first two, so its x reads the blend in hundredths.
+const std::vector<ModelTriangle> kFace = {{0, 1, 2}};
+const std::vector<ModelPoint> kFlat = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+const std::vector<ModelPoint> kUpright = {{100, 0, 0}, {101, 0, 0}, {100, 0, 1}};
+const std::vector<ModelPoint> kLine = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
+
+class MorphTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        build_angle_tables();
+        morph_step = 0.0f;
+        morph_falling = 0;
+        write_file("flat.m3d", model_bytes(kFlat, kFace));
+        write_file("upright.m3d", model_bytes(kUpright, kFace));
+        write_file("line.m3d", model_bytes(kLine, kFace));
+        scene_init(&scene, 4);
+        ASSERT_EQ(load("flat.m3d"), 0); // target
+        ASSERT_EQ(load("flat.m3d"), 1); // from
+        ASSERT_EQ(load("upright.m3d"), 2);
+        ASSERT_EQ(load("line.m3d"), 3);
+    }
+    uint16_t load(const char* name) {
+        return scene_load_object(&scene, name, 1, 0, 0, 0, 16, 0, 0, 0, 0);
+    }
+    const Mesh& target() const { return scene.objects[0].mesh; }
+
+    ScopedDirectory dir;
+    Scene scene;
+};
+
+void expect_vec(const Vec3& v, double x, double y, double z) {
+    EXPECT_NEAR(v.x, x, 1e-5);
+    EXPECT_NEAR(v.y, y, 1e-5);
+    EXPECT_NEAR(v.z, z, 1e-5);
+}
+
+TEST_F(MorphTest, BlendRunsUpAndDownHoldingEachEndTwice) {
+    std::vector<int> expected;
+    for (int i = 0; i <= 99; i++) expected.push_back(i);
+    for (int round = 0; round < 2; round++) {
+        for (int i = 99; i >= 1; i--) expected.push_back(i);
+        for (int i = 1; i <= 99; i++) expected.push_back(i);
+    }
+    for (size_t call = 0; call < expected.size(); call++) {
+        morph_object(&scene, 0, 1, 2, 0.0f, 1);
+        ASSERT_NEAR(target().vertices[0].x, expected[call], 1e-3) << "call " << call;
+    }
+}
+
+TEST_F(MorphTest, FirstCallTakesTheFromShapeAndBlendsEveryCoordinate) {
+    morph_object(&scene, 0, 1, 2, 0.0f, 1);
+    for (int i = 0; i < 3; i++)
+        expect_vec(target().vertices[i], kFlat[i].x, kFlat[i].y, kFlat[i].z);
+    morph_step = 25;
+    morph_object(&scene, 0, 1, 2, 123.0f, 0);
+    expect_vec(target().vertices[2], 25, 0.75, 0.25);
+    EXPECT_EQ(morph_step, 26.0f);
+}
+
+TEST_F(MorphTest, NormalsFollowWithALag) {
+    // Half way the face is tilted 45 degrees: (0, -1, 1) / sqrt 2. Each vertex
+    // normal is the normalised sum of its old normal (0, 0, 1) and that.
+    morph_step = 50;
+    morph_object(&scene, 0, 1, 2, 0.0f, 1);
+    const double r = std::sqrt(0.5);
+    expect_vec(target().faces[0].normal, 0, -r, r);
+    const double len = std::sqrt(r * r + (1 + r) * (1 + r));
+    for (int i = 0; i < 3; i++) expect_vec(target().normals[i], 0, -r / len, (1 + r) / len);
+}
+
+TEST_F(MorphTest, WithoutRecomputeNormalsStay) {
+    morph_step = 50;
+    morph_object(&scene, 0, 1, 2, 0.0f, 0);
+    expect_vec(target().faces[0].normal, 0, 0, 1);
+    expect_vec(target().normals[1], 0, 0, 1);
+    EXPECT_NEAR(target().vertices[2].z, 0.5, 1e-6);
+}
+
+TEST_F(MorphTest, DegenerateFaceGetsZeroNormalAndAddsNothing) {
+    morph_object(&scene, 0, 3, 3, 0.0f, 1);
+    expect_vec(target().faces[0].normal, 0, 0, 0);
+    for (int i = 0; i < 3; i++) expect_vec(target().normals[i], 0, 0, 1);
+}
+
+TEST_F(MorphTest, InvalidObjectsChangeNothing) {
+    morph_object(&scene, 0, 1, NO_OBJECT, 0.0f, 1);
+    morph_object(&scene, 4, 1, 2, 0.0f, 1);
+    EXPECT_EQ(morph_step, 0.0f);
+    expect_vec(target().vertices[0], 0, 0, 0);
+}
+
+} // namespace
