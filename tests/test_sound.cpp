@@ -380,13 +380,24 @@ TEST_F(Sound, PinnedPositionOverridesTheSong) {
     FMUSIC_FreeSong(song);
 }
 
-// Rows heard between two clock readings lie between the rows that fit in the
-// shorter and the longer span, give or take the device buffer.
-void expect_row_within(MusicSong* song, Clock::time_point started, double row_seconds,
-                       double slack_seconds) {
-    double shortest = std::chrono::duration<double>(Clock::now() - started).count();
+// The row heard now lies between the rows that fit in the time since playback
+// surely began (after FMUSIC_PlaySong returned) and since it could have begun
+// (before the call), give or take the device buffer.
+struct PlayStart {
+    Clock::time_point before, after;
+};
+
+PlayStart play(MusicSong* song) {
+    PlayStart start{Clock::now(), {}};
+    EXPECT_EQ(FMUSIC_PlaySong(song), 1);
+    start.after = Clock::now();
+    return start;
+}
+
+void expect_row_within(MusicSong* song, PlayStart start, double row_seconds, double slack_seconds) {
+    double shortest = std::chrono::duration<double>(Clock::now() - start.after).count();
     Position now = position(song);
-    double longest = std::chrono::duration<double>(Clock::now() - started).count();
+    double longest = std::chrono::duration<double>(Clock::now() - start.before).count();
     EXPECT_EQ(now.first, 0u);
     EXPECT_GE(now.second, uint32_t(std::max(0.0, (shortest - slack_seconds) / row_seconds)));
     EXPECT_LE(now.second, uint32_t((longest + 0.01) / row_seconds) + 1);
@@ -396,8 +407,7 @@ TEST_F(Sound, WithoutSoundTheSongFollowsTheWallClock) {
     FSOUND_SetOutput(SOUND_OUTPUT_NONE);
     ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1);
     MusicSong* song = load(test_module(1, 64, 3, 125)); // 0.06 s a row
-    Clock::time_point started = Clock::now();
-    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+    PlayStart started = play(song);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     expect_row_within(song, started, 0.06, 0.07);
 
@@ -416,8 +426,7 @@ TEST_F(Sound, DeviceReportsThePositionHeard) {
     ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1) << sound_error_text(FSOUND_GetError());
     MusicSong* song = load(test_module(1, 64, 3, 125));
     FMUSIC_SetMasterVolume(song, 150);
-    Clock::time_point started = Clock::now();
-    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+    PlayStart started = play(song);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     // The device buffer (a quarter of 200 ms, rounded down to a power of two)
     // is still to be heard.

@@ -106,7 +106,6 @@ int sound_buffer_ms = 200;
 int sound_output_type = SOUND_OUTPUT_SOUND_SERVER;
 int sound_driver_index = 0;
 int sound_mixer_value = 0;
-void* sound_window = nullptr;
 int sound_last_error = SOUND_ERR_NONE;
 int sound_builtin_enabled = 1;
 
@@ -419,8 +418,8 @@ int FSOUND_SetMixer(int mixer) {
     return 1;
 }
 
-int FSOUND_SetHWND(void* window) {
-    sound_window = window;
+// The output has no owner window here.
+int FSOUND_SetHWND(void*) {
     return 1;
 }
 
