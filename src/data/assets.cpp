@@ -1,8 +1,125 @@
 #include "data/assets.h"
 
-// No asset slots exist yet: the show draws without pictures or models.
+#include "data/render_resources.h"
+#include "effects/effect_tables.h"
+#include "engine3d/math.h"
+#include "engine3d/scenes.h"
+#include "presentation/surface.h"
+
+Buffer pic_tex, pic_logo, pic_presents, mask_presents, pic_odjava, map_displace, pic_eye, pic_006,
+    pic_girl, pic_podloga, pic_zarotate, pic_think, pic_greet5, pic_greet4, pic_greet3, pic_greet2,
+    pic_greet1, pic_welove, pic_greet6, pic_greet9, pic_greet8, pic_greet7, pic_using, pic_vorn,
+    pic_start, pic_the, pic_unive, mask_vorn, mask_start, mask_the, mask_unive, tex_tex1, tex_tun,
+    tex_thinki, map_displ1, map_displ2, tex_tex2;
+
+constexpr size_t FULL_PICTURE = 320 * 200 * 3;
+constexpr size_t FULL_MAP = 320 * 200;
+constexpr size_t CARD = 90 * 30 * 3;
+constexpr size_t TEXTURE = 256 * 256 * 3;
+// The displaced texture reads texels up to 62 * 255 + 62.
+constexpr size_t DISPLACED_TEXTURE = (62 * 255 + 62 + 1) * 3;
+
+const AssetSlot asset_slots[] = {
+    {"pic_tex.raw", &pic_tex, FULL_PICTURE},
+    {"qxlogo.raw", &pic_logo, FULL_PICTURE},
+    {"b_qxpres.raw", &pic_presents, 259 * 105 * 3},
+    {"a_qxpres.raw", &mask_presents, 259 * 105},
+    {"odjava.raw", &pic_odjava, FULL_PICTURE},
+    {"displace.raw", &map_displace, FULL_MAP},
+    {"eye001.raw", &pic_eye, FULL_PICTURE},
+    {"pic_006.raw", &pic_006, FULL_PICTURE},
+    {"girl004.raw", &pic_girl, FULL_PICTURE},
+    {"podloga.raw", &pic_podloga, FULL_PICTURE},
+    {"zarotate.raw", &pic_zarotate, FULL_PICTURE},
+    {"think.raw", &pic_think, FULL_PICTURE},
+    {"b_greet5.raw", &pic_greet5, CARD},
+    {"b_greet4.raw", &pic_greet4, CARD},
+    {"b_greet3.raw", &pic_greet3, CARD},
+    {"b_greet2.raw", &pic_greet2, CARD},
+    {"b_greet1.raw", &pic_greet1, CARD},
+    {"b_welove.raw", &pic_welove, CARD},
+    {"b_greet6.raw", &pic_greet6, CARD},
+    {"b_greet9.raw", &pic_greet9, CARD},
+    {"b_greet8.raw", &pic_greet8, CARD},
+    {"b_greet7.raw", &pic_greet7, CARD},
+    {"b_using.raw", &pic_using, 100 * 170 * 3},
+    {"b_vorn.raw", &pic_vorn, 113 * 57 * 3},
+    {"b_start.raw", &pic_start, 126 * 54 * 3},
+    {"b_the.raw", &pic_the, 95 * 54 * 3},
+    {"b_unive.raw", &pic_unive, 218 * 55 * 3},
+    {"a_vorn.raw", &mask_vorn, 113 * 57},
+    {"a_start.raw", &mask_start, 126 * 54},
+    {"a_the.raw", &mask_the, 95 * 54},
+    {"a_unive.raw", &mask_unive, 218 * 55},
+    {"t_tex1.raw", &tex_tex1, TEXTURE},
+    {"t_tun.raw", &tex_tun, TEXTURE},
+    {"t_thinki.raw", &tex_thinki, TEXTURE},
+    {"1_displ.raw", &map_displ1, FULL_MAP},
+    {"2_displ.raw", &map_displ2, FULL_MAP},
+    {"t_tex2.raw", &tex_tex2, DISPLACED_TEXTURE},
+};
+const size_t asset_slot_count = sizeof asset_slots / sizeof asset_slots[0];
+
+// Slots in release order, by index into asset_slots: the load order with
+// pic_tex and map_displace after pic_odjava.
+static const uint8_t release_order[] = {1,  2,  3,  4,  0,  5,  6,  7,  8,  9,  10, 11, 12,
+                                        13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25,
+                                        26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36};
+
+static const char* const texture_entries[] = {"t_blueO.raw", "t_wood.raw", "t_brain.raw",
+                                              "t_env1.raw", "t_brown.raw"};
+
+// An entry shorter than the show reads it counts as missing.
+static void load_slot(const AssetSlot& a) {
+    std::optional<Buffer> data = pack_read_entry(a.entry);
+    if (data && data->size() >= a.bytes) *a.slot = std::move(*data);
+}
+
 int load_all_assets() {
+    build_angle_tables();
+    FrameSurface frame;
+    if (!lock_surface(surface_virtual1, &frame)) return 0;
+    alloc_render_buffers(int(frame.width), int(frame.height));
+    set_view_geometry(int(frame.width), int(frame.height));
+    build_sphere_table(int(frame.width), int(frame.height), 100.0f, 250.0f);
+    unlock_surface(surface_virtual1);
+
+    if (texture_table_alloc(5))
+        for (uint16_t i = 0; i < 5; i++) texture_load(texture_entries[i], i, 0);
+
+    setup_scene_brain();
+    setup_scene_vkocka();
+    setup_scene_kocka();
+    setup_scene_opod();
+    setup_scene_istu();
+
+    for (size_t i = 0; i < asset_slot_count; i++) load_slot(asset_slots[i]);
+    build_wave_table();
+    build_tunnel_tables(320, 200);
     return 1;
 }
 
-void free_all_assets() {}
+static void release_scene(Scene* scene, const uint16_t* objects, size_t count) {
+    for (size_t i = 0; i < count; i++) object_release(scene, objects[i]);
+    scene_release_objects(scene);
+}
+
+void free_all_assets() {
+    for (uint8_t i : release_order) Buffer().swap(*asset_slots[i].slot);
+
+    const uint16_t brain[] = {obj_brain};
+    const uint16_t vkocka[] = {obj_vkocka1, obj_vkocka2, obj_vkocka3};
+    const uint16_t kocka[] = {obj_kocka_target, obj_kocka_from, obj_kocka_to};
+    const uint16_t opod[] = {obj_opod_target, obj_opod_from, obj_opod_to};
+    const uint16_t istu[] = {obj_istu};
+    release_scene(&scene_brain, brain, 1);
+    release_scene(&scene_vkocka, vkocka, 3);
+    release_scene(&scene_kocka, kocka, 3);
+    release_scene(&scene_opod, opod, 3);
+    release_scene(&scene_istu, istu, 1);
+
+    texture_table_free();
+    free_sphere_table();
+    free_tunnel_tables();
+    free_render_buffers();
+}
