@@ -1,8 +1,669 @@
-#include "content.h"
+#include "music_compose.h"
 
-#include <fstream>
+#include "content.h"
+#include "music_synth.h"
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// ---- Data ----------------------------------------------------------------
+
+constexpr int ROWS = 64; // four bars of sixteen rows: a row is a sixteenth note
+constexpr int BAR = 16;
+constexpr int ORDER_COUNT = 43;
+constexpr int SPEED = 6;
+constexpr int BPM = 125;
+
+enum Channel {
+    CH_KICK,
+    CH_SNARE,
+    CH_HAT,
+    CH_OPEN_HAT,
+    CH_BASS,
+    CH_PAD, // two sets of three voices that take turns, so chords cross-fade
+    CH_LEAD = CH_PAD + 6,
+    CH_ECHO,
+    CH_ARP,
+    CH_HIT,
+    CH_FX,
+    CHANNELS
+};
+
+enum Instrument {
+    INS_KICK = 1,
+    INS_SNARE,
+    INS_CLOSED_HAT,
+    INS_OPEN_HAT,
+    INS_BASS,
+    INS_PAD,
+    INS_LEAD,
+    INS_BELL,
+    INS_CRASH,
+    INS_RISER
+};
+
+constexpr uint8_t EFFECT_PORTA_UP = 0x01;
+constexpr uint8_t EFFECT_EXTENDED = 0x0E;
+constexpr uint8_t NOTE_CUT_TICK_3 = 0xC3;
+
+// tonic: the note of degree 0 in octave 4.
+struct Key {
+    int tonic;
+    bool minor;
+};
+const Key A_MINOR{58, true};
+const Key F_MAJOR{54, false};
+
+// A triad on a scale degree; `raised` sharpens its third (the major V of a
+// minor key).
+struct Chord {
+    int degree;
+    bool raised;
+};
+
+enum Drums {
+    DRUMS_NONE,
+    DRUMS_FILTERED,
+    DRUMS_BUILD,
+    DRUMS_ROLL,
+    DRUMS_FULL,
+    DRUMS_LIGHT,
+    DRUMS_HARD,
+    DRUMS_DRIVING,
+    DRUMS_SECOND,
+    DRUMS_CLIMAX
+};
+enum Bass {
+    BASS_NONE,
+    BASS_LONG,
+    BASS_FILTERED,
+    BASS_BUILD,
+    BASS_MAIN,
+    BASS_LIGHT,
+    BASS_HARD,
+    BASS_DRIVE,
+    BASS_SECOND
+};
+enum Arp { ARP_NONE, ARP_QUARTERS, ARP_EIGHTHS, ARP_SIXTEENTHS };
+enum Lead {
+    LEAD_NONE,
+    LEAD_THEME,
+    LEAD_VARIATION,
+    LEAD_NEW,
+    LEAD_ECHO,
+    LEAD_RIFF,
+    LEAD_SECOND,
+    LEAD_CLIMAX
+};
+enum Special { SPECIAL_NONE, SPECIAL_RISER, SPECIAL_CADENCE, SPECIAL_FINAL };
+
+struct Layers {
+    Drums drums;
+    Bass bass;
+    bool pad;
+    Arp arp;
+    Lead lead;
+};
+
+struct OrderPlan {
+    Key key;
+    Chord chords[4]; // one a bar
+    Layers half[2];  // rows 0-31 and 32-63
+    std::vector<int> hits;
+    Special special;
+};
+
+// Drum patterns, one character a row of a bar: x loud, o medium, - soft.
+struct DrumStyle {
+    const char* kick;
+    const char* snare;
+    const char* hat;
+    const char* open_hat;
+    const char* last_bar_snare; // the fill at the end of each order
+};
+
+const DrumStyle DRUM_STYLES[] = {
+    /* NONE */ {"", "", "", "", ""},
+    /* FILTERED */ {"x.......x.......", "", "..o...o...o...o.", "", ""},
+    /* BUILD */ {"x...x...x...x...", "....o.......o...", "x.-.x.-.x.-.x.-.", "", ""},
+    /* ROLL */ {"", "", "", "", ""},
+    /* FULL */
+    {"x...x...x...x...", "....x.......x...", "x-o-x-o-x-o-x-o-", "..........o.....",
+     "....x.......x.ox"},
+    /* LIGHT */ {"x.....o...x.....", "............-...", "o.-.o.-.o.-.o.-.", "", ""},
+    /* HARD */
+    {"x...x...x...x.o.", "....x.......x...", "x-o-x-o-x-o-x-o-", "..o...o...o...o.",
+     "....x.......xoxx"},
+    /* DRIVING */
+    {"x...x...x...x...", "....x.......x...", "xoxoxoxoxoxoxoxo", "..o...o...o...o.",
+     "....x.......x.xx"},
+    /* SECOND */
+    {"x.....x...x.....", "....x.......x..-", "x.o.x.o.x.o.x.oo", "..............o.",
+     "....x.......x.ox"},
+    /* CLIMAX */
+    {"x...x...x...x.o.", "....x.......x...", "xoxoxoxoxoxoxoxo", "..o...o...o...o.",
+     "....x...x.xxxxxx"},
+};
+
+// Bass patterns: R root, r soft root, O octave, F fifth, - release.
+const char* const BASS_STYLES[] = {
+    /* NONE */ "",
+    /* LONG */ "R...............",
+    /* FILTERED */ "R.......R.....-.",
+    /* BUILD */ "R.r.R.r.R.r.R.r.",
+    /* MAIN */ "R..RO.R.R..RO.RF",
+    /* LIGHT */ "R.....R...O...-.",
+    /* HARD */ "R.rOR.rOR.rOR.FO",
+    /* DRIVE */ "RrOrRrOrRrOrRrOr",
+    /* SECOND */ "R..R..R.O..R..F.",
+};
+
+// Melody rhythms, one bar each: x starts a note.
+const char* const RHYTHMS[] = {"x...x...x.x.x...", "x.x.x...x...x.x.", "x...x.x...x.x...",
+                               "x..x..x...x.x...", "x.x...x.x.x.x..."};
+const char* const BUSY_RHYTHMS[] = {"x.x.x.x.x.x.x.x.", "x.xxx.x.x.xxx.x.", "xx.x.xx.x.x.x.x."};
+const char* const SPARSE_RHYTHMS[] = {"x.......x...x...", "x...........x...", "x.....x...x....."};
+const char* const CADENCE_RHYTHM = "x...x...x.......";
+
+constexpr uint32_t THEME_SEED = 0x7E3A11u;
+constexpr uint32_t NEW_SEED = 0x51D0C3u;
+constexpr uint32_t ECHO_SEED = 0x0EC401u;
+constexpr uint32_t RIFF_SEED = 0x2F1FF5u;
+constexpr uint32_t SECOND_SEED = 0x5EC0DDu;
+
+// Volumes (0..64) of each part at full strength.
+constexpr int VOL_KICK = 64, VOL_SNARE = 60, VOL_HAT = 36, VOL_OPEN_HAT = 30, VOL_BASS = 60,
+              VOL_PAD = 30, VOL_LEAD = 50, VOL_ARP = 34, VOL_HIT = 64;
+
+// ---- Plan ----------------------------------------------------------------
+
+// Chords of A minor and of F major.
+const Chord Am{0, false}, C{2, false}, Dm{3, false}, Em{4, false}, E{4, true}, F{5, false},
+    G{6, false};
+const Chord F_I{0, false}, Gm_ii{1, false}, Am_iii{2, false}, Bb_IV{3, false}, C_V{4, false},
+    Dm_vi{5, false};
+
+const Layers INTRO{DRUMS_NONE, BASS_NONE, true, ARP_QUARTERS, LEAD_NONE};
+const Layers OPENING{DRUMS_FILTERED, BASS_FILTERED, true, ARP_QUARTERS, LEAD_NONE};
+const Layers BUILD{DRUMS_BUILD, BASS_BUILD, true, ARP_EIGHTHS, LEAD_NONE};
+const Layers BREAK_CALM{DRUMS_NONE, BASS_LONG, true, ARP_NONE, LEAD_NONE};
+const Layers BREAK_ROLL{DRUMS_ROLL, BASS_LONG, true, ARP_EIGHTHS, LEAD_NONE};
+const Layers THEME{DRUMS_FULL, BASS_MAIN, true, ARP_NONE, LEAD_THEME};
+const Layers VARIATION{DRUMS_FULL, BASS_MAIN, true, ARP_EIGHTHS, LEAD_VARIATION};
+const Layers NEW_LINE{DRUMS_FULL, BASS_MAIN, true, ARP_QUARTERS, LEAD_NEW};
+const Layers BREAKDOWN{DRUMS_NONE, BASS_LONG, true, ARP_NONE, LEAD_ECHO};
+const Layers GROOVE_LIGHT{DRUMS_LIGHT, BASS_LIGHT, false, ARP_EIGHTHS, LEAD_NONE};
+const Layers GROOVE_HARD{DRUMS_HARD, BASS_HARD, true, ARP_NONE, LEAD_RIFF};
+const Layers DRIVING{DRUMS_DRIVING, BASS_DRIVE, false, ARP_SIXTEENTHS, LEAD_NONE};
+const Layers SECOND{DRUMS_SECOND, BASS_SECOND, true, ARP_QUARTERS, LEAD_SECOND};
+const Layers CLIMAX{DRUMS_CLIMAX, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_CLIMAX};
+const Layers REPRISE{DRUMS_FULL, BASS_MAIN, true, ARP_EIGHTHS, LEAD_THEME};
+const Layers SILENT{DRUMS_NONE, BASS_NONE, false, ARP_NONE, LEAD_NONE};
+
+OrderPlan plan_order(int order) {
+    const Chord theme[3][4] = {{Am, F, C, G}, {Am, F, G, E}, {Dm, G, C, E}};
+    const Chord variation[3][4] = {{Am, Dm, G, C}, {F, Dm, E, E}, {Am, Dm, F, E}};
+    const Chord second[6][4] = {{F_I, C_V, Dm_vi, Bb_IV}, {F_I, C_V, Bb_IV, C_V},
+                                {Dm_vi, Bb_IV, F_I, C_V}, {Gm_ii, Bb_IV, C_V, C_V},
+                                {F_I, C_V, Dm_vi, Bb_IV}, {Bb_IV, C_V, Dm_vi, C_V}};
+    const Chord climax[4][4] = {{F_I, C_V, Dm_vi, Bb_IV},
+                                {Gm_ii, C_V, Am_iii, Dm_vi},
+                                {Bb_IV, C_V, Dm_vi, Dm_vi},
+                                {Bb_IV, Gm_ii, C_V, C_V}};
+    auto plan = [](Key key, const Chord(&chords)[4], Layers first, Layers second_half,
+                   std::vector<int> hits = {}, Special special = SPECIAL_NONE) {
+        OrderPlan p{key,
+                    {chords[0], chords[1], chords[2], chords[3]},
+                    {first, second_half},
+                    std::move(hits),
+                    special};
+        return p;
+    };
+    const Chord intro[4] = {Am, F, C, G};
+    if (order <= 1) return plan(A_MINOR, intro, INTRO, INTRO);
+    if (order <= 3) return plan(A_MINOR, intro, OPENING, OPENING);
+    if (order == 4) return plan(A_MINOR, {Dm, Am, F, E}, BUILD, BUILD, {5, 37});
+    if (order == 5) return plan(A_MINOR, {Dm, Am, F, E}, BUILD, BUILD, {5, 33});
+    if (order == 6) return plan(A_MINOR, {F, F, E, E}, BREAK_CALM, BREAK_ROLL, {}, SPECIAL_RISER);
+    if (order <= 9) return plan(A_MINOR, theme[order - 7], THEME, THEME, {0});
+    if (order <= 12)
+        return plan(A_MINOR, variation[order - 10], VARIATION, VARIATION, {8, 24, 40, 56});
+    if (order <= 15) return plan(A_MINOR, theme[order - 13], NEW_LINE, NEW_LINE, {0});
+    if (order == 16) return plan(A_MINOR, {F, G, Em, Am}, BREAKDOWN, BREAKDOWN);
+    if (order <= 26) {
+        const Chord greet[2][4] = {{Am, F, C, G}, {Dm, F, G, E}};
+        return plan(A_MINOR, greet[order % 2], GROOVE_LIGHT, GROOVE_HARD, {32});
+    }
+    if (order <= 28) {
+        const Chord drive[2][4] = {{Am, Am, F, G}, {Am, Am, E, E}};
+        return plan(A_MINOR, drive[order - 27], DRIVING, DRIVING, {0});
+    }
+    if (order <= 34) return plan(F_MAJOR, second[order - 29], SECOND, SECOND, {0});
+    if (order <= 37) return plan(F_MAJOR, climax[order - 35], CLIMAX, CLIMAX, {0});
+    if (order == 38) return plan(A_MINOR, {F, G, Dm, E}, CLIMAX, CLIMAX, {0});
+    if (order <= 40) return plan(A_MINOR, theme[order - 39], REPRISE, REPRISE, {0});
+    if (order == 41) return plan(A_MINOR, {F, Dm, E, Am}, REPRISE, REPRISE, {}, SPECIAL_CADENCE);
+    return plan(A_MINOR, {Am, Am, Am, Am}, SILENT, SILENT, {}, SPECIAL_FINAL);
+}
+
+// ---- Harmony -------------------------------------------------------------
+
+int floor_mod(int a, int n) {
+    return ((a % n) + n) % n;
+}
+int floor_div(int a, int n) {
+    return (a - floor_mod(a, n)) / n;
+}
+
+int degree_note(Key key, int degree) {
+    static const int MINOR[7] = {0, 2, 3, 5, 7, 8, 10};
+    static const int MAJOR[7] = {0, 2, 4, 5, 7, 9, 11};
+    const int* scale = key.minor ? MINOR : MAJOR;
+    return key.tonic + 12 * floor_div(degree, 7) + scale[floor_mod(degree, 7)];
+}
+
+bool is_chord_tone(Chord chord, int degree) {
+    int step = floor_mod(degree - chord.degree, 7);
+    return step == 0 || step == 2 || step == 4;
+}
+
+// The note of a degree heard over a chord: a raised chord sharpens its third.
+int note_over(Key key, Chord chord, int degree) {
+    bool third = floor_mod(degree - chord.degree, 7) == 2;
+    return degree_note(key, degree) + (chord.raised && third ? 1 : 0);
+}
+
+// The chord tone nearest to a degree; ties go in the direction `lean`.
+int nearest_chord_tone(Chord chord, int degree, int lean) {
+    for (int distance = 0; distance < 4; distance++) {
+        if (is_chord_tone(chord, degree + distance * lean)) return degree + distance * lean;
+        if (is_chord_tone(chord, degree - distance * lean)) return degree - distance * lean;
+    }
+    return degree;
+}
+
+// ---- Pattern writing -------------------------------------------------------
+
+struct Composer {
+    XmPattern pattern;
+    const OrderPlan* plan;
+    int order;
+    // Pad state that runs across orders: which voice set sounds, its notes
+    // and the chord they hold (-1: silent).
+    int pad_set = 0;
+    int pad_notes[3] = {52, 57, 60};
+    int pad_chord_note = -1;
+};
+
+void put(Composer& c, int row, int channel, int note, int instrument, int volume,
+         uint8_t effect = 0, uint8_t param = 0) {
+    XmCell& cell = xm_cell(c.pattern, row, channel);
+    cell.note = uint8_t(note);
+    cell.instrument = uint8_t(instrument);
+    cell.volume = volume >= 0 ? uint8_t(XM_VOLUME_SET + (volume > 64 ? 64 : volume)) : 0;
+    cell.effect = effect;
+    cell.param = param;
+}
+
+void release(Composer& c, int row, int channel) {
+    if (row < ROWS) put(c, row, channel, XM_NOTE_OFF, 0, -1);
+}
+
+int step_volume(char mark, int full) {
+    if (mark == 'x') return full;
+    if (mark == 'o') return full * 7 / 10;
+    if (mark == '-') return full * 45 / 100;
+    return 0;
+}
+
+// Writes a one-bar drum line into the rows [from, to) of the bars it covers.
+void drum_line(Composer& c, int from, int to, int channel, int instrument, int note,
+               const char* line, const char* last_bar_line, int full) {
+    for (int row = from; row < to; row++) {
+        const char* source = (row >= 3 * BAR && last_bar_line[0]) ? last_bar_line : line;
+        if (!source[0]) continue;
+        int volume = step_volume(source[row % BAR], full);
+        if (volume) put(c, row, channel, note, instrument, volume);
+    }
+}
+
+void write_drums(Composer& c, int from, int to, Drums style) {
+    const DrumStyle& d = DRUM_STYLES[style];
+    int hat_note = XM_NOTE_C4;
+    int kick_volume = VOL_KICK;
+    if (style == DRUMS_FILTERED) { // darker, softer: the hats play slower
+        hat_note = XM_NOTE_C4 - 12 + 6 * (c.order - 2);
+        kick_volume = VOL_KICK * 3 / 4;
+    }
+    drum_line(c, from, to, CH_KICK, INS_KICK, XM_NOTE_C4, d.kick, "", kick_volume);
+    drum_line(c, from, to, CH_SNARE, INS_SNARE, XM_NOTE_C4, d.snare, d.last_bar_snare, VOL_SNARE);
+    drum_line(c, from, to, CH_HAT, INS_CLOSED_HAT, hat_note, d.hat, "", VOL_HAT);
+    drum_line(c, from, to, CH_OPEN_HAT, INS_OPEN_HAT, XM_NOTE_C4, d.open_hat, "", VOL_OPEN_HAT);
+    if (style == DRUMS_CLIMAX)
+        for (int row = from; row < to; row += BAR)
+            if (row % BAR == 0) put(c, row, CH_HIT, XM_NOTE_C4, INS_CRASH, VOL_HIT * 3 / 4);
+    if (style == DRUMS_ROLL) // eighths, then sixteenths, growing louder
+        for (int row = from; row < to; row++)
+            if (row >= 48 || row % 2 == 0)
+                put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, 14 + (row - from) * 44 / (to - from));
+}
+
+// The bass root of a chord, between E-1 and D#-2.
+int bass_root(Key key, Chord chord) {
+    int note = degree_note(key, chord.degree);
+    const int lowest = 17; // E-1
+    return lowest + floor_mod(note - lowest, 12);
+}
+
+void write_bass(Composer& c, int from, int to, Bass style) {
+    if (style == BASS_NONE) {
+        release(c, from, CH_BASS);
+        return;
+    }
+    const char* line = BASS_STYLES[style];
+    for (int row = from; row < to; row++) {
+        Chord chord = c.plan->chords[row / BAR];
+        int root = bass_root(c.plan->key, chord);
+        switch (line[row % BAR]) {
+        case 'R':
+            put(c, row, CH_BASS, root, INS_BASS, VOL_BASS);
+            break;
+        case 'r':
+            put(c, row, CH_BASS, root, INS_BASS, VOL_BASS * 3 / 4);
+            break;
+        case 'O':
+            put(c, row, CH_BASS, root + 12, INS_BASS, VOL_BASS * 7 / 8);
+            break;
+        case 'F':
+            put(c, row, CH_BASS, root + 7, INS_BASS, VOL_BASS * 7 / 8);
+            break;
+        case '-':
+            release(c, row, CH_BASS);
+            break;
+        }
+    }
+}
+
+// Three chord notes from C-4 upwards (the lowest between C-4 and A#-4) that
+// move least from the sounding voicing.
+void voice_chord(Key key, Chord chord, const int previous[3], int out[3]) {
+    int best = 1 << 30;
+    for (int inversion = 0; inversion < 3; inversion++) {
+        int notes[3];
+        for (int i = 0; i < 3; i++) {
+            int degree = chord.degree + 2 * ((inversion + i) % 3);
+            notes[i] = note_over(key, chord, degree);
+        }
+        // Stack upwards, then move the whole voicing into range.
+        for (int i = 1; i < 3; i++)
+            while (notes[i] <= notes[i - 1]) notes[i] += 12;
+        while (notes[0] < 49) notes[0] += 12, notes[1] += 12, notes[2] += 12;
+        while (notes[0] > 59) notes[0] -= 12, notes[1] -= 12, notes[2] -= 12;
+        int cost = 0;
+        for (int i = 0; i < 3; i++) cost += std::abs(notes[i] - previous[i]);
+        if (cost < best) {
+            best = cost;
+            for (int i = 0; i < 3; i++) out[i] = notes[i];
+        }
+    }
+}
+
+void pad_off(Composer& c, int row) {
+    for (int v = 0; v < 6; v++) release(c, row, CH_PAD + v);
+    c.pad_chord_note = -1;
+}
+
+void write_pad(Composer& c, int from, int to, bool on) {
+    if (!on) {
+        if (c.pad_chord_note >= 0) pad_off(c, from);
+        return;
+    }
+    for (int row = from; row < to; row++) {
+        if (row % BAR != 0 && row != from) continue;
+        Chord chord = c.plan->chords[row / BAR];
+        int notes[3];
+        voice_chord(c.plan->key, chord, c.pad_notes, notes);
+        int identity = notes[0] * 10000 + notes[1] * 100 + notes[2];
+        if (identity == c.pad_chord_note) continue; // still sounding
+        int old_set = c.pad_set;
+        c.pad_set ^= 1;
+        for (int i = 0; i < 3; i++) {
+            release(c, row, CH_PAD + 3 * old_set + i);
+            put(c, row, CH_PAD + 3 * c.pad_set + i, notes[i], INS_PAD, VOL_PAD);
+            c.pad_notes[i] = notes[i];
+        }
+        c.pad_chord_note = identity;
+    }
+}
+
+void write_arp(Composer& c, int from, int to, Arp style) {
+    if (style == ARP_NONE) return;
+    static const int ORDER[6] = {0, 1, 2, 3, 2, 1};
+    int step = style == ARP_QUARTERS ? 4 : style == ARP_EIGHTHS ? 2 : 1;
+    int count = 0;
+    for (int row = from; row < to; row += step, count++) {
+        Chord chord = c.plan->chords[row / BAR];
+        int index = ORDER[count % 6];
+        int degree = chord.degree + 2 * (index % 3);
+        int note = note_over(c.plan->key, chord, degree) + 12 * (index / 3);
+        while (note < 61) note += 12; // from C-5 up
+        while (note > 72 + 12 * (index / 3)) note -= 12;
+        int volume = row % 4 == 0 ? VOL_ARP : VOL_ARP * 3 / 4;
+        put(c, row, CH_ARP, note, INS_BELL, volume);
+    }
+}
+
+// ---- Melody ----------------------------------------------------------------
+
+struct NoteEvent {
+    int row;
+    int degree;
+    int length;
+};
+
+int random_below(uint32_t& state, int n) {
+    return int(random_next(state) % uint32_t(n));
+}
+
+// A four-bar phrase over the order's chords, made by rules: bars 1 and 3 share
+// a rhythm and a contour (bar 3 moves the motif onto its own chord), bar 2
+// answers with another rhythm, bar 4 closes on the chord's root or third.
+// Notes on the beat are chord tones; notes between beats move by step.
+std::vector<NoteEvent> make_phrase(const OrderPlan& plan, uint32_t seed, const char* const* rhythms,
+                                   int rhythm_count, int centre) {
+    uint32_t state = seed;
+    const char* motif = rhythms[random_below(state, rhythm_count)];
+    const char* answer = rhythms[random_below(state, rhythm_count)];
+    const char* bar_rhythm[4] = {motif, answer, motif, CADENCE_RHYTHM};
+
+    std::vector<NoteEvent> events;
+    std::vector<int> motif_offsets;
+    int degree = nearest_chord_tone(plan.chords[0], centre, 1);
+    for (int bar = 0; bar < 4; bar++) {
+        Chord chord = plan.chords[bar];
+        int onset = 0;
+        for (int step = 0; step < BAR; step++) {
+            if (bar_rhythm[bar][step] != 'x') continue;
+            bool strong = step % 4 == 0;
+            if (bar == 2 && onset < int(motif_offsets.size())) {
+                // The motif again, shifted onto this bar's chord.
+                int target = chord.degree + motif_offsets[size_t(onset)];
+                while (target - degree > 4) target -= 7;
+                while (degree - target > 4) target += 7;
+                degree = strong ? nearest_chord_tone(chord, target, 1) : target;
+            } else if (strong) {
+                static const int LEAPS[8] = {-3, -2, -1, 1, 1, 2, 2, 3};
+                int lean = degree > centre ? -1 : 1;
+                degree = nearest_chord_tone(chord, degree + LEAPS[random_below(state, 8)], lean);
+            } else {
+                int direction = random_below(state, 2) ? 1 : -1;
+                if (degree > centre + 3) direction = -1;
+                if (degree < centre - 3) direction = 1;
+                degree += direction;
+            }
+            if (bar == 3 && step >= 8) { // the close: root or third
+                int root = nearest_chord_tone(chord, degree, -1);
+                while (!(floor_mod(root - chord.degree, 7) == 0 ||
+                         floor_mod(root - chord.degree, 7) == 2))
+                    root--;
+                degree = root;
+            }
+            while (degree > centre + 5) degree -= 7;
+            while (degree < centre - 5) degree += 7;
+            if (bar == 0) motif_offsets.push_back(degree - chord.degree);
+            events.push_back({bar * BAR + step, degree, 0});
+            onset++;
+        }
+    }
+    // Notes hold until the next one, for at most six rows (the last one eight).
+    for (size_t i = 0; i < events.size(); i++) {
+        int next = i + 1 < events.size() ? events[i + 1].row : ROWS;
+        int limit = i + 1 < events.size() ? 6 : 8;
+        events[i].length = std::min(next - events[i].row, limit);
+    }
+    return events;
+}
+
+void write_melody(Composer& c, const std::vector<NoteEvent>& events, int from, int to, int channel,
+                  int instrument, int volume, int delay) {
+    for (const NoteEvent& e : events) {
+        int row = e.row + delay;
+        if (row < from || row >= to) continue;
+        Chord chord = c.plan->chords[e.row / BAR];
+        put(c, row, channel, note_over(c.plan->key, chord, e.degree), instrument, volume);
+        int end = row + e.length;
+        bool followed = false;
+        for (const NoteEvent& n : events) followed |= n.row + delay == end;
+        if (!followed && end < to) release(c, end, channel);
+    }
+}
+
+void write_lead(Composer& c, int from, int to, Lead style) {
+    if (style == LEAD_NONE) {
+        release(c, from, CH_LEAD);
+        release(c, from, CH_ECHO);
+        return;
+    }
+    const OrderPlan& plan = *c.plan;
+    std::vector<NoteEvent> events;
+    switch (style) {
+    case LEAD_THEME:
+        events = make_phrase(plan, THEME_SEED, RHYTHMS, 5, 2);
+        break;
+    case LEAD_VARIATION:
+        events = make_phrase(plan, THEME_SEED, BUSY_RHYTHMS, 3, 2);
+        break;
+    case LEAD_NEW:
+        events = make_phrase(plan, NEW_SEED, RHYTHMS, 5, 4);
+        break;
+    case LEAD_ECHO:
+        events = make_phrase(plan, ECHO_SEED, SPARSE_RHYTHMS, 3, 3);
+        break;
+    case LEAD_RIFF:
+        events = make_phrase(plan, RIFF_SEED + uint32_t(c.order % 3), BUSY_RHYTHMS, 3, 3);
+        break;
+    case LEAD_SECOND:
+        events = make_phrase(plan, SECOND_SEED, RHYTHMS, 5, 4);
+        break;
+    case LEAD_CLIMAX:
+        events = make_phrase(plan, SECOND_SEED, BUSY_RHYTHMS, 3, 6);
+        break;
+    case LEAD_NONE:
+        break;
+    }
+    write_melody(c, events, from, to, CH_LEAD, INS_LEAD, VOL_LEAD, 0);
+    if (style == LEAD_ECHO) { // dotted-eighth echoes, the second on the free arp channel
+        write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD / 2, 3);
+        write_melody(c, events, from, to, CH_ARP, INS_LEAD, VOL_LEAD / 4, 6);
+    } else {
+        release(c, from, CH_ECHO);
+    }
+}
+
+// ---- Sections and specials ---------------------------------------------------
+
+void write_hit(Composer& c, int row, int volume) {
+    put(c, row, CH_HIT, XM_NOTE_C4, INS_CRASH, volume);
+    put(c, row, CH_KICK, XM_NOTE_C4, INS_KICK, VOL_KICK);
+}
+
+void write_layers(Composer& c, int from, int to, const Layers& layers) {
+    write_drums(c, from, to, layers.drums);
+    write_bass(c, from, to, layers.bass);
+    write_pad(c, from, to, layers.pad);
+    write_arp(c, from, to, layers.arp);
+    write_lead(c, from, to, layers.lead);
+}
+
+// Noise swept up from C-2 by a slow portamento, growing louder, cut at the end.
+void write_riser(Composer& c) {
+    for (int row = 0; row < ROWS - 1; row++) {
+        int note = row == 0 ? XM_NOTE_C4 - 24 : 0;
+        int volume = row % 2 == 0 ? 4 + row * 34 / ROWS : -1;
+        put(c, row, CH_FX, note, row == 0 ? INS_RISER : 0, volume, EFFECT_PORTA_UP, 0x02);
+    }
+    put(c, ROWS - 1, CH_FX, 0, 0, -1, EFFECT_EXTENDED, NOTE_CUT_TICK_3);
+}
+
+// The last bar lands on the tonic: one hit, the chord held, then released.
+void write_cadence(Composer& c) {
+    const int land = 3 * BAR, fade = ROWS - 8;
+    write_hit(c, land, VOL_HIT);
+    write_layers(c, land, ROWS, BREAK_CALM);
+    put(c, land, CH_LEAD, degree_note(c.plan->key, 0), INS_LEAD, VOL_LEAD);
+    put(c, land, CH_ARP, degree_note(c.plan->key, 7), INS_BELL, VOL_ARP);
+    release(c, fade, CH_LEAD);
+    release(c, fade, CH_BASS);
+    pad_off(c, fade);
+}
+
+void write_final(Composer& c) {
+    write_hit(c, 0, VOL_HIT);
+    write_layers(c, 0, 1, BREAK_CALM);
+    release(c, 4, CH_BASS);
+    pad_off(c, 4);
+}
+
+void compose_order(Composer& c) {
+    const OrderPlan& plan = *c.plan;
+    int end = plan.special == SPECIAL_CADENCE ? 3 * BAR : ROWS;
+    if (plan.special == SPECIAL_FINAL) {
+        write_final(c);
+        return;
+    }
+    write_layers(c, 0, ROWS / 2, plan.half[0]);
+    write_layers(c, ROWS / 2, end, plan.half[1]);
+    for (int row : plan.hits) write_hit(c, row, VOL_HIT);
+    if (plan.special == SPECIAL_RISER) write_riser(c);
+    if (plan.special == SPECIAL_CADENCE) write_cadence(c);
+}
+
+} // namespace
+
+XmModule compose_music() {
+    XmModule module;
+    module.name = "system2";
+    module.channels = CHANNELS;
+    module.speed = SPEED;
+    module.bpm = BPM;
+    module.instruments = {synth_kick(),  synth_snare(), synth_closed_hat(), synth_open_hat(),
+                          synth_bass(),  synth_pad(),   synth_lead(),       synth_bell(),
+                          synth_crash(), synth_riser()};
+    Composer composer;
+    for (int order = 0; order < ORDER_COUNT; order++) {
+        OrderPlan plan = plan_order(order);
+        composer.pattern = xm_make_pattern(ROWS, CHANNELS);
+        composer.plan = &plan;
+        composer.order = order;
+        compose_order(composer);
+        module.patterns.push_back(composer.pattern);
+        module.orders.push_back(uint8_t(order));
+    }
+    return module;
+}
 
 bool write_music(const std::string& module_path) {
-    std::ofstream out(module_path, std::ios::binary);
-    return bool(out);
+    return xm_write_file(compose_music(), module_path);
 }

@@ -1,0 +1,227 @@
+#include "music_compose.h"
+#include "music_synth.h"
+#include "xm_writer.h"
+
+#include <gtest/gtest.h>
+#include <libopenmpt/libopenmpt.h>
+#include <xmp.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using ModulePtr = std::unique_ptr<openmpt_module, void (*)(openmpt_module*)>;
+
+ModulePtr load(const std::vector<uint8_t>& bytes) {
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return ModulePtr(module, openmpt_module_destroy);
+}
+
+// The module is built once for all tests.
+const std::vector<uint8_t>& show_module() {
+    static const std::vector<uint8_t> bytes = xm_serialise(compose_music());
+    return bytes;
+}
+
+// 1-based instrument number of the instrument with this name, 0 if none.
+int instrument_named(openmpt_module* module, const char* wanted) {
+    for (int i = 0; i < openmpt_module_get_num_instruments(module); i++) {
+        const char* name = openmpt_module_get_instrument_name(module, i);
+        bool same = name && std::strcmp(name, wanted) == 0;
+        openmpt_free_string(name);
+        if (same) return i + 1;
+    }
+    return 0;
+}
+
+// Whether any channel of (order, row) starts the given instrument.
+bool plays_at(openmpt_module* module, int order, int row, int instrument) {
+    int pattern = openmpt_module_get_order_pattern(module, order);
+    for (int channel = 0; channel < openmpt_module_get_num_channels(module); channel++)
+        if (openmpt_module_get_pattern_row_channel_command(
+                module, pattern, row, channel, OPENMPT_MODULE_COMMAND_INSTRUMENT) == instrument)
+            return true;
+    return false;
+}
+
+bool plays_in_order(openmpt_module* module, int order, int instrument) {
+    for (int row = 0; row < 64; row++)
+        if (plays_at(module, order, row, instrument)) return true;
+    return false;
+}
+
+// Frequency of a sustained note of one instrument: the shortest lag at which
+// the second half of a one-second render nearly repeats itself
+// (autocorrelation), refined between neighbouring lags.
+double sounding_frequency(const XmInstrument& instrument, int note) {
+    XmModule module;
+    module.channels = 2;
+    module.orders = {0};
+    module.patterns.push_back(xm_make_pattern(64, 2));
+    xm_cell(module.patterns[0], 0, 0) = {uint8_t(note), 1, 0, 0, 0};
+    module.instruments.push_back(instrument);
+    ModulePtr mod = load(xm_serialise(module));
+    if (!mod) return 0;
+    const int rate = 48000;
+    std::vector<float> audio(size_t(rate) * 2);
+    openmpt_module_read_interleaved_float_stereo(mod.get(), rate, size_t(rate), audio.data());
+    const int start = rate / 2, window = rate / 4;
+    auto correlation = [&](int lag) {
+        double sum = 0;
+        for (int i = start; i < start + window; i++)
+            sum += double(audio[2 * size_t(i)]) * audio[2 * size_t(i + lag)];
+        return sum;
+    };
+    const int shortest = rate / 2000, longest = rate / 25;
+    std::vector<double> r(size_t(longest) + 2, 0.0);
+    double best = 0;
+    for (int lag = shortest; lag <= longest + 1; lag++) {
+        r[size_t(lag)] = correlation(lag);
+        if (lag <= longest) best = std::max(best, r[size_t(lag)]);
+    }
+    for (int lag = shortest + 1; lag <= longest; lag++) {
+        double a = r[size_t(lag) - 1], b = r[size_t(lag)], c = r[size_t(lag) + 1];
+        if (b >= 0.9 * best && b >= a && b >= c) {
+            double shift = (a - c) / (2 * (a - 2 * b + c));
+            return rate / (lag + shift);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(Music, OpenmptReadsTheShapeOfTheShow) {
+    ModulePtr module = load(show_module());
+    ASSERT_TRUE(module);
+    openmpt_module* mod = module.get();
+    int orders = openmpt_module_get_num_orders(mod);
+    EXPECT_GE(orders, 43);
+    for (int order = 0; order < orders; order++) {
+        int pattern = openmpt_module_get_order_pattern(mod, order);
+        EXPECT_EQ(openmpt_module_get_pattern_num_rows(mod, pattern), 64) << "order " << order;
+    }
+    EXPECT_EQ(openmpt_module_get_current_speed(mod), 6);
+    EXPECT_GE(openmpt_module_get_current_tempo(mod), 125);
+    EXPECT_LE(openmpt_module_get_current_tempo(mod), 130);
+    double seconds = openmpt_module_get_duration_seconds(mod);
+    EXPECT_GT(seconds, 4 * 60.0);
+    EXPECT_LT(seconds, 6 * 60.0);
+    // Small enough to carry in the program.
+    EXPECT_LT(show_module().size(), 600u * 1024);
+}
+
+TEST(Music, LibxmpAgreesOnOrdersAndDuration) {
+    const std::vector<uint8_t>& bytes = show_module();
+    ModulePtr module = load(bytes);
+    ASSERT_TRUE(module);
+    xmp_context context = xmp_create_context();
+    ASSERT_EQ(xmp_load_module_from_memory(context, bytes.data(), long(bytes.size())), 0);
+    xmp_module_info info;
+    xmp_get_module_info(context, &info);
+    EXPECT_EQ(info.mod->len, openmpt_module_get_num_orders(module.get()));
+    EXPECT_EQ(info.mod->chn, openmpt_module_get_num_channels(module.get()));
+    // libxmp adds one blank pattern of its own.
+    EXPECT_EQ(info.mod->pat, openmpt_module_get_num_patterns(module.get()) + 1);
+    ASSERT_EQ(xmp_start_player(context, 44100, 0), 0);
+    xmp_frame_info frame;
+    xmp_get_frame_info(context, &frame);
+    double openmpt_seconds = openmpt_module_get_duration_seconds(module.get());
+    EXPECT_NEAR(frame.total_time / 1000.0, openmpt_seconds, openmpt_seconds * 0.01);
+    xmp_end_player(context);
+    xmp_release_module(context);
+    xmp_free_context(context);
+}
+
+TEST(Music, MixNeverClipsAtTheShowsMasterVolume) {
+    ModulePtr module = load(show_module());
+    ASSERT_TRUE(module);
+    openmpt_module* mod = module.get();
+    // Master volume 150 of 256, in millibel.
+    int gain = int(std::lround(2000.0 * std::log10(150.0 / 256.0)));
+    openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_MASTERGAIN_MILLIBEL, gain);
+    openmpt_module_ctl_set_text(mod, "play.at_end", "stop");
+    const int rate = 44100, block = 4410;
+    std::vector<float> audio(size_t(block) * 2);
+    std::vector<double> order_energy(64, 0.0);
+    std::vector<long> order_frames(64, 0);
+    float peak = 0;
+    size_t frames = 0, read;
+    while ((read = openmpt_module_read_interleaved_float_stereo(mod, rate, size_t(block),
+                                                                audio.data())) > 0) {
+        int order = openmpt_module_get_current_order(mod);
+        for (size_t i = 0; i < 2 * read; i++) {
+            peak = std::max(peak, std::fabs(audio[i]));
+            if (order >= 0 && order < 64) order_energy[size_t(order)] += audio[i] * audio[i];
+        }
+        if (order >= 0 && order < 64) order_frames[size_t(order)] += long(read);
+        frames += read;
+    }
+    EXPECT_GT(frames, size_t(rate) * 240);
+    // Below full scale with a decibel to spare.
+    EXPECT_LT(peak, 0.89f);
+    EXPECT_GT(peak, 0.1f);
+    // No scene before the end falls silent (RMS above -40 dBFS).
+    for (int order = 0; order <= 41; order++) {
+        ASSERT_GT(order_frames[size_t(order)], 0) << "order " << order;
+        double rms = std::sqrt(order_energy[size_t(order)] / (2.0 * order_frames[size_t(order)]));
+        EXPECT_GT(rms, 0.01) << "order " << order;
+    }
+}
+
+TEST(Music, CuesFallOnTheScenesRows) {
+    ModulePtr module = load(show_module());
+    ASSERT_TRUE(module);
+    openmpt_module* mod = module.get();
+    int crash = instrument_named(mod, "crash");
+    int kick = instrument_named(mod, "kick");
+    int snare = instrument_named(mod, "snare");
+    ASSERT_GT(crash, 0);
+    ASSERT_GT(kick, 0);
+    ASSERT_GT(snare, 0);
+    // The title words.
+    EXPECT_TRUE(plays_at(mod, 4, 5, crash));
+    EXPECT_TRUE(plays_at(mod, 4, 37, crash));
+    EXPECT_TRUE(plays_at(mod, 5, 5, crash));
+    EXPECT_TRUE(plays_at(mod, 5, 33, crash));
+    EXPECT_FALSE(plays_at(mod, 4, 21, crash));
+    // The camera jolts.
+    for (int order = 10; order <= 12; order++)
+        for (int row : {8, 24, 40, 56}) EXPECT_TRUE(plays_at(mod, order, row, crash)) << order;
+    // The final hit, and the intro without drums.
+    EXPECT_TRUE(plays_at(mod, 42, 0, crash));
+    for (int order = 0; order <= 1; order++) {
+        EXPECT_FALSE(plays_in_order(mod, order, kick));
+        EXPECT_FALSE(plays_in_order(mod, order, snare));
+    }
+    EXPECT_TRUE(plays_in_order(mod, 2, kick));
+    EXPECT_TRUE(plays_in_order(mod, 7, snare));
+    // Nothing but the last hit's tail after row 8 of the last order.
+    for (int row = 8; row < 64; row++) {
+        int pattern = openmpt_module_get_order_pattern(mod, 42);
+        for (int channel = 0; channel < openmpt_module_get_num_channels(mod); channel++) {
+            int note = openmpt_module_get_pattern_row_channel_command(mod, pattern, row, channel,
+                                                                      OPENMPT_MODULE_COMMAND_NOTE);
+            EXPECT_TRUE(note == 0 || note == XM_NOTE_OFF) << "row " << row;
+        }
+    }
+}
+
+TEST(Music, TonalInstrumentsPlayAtTruePitch) {
+    // A-4 (note 58) is 440 Hz on the XM clock's C-4 of 8363 / 32 Hz: 440 *
+    // 8363 / 32 / 261.626 = 439.6 Hz; A-1 is three octaves below.
+    double a4 = 8363.0 / 32 * std::pow(2.0, 9 / 12.0);
+    EXPECT_NEAR(sounding_frequency(synth_lead(), 58), a4, a4 * 0.01);
+    EXPECT_NEAR(sounding_frequency(synth_bass(), 22), a4 / 8, a4 / 8 * 0.02);
+}
+
+TEST(Music, SameSourceGivesTheSameBytes) {
+    std::vector<uint8_t> again = xm_serialise(compose_music());
+    ASSERT_FALSE(again.empty());
+    EXPECT_EQ(again, show_module());
+}
