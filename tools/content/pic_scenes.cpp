@@ -28,14 +28,14 @@ Image space_backdrop(int w, int h, uint32_t seed, float nebula) {
             img.at(x, y) = c;
         }
     Rng rng{seed * 7919U + 1U};
-    const int stars = w * h / 150;
+    const int stars = w * h / 220;
     for (int i = 0; i < stars; i++) {
         const Point p{rng_next(rng) * float(w), rng_next(rng) * float(h)};
-        const float b = std::pow(rng_next(rng), 5.0f);
+        const float b = std::pow(rng_next(rng), 7.0f);
         const float tint = rng_next(rng);
         const Rgb colour = tint < 0.3f ? rgb8(255, 210, 160)
                                        : (tint < 0.7f ? rgb8(220, 230, 255) : rgb8(170, 190, 255));
-        add_spot(img, p, 0.45f + b * 0.7f, colour * (0.35f + b * 1.6f));
+        add_spot(img, p, 0.4f + b * 0.6f, colour * (0.3f + b * 1.8f));
     }
     return img;
 }
@@ -129,7 +129,8 @@ Image pic_eye() {
                 c = c * (1.0f - 0.45f * std::exp(-crease * crease / 10.0f) *
                                     clamp01(1.0f - std::fabs(fx - 160.0f) / 150.0f));
                 const float lid_edge = std::min(std::fabs(fy - up), std::fabs(fy - lo));
-                c = mix(c, rgb8(200, 110, 140), std::exp(-lid_edge / 2.5f) * 0.8f);
+                const float inside = clamp01((148.0f - std::fabs(fx - 160.0f)) / 6.0f);
+                c = mix(c, rgb8(200, 110, 140), std::exp(-lid_edge / 2.5f) * 0.8f * inside);
             } else {
                 const float dx = fx - icx, dy = fy - icy;
                 const float d = std::sqrt(dx * dx + dy * dy);
@@ -140,7 +141,7 @@ Image pic_eye() {
                         1.0f - std::fabs(2.0f * fbm(fx / 14.0f, fy / 14.0f, 3, 0, 0, 71) - 1.0f),
                         12.0f);
                     c = mix(rgb8(238, 234, 246), rgb8(150, 140, 190), corner * corner);
-                    c = mix(c, rgb8(210, 90, 110), vein * corner * 0.6f);
+                    c = mix(c, rgb8(210, 90, 110), vein * corner * 0.35f);
                 } else {
                     const float rr = d / ir;
                     const float a = std::atan2(dy, dx);
@@ -310,7 +311,7 @@ Image pic_floor() {
             } else {
                 const float depth = 2400.0f / (fy - horizon); // distance along the floor
                 const float wx = (fx - 160.0f) * depth / 240.0f;
-                const float u = wx / 40.0f, v = depth / 40.0f;
+                const float u = wx / 40.0f + 0.5f, v = depth / 40.0f;
                 const int check = (int(std::floor(u)) + int(std::floor(v))) & 1;
                 const float gu = std::fabs(u - std::floor(u + 0.5f)),
                             gv = std::fabs(v - std::floor(v + 0.5f));

@@ -118,6 +118,16 @@ void place_lettering(Image& dst, const Lettering& l, int ox, int oy, float opaci
         }
 }
 
+void fade_edges(Lettering& l, int width) {
+    for (int y = 0; y < l.alpha.h; y++)
+        for (int x = 0; x < l.alpha.w; x++) {
+            const int edge = std::min({x, y, l.alpha.w - 1 - x, l.alpha.h - 1 - y});
+            const float k = smoothstep(0.0f, float(width), float(edge));
+            l.alpha.at(x, y) *= k;
+            l.premul.at(x, y) = l.premul.at(x, y) * k;
+        }
+}
+
 Image lettering_colour(const Lettering& l, Rgb empty) {
     Image out = make_image(l.alpha.w, l.alpha.h, empty);
     for (size_t i = 0; i < out.px.size(); i++)

@@ -38,6 +38,10 @@ Lettering set_words(const char* text, int w, int h, int margin_x, int margin_y,
 // Lays lettering over a picture at (ox, oy): p = premul + p * (1 - alpha).
 void place_lettering(Image& dst, const Lettering& l, int ox, int oy, float opacity = 1.0f);
 
+// Fades the lettering out over the last `width` pixels of each side so that
+// no halo ends in a hard line at the box edge.
+void fade_edges(Lettering& l, int width);
+
 // Straight colour of the lettering (premul / alpha; the halo colour where the
 // lettering is empty) and its mask bytes: 0 where it covers, 255 where not.
 Image lettering_colour(const Lettering& l, Rgb empty);

@@ -20,10 +20,11 @@ static void stamp(Gray& canvas, const Gray& cov, int ox, int oy) {
         }
 }
 
-// The lowest row of a lettering whose letters (not the halo) reach half cover.
-static int ink_bottom(const Lettering& l) {
+// The lowest row of columns x0..x1 of a lettering whose letters (not the halo)
+// cover it nearly fully.
+static int ink_bottom(const Lettering& l, int x0, int x1) {
     for (int y = l.alpha.h - 1; y >= 0; y--)
-        for (int x = 0; x < l.alpha.w; x++)
+        for (int x = x0; x <= x1; x++)
             if (l.alpha.at(x, y) > 0.9f) return y;
     return l.alpha.h - 1;
 }
@@ -66,7 +67,8 @@ Image pic_logo() {
     const TypeStyle style{FINISH_CHROME, 4.0f, rgb8(140, 80, 255), 7.0f, 0.55f};
     const Lettering qx = set_words("QX", 250, 118, 8, 6, style);
     const int ox = 35, oy = 6;
-    const int floor_y = oy + ink_bottom(qx) + 1;
+    // The floor is the base of the X (the tail of the Q dips below it).
+    const int floor_y = oy + ink_bottom(qx, qx.alpha.w / 2, qx.alpha.w - 1) + 1;
 
     // A horizon of light where the letters stand.
     for (int y = 0; y < 200; y++)
@@ -102,14 +104,16 @@ MaskedPicture pic_presents() {
     const Gray presents = fit_text("presents", 215 * S, 36 * S);
     stamp(canvas, qx, (259 * S - qx.w) / 2, 10 * S);
     stamp(canvas, presents, (259 * S - presents.w) / 2, 10 * S + qx.h + 9 * S);
-    const TypeStyle style{FINISH_LIGHT, 2.0f, rgb8(150, 190, 255), 8.0f, 0.8f};
-    const Lettering l = style_coverage(canvas, style);
+    const TypeStyle style{FINISH_LIGHT, 2.0f, rgb8(150, 190, 255), 4.5f, 0.8f};
+    Lettering l = style_coverage(canvas, style);
+    fade_edges(l, 4);
     return {lettering_colour(l, style.glow), lettering_mask(l)};
 }
 
 MaskedPicture pic_title_word(const char* text, int w, int h, int right_margin) {
     const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 5.0f, 0.6f};
-    const Lettering inner = set_words(text, w - right_margin, h, 7, 6, style);
+    Lettering inner = set_words(text, w - right_margin, h, 7, 6, style);
+    fade_edges(inner, 4);
     Lettering l{make_image(w, h, {0, 0, 0}), make_gray(w, h, 0.0f)};
     place_lettering(l.premul, inner, 0, 0);
     for (int y = 0; y < h; y++)
