@@ -341,9 +341,9 @@ void write_drums(Composer& c, int from, int to, Drums style) {
     drum_line(c, from, to, CH_SNARE, INS_SNARE, XM_NOTE_C4, d.snare, d.last_bar_snare, VOL_SNARE);
     drum_line(c, from, to, CH_HAT, INS_CLOSED_HAT, hat_note, d.hat, "", VOL_HAT);
     drum_line(c, from, to, CH_OPEN_HAT, INS_OPEN_HAT, XM_NOTE_C4, d.open_hat, "", VOL_OPEN_HAT);
-    if (style == DRUMS_CLIMAX)
-        for (int row = from; row < to; row += BAR)
-            if (row % BAR == 0) put(c, row, CH_HIT, XM_NOTE_C4, INS_CRASH, VOL_HIT * 3 / 4);
+    if (style == DRUMS_CLIMAX) // a crash on every bar
+        for (int row = (from + BAR - 1) / BAR * BAR; row < to; row += BAR)
+            put(c, row, CH_HIT, XM_NOTE_C4, INS_CRASH, VOL_HIT * 3 / 4);
     if (style == DRUMS_ROLL) // eighths, then sixteenths, growing louder
         for (int row = from; row < to; row++)
             if (row >= 48 || row % 2 == 0)
