@@ -1,0 +1,130 @@
+// One frame of each 3D scene (begin, transform, render) from its camera, beside
+// the full-frame write baseline. Items per second = frames per second.
+#include "data/builtin.h"
+#include "data/render_resources.h"
+#include "effects/effect_tables.h"
+#include "engine3d/morph.h"
+#include "engine3d/render.h"
+#include "engine3d/scenes.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const char* const kTextures[5] = {"t_blueO.raw", "t_wood.raw", "t_brain.raw", "t_env1.raw",
+                                  "t_brown.raw"};
+
+void load_once() {
+    static bool loaded = false;
+    if (loaded) return;
+    loaded = true;
+    pack_builtin = builtin_pack();
+    build_angle_tables();
+    create_working_surface();
+    set_view_geometry(FRAME_WIDTH, FRAME_HEIGHT);
+    alloc_render_buffers(FRAME_WIDTH, FRAME_HEIGHT);
+    texture_table_alloc(5);
+    for (uint16_t i = 0; i < 5; i++) texture_load(kTextures[i], i, 0);
+    display_depth = 32;
+    setup_scene_brain();
+    setup_scene_vkocka();
+    setup_scene_kocka();
+    setup_scene_opod();
+    setup_scene_istu();
+}
+
+Camera make_camera() {
+    Camera camera;
+    camera_init(&camera, 256.0f, view_centre_x, view_centre_y, 1.0f, 1.0f, view_clip_left,
+                view_clip_right, view_clip_top, view_clip_bottom);
+    return camera;
+}
+
+void finish(benchmark::State& state) {
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_scene_vkocka(benchmark::State& state) {
+    load_once();
+    Camera camera = make_camera();
+    for (auto _ : state) {
+        scene_begin_frame(&scene_vkocka, FRAME_ADVANCE_STAMP);
+        camera_set_position(&camera, 0.0f, 0.0f, 950.0f);
+        const Vec3 p = scene_vkocka.objects[obj_vkocka1].position;
+        camera_look_at(&camera, p.x, p.y, p.z);
+        for (uint16_t obj : {obj_vkocka1, obj_vkocka2, obj_vkocka3}) {
+            object_rotate(&scene_vkocka, obj, 3, 1, 254);
+            object_transform(&scene_vkocka, obj, &camera);
+        }
+        render_scene(&scene_vkocka, &camera, surface_virtual1);
+    }
+    finish(state);
+}
+BENCHMARK(BM_scene_vkocka);
+
+void BM_scene_opod(benchmark::State& state) {
+    load_once();
+    Camera camera = make_camera();
+    for (auto _ : state) {
+        scene_begin_frame(&scene_opod, FRAME_ADVANCE_STAMP | FRAME_CLEAR_IDS);
+        camera_set_position(&camera, 0.0f, 0.0f, -200.0f);
+        const Vec3 p = scene_opod.objects[obj_opod_target].position;
+        camera_look_at(&camera, p.x, p.y, p.z);
+        morph_object(&scene_opod, obj_opod_target, obj_opod_from, obj_opod_to, 0.0f, 1);
+        object_rotate(&scene_opod, obj_opod_target, 2, 1, 2);
+        object_transform(&scene_opod, obj_opod_target, &camera);
+        render_scene(&scene_opod, &camera, surface_virtual1);
+    }
+    finish(state);
+}
+BENCHMARK(BM_scene_opod);
+
+void BM_scene_brain(benchmark::State& state) {
+    load_once();
+    Camera camera = make_camera();
+    camera_move(&camera, 0.0f, 0.0f, 900.0f);
+    for (auto _ : state) {
+        scene_begin_frame(&scene_brain, FRAME_ADVANCE_STAMP | FRAME_CLEAR_IDS);
+        const Vec3 p = scene_brain.objects[obj_brain].position;
+        camera_look_at(&camera, p.x - 2.5f, p.y, p.z);
+        object_rotate(&scene_brain, obj_brain, 1, 0, 0);
+        object_transform(&scene_brain, obj_brain, &camera);
+        render_scene(&scene_brain, &camera, surface_virtual1);
+    }
+    finish(state);
+}
+BENCHMARK(BM_scene_brain);
+
+void BM_scene_istu(benchmark::State& state) {
+    load_once();
+    Camera camera = make_camera();
+    for (auto _ : state) {
+        scene_begin_frame(&scene_istu, FRAME_ADVANCE_STAMP);
+        camera_set_position(&camera, 0.0f, 487.0f, 1500.0f);
+        camera_look_at(&camera, 0.0f, -450.0f, 486.0f);
+        object_rotate(&scene_istu, obj_istu, 0, 0, 1);
+        object_transform(&scene_istu, obj_istu, &camera);
+        render_scene(&scene_istu, &camera, surface_virtual1);
+    }
+    finish(state);
+}
+BENCHMARK(BM_scene_istu);
+
+void BM_scene_kocka(benchmark::State& state) {
+    load_once();
+    Camera camera = make_camera();
+    for (auto _ : state) {
+        scene_begin_frame(&scene_kocka, FRAME_ADVANCE_STAMP);
+        const Vec3 p = scene_kocka.objects[obj_kocka_target].position;
+        camera_set_position(&camera, p.x, p.y, p.z - 200.0f);
+        camera_look_at(&camera, p.x - 80.0f, p.y, p.z);
+        morph_object(&scene_kocka, obj_kocka_target, obj_kocka_from, obj_kocka_to, 0.0f, 1);
+        object_rotate(&scene_kocka, obj_kocka_target, 3, 0, 0);
+        object_transform(&scene_kocka, obj_kocka_target, &camera);
+        render_scene(&scene_kocka, &camera, surface_virtual1);
+    }
+    finish(state);
+}
+BENCHMARK(BM_scene_kocka);
+
+} // namespace
