@@ -177,9 +177,18 @@ int start_demo() {
     return -1;
 }
 
+// Takes the next waiting event. Unlike SDL_PollEvent, which stops at the end
+// of the events that were there when it started, this also returns events
+// that arrived while earlier ones were handled (a close request pushed by a
+// key, say), so the queue is really empty when it returns 0.
+static int take_waiting_event(SDL_Event* event) {
+    SDL_PumpEvents();
+    return SDL_PeepEvents(event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0;
+}
+
 int frame_loop_pass() {
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (take_waiting_event(&event)) {
         if (event.type == SDL_QUIT) return 0;
         handle_demo_event(event);
     }

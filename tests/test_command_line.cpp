@@ -1,0 +1,125 @@
+#include "presentation/command_line.h"
+#include "presentation/display.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    int ok;
+    CommandLine options;
+    std::string error;
+};
+
+Parsed parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "vorn");
+    Parsed p;
+    p.ok = parse_command_line(int(args.size()), args.data(), &p.options, &p.error);
+    return p;
+}
+
+TEST(CommandLine, NoOptionsIsThePlainShow) {
+    const Parsed p = parse({});
+    ASSERT_EQ(p.ok, 1);
+    EXPECT_FALSE(p.options.play || p.options.windowed || p.options.nosound || p.options.benchmark ||
+                 p.options.no_builtin_data);
+    EXPECT_EQ(p.options.pace, PACE_60);
+    EXPECT_EQ(p.options.filter, FILTER_SHARP);
+    EXPECT_EQ(p.options.start_order, 0u);
+    EXPECT_FALSE(is_lockstep_run(p.options));
+}
+
+TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
+    const Parsed p = parse({"--play", "--windowed", "--start", "17", "--pace=vsync", "--filter",
+                            "linear", "--nosound", "--no-builtin-data"});
+    ASSERT_EQ(p.ok, 1) << p.error;
+    EXPECT_TRUE(p.options.play && p.options.windowed && p.options.nosound &&
+                p.options.no_builtin_data);
+    EXPECT_EQ(p.options.start_order, 17u);
+    EXPECT_EQ(p.options.pace, PACE_VSYNC);
+    EXPECT_EQ(p.options.filter, FILTER_LINEAR);
+
+    const Parsed frames = parse({"--frames", "out dir", "--every=5", "--seconds", "2.5", "--size",
+                                 "640x480", "--fps", "30"});
+    ASSERT_EQ(frames.ok, 1) << frames.error;
+    EXPECT_EQ(frames.options.frames_dir, "out dir");
+    EXPECT_EQ(frames.options.every, 5u);
+    EXPECT_DOUBLE_EQ(frames.options.seconds, 2.5);
+    EXPECT_EQ(frames.options.width, 640u);
+    EXPECT_EQ(frames.options.height, 480u);
+    EXPECT_EQ(frames.options.fps, 30u);
+    EXPECT_TRUE(is_lockstep_run(frames.options));
+}
+
+TEST(CommandLine, CaptureSizesDefaultPerKind) {
+    const Parsed record = parse({"--record", "show.mp4"});
+    ASSERT_EQ(record.ok, 1);
+    EXPECT_EQ(record.options.width, 1280u);
+    EXPECT_EQ(record.options.height, 800u);
+    EXPECT_EQ(record.options.fps, 60u);
+    const Parsed frames = parse({"--frames", "dir"});
+    ASSERT_EQ(frames.ok, 1);
+    EXPECT_EQ(frames.options.width, 320u);
+    EXPECT_EQ(frames.options.height, 200u);
+}
+
+TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
+    const std::vector<std::vector<const char*>> wrong = {
+        {"--bogus"},
+        {"play"},
+        {"--start"},
+        {"--start", "256"},
+        {"--start", "-1"},
+        {"--start", "1x"},
+        {"--pace", "30"},
+        {"--filter", "blur"},
+        {"--play=1"},
+        {"--record", "a.mp4", "--size", "1281x800"},
+        {"--frames", "d", "--size", "0x200"},
+        {"--frames", "d", "--size", "640"},
+        {"--frames", "d", "--size", "9000x10"},
+        {"--frames", "d", "--fps", "0"},
+        {"--frames", "d", "--every", "0"},
+        {"--frames", "d", "--seconds", "-3"},
+        {"--frames", "d", "--seconds", "abc"},
+        {"--frames", "d", "--record", "a.mp4"},
+        {"--benchmark", "--frames", "d"},
+        {"--size", "640x400"},
+        {"--record", "a.mp4", "--every", "2"},
+        {"--record", ""},
+    };
+    for (const auto& args : wrong) {
+        const Parsed p = parse(args);
+        std::string shown;
+        for (const char* a : args) shown += std::string(a) + " ";
+        EXPECT_EQ(p.ok, 0) << shown;
+        EXPECT_EQ(p.error.rfind("vorn: ", 0), 0u) << shown << ": " << p.error;
+        EXPECT_EQ(p.error.find('\n'), std::string::npos) << shown;
+    }
+}
+
+// The program itself: status 2 and exactly one line on stderr.
+TEST(CommandLine, ProgramExitsWithStatusTwoAndOneLine) {
+    const std::string vorn = std::string(VORN_BINARY_DIR) + "/vorn";
+    for (const char* args : {"--bogus", "--pace 30", "--start"}) {
+        const std::string command = vorn + " " + args + " 2>&1 >/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        const int status = pclose(pipe);
+        ASSERT_TRUE(WIFEXITED(status)) << args;
+        EXPECT_EQ(WEXITSTATUS(status), 2) << args;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << args << ": " << out;
+    }
+}
+
+} // namespace

@@ -1,0 +1,265 @@
+#include "presentation/display.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <tuple>
+
+namespace {
+
+// A picture whose every pixel differs from its neighbours.
+std::vector<uint32_t> test_picture(int w, int h) {
+    std::vector<uint32_t> p(size_t(w) * h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            p[size_t(y) * w + x] = uint32_t((x * 37 + y * 101) & 0xFF) << 16 |
+                                   uint32_t((x * 13) & 0xFF) << 8 | uint32_t(y & 0xFF);
+    return p;
+}
+
+Surface memory_surface(int w, int h, uint32_t fill = 0) {
+    return Surface{std::vector<uint32_t>(size_t(w) * h, fill), uint32_t(w), uint32_t(h), false,
+                   nullptr};
+}
+
+int channel(uint32_t p, int shift) {
+    return int((p >> shift) & 0xFF);
+}
+
+// Bilinear scaling in floating point, sampling at pixel centres, the edges
+// clamped: the reference for the integer scaler.
+std::vector<double> reference_linear(const std::vector<uint32_t>& src, int sw, int sh, int dw,
+                                     int dh, int shift) {
+    std::vector<double> out(size_t(dw) * dh);
+    auto at = [&](int x, int y) { return double(channel(src[size_t(y) * sw + x], shift)); };
+    for (int y = 0; y < dh; y++) {
+        double v = std::clamp((y + 0.5) * sh / dh - 0.5, 0.0, double(sh - 1));
+        int y0 = int(v), y1 = std::min(y0 + 1, sh - 1);
+        double fy = v - y0;
+        for (int x = 0; x < dw; x++) {
+            double u = std::clamp((x + 0.5) * sw / dw - 0.5, 0.0, double(sw - 1));
+            int x0 = int(u), x1 = std::min(x0 + 1, sw - 1);
+            double fx = u - x0;
+            double top = at(x0, y0) * (1 - fx) + at(x1, y0) * fx;
+            double bottom = at(x0, y1) * (1 - fx) + at(x1, y1) * fx;
+            out[size_t(y) * dw + x] = top * (1 - fy) + bottom * fy;
+        }
+    }
+    return out;
+}
+
+class DisplayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        display_filter = FILTER_SHARP;
+        display_windowed = 1;
+        display_pacing = PACE_UNLIMITED;
+        surface_failing_locks = 0;
+    }
+    void TearDown() override {
+        release_display();
+        release_working_surface();
+        surface_failing_locks = 0;
+        if (window) SDL_DestroyWindow(window);
+    }
+    SDL_Window* make_window(int w, int h) {
+        if (!SDL_WasInit(SDL_INIT_VIDEO)) SDL_InitSubSystem(SDL_INIT_VIDEO);
+        window = SDL_CreateWindow("VORN", 0, 0, w, h, SDL_WINDOW_HIDDEN);
+        return window;
+    }
+    SDL_Window* window = nullptr;
+};
+
+void expect_working_surface_shape() {
+    FrameSurface frame;
+    ASSERT_EQ(lock_surface(surface_virtual1, &frame), 1);
+    EXPECT_EQ(frame.width, 320u);
+    EXPECT_EQ(frame.height, 200u);
+    EXPECT_EQ(frame.pitch, 1280);
+    unlock_surface(surface_virtual1);
+}
+
+TEST_F(DisplayTest, WorkingSurfaceIs320By200WithoutGapsWhateverTheDisplay) {
+    ASSERT_EQ(init_memory_display(1280, 800), 1);
+    expect_working_surface_shape();
+    ASSERT_NE(make_window(640, 480), nullptr);
+    ASSERT_EQ(init_display(window, -1, make_mode(640, 480)), 1);
+    expect_working_surface_shape();
+    EXPECT_EQ(surface_back->width, 640u);
+    EXPECT_EQ(surface_back->height, 480u);
+}
+
+TEST_F(DisplayTest, ReleaseIsHarmlessBeforeInitAndTwice) {
+    release_display();
+    ASSERT_NE(make_window(320, 200), nullptr);
+    ASSERT_EQ(init_display(window, -1, make_mode(320, 200)), 1);
+    release_display();
+    EXPECT_EQ(surface_back, nullptr);
+    EXPECT_EQ(surface_primary, nullptr);
+    EXPECT_EQ(surface_virtual1, nullptr);
+    release_display();
+    EXPECT_EQ(surface_virtual1, nullptr);
+    // A working surface made without a display is not the display's to release.
+    create_working_surface();
+    release_display();
+    EXPECT_NE(surface_virtual1, nullptr);
+}
+
+TEST_F(DisplayTest, FailedSetUpShowsItsMessageAndLeavesNothing) {
+    last_message_caption.clear();
+    EXPECT_EQ(init_display(nullptr, -1, make_mode(640, 480)), 0);
+    EXPECT_EQ(last_message_caption, "DDRAW");
+    EXPECT_EQ(last_message_text, "Couldn't create DirectDraw object.\n");
+    EXPECT_EQ(surface_back, nullptr);
+
+    ASSERT_NE(make_window(640, 480), nullptr);
+    ModeRecord sixteen_bits = make_mode(640, 480);
+    sixteen_bits.bits_per_pixel = 16;
+    EXPECT_EQ(init_display(window, -1, sixteen_bits), 0);
+    EXPECT_EQ(last_message_caption, "DDRAW");
+    EXPECT_EQ(last_message_text, "Couldn't set the mode.\n");
+    EXPECT_EQ(surface_primary, nullptr);
+    EXPECT_EQ(surface_back, nullptr);
+    EXPECT_EQ(surface_virtual1, nullptr);
+}
+
+TEST_F(DisplayTest, WholeMultiplesRepeatEveryPixel) {
+    const std::vector<uint32_t> picture = test_picture(320, 200);
+    Surface source = memory_surface(320, 200);
+    source.pixels = picture;
+    for (int filter : {FILTER_SHARP, FILTER_NEAREST}) {
+        for (int k : {1, 2, 3}) {
+            display_filter = filter;
+            Surface dest = memory_surface(320 * k, 200 * k, 0xABCDEF);
+            ASSERT_EQ(blit_surface(&source, &dest), 1);
+            int wrong = 0;
+            for (int y = 0; y < 200 * k; y++)
+                for (int x = 0; x < 320 * k; x++)
+                    wrong += dest.pixels[size_t(y) * 320 * k + x] != picture[(y / k) * 320 + x / k];
+            EXPECT_EQ(wrong, 0) << "filter " << filter << " times " << k;
+        }
+    }
+}
+
+TEST_F(DisplayTest, LinearScalingMatchesHandValues) {
+    // Black and white side by side, four times as wide: the centres of the
+    // inner pixels lie a quarter and three quarters of the way across.
+    const std::vector<uint32_t> source = {0x000000, 0xFFFFFF};
+    std::vector<uint32_t> out(4);
+    scale_pixels(source.data(), 2, 1, out.data(), 4, 1, FILTER_LINEAR);
+    EXPECT_EQ(out[0], 0x000000u);
+    EXPECT_EQ(out[1], 0x3F3F3Fu); // 255 / 4 = 63.75
+    EXPECT_EQ(out[2], 0xBFBFBFu); // 255 * 3 / 4 = 191.25
+    EXPECT_EQ(out[3], 0xFFFFFFu);
+}
+
+TEST_F(DisplayTest, LinearAndSharpScalingFollowAFloatingPointReference) {
+    const int sw = 37, sh = 23;
+    std::vector<uint32_t> source(size_t(sw) * sh);
+    uint32_t seed = 12345;
+    for (uint32_t& p : source) {
+        seed = seed * 1103515245 + 12345;
+        p = (seed >> 8) & 0xFFFFFF;
+    }
+    struct Case {
+        int dw, dh;
+    };
+    for (const Case c : {Case{100, 61}, Case{37, 40}, Case{20, 11}}) {
+        std::vector<uint32_t> out(size_t(c.dw) * c.dh);
+        scale_pixels(source.data(), sw, sh, out.data(), c.dw, c.dh, FILTER_LINEAR);
+        for (int shift : {0, 8, 16}) {
+            const std::vector<double> want = reference_linear(source, sw, sh, c.dw, c.dh, shift);
+            double worst = 0;
+            for (size_t i = 0; i < out.size(); i++)
+                worst = std::max(worst, std::fabs(channel(out[i], shift) - want[i]));
+            EXPECT_LE(worst, 3.0) << c.dw << "x" << c.dh << " shift " << shift;
+        }
+    }
+    // Sharp: nearest to twice the size (74 x 46), then linear to the final size.
+    std::vector<uint32_t> doubled(size_t(sw) * 2 * sh * 2);
+    for (int y = 0; y < sh * 2; y++)
+        for (int x = 0; x < sw * 2; x++)
+            doubled[size_t(y) * sw * 2 + x] = source[size_t(y / 2) * sw + x / 2];
+    std::vector<uint32_t> sharp(size_t(100) * 61);
+    scale_pixels(source.data(), sw, sh, sharp.data(), 100, 61, FILTER_SHARP);
+    const std::vector<double> want = reference_linear(doubled, sw * 2, sh * 2, 100, 61, 8);
+    for (size_t i = 0; i < sharp.size(); i++)
+        ASSERT_LE(std::fabs(channel(sharp[i], 8) - want[i]), 3.0) << "pixel " << i;
+}
+
+TEST_F(DisplayTest, FailedLockDrawsNothing) {
+    Surface source = memory_surface(320, 200, 0x123456);
+    Surface dest = memory_surface(640, 400, 0x654321);
+    surface_failing_locks = 1;
+    EXPECT_EQ(blit_surface(&source, &dest), 0);
+    EXPECT_TRUE(std::all_of(dest.pixels.begin(), dest.pixels.end(),
+                            [](uint32_t p) { return p == 0x654321; }));
+    EXPECT_FALSE(source.locked);
+    surface_failing_locks = 1;
+    EXPECT_EQ(fill_surface(&dest, 0), 0);
+    EXPECT_EQ(dest.pixels[0], 0x654321u);
+    // The next lock works again.
+    EXPECT_EQ(blit_surface(&source, &dest), 1);
+    EXPECT_EQ(dest.pixels[640 * 400 - 1], 0x123456u);
+}
+
+TEST_F(DisplayTest, PutPixelsClipsToTheSurface) {
+    Surface dest = memory_surface(4, 3, 0);
+    const std::vector<uint32_t> block = {1, 2, 3, 4}; // 2 x 2
+    EXPECT_EQ(put_pixels(&dest, -1, -1, block.data(), 2, 2), 1);
+    EXPECT_EQ(put_pixels(&dest, 3, 2, block.data(), 2, 2), 1);
+    EXPECT_EQ(put_pixels(&dest, 10, 10, block.data(), 2, 2), 1);
+    const std::vector<uint32_t> want = {4, 0, 0, 0, //
+                                        0, 0, 0, 0, //
+                                        0, 0, 0, 1};
+    EXPECT_EQ(dest.pixels, want);
+}
+
+TEST_F(DisplayTest, WindowBackBufferTakesTheStretchedFrame) {
+    ASSERT_NE(make_window(640, 400), nullptr);
+    ASSERT_EQ(init_display(window, -1, make_mode(640, 400)), 1);
+    display_filter = FILTER_NEAREST;
+    const std::vector<uint32_t> picture = test_picture(320, 200);
+    surface_virtual1->pixels = picture;
+    ASSERT_EQ(blit_surface(surface_virtual1, surface_back), 1);
+    std::vector<uint32_t> back;
+    ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
+    ASSERT_EQ(back.size(), size_t(640 * 400));
+    int wrong = 0;
+    for (int y = 0; y < 400; y++)
+        for (int x = 0; x < 640; x++)
+            wrong += back[size_t(y) * 640 + x] != picture[(y / 2) * 320 + x / 2];
+    EXPECT_EQ(wrong, 0);
+
+    ASSERT_EQ(fill_surface(surface_back, 0x102030), 1);
+    ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
+    EXPECT_EQ(back[0], 0x102030u);
+    EXPECT_EQ(back[640 * 400 - 1], 0x102030u);
+    EXPECT_EQ(flip_primary(), 1);
+}
+
+TEST_F(DisplayTest, ModeListOffersTheFourSmallModesAndOnly320Or640Wide) {
+    make_window(320, 200);
+    const std::vector<ModeRecord> modes = list_display_modes(-1);
+    auto has = [&](uint32_t w, uint32_t h) {
+        return std::any_of(modes.begin(), modes.end(),
+                           [&](const ModeRecord& m) { return m.width == w && m.height == h; });
+    };
+    EXPECT_TRUE(has(320, 200) && has(320, 240) && has(640, 400) && has(640, 480));
+    for (size_t i = 0; i < modes.size(); i++) {
+        EXPECT_TRUE(modes[i].width == 320 || modes[i].width == 640);
+        EXPECT_EQ(modes[i].bits_per_pixel, 32u);
+        EXPECT_EQ(modes[i].red_mask, 0xFF0000u);
+        if (i > 0) {
+            EXPECT_TRUE(
+                std::tie(modes[i - 1].width, modes[i - 1].height, modes[i - 1].refresh_rate) <
+                std::tie(modes[i].width, modes[i].height, modes[i].refresh_rate));
+        }
+    }
+    EXPECT_FALSE(list_display_devices().empty());
+}
+
+} // namespace

@@ -1,0 +1,316 @@
+#include "launcher/settings.h"
+#include "presentation/demo_run.h"
+#include "presentation/display.h"
+#include "presentation/fps_text.h"
+#include "presentation/sound.h"
+#include "short_module.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+//
+// Frame-rate arithmetic and text
+//
+
+TEST(FrameRate, UpdatesOnlyAfterMoreThanOneSecond) {
+    fps_value = 0;
+    fps_frames = 0;
+    fps_start_ms = 5000;
+    for (int i = 0; i < 29; i++) count_fps_frame(5000 + 20 * i);
+    EXPECT_EQ(fps_value, 0u); // the first second shows 0
+    count_fps_frame(6500);    // the 30th frame, 1,500 ms on: 30 * 1000 / 1500
+    EXPECT_EQ(fps_value, 20u);
+    EXPECT_EQ(fps_frames, 0u);
+    EXPECT_EQ(fps_start_ms, 6500u);
+
+    for (int i = 0; i < 6; i++) count_fps_frame(7000);
+    count_fps_frame(7500); // exactly 1,000 ms: no update yet
+    EXPECT_EQ(fps_value, 20u);
+    EXPECT_EQ(fps_frames, 7u);
+    count_fps_frame(7501); // 8 frames in 1,001 ms rounds down to 7
+    EXPECT_EQ(fps_value, 7u);
+}
+
+TEST(FrameRate, ElapsedTimeSurvivesTheClockWrapping) {
+    fps_value = 0;
+    fps_frames = 0;
+    fps_start_ms = 0xFFFFFF00u;
+    count_fps_frame(0x00000100u); // 512 ms later: no update
+    EXPECT_EQ(fps_value, 0u);
+    count_fps_frame(0x00000400u); // 1,280 ms after the start, 2 frames: 1
+    EXPECT_EQ(fps_value, 1u);
+}
+
+TEST(FrameRateText, GlyphsAreDistinctFiveColumnsWide) {
+    const char* chars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::set<std::vector<uint8_t>> seen;
+    for (const char* c = chars; *c; c++) {
+        const uint8_t* rows = glyph_rows(*c);
+        ASSERT_NE(rows, nullptr) << *c;
+        std::vector<uint8_t> shape(rows, rows + GLYPH_HEIGHT);
+        for (uint8_t r : shape) EXPECT_EQ(r & ~0x1F, 0) << *c;
+        EXPECT_TRUE(seen.insert(shape).second) << *c << " looks like another glyph";
+    }
+    EXPECT_EQ(glyph_rows('f'), glyph_rows('F'));
+    EXPECT_EQ(glyph_rows('~'), nullptr);
+}
+
+TEST(FrameRateText, FpsTextIsWhiteOnBlackAtTheTopLeft) {
+    ASSERT_EQ(init_memory_display(320, 200), 1);
+    fill_surface(surface_back, 0x336699);
+    fps_value = 20;
+    draw_fps();
+    // "FPS 20" at scale 1: a column of space, then six cells of 6 x 9.
+    const int box_w = 1 + 6 * 6, box_h = 9;
+    auto at = [](int x, int y) { return surface_back->pixels[size_t(y) * 320 + x]; };
+    for (int y = 0; y < 200; y += 1)
+        for (int x = 0; x < 320; x += 1) {
+            const uint32_t p = at(x, y);
+            if (x >= box_w || y >= box_h)
+                ASSERT_EQ(p, 0x336699u) << x << "," << y;
+            else
+                ASSERT_TRUE(p == 0 || p == 0xFFFFFF) << x << "," << y;
+        }
+    // F: a full top bar, then only its left column.
+    for (int x = 1; x <= 5; x++) EXPECT_EQ(at(x, 1), 0xFFFFFFu);
+    EXPECT_EQ(at(1, 2), 0xFFFFFFu);
+    EXPECT_EQ(at(2, 2), 0u);
+    EXPECT_EQ(at(0, 0), 0u);
+    // 2 (fifth cell, x from 25): its bottom row is a full bar.
+    for (int x = 25; x <= 29; x++) EXPECT_EQ(at(x, 7), 0xFFFFFFu);
+
+    // Nothing when the back buffer cannot be locked.
+    fill_surface(surface_back, 0x336699);
+    surface_failing_locks = 1;
+    draw_fps();
+    EXPECT_EQ(at(1, 1), 0x336699u);
+    surface_failing_locks = 0;
+    release_display();
+}
+
+//
+// The frame loop, driven by synthetic events
+//
+
+void push_key(SDL_Keycode key) {
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+}
+
+void push_window_event(Uint8 what) {
+    SDL_Event e = {};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = what;
+    SDL_PushEvent(&e);
+}
+
+std::pair<uint32_t, uint32_t> position() {
+    const uint32_t order = FMUSIC_GetOrder(music_song);
+    return {order, FMUSIC_GetRow(music_song)};
+}
+
+class FrameLoop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        config = std::filesystem::temp_directory_path() /
+                 ("vorn-frame-loop-" + std::to_string(getpid()));
+        std::filesystem::create_directories(config);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        load_settings();
+        if (!SDL_WasInit(SDL_INIT_VIDEO)) SDL_InitSubSystem(SDL_INIT_VIDEO);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        // Rows of 6 ticks at 125 BPM: 0.12 s, seven or eight frames at 60 a second.
+        module = make_short_module(8, 16, 6, 125);
+        ASSERT_FALSE(module.empty());
+        music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
+        ASSERT_NE(music_song, nullptr);
+        sound_set_lockstep(1, 60);
+        selected_mode = make_mode(640, 400);
+        display_windowed = 1;
+        display_pacing = PACE_UNLIMITED;
+        demo_nosound = 1;
+        demo_start_order = 0;
+        show_fps = 0;
+    }
+    void TearDown() override {
+        if (demo_window) shut_down_demo();
+        if (music_song) FMUSIC_FreeSong(music_song);
+        music_song = nullptr;
+        FSOUND_Close();
+        demo_start_order = 0;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        std::error_code ignored;
+        std::filesystem::remove_all(config, ignored);
+    }
+    void start() { ASSERT_EQ(start_demo(), -1); }
+
+    // A pass while inactive waits for an event; this one comes a little later.
+    int pass_with_late_event() {
+        std::thread later([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            push_key(SDLK_a);
+        });
+        const int result = frame_loop_pass();
+        later.join();
+        return result;
+    }
+
+    void expect_closed_by(void (*cause)()) {
+        start();
+        ASSERT_EQ(frame_loop_pass(), 1);
+        cause();
+        const uint32_t frames = demo_frames_drawn;
+        EXPECT_EQ(frame_loop_pass(), 0);
+        EXPECT_EQ(demo_frames_drawn, frames);
+        EXPECT_EQ(demo_window, nullptr);
+        EXPECT_EQ(surface_back, nullptr);
+        EXPECT_EQ(surface_virtual1, nullptr);
+        shut_down_demo();
+        EXPECT_TRUE(std::filesystem::exists(settings_file_path()));
+    }
+
+    std::filesystem::path config;
+    std::vector<uint8_t> module;
+};
+
+TEST_F(FrameLoop, DrawsBackToBackAndFollowsTheMusic) {
+    start();
+    const uint32_t frames = demo_frames_drawn;
+    for (int i = 0; i < 40; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(demo_frames_drawn, frames + 40);
+    // 40 frames are 0.67 s: five rows of 0.12 s.
+    EXPECT_EQ(position(), std::make_pair(0u, 5u));
+}
+
+TEST_F(FrameLoop, HandlesEveryWaitingEventBeforeTheNextFrame) {
+    start();
+    for (int i = 0; i < 3; i++) push_key(SDLK_RETURN);
+    push_key(SDLK_a);
+    const uint32_t frames = demo_frames_drawn;
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(show_fps, 1);
+    EXPECT_EQ(demo_frames_drawn, frames + 1);
+}
+
+TEST_F(FrameLoop, EnterTogglesTheFrameRateText) {
+    start();
+    push_key(SDLK_RETURN);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(show_fps, 1);
+    std::vector<uint32_t> back;
+    ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
+    EXPECT_EQ(back[0], 0u);              // the box
+    EXPECT_EQ(back[640 + 1], 0xFFFFFFu); // the top of the F
+    push_key(SDLK_RETURN);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(show_fps, 0);
+}
+
+TEST_F(FrameLoop, FocusLostPausesAndRegainedResumesAtTheSamePosition) {
+    // Where an uninterrupted run stands after 30 frames.
+    FSOUND_Init(44100, 256, 0);
+    FMUSIC_PlaySong(music_song);
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 30; i++) sound_lockstep_frame(music_song, &samples);
+    const auto after_30 = position();
+    ASSERT_NE(after_30, std::make_pair(0u, 0u));
+
+    start();
+    for (int i = 0; i < 20; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    const auto paused_at = position();
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    const uint32_t frames = demo_frames_drawn;
+    for (int i = 0; i < 3; i++) ASSERT_EQ(pass_with_late_event(), 1);
+    EXPECT_EQ(app_active, 0);
+    EXPECT_EQ(demo_frames_drawn, frames);
+    EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u); // the song is paused
+    EXPECT_EQ(position(), paused_at);
+
+    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    for (int i = 0; i < 10; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(app_active, 1);
+    EXPECT_EQ(demo_frames_drawn, frames + 10);
+    EXPECT_EQ(position(), after_30);
+}
+
+TEST_F(FrameLoop, MinimisedIsInactiveToo) {
+    start();
+    push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+    const uint32_t frames = demo_frames_drawn;
+    ASSERT_EQ(pass_with_late_event(), 1);
+    EXPECT_EQ(demo_frames_drawn, frames);
+    push_window_event(SDL_WINDOWEVENT_RESTORED);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(demo_frames_drawn, frames + 1);
+}
+
+TEST_F(FrameLoop, OtherKeysChangeNothing) {
+    start();
+    push_key(SDLK_a);
+    push_key(SDLK_F11);
+    push_key(SDLK_SPACE);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(show_fps, 0);
+    EXPECT_NE(demo_window, nullptr);
+}
+
+TEST_F(FrameLoop, EscapeEndsTheShow) {
+    expect_closed_by([] { push_key(SDLK_ESCAPE); });
+}
+TEST_F(FrameLoop, F12EndsTheShow) {
+    expect_closed_by([] { push_key(SDLK_F12); });
+}
+TEST_F(FrameLoop, CloseButtonEndsTheShow) {
+    expect_closed_by([] { push_window_event(SDL_WINDOWEVENT_CLOSE); });
+}
+TEST_F(FrameLoop, DirectorCloseRequestEndsTheShow) {
+    expect_closed_by(request_demo_close);
+}
+
+TEST_F(FrameLoop, TheEndOfTheMusicEndsTheShow) {
+    FMUSIC_FreeSong(music_song);
+    module = make_short_module(2, 4, 1, 250); // 8 rows of 10 ms
+    music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
+    start();
+    int passes = 0;
+    while (frame_loop_pass() && passes < 1000) passes++;
+    EXPECT_LT(passes, 1000);
+    EXPECT_EQ(demo_window, nullptr);
+}
+
+TEST_F(FrameLoop, StartOrderIsReachedUnseen) {
+    demo_start_order = 3;
+    const uint32_t frames = demo_frames_drawn;
+    start();
+    // Three orders of 16 rows of 0.12 s: 5.76 s, 346 frames at 60 a second.
+    EXPECT_GE(demo_frames_drawn - frames, 345u);
+    EXPECT_LE(demo_frames_drawn - frames, 347u);
+    EXPECT_EQ(position().first, 3u);
+    ASSERT_EQ(frame_loop_pass(), 1);
+}
+
+TEST_F(FrameLoop, SoundDeviceFailureEndsWithOneMessage) {
+    const int32_t rate = output_rate;
+    output_rate = 1000;
+    last_message_caption.clear();
+    EXPECT_EQ(start_demo(), 1);
+    output_rate = rate;
+    EXPECT_EQ(last_message_caption, "FSOUND");
+    EXPECT_EQ(last_message_text, "An invalid parameter was passed to this function");
+    EXPECT_EQ(demo_window, nullptr);
+    EXPECT_EQ(surface_back, nullptr);
+}
+
+} // namespace
