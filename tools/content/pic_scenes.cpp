@@ -195,6 +195,20 @@ Image pic_eye() {
     return img;
 }
 
+// Rounds a closed outline by cutting its corners (three rounds of Chaikin).
+static std::vector<Point> rounded(std::vector<Point> pts) {
+    for (int round = 0; round < 3; round++) {
+        std::vector<Point> out;
+        for (size_t i = 0; i < pts.size(); i++) {
+            const Point a = pts[i], b = pts[(i + 1) % pts.size()];
+            out.push_back({a.x * 0.75f + b.x * 0.25f, a.y * 0.75f + b.y * 0.25f});
+            out.push_back({a.x * 0.25f + b.x * 0.75f, a.y * 0.25f + b.y * 0.75f});
+        }
+        pts = out;
+    }
+    return pts;
+}
+
 Image pic_girl() {
     Image img = make_image(320, 200, {0, 0, 0});
     // Evening sky with a striped sun behind the figure's gaze.
@@ -220,7 +234,7 @@ Image pic_girl() {
     const int S = 3;
     auto scaled = [](std::vector<Point> pts) {
         for (Point& p : pts) p = {p.x * S, p.y * S};
-        return pts;
+        return rounded(pts);
     };
     const std::vector<Point> head = scaled({
         {110, 16},  {138, 22},  {156, 36},  {164, 52},  {166, 64},  {163, 72},
@@ -311,17 +325,17 @@ Image pic_floor() {
             } else {
                 const float depth = 2400.0f / (fy - horizon); // distance along the floor
                 const float wx = (fx - 160.0f) * depth / 240.0f;
-                const float u = wx / 40.0f + 0.5f, v = depth / 40.0f;
+                const float u = wx / 9.0f + 0.5f, v = depth / 9.0f;
                 const int check = (int(std::floor(u)) + int(std::floor(v))) & 1;
                 const float gu = std::fabs(u - std::floor(u + 0.5f)),
                             gv = std::fabs(v - std::floor(v + 0.5f));
-                const float line_w = 0.03f + depth * 0.00002f;
+                const float line_w = 0.035f + depth * 0.0004f;
                 const float line =
                     std::max(smoothstep(line_w, 0.0f, gu), smoothstep(line_w, 0.0f, gv));
                 c = check ? rgb8(24, 30, 130) : rgb8(10, 10, 60);
                 c = mix(c, rgb8(255, 150, 40), line);
-                const float fog = clamp01(depth / 1400.0f);
-                c = mix(c, rgb8(128, 128, 255), fog * fog);
+                const float fog = clamp01(depth / 420.0f);
+                c = mix(c, rgb8(128, 128, 255), fog * (2.0f - fog));
                 // The soft shadow of the floating object.
                 const float sx = (fx - 160.0f) / 52.0f, sy = (fy - 162.0f) / 11.0f;
                 c = c * (1.0f - 0.55f * std::exp(-(sx * sx + sy * sy)));
