@@ -96,6 +96,30 @@ TEST_F(Overlays, FogChannelArithmetic) {
     EXPECT_EQ(pixel(13, 10), rgb(122, 122, 244));
 }
 
+TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
+    // Black pixels show the fog share alone: channel (fog * k) >> 8 with
+    // k = 255 - min(255, e / D). Two ranges: D = 4092 with every depth below
+    // near, and D = trunc(0.9 * 4095) = 3685 with depths 26 apart up to 1.66M.
+    struct Case {
+        float near, far;
+        uint32_t divisor, depth_step;
+    };
+    for (const Case& c : {Case{300.0f, 2000.0f, 4092, 1}, Case{10.0f, 20.0f, 3685, 26}}) {
+        std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), 0u);
+        for (uint32_t i = 0; i < 64000; i++) depth_buffer[i] = i * c.depth_step;
+        apply_depth_fog(surface_virtual1, c.near, c.far, 128, 128, 255);
+        for (uint32_t i = 0; i < 64000; i++) {
+            const uint32_t e = i * c.depth_step;
+            uint32_t want = 0;
+            if (double(e) < 16777215.0 / c.near) {
+                const uint32_t k = 255 - std::min(255u, e / c.divisor);
+                want = rgb((128 * k) >> 8, (128 * k) >> 8, (255 * k) >> 8);
+            }
+            ASSERT_EQ(surface_virtual1->pixels[i], want) << "depth " << e;
+        }
+    }
+}
+
 TEST_F(Overlays, FogDrawsNothingWhenItCannot) {
     std::fill(depth_buffer, depth_buffer + 64000, 0u);
     apply_depth_fog(surface_virtual1, 300.0f, 300.0f, 128, 128, 255); // no range

@@ -35,8 +35,12 @@ uint32_t pattern_pixel(uint32_t x, uint32_t y) {
 }
 
 Buffer solid_picture(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b) {
-    Buffer out;
-    for (uint32_t i = 0; i < w * h; i++) out.insert(out.end(), {r, g, b});
+    Buffer out(size_t(w) * h * 3);
+    for (size_t i = 0; i < out.size(); i += 3) {
+        out[i] = r;
+        out[i + 1] = g;
+        out[i + 2] = b;
+    }
     return out;
 }
 

@@ -113,6 +113,7 @@ void draw_light_bands(Surface* surface) {
         const uint8_t row_part = band_ripple[y];
         for (int x = 0; x < FRAME_WIDTH; x++) {
             const uint32_t lift = band_lift.lift[uint8_t(row_part + column_part[x])];
+            if (lift == 0) continue; // most of the frame lies between the bands
             const uint32_t o = p[x];
             p[x] = lift_channel((o >> 16) & 0xFF, lift) << 16 |
                    lift_channel((o >> 8) & 0xFF, lift) << 8 | lift_channel(o & 0xFF, lift);

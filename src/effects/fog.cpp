@@ -4,6 +4,7 @@
 #include "effects/effect_tables.h"
 
 #include <algorithm>
+#include <cmath>
 
 static const int CELL_SIZE = 10;
 static const uint32_t DOT_COLOUR = 0x000000FF;
@@ -26,9 +27,19 @@ static constexpr CellMasks make_cell_masks() {
 
 static constexpr CellMasks cell_masks = make_cell_masks();
 
-static inline uint32_t fog_channel(uint32_t c, uint32_t fog, uint32_t k, uint32_t h) {
-    const uint32_t darkened = c > h ? c - h : 0;
-    return std::min<uint32_t>(255, ((fog * k) >> 8) + darkened);
+// Exact unsigned division of 24-bit numerators by a fixed divisor as a
+// multiply and shift (Granlund and Montgomery): with l = ceil(log2 d) and
+// m = ceil(2^(24 + l) / d), n / d = (n * m) >> (24 + l) for every n < 2^24.
+struct Reciprocal {
+    uint64_t multiplier;
+    uint32_t shift;
+};
+
+static Reciprocal reciprocal_of(uint32_t d) {
+    uint32_t l = 0;
+    while ((uint64_t(1) << l) < d) l++;
+    const uint32_t shift = 24 + l;
+    return {((uint64_t(1) << shift) + d - 1) / d, shift};
 }
 
 void apply_depth_fog(Surface* surface, float near, float far, uint8_t fog_r, uint8_t fog_g,
@@ -38,20 +49,30 @@ void apply_depth_fog(Surface* surface, float near, float far, uint8_t fog_r, uin
     // the division by D would have no meaning.
     const double divisor = (1.0 - 1.0 / (double(far) - double(near))) * 4095.0;
     if (!(divisor >= 1.0 && divisor < 4294967296.0)) return;
-    const uint32_t D = uint32_t(divisor);
+    const Reciprocal per_d = reciprocal_of(uint32_t(divisor));
+    // Depths below T are fogged; as an exclusive integer limit that is ceil(T).
     const double T = (1.0 / double(near)) * 16777215.0;
+    const uint32_t limit = !(T > 0.0) ? 0 : T >= 16777216.0 ? 16777216u : uint32_t(std::ceil(T));
+    // The fog's share of each channel for every k.
+    uint32_t fog_share[256];
+    for (uint32_t k = 0; k < 256; k++)
+        fog_share[k] = ((fog_r * k) >> 8) << 16 | ((fog_g * k) >> 8) << 8 | ((fog_b * k) >> 8);
     FrameSurface frame;
     if (!lock_full_frame(surface, &frame)) return;
     uint32_t* p = frame.pixels;
     for (int i = 0; i < FRAME_PIXELS; i++) {
         const uint32_t e = depth_buffer[i] & 0xFFFFFF;
-        if (!(double(e) < T)) continue;
-        const uint32_t f = std::min<uint32_t>(255, e / D);
+        if (e >= limit) continue;
+        const uint32_t f = uint32_t(std::min<uint64_t>(255, (e * per_d.multiplier) >> per_d.shift));
         const uint32_t k = 255 - f;
-        const uint32_t h = k >> 1;
-        const uint32_t o = p[i];
-        p[i] = fog_channel((o >> 16) & 0xFF, fog_r, k, h) << 16 |
-               fog_channel((o >> 8) & 0xFF, fog_g, k, h) << 8 | fog_channel(o & 0xFF, fog_b, k, h);
+        const int32_t h = int32_t(k >> 1);
+        const uint32_t o = p[i], share = fog_share[k];
+        const uint32_t red = std::max<int32_t>(0, int32_t((o >> 16) & 0xFF) - h) + (share >> 16);
+        const uint32_t green =
+            std::max<int32_t>(0, int32_t((o >> 8) & 0xFF) - h) + ((share >> 8) & 0xFF);
+        const uint32_t blue = std::max<int32_t>(0, int32_t(o & 0xFF) - h) + (share & 0xFF);
+        p[i] = std::min<uint32_t>(255, red) << 16 | std::min<uint32_t>(255, green) << 8 |
+               std::min<uint32_t>(255, blue);
     }
     unlock_surface(surface);
 }
