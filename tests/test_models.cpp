@@ -163,6 +163,33 @@ std::vector<int> face_components(const Model& m, int* count) {
     return component;
 }
 
+// Edges not run exactly once in each direction (by one face a -> b and by
+// exactly one other b -> a): 0 for a closed, consistently wound mesh.
+int unpaired_edges(const Model& m) {
+    std::map<std::pair<uint32_t, uint32_t>, int> directed;
+    for (const auto& f : m.faces)
+        for (int k = 0; k < 3; k++) directed[{f[size_t(k)], f[size_t((k + 1) % 3)]}]++;
+    int bad = 0;
+    for (const auto& [edge, uses] : directed) {
+        auto reverse = directed.find({edge.second, edge.first});
+        if (uses != 1 || reverse == directed.end() || reverse->second != 1) bad++;
+    }
+    return bad;
+}
+
+// a . (b x c) / 6 summed over the faces: the enclosed volume, positive only
+// when the normals point out.
+double signed_volume(const Model& m) {
+    double v = 0;
+    for (const auto& f : m.faces)
+        v += dot(corner(m, f, 0), cross(corner(m, f, 1), corner(m, f, 2))) / 6.0;
+    return v;
+}
+
+Model encoded(const ModelMesh& mesh) {
+    return parse_model(model_encode(mesh), "built");
+}
+
 } // namespace
 
 TEST(Models, FilesAreWellFormedWithSurfacesCoveringEveryFace) {
@@ -198,17 +225,7 @@ TEST(Models, MeshesAreClosedConsistentlyWoundAndFaceOutwards) {
     for (const char* name : kModelNames) {
         SCOPED_TRACE(name);
         const Model& m = model(name);
-        // Each edge is run once in each direction: by one face as a -> b and
-        // by exactly one other as b -> a.
-        std::map<std::pair<uint32_t, uint32_t>, int> directed;
-        for (const auto& f : m.faces)
-            for (int k = 0; k < 3; k++) directed[{f[size_t(k)], f[size_t((k + 1) % 3)]}]++;
-        int bad = 0;
-        for (const auto& [edge, uses] : directed) {
-            auto reverse = directed.find({edge.second, edge.first});
-            if (uses != 1 || reverse == directed.end() || reverse->second != 1) bad++;
-        }
-        EXPECT_EQ(bad, 0);
+        EXPECT_EQ(unpaired_edges(m), 0);
 
         // Each piece encloses a positive volume: a . (b x c) / 6 summed over
         // its faces is positive only when the normals point out.
@@ -371,6 +388,63 @@ TEST(ModelWriter, RefusesMeshesTheFormatCannotHold) {
     too_many.vertices.resize(0x10000, Vec3{0, 0, 0});
     EXPECT_TRUE(model_encode(too_many).empty());
     EXPECT_FALSE(model_write(too_many, "/nonexistent-dir/never.m3d"));
+}
+
+TEST(ModelBuilder, CellsMakeAClosedOutwardBoundary) {
+    // An L of three unit cells in a 2 x 2 x 1 grid: volume 3, 14 squares.
+    ModelMesh l_shape;
+    model_add_cells(
+        l_shape, {0, 1, 2}, {0, 1, 2}, {0, 1}, [](Vec3 c) { return !(c.x > 1 && c.y > 1); }, 0.0f);
+    const Model l = encoded(l_shape);
+    EXPECT_EQ(l.faces.size(), 28u);
+    EXPECT_EQ(unpaired_edges(l), 0);
+    EXPECT_NEAR(signed_volume(l), 3.0, 1e-9);
+
+    // A 2 x 2 x 2 cube with strips 0.2 wide along its faces and a bevel of
+    // 0.2: every edge is cut by the plane |a| + |b| = 1.8, the side centres stay.
+    const std::vector<float> lines = {-1.0f, -0.8f, 0.8f, 1.0f};
+    ModelMesh cube;
+    model_add_cells(
+        cube, lines, lines, lines, [](Vec3) { return true; }, 0.2f);
+    const Model m = encoded(cube);
+    EXPECT_EQ(unpaired_edges(m), 0);
+    double widest = 0;
+    bool side_centre = false;
+    for (const P3& p : m.vertices) {
+        widest = std::max({widest, std::fabs(p.x) + std::fabs(p.y), std::fabs(p.y) + std::fabs(p.z),
+                           std::fabs(p.x) + std::fabs(p.z)});
+        side_centre |= p.x == 1.0 && std::fabs(p.y) == 0.8f && std::fabs(p.z) == 0.8f;
+    }
+    EXPECT_NEAR(widest, 1.8, 1e-6);
+    EXPECT_TRUE(side_centre);
+    // Between the corner blocks twelve prisms of section 0.02 and length 1.6
+    // come off (0.384); each 0.2 corner block loses part of its 0.008.
+    EXPECT_LT(signed_volume(m), 8.0 - 0.384);
+    EXPECT_GT(signed_volume(m), 8.0 - 0.384 - 8 * 0.008);
+}
+
+TEST(ModelBuilder, GridsFaceOutwardsAsDocumented) {
+    // A unit sphere from pole -z to pole +z, turning counter-clockwise about +z.
+    ModelMesh sphere;
+    model_add_polar_grid(sphere, 31, 64, [](double t, double s) {
+        const double th = M_PI * t, ph = 2 * M_PI * s;
+        return Vec3{float(std::sin(th) * std::cos(ph)), float(std::sin(th) * std::sin(ph)),
+                    float(-std::cos(th))};
+    });
+    const Model ball = encoded(sphere);
+    EXPECT_EQ(ball.vertices.size(), 31u * 64 + 2);
+    EXPECT_EQ(unpaired_edges(ball), 0);
+    EXPECT_NEAR(signed_volume(ball), 4.0 / 3.0 * M_PI, 0.02 * 4.0 / 3.0 * M_PI);
+
+    // A torus with radii 3 and 1: volume 2 pi^2 R r^2.
+    ModelMesh ring;
+    model_add_torus_grid(ring, 64, 32, [](double s, double t) {
+        const double u = 2 * M_PI * s, v = 2 * M_PI * t, r = 3.0 + std::cos(v);
+        return Vec3{float(r * std::cos(u)), float(r * std::sin(u)), float(std::sin(v))};
+    });
+    const Model torus = encoded(ring);
+    EXPECT_EQ(unpaired_edges(torus), 0);
+    EXPECT_NEAR(signed_volume(torus), 6.0 * M_PI * M_PI, 0.02 * 6.0 * M_PI * M_PI);
 }
 
 // --- views from the show's cameras ---------------------------------------

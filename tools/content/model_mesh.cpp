@@ -71,25 +71,54 @@ void model_add_torus_grid(ModelMesh& mesh, int around, int across,
 }
 
 void model_add_cells(ModelMesh& mesh, const std::vector<float>& xs, const std::vector<float>& ys,
-                     const std::vector<float>& zs,
-                     const std::function<bool(int i, int j, int k)>& filled) {
+                     const std::vector<float>& zs, const std::function<bool(Vec3 centre)>& filled,
+                     float bevel) {
     const int n[3] = {int(xs.size()) - 1, int(ys.size()) - 1, int(zs.size()) - 1};
     if (n[0] < 1 || n[1] < 1 || n[2] < 1) return;
-    const std::vector<float>* lines[3] = {&xs, &ys, &zs};
+
+    // Solidity of every cell, decided once.
+    std::vector<uint8_t> cells(size_t(n[0]) * n[1] * n[2]);
+    for (int k = 0; k < n[2]; k++)
+        for (int j = 0; j < n[1]; j++)
+            for (int i = 0; i < n[0]; i++)
+                cells[(size_t(k) * n[1] + j) * n[0] + i] =
+                    filled({(xs[i] + xs[i + 1]) * 0.5f, (ys[j] + ys[j + 1]) * 0.5f,
+                            (zs[k] + zs[k + 1]) * 0.5f});
+    auto solid = [&](const int c[3]) {
+        for (int a = 0; a < 3; a++)
+            if (c[a] < 0 || c[a] >= n[a]) return false;
+        return cells[(size_t(c[2]) * n[1] + c[1]) * n[0] + c[0]] != 0;
+    };
+
+    // A grid point on a convex edge (two solid cells of the eight around it)
+    // or corner (one) moves into the solid along the axes where all of them lie
+    // on one side.
+    auto bevelled = [&](const int g[3]) {
+        Vec3 p = {xs[g[0]], ys[g[1]], zs[g[2]]};
+        if (bevel <= 0.0f) return p;
+        int count = 0, below[3] = {0, 0, 0}, above[3] = {0, 0, 0};
+        for (int corner = 0; corner < 8; corner++) {
+            int c[3];
+            for (int a = 0; a < 3; a++) c[a] = g[a] - 1 + ((corner >> a) & 1);
+            if (!solid(c)) continue;
+            count++;
+            for (int a = 0; a < 3; a++) ((corner >> a) & 1 ? above : below)[a]++;
+        }
+        if (count == 0 || count > 2) return p;
+        float* coord[3] = {&p.x, &p.y, &p.z};
+        for (int a = 0; a < 3; a++) {
+            if (below[a] == 0) *coord[a] += bevel * 0.5f;
+            if (above[a] == 0) *coord[a] -= bevel * 0.5f;
+        }
+        return p;
+    };
 
     // Grid points get a vertex the first time a boundary face uses them.
     std::vector<int32_t> point_vertex(size_t(n[0] + 1) * (n[1] + 1) * (n[2] + 1), -1);
     auto vertex_at = [&](const int g[3]) {
         size_t key = (size_t(g[2]) * (n[1] + 1) + g[1]) * (n[0] + 1) + g[0];
-        if (point_vertex[key] < 0)
-            point_vertex[key] = int32_t(
-                model_add_vertex(mesh, {(*lines[0])[g[0]], (*lines[1])[g[1]], (*lines[2])[g[2]]}));
+        if (point_vertex[key] < 0) point_vertex[key] = int32_t(model_add_vertex(mesh, bevelled(g)));
         return uint32_t(point_vertex[key]);
-    };
-    auto solid = [&](const int c[3]) {
-        for (int a = 0; a < 3; a++)
-            if (c[a] < 0 || c[a] >= n[a]) return false;
-        return filled(c[0], c[1], c[2]);
     };
 
     // Corners of a face across axis a, in the plane of the axes b = a + 1 and

@@ -69,15 +69,20 @@ void model_add_polar_grid(ModelMesh& mesh, int rings, int segments,
 void model_add_torus_grid(ModelMesh& mesh, int around, int across,
                           const std::function<Vec3(double s, double t)>& shape);
 
-// The boundary of a union of box cells: cell (i, j, k) spans xs[i]..xs[i+1],
-// ys[j]..ys[j+1], zs[k]..zs[k+1] and is solid when filled(i, j, k). Each face of
-// a solid cell that borders an empty cell (or the outside) becomes two
-// triangles; grid points are shared, so the boundary is closed. The cells must
-// not touch along an edge only (two solid cells diagonal to each other with
-// both other cells around that edge empty).
+// The boundary of a union of box cells: the cell between grid lines xs[i],
+// xs[i + 1], ys[j], ys[j + 1], zs[k], zs[k + 1] is solid when filled(centre)
+// holds for its centre. Each face of a solid cell that borders an empty cell
+// (or the outside) becomes two triangles; grid points are shared, so the
+// boundary is closed. The cells must not touch along an edge only (two solid
+// cells diagonal to each other with both other cells around that edge empty).
+//
+// With bevel > 0 the convex edges and corners are cut at 45 degrees: their
+// points move bevel / 2 into the solid along each axis that has solid cells on
+// one side only. For a flat cut, each such edge needs grid lines at `bevel`
+// from it on both faces.
 void model_add_cells(ModelMesh& mesh, const std::vector<float>& xs, const std::vector<float>& ys,
-                     const std::vector<float>& zs,
-                     const std::function<bool(int i, int j, int k)>& filled);
+                     const std::vector<float>& zs, const std::function<bool(Vec3 centre)>& filled,
+                     float bevel);
 
 // The file bytes; empty when a count or an index does not fit the format.
 std::vector<uint8_t> model_encode(const ModelMesh& mesh);

@@ -35,13 +35,19 @@ void polar_direction(double t, double s, double d[3]) {
     d[2] = -std::cos(theta);
 }
 
-// Grid lines from -h to h: a band of width `band` at each end and `steps`
-// equal cells between them.
-std::vector<float> banded_lines(double h, double band, int steps) {
-    std::vector<float> lines = {float(-h)};
-    for (int i = 0; i <= steps; i++)
-        lines.push_back(float(-h + band + (2.0 * (h - band)) * i / steps));
-    lines.push_back(float(h));
+// Grid lines at the given positions (ascending) plus, with a bevel, one
+// `bevel` inside each of them for the strips that the bevelled edges cut.
+std::vector<float> bevel_lines(const std::vector<double>& edges, double bevel) {
+    std::vector<float> lines;
+    for (size_t i = 0; i < edges.size(); i++) {
+        if (bevel <= 0.0) {
+            lines.push_back(float(edges[i]));
+            continue;
+        }
+        if (i > 0) lines.push_back(float(edges[i] - bevel));
+        lines.push_back(float(edges[i]));
+        if (i + 1 < edges.size()) lines.push_back(float(edges[i] + bevel));
+    }
     return lines;
 }
 
@@ -57,48 +63,64 @@ void begin_frame_surface(ModelMesh& mesh) {
     model_begin_surface(mesh, "frame", kTexturedShaded, kTexBrain, 32, 64, 148, kPlanar, 2);
 }
 
-// The twelve edges of a cube of half size h as square beams of width `beam`.
-ModelMesh make_cube_frame(double h, double beam, int steps) {
+// Edges of beams of width `beam` along the sides of a cube of half size h,
+// with `mid` true: also along the middle of each side.
+std::vector<double> beam_edges(double h, double beam, bool mid) {
+    std::vector<double> edges = {-h, -h + beam};
+    if (mid) edges.insert(edges.end(), {-beam * 0.5, beam * 0.5});
+    edges.insert(edges.end(), {h - beam, h});
+    return edges;
+}
+
+// The twelve edges of a cube of half size h as square bevelled beams of width
+// `beam`.
+ModelMesh make_cube_frame(double h, double beam, double bevel) {
     ModelMesh mesh;
     begin_frame_surface(mesh);
-    const std::vector<float> lines = banded_lines(h, beam, steps);
-    const int last = int(lines.size()) - 2;
-    model_add_cells(mesh, lines, lines, lines, [&](int i, int j, int k) {
-        return (i == 0 || i == last) + (j == 0 || j == last) + (k == 0 || k == last) >= 2;
-    });
+    const std::vector<float> lines = bevel_lines(beam_edges(h, beam, false), bevel);
+    auto outer = [&](float c) { return std::fabs(c) > h - beam; };
+    model_add_cells(
+        mesh, lines, lines, lines,
+        [&](Vec3 c) { return outer(c.x) + outer(c.y) + outer(c.z) >= 2; }, float(bevel));
     model_end_surface(mesh);
     return mesh;
 }
 
 // A cube frame whose six sides each carry a cross of beams: a window lattice
-// of four panes per side, hollow inside.
+// of four panes per side, hollow inside. Sharp edges (bevel strips around so
+// many beams would cost thousands of faces); the beams between the panes are
+// split in two for finer lighting.
 ModelMesh make_cube_lattice(double h, double beam) {
     ModelMesh mesh;
     begin_frame_surface(mesh);
-    const double pane = (h - beam - beam * 0.5) / 2.0;
-    const std::vector<float> lines = {
-        float(-h),         float(-h + beam),       float(-h + beam + pane), float(-beam * 0.5),
-        float(beam * 0.5), float(h - beam - pane), float(h - beam),         float(h)};
-    auto outer = [](int c) { return c == 0 || c == 6; };
-    auto beam_cell = [&](int c) { return outer(c) || c == 3; };
-    model_add_cells(mesh, lines, lines, lines, [&](int i, int j, int k) {
-        const bool on_side = outer(i) || outer(j) || outer(k);
-        return on_side && beam_cell(i) + beam_cell(j) + beam_cell(k) >= 2;
-    });
+    std::vector<double> edges = beam_edges(h, beam, true);
+    const double pane_middle = (h - beam + beam * 0.5) * 0.5;
+    edges.insert(edges.begin() + 2, -pane_middle);
+    edges.insert(edges.end() - 2, pane_middle);
+    const std::vector<float> lines = bevel_lines(edges, 0.0);
+    auto outer = [&](float c) { return std::fabs(c) > h - beam; };
+    auto in_beam = [&](float c) { return outer(c) || std::fabs(c) < beam * 0.5; };
+    model_add_cells(
+        mesh, lines, lines, lines,
+        [&](Vec3 c) {
+            return (outer(c.x) || outer(c.y) || outer(c.z)) &&
+                   in_beam(c.x) + in_beam(c.y) + in_beam(c.z) >= 2;
+        },
+        0.0f);
     model_end_surface(mesh);
     return mesh;
 }
 
 // A cube of 3 x 3 x 3 blocks with the centre and the six side centres taken
-// out: square tunnels through every side. Each block is split in 2 x 2 x 2
-// cells for smoother lighting.
-ModelMesh make_cube_sponge(double h) {
+// out: square tunnels through every side.
+ModelMesh make_cube_sponge(double h, double bevel) {
     ModelMesh mesh;
     begin_frame_surface(mesh);
-    const std::vector<float> lines = even_lines(h, 6);
-    model_add_cells(mesh, lines, lines, lines, [](int i, int j, int k) {
-        return (i / 2 == 1) + (j / 2 == 1) + (k / 2 == 1) <= 1;
-    });
+    const std::vector<float> lines = bevel_lines({-h, -h / 3.0, h / 3.0, h}, bevel);
+    auto middle = [&](float c) { return std::fabs(c) < h / 3.0; };
+    model_add_cells(
+        mesh, lines, lines, lines,
+        [&](Vec3 c) { return middle(c.x) + middle(c.y) + middle(c.z) <= 1; }, float(bevel));
     model_end_surface(mesh);
     return mesh;
 }
@@ -116,7 +138,8 @@ ModelMesh make_morph_cube() {
     ModelMesh mesh;
     begin_morph_cube_surface(mesh);
     const std::vector<float> lines = even_lines(kCubeHalf, kCubeCells);
-    model_add_cells(mesh, lines, lines, lines, [](int, int, int) { return true; });
+    model_add_cells(
+        mesh, lines, lines, lines, [](Vec3) { return true; }, 0.0f);
     model_end_surface(mesh);
     return mesh;
 }
@@ -270,9 +293,9 @@ bool write_models(const std::string& items_dir) {
     const std::string dir = items_dir + "/";
     const ModelMesh cube = make_morph_cube();
     return model_write(make_brain(), dir + "brain.m3d") &&
-           model_write(make_cube_frame(110.0 / std::sqrt(3.0), 9.0, 4), dir + "vkocka1.m3d") &&
+           model_write(make_cube_frame(110.0 / std::sqrt(3.0), 10.0, 2.5), dir + "vkocka1.m3d") &&
            model_write(make_cube_lattice(80.0 / std::sqrt(3.0), 7.0), dir + "vkocka2.m3d") &&
-           model_write(make_cube_sponge(50.0 / std::sqrt(3.0)), dir + "vkocka3.m3d") &&
+           model_write(make_cube_sponge(50.0 / std::sqrt(3.0), 2.5), dir + "vkocka3.m3d") &&
            model_write(cube, dir + "kocka1.m3d") &&
            model_write(make_morph_star(cube), dir + "kocka2.m3d") &&
            model_write(make_torus(), dir + "o_pod1.m3d") &&
