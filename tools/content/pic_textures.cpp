@@ -17,6 +17,9 @@ static float panel_bevel(float u, float v, float width) {
     return lit - dark;
 }
 
+// Share of tile edges that carry a circuit trace.
+static const float TRACE_CHANCE = 0.42f;
+
 static int tile_seed(int tx, int ty) {
     return tx + ty * 8;
 }
@@ -42,17 +45,17 @@ Image tex_circuits() {
         for (int tx = 0; tx < cells; tx++) {
             const Point c{float(tx * cell) + 16.0f, float(ty * cell) + 16.0f};
             int links = 0;
-            if (hash01(tx, ty, 210) < 0.42f) {
+            if (hash01(tx, ty, 210) < TRACE_CHANCE) {
                 draw_segment(traces, c, {c.x + cell, c.y}, 1.2f, 1.0f, true);
                 links++;
             }
-            if (hash01(tx, ty, 211) < 0.42f) {
+            if (hash01(tx, ty, 211) < TRACE_CHANCE) {
                 draw_segment(traces, c, {c.x, c.y + cell}, 1.2f, 1.0f, true);
                 links++;
             }
             const int left = (tx + cells - 1) % cells, up = (ty + cells - 1) % cells;
-            links += hash01(left, ty, 210) < 0.42f;
-            links += hash01(tx, up, 211) < 0.42f;
+            links += hash01(left, ty, 210) < TRACE_CHANCE;
+            links += hash01(tx, up, 211) < TRACE_CHANCE;
             if (links > 0) {
                 draw_disc(pads, c, 4.0f, 1.0f, true);
                 continue;

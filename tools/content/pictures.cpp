@@ -1,6 +1,7 @@
 // Writes every picture item of the default content as a raw file named by its
 // entry name.
 #include "content.h"
+#include "font.h"
 #include "pic.h"
 
 #include <cstdio>
@@ -67,6 +68,10 @@ static bool save_masked(const std::string& dir, const char* picture, const char*
 }
 
 bool write_pictures(const std::string& items_dir) {
+    if (!font_available()) {
+        std::fprintf(stderr, "pictures: cannot open the DejaVu fonts (fonts-dejavu-core)\n");
+        return false;
+    }
     const std::string& d = items_dir;
     bool ok = save_rgb(d, "qxlogo.raw", pic_logo());
     ok = ok && save_masked(d, "b_qxpres.raw", "a_qxpres.raw", pic_presents());

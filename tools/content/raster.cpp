@@ -228,14 +228,6 @@ void add_light(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy) {
         }
 }
 
-void paint_image(Image& dst, const Image& src, const Gray& alpha, int ox, int oy) {
-    for (int y = std::max(0, -oy); y < src.h && y + oy < dst.h; y++)
-        for (int x = std::max(0, -ox); x < src.w && x + ox < dst.w; x++) {
-            Rgb& p = dst.at(x + ox, y + oy);
-            p = mix(p, src.at(x, y), clamp01(alpha.at(x, y)));
-        }
-}
-
 static uint8_t to_byte(float v) {
     return uint8_t(std::lround(clamp01(v) * 255.0f));
 }

@@ -98,8 +98,6 @@ void add_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap = false);
 void paint(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy, float strength = 1.0f);
 // Adds colour * alpha (light), placed at (ox, oy), clipped.
 void add_light(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy);
-// Copies src onto dst at (ox, oy), blended by alpha of the same size as src.
-void paint_image(Image& dst, const Image& src, const Gray& alpha, int ox, int oy);
 
 // Raw item formats: 3 bytes a pixel R, G, B; 1 byte a pixel.
 std::vector<uint8_t> rgb_bytes(const Image& img);
