@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -278,4 +279,59 @@ TEST(ContentRaster, PolygonCoverageAndWrappedBlur) {
     EXPECT_NEAR(total, 1.0f, 1e-4f);
     EXPECT_NEAR(spot.at(31, 4), spot.at(1, 4), 1e-6f);
     EXPECT_GT(spot.at(31, 4), 0.0f);
+}
+
+namespace {
+
+// Width and height from a PNG file's header chunk; 0, 0 when it is not one.
+std::pair<uint32_t, uint32_t> png_size(const std::vector<uint8_t>& png) {
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (png.size() < 24 || !std::equal(signature, signature + 8, png.begin())) return {0, 0};
+    auto be32 = [&](size_t at) {
+        return uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 |
+               uint32_t(png[at + 3]);
+    };
+    return {be32(16), be32(20)};
+}
+
+// A model of one triangle in the pack's model format.
+std::vector<uint8_t> triangle_model() {
+    std::vector<uint8_t> m = {'Q', 'X', '3', 'D'};
+    m.resize(34, 0);
+    m[26] = 3; // vertices
+    m[30] = 1; // faces
+    const char vrex[] = "VREX";
+    m.insert(m.end(), vrex, vrex + 4);
+    put_u32(m, 36);
+    const float xyz[9] = {0, 0, 0, 10, 0, 0, 0, 10, 0};
+    for (float f : xyz) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        put_u32(m, bits);
+    }
+    const char face[] = "FACE";
+    m.insert(m.end(), face, face + 4);
+    put_u32(m, 6);
+    put_u16(m, 0), put_u16(m, 1), put_u16(m, 2);
+    return m;
+}
+
+} // namespace
+
+TEST(ContentSheet, ShowsModelsAndSurvivesBrokenOnes) {
+    ScopedDirectory dir;
+    ASSERT_TRUE(write_pictures(dir.path));
+    ASSERT_TRUE(write_contact_sheet(dir.path, dir.path + "/bare.png"));
+    const auto bare = png_size(read_file(dir.path + "/bare.png"));
+    ASSERT_GT(bare.first, 0u);
+
+    write_file(dir.path + "/one.m3d", triangle_model());
+    std::vector<uint8_t> broken = triangle_model();
+    broken[38] = 0xFF; // the first chunk claims far more bytes than there are
+    write_file(dir.path + "/broken.m3d", broken);
+    write_file(dir.path + "/short.m3d", {'Q', 'X', '3', 'D'});
+    ASSERT_TRUE(write_contact_sheet(dir.path, dir.path + "/models.png"));
+    const auto with_models = png_size(read_file(dir.path + "/models.png"));
+    EXPECT_EQ(with_models.first, bare.first);
+    EXPECT_GT(with_models.second, bare.second) << "model views add a row";
 }
