@@ -1,0 +1,235 @@
+// The timeline's own logic, driven by music positions set here: which scene
+// draws what, and what carries over from frame to frame.
+#include "data/assets.h"
+#include "data/render_resources.h"
+#include "director/timeline.h"
+#include "director/timeline_effects.h"
+#include "effects/effect_tables.h"
+#include "engine3d/math.h"
+#include "presentation/demo_run.h"
+#include "presentation/display.h"
+#include "presentation/sound.h"
+#include "presentation/surface.h"
+#include "short_module.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+uint32_t pixel(int x, int y) {
+    return surface_virtual1->pixels[size_t(y) * FRAME_WIDTH + x];
+}
+
+Buffer solid_rgb(size_t pixels, uint8_t r, uint8_t g, uint8_t b) {
+    Buffer out;
+    for (size_t i = 0; i < pixels; i++) out.insert(out.end(), {r, g, b});
+    return out;
+}
+
+class TimelineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        create_working_surface();
+        build_angle_tables();
+        set_view_geometry(FRAME_WIDTH, FRAME_HEIGHT);
+        alloc_render_buffers(FRAME_WIDTH, FRAME_HEIGHT);
+        init_effect_tables(ModeRecord{640, 480, 0, 32, 0xFF0000, 0xFF00, 0xFF});
+        timeline = TimelineState{};
+    }
+    void TearDown() override {
+        free_all_assets();
+        release_effect_tables();
+        release_working_surface();
+    }
+};
+
+} // namespace
+
+TEST_F(TimelineTest, TitleWordsAppearOnTheirRows) {
+    pic_006 = solid_rgb(FRAME_PIXELS, 0, 0, 0);
+    const uint8_t colours[4] = {250, 200, 150, 100};
+    Buffer* pictures[4] = {&pic_vorn, &pic_start, &pic_the, &pic_unive};
+    Buffer* masks[4] = {&mask_vorn, &mask_start, &mask_the, &mask_unive};
+    const size_t sizes[4] = {113 * 57, 126 * 54, 95 * 54, 218 * 55};
+    for (int i = 0; i < 4; i++) {
+        *pictures[i] = solid_rgb(sizes[i], colours[i], 0, 0);
+        *masks[i] = Buffer(sizes[i], 0);
+    }
+    // A pixel each word covers alone (the words overlap their neighbours).
+    const int probe[4][2] = {{10, 10}, {100, 80}, {200, 140}, {300, 190}};
+    struct Case {
+        uint32_t order, row;
+        bool shown[4];
+    };
+    const Case cases[] = {
+        {4, 4, {false, false, false, false}}, {4, 5, {true, false, false, false}},
+        {4, 36, {true, false, false, false}}, {4, 37, {true, true, false, false}},
+        {5, 0, {true, true, false, false}},   {5, 5, {true, true, true, false}},
+        {5, 32, {true, true, true, false}},   {5, 33, {true, true, true, true}},
+    };
+    for (const Case& c : cases) {
+        director_draw(c.order, c.row);
+        for (int i = 0; i < 4; i++) {
+            // Light bands add at most 30 to black; a word is far brighter.
+            const uint32_t red = pixel(probe[i][0], probe[i][1]) >> 16;
+            EXPECT_EQ(red > 60, c.shown[i])
+                << "order " << c.order << " row " << c.row << " word " << i << " red " << red;
+        }
+    }
+}
+
+TEST_F(TimelineTest, CameraJoltsOnlyInOrdersTenToTwelve) {
+    director_draw(7, 0); // the vkocka camera is made on order 7
+    for (uint32_t order = 7; order <= 15; order++)
+        for (uint32_t row = 0; row < 64; row++) {
+            director_draw(order, row);
+            const bool jolt = order >= 10 && order <= 12 &&
+                              (row == 8 || row == 9 || row == 24 || row == 25 || row == 40 ||
+                               row == 41 || row == 56 || row == 57);
+            ASSERT_EQ(camera_vkocka.position.y, jolt ? 100.0f : 0.0f)
+                << "order " << order << " row " << row;
+        }
+    const float expected[4] = {0, 100, 100, 0};
+    for (int i = 0; i < 4; i++) {
+        director_draw(11, uint32_t(7 + i));
+        EXPECT_EQ(camera_vkocka.position.y, expected[i]);
+    }
+}
+
+TEST_F(TimelineTest, StepCounterCarriesIntoTheFadeAndStopsAt255) {
+    for (int i = 0; i < 40; i++) director_draw(4, 10);
+    EXPECT_EQ(timeline.step_counter, 40);
+    director_draw(6, 0);
+    EXPECT_EQ(timeline.step_counter, 41);
+    timeline.step_counter = 250;
+    for (int i = 0; i < 10; i++) director_draw(6, 0);
+    EXPECT_EQ(timeline.step_counter, 255);
+
+    // Orders 4-5 wrap it.
+    timeline.step_counter = 255;
+    director_draw(5, 0);
+    EXPECT_EQ(timeline.step_counter, 0);
+}
+
+TEST_F(TimelineTest, EchoOffsetSwingsBetweenZeroAndFive) {
+    const uint8_t expected[] = {1, 2, 3, 4, 5, 4, 3, 2, 1, 0, 1, 2};
+    for (uint8_t e : expected) {
+        director_draw(2, 0);
+        EXPECT_EQ(timeline.step_counter, e);
+    }
+    for (int i = 0; i < 1000; i++) {
+        director_draw(3, 0);
+        ASSERT_LE(timeline.step_counter, 5);
+    }
+}
+
+TEST_F(TimelineTest, CameraRetreatGrowsAndWraps) {
+    director_draw(7, 0);
+    director_draw(16, 0);
+    EXPECT_EQ(camera_vkocka.position.z, 950.0f);
+    EXPECT_EQ(timeline.camera_retreat, 10);
+    timeline.camera_retreat = 65530;
+    director_draw(16, 0);
+    EXPECT_EQ(camera_vkocka.position.z, 950.0f + 65530.0f);
+    EXPECT_EQ(timeline.camera_retreat, 4);
+    director_draw(16, 0);
+    EXPECT_EQ(camera_vkocka.position.z, 954.0f);
+}
+
+TEST_F(TimelineTest, GreetingCardGivesWayToTheInterludeAtRow32) {
+    pic_eye = solid_rgb(FRAME_PIXELS, 0, 0, 40);
+    pic_greet1 = solid_rgb(90 * 30, 255, 255, 255);
+    pic_tex = solid_rgb(FRAME_PIXELS, 255, 0, 0);
+    map_displace = Buffer(FRAME_PIXELS, 7);
+    director_draw(17, 0); // the path tables are made on order 17
+    director_draw(20, 31);
+    EXPECT_EQ(map_displace[0], 7) << "the cycling mask does not run on the card half";
+    EXPECT_EQ(pixel(50, 100) & 0xFFFFFF, 0xFFFFFFu) << "the card is drawn at (5, 85)";
+    director_draw(20, 32);
+    EXPECT_EQ(map_displace[0], 8);
+    EXPECT_EQ(pixel(50, 100), (255u & 7u) << 16) << "red ANDed with the map before it counts";
+}
+
+TEST_F(TimelineTest, PathTablesAreRebuiltInOrder19) {
+    director_draw(17, 0);
+    EXPECT_TRUE(timeline.path_ready);
+    director_draw(19, 10);
+    EXPECT_FALSE(timeline.path_ready);
+    director_draw(19, 40);
+    EXPECT_TRUE(timeline.path_ready);
+    director_draw(19, 10);
+    EXPECT_FALSE(timeline.path_ready);
+}
+
+TEST_F(TimelineTest, TunnelRunsOnAcrossOrders26To28) {
+    director_draw(26, 31);
+    EXPECT_EQ(timeline.tunnel_depth_shift, 0);
+    director_draw(26, 32);
+    director_draw(26, 63);
+    director_draw(27, 0);
+    director_draw(28, 63);
+    EXPECT_EQ(timeline.tunnel_depth_shift, 4);
+    EXPECT_EQ(timeline.tunnel_angle_shift, 4);
+}
+
+TEST_F(TimelineTest, RotozoomAngleTurnsBackInOrder25) {
+    director_draw(19, 40);
+    director_draw(19, 41);
+    EXPECT_FLOAT_EQ(timeline.roto_angle, -2 * 0.098171875f);
+    EXPECT_FLOAT_EQ(timeline.roto_zoom, 1.05f + 0.1f);
+    director_draw(25, 40);
+    EXPECT_FLOAT_EQ(timeline.roto_angle, -0.098171875f);
+    EXPECT_FLOAT_EQ(timeline.roto_zoom, 1.05f + 0.1f) << "order 25 zooms at a fixed 1.05";
+}
+
+TEST_F(TimelineTest, TextureShiftsContinueInTheOtherDirection) {
+    director_draw(18, 40);
+    director_draw(18, 40);
+    EXPECT_EQ(timeline.texture_shift_u, 2);
+    EXPECT_EQ(timeline.texture_shift_v, 253);
+    director_draw(29, 0);
+    EXPECT_EQ(timeline.texture_shift_u, 1);
+    EXPECT_EQ(timeline.texture_shift_v, 254);
+}
+
+// The whole frame with a music position pinned on a real song: the scene, then
+// the blit; the end of the show at order 42 draws nothing and asks to close.
+TEST_F(TimelineTest, EveryFrameEndsWithTheBlitAndOrder42EndsTheShow) {
+    ASSERT_EQ(init_memory_display(640, 400), 1);
+    sound_set_lockstep(1, 60);
+    const std::vector<uint8_t> module = make_short_module(2, 16, 6, 125);
+    music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
+    ASSERT_NE(music_song, nullptr);
+    pic_logo = solid_rgb(FRAME_PIXELS, 10, 20, 30);
+    pic_odjava = solid_rgb(FRAME_PIXELS, 200, 100, 50);
+    std::vector<uint32_t> back;
+
+    demo_close_requested = 0;
+    sound_pin_position(music_song, 1, 42, 0); // the very first frame
+    director_frame();
+    EXPECT_EQ(demo_close_requested, 1);
+
+    demo_close_requested = 0;
+    sound_pin_position(music_song, 1, 1, 0);
+    director_frame();
+    ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
+    ASSERT_EQ(back.size(), 640u * 400u);
+    for (uint32_t p : back) ASSERT_EQ(p & 0xFFFFFF, 0x0A141Eu);
+
+    sound_pin_position(music_song, 1, 41, 63);
+    director_frame();
+    ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
+    EXPECT_EQ(back[123] & 0xFFFFFF, 0xC86432u);
+    EXPECT_EQ(demo_close_requested, 0);
+
+    sound_pin_position(music_song, 1, 0xFFFFFFFF, 0); // "negative" orders are large
+    director_frame();
+    EXPECT_EQ(demo_close_requested, 1);
+    ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
+    EXPECT_EQ(back[123] & 0xFFFFFF, 0xC86432u) << "the last picture stays";
+
+    FMUSIC_FreeSong(music_song);
+    music_song = nullptr;
+    sound_set_lockstep(0, 60);
+    release_display();
+}

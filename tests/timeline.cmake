@@ -1,0 +1,1 @@
+target_link_libraries(test_timeline PRIVATE vorn_xm_writer)
