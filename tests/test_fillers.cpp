@@ -251,6 +251,24 @@ TEST_F(Fillers, DepthWordsComeFromOneOverZ) {
     EXPECT_EQ(depth(0, 10), (2u << 24) + 16777u);
 }
 
+TEST_F(Fillers, DepthStepsTruncateTheExtendedQuotient) {
+    const int32_t depths[] = {1, 2, 3, 7, 10, 33, 100, 255, 1000, 65535, 1 << 24};
+    for (int32_t za : depths) {
+        for (int32_t zb : depths) {
+            for (int32_t n : {2, 3, 5, 7, 100, 255, 319}) {
+                std::fill(&depth(0, 10), &depth(0, 11), 0u);
+                fill_depth_only(corner(0, 10, za), corner(n, 10, zb), corner(0, 11, za));
+                const long double wa = 1.0f / float(za), wb = 1.0f / float(zb);
+                const int64_t d = int64_t(wa * 16777215.0L);
+                const int64_t dd = int64_t((wb - wa) * 16777215.0L / n);
+                EXPECT_EQ(depth(0, 10), uint32_t((1 << 24) + d)) << za << " " << zb << " " << n;
+                EXPECT_EQ(depth(1, 10), uint32_t((1 << 24) + d + dd))
+                    << za << " " << zb << " " << n;
+            }
+        }
+    }
+}
+
 TEST_F(Fillers, ShadesScaleColoursAndTexels) {
     FillVertex a = corner(10, 10, 100, 0, 0, 128), b = corner(60, 10, 100, 0, 0, 128),
                c = corner(10, 40, 100, 0, 0, 128);

@@ -11,6 +11,7 @@
 #include "data/render_resources.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -19,8 +20,8 @@ FillContext fill_context;
 
 namespace {
 
-constexpr int64_t FIXED_ONE = 65536;             // 1.0 in 16.16
-constexpr long double DEPTH_SCALE = 16777215.0L; // 1/z of 1.0 gives the largest depth
+constexpr int64_t FIXED_ONE = 65536;       // 1.0 in 16.16
+constexpr double DEPTH_SCALE = 16777215.0; // 1/z of 1.0 gives the largest depth
 constexpr uint32_t FULL_TEXELS = 256 * 256;
 // Rows above the clip box are stepped one by one (exactly as if they had been
 // walked); an edge that starts further away than this jumps there instead.
@@ -143,6 +144,25 @@ SpanEnd span_end(const EdgeValues& e) {
 
 // ---- span frame ----
 
+// Depth at 1/z: the float times 2^24 - 1 is exact in double, so it truncates
+// as in any wider format.
+int64_t depth_of(float w) {
+    return int64_t(double(w) * DEPTH_SCALE);
+}
+
+// Depth step over n columns: trunc((wb - wa) * (2^24 - 1) / n) in extended
+// precision. The double quotient is within 2^-50 of it relative, so it
+// truncates the same unless an integer lies that close; only then is the
+// (much slower) extended division made.
+int64_t depth_step(float wa, float wb, int64_t n) {
+    if (wa == wb) return 0;
+    const double q = (double(wb) - double(wa)) * DEPTH_SCALE / double(n);
+    const int64_t t = int64_t(q);
+    const double frac = std::fabs(q - double(t)), margin = std::fabs(q) * 0x1p-40;
+    if (frac > margin && 1.0 - frac > margin) return t;
+    return int64_t((static_cast<long double>(wb) - wa) * static_cast<long double>(DEPTH_SCALE) / n);
+}
+
 // Fills the run between a and b on row y (ends in either order). The right end
 // and the clip-right column are never drawn; a run starting left of the clip
 // box starts at its edge with every attribute stepped there.
@@ -156,9 +176,9 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
     const int64_t du = (b.u - a.u) / n;
     const int64_t dv = (b.v - a.v) / n;
     const int64_t ds = (b.s - a.s) / n;
-    const int64_t dd = int64_t((static_cast<long double>(b.w) - a.w) * DEPTH_SCALE / n);
+    const int64_t dd = depth_step(a.w, b.w, n);
     int64_t u = a.u, v = a.v, s = a.s;
-    int64_t d = int64_t(static_cast<long double>(a.w) * DEPTH_SCALE);
+    int64_t d = depth_of(a.w);
 
     int64_t x = a.x;
     const int64_t end = std::min<int64_t>(b.x, fc.clip_right);
