@@ -1,7 +1,10 @@
-// vorn: the show. Reads the command line and the saved settings, loads the
-// music and runs the show live, or renders it in lockstep without a window.
+// vorn: the show. Reads the command line; with no options the configuration
+// dialog comes first and starts the show. --play reads the saved settings,
+// loads the music and runs the show live; --record, --frames and --benchmark
+// render it in lockstep without a window.
 #include "data/builtin.h"
 #include "data/pack.h"
+#include "launcher/entry.h"
 #include "launcher/settings.h"
 #include "presentation/capture.h"
 #include "presentation/command_line.h"
@@ -39,6 +42,12 @@ int main(int argc, char** argv) {
     display_windowed = options.windowed ? 1 : 0;
     demo_nosound = options.nosound ? 1 : 0;
     demo_start_order = options.start_order;
+
+    if (!options.play && !is_lockstep_run(options)) {
+        const int status = run_launcher();
+        SDL_Quit();
+        return status;
+    }
 
     load_settings();
     if (!is_lockstep_run(options)) SDL_InitSubSystem(SDL_INIT_VIDEO);

@@ -23,8 +23,8 @@ constexpr int PICTURE_HEIGHT = 120;
 constexpr uint32_t PLACEHOLDER_RGB = 0x181C30;
 
 // Compact controls in the template's small type, so that they fit its rows.
-static const char dialog_css[] = "#vorn-dialog, #vorn-dialog * { font-size: 9pt; }\n"
-                                 "#vorn-dialog button { min-height: 18px; padding: 2px 6px; }\n"
+static const char dialog_css[] = "#vorn-dialog, #vorn-dialog * { font-size: 8pt; }\n"
+                                 "#vorn-dialog button { min-height: 18px; padding: 2px 2px; }\n"
                                  "#vorn-dialog combobox button { padding: 1px 6px; }\n"
                                  "#vorn-dialog radiobutton { min-height: 14px; padding: 0; }\n"
                                  "#vorn-dialog frame > label { font-weight: bold; }\n";
@@ -180,6 +180,11 @@ static GtkComboBoxText* add_list(GtkFixed* fixed, DialogView* dialog, int slot, 
     GtkWidget* combo = gtk_combo_box_text_new();
     g_object_set_data(G_OBJECT(combo), "control-id", GINT_TO_POINTER(id));
     g_signal_connect(combo, "changed", G_CALLBACK(on_list_changed), dialog);
+    // Long entries are shortened rather than widening the list past its place.
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(combo));
+    for (GList* cell = cells; cell; cell = cell->next)
+        g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, "width-chars", 8, nullptr);
+    g_list_free(cells);
     place(fixed, combo, x, y, 183, 0);
     widgets.lists[slot] = GtkList{id, GTK_COMBO_BOX_TEXT(combo), {}};
     return GTK_COMBO_BOX_TEXT(combo);

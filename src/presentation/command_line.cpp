@@ -11,6 +11,7 @@ constexpr uint32_t ORDER_LIMIT = 255;
 
 static const char usage_text[] =
     "usage: vorn [options]\n"
+    "  (no options)         the configuration dialog, then the show\n"
     "  --play               skip the configuration dialog: saved settings, default mode\n"
     "  --windowed           show in a window instead of full screen\n"
     "  --start ORDER        begin at that order of the music (0..255)\n"
