@@ -241,6 +241,32 @@ TEST_F(DisplayTest, WindowBackBufferTakesTheStretchedFrame) {
     EXPECT_EQ(flip_primary(), 1);
 }
 
+// What the window shows after a flip.
+uint32_t window_pixel(SDL_Window* window, int x, int y) {
+    SDL_Renderer* renderer = SDL_GetRenderer(window);
+    SDL_SetRenderTarget(renderer, nullptr);
+    uint32_t p = 0;
+    const SDL_Rect one = {x, y, 1, 1};
+    SDL_RenderReadPixels(renderer, &one, SDL_PIXELFORMAT_ARGB8888, &p, 4);
+    return p & 0xFFFFFF;
+}
+
+TEST_F(DisplayTest, FlipShowsTheBackBufferCentredWithItsAspectKept) {
+    // A 320 x 200 back buffer in an 800 x 400 window: 640 x 400 in the middle,
+    // bars of 80 pixels at either side.
+    ASSERT_NE(make_window(800, 400), nullptr);
+    ASSERT_EQ(init_display(window, -1, make_mode(320, 200)), 1);
+    for (int filter : {FILTER_SHARP, FILTER_NEAREST, FILTER_LINEAR}) {
+        display_filter = filter;
+        ASSERT_EQ(fill_surface(surface_back, 0x20A040), 1);
+        ASSERT_EQ(flip_primary(), 1);
+        EXPECT_EQ(window_pixel(window, 79, 200), 0u) << filter;
+        EXPECT_EQ(window_pixel(window, 80, 0), 0x20A040u) << filter;
+        EXPECT_EQ(window_pixel(window, 719, 399), 0x20A040u) << filter;
+        EXPECT_EQ(window_pixel(window, 720, 200), 0u) << filter;
+    }
+}
+
 TEST_F(DisplayTest, ModeListOffersTheFourSmallModesAndOnly320Or640Wide) {
     make_window(320, 200);
     const std::vector<ModeRecord> modes = list_display_modes(-1);

@@ -29,14 +29,22 @@ static Uint32 demo_close_event = 0;
 // Samples of a lockstep frame; the live loop only advances the song with them.
 static std::vector<int16_t> lockstep_samples;
 
+// Windowed, the window has the mode's size; full screen, it covers the whole
+// display from the start (also where no window manager honours the
+// full-screen request) and the mode's picture is shown scaled on it.
 SDL_Window* create_demo_window(const ModeRecord& mode) {
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
     const int display = selected_device < 0 ? 0 : selected_device;
+    SDL_Rect area = {int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)),
+                     int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)), int(mode.width),
+                     int(mode.height)};
     Uint32 flags = SDL_WINDOW_SHOWN;
-    if (!display_windowed) flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_BORDERLESS;
-    SDL_Window* window = SDL_CreateWindow("VORN", SDL_WINDOWPOS_CENTERED_DISPLAY(display),
-                                          SDL_WINDOWPOS_CENTERED_DISPLAY(display), int(mode.width),
-                                          int(mode.height), flags);
+    if (!display_windowed) {
+        flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_BORDERLESS;
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(display, &bounds) == 0) area = bounds;
+    }
+    SDL_Window* window = SDL_CreateWindow("VORN", area.x, area.y, area.w, area.h, flags);
     if (window) SDL_ShowCursor(SDL_DISABLE);
     return window;
 }

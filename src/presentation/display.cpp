@@ -438,6 +438,8 @@ static void pace_frame() {
 int flip_primary() {
     if (display_kind == DISPLAY_MEMORY) return 1;
     if (display_kind != DISPLAY_WINDOW || !surface_back || !surface_primary) return 0;
+    // The output size is the window's only while no render target is set.
+    SDL_SetRenderTarget(display_renderer, nullptr);
     int output_width = 0, output_height = 0;
     if (SDL_GetRendererOutputSize(display_renderer, &output_width, &output_height) != 0) return 0;
     surface_primary->width = uint32_t(output_width);
@@ -456,7 +458,6 @@ int flip_primary() {
     rect.x = (output_width - rect.w) / 2;
     rect.y = (output_height - rect.h) / 2;
 
-    SDL_SetRenderTarget(display_renderer, nullptr);
     SDL_SetRenderDrawColor(display_renderer, 0, 0, 0, 255);
     SDL_RenderClear(display_renderer);
     const int ok = draw_scaled(static_cast<SDL_Texture*>(surface_back->platform), int(bw), int(bh),
