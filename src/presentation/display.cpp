@@ -47,7 +47,7 @@ static std::chrono::steady_clock::time_point next_flip_time;
 // filter's intermediate picture.
 static std::vector<int32_t> scale_index0, scale_index1, scale_weight;
 static std::vector<int32_t> scale_row0, scale_row1, scale_row_weight;
-static std::vector<uint32_t> scale_intermediate;
+static std::vector<uint32_t> scale_intermediate, scale_blended_row;
 
 ModeRecord make_mode(uint32_t width, uint32_t height) {
     return ModeRecord{width, height, 0, 32, 0xFF0000, 0x00FF00, 0x0000FF};
@@ -118,22 +118,23 @@ static inline uint32_t blend_pixels(uint32_t a, uint32_t b, uint32_t f) {
     return rb | gr;
 }
 
+// Each destination row first blends its two source rows, then samples that
+// blended row across.
 static void scale_linear(const uint32_t* source, int sw, int sh, uint32_t* destination, int dw,
                          int dh) {
     linear_taps(sw, dw, scale_index0, scale_index1, scale_weight);
     linear_taps(sh, dh, scale_row0, scale_row1, scale_row_weight);
+    scale_blended_row.resize(size_t(sw));
+    uint32_t* blended = scale_blended_row.data();
     for (int y = 0; y < dh; y++) {
         const uint32_t* top = source + size_t(scale_row0[y]) * sw;
         const uint32_t* bottom = source + size_t(scale_row1[y]) * sw;
         const uint32_t fy = uint32_t(scale_row_weight[y]);
+        for (int x = 0; x < sw; x++) blended[x] = blend_pixels(top[x], bottom[x], fy);
         uint32_t* out = destination + size_t(y) * dw;
-        for (int x = 0; x < dw; x++) {
-            const int32_t i0 = scale_index0[x], i1 = scale_index1[x];
-            const uint32_t fx = uint32_t(scale_weight[x]);
-            const uint32_t upper = blend_pixels(top[i0], top[i1], fx);
-            const uint32_t lower = blend_pixels(bottom[i0], bottom[i1], fx);
-            out[x] = blend_pixels(upper, lower, fy);
-        }
+        for (int x = 0; x < dw; x++)
+            out[x] = blend_pixels(blended[scale_index0[x]], blended[scale_index1[x]],
+                                  uint32_t(scale_weight[x]));
     }
 }
 
