@@ -35,9 +35,9 @@ struct Mesh {
     std::vector<Vec3> vertices; // object space, already scaled
     std::vector<Vec3> normals;  // unit vertex normals
     std::vector<Face> faces;
-    uint16_t vertex_count;
-    uint16_t face_count;
-    uint16_t surface_count; // at least 1 once loaded
+    uint16_t vertex_count = 0;
+    uint16_t face_count = 0;
+    uint16_t surface_count = 0; // at least 1 once loaded
     std::vector<SurfaceRange> surfaces;
 };
 

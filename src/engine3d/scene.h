@@ -48,17 +48,18 @@ struct SceneObject {
 };
 
 // Slot 0 of lights is reserved and never filled: its type 0 gives no light.
+// Every scene starts zeroed, wherever it lives.
 struct Scene {
     std::vector<SceneObject> objects; // size = capacity
-    LightSource lights[SCENE_LIGHT_SLOTS];
-    uint16_t light_count;
-    uint16_t ambient;
+    LightSource lights[SCENE_LIGHT_SLOTS] = {};
+    uint16_t light_count = 0;
+    uint16_t ambient = 0;
     std::vector<Vec3> view_positions; // total_vertices entries each
     std::vector<Vec3> screen_positions;
     std::vector<Vec3> world_normals;
-    uint16_t object_count;
-    uint32_t total_vertices;
-    uint32_t vertex_cursor;
+    uint16_t object_count = 0;
+    uint32_t total_vertices = 0;
+    uint32_t vertex_cursor = 0;
 };
 
 // Empties the scene and makes room for capacity objects. Returns the object
