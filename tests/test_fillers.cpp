@@ -2,6 +2,7 @@
 // fenced by canary rows; expected pixels and depth words are worked out by hand.
 #include "data/render_resources.h"
 #include "effects/fillers.h"
+#include "engine3d/scene.h"
 #include "presentation/surface.h"
 
 #include <gtest/gtest.h>
@@ -157,7 +158,8 @@ TEST_F(Fillers, DegenerateInputDrawsNothing) {
     }
     fill_wireframe(a, b, c);
     draw_shaded_line(40, 40, 40, 40, 255, 255, 255, 255, 255);
-    EXPECT_EQ(touched_count(), 0) << "wireframe or point";
+    fill_type4(corner(10, 10), corner(100, 10), corner(50, 60), LightSource{});
+    EXPECT_EQ(touched_count(), 0) << "wireframe, point or surface type 4";
 
     const FillVertex p = corner(10, 10), q = corner(100, 10), r = corner(50, 60);
     TestTexture empty(4, 255), none(0), short_rgb(2, 255);

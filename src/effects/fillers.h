@@ -1,5 +1,13 @@
 // Triangle fillers of the 3D renderer: one set-up per surface type, each
 // walking the edges and filling spans with the depth and id tests.
+//
+// Every filler draws into fill_context: the frame, depth_buffer and id_buffer
+// share one index (row * row_length + column), and the clip box must lie
+// inside them. Corners are taken in any order; a triangle with all corners on
+// one row, or with a corner at z below 1, draws nothing. Textures are
+// 256 x 256 (RGB bytes, or one byte a texel for fill_additive); a null texture
+// or one without pixels draws nothing, and one whose byte_size is short of the
+// full size wraps every texel index within the texels it holds.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +29,7 @@ struct FillContext {
     uint16_t row_length;
     uint8_t bytes_per_pixel;
     int32_t clip_left, clip_top;
-    int32_t clip_right, clip_bottom;  // inclusive maxima (clip box - 1)
+    int32_t clip_right, clip_bottom; // inclusive maxima (clip box - 1)
     uint32_t* depth_buffer;
     uint8_t* id_buffer;
     uint8_t frame_stamp;
@@ -46,5 +54,8 @@ void fill_translucent(const FillVertex& a, const FillVertex& b, const FillVertex
 void fill_keyed_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                             const TextureRecord* texture);
 
+// Adds colour x shade (shade stepped from shade0 to shade1) along the line,
+// saturating each channel; the end point and points on the clip box's edges
+// are not drawn. No depth test.
 void draw_shaded_line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t red, int32_t green,
                       int32_t blue, int32_t shade0, int32_t shade1);
