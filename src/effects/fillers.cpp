@@ -111,13 +111,6 @@ EdgeValues edge_step(const Corner& from, const Corner& to) {
             (int64_t(to.shade) - from.shade) * FIXED_ONE / n, (to.w - from.w) / float(n)};
 }
 
-// The edge from corner c after k rows, computed directly.
-EdgeValues edge_at(const Corner& c, const EdgeValues& step, int64_t k) {
-    return {c.x * FIXED_ONE + k * step.x, c.u * FIXED_ONE + k * step.u,
-            c.v * FIXED_ONE + k * step.v, c.shade * FIXED_ONE + k * step.s,
-            float(k) * step.w + c.w};
-}
-
 void edge_advance(EdgeValues& e, const EdgeValues& step) {
     e.x += step.x;
     e.u += step.u;
@@ -126,16 +119,28 @@ void edge_advance(EdgeValues& e, const EdgeValues& step) {
     e.w += step.w;
 }
 
+// Moves the edge k rows on in one go.
+void edge_jump(EdgeValues& e, const EdgeValues& step, int64_t k) {
+    e.x += k * step.x;
+    e.u += k * step.u;
+    e.v += k * step.v;
+    e.s += k * step.s;
+    e.w += float(k) * step.w;
+}
+
+// The edge from corner c after k rows, computed directly.
+EdgeValues edge_at(const Corner& c, const EdgeValues& step, int64_t k) {
+    EdgeValues e = edge_start(c);
+    edge_jump(e, step, k);
+    return e;
+}
+
 void edge_skip(EdgeValues& e, const EdgeValues& step, int64_t rows) {
-    if (rows <= MAX_STEPPED_ROWS) {
-        for (int64_t k = 0; k < rows; k++) edge_advance(e, step);
+    if (rows > MAX_STEPPED_ROWS) {
+        edge_jump(e, step, rows);
         return;
     }
-    e.x += rows * step.x;
-    e.u += rows * step.u;
-    e.v += rows * step.v;
-    e.s += rows * step.s;
-    e.w += float(rows) * step.w;
+    for (int64_t k = 0; k < rows; k++) edge_advance(e, step);
 }
 
 SpanEnd span_end(const EdgeValues& e) {
