@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     }
 
     load_settings();
-    if (!is_lockstep_run(options)) SDL_InitSubSystem(SDL_INIT_VIDEO);
+    if (!is_lockstep_run(options) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        std::fprintf(stderr, "vorn: no display: %s\n", SDL_GetError());
     music_song = FMUSIC_LoadSong("system2.xm");
     if (!music_song) show_message("TEST SOUND", "Can't load music!", 0);
 

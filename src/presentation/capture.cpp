@@ -26,9 +26,6 @@ extern char** environ;
 
 using steady = std::chrono::steady_clock;
 
-constexpr int MASTER_VOLUME_START = 150;
-constexpr int SOUND_CHANNELS = 256;
-
 // One lockstep run in progress.
 struct LockstepRun {
     uint32_t fps;
@@ -56,6 +53,20 @@ std::string find_on_path(const char* program) {
     return {};
 }
 
+// Renders the next frame into surface_back with its share of the music in
+// run->samples. Returns 0, without a frame, once the show is over.
+static int render_lockstep_frame(LockstepRun* run) {
+    if (run->frame_limit && run->frame >= run->frame_limit) return 0;
+    const size_t rendered = sound_lockstep_frame(music_song, &run->samples);
+    const steady::time_point start = steady::now();
+    director_frame();
+    run->director_seconds += std::chrono::duration<double>(steady::now() - start).count();
+    if (demo_close_requested) return 0;
+    if (music_song && rendered == 0) return 0;
+    run->frame++;
+    return 1;
+}
+
 // Sets up the show without a window: memory display of the picture size,
 // assets, tables, the sound library in lockstep and the song playing.
 static int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
@@ -70,18 +81,23 @@ static int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
     sound_set_lockstep(1, int(options.fps));
     FSOUND_Close();
     FSOUND_SetMixer(sound_mixer);
-    if (!FSOUND_Init(output_rate, SOUND_CHANNELS, 0)) {
+    if (!FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0)) {
         show_message("FSOUND", sound_error_text(FSOUND_GetError()), 1);
         return 0;
     }
     if (music_song) {
-        FMUSIC_SetMasterVolume(music_song, MASTER_VOLUME_START);
+        FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
         FMUSIC_PlaySong(music_song);
     }
     run->fps = options.fps;
+    run->frame_limit = 0;
+    // Frames before the start order are drawn but not kept.
+    while (music_song && FMUSIC_GetOrder(music_song) < options.start_order)
+        if (!render_lockstep_frame(run)) break;
     run->frame_limit =
         options.seconds > 0 ? uint32_t(std::llround(options.seconds * options.fps)) : 0;
     run->frame = 0;
+    run->director_seconds = 0;
     run->started = run->last_progress = steady::now();
     run->show_progress = isatty(2);
     return 1;
@@ -95,20 +111,6 @@ static void stop_lockstep_show() {
     FSOUND_Close();
     sound_set_lockstep(0, 0);
     release_display();
-}
-
-// Renders the next frame into surface_back with its share of the music in
-// run->samples. Returns 0, without a frame, once the show is over.
-static int render_lockstep_frame(LockstepRun* run) {
-    if (run->frame_limit && run->frame >= run->frame_limit) return 0;
-    const size_t rendered = sound_lockstep_frame(music_song, &run->samples);
-    const steady::time_point start = steady::now();
-    director_frame();
-    run->director_seconds += std::chrono::duration<double>(steady::now() - start).count();
-    if (demo_close_requested) return 0;
-    if (music_song && rendered == 0) return 0;
-    run->frame++;
-    return 1;
 }
 
 static void report_progress(LockstepRun* run, bool last) {

@@ -20,8 +20,6 @@ uint32_t demo_start_order = 0;
 uint32_t demo_frames_drawn = 0;
 int demo_close_requested = 0;
 
-constexpr int MASTER_VOLUME_START = 150;
-constexpr int SOUND_CHANNELS = 256;
 constexpr int PREROLL_FPS = 60;
 
 // The event that carries a close request (Escape, F12, the director).
@@ -165,12 +163,12 @@ int start_demo() {
     FSOUND_SetDriver(sound_driver);
     FSOUND_SetMixer(sound_mixer);
     FSOUND_SetHWND(demo_window);
-    if (!FSOUND_Init(output_rate, SOUND_CHANNELS, 0)) {
+    if (!FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0)) {
         show_message("FSOUND", sound_error_text(FSOUND_GetError()), 1);
         close_demo_window();
         return 1;
     }
-    FMUSIC_SetMasterVolume(music_song, MASTER_VOLUME_START);
+    FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
     if (!FMUSIC_PlaySong(music_song)) show_message("TEST SOUND", "Can't play music!", 0);
     preroll_to_start_order();
 

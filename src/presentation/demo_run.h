@@ -9,6 +9,11 @@
 struct SDL_Window;
 struct MusicSong;
 
+// The song starts at this master volume (of 256); the sound library mixes
+// this many channels.
+constexpr int DEMO_START_VOLUME = 150;
+constexpr int DEMO_SOUND_CHANNELS = 256;
+
 extern SDL_Window* demo_window; // the demo window; none before and after the show
 extern int app_active;          // 1 while the show has the focus; frames are drawn only then
 extern MusicSong* music_song;   // the module "system2.xm"

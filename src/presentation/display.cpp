@@ -42,6 +42,7 @@ static UploadTexture overlay_upload = {nullptr, 0, 0};
 static ScaleStage blit_stage = {nullptr, 0, 0};
 static ScaleStage present_stage = {nullptr, 0, 0};
 static std::chrono::steady_clock::time_point next_flip_time;
+static int display_has_vsync = 0; // the renderer waits for the refresh itself
 
 // Scratch rows of the software scaler: column and row look-ups, the sharp
 // filter's intermediate picture.
@@ -292,6 +293,7 @@ int init_display(SDL_Window* window, int device, const ModeRecord& mode) {
     if (SDL_GetRendererInfo(display_renderer, &info) != 0 ||
         !(info.flags & SDL_RENDERER_TARGETTEXTURE))
         return display_failure("Couldn't query the interface.\n");
+    display_has_vsync = (info.flags & SDL_RENDERER_PRESENTVSYNC) ? 1 : 0;
 
     int placed = 0;
     if (!display_windowed) {
@@ -464,7 +466,9 @@ int flip_primary() {
     const int ok = draw_scaled(static_cast<SDL_Texture*>(surface_back->platform), int(bw), int(bh),
                                nullptr, rect, present_stage);
     SDL_RenderPresent(display_renderer);
-    if (display_pacing == PACE_60) pace_frame();
+    // Without a refresh to wait for, vsync pacing falls back to 60 a second.
+    if (display_pacing == PACE_60 || (display_pacing == PACE_VSYNC && !display_has_vsync))
+        pace_frame();
     return ok;
 }
 
