@@ -1,0 +1,451 @@
+// The configuration dialog driven through its control ids, without a display:
+// SDL's dummy video and audio drivers stand in for the desktop.
+#include "launcher/config_dialog.h"
+#include "launcher/entry.h"
+#include "launcher/settings.h"
+#include "presentation/demo_run.h"
+#include "presentation/display.h"
+#include "presentation/sound.h"
+#include "short_module.h"
+#include "support.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string settings_text(const std::string& directory) {
+    const std::string path = directory + "/vorn/settings";
+    if (!fs::exists(path)) return "";
+    const std::vector<uint8_t> bytes = read_file(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Each test starts from a fresh settings folder, the defaults, a closed sound
+// library and no module.
+class ConfigDialog : public ::testing::Test {
+  protected:
+    ScopedDirectory directory;
+    DialogView view = make_dialog_view();
+
+    void SetUp() override {
+        setenv("XDG_CONFIG_HOME", directory.path.c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        SDL_InitSubSystem(SDL_INIT_VIDEO);
+        FSOUND_Close();
+        sound_set_lockstep(0, 0);
+        dialog_xpos = dialog_ypos = 0;
+        load_settings();
+        run_requested = 0;
+        music_song = nullptr;
+        selected_device = 77;
+        selected_mode = make_mode(1, 1);
+    }
+    void TearDown() override {
+        if (music_song) FMUSIC_FreeSong(music_song);
+        music_song = nullptr;
+        FSOUND_Close();
+        sound_set_lockstep(0, 0);
+        release_display();
+    }
+    // The sound library is open exactly when a second FSOUND_Init is refused.
+    static bool sound_open() {
+        if (FSOUND_Init(44100, 256, 0)) {
+            FSOUND_Close();
+            return false;
+        }
+        return FSOUND_GetError() == SOUND_ERR_BUSY;
+    }
+    const std::string& selected_text(const DialogList& list) {
+        return list.entries.at(size_t(list.selection));
+    }
+};
+
+TEST_F(ConfigDialog, DefaultSettingsChooseTheirEntries) {
+    EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_TRUE(sound_open());
+    EXPECT_EQ(view.sound_timer, 1);
+
+    ASSERT_EQ(view.output_list.entries.size(), 3u);
+    EXPECT_EQ(view.output_list.values, (std::vector<int>{2, 1, 3}));
+    EXPECT_EQ(view.output_list.selection, 0);
+    ASSERT_EQ(view.mixer_list.entries.size(), 8u);
+    EXPECT_EQ(view.mixer_list.values, (std::vector<int>{4, 1, 2, 3, 5, 6, 7, 8}));
+    for (size_t i = 0; i < 8; i++)
+        EXPECT_EQ(view.mixer_list.entries[i], sound_mixer_name(view.mixer_list.values[i]));
+    EXPECT_EQ(view.mixer_list.selection, -1);
+    ASSERT_FALSE(view.driver_list.entries.empty());
+    EXPECT_EQ(view.driver_list.selection, 0);
+    EXPECT_EQ(view.rate_checked, IDC_RATE_44KHZ);
+    EXPECT_EQ(view.device_list.selection, 0);
+    EXPECT_EQ(view.device_list.values.at(0), -1); // the primary display
+    EXPECT_TRUE(view.run_enabled);
+    EXPECT_TRUE(view.test_display_enabled);
+    EXPECT_FALSE(view.ended);
+}
+
+TEST_F(ConfigDialog, SavedSettingsChooseTheirEntries) {
+    struct Case {
+        int output, mixer, driver, rate;
+        int output_index, mixer_index, driver_index, radio;
+    };
+    const Case cases[] = {
+        {1, 8, 0, 11025, 1, 7, 0, IDC_RATE_11KHZ},
+        {3, 4, 0, 8000, 2, 0, 0, IDC_RATE_8KHZ},
+        {3, 5, 1, 22050, 2, 4, -1, IDC_RATE_22KHZ}, // "No sound" has one driver only
+        {2, 9, 0, 12345, 0, -1, 0, IDC_RATE_44KHZ}, // unknown mixer and rate
+    };
+    for (const Case& c : cases) {
+        DialogView dialog = make_dialog_view();
+        sound_output = c.output;
+        sound_mixer = c.mixer;
+        sound_driver = c.driver;
+        output_rate = c.rate;
+        if (c.output == SOUND_OUTPUT_ALSA) sound_set_lockstep(1, 50); // no device needed
+        config_dialog_proc(&dialog, WM_INITDIALOG, 0, 0);
+        sound_set_lockstep(0, 0);
+        EXPECT_TRUE(dialog.messages.empty()) << c.output;
+        EXPECT_EQ(dialog.output_list.selection, c.output_index) << c.output;
+        EXPECT_EQ(dialog.mixer_list.selection, c.mixer_index) << c.mixer;
+        if (c.output == SOUND_OUTPUT_NONE) {
+            EXPECT_EQ(dialog.driver_list.entries, std::vector<std::string>{"No sound"});
+            EXPECT_EQ(dialog.driver_list.selection, c.driver_index) << c.driver;
+        }
+        EXPECT_EQ(dialog.rate_checked, c.radio) << c.rate;
+        FSOUND_Close();
+    }
+}
+
+TEST_F(ConfigDialog, ChoosingAnOutputStoresItsNumberAndRefillsTheDrivers) {
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    sound_driver = 4;
+    EXPECT_EQ(dialog_choose(&view, IDC_OUTPUT, 2), 0);
+    EXPECT_EQ(sound_output, 3);
+    EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
+    EXPECT_EQ(view.driver_list.selection, 0);
+    EXPECT_EQ(sound_driver, 0); // the driver shown is the driver used
+    EXPECT_FALSE(sound_open()); // closed until the next test or the show
+
+    dialog_choose(&view, IDC_OUTPUT, 1);
+    EXPECT_EQ(sound_output, 1);
+    dialog_choose(&view, IDC_OUTPUT, 0);
+    EXPECT_EQ(sound_output, 2);
+    EXPECT_GE(view.driver_list.entries.size(), 1u);
+    EXPECT_EQ(view.driver_list.entries[0], "Default device");
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(ConfigDialog, MixerDriverAndRateChoices) {
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    sound_mulaw = 9;
+    dialog_choose(&view, IDC_MIXER, 4);
+    EXPECT_EQ(sound_mixer, 5);
+    EXPECT_EQ(sound_mulaw, 0);
+    dialog_choose(&view, IDC_MIXER, 7);
+    EXPECT_EQ(sound_mixer, 8);
+    dialog_choose(&view, IDC_MIXER, 0);
+    EXPECT_EQ(sound_mixer, 4);
+    sound_mulaw = 9;
+    dialog_choose(&view, IDC_MIXER, -1); // no entry: only mulaw is reset
+    EXPECT_EQ(sound_mixer, 4);
+    EXPECT_EQ(sound_mulaw, 0);
+
+    // Another command of the mixer list is not a choice.
+    sound_mulaw = 9;
+    config_dialog_proc(&view, WM_COMMAND, dialog_command(IDC_MIXER, 3), 0);
+    EXPECT_EQ(sound_mulaw, 9);
+
+    sound_driver = 5;
+    dialog_choose(&view, IDC_SOUND_DRIVER, 0);
+    EXPECT_EQ(sound_driver, 0);
+
+    const int rates[] = {8000, 11025, 22050, 44100};
+    const int radios[] = {IDC_RATE_8KHZ, IDC_RATE_11KHZ, IDC_RATE_22KHZ, IDC_RATE_44KHZ};
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(dialog_press(&view, radios[i]), 0);
+        EXPECT_EQ(output_rate, rates[i]);
+        EXPECT_EQ(view.rate_checked, radios[i]);
+    }
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_FALSE(view.ended);
+}
+
+TEST_F(ConfigDialog, ModeListOrderAndLabels) {
+    ModeRecord wide16 = make_mode(320, 240);
+    wide16.bits_per_pixel = 16;
+    ModeRecord refresh = make_mode(640, 480);
+    refresh.refresh_rate = 75;
+    fill_mode_list(&view, {make_mode(640, 480), make_mode(320, 200), make_mode(800, 600), wide16,
+                           make_mode(640, 400), make_mode(320, 240), refresh});
+    EXPECT_EQ(view.mode_list.entries,
+              (std::vector<std::string>{"320x200x32", "320x240x32", "640x480x32", "640x400x32",
+                                        "640x480x32"}));
+    EXPECT_EQ(view.mode_list.selection, 4);
+    const ModeRecord& last = view.mode_records.at(size_t(view.mode_list.values.at(4)));
+    EXPECT_EQ(last.refresh_rate, 75u);
+
+    // The modes the display layer offers, as the dialog lists them.
+    DialogView dialog = make_dialog_view();
+    config_dialog_proc(&dialog, WM_INITDIALOG, 0, 0);
+    const std::vector<std::string>& labels = dialog.mode_list.entries;
+    ASSERT_FALSE(labels.empty());
+    bool seen_640 = false;
+    for (const std::string& label : labels) {
+        if (label.rfind("640x", 0) == 0) seen_640 = true;
+        if (label.rfind("320x", 0) == 0) {
+            EXPECT_FALSE(seen_640) << label;
+        }
+        EXPECT_EQ(label.substr(label.size() - 3), "x32") << label;
+    }
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "640x480x32"), labels.end());
+    EXPECT_EQ(dialog.mode_list.selection, int(labels.size()) - 1);
+}
+
+TEST_F(ConfigDialog, RunHandsOverTheChoicesAndStoresNothing) {
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    ASSERT_GE(view.mode_list.entries.size(), 2u);
+    dialog_choose(&view, IDC_DISPLAY_MODE, 0);
+    dialog_press(&view, IDC_RATE_22KHZ);
+    EXPECT_EQ(dialog_press(&view, IDOK), 1);
+
+    EXPECT_EQ(run_requested, 1);
+    EXPECT_EQ(selected_device, -1);
+    // The first mode offered is the smallest 320-wide one.
+    EXPECT_EQ(selected_mode.width, 320u);
+    EXPECT_EQ(selected_mode.height, 200u);
+    EXPECT_EQ(selected_mode.bits_per_pixel, 32u);
+    EXPECT_EQ(output_rate, 22050);
+    EXPECT_TRUE(view.ended);
+    EXPECT_TRUE(view.quit_posted);
+    EXPECT_EQ(view.quit_code, 0);
+    EXPECT_EQ(settings_text(directory.path), "");
+    EXPECT_TRUE(sound_open()); // left open for the show
+}
+
+TEST_F(ConfigDialog, ExitStoresAllSevenValuesAndClosesTheLibrary) {
+    const std::vector<uint8_t> module = make_short_module(2, 8, 6, 125);
+    music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
+    ASSERT_NE(music_song, nullptr);
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    dialog_choose(&view, IDC_OUTPUT, 2);
+    dialog_choose(&view, IDC_MIXER, 1);
+    dialog_press(&view, IDC_RATE_11KHZ);
+    sound_mulaw = 1;
+    view.position_known = 1;
+    view.window_x = 100;
+    view.window_y = 50;
+    view.desktop_width = 1024;
+    view.desktop_height = 768;
+
+    EXPECT_EQ(dialog_press(&view, IDCANCEL), 1);
+    EXPECT_EQ(settings_text(directory.path), "xpos=100\nypos=50\noutput=3\ndriver=0\nmixer=1\n"
+                                             "mulaw=1\noutputrate=11025\n");
+    EXPECT_EQ(music_song, nullptr);
+    EXPECT_FALSE(sound_open());
+    EXPECT_TRUE(view.ended);
+    EXPECT_TRUE(view.quit_posted);
+    EXPECT_EQ(run_requested, 0);
+}
+
+TEST_F(ConfigDialog, ClosingStopsTheTimerAndStoresTheSettings) {
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    ASSERT_EQ(view.sound_timer, 1);
+    dialog_press(&view, IDC_RATE_8KHZ);
+    EXPECT_EQ(config_dialog_proc(&view, WM_CLOSE, 0, 0), 1);
+    EXPECT_EQ(view.sound_timer, 0);
+    EXPECT_NE(settings_text(directory.path).find("outputrate=8000\n"), std::string::npos);
+    EXPECT_TRUE(view.quit_posted);
+    // Messages the dialog does not handle.
+    EXPECT_EQ(config_dialog_proc(&view, 0x0113, 1, 0), 0);
+}
+
+TEST_F(ConfigDialog, AnOutputThatCannotOpenClosesTheDialog) {
+    const char* kept = std::getenv("SDL_AUDIODRIVER");
+    const std::string kept_driver = kept ? kept : "";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
+    setenv("SDL_AUDIODRIVER", kept_driver.c_str(), 1);
+
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].caption, "FSOUND");
+    EXPECT_EQ(view.messages[0].text, "Error initializing output device.");
+    EXPECT_EQ(view.messages[0].flags, MB_ICONHAND | MB_SYSTEMMODAL);
+    EXPECT_TRUE(view.ended);
+    EXPECT_TRUE(view.quit_posted);
+    EXPECT_TRUE(view.output_list.entries.empty()); // nothing else was set up
+    EXPECT_NE(settings_text(directory.path).find("output=2\n"), std::string::npos);
+    EXPECT_EQ(run_requested, 0);
+}
+
+TEST_F(ConfigDialog, SoundTestThatCannotOpenClosesTheDialog) {
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    output_rate = 1000000; // no output opens at this rate
+    EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 1);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].caption, "FSOUND");
+    EXPECT_TRUE(view.ended);
+}
+
+// A message box that checks, while it is open, what the test shows.
+struct BoxProbe {
+    int song_advanced = -1;
+    int window_open = -1;
+    std::vector<uint32_t> picture;
+};
+BoxProbe probe;
+
+void probe_song_box(DialogView*, const char*, const char*, int) {
+    std::vector<int16_t> samples;
+    probe.song_advanced = sound_lockstep_frame(music_song, &samples) > 0;
+}
+
+void probe_display_box(DialogView*, const char*, const char*, int) {
+    probe.window_open = demo_window != nullptr;
+    read_surface_pixels(surface_back, &probe.picture);
+}
+
+TEST_F(ConfigDialog, SoundTestPlaysTheModuleUnderItsNotice) {
+    sound_set_lockstep(1, 50);
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    // Without a module: the failure, then the notice all the same.
+    EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 0);
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages[0].text, "Can't play music!");
+    EXPECT_EQ(view.messages[1].text, "Playing module...");
+    for (const DialogMessage& m : view.messages) {
+        EXPECT_EQ(m.caption, "TEST SOUND");
+        EXPECT_EQ(m.flags, MB_ICONINFORMATION | MB_SYSTEMMODAL);
+    }
+
+    const std::vector<uint8_t> module = make_short_module(4, 16, 6, 125);
+    music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
+    ASSERT_NE(music_song, nullptr);
+    view.messages.clear();
+    view.message_box = probe_song_box;
+    probe = BoxProbe{};
+    EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 0);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, "Playing module...");
+    EXPECT_EQ(probe.song_advanced, 1); // playing while the notice is open
+    std::vector<int16_t> samples;
+    EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u); // stopped after it
+    EXPECT_FALSE(view.ended);
+}
+
+TEST_F(ConfigDialog, DisplayTestShowsTheModeAndReturns) {
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    dialog_choose(&view, IDC_DISPLAY_MODE, 0); // 320 x 200
+    view.message_box = probe_display_box;
+    probe = BoxProbe{};
+    EXPECT_EQ(dialog_press(&view, IDC_TEST_DISPLAY), 0);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].caption, "TEST DDRAW");
+    EXPECT_EQ(view.messages[0].text, "Press OK ;)");
+    EXPECT_EQ(probe.window_open, 1);
+    // Eight bars across the mode: white first, black last.
+    ASSERT_EQ(probe.picture.size(), size_t(320 * 200));
+    EXPECT_EQ(probe.picture[0] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(probe.picture[100 * 320 + 200] & 0xFFFFFF, 0xFF0000u); // sixth bar
+    EXPECT_EQ(probe.picture[199 * 320 + 319] & 0xFFFFFF, 0u);
+    EXPECT_EQ(demo_window, nullptr); // back on the desktop
+    EXPECT_EQ(run_requested, 0);
+    EXPECT_FALSE(view.ended);
+}
+
+TEST_F(ConfigDialog, WithoutAModeNothingRunsOrTests) {
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    fill_mode_list(&view, {make_mode(800, 600)});
+    EXPECT_TRUE(view.mode_list.entries.empty());
+    EXPECT_EQ(view.mode_list.selection, -1);
+    EXPECT_FALSE(view.run_enabled);
+    EXPECT_FALSE(view.test_display_enabled);
+
+    EXPECT_EQ(dialog_press(&view, IDOK), 0);
+    EXPECT_EQ(dialog_press(&view, IDC_TEST_DISPLAY), 0);
+    EXPECT_EQ(run_requested, 0);
+    EXPECT_EQ(selected_device, 77);
+    EXPECT_EQ(selected_mode.width, 1u);
+    EXPECT_FALSE(view.ended);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(demo_window, nullptr);
+
+    // Choosing the device again lists its modes.
+    dialog_choose(&view, IDC_DISPLAY_DEVICE, 0);
+    EXPECT_FALSE(view.mode_list.entries.empty());
+    EXPECT_EQ(view.mode_list.selection, int(view.mode_list.entries.size()) - 1);
+    EXPECT_TRUE(view.run_enabled);
+    EXPECT_TRUE(view.test_display_enabled);
+}
+
+TEST_F(ConfigDialog, PositionRules) {
+    // First start: nothing stored, the top-left corner.
+    place_config_dialog(1024, 768, 1);
+    EXPECT_EQ(dialog_xpos, 0);
+    EXPECT_EQ(dialog_ypos, 0);
+
+    // Stored beyond the desktop, or left of it: centred.
+    dialog_xpos = 3000;
+    dialog_ypos = -5;
+    place_config_dialog(1023, 768, 1);
+    EXPECT_EQ(dialog_xpos, 191); // 511 - 320
+    EXPECT_EQ(dialog_ypos, 244); // 384 - 140
+
+    // A desktop that does not report positions keeps the stored ones.
+    dialog_xpos = 3000;
+    dialog_ypos = -5;
+    place_config_dialog(1024, 768, 0);
+    EXPECT_EQ(dialog_xpos, 3000);
+    EXPECT_EQ(dialog_ypos, -5);
+
+    // On exit the window's place is stored, kept on the desktop.
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    view.position_known = 1;
+    view.window_x = 2000;
+    view.window_y = 900;
+    view.desktop_width = 1280;
+    view.desktop_height = 1024;
+    dialog_press(&view, IDCANCEL);
+    EXPECT_EQ(settings_text(directory.path).substr(0, 19), "xpos=320\nypos=900\no");
+
+    // Without reported positions the stored place stays as it was.
+    DialogView unplaced = make_dialog_view();
+    dialog_xpos = 40;
+    dialog_ypos = 30;
+    config_dialog_proc(&unplaced, WM_INITDIALOG, 0, 0);
+    unplaced.window_x = 500;
+    dialog_press(&unplaced, IDCANCEL);
+    EXPECT_EQ(settings_text(directory.path).substr(0, 17), "xpos=40\nypos=30\no");
+}
+
+TEST(Launcher, NoDisplayIsOneLineNamingTheLockstepOptions) {
+    const char* kept = std::getenv("DISPLAY");
+    const std::string kept_display = kept ? kept : "";
+    const char* kept_wayland = std::getenv("WAYLAND_DISPLAY");
+    const std::string kept_wayland_display = kept_wayland ? kept_wayland : "";
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("DISPLAY", "", 1);
+    EXPECT_FALSE(have_display());
+    setenv("WAYLAND_DISPLAY", "wayland-0", 1);
+    EXPECT_TRUE(have_display());
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("DISPLAY", ":5", 1);
+    EXPECT_TRUE(have_display());
+    setenv("DISPLAY", kept_display.c_str(), 1);
+    if (!kept) unsetenv("DISPLAY");
+    if (kept_wayland) setenv("WAYLAND_DISPLAY", kept_wayland_display.c_str(), 1);
+
+    const std::string text = no_display_text();
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+    EXPECT_NE(text.find("--record"), std::string::npos);
+    EXPECT_NE(text.find("--frames"), std::string::npos);
+}
+
+} // namespace
