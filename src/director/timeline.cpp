@@ -322,29 +322,65 @@ static void end_of_show() {
 
 // ---- the scene table ---------------------------------------------------------
 
+const SceneRange show_scenes[SCENE_COUNT] = {
+    {0, 1, "logo"},
+    {2, 3, "presents over the plasma"},
+    {4, 5, "title words"},
+    {6, 6, "title fade"},
+    {7, 15, "cube frames"},
+    {16, 16, "cube frames, camera into the fog"},
+    {17, 26, "greetings and interludes"},
+    {27, 28, "tunnel"},
+    {29, 34, "figure over the texture"},
+    {35, 38, "morph and dot cells"},
+    {39, 41, "end picture"},
+    {42, UINT32_MAX, "end of show"},
+};
+
+ShowScene scene_for_order(uint32_t order) {
+    int scene = 0;
+    while (order > show_scenes[scene].last_order) scene++;
+    return ShowScene(scene);
+}
+
 void director_draw(uint32_t order, uint32_t row) {
-    if (order <= 1)
+    switch (scene_for_order(order)) {
+    case SCENE_LOGO:
         draw_picture(pic_logo, surface_virtual1, 0);
-    else if (order <= 3)
+        break;
+    case SCENE_PRESENTS:
         scene_presents();
-    else if (order <= 5)
+        break;
+    case SCENE_TITLE:
         scene_title(order, row);
-    else if (order == 6)
+        break;
+    case SCENE_TITLE_FADE:
         scene_title_fade();
-    else if (order <= 16)
+        break;
+    case SCENE_CUBES:
+    case SCENE_CUBES_RETREAT:
         scene_vkocka_frame(order, row);
-    else if (order <= 26)
+        break;
+    case SCENE_GREETINGS:
         row < 32 ? scene_greeting(order) : scene_interlude(order);
-    else if (order <= 28)
+        break;
+    case SCENE_TUNNEL:
         scene_tunnel();
-    else if (order <= 34)
+        break;
+    case SCENE_FIGURE:
         scene_istu_frame();
-    else if (order <= 38)
+        break;
+    case SCENE_MORPH:
         scene_kocka_frame();
-    else if (order <= 41)
+        break;
+    case SCENE_END_PICTURE:
         draw_picture(pic_odjava, surface_virtual1, 0);
-    else
+        break;
+    case SCENE_END_OF_SHOW:
+    case SCENE_COUNT:
         end_of_show();
+        break;
+    }
 }
 
 void director_frame() {

@@ -31,8 +31,33 @@ struct TimelineState {
 extern TimelineState timeline;
 extern Camera camera_vkocka, camera_opod, camera_brain, camera_istu, camera_kocka;
 
-// The last order at which the show still draws; from here on it ends.
-constexpr uint32_t SHOW_END_ORDER = 42;
+// The scenes of the show, in show order, and the orders each runs at.
+enum ShowScene {
+    SCENE_LOGO,
+    SCENE_PRESENTS,
+    SCENE_TITLE,
+    SCENE_TITLE_FADE,
+    SCENE_CUBES,
+    SCENE_CUBES_RETREAT,
+    SCENE_GREETINGS,
+    SCENE_TUNNEL,
+    SCENE_FIGURE,
+    SCENE_MORPH,
+    SCENE_END_PICTURE,
+    SCENE_END_OF_SHOW,
+    SCENE_COUNT
+};
+
+struct SceneRange {
+    uint32_t first_order;
+    uint32_t last_order;
+    const char* name;
+};
+
+extern const SceneRange show_scenes[SCENE_COUNT];
+
+// The first scene whose range holds order.
+ShowScene scene_for_order(uint32_t order);
 
 // One frame: position, scene, blit.
 void director_frame();

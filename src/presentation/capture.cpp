@@ -26,18 +26,6 @@ extern char** environ;
 
 using steady = std::chrono::steady_clock;
 
-// One lockstep run in progress.
-struct LockstepRun {
-    uint32_t fps;
-    uint32_t frame_limit;    // 0: until the show ends
-    uint32_t frame;          // frames rendered so far
-    double director_seconds; // time spent drawing them
-    std::vector<int16_t> samples;
-    steady::time_point started;
-    steady::time_point last_progress;
-    bool show_progress;
-};
-
 std::string find_on_path(const char* program) {
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin:/bin";
@@ -53,23 +41,23 @@ std::string find_on_path(const char* program) {
     return {};
 }
 
-// Renders the next frame into surface_back with its share of the music in
-// run->samples. Returns 0, without a frame, once the show is over.
-static int render_lockstep_frame(LockstepRun* run) {
+int render_lockstep_frame(LockstepRun* run) {
     if (run->frame_limit && run->frame >= run->frame_limit) return 0;
     const size_t rendered = sound_lockstep_frame(music_song, &run->samples);
+    const ShowScene scene = scene_for_order(FMUSIC_GetOrder(music_song));
     const steady::time_point start = steady::now();
     director_frame();
-    run->director_seconds += std::chrono::duration<double>(steady::now() - start).count();
+    const double seconds = std::chrono::duration<double>(steady::now() - start).count();
+    run->director_seconds += seconds;
+    run->scene_seconds[scene] += seconds;
+    run->scene_frames[scene]++;
     if (demo_close_requested) return 0;
     if (music_song && rendered == 0) return 0;
     run->frame++;
     return 1;
 }
 
-// Sets up the show without a window: memory display of the picture size,
-// assets, tables, the sound library in lockstep and the song playing.
-static int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
+int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
     demo_close_requested = 0;
     if (!music_song && options.seconds <= 0) {
         std::fprintf(stderr, "vorn: no music to follow; give --seconds\n");
@@ -98,12 +86,16 @@ static int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
         options.seconds > 0 ? uint32_t(std::llround(options.seconds * options.fps)) : 0;
     run->frame = 0;
     run->director_seconds = 0;
+    for (int i = 0; i < SCENE_COUNT; i++) {
+        run->scene_seconds[i] = 0;
+        run->scene_frames[i] = 0;
+    }
     run->started = run->last_progress = steady::now();
     run->show_progress = isatty(2);
     return 1;
 }
 
-static void stop_lockstep_show() {
+void stop_lockstep_show() {
     free_all_assets();
     release_effect_tables();
     if (music_song) FMUSIC_FreeSong(music_song);
@@ -348,5 +340,21 @@ int run_benchmark(const CommandLine& options) {
                 "full-frame writes\n",
                 write_seconds * 1e6, per_frame * 1e6,
                 write_seconds > 0 ? per_frame / write_seconds : 0);
+    std::printf("\n%-7s  %-34s %7s %10s %10s %9s\n", "orders", "scene", "frames", "us/frame",
+                "frames/s", "x write");
+    for (int i = 0; i < SCENE_COUNT; i++) {
+        const SceneRange& s = show_scenes[i];
+        if (!run.scene_frames[i]) continue;
+        const double us = run.scene_seconds[i] / run.scene_frames[i] * 1e6;
+        char orders[16];
+        if (s.first_order == s.last_order)
+            std::snprintf(orders, sizeof orders, "%u", s.first_order);
+        else if (s.last_order == UINT32_MAX)
+            std::snprintf(orders, sizeof orders, "%u+", s.first_order);
+        else
+            std::snprintf(orders, sizeof orders, "%u-%u", s.first_order, s.last_order);
+        std::printf("%-7s  %-34s %7u %10.1f %10.0f %9.1f\n", orders, s.name, run.scene_frames[i],
+                    us, us > 0 ? 1e6 / us : 0, write_seconds > 0 ? us / (write_seconds * 1e6) : 0);
+    }
     return 0;
 }
