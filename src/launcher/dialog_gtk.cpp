@@ -21,6 +21,7 @@ constexpr int TEMPLATE_HEIGHT = 178;
 constexpr int PICTURE_WIDTH = 292;
 constexpr int PICTURE_HEIGHT = 120;
 constexpr uint32_t PLACEHOLDER_RGB = 0x181C30;
+constexpr int ICON_SIZE = 64;
 
 // Compact controls in the template's small type, so that they fit its rows.
 static const char dialog_css[] = "#vorn-dialog, #vorn-dialog * { font-size: 8pt; }\n"
@@ -122,6 +123,8 @@ static void on_button_clicked(GtkButton* button, gpointer data) {
     DialogView* dialog = static_cast<DialogView*>(data);
     dialog_press(dialog, control_id(button));
     follow_view(dialog);
+    // The keyboard comes back to the dialog after a test's window or box.
+    if (!dialog->ended) gtk_window_present(GTK_WINDOW(widgets.window));
 }
 
 static void on_radio_toggled(GtkToggleButton* radio, gpointer data) {
@@ -201,7 +204,7 @@ static GtkWidget* add_button(GtkFixed* fixed, DialogView* dialog, const char* te
 
 // The decoration: the pack's 292 x 120 RGB picture, or a plain panel when it
 // is missing or short.
-static GtkWidget* make_picture() {
+static GdkPixbuf* load_picture() {
     GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, PICTURE_WIDTH, PICTURE_HEIGHT);
     const std::optional<Buffer> raw = pack_read_entry("dialog.raw");
     const size_t row_bytes = size_t(PICTURE_WIDTH) * 3;
@@ -220,9 +223,17 @@ static GtkWidget* make_picture() {
             row[x * 3 + 2] = guchar(PLACEHOLDER_RGB);
         }
     }
-    GtkWidget* image = gtk_image_new_from_pixbuf(pixbuf);
-    g_object_unref(pixbuf);
-    return image;
+    return pixbuf;
+}
+
+// The window's icon: the middle square of the picture.
+static void set_icon(GtkWindow* window, GdkPixbuf* picture) {
+    const int x = (PICTURE_WIDTH - PICTURE_HEIGHT) / 2;
+    GdkPixbuf* square = gdk_pixbuf_new_subpixbuf(picture, x, 0, PICTURE_HEIGHT, PICTURE_HEIGHT);
+    GdkPixbuf* icon = gdk_pixbuf_scale_simple(square, ICON_SIZE, ICON_SIZE, GDK_INTERP_BILINEAR);
+    gtk_window_set_icon(window, icon);
+    g_object_unref(icon);
+    g_object_unref(square);
 }
 
 static void load_style() {
@@ -284,8 +295,12 @@ void dialog_gtk_create(DialogView* dialog) {
     add_button(fixed, dialog, "Exit", IDCANCEL, 346, 73, 50, 17);
     gtk_widget_set_can_default(widgets.run, TRUE);
     gtk_window_set_default(GTK_WINDOW(window), widgets.run);
-    gtk_fixed_put(fixed, make_picture(), unit_x(204) + (unit_x(197) - PICTURE_WIDTH) / 2,
+    GdkPixbuf* picture = load_picture();
+    gtk_fixed_put(fixed, gtk_image_new_from_pixbuf(picture),
+                  unit_x(204) + (unit_x(197) - PICTURE_WIDTH) / 2,
                   unit_y(93) + (unit_y(76) - PICTURE_HEIGHT) / 2);
+    set_icon(GTK_WINDOW(window), picture);
+    g_object_unref(picture);
     gtk_widget_show_all(fixed_widget);
 
     dialog->desktop_width = width;
