@@ -233,7 +233,6 @@ static void choose_mixer(DialogView* dialog) {
 }
 
 static intptr_t init_dialog(DialogView* dialog, uint32_t wparam, intptr_t lparam) {
-    dialog->has_focus = 1;
     FSOUND_SetBufferSize(SOUND_BUFFER_MS);
     if (!open_sound(dialog)) {
         sound_failure(dialog);
@@ -295,8 +294,7 @@ intptr_t display_config_proc(DialogView* dialog, int message, uint32_t wparam, i
         clear_list(&dialog->device_list);
         const std::vector<std::string> names = list_display_devices();
         for (size_t i = 0; i < names.size(); i++)
-            if (!add_display_device(names[i].c_str(), i == 0 ? -1 : int(i), &dialog->device_list))
-                break;
+            add_display_device(names[i].c_str(), i == 0 ? -1 : int(i), &dialog->device_list);
         select_entry(&dialog->device_list, 0);
         refill_modes(dialog);
         return 1;

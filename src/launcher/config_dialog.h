@@ -76,7 +76,6 @@ struct DialogView {
     int rate_checked; // id of the checked rate radio, 0 for none
     int test_display_enabled;
     int run_enabled;
-    int has_focus;
     int sound_timer; // the dialog's 30 ms timer runs
     int ended;       // EndDialog: the dialog is hidden for good
     int quit_posted; // the message loop is to end
