@@ -1,5 +1,6 @@
 // One frame of each 3D scene (begin, transform, render) from its camera, beside
 // the full-frame write baseline. Items per second = frames per second.
+#include "data/assets.h"
 #include "data/builtin.h"
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
@@ -11,8 +12,6 @@
 
 namespace {
 
-const char* const kTextures[5] = {"t_blueO.raw", "t_wood.raw", "t_brain.raw", "t_env1.raw",
-                                  "t_brown.raw"};
 
 void load_once() {
     static bool loaded = false;
@@ -23,14 +22,8 @@ void load_once() {
     create_working_surface();
     set_view_geometry(FRAME_WIDTH, FRAME_HEIGHT);
     alloc_render_buffers(FRAME_WIDTH, FRAME_HEIGHT);
-    texture_table_alloc(5);
-    for (uint16_t i = 0; i < 5; i++) texture_load(kTextures[i], i, 0);
     display_depth = 32;
-    setup_scene_brain();
-    setup_scene_vkocka();
-    setup_scene_kocka();
-    setup_scene_opod();
-    setup_scene_istu();
+    load_textures_and_scenes();
 }
 
 Camera make_camera() {

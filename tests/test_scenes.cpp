@@ -1,3 +1,4 @@
+#include "data/assets.h"
 #include "data/builtin.h"
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
@@ -16,8 +17,6 @@ namespace {
 
 constexpr uint32_t kBackground = 0x010203;
 
-const char* const kTextures[5] = {"t_blueO.raw", "t_wood.raw", "t_brain.raw", "t_env1.raw",
-                                  "t_brown.raw"};
 
 // The five scenes built once from the built-in content, as at load time.
 class ScenesTest : public ::testing::Test {
@@ -28,14 +27,8 @@ class ScenesTest : public ::testing::Test {
         create_working_surface();
         set_view_geometry(FRAME_WIDTH, FRAME_HEIGHT);
         alloc_render_buffers(FRAME_WIDTH, FRAME_HEIGHT);
-        texture_table_alloc(5);
-        for (uint16_t i = 0; i < 5; i++) texture_load(kTextures[i], i, 0);
         display_depth = 32;
-        setup_scene_brain();
-        setup_scene_vkocka();
-        setup_scene_kocka();
-        setup_scene_opod();
-        setup_scene_istu();
+        load_textures_and_scenes();
     }
     static void TearDownTestSuite() {
         for (Scene* scene : {&scene_brain, &scene_vkocka, &scene_kocka, &scene_opod, &scene_istu})

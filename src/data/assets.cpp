@@ -75,6 +75,16 @@ static void load_slot(const AssetSlot& a) {
     if (data && data->size() >= a.bytes) *a.slot = std::move(*data);
 }
 
+void load_textures_and_scenes() {
+    if (texture_table_alloc(5))
+        for (uint16_t i = 0; i < 5; i++) texture_load(texture_entries[i], i, 0);
+    setup_scene_brain();
+    setup_scene_vkocka();
+    setup_scene_kocka();
+    setup_scene_opod();
+    setup_scene_istu();
+}
+
 int load_all_assets() {
     build_angle_tables();
     FrameSurface frame;
@@ -84,15 +94,7 @@ int load_all_assets() {
     build_sphere_table(int(frame.width), int(frame.height), 100.0f, 250.0f);
     unlock_surface(surface_virtual1);
 
-    if (texture_table_alloc(5))
-        for (uint16_t i = 0; i < 5; i++) texture_load(texture_entries[i], i, 0);
-
-    setup_scene_brain();
-    setup_scene_vkocka();
-    setup_scene_kocka();
-    setup_scene_opod();
-    setup_scene_istu();
-
+    load_textures_and_scenes();
     for (size_t i = 0; i < asset_slot_count; i++) load_slot(asset_slots[i]);
     build_wave_table();
     build_tunnel_tables(320, 200);
