@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,4 +40,13 @@ void put_u32(std::vector<uint8_t>& out, uint32_t value) {
 void put_u16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(uint8_t(value));
     out.push_back(uint8_t(value >> 8));
+}
+
+// No screen and no sound card: SDL runs on its dummy drivers unless the
+// caller chose others.
+int main(int argc, char** argv) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
