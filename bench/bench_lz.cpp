@@ -1,27 +1,27 @@
-// LZ encode and decode of 4 MB of picture-like data.
+// LZ encode and decode of 4 MB of the show's pictures.
+#include "data/builtin.h"
 #include "data/pack.h"
 #include "lz_encode.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
+#include <string>
 
-// Twenty-one 320 x 200 RGB pictures of gradients, bands and a little grain.
+// The show's own pictures, masks, maps and textures from the built-in pack,
+// repeated up to 4 MB.
 static const Buffer& picture_data() {
     static Buffer data;
     if (data.empty()) {
-        uint32_t seed = 1;
-        while (data.size() < 4u << 20) {
-            const size_t picture = data.size() / 192000;
-            for (int y = 0; y < 200; y++)
-                for (int x = 0; x < 320; x++) {
-                    seed = seed * 1103515245u + 12345u;
-                    const int grain = (seed >> 29) == 0 ? 1 : 0;
-                    data.push_back(uint8_t(y + picture * 9 + grain));
-                    data.push_back(uint8_t((x / 6) * 4));
-                    data.push_back(uint8_t(128 + 100 * std::sin((x + y) * 0.02)));
-                }
+        const Blob pack = builtin_pack();
+        for (const PackDirEntry& e : pack_directory(pack.data, pack.size)) {
+            const std::string name = e.name;
+            if (name.size() < 4 || name.compare(name.size() - 4, 4, ".raw") != 0) continue;
+            if (!pack_entry_in_bounds(e, pack.size)) continue;
+            std::optional<Buffer> item = unpack_block(pack.data + e.offset, e.stored_size);
+            if (item) data.insert(data.end(), item->begin(), item->end());
         }
+        if (data.empty()) data.assign(1, 0);
+        while (data.size() < 4u << 20) data.insert(data.end(), data.begin(), data.end());
         data.resize(4u << 20);
     }
     return data;
