@@ -33,6 +33,9 @@ test-sanitize: deps
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVORN_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	mkdir -p $(FUZZ_BUILD)/corpus/fuzz_model $(FUZZ_BUILD)/corpus/fuzz_pack
+	-cp $(BUILD)/content/items/*.m3d $(FUZZ_BUILD)/corpus/fuzz_model/ 2>/dev/null
+	-cp $(BUILD)/content/demo.qxd $(FUZZ_BUILD)/corpus/fuzz_pack/ 2>/dev/null
 	for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do mkdir -p $(FUZZ_BUILD)/corpus/$$(basename $$f); \
 	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus/$$(basename $$f) || exit 1; done
 
