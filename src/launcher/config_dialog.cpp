@@ -14,14 +14,18 @@ constexpr int TEST_MASTER_VOLUME = 150;
 constexpr int BOX_ERROR = MB_ICONHAND | MB_SYSTEMMODAL;
 constexpr int BOX_NOTICE = MB_ICONINFORMATION | MB_SYSTEMMODAL;
 
-const int output_entry_values[OUTPUT_ENTRY_COUNT] = {SOUND_OUTPUT_SOUND_SERVER, SOUND_OUTPUT_ALSA,
-                                                     SOUND_OUTPUT_NONE};
-const char* const output_entry_texts[OUTPUT_ENTRY_COUNT] = {
+// The output list's entries and the sound_output each stores.
+constexpr int OUTPUT_ENTRY_COUNT = 3;
+static const int output_entry_values[OUTPUT_ENTRY_COUNT] = {SOUND_OUTPUT_SOUND_SERVER,
+                                                            SOUND_OUTPUT_ALSA, SOUND_OUTPUT_NONE};
+static const char* const output_entry_texts[OUTPUT_ENTRY_COUNT] = {
     "Desktop sound server (SDL default)",
     "ALSA directly",
     "No sound (the music keeps time)",
 };
-const int mixer_entry_values[MIXER_ENTRY_COUNT] = {4, 1, 2, 3, 5, 6, 7, 8};
+// The mixer list's entries, by the sound_mixer each stores.
+constexpr int MIXER_ENTRY_COUNT = 8;
+static const int mixer_entry_values[MIXER_ENTRY_COUNT] = {4, 1, 2, 3, 5, 6, 7, 8};
 
 // The rate radios, in id order from IDC_RATE_44KHZ.
 static const int rate_values[] = {44100, 22050, 11025, 8000};
@@ -65,7 +69,7 @@ static int has_selection(const DialogList& list) {
     return list.selection >= 0 && size_t(list.selection) < list.entries.size();
 }
 
-static DialogList* list_of(DialogView* dialog, int id) {
+DialogList* dialog_list(DialogView* dialog, int id) {
     switch (id) {
     case IDC_OUTPUT:
         return &dialog->output_list;
@@ -79,6 +83,18 @@ static DialogList* list_of(DialogView* dialog, int id) {
         return &dialog->mode_list;
     }
     return nullptr;
+}
+
+// The chosen display device: -1, the primary display, when none is chosen.
+static int chosen_device(const DialogView* dialog) {
+    const DialogList& devices = dialog->device_list;
+    return has_selection(devices) ? devices.values[size_t(devices.selection)] : -1;
+}
+
+// The record of the chosen mode; the mode list must have a selection.
+static const ModeRecord& chosen_mode(const DialogView* dialog) {
+    const DialogList& modes = dialog->mode_list;
+    return dialog->mode_records[size_t(modes.values[size_t(modes.selection)])];
 }
 
 // "Test GFX" and "Run DEMO" need a chosen mode.
@@ -173,10 +189,8 @@ static intptr_t end_program(DialogView* dialog) {
 // stored and the sound library stays open.
 static intptr_t run_show(DialogView* dialog) {
     if (!dialog->run_enabled || !has_selection(dialog->mode_list)) return 0;
-    const DialogList& devices = dialog->device_list;
-    selected_device = has_selection(devices) ? devices.values[size_t(devices.selection)] : -1;
-    const DialogList& modes = dialog->mode_list;
-    selected_mode = dialog->mode_records[size_t(modes.values[size_t(modes.selection)])];
+    selected_device = chosen_device(dialog);
+    selected_mode = chosen_mode(dialog);
     run_requested = 1;
     end_dialog(dialog);
     return 1;
@@ -186,11 +200,16 @@ static intptr_t run_show(DialogView* dialog) {
 // Sound half
 //
 
-static int open_sound(DialogView* dialog) {
+// The sound library set up with the current settings, not yet opened.
+static void prepare_sound(DialogView* dialog) {
     FSOUND_SetOutput(sound_output);
     FSOUND_SetDriver(sound_driver);
     FSOUND_SetMixer(sound_mixer);
     FSOUND_SetHWND(dialog);
+}
+
+static int open_sound(DialogView* dialog) {
+    prepare_sound(dialog);
     return FSOUND_Init(output_rate, SOUND_CHANNELS, 0);
 }
 
@@ -216,10 +235,7 @@ static void choose_output(DialogView* dialog) {
     if (index >= 0 && index < OUTPUT_ENTRY_COUNT) sound_output = output_entry_values[index];
     sound_driver = 0;
     FSOUND_Close();
-    FSOUND_SetOutput(sound_output);
-    FSOUND_SetDriver(sound_driver);
-    FSOUND_SetMixer(sound_mixer);
-    FSOUND_SetHWND(dialog);
+    prepare_sound(dialog);
     fill_driver_list(dialog);
     select_entry(&dialog->driver_list, 0);
 }
@@ -253,7 +269,7 @@ static intptr_t init_dialog(DialogView* dialog, uint32_t wparam, intptr_t lparam
     select_entry(&dialog->mixer_list, index_of_value(dialog->mixer_list, sound_mixer));
 
     fill_driver_list(dialog);
-    if (!dialog->driver_list.entries.empty()) select_entry(&dialog->driver_list, sound_driver);
+    select_entry(&dialog->driver_list, sound_driver);
 
     dialog->rate_checked = IDC_RATE_44KHZ;
     for (int i = 0; i < RATE_COUNT; i++)
@@ -267,19 +283,13 @@ static intptr_t init_dialog(DialogView* dialog, uint32_t wparam, intptr_t lparam
 //
 
 static void refill_modes(DialogView* dialog) {
-    const DialogList& devices = dialog->device_list;
-    const int device = has_selection(devices) ? devices.values[size_t(devices.selection)] : -1;
-    fill_mode_list(dialog, list_display_modes(device));
+    fill_mode_list(dialog, list_display_modes(chosen_device(dialog)));
 }
 
 // "Test GFX": the chosen mode full screen under the notice, then the desktop.
 static void test_display(DialogView* dialog) {
     if (!dialog->test_display_enabled || !has_selection(dialog->mode_list)) return;
-    const DialogList& devices = dialog->device_list;
-    const int device = has_selection(devices) ? devices.values[size_t(devices.selection)] : -1;
-    const DialogList& modes = dialog->mode_list;
-    const ModeRecord mode = dialog->mode_records[size_t(modes.values[size_t(modes.selection)])];
-    const int opened = open_test_display(device, mode);
+    const int opened = open_test_display(chosen_device(dialog), chosen_mode(dialog));
     if (opened <= 0) {
         release_display();
         if (opened == 0) dialog_message(dialog, "DDRAW", "Couldn't set the mode.\n", BOX_ERROR);
@@ -350,7 +360,7 @@ intptr_t config_dialog_proc(DialogView* dialog, int message, uint32_t wparam, in
 //
 
 intptr_t dialog_choose(DialogView* dialog, int id, int index) {
-    DialogList* list = list_of(dialog, id);
+    DialogList* list = dialog_list(dialog, id);
     if (!list) return 0;
     select_entry(list, index);
     return config_dialog_proc(dialog, WM_COMMAND, dialog_command(id, CBN_SELCHANGE), 0);

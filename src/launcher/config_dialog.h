@@ -91,16 +91,12 @@ struct DialogView {
     DialogMessageBox message_box;
 };
 
-// Sound output list: the stored sound_output of each entry.
-constexpr int OUTPUT_ENTRY_COUNT = 3;
-extern const int output_entry_values[OUTPUT_ENTRY_COUNT];
-extern const char* const output_entry_texts[OUTPUT_ENTRY_COUNT];
-// Mixer list: the stored sound_mixer of each entry.
-constexpr int MIXER_ENTRY_COUNT = 8;
-extern const int mixer_entry_values[MIXER_ENTRY_COUNT];
-
 // A view with empty lists and nothing shown.
 DialogView make_dialog_view();
+
+// The list of control id (IDC_OUTPUT, IDC_SOUND_DRIVER, IDC_MIXER,
+// IDC_DISPLAY_DEVICE, IDC_DISPLAY_MODE); none for another id.
+DialogList* dialog_list(DialogView* dialog, int id);
 
 // The dialog procedure: WM_INITDIALOG, WM_COMMAND and WM_CLOSE; 0 for every
 // other message.

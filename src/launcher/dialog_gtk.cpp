@@ -44,7 +44,6 @@ struct GtkDialogWidgets {
     GtkWidget* test_display;
     GtkWidget* run;
     int updating; // set while the widgets follow the view: their signals are not the user's
-    int reports_positions;
 };
 
 static GtkDialogWidgets widgets;
@@ -77,23 +76,9 @@ static void show_list(GtkList* list, const DialogList& view) {
     gtk_combo_box_set_active(GTK_COMBO_BOX(list->combo), view.selection);
 }
 
-static const DialogList& view_list(const DialogView* dialog, int id) {
-    switch (id) {
-    case IDC_OUTPUT:
-        return dialog->output_list;
-    case IDC_SOUND_DRIVER:
-        return dialog->driver_list;
-    case IDC_MIXER:
-        return dialog->mixer_list;
-    case IDC_DISPLAY_DEVICE:
-        return dialog->device_list;
-    }
-    return dialog->mode_list;
-}
-
 static void follow_view(DialogView* dialog) {
     widgets.updating = 1;
-    for (GtkList& list : widgets.lists) show_list(&list, view_list(dialog, list.id));
+    for (GtkList& list : widgets.lists) show_list(&list, *dialog_list(dialog, list.id));
     for (int i = 0; i < 4; i++)
         if (dialog->rate_checked == IDC_RATE_44KHZ + i)
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widgets.rates[i]), TRUE);
@@ -152,7 +137,7 @@ static gboolean on_key(GtkWidget*, GdkEventKey* event, gpointer data) {
 
 static gboolean on_configure(GtkWidget* window, GdkEvent*, gpointer data) {
     DialogView* dialog = static_cast<DialogView*>(data);
-    if (widgets.reports_positions)
+    if (dialog->position_known)
         gtk_window_get_position(GTK_WINDOW(window), &dialog->window_x, &dialog->window_y);
     return FALSE;
 }
@@ -246,9 +231,6 @@ static void load_style() {
 
 void dialog_gtk_create(DialogView* dialog) {
     load_style();
-    int width = 0, height = 0;
-    dialog_gtk_desktop(&width, &height, &widgets.reports_positions);
-
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     widgets.window = window;
     gtk_widget_set_name(window, "vorn-dialog");
@@ -303,9 +285,6 @@ void dialog_gtk_create(DialogView* dialog) {
     g_object_unref(picture);
     gtk_widget_show_all(fixed_widget);
 
-    dialog->desktop_width = width;
-    dialog->desktop_height = height;
-    dialog->position_known = widgets.reports_positions;
     config_dialog_proc(dialog, WM_INITDIALOG, 0, 0);
     follow_view(dialog);
 }
@@ -313,7 +292,7 @@ void dialog_gtk_create(DialogView* dialog) {
 void dialog_gtk_show(DialogView* dialog, int x, int y) {
     if (dialog->ended) return;
     GtkWindow* window = GTK_WINDOW(widgets.window);
-    if (widgets.reports_positions) {
+    if (dialog->position_known) {
         gtk_window_move(window, x, y);
         dialog->window_x = x;
         dialog->window_y = y;
@@ -327,7 +306,7 @@ void dialog_gtk_wait_event() {
     gtk_main_iteration_do(TRUE);
 }
 
-void dialog_gtk_message_box(DialogView*, const char* caption, const char* text, int flags) {
+void dialog_gtk_message_box(const char* caption, const char* text, int flags) {
     std::string shown = text;
     while (!shown.empty() && shown.back() == '\n') shown.pop_back();
     GtkWindow* owner = widgets.window && gtk_widget_get_visible(widgets.window)

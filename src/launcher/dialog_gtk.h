@@ -12,7 +12,8 @@ int dialog_gtk_start();
 // (X11 does, Wayland does not).
 void dialog_gtk_desktop(int* width, int* height, int* reports_positions);
 
-// Builds the window (hidden) over dialog and sends it WM_INITDIALOG.
+// Builds the window (hidden) over dialog, whose desktop size and
+// position_known come from dialog_gtk_desktop, and sends it WM_INITDIALOG.
 void dialog_gtk_create(DialogView* dialog);
 
 // Moves the window to (x, y) when the desktop honours positions, and shows it.
@@ -22,4 +23,4 @@ void dialog_gtk_show(DialogView* dialog, int x, int y);
 void dialog_gtk_wait_event();
 
 // A modal message box owned by the dialog's window.
-void dialog_gtk_message_box(DialogView* dialog, const char* caption, const char* text, int flags);
+void dialog_gtk_message_box(const char* caption, const char* text, int flags);

@@ -79,23 +79,23 @@ void close_test_display() {
 
 // The dialog's boxes; while the test mode is shown its box belongs to that
 // window, so that it stays in front of it.
-static void launcher_message_box(DialogView* dialog, const char* caption, const char* text,
-                                 int flags) {
+static void launcher_message_box(DialogView*, const char* caption, const char* text, int flags) {
     if (demo_window) {
         const Uint32 kind =
             (flags & MB_ICONHAND) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
         if (SDL_ShowSimpleMessageBox(kind, caption, text, demo_window) == 0) return;
     }
-    dialog_gtk_message_box(dialog, caption, text, flags);
+    dialog_gtk_message_box(caption, text, flags);
 }
 
 static void open_launcher() {
     load_settings();
-    int desktop_width = 0, desktop_height = 0, reports_positions = 0;
-    dialog_gtk_desktop(&desktop_width, &desktop_height, &reports_positions);
-    place_config_dialog(desktop_width, desktop_height, reports_positions);
     config_dialog = make_dialog_view();
     config_dialog.message_box = launcher_message_box;
+    dialog_gtk_desktop(&config_dialog.desktop_width, &config_dialog.desktop_height,
+                       &config_dialog.position_known);
+    place_config_dialog(config_dialog.desktop_width, config_dialog.desktop_height,
+                        config_dialog.position_known);
     dialog_gtk_create(&config_dialog);
     dialog_gtk_show(&config_dialog, dialog_xpos, dialog_ypos);
     music_song = FMUSIC_LoadSong("system2.xm");
