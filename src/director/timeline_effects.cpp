@@ -21,7 +21,6 @@ static const size_t PICTURE_BYTES = size_t(FRAME_PIXELS) * 3;
 
 // Stored double constants of the table formulas; the arithmetic around them
 // runs in long double.
-static const double PLASMA_STEP = 0.024543693348032258;
 static const double BAND_STEP = 0.012271484375;
 static const double BAND_SQRT_STEP = 0.02454296875;
 static const double RIPPLE_COS_STEP = 0.07853750000000001;
@@ -35,8 +34,7 @@ static inline uint8_t trunc_byte(long double v) {
 }
 
 void build_plasma_table() {
-    for (int i = 0; i < 256; i++)
-        plasma_sine[i] = trunc_byte(std::sin(i * (long double)PLASMA_STEP) * 31.0L + 32.0L);
+    build_sine_table(plasma_sine);
 }
 
 void draw_plasma(Surface* surface) {
@@ -205,7 +203,7 @@ void draw_rotozoom(const Buffer& picture, Surface* surface, float zoom, float an
             const int32_t ty = int32_t(v) >> 16;
             if (uint32_t(tx) < uint32_t(FRAME_WIDTH) && uint32_t(ty) < uint32_t(FRAME_HEIGHT)) {
                 const uint8_t* t = q + 3 * (size_t(row_offset[ty]) + size_t(tx));
-                p[j] = uint32_t(t[0]) << 16 | uint32_t(t[1]) << 8 | t[2];
+                p[j] = rgb_pixel(t);
             }
             u += C;
             v -= S;

@@ -62,9 +62,13 @@ void build_tunnel_tables(int32_t width, int32_t height) {
     }
 }
 
-void build_wave_table() {
+void build_sine_table(uint8_t table[256]) {
     for (int i = 0; i < 256; i++)
-        wave_table[i] = uint8_t(int64_t(std::sin(i * (long double)WAVE_STEP) * 31.0L + 32.0L));
+        table[i] = uint8_t(int64_t(std::sin(i * (long double)WAVE_STEP) * 31.0L + 32.0L));
+}
+
+void build_wave_table() {
+    build_sine_table(wave_table);
 }
 
 int init_effect_tables(const ModeRecord& mode) {

@@ -23,7 +23,7 @@ extern std::vector<uint8_t> tunnel_angle;
 extern int32_t tunnel_width;
 extern int32_t tunnel_height;
 
-// wave_table[i] = trunc(sin(i * 2 pi / 256) * 31 + 32): values 1..62.
+// The displaced texture's wave: a sine table as build_sine_table makes it.
 extern uint8_t wave_table[256];
 
 // Records display_depth from the mode, builds the 320 x 200 tunnel tables and
@@ -37,7 +37,14 @@ void build_tunnel_tables(int32_t width, int32_t height);
 // Frees both tunnel tables; harmless when they are absent.
 void free_tunnel_tables();
 
+// table[i] = trunc(sin(i * 2 pi / 256) * 31 + 32) for i = 0..255: values 1..62.
+void build_sine_table(uint8_t table[256]);
 void build_wave_table();
+
+// The pixel word 0x00RRGGBB of three bytes red, green, blue.
+inline uint32_t rgb_pixel(const uint8_t* bytes) {
+    return uint32_t(bytes[0]) << 16 | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]);
+}
 
 // Locks surface for an effect that treats it as the 320 x 200 frame of 64,000
 // consecutive pixels. Returns 0, with the surface left unlocked, when it is

@@ -6,16 +6,12 @@
 
 static const size_t FULL_PICTURE_BYTES = size_t(FRAME_PIXELS) * 3;
 
-static inline uint32_t rgb_pixel(const uint8_t* q) {
-    return uint32_t(q[0]) << 16 | uint32_t(q[1]) << 8 | q[2];
-}
-
 static inline bool is_black(const uint8_t* q) {
     return (q[0] | q[1] | q[2]) == 0;
 }
 
 void draw_picture(const Buffer& picture, Surface* surface, uint8_t mode) {
-    if (picture.size() < FULL_PICTURE_BYTES || !surface) return;
+    if (picture.size() < FULL_PICTURE_BYTES) return;
     FrameSurface frame;
     if (!lock_full_frame(surface, &frame)) return;
     if (display_depth == 32) {
@@ -59,7 +55,7 @@ static bool wholly_before_frame(int32_t x, int32_t y, uint32_t w, uint32_t h) {
 
 void draw_picture_at(const Buffer& picture, Surface* surface, uint8_t mode, int32_t x, int32_t y,
                      uint32_t width, uint32_t height) {
-    if (picture.empty() || !surface) return;
+    if (picture.empty()) return;
     if (picture.size() / 3 < uint64_t(width) * height) return;
     if (wholly_before_frame(x, y, width, height)) return;
     FrameSurface frame;
@@ -97,7 +93,7 @@ static inline uint32_t blend_channel(uint32_t q, uint32_t p, uint32_t a) {
 
 void blend_picture_masked(const Buffer& picture, Surface* surface, const Buffer& mask, int32_t x,
                           int32_t y, uint32_t width, uint32_t height, uint8_t alpha) {
-    if (picture.empty() || !surface) return;
+    if (picture.empty()) return;
     const uint64_t pixels = uint64_t(width) * height;
     if (picture.size() / 3 < pixels || mask.size() < pixels) return;
     if (wholly_before_frame(x, y, width, height)) return;
@@ -131,7 +127,7 @@ static inline uint32_t fade_channel(uint32_t p, uint32_t q, int32_t step) {
 
 void fade_to_picture(const Buffer& picture, Surface* surface, uint8_t step_r, uint8_t step_g,
                      uint8_t step_b) {
-    if (picture.size() < FULL_PICTURE_BYTES || !surface) return;
+    if (picture.size() < FULL_PICTURE_BYTES) return;
     FrameSurface frame;
     if (!lock_full_frame(surface, &frame)) return;
     if (display_depth == 32) {

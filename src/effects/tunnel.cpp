@@ -9,8 +9,7 @@ static const size_t TEXTURE_BYTES = size_t(TEXTURE_SIZE) * TEXTURE_SIZE * 3;
 static const size_t DISPLACED_TEXTURE_BYTES = (62 * 255 + 62 + 1) * 3;
 
 static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
-    const uint8_t* t = texture + 3 * size_t(index);
-    return uint32_t(t[0]) << 16 | uint32_t(t[1]) << 8 | t[2];
+    return rgb_pixel(texture + 3 * size_t(index));
 }
 
 void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
@@ -38,7 +37,7 @@ void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
 
 void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, uint8_t angle,
                           const Buffer& texture) {
-    if (!sphere_table || texture.size() < TEXTURE_BYTES || !surface) return;
+    if (!sphere_table || texture.size() < TEXTURE_BYTES) return;
     FrameSurface frame;
     if (!lock_surface(surface, &frame)) return;
     if (display_depth == 32) {
