@@ -9,6 +9,7 @@
 #include "effects/fillers.h"
 
 #include "data/render_resources.h"
+#include "effects/effect_tables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -274,10 +275,6 @@ uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
     return std::min(texture->byte_size / bytes, FULL_TEXELS);
 }
 
-inline uint32_t rgb_word(const uint8_t* t) {
-    return uint32_t(t[0]) << 16 | uint32_t(t[1]) << 8 | uint32_t(t[2]);
-}
-
 // ---- per-pixel rules: (index, u, v, shade, depth word) ----
 
 struct DepthOnlyRule {
@@ -303,7 +300,7 @@ template <class T> struct TexturedRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word) {
-            t.frame[i] = rgb_word(tex.at(u, v));
+            t.frame[i] = rgb_pixel(tex.at(u, v));
             t.depth[i] = word;
         }
     }
@@ -346,7 +343,7 @@ template <class T> struct TranslucentRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            t.frame[i] = ((rgb_word(tex.at(u, v)) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
+            t.frame[i] = ((rgb_pixel(tex.at(u, v)) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
             t.depth[i] = word;
             t.ids[i] = t.object_id;
         }
@@ -358,7 +355,7 @@ template <class T> struct KeyedTranslucentRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            const uint32_t texel = rgb_word(tex.at(u, v));
+            const uint32_t texel = rgb_pixel(tex.at(u, v));
             if (texel == 0) return;
             const uint32_t pixel = t.frame[i];
             t.frame[i] = ((pixel >> 16 & 255) + (texel >> 16)) >> 1 << 16 |
@@ -379,19 +376,22 @@ void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, cons
     walk_triangle(rule, make_corner(a, use), make_corner(b, use), make_corner(c, use));
 }
 
-// make(texels) builds the variant's rule for the texture's fetch; the choice
-// between direct and wrapped fetches is made once per triangle.
-template <int Bytes, class Make>
+// Rule<Texels>{targets, texels, extra...} is the variant's per-pixel rule; the
+// choice between direct and wrapped fetches is made once per triangle.
+template <template <class> class Rule, int Bytes = 3, class... Extra>
 void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                        const TextureRecord* texture, unsigned use, bool needs_ids,
-                       const Make& make) {
+                       const Extra&... extra) {
     const uint32_t count = texel_count(texture, Bytes);
     if (count == 0 || !context_ready(needs_ids) || !corners_in_front(a, b, c)) return;
     const Corner ca = make_corner(a, use), cb = make_corner(b, use), cc = make_corner(c, use);
+    const auto walk = [&](auto texels) {
+        walk_triangle(Rule<decltype(texels)>{context_targets(), texels, extra...}, ca, cb, cc);
+    };
     if (count == FULL_TEXELS)
-        walk_triangle(make(Texels<Bytes, false>{texture->pixels, count}), ca, cb, cc);
+        walk(Texels<Bytes, false>{texture->pixels, count});
     else
-        walk_triangle(make(Texels<Bytes, true>{texture->pixels, count}), ca, cb, cc);
+        walk(Texels<Bytes, true>{texture->pixels, count});
 }
 
 } // namespace
@@ -406,16 +406,12 @@ void fill_gouraud(const FillVertex& a, const FillVertex& b, const FillVertex& c)
 
 void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    fill_with_texture<3>(a, b, c, texture, USE_UV, false, [](auto texels) {
-        return TexturedRule<decltype(texels)>{context_targets(), texels};
-    });
+    fill_with_texture<TexturedRule>(a, b, c, texture, USE_UV, false);
 }
 
 void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                           const TextureRecord* texture) {
-    fill_with_texture<3>(a, b, c, texture, USE_UV | USE_SHADE, false, [](auto texels) {
-        return TexturedShadedRule<decltype(texels)>{context_targets(), texels};
-    });
+    fill_with_texture<TexturedShadedRule>(a, b, c, texture, USE_UV | USE_SHADE, false);
 }
 
 // Surface type 4 has a set-up of its own that draws nothing.
@@ -423,24 +419,17 @@ void fill_type4(const FillVertex&, const FillVertex&, const FillVertex&, const L
 
 void fill_additive(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    const Colour colour = colour_of(a);
-    fill_with_texture<1>(a, b, c, texture, USE_UV, true, [&](auto texels) {
-        return AdditiveRule<decltype(texels)>{context_targets(), texels, colour};
-    });
+    fill_with_texture<AdditiveRule, 1>(a, b, c, texture, USE_UV, true, colour_of(a));
 }
 
 void fill_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                       const TextureRecord* texture) {
-    fill_with_texture<3>(a, b, c, texture, USE_UV, true, [](auto texels) {
-        return TranslucentRule<decltype(texels)>{context_targets(), texels};
-    });
+    fill_with_texture<TranslucentRule>(a, b, c, texture, USE_UV, true);
 }
 
 void fill_keyed_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                             const TextureRecord* texture) {
-    fill_with_texture<3>(a, b, c, texture, USE_UV, true, [](auto texels) {
-        return KeyedTranslucentRule<decltype(texels)>{context_targets(), texels};
-    });
+    fill_with_texture<KeyedTranslucentRule>(a, b, c, texture, USE_UV, true);
 }
 
 // ---- lines ----
