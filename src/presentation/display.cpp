@@ -21,15 +21,9 @@ std::string last_message_text;
 
 enum DisplayKind { DISPLAY_NONE, DISPLAY_WINDOW, DISPLAY_MEMORY };
 
-// A render target of one scaling step, kept while its size fits.
-struct ScaleStage {
-    SDL_Texture* texture;
-    int width;
-    int height;
-};
-
-// A streaming texture that memory pixels are uploaded into.
-struct UploadTexture {
+// A texture kept between frames with its size: a streaming texture that
+// memory pixels are uploaded into, or the render target of one scaling step.
+struct SizedTexture {
     SDL_Texture* texture;
     int width;
     int height;
@@ -37,10 +31,10 @@ struct UploadTexture {
 
 static int display_kind = DISPLAY_NONE;
 static SDL_Renderer* display_renderer = nullptr;
-static UploadTexture frame_upload = {nullptr, 0, 0};
-static UploadTexture overlay_upload = {nullptr, 0, 0};
-static ScaleStage blit_stage = {nullptr, 0, 0};
-static ScaleStage present_stage = {nullptr, 0, 0};
+static SizedTexture frame_upload = {nullptr, 0, 0};
+static SizedTexture overlay_upload = {nullptr, 0, 0};
+static SizedTexture blit_stage = {nullptr, 0, 0};
+static SizedTexture present_stage = {nullptr, 0, 0};
 static std::chrono::steady_clock::time_point next_flip_time;
 static int display_has_vsync = 0; // the renderer waits for the refresh itself
 
@@ -187,7 +181,7 @@ static SDL_Texture* make_target(int width, int height) {
 
 // Uploads width x height pixels (row pitch in pixels) into the upload texture,
 // growing it when needed.
-static SDL_Texture* upload_pixels(UploadTexture& upload, const uint32_t* pixels, int pitch,
+static SDL_Texture* upload_pixels(SizedTexture& upload, const uint32_t* pixels, int pitch,
                                   int width, int height) {
     if (!upload.texture || upload.width < width || upload.height < height) {
         destroy_texture(upload.texture);
@@ -204,7 +198,7 @@ static SDL_Texture* upload_pixels(UploadTexture& upload, const uint32_t* pixels,
     return upload.texture;
 }
 
-static SDL_Texture* stage_texture(ScaleStage& stage, int width, int height) {
+static SDL_Texture* stage_texture(SizedTexture& stage, int width, int height) {
     if (!stage.texture || stage.width != width || stage.height != height) {
         destroy_texture(stage.texture);
         stage.texture = make_target(width, height);
@@ -217,7 +211,7 @@ static SDL_Texture* stage_texture(ScaleStage& stage, int width, int height) {
 // Draws the sw x sh part of source onto the rectangle of target (nullptr: the
 // window) with the chosen filter.
 static int draw_scaled(SDL_Texture* source, int sw, int sh, SDL_Texture* target,
-                       const SDL_Rect& rect, ScaleStage& stage) {
+                       const SDL_Rect& rect, SizedTexture& stage) {
     const SDL_Rect from = {0, 0, sw, sh};
     SDL_Texture* step = source;
     SDL_Rect step_area = from;
@@ -263,12 +257,10 @@ void release_display() {
     free_surface(surface_back);
     free_surface(surface_primary);
     release_working_surface();
-    destroy_texture(frame_upload.texture);
-    destroy_texture(overlay_upload.texture);
-    destroy_texture(blit_stage.texture);
-    destroy_texture(present_stage.texture);
-    frame_upload = overlay_upload = UploadTexture{nullptr, 0, 0};
-    blit_stage = present_stage = ScaleStage{nullptr, 0, 0};
+    for (SizedTexture* kept : {&frame_upload, &overlay_upload, &blit_stage, &present_stage}) {
+        destroy_texture(kept->texture);
+        *kept = SizedTexture{nullptr, 0, 0};
+    }
     if (display_renderer) SDL_DestroyRenderer(display_renderer);
     display_renderer = nullptr;
     display_kind = DISPLAY_NONE;
@@ -338,14 +330,24 @@ int init_memory_display(uint32_t width, uint32_t height) {
 // Surface operations
 //
 
-static bool is_window_surface(const Surface* surface) {
-    return display_kind == DISPLAY_WINDOW && surface && surface->platform && display_renderer;
+// The back buffer of a window display lives in a render target, not in memory.
+static bool is_window_back_buffer(const Surface* surface) {
+    return display_kind == DISPLAY_WINDOW && surface && surface == surface_back &&
+           surface->platform && display_renderer;
+}
+
+static SDL_Texture* back_buffer_texture() {
+    return static_cast<SDL_Texture*>(surface_back->platform);
+}
+
+// Makes the back buffer the renderer's target; 0 when it cannot.
+static int target_back_buffer() {
+    return SDL_SetRenderTarget(display_renderer, back_buffer_texture()) == 0;
 }
 
 int fill_surface(Surface* surface, uint32_t colour) {
-    if (is_window_surface(surface) && surface == surface_back) {
-        if (SDL_SetRenderTarget(display_renderer, static_cast<SDL_Texture*>(surface->platform)))
-            return 0;
+    if (is_window_back_buffer(surface)) {
+        if (!target_back_buffer()) return 0;
         SDL_SetRenderDrawColor(display_renderer, Uint8(colour >> 16), Uint8(colour >> 8),
                                Uint8(colour), 255);
         return SDL_RenderClear(display_renderer) == 0;
@@ -362,13 +364,12 @@ int blit_surface(Surface* source, Surface* destination) {
     FrameSurface from;
     if (!lock_surface(source, &from)) return 0;
     int ok = 0;
-    if (is_window_surface(destination) && destination == surface_back) {
+    if (is_window_back_buffer(destination)) {
         SDL_Texture* uploaded = upload_pixels(frame_upload, from.pixels, int(from.width),
                                               int(from.width), int(from.height));
         const SDL_Rect all = {0, 0, int(destination->width), int(destination->height)};
-        ok = uploaded &&
-             draw_scaled(uploaded, int(from.width), int(from.height),
-                         static_cast<SDL_Texture*>(destination->platform), all, blit_stage);
+        ok = uploaded && draw_scaled(uploaded, int(from.width), int(from.height),
+                                     back_buffer_texture(), all, blit_stage);
     } else {
         FrameSurface to;
         if (lock_surface(destination, &to)) {
@@ -384,13 +385,12 @@ int blit_surface(Surface* source, Surface* destination) {
 
 int put_pixels(Surface* surface, int x, int y, const uint32_t* pixels, int width, int height) {
     if (!surface || !pixels || width <= 0 || height <= 0) return 0;
-    if (is_window_surface(surface) && surface == surface_back) {
+    if (is_window_back_buffer(surface)) {
         SDL_Texture* uploaded = upload_pixels(overlay_upload, pixels, width, width, height);
         if (!uploaded) return 0;
         const SDL_Rect from = {0, 0, width, height};
         const SDL_Rect to = {x, y, width, height};
-        if (SDL_SetRenderTarget(display_renderer, static_cast<SDL_Texture*>(surface->platform)))
-            return 0;
+        if (!target_back_buffer()) return 0;
         return SDL_RenderCopy(display_renderer, uploaded, &from, &to) == 0;
     }
     FrameSurface frame;
@@ -410,8 +410,8 @@ int put_pixels(Surface* surface, int x, int y, const uint32_t* pixels, int width
 int read_surface_pixels(Surface* surface, std::vector<uint32_t>* out) {
     if (!surface || !out) return 0;
     out->assign(size_t(surface->width) * surface->height, 0);
-    if (is_window_surface(surface) && surface == surface_back) {
-        if (SDL_SetRenderTarget(display_renderer, static_cast<SDL_Texture*>(surface->platform)) ||
+    if (is_window_back_buffer(surface)) {
+        if (!target_back_buffer() ||
             SDL_RenderReadPixels(display_renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out->data(),
                                  int(surface->width) * 4))
             return 0;
@@ -463,8 +463,8 @@ int flip_primary() {
 
     SDL_SetRenderDrawColor(display_renderer, 0, 0, 0, 255);
     SDL_RenderClear(display_renderer);
-    const int ok = draw_scaled(static_cast<SDL_Texture*>(surface_back->platform), int(bw), int(bh),
-                               nullptr, rect, present_stage);
+    const int ok =
+        draw_scaled(back_buffer_texture(), int(bw), int(bh), nullptr, rect, present_stage);
     SDL_RenderPresent(display_renderer);
     // Without a refresh to wait for, vsync pacing falls back to 60 a second.
     if (display_pacing == PACE_60 || (display_pacing == PACE_VSYNC && !display_has_vsync))
