@@ -26,7 +26,8 @@ extern char** environ;
 
 using steady = std::chrono::steady_clock;
 
-std::string find_on_path(const char* program) {
+// Where a program is found on PATH; empty when it is not.
+static std::string find_on_path(const char* program) {
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin:/bin";
     size_t start = 0;

@@ -41,6 +41,3 @@ int run_capture(const CommandLine& options);
 // --benchmark: the frame loop's speed, also as a multiple of the time it takes
 // to write one full 320 x 200 frame in the same run. Returns the exit status.
 int run_benchmark(const CommandLine& options);
-
-// Where a program is found on PATH; empty when it is not.
-std::string find_on_path(const char* program);

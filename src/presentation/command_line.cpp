@@ -51,6 +51,28 @@ static bool read_number(const std::string& text, uint32_t low, uint32_t high, ui
     return true;
 }
 
+// One of the words an option takes, and the value it stands for.
+struct NamedChoice {
+    const char* name;
+    int value;
+};
+
+static const NamedChoice pace_choices[] = {
+    {"60", PACE_60}, {"vsync", PACE_VSYNC}, {"unlimited", PACE_UNLIMITED}};
+static const NamedChoice filter_choices[] = {
+    {"sharp", FILTER_SHARP}, {"nearest", FILTER_NEAREST}, {"linear", FILTER_LINEAR}};
+
+template <size_t N>
+static bool read_choice(const std::string& text, const NamedChoice (&choices)[N], int* value) {
+    for (const NamedChoice& choice : choices) {
+        if (text == choice.name) {
+            *value = choice.value;
+            return true;
+        }
+    }
+    return false;
+}
+
 static bool read_size(const std::string& text, uint32_t* width, uint32_t* height) {
     const size_t x = text.find('x');
     return x != std::string::npos && read_number(text.substr(0, x), 1, SIZE_LIMIT, width) &&
@@ -114,22 +136,10 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
             if (!read_number(value, 0, ORDER_LIMIT, &o.start_order))
                 return fail(error, "--start needs an order from 0 to 255, not '" + value + "'");
         } else if (arg == "--pace") {
-            if (value == "60")
-                o.pace = PACE_60;
-            else if (value == "vsync")
-                o.pace = PACE_VSYNC;
-            else if (value == "unlimited")
-                o.pace = PACE_UNLIMITED;
-            else
+            if (!read_choice(value, pace_choices, &o.pace))
                 return fail(error, "--pace must be 60, vsync or unlimited, not '" + value + "'");
         } else if (arg == "--filter") {
-            if (value == "sharp")
-                o.filter = FILTER_SHARP;
-            else if (value == "nearest")
-                o.filter = FILTER_NEAREST;
-            else if (value == "linear")
-                o.filter = FILTER_LINEAR;
-            else
+            if (!read_choice(value, filter_choices, &o.filter))
                 return fail(error,
                             "--filter must be sharp, nearest or linear, not '" + value + "'");
         } else if (arg == "--record") {
