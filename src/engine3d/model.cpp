@@ -12,7 +12,6 @@
 // Reader state: one model is parsed at a time, on the loading thread.
 static const uint8_t* model_entry = nullptr;
 static size_t model_entry_size = 0;
-static size_t model_base = 0;
 static size_t model_position = 0;
 
 struct ChunkHeader {
@@ -53,7 +52,6 @@ static bool next_chunk(ChunkHeader* chunk) {
 void model_set_entry(const uint8_t* data, size_t size) {
     model_entry = data;
     model_entry_size = data ? size : 0;
-    model_base = 0;
     model_position = 0;
 }
 
@@ -78,7 +76,7 @@ void mesh_free(Mesh* mesh) {
 // when a chunk does not fit in the entry.
 static long count_surface_records() {
     long records = 0;
-    model_position = model_base + MODEL_HEADER_SIZE;
+    model_position = MODEL_HEADER_SIZE;
     while (model_position < model_entry_size) {
         ChunkHeader chunk;
         if (!next_chunk(&chunk)) return -1;
@@ -91,7 +89,7 @@ static long count_surface_records() {
 // Surface pass: each "SRFS" chunk fills the ranges from its records.
 static bool read_surfaces(Mesh* mesh) {
     const size_t bytes = size_t(mesh->surface_count) * MODEL_SURFACE_RECORD;
-    model_position = model_base + MODEL_HEADER_SIZE;
+    model_position = MODEL_HEADER_SIZE;
     while (model_position < model_entry_size) {
         ChunkHeader chunk;
         if (!next_chunk(&chunk)) return false;
@@ -114,7 +112,7 @@ static bool read_surfaces(Mesh* mesh) {
 // when a chunk does not fit or holds fewer records than the header's counts.
 static int read_geometry(Mesh* mesh, float scale) {
     int chunks = 0;
-    model_position = model_base + MODEL_HEADER_SIZE;
+    model_position = MODEL_HEADER_SIZE;
     while (model_position < model_entry_size) {
         ChunkHeader chunk;
         if (!next_chunk(&chunk)) return -1;
@@ -159,9 +157,8 @@ static bool mesh_indices_valid(const Mesh* mesh) {
 }
 
 static int model_parse_passes(Mesh* mesh, float scale) {
-    model_position = model_base;
-    if (model_entry_size < model_base + MODEL_HEADER_SIZE) return 0;
-    const uint8_t* header = model_entry + model_base;
+    if (model_entry_size < MODEL_HEADER_SIZE) return 0;
+    const uint8_t* header = model_entry;
     if (std::memcmp(header, "QX3D", 4) != 0) return 0;
     mesh->vertex_count = get_u16(header + 26);
     mesh->face_count = get_u16(header + 30);
