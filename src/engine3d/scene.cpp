@@ -24,15 +24,14 @@ static void object_set_position(SceneObject* object) {
 uint16_t scene_load_object(Scene* scene, const char* name, float scale, float x, float y, float z,
                            uint32_t type, uint8_t texture, uint8_t red, uint8_t green,
                            uint8_t blue) {
-    if (scene->object_count >= scene->objects.size() || scene->object_count == NO_OBJECT)
-        return NO_OBJECT;
+    // The capacity is 16-bit, so a free slot's index is never NO_OBJECT.
+    if (scene->object_count >= scene->objects.size()) return NO_OBJECT;
     const uint16_t index = scene->object_count;
     SceneObject& object = scene->objects[index];
     object = SceneObject{};
-    if (!name || !std::strstr(name, ".m3d") || !model_load(name, &object.mesh, scale)) {
-        object = SceneObject{};
+    // A failed load leaves the mesh, and so the whole slot, empty.
+    if (!name || !std::strstr(name, ".m3d") || !model_load(name, &object.mesh, scale))
         return NO_OBJECT;
-    }
     scene->object_count++;
     mesh_compute_normals(scene, index);
     object_set_surfaces(&object.mesh, type, texture, red, green, blue);
