@@ -8,6 +8,8 @@ static const double MAP_PI = 3.14159265359;
 static const double MAP_HALF_PI = 1.570796326795;
 static const double MAP_THREE_HALF_PI = 4.7123889803850005;
 static const double MAP_TWO_PI = 6.28318530718;
+static const double MAP_INV_PI = 0.3183098861837697;      // polar angle to v in [0, 1]
+static const double MAP_INV_TWO_PI = 0.15915494309188485; // azimuth to u in [0, 1)
 
 float azimuth_angle(float a, float /*b*/, float c) {
     if (a == 0.0f && c == 0.0f) return float(MAP_PI);
@@ -56,7 +58,7 @@ void map_point_uv(int kind, const Vec3* point, const Vec3* size, int axis, int w
     if (kind == MAP_KIND_SPHERE) {
         float phi;
         sphere_angles(p, q, s, &theta, &phi);
-        vv = float(phi * 0.3183098861837697);
+        vv = float(phi * MAP_INV_PI);
     } else if (kind == MAP_KIND_CYLINDER) {
         theta = azimuth_angle(p, q, s);
         vv = float((double(q) / q_size + 1.0) * 0.5);
@@ -65,7 +67,7 @@ void map_point_uv(int kind, const Vec3* point, const Vec3* size, int axis, int w
     }
     const double offset = (p > 0.0f && s >= 0.0f && g == 0 && f == 1) ? 256.0 : 0.0;
     if (p == 0.0f && s == 0.0f) theta = float(g == 1 ? MAP_HALF_PI : MAP_THREE_HALF_PI);
-    const double uu = theta * 0.15915494309188485;
+    const double uu = theta * MAP_INV_TWO_PI;
     *u = float((width - 1) * uu + offset);
     *v = float((height - 1) * double(vv));
 }
@@ -99,23 +101,13 @@ static void planar_uv(const Vec3& p, const Vec3& centre, const Vec3& half, int a
     }
 }
 
-// Direction (u, v): the planar formulas on p / |p|, not centred.
+// Direction (u, v): the planar formulas on p / |p|, not centred; the origin
+// divides by a tiny negative length and maps to (0, 0).
 static void direction_uv(const Vec3& p, int axis, float* u, float* v) {
     double r = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
     if (r == 0.0) r = -0.0001;
-    switch (axis) {
-    case 0:
-        *u = float(p.y / r), *v = float(p.z / r);
-        break;
-    case 1:
-        *u = float(p.z / r), *v = float(p.x / r);
-        break;
-    case 2:
-        *u = float(p.x / r), *v = float(p.y / r);
-        break;
-    default:
-        break;
-    }
+    const Vec3 unit_direction = {float(p.x / r), float(p.y / r), float(p.z / r)};
+    planar_uv(unit_direction, Vec3{0.0f, 0.0f, 0.0f}, Vec3{1.0f, 1.0f, 1.0f}, axis, u, v);
 }
 
 static int box_axis(const Vec3& normal) {
