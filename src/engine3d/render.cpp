@@ -220,9 +220,33 @@ static void set_colour(FillVertex* rec, const Face& face) {
     rec->blue = face.blue;
 }
 
-static bool type_uses_texture(uint32_t type) {
-    return type == 2 || type == 3 || type == 5 || type == 6 || type == 7 || type == 9 || type == 11;
-}
+// What the corners of a face of each surface type carry to its filler.
+constexpr uint8_t CORNER_FACE_UV = 1;        // the face's stored (u, v)
+constexpr uint8_t CORNER_ENVIRONMENT_UV = 2; // (u, v) from the world normal
+constexpr uint8_t CORNER_SHADE = 4;          // light at the vertex
+constexpr uint8_t CORNER_NORMAL = 8;         // the world normal itself
+constexpr uint8_t FACE_COLOUR = 16;          // the face colour, on the first corner
+constexpr uint8_t NEEDS_TEXTURE = 32;        // drawn only with a usable texture
+constexpr uint8_t SURFACE_DRAWN = 64;        // types 10 and 12-15 are never drawn
+
+static const uint8_t surface_inputs[16] = {
+    SURFACE_DRAWN | FACE_COLOUR,                                          // 0 depth only
+    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                           // 1 gouraud
+    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,                       // 2 textured
+    SURFACE_DRAWN | CORNER_FACE_UV | CORNER_SHADE | NEEDS_TEXTURE,        // 3 textured shaded
+    SURFACE_DRAWN | CORNER_NORMAL | FACE_COLOUR,                          // 4 lit by slot 0
+    SURFACE_DRAWN | CORNER_ENVIRONMENT_UV | NEEDS_TEXTURE,                // 5 environment
+    SURFACE_DRAWN | CORNER_ENVIRONMENT_UV | CORNER_SHADE | NEEDS_TEXTURE, // 6 shaded environment
+    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE,         // 7 additive
+    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                           // 8 wireframe
+    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,                       // 9 translucent
+    0,                                                                    // 10
+    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE,         // 11 keyed translucent
+    0,
+    0,
+    0,
+    0,
+};
 
 // The texture of a textured surface, or none when its number is outside the
 // table or it holds fewer texels than the fillers read.
@@ -236,7 +260,9 @@ static const TextureRecord* surface_texture(uint32_t type, uint32_t number) {
 
 static void draw_surface(const Scene* scene, const SceneObject& object, const SurfaceRange& range,
                          uint32_t type, const TextureRecord* texture) {
+    const uint8_t inputs = surface_inputs[type];
     const Vec3* screen = scene->screen_positions.data();
+    const Vec3* normals = scene->world_normals.data();
     const Face* faces = object.mesh.faces.data();
     FillVertex rec[3] = {};
     for (uint32_t i = range.first; i < uint32_t(range.first) + range.count; i++) {
@@ -247,66 +273,45 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
         if (!triangle_visible(&rec[0], &rec[1], &rec[2], &screen[entry[0]], &screen[entry[1]],
                               &screen[entry[2]]))
             continue;
+        for (int k = 0; k < 3; k++) {
+            if (inputs & CORNER_FACE_UV) corner_face_uv(&rec[k], face, k);
+            if (inputs & CORNER_ENVIRONMENT_UV) corner_environment_uv(&rec[k], normals[entry[k]]);
+            if (inputs & CORNER_SHADE) corner_shade(&rec[k], scene, entry[k]);
+            if (inputs & CORNER_NORMAL) {
+                rec[k].extra[0] = normals[entry[k]].x;
+                rec[k].extra[1] = normals[entry[k]].y;
+                rec[k].extra[2] = normals[entry[k]].z;
+            }
+        }
+        if (inputs & FACE_COLOUR) set_colour(&rec[0], face);
         switch (type) {
         case 0:
-            set_colour(&rec[0], face);
             fill_depth_only(rec[0], rec[1], rec[2]);
             break;
         case 1:
-            for (int k = 0; k < 3; k++) corner_shade(&rec[k], scene, entry[k]);
-            set_colour(&rec[0], face);
             fill_gouraud(rec[0], rec[1], rec[2]);
             break;
         case 2:
-            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
+        case 5:
             fill_textured(rec[0], rec[1], rec[2], texture);
             break;
         case 3:
-            for (int k = 0; k < 3; k++) {
-                corner_face_uv(&rec[k], face, k);
-                corner_shade(&rec[k], scene, entry[k]);
-            }
+        case 6:
             fill_textured_shaded(rec[0], rec[1], rec[2], texture);
             break;
         case 4:
-            for (int k = 0; k < 3; k++) {
-                const Vec3& n = scene->world_normals[entry[k]];
-                rec[k].extra[0] = n.x;
-                rec[k].extra[1] = n.y;
-                rec[k].extra[2] = n.z;
-            }
-            set_colour(&rec[0], face);
             fill_type4(rec[0], rec[1], rec[2], scene->lights[0]);
             break;
-        case 5:
-            for (int k = 0; k < 3; k++)
-                corner_environment_uv(&rec[k], scene->world_normals[entry[k]]);
-            fill_textured(rec[0], rec[1], rec[2], texture);
-            break;
-        case 6:
-            for (int k = 0; k < 3; k++) {
-                corner_environment_uv(&rec[k], scene->world_normals[entry[k]]);
-                corner_shade(&rec[k], scene, entry[k]);
-            }
-            fill_textured_shaded(rec[0], rec[1], rec[2], texture);
-            break;
         case 7:
-            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
-            set_colour(&rec[0], face);
             fill_additive(rec[0], rec[1], rec[2], texture);
             break;
         case 8:
-            for (int k = 0; k < 3; k++) corner_shade(&rec[k], scene, entry[k]);
-            set_colour(&rec[0], face);
             fill_wireframe(rec[0], rec[1], rec[2]);
             break;
         case 9:
-            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
             fill_translucent(rec[0], rec[1], rec[2], texture);
             break;
         case 11:
-            for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
-            set_colour(&rec[0], face);
             fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
             break;
         default:
@@ -324,9 +329,9 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
         // The surface's first face decides how all its faces are drawn.
         const uint32_t attr = mesh.faces[range.first].attr;
         const uint32_t type = attr & 15;
-        if (type == 10 || type >= 12) continue;
+        if (!(surface_inputs[type] & SURFACE_DRAWN)) continue;
         const TextureRecord* texture = nullptr;
-        if (type_uses_texture(type)) {
+        if (surface_inputs[type] & NEEDS_TEXTURE) {
             texture = surface_texture(type, attr >> 8);
             if (!texture) continue;
         }
