@@ -50,7 +50,15 @@ static Gray trim(const Gray& g) {
     return out;
 }
 
-Gray text_coverage(const char* text, int pixel_height, FontFace which, float tracking) {
+// Moves the pen by the kerning between the previous glyph and this one.
+static void kern(FT_Face face, FT_UInt previous, FT_UInt glyph, float& pen) {
+    if (!previous || !glyph) return;
+    FT_Vector kerning;
+    FT_Get_Kerning(face, previous, glyph, FT_KERNING_DEFAULT, &kerning);
+    pen += float(kerning.x) / 64.0f;
+}
+
+Gray text_coverage(const char* text, int pixel_height, FontFace which) {
     FT_Face face = font_face(which);
     if (!face || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixel_height)) != 0) return Gray{};
     const int ascent = int(face->size->metrics.ascender >> 6);
@@ -58,16 +66,11 @@ Gray text_coverage(const char* text, int pixel_height, FontFace which, float tra
     // First pass: the advance of the whole line.
     float pen = 0.0f;
     FT_UInt previous = 0;
-    int count = 0;
-    for (const char* c = text; *c; c++, count++) {
+    for (const char* c = text; *c; c++) {
         const FT_UInt glyph = FT_Get_Char_Index(face, FT_ULong(uint8_t(*c)));
-        if (previous && glyph) {
-            FT_Vector kern;
-            FT_Get_Kerning(face, previous, glyph, FT_KERNING_DEFAULT, &kern);
-            pen += float(kern.x) / 64.0f;
-        }
+        kern(face, previous, glyph, pen);
         if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT) != 0) return Gray{};
-        pen += float(face->glyph->advance.x) / 64.0f + tracking;
+        pen += float(face->glyph->advance.x) / 64.0f;
         previous = glyph;
     }
     const int margin = pixel_height / 4 + 2;
@@ -76,11 +79,7 @@ Gray text_coverage(const char* text, int pixel_height, FontFace which, float tra
     previous = 0;
     for (const char* c = text; *c; c++) {
         const FT_UInt glyph = FT_Get_Char_Index(face, FT_ULong(uint8_t(*c)));
-        if (previous && glyph) {
-            FT_Vector kern;
-            FT_Get_Kerning(face, previous, glyph, FT_KERNING_DEFAULT, &kern);
-            pen += float(kern.x) / 64.0f;
-        }
+        kern(face, previous, glyph, pen);
         if (FT_Load_Glyph(face, glyph, FT_LOAD_RENDER) != 0) return Gray{};
         const FT_GlyphSlot slot = face->glyph;
         const FT_Bitmap& bm = slot->bitmap;
@@ -93,17 +92,17 @@ Gray text_coverage(const char* text, int pixel_height, FontFace which, float tra
                 const float v = float(bm.buffer[size_t(row) * size_t(bm.pitch) + col]) / 255.0f;
                 canvas.at(x, y) = std::max(canvas.at(x, y), v);
             }
-        pen += float(slot->advance.x) / 64.0f + tracking;
+        pen += float(slot->advance.x) / 64.0f;
         previous = glyph;
     }
     return trim(canvas);
 }
 
-Gray fit_text(const char* text, int box_w, int box_h, FontFace face, float tracking) {
+Gray fit_text(const char* text, int box_w, int box_h) {
+    if (box_w < 1 || box_h < 1) return Gray{};
     // Render at several times the box height so the scaling does the filtering.
-    const int large = std::max(64, box_h * 4);
-    const Gray big = text_coverage(text, large, face, tracking * float(large) / float(box_h));
-    if (big.w == 0 || box_w < 1 || box_h < 1) return Gray{};
+    const Gray big = text_coverage(text, std::max(64, box_h * 4));
+    if (big.w == 0) return Gray{};
     const double scale = std::min(double(box_w) / big.w, double(box_h) / big.h);
     const int w = std::max(1, int(big.w * scale)), h = std::max(1, int(big.h * scale));
     return resize_area(big, w, h);

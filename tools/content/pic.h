@@ -4,6 +4,9 @@
 
 #include "raster.h"
 
+// The blue that the scenes fill the frame with.
+const Rgb DEEP_BLUE = rgb8(0, 0, 143);
+
 enum ItemKind { ITEM_RGB, ITEM_MASK, ITEM_MAP };
 
 struct ItemInfo {

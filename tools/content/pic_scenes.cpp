@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-static const Rgb DEEP_BLUE = rgb8(0, 0, 143);
-static const float PI = 3.14159265f;
-
 Image space_backdrop(int w, int h, uint32_t seed, float nebula) {
     Image img = make_image(w, h, {0, 0, 0});
     for (int y = 0; y < h; y++)
@@ -124,8 +121,7 @@ Image pic_eye() {
                 const float above = std::max(0.0f, up - fy), below = std::max(0.0f, fy - lo);
                 const float near = std::exp(-std::min(above, below) / 28.0f);
                 c = mix(rgb8(176, 128, 170), rgb8(110, 60, 130), near * 0.7f) * (0.85f + 0.3f * n);
-                const float crease =
-                    std::fabs(fy - (lid_upper(fx) - 20.0f + std::fabs(fx - 160.0f) * 0.05f));
+                const float crease = std::fabs(fy - (up - 20.0f + std::fabs(fx - 160.0f) * 0.05f));
                 c = c * (1.0f - 0.45f * std::exp(-crease * crease / 10.0f) *
                                     clamp01(1.0f - std::fabs(fx - 160.0f) / 150.0f));
                 const float lid_edge = std::min(std::fabs(fy - up), std::fabs(fy - lo));
@@ -437,8 +433,6 @@ Gray map_counting() {
             }
             g.at(x, y) = v;
         }
-    const auto [lo, hi] = std::minmax_element(g.v.begin(), g.v.end());
-    const float low = *lo, range = *hi - *lo;
-    for (float& v : g.v) v = (v - low) / range;
+    stretch_to_unit(g);
     return g;
 }

@@ -6,7 +6,6 @@
 #include <cmath>
 
 static const int T = 256;
-static const float PI = 3.14159265f;
 
 // Light and dark edges of a square panel: +1 on its upper left rim, -1 on its
 // lower right rim, 0 inside; (u, v) are 0..1 across the panel.
@@ -20,10 +19,6 @@ static float panel_bevel(float u, float v, float width) {
 // Share of tile edges that carry a circuit trace.
 static const float TRACE_CHANCE = 0.42f;
 
-static int tile_seed(int tx, int ty) {
-    return tx + ty * 8;
-}
-
 Image tex_circuits() {
     const int cell = 32, cells = T / cell;
     Image img = make_image(T, T, {0, 0, 0});
@@ -34,8 +29,9 @@ Image tex_circuits() {
             const int tile = (x / cell) + (y / cell) * cells;
             const float tone = 0.8f + 0.4f * hash01(tile, 0, 202);
             Rgb c = rgb8(16, 22, 90) * (tone * (0.8f + 0.4f * n));
-            c = c + rgb8(90, 110, 230) * std::max(0.0f, panel_bevel(u, v, 0.08f)) * 0.8f;
-            c = c * (1.0f + std::min(0.0f, panel_bevel(u, v, 0.08f)) * 0.6f);
+            const float bevel = panel_bevel(u, v, 0.08f);
+            c = c + rgb8(90, 110, 230) * std::max(0.0f, bevel) * 0.8f;
+            c = c * (1.0f + std::min(0.0f, bevel) * 0.6f);
             img.at(x, y) = c;
         }
     // Traces between tile centres: an edge carries a trace when its hash says so,
@@ -61,9 +57,10 @@ Image tex_circuits() {
                 continue;
             }
             // A rune of three strokes on a 3 x 3 lattice for tiles without traces.
+            const int tile = tx + ty * cells;
             for (int s = 0; s < 3; s++) {
-                const int a = int(hash01(tile_seed(tx, ty), s, 220) * 9.0f);
-                const int b = int(hash01(tile_seed(tx, ty), s, 221) * 9.0f);
+                const int a = int(hash01(tile, s, 220) * 9.0f);
+                const int b = int(hash01(tile, s, 221) * 9.0f);
                 const Point pa{c.x + float(a % 3 - 1) * 8.0f, c.y + float(a / 3 - 1) * 8.0f};
                 const Point pb{c.x + float(b % 3 - 1) * 8.0f, c.y + float(b / 3 - 1) * 8.0f};
                 draw_segment(runes, pa, pb, 1.1f, 1.0f, true);
@@ -261,9 +258,6 @@ Gray map_displacement(uint32_t seed, float scale) {
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++)
             g.at(x, y) = fbm(float(x) / scale, float(y) / scale, 3, 0, 0, seed);
-    // Stretch to the full 0..255 range.
-    const auto [lo, hi] = std::minmax_element(g.v.begin(), g.v.end());
-    const float low = *lo, range = *hi - *lo;
-    for (float& v : g.v) v = (v - low) / range;
+    stretch_to_unit(g); // the full 0..255 range
     return g;
 }

@@ -99,22 +99,19 @@ Lettering style_coverage(const Gray& a, const TypeStyle& style) {
 }
 
 Lettering set_words(const char* text, int w, int h, int margin_x, int margin_y,
-                    const TypeStyle& style, float align_x) {
+                    const TypeStyle& style) {
     const int S = TYPE_SUPERSAMPLE;
     const Gray cov = fit_text(text, (w - 2 * margin_x) * S, (h - 2 * margin_y) * S);
     Gray canvas = make_gray(w * S, h * S, 0.0f);
-    const int ox = margin_x * S + int(float((w - 2 * margin_x) * S - cov.w) * align_x);
-    const int oy = (h * S - cov.h) / 2;
-    for (int y = 0; y < cov.h; y++)
-        for (int x = 0; x < cov.w; x++) canvas.at(x + ox, y + oy) = cov.at(x, y);
+    stamp(canvas, cov, margin_x * S + ((w - 2 * margin_x) * S - cov.w) / 2, (h * S - cov.h) / 2);
     return style_coverage(canvas, style);
 }
 
-void place_lettering(Image& dst, const Lettering& l, int ox, int oy, float opacity) {
+void place_lettering(Image& dst, const Lettering& l, int ox, int oy) {
     for (int y = std::max(0, -oy); y < l.alpha.h && y + oy < dst.h; y++)
         for (int x = std::max(0, -ox); x < l.alpha.w && x + ox < dst.w; x++) {
             Rgb& p = dst.at(x + ox, y + oy);
-            p = l.premul.at(x, y) * opacity + p * (1.0f - l.alpha.at(x, y) * opacity);
+            p = l.premul.at(x, y) + p * (1.0f - l.alpha.at(x, y));
         }
 }
 

@@ -31,12 +31,12 @@ constexpr int TYPE_SUPERSAMPLE = 4;
 Lettering style_coverage(const Gray& coverage, const TypeStyle& style);
 
 // One line of text fitted into a box of w x h output pixels, leaving margin_x
-// and margin_y free on each side, centred; align_x 0 left, 0.5 centre, 1 right.
+// and margin_y free on each side, centred.
 Lettering set_words(const char* text, int w, int h, int margin_x, int margin_y,
-                    const TypeStyle& style, float align_x = 0.5f);
+                    const TypeStyle& style);
 
 // Lays lettering over a picture at (ox, oy): p = premul + p * (1 - alpha).
-void place_lettering(Image& dst, const Lettering& l, int ox, int oy, float opacity = 1.0f);
+void place_lettering(Image& dst, const Lettering& l, int ox, int oy);
 
 // Fades the lettering out over the last `width` pixels of each side so that
 // no halo ends in a hard line at the box edge.

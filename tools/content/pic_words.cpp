@@ -8,18 +8,6 @@
 #include <algorithm>
 #include <cmath>
 
-static const Rgb DEEP_BLUE = rgb8(0, 0, 143); // the fill colour of the scenes
-
-// Copies coverage into a larger canvas at (ox, oy).
-static void stamp(Gray& canvas, const Gray& cov, int ox, int oy) {
-    for (int y = 0; y < cov.h; y++)
-        for (int x = 0; x < cov.w; x++) {
-            const int cx = x + ox, cy = y + oy;
-            if (cx < 0 || cy < 0 || cx >= canvas.w || cy >= canvas.h) continue;
-            canvas.at(cx, cy) = std::max(canvas.at(cx, cy), cov.at(x, y));
-        }
-}
-
 // The lowest row of columns x0..x1 of a lettering whose letters (not the halo)
 // cover it nearly fully.
 static int ink_bottom(const Lettering& l, int x0, int x1) {
@@ -116,8 +104,7 @@ MaskedPicture pic_title_word(const char* text, int w, int h, int right_margin) {
     fade_edges(inner, 4);
     Lettering l{make_image(w, h, {0, 0, 0}), make_gray(w, h, 0.0f)};
     place_lettering(l.premul, inner, 0, 0);
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < inner.alpha.w; x++) l.alpha.at(x, y) = inner.alpha.at(x, y);
+    stamp(l.alpha, inner.alpha, 0, 0);
     return {lettering_colour(l, style.glow), lettering_mask(l)};
 }
 
@@ -175,7 +162,7 @@ static void draw_bulb(Image& img, Point c, float r) {
     // Glass: a round top narrowing to a neck.
     std::vector<Point> outline;
     for (int i = 0; i <= 40; i++) {
-        const float a = float(M_PI) * (0.8f + 1.4f * float(i) / 40.0f);
+        const float a = PI * (0.8f + 1.4f * float(i) / 40.0f);
         outline.push_back({(c.x + std::cos(a) * r) * S, (c.y + std::sin(a) * r) * S});
     }
     outline.push_back({(c.x + r * 0.42f) * S, (c.y + r * 1.25f) * S});
@@ -217,17 +204,13 @@ Image pic_think() {
             const float dx = (float(x) - 90.0f) / 260.0f, dy = (float(y) - 95.0f) / 200.0f;
             const float d = std::sqrt(dx * dx + dy * dy);
             const float n = fbm(float(x) / 60.0f, float(y) / 60.0f, 4, 0, 0, 91);
-            img.at(x, y) = mix(rgb8(60, 24, 120), rgb8(2, 2, 40), clamp01(d * 1.6f)) +
-                           rgb8(30, 20, 90) * (n * 0.5f);
-        }
-    // Rays from the bulb.
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++) {
-            const float a = std::atan2(float(y) - 88.0f, float(x) - 82.0f);
-            const float ray = std::pow(0.5f + 0.5f * std::cos(a * 12.0f), 8.0f);
-            const float dx = float(x) - 82.0f, dy = float(y) - 88.0f;
-            const float fall = std::exp(-std::sqrt(dx * dx + dy * dy) / 90.0f);
-            img.at(x, y) = img.at(x, y) + rgb8(255, 160, 60) * (ray * fall * 0.35f);
+            const Rgb sky = mix(rgb8(60, 24, 120), rgb8(2, 2, 40), clamp01(d * 1.6f)) +
+                            rgb8(30, 20, 90) * (n * 0.5f);
+            // Rays from the bulb.
+            const float rx = float(x) - 82.0f, ry = float(y) - 88.0f;
+            const float ray = std::pow(0.5f + 0.5f * std::cos(std::atan2(ry, rx) * 12.0f), 8.0f);
+            const float fall = std::exp(-std::sqrt(rx * rx + ry * ry) / 90.0f);
+            img.at(x, y) = sky + rgb8(255, 160, 60) * (ray * fall * 0.35f);
         }
     draw_bulb(img, {82.0f, 80.0f}, 38.0f);
     const TypeStyle style{FINISH_CHROME, 3.5f, rgb8(255, 140, 40), 6.0f, 0.5f};

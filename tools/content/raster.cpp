@@ -39,7 +39,7 @@ Rgb ramp(const Rgb* stops, int n, float t) {
     return mix(stops[i], stops[i + 1], f - float(i));
 }
 
-uint32_t hash32(uint32_t v) {
+static uint32_t hash32(uint32_t v) {
     v ^= v >> 16;
     v *= 0x7feb352dU;
     v ^= v >> 15;
@@ -228,6 +228,12 @@ void add_light(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy) {
         }
 }
 
+void stretch_to_unit(Gray& g) {
+    const auto [lo, hi] = std::minmax_element(g.v.begin(), g.v.end());
+    const float low = *lo, range = *hi - *lo;
+    for (float& v : g.v) v = (v - low) / range;
+}
+
 static uint8_t to_byte(float v) {
     return uint8_t(std::lround(clamp01(v) * 255.0f));
 }
@@ -257,6 +263,25 @@ bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
+void stamp(Gray& g, const Gray& coverage, int ox, int oy) {
+    for (int y = std::max(0, -oy); y < coverage.h && y + oy < g.h; y++)
+        for (int x = std::max(0, -ox); x < coverage.w && x + ox < g.w; x++) {
+            float& p = g.at(x + ox, y + oy);
+            p = std::max(p, coverage.at(x, y));
+        }
+}
+
+// The pixel that (x, y) lands on in a w x h picture: wrapped around the edges,
+// or false when it falls outside.
+static bool target_pixel(int w, int h, bool wrap, int& x, int& y) {
+    if (wrap) {
+        x = wrap_index(x, w);
+        y = wrap_index(y, h);
+        return true;
+    }
+    return x >= 0 && y >= 0 && x < w && y < h;
+}
+
 static float segment_distance(float px, float py, Point a, Point b) {
     const float dx = b.x - a.x, dy = b.y - a.y;
     const float len2 = dx * dx + dy * dy;
@@ -274,12 +299,7 @@ void draw_segment(Gray& g, Point a, Point b, float radius, float value, bool wra
     for (int y = y0; y <= y1; y++)
         for (int x = x0; x <= x1; x++) {
             int tx = x, ty = y;
-            if (wrap) {
-                tx = wrap_index(x, g.w);
-                ty = wrap_index(y, g.h);
-            } else if (x < 0 || y < 0 || x >= g.w || y >= g.h) {
-                continue;
-            }
+            if (!target_pixel(g.w, g.h, wrap, tx, ty)) continue;
             const float d = segment_distance(float(x) + 0.5f, float(y) + 0.5f, a, b);
             const float cov = clamp01(radius + 0.5f - d) * value;
             float& p = g.at(tx, ty);
@@ -297,12 +317,7 @@ void add_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap) {
     for (int y = int(c.y) - reach; y <= int(c.y) + reach; y++)
         for (int x = int(c.x) - reach; x <= int(c.x) + reach; x++) {
             int tx = x, ty = y;
-            if (wrap) {
-                tx = wrap_index(x, img.w);
-                ty = wrap_index(y, img.h);
-            } else if (x < 0 || y < 0 || x >= img.w || y >= img.h) {
-                continue;
-            }
+            if (!target_pixel(img.w, img.h, wrap, tx, ty)) continue;
             const float dx = float(x) + 0.5f - c.x, dy = float(y) + 0.5f - c.y;
             Rgb& p = img.at(tx, ty);
             p = p + colour * std::exp((dx * dx + dy * dy) * k);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+constexpr float PI = 3.14159265f;
+
 struct Rgb {
     float r, g, b;
 };
@@ -18,9 +20,6 @@ inline Rgb operator-(Rgb a, Rgb b) {
 }
 inline Rgb operator*(Rgb a, float k) {
     return {a.r * k, a.g * k, a.b * k};
-}
-inline Rgb operator*(Rgb a, Rgb b) {
-    return {a.r * b.r, a.g * b.g, a.b * b.b};
 }
 
 // Colour from 8-bit channels.
@@ -57,9 +56,8 @@ Rgb mix(Rgb a, Rgb b, float t);
 // Piecewise linear colour ramp over n stops evenly spaced on 0..1.
 Rgb ramp(const Rgb* stops, int n, float t);
 
-// Seeded integer hash and noise. A period of p makes the noise repeat every p
+// Seeded hash and noise. A period of p makes the noise repeat every p
 // units in that direction (0: no repeat).
-uint32_t hash32(uint32_t v);
 float hash01(int x, int y, uint32_t seed);
 float value_noise(float x, float y, int period_x, int period_y, uint32_t seed);
 // Sum of octaves, each twice the frequency and half the amplitude; result 0..1.
@@ -91,6 +89,9 @@ void fill_polygon(Gray& g, const std::vector<Point>& poly, float value);
 void draw_segment(Gray& g, Point a, Point b, float radius, float value = 1.0f, bool wrap = false);
 void draw_disc(Gray& g, Point c, float radius, float value = 1.0f, bool wrap = false);
 
+// Copies coverage into g at (ox, oy), max-combined and clipped.
+void stamp(Gray& g, const Gray& coverage, int ox, int oy);
+
 // Gaussian spot of light (sigma in pixels) added to every channel by colour.
 void add_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap = false);
 
@@ -98,6 +99,9 @@ void add_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap = false);
 void paint(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy, float strength = 1.0f);
 // Adds colour * alpha (light), placed at (ox, oy), clipped.
 void add_light(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy);
+
+// Scales the values linearly so that the lowest becomes 0 and the highest 1.
+void stretch_to_unit(Gray& g);
 
 // Raw item formats: 3 bytes a pixel R, G, B; 1 byte a pixel.
 std::vector<uint8_t> rgb_bytes(const Image& img);
