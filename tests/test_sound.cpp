@@ -1,6 +1,6 @@
 #include "presentation/sound.h"
+#include "short_module.h"
 #include "support.h"
-#include "xm_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,30 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Position = std::pair<uint32_t, uint32_t>;
-
-// A module of `orders` order entries of one `rows`-row pattern, one looped
-// sine instrument struck on the first row of every pattern.
-std::vector<uint8_t> test_module(int orders, int rows, int speed, int bpm) {
-    XmModule module;
-    module.name = "sound test";
-    module.channels = 2;
-    module.speed = speed;
-    module.bpm = bpm;
-    module.orders.assign(size_t(orders), 0);
-    module.patterns.push_back(xm_make_pattern(rows, module.channels));
-    xm_cell(module.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
-    XmSample sample;
-    for (int i = 0; i < 100; i++)
-        sample.data.push_back(int16_t(20000 * std::sin(2 * M_PI * i / 100.0)));
-    sample.loop_type = XM_LOOP_FORWARD;
-    sample.loop_length = 100;
-    XmInstrument instrument;
-    instrument.samples.push_back(sample);
-    module.instruments.push_back(instrument);
-    std::vector<uint8_t> bytes = xm_serialise(module);
-    EXPECT_FALSE(bytes.empty());
-    return bytes;
-}
 
 MusicSong* load(const std::vector<uint8_t>& bytes) {
     MusicSong* song = FMUSIC_LoadSongMemory(bytes.data(), bytes.size());
@@ -112,7 +88,7 @@ TEST(SoundErrorText, TableTextsAndUnknownCodes) {
 }
 
 TEST_F(Sound, CallOrderErrors) {
-    MusicSong* song = load(test_module(1, 4, 6, 125));
+    MusicSong* song = load(make_short_module(1, 4, 6, 125));
     EXPECT_EQ(FMUSIC_PlaySong(song), 0);
     EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_UNINITIALIZED);
 
@@ -125,7 +101,9 @@ TEST_F(Sound, CallOrderErrors) {
     EXPECT_EQ(FSOUND_SetBufferSize(200), 0);
     EXPECT_EQ(FSOUND_SetMixer(9), 0);
     EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INVALID_MIXER);
+    EXPECT_EQ(sound_mixer_name(9), nullptr);
     EXPECT_EQ(FSOUND_SetMixer(8), 1); // the mixer may change while open
+    EXPECT_NE(sound_mixer_name(8), nullptr);
     EXPECT_EQ(FMUSIC_SetMasterVolume(song, 257), 0);
     EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INVALID_PARAM);
     EXPECT_EQ(FMUSIC_PlaySong(song), 1);
@@ -135,16 +113,6 @@ TEST_F(Sound, CallOrderErrors) {
     EXPECT_EQ(FSOUND_SetOutput(SOUND_OUTPUT_ALSA), 1);
     EXPECT_EQ(FSOUND_SetOutput(0), 0);
     EXPECT_EQ(FMUSIC_FreeSong(song), 1);
-}
-
-TEST_F(Sound, AlsaOutputOpensOrReportsTheDevice) {
-    ASSERT_EQ(FSOUND_SetOutput(SOUND_OUTPUT_ALSA), 1);
-    if (FSOUND_Init(44100, 256, 0)) {
-        EXPECT_EQ(FSOUND_SetDriver(1), 0); // open: set-up calls are refused
-    } else {
-        EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INIT);
-        EXPECT_EQ(FSOUND_SetDriver(1), 1); // still closed
-    }
 }
 
 TEST_F(Sound, DriversOfEachOutput) {
@@ -163,15 +131,6 @@ TEST_F(Sound, DriversOfEachOutput) {
     EXPECT_EQ(FSOUND_Init(44100, 256, 0), 1);
 }
 
-TEST_F(Sound, MixerNames) {
-    for (int mixer = 0; mixer <= 8; mixer++) EXPECT_NE(sound_mixer_name(mixer), nullptr);
-    EXPECT_EQ(sound_mixer_name(9), nullptr);
-    EXPECT_EQ(sound_mixer_name(-1), nullptr);
-    for (int a = 1; a <= 8; a++)
-        for (int b = a + 1; b <= 8; b++)
-            EXPECT_STRNE(sound_mixer_name(a), sound_mixer_name(b)) << a << " " << b;
-}
-
 TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
     ScopedDirectory directory;
     sound_set_builtin_module(0);
@@ -182,7 +141,7 @@ TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
     EXPECT_EQ(FMUSIC_LoadSong("system2.xm"), nullptr);
     EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_FILE_FORMAT);
 
-    write_file("system2.xm", test_module(1, 4, 6, 125));
+    write_file("system2.xm", make_short_module(1, 4, 6, 125));
     MusicSong* song = FMUSIC_LoadSong("system2.xm");
     ASSERT_NE(song, nullptr);
     FMUSIC_FreeSong(song);
@@ -191,7 +150,7 @@ TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
 // Every drawn frame takes exactly its share of the output rate: over N frames
 // the total is rate * N / fps, rounded down.
 TEST_F(Sound, LockstepFrameSizesCarryTheRemainder) {
-    MusicSong* song = start_lockstep(test_module(8, 64, 6, 125), 22050, 60);
+    MusicSong* song = start_lockstep(make_short_module(8, 64, 6, 125), 22050, 60);
     PlayedFrames run = run_frames(song, 121);
     uint64_t total = 0;
     for (size_t i = 0; i < run.frame_sizes.size(); i++) {
@@ -204,7 +163,7 @@ TEST_F(Sound, LockstepFrameSizesCarryTheRemainder) {
 }
 
 TEST_F(Sound, LockstepIsDeterministic) {
-    std::vector<uint8_t> bytes = test_module(4, 16, 3, 140);
+    std::vector<uint8_t> bytes = make_short_module(4, 16, 3, 140);
     MusicSong* first = start_lockstep(bytes, 44100, 60);
     PlayedFrames a = run_frames(first, 300);
     FMUSIC_FreeSong(first);
@@ -241,7 +200,8 @@ TEST_F(Sound, PositionFollowsSpeedAndTempo) {
     for (Tempo tempo : {Tempo{6, 125, 882}, Tempo{3, 150, 735}, Tempo{4, 90, 1225}}) {
         SCOPED_TRACE(tempo.bpm);
         const int rows = 32;
-        MusicSong* song = start_lockstep(test_module(20, rows, tempo.speed, tempo.bpm), 44100, 60);
+        MusicSong* song =
+            start_lockstep(make_short_module(20, rows, tempo.speed, tempo.bpm), 44100, 60);
         const int64_t row_samples = int64_t(tempo.speed) * tempo.samples_per_tick;
         std::vector<int16_t> out;
         int checked = 0;
@@ -267,7 +227,7 @@ TEST_F(Sound, PositionFollowsSpeedAndTempo) {
 // The row belongs to the order read just before it, even when the song has
 // moved on in between; a second row read is fresh.
 TEST_F(Sound, RowIsReadWithItsOrder) {
-    MusicSong* song = start_lockstep(test_module(4, 8, 6, 125), 44100, 60);
+    MusicSong* song = start_lockstep(make_short_module(4, 8, 6, 125), 44100, 60);
     std::vector<int16_t> out;
     while (position(song) != Position(0, 7)) ASSERT_GT(sound_lockstep_frame(song, &out), 0u);
     ASSERT_EQ(FMUSIC_GetOrder(song), 0u);
@@ -285,7 +245,7 @@ TEST_F(Sound, EndOfSongReportsOrderFortyTwoAtLeast) {
     };
     for (Case c : {Case{2, 42}, Case{50, 50}}) {
         SCOPED_TRACE(c.orders);
-        MusicSong* song = start_lockstep(test_module(c.orders, 2, 1, 255), 44100, 60);
+        MusicSong* song = start_lockstep(make_short_module(c.orders, 2, 1, 255), 44100, 60);
         // Each order lasts two ticks of 2.5 / 255 s: the song ends well within
         // the frames given.
         std::vector<int16_t> out;
@@ -309,33 +269,8 @@ TEST_F(Sound, EndOfSongReportsOrderFortyTwoAtLeast) {
     }
 }
 
-TEST_F(Sound, PauseKeepsThePosition) {
-    std::vector<uint8_t> bytes = test_module(4, 16, 6, 125);
-    MusicSong* song = start_lockstep(bytes, 44100, 60);
-    PlayedFrames straight = run_frames(song, 200);
-    FMUSIC_FreeSong(song);
-    FSOUND_Close();
-
-    song = start_lockstep(bytes, 44100, 60);
-    PlayedFrames before = run_frames(song, 100);
-    ASSERT_EQ(FMUSIC_SetPaused(song, 1), 1);
-    Position paused = position(song);
-    std::vector<int16_t> out;
-    for (int i = 0; i < 30; i++) {
-        EXPECT_EQ(sound_lockstep_frame(song, &out), 0u);
-        EXPECT_TRUE(out.empty());
-        EXPECT_EQ(position(song), paused);
-    }
-    ASSERT_EQ(FMUSIC_SetPaused(song, 0), 1);
-    PlayedFrames after = run_frames(song, 100);
-    before.samples.insert(before.samples.end(), after.samples.begin(), after.samples.end());
-    EXPECT_EQ(before.samples, straight.samples);
-    EXPECT_EQ(after.positions.back(), straight.positions.back());
-    FMUSIC_FreeSong(song);
-}
-
 TEST_F(Sound, MasterVolumeScalesTheSamples) {
-    std::vector<uint8_t> bytes = test_module(1, 16, 6, 125);
+    std::vector<uint8_t> bytes = make_short_module(1, 16, 6, 125);
     std::vector<int16_t> loud, half, silent;
     for (auto [volume, samples] : {std::pair{256, &loud}, {150, &half}, {0, &silent}}) {
         MusicSong* song = start_lockstep(bytes, 44100, 60);
@@ -345,17 +280,19 @@ TEST_F(Sound, MasterVolumeScalesTheSamples) {
         FSOUND_Close();
     }
     ASSERT_EQ(loud.size(), half.size());
-    int16_t peak = 0;
+    double loud_sum = 0, half_sum = 0;
     for (size_t i = 0; i < loud.size(); i++) {
-        peak = std::max<int16_t>(peak, int16_t(std::abs(loud[i])));
-        EXPECT_EQ(half[i], int16_t(loud[i] * 150 / 256)) << i;
-        EXPECT_EQ(silent[i], 0) << i;
+        loud_sum += std::abs(loud[i]);
+        half_sum += std::abs(half[i]);
     }
-    EXPECT_GT(peak, 1000);
+    EXPECT_GT(loud_sum / loud.size(), 500.0); // clearly audible
+    // 150 / 256 = 0.586, less at most one unit a sample for rounding down.
+    EXPECT_NEAR(half_sum / loud_sum, 0.586, 0.002);
+    EXPECT_EQ(silent, std::vector<int16_t>(loud.size(), 0));
 }
 
 TEST_F(Sound, MixerChoosesTheInterpolation) {
-    std::vector<uint8_t> bytes = test_module(1, 16, 6, 125);
+    std::vector<uint8_t> bytes = make_short_module(1, 16, 6, 125);
     std::vector<std::vector<int16_t>> outputs;
     for (int mixer : {1, 3, 8}) {
         FSOUND_SetMixer(mixer);
@@ -367,17 +304,6 @@ TEST_F(Sound, MixerChoosesTheInterpolation) {
     EXPECT_NE(outputs[0], outputs[1]);
     EXPECT_NE(outputs[1], outputs[2]);
     EXPECT_NE(outputs[0], outputs[2]);
-}
-
-TEST_F(Sound, PinnedPositionOverridesTheSong) {
-    MusicSong* song = start_lockstep(test_module(2, 64, 6, 125), 44100, 60);
-    run_frames(song, 30);
-    Position real = position(song);
-    sound_pin_position(song, 1, 29, 57);
-    EXPECT_EQ(position(song), Position(29, 57));
-    sound_pin_position(song, 0, 0, 0);
-    EXPECT_EQ(position(song), real);
-    FMUSIC_FreeSong(song);
 }
 
 // The row heard now lies between the rows that fit in the time since playback
@@ -394,6 +320,15 @@ PlayStart play(MusicSong* song) {
     return start;
 }
 
+// Paused, the position stands still however long it waits.
+void expect_pause_holds(MusicSong* song) {
+    FMUSIC_SetPaused(song, 1);
+    const Position paused = position(song);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(position(song), paused);
+    FMUSIC_SetPaused(song, 0);
+}
+
 void expect_row_within(MusicSong* song, PlayStart start, double row_seconds, double slack_seconds) {
     double shortest = std::chrono::duration<double>(Clock::now() - start.after).count();
     Position now = position(song);
@@ -406,25 +341,22 @@ void expect_row_within(MusicSong* song, PlayStart start, double row_seconds, dou
 TEST_F(Sound, WithoutSoundTheSongFollowsTheWallClock) {
     FSOUND_SetOutput(SOUND_OUTPUT_NONE);
     ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1);
-    MusicSong* song = load(test_module(1, 64, 3, 125)); // 0.06 s a row
+    MusicSong* song = load(make_short_module(1, 64, 3, 125)); // 0.06 s a row
     PlayStart started = play(song);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     expect_row_within(song, started, 0.06, 0.07);
 
-    FMUSIC_SetPaused(song, 1);
-    Position paused = position(song);
+    expect_pause_holds(song);
+    const Position resumed = position(song);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(position(song), paused);
-    FMUSIC_SetPaused(song, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_GT(position(song).second, paused.second);
+    EXPECT_GT(position(song).second, resumed.second);
     FMUSIC_FreeSong(song);
 }
 
 TEST_F(Sound, DeviceReportsThePositionHeard) {
     ASSERT_EQ(FSOUND_SetBufferSize(200), 1);
     ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1) << sound_error_text(FSOUND_GetError());
-    MusicSong* song = load(test_module(1, 64, 3, 125));
+    MusicSong* song = load(make_short_module(1, 64, 3, 125));
     FMUSIC_SetMasterVolume(song, 150);
     PlayStart started = play(song);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -432,11 +364,7 @@ TEST_F(Sound, DeviceReportsThePositionHeard) {
     // is still to be heard.
     expect_row_within(song, started, 0.06, 0.2);
 
-    FMUSIC_SetPaused(song, 1);
-    Position paused = position(song);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(position(song), paused);
-    FMUSIC_SetPaused(song, 0);
+    expect_pause_holds(song);
     FMUSIC_StopSong(song);
     Position stopped = position(song);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
