@@ -4,6 +4,7 @@
 #include "music_synth.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -167,11 +168,26 @@ const char* const BUSY_RHYTHMS[] = {"x.x.x.x.x.x.x.x.", "x.xxx.x.x.xxx.x.", "xx.
 const char* const SPARSE_RHYTHMS[] = {"x.......x...x...", "x...........x...", "x.....x...x....."};
 const char* const CADENCE_RHYTHM = "x...x...x.......";
 
-constexpr uint32_t THEME_SEED = 0x7E3A11u;
-constexpr uint32_t NEW_SEED = 0x51D0C3u;
-constexpr uint32_t ECHO_SEED = 0x0EC401u;
-constexpr uint32_t RIFF_SEED = 0x2F1FF5u;
-constexpr uint32_t SECOND_SEED = 0x5EC0DDu;
+// How each lead style makes its phrase: the seed of its random choices, the
+// rhythms its bars choose from, and the scale degree it stays around.
+struct PhraseStyle {
+    uint32_t seed;
+    const char* const* rhythms;
+    int rhythm_count;
+    int centre;
+};
+constexpr int PLAIN = int(std::size(RHYTHMS)), BUSY = int(std::size(BUSY_RHYTHMS)),
+              SPARSE = int(std::size(SPARSE_RHYTHMS));
+const PhraseStyle LEAD_PHRASES[] = {
+    /* NONE */ {0, nullptr, 0, 0},
+    /* THEME */ {0x7E3A11u, RHYTHMS, PLAIN, 2},
+    /* VARIATION */ {0x7E3A11u, BUSY_RHYTHMS, BUSY, 2},
+    /* NEW */ {0x51D0C3u, RHYTHMS, PLAIN, 4},
+    /* ECHO */ {0x0EC401u, SPARSE_RHYTHMS, SPARSE, 3},
+    /* RIFF */ {0x2F1FF5u, BUSY_RHYTHMS, BUSY, 3}, // seed + order % 3: three riffs in turn
+    /* SECOND */ {0x5EC0DDu, RHYTHMS, PLAIN, 4},
+    /* CLIMAX */ {0x5EC0DDu, BUSY_RHYTHMS, BUSY, 6},
+};
 
 // Volumes (0..64) of each part at full strength.
 constexpr int VOL_KICK = 64, VOL_SNARE = 60, VOL_HAT = 36, VOL_OPEN_HAT = 30, VOL_BASS = 60,
@@ -291,10 +307,10 @@ struct Composer {
     const OrderPlan* plan;
     int order;
     // Pad state that runs across orders: which voice set sounds, its notes
-    // and the chord they hold (-1: silent).
+    // and the key of the voicing they hold (-1: silent).
     int pad_set = 0;
     int pad_notes[3] = {52, 57, 60};
-    int pad_chord_note = -1;
+    int pad_voicing = -1;
 };
 
 void put(Composer& c, int row, int channel, int note, int instrument, int volume,
@@ -412,12 +428,12 @@ void voice_chord(Key key, Chord chord, const int previous[3], int out[3]) {
 
 void pad_off(Composer& c, int row) {
     for (int v = 0; v < 6; v++) release(c, row, CH_PAD + v);
-    c.pad_chord_note = -1;
+    c.pad_voicing = -1;
 }
 
 void write_pad(Composer& c, int from, int to, bool on) {
     if (!on) {
-        if (c.pad_chord_note >= 0) pad_off(c, from);
+        if (c.pad_voicing >= 0) pad_off(c, from);
         return;
     }
     for (int row = from; row < to; row++) {
@@ -425,8 +441,8 @@ void write_pad(Composer& c, int from, int to, bool on) {
         Chord chord = c.plan->chords[row / BAR];
         int notes[3];
         voice_chord(c.plan->key, chord, c.pad_notes, notes);
-        int identity = notes[0] * 10000 + notes[1] * 100 + notes[2];
-        if (identity == c.pad_chord_note) continue; // still sounding
+        const int voicing = notes[0] * 10000 + notes[1] * 100 + notes[2];
+        if (voicing == c.pad_voicing) continue; // still sounding
         int old_set = c.pad_set;
         c.pad_set ^= 1;
         for (int i = 0; i < 3; i++) {
@@ -434,7 +450,7 @@ void write_pad(Composer& c, int from, int to, bool on) {
             put(c, row, CH_PAD + 3 * c.pad_set + i, notes[i], INS_PAD, VOL_PAD);
             c.pad_notes[i] = notes[i];
         }
-        c.pad_chord_note = identity;
+        c.pad_voicing = voicing;
     }
 }
 
@@ -546,33 +562,10 @@ void write_lead(Composer& c, int from, int to, Lead style) {
         release(c, from, CH_ECHO);
         return;
     }
-    const OrderPlan& plan = *c.plan;
-    std::vector<NoteEvent> events;
-    switch (style) {
-    case LEAD_THEME:
-        events = make_phrase(plan, THEME_SEED, RHYTHMS, 5, 2);
-        break;
-    case LEAD_VARIATION:
-        events = make_phrase(plan, THEME_SEED, BUSY_RHYTHMS, 3, 2);
-        break;
-    case LEAD_NEW:
-        events = make_phrase(plan, NEW_SEED, RHYTHMS, 5, 4);
-        break;
-    case LEAD_ECHO:
-        events = make_phrase(plan, ECHO_SEED, SPARSE_RHYTHMS, 3, 3);
-        break;
-    case LEAD_RIFF:
-        events = make_phrase(plan, RIFF_SEED + uint32_t(c.order % 3), BUSY_RHYTHMS, 3, 3);
-        break;
-    case LEAD_SECOND:
-        events = make_phrase(plan, SECOND_SEED, RHYTHMS, 5, 4);
-        break;
-    case LEAD_CLIMAX:
-        events = make_phrase(plan, SECOND_SEED, BUSY_RHYTHMS, 3, 6);
-        break;
-    case LEAD_NONE:
-        break;
-    }
+    const PhraseStyle& phrase = LEAD_PHRASES[style];
+    const uint32_t seed = phrase.seed + (style == LEAD_RIFF ? uint32_t(c.order % 3) : 0u);
+    const std::vector<NoteEvent> events =
+        make_phrase(*c.plan, seed, phrase.rhythms, phrase.rhythm_count, phrase.centre);
     write_melody(c, events, from, to, CH_LEAD, INS_LEAD, VOL_LEAD, 0);
     if (style == LEAD_ECHO) { // dotted-eighth echoes, the second on the free arp channel
         write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD / 2, 3);

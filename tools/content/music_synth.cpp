@@ -78,6 +78,13 @@ XmSample make_sample(const char* name, const std::vector<double>& wave, int8_t r
     return sample;
 }
 
+// Loops the last `frames` frames of the sample forwards.
+void loop_last(XmSample& sample, size_t frames) {
+    sample.loop_type = XM_LOOP_FORWARD;
+    sample.loop_length = uint32_t(frames);
+    sample.loop_start = uint32_t(sample.data.size() - frames);
+}
+
 XmInstrument make_instrument(const char* name, XmSample sample) {
     XmInstrument instrument;
     instrument.name = name;
@@ -172,9 +179,7 @@ XmInstrument synth_bass() {
         wave[i] = b * (0.8 + 0.2 * std::exp(-t / 0.15));
     }
     XmSample sample = make_sample("bass", wave, int8_t(RATE_NOTE + 24));
-    sample.loop_type = XM_LOOP_FORWARD;
-    sample.loop_length = uint32_t(period * loop_periods);
-    sample.loop_start = uint32_t(wave.size()) - sample.loop_length;
+    loop_last(sample, size_t(period) * loop_periods);
     XmInstrument instrument = make_instrument("bass", sample);
     instrument.volume_envelope = {{0, 64}, {8, 56}, {30, 48}};
     instrument.volume_sustain = 2;
@@ -192,8 +197,7 @@ XmInstrument synth_pad() {
         add_partials(wave, cycles - 1 + voice, phases[voice],
                      [](int n) { return saw_partial(n) * rolloff(n, 4.0); });
     XmSample sample = make_sample("pad", wave, RATE_NOTE);
-    sample.loop_type = XM_LOOP_FORWARD;
-    sample.loop_length = uint32_t(wave.size());
+    loop_last(sample, wave.size());
     XmInstrument instrument = make_instrument("pad", sample);
     instrument.volume_envelope = {{0, 0}, {45, 64}, {90, 52}};
     instrument.volume_sustain = 2;
@@ -209,8 +213,7 @@ XmInstrument synth_lead() {
     add_partials(wave, cycles + 1, 1.3,
                  [](int n) { return 0.5 * pulse_partial(n, 0.25) * rolloff(n, 8.0); });
     XmSample sample = make_sample("lead", wave, RATE_NOTE);
-    sample.loop_type = XM_LOOP_FORWARD;
-    sample.loop_length = uint32_t(wave.size());
+    loop_last(sample, wave.size());
     XmInstrument instrument = make_instrument("lead", sample);
     instrument.volume_envelope = {{0, 40}, {3, 64}, {20, 50}};
     instrument.volume_sustain = 2;
@@ -259,7 +262,6 @@ XmInstrument synth_riser() {
         v = low;
     }
     XmSample sample = make_sample("riser", wave, RATE_NOTE);
-    sample.loop_type = XM_LOOP_FORWARD;
-    sample.loop_length = uint32_t(wave.size());
+    loop_last(sample, wave.size());
     return make_instrument("riser", sample);
 }
