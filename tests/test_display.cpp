@@ -82,7 +82,10 @@ void expect_working_surface_shape() {
     unlock_surface(surface_virtual1);
 }
 
-TEST_F(DisplayTest, WorkingSurfaceIs320By200WithoutGapsWhateverTheDisplay) {
+// The working surface is 320 x 200 without gaps whatever the display, and
+// releasing is harmless before a display exists and twice.
+TEST_F(DisplayTest, SetUpAndRelease) {
+    release_display();
     ASSERT_EQ(init_memory_display(1280, 800), 1);
     expect_working_surface_shape();
     ASSERT_NE(make_window(640, 480), nullptr);
@@ -90,18 +93,12 @@ TEST_F(DisplayTest, WorkingSurfaceIs320By200WithoutGapsWhateverTheDisplay) {
     expect_working_surface_shape();
     EXPECT_EQ(surface_back->width, 640u);
     EXPECT_EQ(surface_back->height, 480u);
-}
 
-TEST_F(DisplayTest, ReleaseIsHarmlessBeforeInitAndTwice) {
-    release_display();
-    ASSERT_NE(make_window(320, 200), nullptr);
-    ASSERT_EQ(init_display(window, -1, make_mode(320, 200)), 1);
     release_display();
     EXPECT_EQ(surface_back, nullptr);
     EXPECT_EQ(surface_primary, nullptr);
     EXPECT_EQ(surface_virtual1, nullptr);
     release_display();
-    EXPECT_EQ(surface_virtual1, nullptr);
     // A working surface made without a display is not the display's to release.
     create_working_surface();
     release_display();
@@ -270,21 +267,21 @@ TEST_F(DisplayTest, FlipShowsTheBackBufferCentredWithItsAspectKept) {
 TEST_F(DisplayTest, ModeListOffersTheFourSmallModesAndOnly320Or640Wide) {
     make_window(320, 200);
     const std::vector<ModeRecord> modes = list_display_modes(-1);
-    auto has = [&](uint32_t w, uint32_t h) {
-        return std::any_of(modes.begin(), modes.end(),
-                           [&](const ModeRecord& m) { return m.width == w && m.height == h; });
-    };
-    EXPECT_TRUE(has(320, 200) && has(320, 240) && has(640, 400) && has(640, 480));
-    for (size_t i = 0; i < modes.size(); i++) {
-        EXPECT_TRUE(modes[i].width == 320 || modes[i].width == 640);
-        EXPECT_EQ(modes[i].bits_per_pixel, 32u);
-        EXPECT_EQ(modes[i].red_mask, 0xFF0000u);
-        if (i > 0) {
-            EXPECT_TRUE(
-                std::tie(modes[i - 1].width, modes[i - 1].height, modes[i - 1].refresh_rate) <
-                std::tie(modes[i].width, modes[i].height, modes[i].refresh_rate));
-        }
+    std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> keys;
+    for (const ModeRecord& m : modes) {
+        EXPECT_TRUE(m.width == 320 || m.width == 640) << m.width;
+        EXPECT_EQ(m.bits_per_pixel, 32u);
+        EXPECT_EQ(m.red_mask, 0xFF0000u);
+        keys.emplace_back(m.width, m.height, m.refresh_rate);
     }
+    // Sorted, each mode once.
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end());
+    for (auto [w, h] : {std::pair{320u, 200u}, {320u, 240u}, {640u, 400u}, {640u, 480u}})
+        EXPECT_TRUE(
+            std::any_of(keys.begin(), keys.end(),
+                        [&](const auto& k) { return std::get<0>(k) == w && std::get<1>(k) == h; }))
+            << w << "x" << h;
     EXPECT_FALSE(list_display_devices().empty());
 }
 

@@ -26,6 +26,18 @@ void set_all(int32_t value) {
     sound_mixer = sound_mulaw = output_rate = value;
 }
 
+// xpos, ypos, output, driver, mixer, mulaw, outputrate.
+std::vector<int32_t> all_values() {
+    return {dialog_xpos, dialog_ypos, sound_output, sound_driver,
+            sound_mixer, sound_mulaw, output_rate};
+}
+
+int entries_in(const std::string& directory) {
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(directory)) entries++, (void)entry;
+    return entries;
+}
+
 // Each test runs in a fresh directory that serves as XDG_CONFIG_HOME.
 class Settings : public ::testing::Test {
   protected:
@@ -56,13 +68,7 @@ class Settings : public ::testing::Test {
 TEST_F(Settings, MissingFileGivesDefaultsAndKeepsTheDialogPosition) {
     set_all(77);
     load_settings();
-    EXPECT_EQ(sound_output, 2);
-    EXPECT_EQ(sound_driver, 0);
-    EXPECT_EQ(sound_mixer, 0);
-    EXPECT_EQ(sound_mulaw, 0);
-    EXPECT_EQ(output_rate, 44100);
-    EXPECT_EQ(dialog_xpos, 77);
-    EXPECT_EQ(dialog_ypos, 77);
+    EXPECT_EQ(all_values(), (std::vector<int32_t>{77, 77, 2, 0, 0, 0, 44100}));
 }
 
 TEST_F(Settings, StoredValuesAreCorrected) {
@@ -94,20 +100,11 @@ TEST_F(Settings, RoundTripWritesSevenLines) {
     EXPECT_EQ(text_of(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=8\nmulaw=1\n"
                              "outputrate=22050\n");
     // Nothing but the settings file is left in its directory.
-    int entries = 0;
-    for (const auto& entry : fs::directory_iterator(directory.path + "/vorn"))
-        entries++, (void)entry;
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(entries_in(directory.path + "/vorn"), 1);
 
     set_all(0);
     load_settings();
-    EXPECT_EQ(dialog_xpos, -12);
-    EXPECT_EQ(dialog_ypos, 345);
-    EXPECT_EQ(sound_output, 3);
-    EXPECT_EQ(sound_driver, 2);
-    EXPECT_EQ(sound_mixer, 8);
-    EXPECT_EQ(sound_mulaw, 1);
-    EXPECT_EQ(output_rate, 22050);
+    EXPECT_EQ(all_values(), (std::vector<int32_t>{-12, 345, 3, 2, 8, 1, 22050}));
 
     // Saving again replaces the whole file.
     sound_mixer = 4;
@@ -131,13 +128,7 @@ TEST_F(Settings, GarbageLinesKeepWhatWasReadable) {
                      "\x01\xff binary\n"
                      "mixer=6"); // no final newline
     load_settings();
-    EXPECT_EQ(dialog_xpos, 77);
-    EXPECT_EQ(dialog_ypos, 33);
-    EXPECT_EQ(sound_driver, 5);
-    EXPECT_EQ(sound_mixer, 6);
-    EXPECT_EQ(sound_output, 2);
-    EXPECT_EQ(sound_mulaw, 0);
-    EXPECT_EQ(output_rate, 44100);
+    EXPECT_EQ(all_values(), (std::vector<int32_t>{77, 33, 2, 5, 6, 0, 44100}));
 }
 
 TEST_F(Settings, UnwritablePlacesStoreNothingSilently) {
@@ -157,10 +148,7 @@ TEST_F(Settings, UnwritablePlacesStoreNothingSilently) {
     sound_mixer = 5;
     save_settings();
     EXPECT_TRUE(fs::is_directory(file));
-    int entries = 0;
-    for (const auto& entry : fs::directory_iterator(directory.path + "/vorn"))
-        entries++, (void)entry;
-    EXPECT_EQ(entries, 1); // no temporary file left behind
+    EXPECT_EQ(entries_in(directory.path + "/vorn"), 1); // no temporary file left behind
     load_settings();
     EXPECT_EQ(sound_mixer, 0);
 }
