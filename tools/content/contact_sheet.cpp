@@ -2,6 +2,7 @@
 // flat-shaded view of every model found in the items folder, in one PNG.
 #include "content.h"
 #include "font.h"
+#include "model_mesh.h"
 #include "pic.h"
 
 #include <png.h>
@@ -35,7 +36,7 @@ static float get_f32(const uint8_t* p) {
 // Parses a model file; false for anything malformed (nothing is read outside
 // the data).
 static bool parse_model(const std::vector<uint8_t>& data, SheetModel& model) {
-    const size_t header = 34;
+    const size_t header = MODEL_HEADER_SIZE;
     if (data.size() < header || std::memcmp(data.data(), "QX3D", 4) != 0) return false;
     const uint16_t vertex_count = get_u16(&data[26]), face_count = get_u16(&data[30]);
     bool have_vertices = false, have_faces = false;

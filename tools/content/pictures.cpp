@@ -43,23 +43,23 @@ static const ItemInfo* find_item(const char* name) {
     return nullptr;
 }
 
-// Writes one item, refusing any picture whose size is not the table's.
-static bool save_rgb(const std::string& dir, const char* name, const Image& img) {
+// Writes one item, refusing any picture whose size or format is not the table's.
+static bool save_item(const std::string& dir, const char* name, bool rgb, int w, int h,
+                      const std::vector<uint8_t>& bytes) {
     const ItemInfo* info = find_item(name);
-    if (!info || info->kind != ITEM_RGB || img.w != info->w || img.h != info->h) {
+    if (!info || (info->kind == ITEM_RGB) != rgb || w != info->w || h != info->h) {
         std::fprintf(stderr, "pictures: %s has the wrong size\n", name);
         return false;
     }
-    return write_bytes(dir + "/" + name, rgb_bytes(img));
+    return write_bytes(dir + "/" + name, bytes);
+}
+
+static bool save_rgb(const std::string& dir, const char* name, const Image& img) {
+    return save_item(dir, name, true, img.w, img.h, rgb_bytes(img));
 }
 
 static bool save_gray(const std::string& dir, const char* name, const Gray& g) {
-    const ItemInfo* info = find_item(name);
-    if (!info || info->kind == ITEM_RGB || g.w != info->w || g.h != info->h) {
-        std::fprintf(stderr, "pictures: %s has the wrong size\n", name);
-        return false;
-    }
-    return write_bytes(dir + "/" + name, gray_bytes(g));
+    return save_item(dir, name, false, g.w, g.h, gray_bytes(g));
 }
 
 static bool save_masked(const std::string& dir, const char* picture, const char* mask,
