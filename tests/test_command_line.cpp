@@ -25,15 +25,25 @@ Parsed parse(std::vector<const char*> args) {
     return p;
 }
 
-TEST(CommandLine, NoOptionsIsThePlainShow) {
+// No options is the plain show; captures default to a size of their kind.
+TEST(CommandLine, Defaults) {
     const Parsed p = parse({});
     ASSERT_EQ(p.ok, 1);
     EXPECT_FALSE(p.options.play || p.options.windowed || p.options.nosound || p.options.benchmark ||
-                 p.options.no_builtin_data);
+                 p.options.no_builtin_data || is_lockstep_run(p.options));
     EXPECT_EQ(p.options.pace, PACE_60);
     EXPECT_EQ(p.options.filter, FILTER_SHARP);
     EXPECT_EQ(p.options.start_order, 0u);
-    EXPECT_FALSE(is_lockstep_run(p.options));
+
+    const Parsed record = parse({"--record", "show.mp4"});
+    ASSERT_EQ(record.ok, 1);
+    EXPECT_EQ(record.options.width, 1280u);
+    EXPECT_EQ(record.options.height, 800u);
+    EXPECT_EQ(record.options.fps, 60u);
+    const Parsed frames = parse({"--frames", "dir"});
+    ASSERT_EQ(frames.ok, 1);
+    EXPECT_EQ(frames.options.width, 320u);
+    EXPECT_EQ(frames.options.height, 200u);
 }
 
 TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
@@ -56,18 +66,6 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(frames.options.height, 480u);
     EXPECT_EQ(frames.options.fps, 30u);
     EXPECT_TRUE(is_lockstep_run(frames.options));
-}
-
-TEST(CommandLine, CaptureSizesDefaultPerKind) {
-    const Parsed record = parse({"--record", "show.mp4"});
-    ASSERT_EQ(record.ok, 1);
-    EXPECT_EQ(record.options.width, 1280u);
-    EXPECT_EQ(record.options.height, 800u);
-    EXPECT_EQ(record.options.fps, 60u);
-    const Parsed frames = parse({"--frames", "dir"});
-    ASSERT_EQ(frames.ok, 1);
-    EXPECT_EQ(frames.options.width, 320u);
-    EXPECT_EQ(frames.options.height, 200u);
 }
 
 TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
