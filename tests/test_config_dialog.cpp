@@ -13,19 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string settings_text(const std::string& directory) {
-    const std::string path = directory + "/vorn/settings";
-    if (!fs::exists(path)) return "";
-    const std::vector<uint8_t> bytes = read_file(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // Each test starts from a fresh settings folder, the defaults, a closed sound
 // library and no module.
@@ -36,8 +26,6 @@ class ConfigDialog : public ::testing::Test {
 
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", directory.path.c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
         SDL_InitSubSystem(SDL_INIT_VIDEO);
         FSOUND_Close();
         sound_set_lockstep(0, 0);
@@ -55,6 +43,10 @@ class ConfigDialog : public ::testing::Test {
         sound_set_lockstep(0, 0);
         release_display();
     }
+    std::string settings_text() {
+        const std::vector<uint8_t> bytes = read_file(directory.path + "/vorn/settings");
+        return std::string(bytes.begin(), bytes.end());
+    }
     // The sound library is open exactly when a second FSOUND_Init is refused.
     static bool sound_open() {
         if (FSOUND_Init(44100, 256, 0)) {
@@ -63,8 +55,10 @@ class ConfigDialog : public ::testing::Test {
         }
         return FSOUND_GetError() == SOUND_ERR_BUSY;
     }
-    const std::string& selected_text(const DialogList& list) {
-        return list.entries.at(size_t(list.selection));
+    void load_module(int orders) {
+        const std::vector<uint8_t> module = make_short_module(orders, 16, 6, 125);
+        music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
+        ASSERT_NE(music_song, nullptr);
     }
 };
 
@@ -73,55 +67,35 @@ TEST_F(ConfigDialog, DefaultSettingsChooseTheirEntries) {
     EXPECT_TRUE(view.messages.empty());
     EXPECT_TRUE(sound_open());
     EXPECT_EQ(view.sound_timer, 1);
-
-    ASSERT_EQ(view.output_list.entries.size(), 3u);
     EXPECT_EQ(view.output_list.values, (std::vector<int>{2, 1, 3}));
     EXPECT_EQ(view.output_list.selection, 0);
-    ASSERT_EQ(view.mixer_list.entries.size(), 8u);
     EXPECT_EQ(view.mixer_list.values, (std::vector<int>{4, 1, 2, 3, 5, 6, 7, 8}));
-    for (size_t i = 0; i < 8; i++)
-        EXPECT_EQ(view.mixer_list.entries[i], sound_mixer_name(view.mixer_list.values[i]));
     EXPECT_EQ(view.mixer_list.selection, -1);
     ASSERT_FALSE(view.driver_list.entries.empty());
     EXPECT_EQ(view.driver_list.selection, 0);
     EXPECT_EQ(view.rate_checked, IDC_RATE_44KHZ);
-    EXPECT_EQ(view.device_list.selection, 0);
-    EXPECT_EQ(view.device_list.values.at(0), -1); // the primary display
     EXPECT_TRUE(view.run_enabled);
-    EXPECT_TRUE(view.test_display_enabled);
     EXPECT_FALSE(view.ended);
 }
 
 TEST_F(ConfigDialog, SavedSettingsChooseTheirEntries) {
-    struct Case {
-        int output, mixer, driver, rate;
-        int output_index, mixer_index, driver_index, radio;
-    };
-    const Case cases[] = {
-        {1, 8, 0, 11025, 1, 7, 0, IDC_RATE_11KHZ},
-        {3, 4, 0, 8000, 2, 0, 0, IDC_RATE_8KHZ},
-        {3, 5, 1, 22050, 2, 4, -1, IDC_RATE_22KHZ}, // "No sound" has one driver only
-        {2, 9, 0, 12345, 0, -1, 0, IDC_RATE_44KHZ}, // unknown mixer and rate
-    };
-    for (const Case& c : cases) {
-        DialogView dialog = make_dialog_view();
-        sound_output = c.output;
-        sound_mixer = c.mixer;
-        sound_driver = c.driver;
-        output_rate = c.rate;
-        if (c.output == SOUND_OUTPUT_ALSA) sound_set_lockstep(1, 50); // no device needed
-        config_dialog_proc(&dialog, WM_INITDIALOG, 0, 0);
-        sound_set_lockstep(0, 0);
-        EXPECT_TRUE(dialog.messages.empty()) << c.output;
-        EXPECT_EQ(dialog.output_list.selection, c.output_index) << c.output;
-        EXPECT_EQ(dialog.mixer_list.selection, c.mixer_index) << c.mixer;
-        if (c.output == SOUND_OUTPUT_NONE) {
-            EXPECT_EQ(dialog.driver_list.entries, std::vector<std::string>{"No sound"});
-            EXPECT_EQ(dialog.driver_list.selection, c.driver_index) << c.driver;
-        }
-        EXPECT_EQ(dialog.rate_checked, c.radio) << c.rate;
-        FSOUND_Close();
-    }
+    sound_output = 3;
+    sound_mixer = 8;
+    sound_driver = 1; // "No sound" has one driver only
+    output_rate = 11025;
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.output_list.selection, 2);
+    EXPECT_EQ(view.mixer_list.selection, 7);
+    EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
+    EXPECT_EQ(view.driver_list.selection, -1);
+    EXPECT_EQ(view.rate_checked, IDC_RATE_11KHZ);
+
+    FSOUND_Close();
+    DialogView edited = make_dialog_view();
+    output_rate = 12345; // not one of the four
+    config_dialog_proc(&edited, WM_INITDIALOG, 0, 0);
+    EXPECT_EQ(edited.rate_checked, IDC_RATE_44KHZ);
 }
 
 TEST_F(ConfigDialog, ChoosingAnOutputStoresItsNumberAndRefillsTheDrivers) {
@@ -133,49 +107,25 @@ TEST_F(ConfigDialog, ChoosingAnOutputStoresItsNumberAndRefillsTheDrivers) {
     EXPECT_EQ(view.driver_list.selection, 0);
     EXPECT_EQ(sound_driver, 0); // the driver shown is the driver used
     EXPECT_FALSE(sound_open()); // closed until the next test or the show
-
     dialog_choose(&view, IDC_OUTPUT, 1);
     EXPECT_EQ(sound_output, 1);
-    dialog_choose(&view, IDC_OUTPUT, 0);
-    EXPECT_EQ(sound_output, 2);
-    EXPECT_GE(view.driver_list.entries.size(), 1u);
-    EXPECT_EQ(view.driver_list.entries[0], "Default device");
     EXPECT_TRUE(view.messages.empty());
 }
 
-TEST_F(ConfigDialog, MixerDriverAndRateChoices) {
+TEST_F(ConfigDialog, MixerAndDriverChoices) {
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     sound_mulaw = 9;
     dialog_choose(&view, IDC_MIXER, 4);
     EXPECT_EQ(sound_mixer, 5);
     EXPECT_EQ(sound_mulaw, 0);
-    dialog_choose(&view, IDC_MIXER, 7);
-    EXPECT_EQ(sound_mixer, 8);
-    dialog_choose(&view, IDC_MIXER, 0);
-    EXPECT_EQ(sound_mixer, 4);
     sound_mulaw = 9;
     dialog_choose(&view, IDC_MIXER, -1); // no entry: only mulaw is reset
-    EXPECT_EQ(sound_mixer, 4);
+    EXPECT_EQ(sound_mixer, 5);
     EXPECT_EQ(sound_mulaw, 0);
-
-    // Another command of the mixer list is not a choice.
-    sound_mulaw = 9;
-    config_dialog_proc(&view, WM_COMMAND, dialog_command(IDC_MIXER, 3), 0);
-    EXPECT_EQ(sound_mulaw, 9);
 
     sound_driver = 5;
     dialog_choose(&view, IDC_SOUND_DRIVER, 0);
     EXPECT_EQ(sound_driver, 0);
-
-    const int rates[] = {8000, 11025, 22050, 44100};
-    const int radios[] = {IDC_RATE_8KHZ, IDC_RATE_11KHZ, IDC_RATE_22KHZ, IDC_RATE_44KHZ};
-    for (int i = 0; i < 4; i++) {
-        EXPECT_EQ(dialog_press(&view, radios[i]), 0);
-        EXPECT_EQ(output_rate, rates[i]);
-        EXPECT_EQ(view.rate_checked, radios[i]);
-    }
-    EXPECT_TRUE(view.messages.empty());
-    EXPECT_FALSE(view.ended);
 }
 
 TEST_F(ConfigDialog, ModeListOrderAndLabels) {
@@ -191,29 +141,12 @@ TEST_F(ConfigDialog, ModeListOrderAndLabels) {
     EXPECT_EQ(view.mode_list.selection, 4);
     const ModeRecord& last = view.mode_records.at(size_t(view.mode_list.values.at(4)));
     EXPECT_EQ(last.refresh_rate, 75u);
-
-    // The modes the display layer offers, as the dialog lists them.
-    DialogView dialog = make_dialog_view();
-    config_dialog_proc(&dialog, WM_INITDIALOG, 0, 0);
-    const std::vector<std::string>& labels = dialog.mode_list.entries;
-    ASSERT_FALSE(labels.empty());
-    bool seen_640 = false;
-    for (const std::string& label : labels) {
-        if (label.rfind("640x", 0) == 0) seen_640 = true;
-        if (label.rfind("320x", 0) == 0) {
-            EXPECT_FALSE(seen_640) << label;
-        }
-        EXPECT_EQ(label.substr(label.size() - 3), "x32") << label;
-    }
-    EXPECT_NE(std::find(labels.begin(), labels.end(), "640x480x32"), labels.end());
-    EXPECT_EQ(dialog.mode_list.selection, int(labels.size()) - 1);
 }
 
 TEST_F(ConfigDialog, RunHandsOverTheChoicesAndStoresNothing) {
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     ASSERT_GE(view.mode_list.entries.size(), 2u);
     dialog_choose(&view, IDC_DISPLAY_MODE, 0);
-    dialog_press(&view, IDC_RATE_22KHZ);
     EXPECT_EQ(dialog_press(&view, IDOK), 1);
 
     EXPECT_EQ(run_requested, 1);
@@ -222,32 +155,30 @@ TEST_F(ConfigDialog, RunHandsOverTheChoicesAndStoresNothing) {
     EXPECT_EQ(selected_mode.width, 320u);
     EXPECT_EQ(selected_mode.height, 200u);
     EXPECT_EQ(selected_mode.bits_per_pixel, 32u);
-    EXPECT_EQ(output_rate, 22050);
     EXPECT_TRUE(view.ended);
     EXPECT_TRUE(view.quit_posted);
     EXPECT_EQ(view.quit_code, 0);
-    EXPECT_EQ(settings_text(directory.path), "");
+    EXPECT_EQ(settings_text(), "");
     EXPECT_TRUE(sound_open()); // left open for the show
 }
 
 TEST_F(ConfigDialog, ExitStoresAllSevenValuesAndClosesTheLibrary) {
-    const std::vector<uint8_t> module = make_short_module(2, 8, 6, 125);
-    music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
-    ASSERT_NE(music_song, nullptr);
+    load_module(2);
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     dialog_choose(&view, IDC_OUTPUT, 2);
     dialog_choose(&view, IDC_MIXER, 1);
     dialog_press(&view, IDC_RATE_11KHZ);
     sound_mulaw = 1;
+    // The window's place is stored, kept on the desktop.
     view.position_known = 1;
-    view.window_x = 100;
-    view.window_y = 50;
-    view.desktop_width = 1024;
-    view.desktop_height = 768;
+    view.window_x = 2000;
+    view.window_y = 900;
+    view.desktop_width = 1280;
+    view.desktop_height = 1024;
 
     EXPECT_EQ(dialog_press(&view, IDCANCEL), 1);
-    EXPECT_EQ(settings_text(directory.path), "xpos=100\nypos=50\noutput=3\ndriver=0\nmixer=1\n"
-                                             "mulaw=1\noutputrate=11025\n");
+    EXPECT_EQ(settings_text(), "xpos=320\nypos=900\noutput=3\ndriver=0\nmixer=1\n"
+                               "mulaw=1\noutputrate=11025\n");
     EXPECT_EQ(music_song, nullptr);
     EXPECT_FALSE(sound_open());
     EXPECT_TRUE(view.ended);
@@ -255,25 +186,12 @@ TEST_F(ConfigDialog, ExitStoresAllSevenValuesAndClosesTheLibrary) {
     EXPECT_EQ(run_requested, 0);
 }
 
-TEST_F(ConfigDialog, ClosingStopsTheTimerAndStoresTheSettings) {
-    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
-    ASSERT_EQ(view.sound_timer, 1);
-    dialog_press(&view, IDC_RATE_8KHZ);
-    EXPECT_EQ(config_dialog_proc(&view, WM_CLOSE, 0, 0), 1);
-    EXPECT_EQ(view.sound_timer, 0);
-    EXPECT_NE(settings_text(directory.path).find("outputrate=8000\n"), std::string::npos);
-    EXPECT_TRUE(view.quit_posted);
-    // Messages the dialog does not handle.
-    EXPECT_EQ(config_dialog_proc(&view, 0x0113, 1, 0), 0);
-}
-
 TEST_F(ConfigDialog, AnOutputThatCannotOpenClosesTheDialog) {
     const char* kept = std::getenv("SDL_AUDIODRIVER");
-    const std::string kept_driver = kept ? kept : "";
+    const std::string kept_driver = kept ? kept : "dummy";
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
     setenv("SDL_AUDIODRIVER", kept_driver.c_str(), 1);
-
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].caption, "FSOUND");
     EXPECT_EQ(view.messages[0].text, "Error initializing output device.");
@@ -281,23 +199,22 @@ TEST_F(ConfigDialog, AnOutputThatCannotOpenClosesTheDialog) {
     EXPECT_TRUE(view.ended);
     EXPECT_TRUE(view.quit_posted);
     EXPECT_TRUE(view.output_list.entries.empty()); // nothing else was set up
-    EXPECT_NE(settings_text(directory.path).find("output=2\n"), std::string::npos);
+    EXPECT_NE(settings_text().find("output=2\n"), std::string::npos);
     EXPECT_EQ(run_requested, 0);
-}
 
-TEST_F(ConfigDialog, SoundTestThatCannotOpenClosesTheDialog) {
-    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    // The same at "Test SND".
+    DialogView tested = make_dialog_view();
+    config_dialog_proc(&tested, WM_INITDIALOG, 0, 0);
     output_rate = 1000000; // no output opens at this rate
-    EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 1);
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].caption, "FSOUND");
-    EXPECT_TRUE(view.ended);
+    EXPECT_EQ(dialog_press(&tested, IDC_TEST_SOUND), 1);
+    ASSERT_EQ(tested.messages.size(), 1u);
+    EXPECT_EQ(tested.messages[0].caption, "FSOUND");
+    EXPECT_TRUE(tested.ended);
 }
 
 // A message box that checks, while it is open, what the test shows.
 struct BoxProbe {
     int song_advanced = -1;
-    int window_open = -1;
     std::vector<uint32_t> picture;
 };
 BoxProbe probe;
@@ -308,7 +225,6 @@ void probe_song_box(DialogView*, const char*, const char*, int) {
 }
 
 void probe_display_box(DialogView*, const char*, const char*, int) {
-    probe.window_open = demo_window != nullptr;
     read_surface_pixels(surface_back, &probe.picture);
 }
 
@@ -325,9 +241,7 @@ TEST_F(ConfigDialog, SoundTestPlaysTheModuleUnderItsNotice) {
         EXPECT_EQ(m.flags, MB_ICONINFORMATION | MB_SYSTEMMODAL);
     }
 
-    const std::vector<uint8_t> module = make_short_module(4, 16, 6, 125);
-    music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
-    ASSERT_NE(music_song, nullptr);
+    load_module(4);
     view.messages.clear();
     view.message_box = probe_song_box;
     probe = BoxProbe{};
@@ -349,8 +263,8 @@ TEST_F(ConfigDialog, DisplayTestShowsTheModeAndReturns) {
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].caption, "TEST DDRAW");
     EXPECT_EQ(view.messages[0].text, "Press OK ;)");
-    EXPECT_EQ(probe.window_open, 1);
-    // Eight bars across the mode: white first, black last.
+    // Eight bars across the mode, shown while the notice is open: white
+    // first, black last.
     ASSERT_EQ(probe.picture.size(), size_t(320 * 200));
     EXPECT_EQ(probe.picture[0] & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(probe.picture[100 * 320 + 200] & 0xFFFFFF, 0xFF0000u); // sixth bar
@@ -367,7 +281,6 @@ TEST_F(ConfigDialog, WithoutAModeNothingRunsOrTests) {
     EXPECT_EQ(view.mode_list.selection, -1);
     EXPECT_FALSE(view.run_enabled);
     EXPECT_FALSE(view.test_display_enabled);
-
     EXPECT_EQ(dialog_press(&view, IDOK), 0);
     EXPECT_EQ(dialog_press(&view, IDC_TEST_DISPLAY), 0);
     EXPECT_EQ(run_requested, 0);
@@ -380,9 +293,7 @@ TEST_F(ConfigDialog, WithoutAModeNothingRunsOrTests) {
     // Choosing the device again lists its modes.
     dialog_choose(&view, IDC_DISPLAY_DEVICE, 0);
     EXPECT_FALSE(view.mode_list.entries.empty());
-    EXPECT_EQ(view.mode_list.selection, int(view.mode_list.entries.size()) - 1);
     EXPECT_TRUE(view.run_enabled);
-    EXPECT_TRUE(view.test_display_enabled);
 }
 
 TEST_F(ConfigDialog, PositionRules) {
@@ -405,47 +316,16 @@ TEST_F(ConfigDialog, PositionRules) {
     EXPECT_EQ(dialog_xpos, 3000);
     EXPECT_EQ(dialog_ypos, -5);
 
-    // On exit the window's place is stored, kept on the desktop.
-    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
-    view.position_known = 1;
-    view.window_x = 2000;
-    view.window_y = 900;
-    view.desktop_width = 1280;
-    view.desktop_height = 1024;
-    dialog_press(&view, IDCANCEL);
-    EXPECT_EQ(settings_text(directory.path).substr(0, 19), "xpos=320\nypos=900\no");
-
-    // Without reported positions the stored place stays as it was.
-    DialogView unplaced = make_dialog_view();
+    // Closing a window whose place is not reported stores the place as it
+    // was, and stops the dialog's timer.
     dialog_xpos = 40;
     dialog_ypos = 30;
-    config_dialog_proc(&unplaced, WM_INITDIALOG, 0, 0);
-    unplaced.window_x = 500;
-    dialog_press(&unplaced, IDCANCEL);
-    EXPECT_EQ(settings_text(directory.path).substr(0, 17), "xpos=40\nypos=30\no");
-}
-
-TEST(Launcher, NoDisplayIsOneLineNamingTheLockstepOptions) {
-    const char* kept = std::getenv("DISPLAY");
-    const std::string kept_display = kept ? kept : "";
-    const char* kept_wayland = std::getenv("WAYLAND_DISPLAY");
-    const std::string kept_wayland_display = kept_wayland ? kept_wayland : "";
-    unsetenv("WAYLAND_DISPLAY");
-    setenv("DISPLAY", "", 1);
-    EXPECT_FALSE(have_display());
-    setenv("WAYLAND_DISPLAY", "wayland-0", 1);
-    EXPECT_TRUE(have_display());
-    unsetenv("WAYLAND_DISPLAY");
-    setenv("DISPLAY", ":5", 1);
-    EXPECT_TRUE(have_display());
-    setenv("DISPLAY", kept_display.c_str(), 1);
-    if (!kept) unsetenv("DISPLAY");
-    if (kept_wayland) setenv("WAYLAND_DISPLAY", kept_wayland_display.c_str(), 1);
-
-    const std::string text = no_display_text();
-    EXPECT_EQ(text.find('\n'), std::string::npos);
-    EXPECT_NE(text.find("--record"), std::string::npos);
-    EXPECT_NE(text.find("--frames"), std::string::npos);
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    view.window_x = 500;
+    EXPECT_EQ(config_dialog_proc(&view, WM_CLOSE, 0, 0), 1);
+    EXPECT_EQ(view.sound_timer, 0);
+    EXPECT_TRUE(view.quit_posted);
+    EXPECT_EQ(settings_text().substr(0, 17), "xpos=40\nypos=30\no");
 }
 
 } // namespace
