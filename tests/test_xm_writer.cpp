@@ -146,19 +146,12 @@ TEST(XmWriter, HeaderFieldsSitAtTheirOffsets) {
     EXPECT_EQ(std::string(bytes.begin() + 17, bytes.begin() + 28), "writer test");
     EXPECT_EQ(bytes[28], 0);
     EXPECT_EQ(bytes[37], 0x1A);
+    // Counts, speed, tempo and the used orders are read back by libopenmpt
+    // above; these fields are the ones a lenient reader would not notice.
     EXPECT_EQ(u16_at(bytes, 58), 0x0104);
     EXPECT_EQ(u32_at(bytes, 60), 276u);
-    EXPECT_EQ(u16_at(bytes, 64), 3); // orders
     EXPECT_EQ(u16_at(bytes, 66), 1); // restart
-    EXPECT_EQ(u16_at(bytes, 68), 4); // channels
-    EXPECT_EQ(u16_at(bytes, 70), 2); // patterns
-    EXPECT_EQ(u16_at(bytes, 72), 2); // instruments
     EXPECT_EQ(u16_at(bytes, 74), 1); // linear frequencies
-    EXPECT_EQ(u16_at(bytes, 76), 5);
-    EXPECT_EQ(u16_at(bytes, 78), 140);
-    EXPECT_EQ(bytes[80], 0);
-    EXPECT_EQ(bytes[81], 1);
-    EXPECT_EQ(bytes[82], 0);
     for (size_t i = 83; i < 336; i++) ASSERT_EQ(bytes[i], 0) << "order table byte " << i;
     // A long name is cut to its 20 bytes and leaves the 0x1A marker alone.
     XmModule long_name = small_module();
@@ -181,16 +174,8 @@ TEST(XmWriter, PatternCellsPackAndUnpackExactly) {
     EXPECT_EQ(bytes[340], 0);
     EXPECT_EQ(u16_at(bytes, 341), 16);
     size_t packed = u16_at(bytes, 343);
-    // Row 0: cell 0 has note, instrument and volume (lead 0x87 + 3 bytes), the
-    // other three are empty cells of one byte 0x80.
-    EXPECT_EQ(bytes[345], 0x87);
-    EXPECT_EQ(bytes[346], XM_NOTE_C4);
-    EXPECT_EQ(bytes[347], 1);
-    EXPECT_EQ(bytes[348], 0x10 + 40);
-    EXPECT_EQ(bytes[349], 0x80);
-    EXPECT_EQ(bytes[350], 0x80);
-    EXPECT_EQ(bytes[351], 0x80);
-    // Row 1: empty, then the full cell stored as five raw bytes.
+    // Row 0 takes 4 + 1 + 1 + 1 bytes; row 1 starts with an empty cell, then
+    // the full cell stored as five raw bytes (the decoder below reads both forms).
     EXPECT_EQ(bytes[352], 0x80);
     EXPECT_EQ(bytes[353], 12);
     EXPECT_EQ(bytes[357], 0x21);
