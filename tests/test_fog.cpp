@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 const uint32_t CANARY = 0x00102030;
@@ -19,14 +21,16 @@ uint32_t& depth(int x, int y) {
 uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
     return r << 16 | g << 8 | b;
 }
+void fill_frame(uint32_t colour) {
+    std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), colour);
+}
 
 struct Overlays : ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(create_working_surface(), 1);
-        std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), CANARY);
+        fill_frame(CANARY);
         ASSERT_EQ(alloc_render_buffers(320, 200), 1);
-        // Everything nearer than the fog by default.
-        std::fill(depth_buffer, depth_buffer + 64000, 0x00FFFFFFu);
+        std::fill(depth_buffer, depth_buffer + 64000, 0x00FFFFFFu); // nearer than any fog
         ModeRecord mode{320, 200, 60, 32, 0xFF0000, 0xFF00, 0xFF};
         init_effect_tables(mode);
         surface_failing_locks = 0;
@@ -41,80 +45,47 @@ struct Overlays : ::testing::Test {
     static void fog() { apply_depth_fog(surface_virtual1, 300.0f, 2000.0f, 128, 128, 255); }
 };
 
-// The set pixels of the frame as (x, y) pairs, in row order.
-std::vector<std::pair<int, int>> blue_pixels() {
-    std::vector<std::pair<int, int>> out;
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++) {
-            if (pixel(x, y) == 0xFF) {
-                out.emplace_back(x, y);
-            } else if (pixel(x, y) != CANARY) {
-                ADD_FAILURE() << "unexpected colour at " << x << "," << y;
-            }
-        }
-    return out;
-}
-
-std::vector<std::pair<int, int>> square(int x0, int y0, int side) {
-    std::vector<std::pair<int, int>> out;
-    for (int y = y0; y < y0 + side; y++)
-        for (int x = x0; x < x0 + side; x++) out.emplace_back(x, y);
-    return out;
-}
-
-TEST_F(Overlays, FogThresholdAtNear) {
-    // 16777215 / 300 = 55924.05: depth 55,924 lies just beyond near.
+// D = trunc((1 - 1 / 1700) * 4095) = 4092 for near 300 and far 2000.
+TEST_F(Overlays, FogThresholdAndChannels) {
+    // 16777215 / 300 = 55924.05: depth 55,924 lies just beyond near, 55,925 not.
     pixel(0, 0) = pixel(1, 0) = pixel(2, 0) = 0;
     depth(0, 0) = 55924;
     depth(1, 0) = 55925;
     depth(2, 0) = 0xAB000000u | 55924; // the stamp byte is ignored
+    // Depth 0: k = 255, h = 127; fog share 127, 127, 254.
+    pixel(10, 10) = rgb(200, 40, 10);
+    depth(10, 10) = 0;
+    // Depth 4092 * 10 + 5: f = 10, k = 245, h = 122; share 122, 122, 244.
+    pixel(13, 10) = rgb(100, 0, 1);
+    depth(13, 10) = 4092 * 10 + 5;
     fog();
     // f = 55924 / 4092 = 13, k = 242, h = 121: fog channel (c * 242) >> 8.
     EXPECT_EQ(pixel(0, 0), rgb(121, 121, 241));
     EXPECT_EQ(pixel(1, 0), 0u);
     EXPECT_EQ(pixel(2, 0), rgb(121, 121, 241));
     EXPECT_EQ(pixel(3, 0), CANARY);
-}
-
-TEST_F(Overlays, FogChannelArithmetic) {
-    pixel(10, 10) = rgb(200, 40, 10);
-    depth(10, 10) = 0;
-    pixel(11, 10) = 0;
-    depth(11, 10) = 0;
-    pixel(12, 10) = rgb(255, 255, 255);
-    depth(12, 10) = 4092 * 100; // 409,200: nearer than near, untouched
-    pixel(13, 10) = rgb(255, 255, 255);
-    depth(13, 10) = 4092 * 10 + 5; // f = 10, k = 245, h = 122
-    fog();
-    EXPECT_EQ(pixel(10, 10), rgb(200, 127, 254)); // min(255, 127 + 73), 127 + 0, 254 + 0
-    EXPECT_EQ(pixel(11, 10), rgb(127, 127, 254));
-    EXPECT_EQ(pixel(12, 10), rgb(255, 255, 255));
-    // (128 * 245) >> 8 = 122, (255 * 245) >> 8 = 244; 255 - 122 = 133.
-    EXPECT_EQ(pixel(13, 10), rgb(255, 255, 255));
-    pixel(13, 10) = rgb(100, 0, 1);
-    fog();
+    EXPECT_EQ(pixel(10, 10), rgb(200, 127, 254)); // min(255, 73 + 127), 0 + 127, 0 + 254
     EXPECT_EQ(pixel(13, 10), rgb(122, 122, 244));
 }
 
 TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
-    // Black pixels show the fog share alone: channel (fog * k) >> 8 with
-    // k = 255 - min(255, e / D). Two ranges: D = 4092 with every depth below
+    // Black pixels show the fog share alone: (fog * k) >> 8 with k = 255 -
+    // min(255, e / D), here by plain division. D = 4092 with every depth below
     // near, and D = trunc(0.9 * 4095) = 3685 with depths 26 apart up to 1.66M.
     struct Case {
         float near, far;
         uint32_t divisor, depth_step;
     };
     for (const Case& c : {Case{300.0f, 2000.0f, 4092, 1}, Case{10.0f, 20.0f, 3685, 26}}) {
-        std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), 0u);
+        fill_frame(0);
         for (uint32_t i = 0; i < 64000; i++) depth_buffer[i] = i * c.depth_step;
         apply_depth_fog(surface_virtual1, c.near, c.far, 128, 128, 255);
         for (uint32_t i = 0; i < 64000; i++) {
             const uint32_t e = i * c.depth_step;
-            uint32_t want = 0;
-            if (double(e) < 16777215.0 / c.near) {
-                const uint32_t k = 255 - std::min(255u, e / c.divisor);
-                want = rgb((128 * k) >> 8, (128 * k) >> 8, (255 * k) >> 8);
-            }
+            const uint32_t k = 255 - std::min(255u, e / c.divisor);
+            const uint32_t want = double(e) < 16777215.0 / c.near
+                                      ? rgb((128 * k) >> 8, (128 * k) >> 8, (255 * k) >> 8)
+                                      : 0;
             ASSERT_EQ(surface_virtual1->pixels[i], want) << "depth " << e;
         }
     }
@@ -127,38 +98,40 @@ TEST_F(Overlays, FogDrawsNothingWhenItCannot) {
     apply_depth_fog(nullptr, 300.0f, 2000.0f, 128, 128, 255);
     surface_failing_locks = 1;
     fog();
-    EXPECT_EQ(surface_failing_locks, 0);
     free_render_buffers();
     fog();
-    for (uint32_t p : surface_virtual1->pixels) ASSERT_EQ(p, CANARY);
+    EXPECT_EQ(std::count(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), CANARY),
+              64000);
 }
 
-TEST_F(Overlays, DotCellSquaresByLevel) {
-    draw_dot_cell(280, 5, 200, surface_virtual1);
-    EXPECT_EQ(blue_pixels(), square(283, 8, 4));
-    std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), CANARY);
-    draw_dot_cell(0, 0, 63, surface_virtual1);
-    draw_dot_cell(100, 0, 64, surface_virtual1);
-    draw_dot_cell(200, 0, 191, surface_virtual1);
-    auto want = square(0, 0, 10);
-    auto second = square(101, 1, 8), third = square(202, 2, 6);
-    want.insert(want.end(), second.begin(), second.end());
-    want.insert(want.end(), third.begin(), third.end());
-    std::sort(want.begin(), want.end(), [](auto a, auto b) {
-        return a.second != b.second ? a.second < b.second : a.first < b.first;
-    });
-    EXPECT_EQ(blue_pixels(), want);
+// The blue pixels of the frame as indices, in row order.
+std::vector<int> blue_pixels() {
+    std::vector<int> out;
+    for (int i = 0; i < 64000; i++)
+        if (surface_virtual1->pixels[i] == 0xFF) out.push_back(i);
+    return out;
 }
 
-TEST_F(Overlays, DotCellsNeverLeaveTheFrame) {
-    // The bottom-right corner cell keeps its 5 x 5 visible part and wraps nowhere.
-    draw_dot_cell(315, 195, 0, surface_virtual1);
-    EXPECT_EQ(blue_pixels(), square(315, 195, 5));
-    std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), CANARY);
-    draw_dot_cell(320, 0, 0, surface_virtual1);
-    draw_dot_cell(0, 200, 0, surface_virtual1);
-    draw_dot_cell(65535, 65535, 0, surface_virtual1);
-    EXPECT_TRUE(blue_pixels().empty());
+std::vector<int> square(int x0, int y0, int side) {
+    std::vector<int> out;
+    for (int y = y0; y < std::min(y0 + side, 200); y++)
+        for (int x = x0; x < std::min(x0 + side, 320); x++) out.push_back(y * 320 + x);
+    return out;
+}
+
+TEST_F(Overlays, DotCellSquaresByLevelClippedToTheFrame) {
+    const int cells[][4] = {{0, 0, 63, 10},   {100, 0, 64, 8},     {200, 0, 191, 6},
+                            {280, 5, 200, 4}, {315, 195, 0, 10},   {320, 0, 0, 0},
+                            {0, 200, 0, 0},   {65535, 65535, 0, 0}};
+    for (const auto& c : cells) {
+        fill_frame(CANARY);
+        draw_dot_cell(uint16_t(c[0]), uint16_t(c[1]), uint8_t(c[2]), surface_virtual1);
+        const int inset = (10 - c[3]) / 2;
+        EXPECT_EQ(blue_pixels(), square(c[0] + inset, c[1] + inset, c[3])) << c[0] << "," << c[1];
+        EXPECT_EQ(
+            std::count(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), CANARY),
+            64000 - int(blue_pixels().size()));
+    }
     surface_failing_locks = 1;
     draw_dot_cell(10, 10, 0, surface_virtual1);
     draw_dot_cell(10, 10, 0, nullptr);

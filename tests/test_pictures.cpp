@@ -12,43 +12,35 @@ const uint32_t CANARY = 0x00123456;
 uint32_t& pixel(int x, int y) {
     return surface_virtual1->pixels[size_t(y) * FRAME_WIDTH + x];
 }
-
 uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
     return r << 16 | g << 8 | b;
 }
 
-// A w x h picture whose pixel (x, y) is (x, y, 1 + (x + y) % 200): never black,
-// and every pixel tells where it came from.
+// A w x h picture whose pixel (x, y) is (x, y, 1): never black, and every
+// pixel tells where it came from.
 Buffer pattern_picture(uint32_t w, uint32_t h) {
     Buffer b;
     for (uint32_t y = 0; y < h; y++)
         for (uint32_t x = 0; x < w; x++) {
             b.push_back(uint8_t(x));
             b.push_back(uint8_t(y));
-            b.push_back(uint8_t(1 + (x + y) % 200));
+            b.push_back(1);
         }
     return b;
 }
-
 uint32_t pattern_pixel(uint32_t x, uint32_t y) {
-    return rgb(x & 255, y & 255, 1 + (x + y) % 200);
+    return rgb(x & 255, y & 255, 1);
 }
 
 Buffer solid_picture(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b) {
     Buffer out(size_t(w) * h * 3);
-    for (size_t i = 0; i < out.size(); i += 3) {
-        out[i] = r;
-        out[i + 1] = g;
-        out[i + 2] = b;
-    }
+    for (size_t i = 0; i < out.size(); i += 3) out[i] = r, out[i + 1] = g, out[i + 2] = b;
     return out;
 }
 
-// Number of frame pixels that differ from `colour`.
 int changed_pixels(uint32_t colour) {
-    int n = 0;
-    for (uint32_t p : surface_virtual1->pixels) n += p != colour;
-    return n;
+    return int(std::count_if(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(),
+                             [&](uint32_t p) { return p != colour; }));
 }
 
 struct Pictures : ::testing::Test {
@@ -71,53 +63,45 @@ struct Pictures : ::testing::Test {
 
 TEST_F(Pictures, WholeFrameCopyAndSkipBlack) {
     Buffer picture = pattern_picture(320, 200);
-    // Black out a 2 x 1 patch: mode 1 keeps the frame there, mode 0 copies it.
-    for (int x : {40, 41}) {
-        const size_t at = 3 * (size_t(7) * 320 + x);
-        picture[at] = picture[at + 1] = picture[at + 2] = 0;
-    }
+    const size_t black = 3 * (size_t(7) * 320 + 40);
+    picture[black] = picture[black + 1] = picture[black + 2] = 0;
     draw_picture(picture, surface_virtual1, 1);
     EXPECT_EQ(pixel(40, 7), CANARY);
-    EXPECT_EQ(pixel(41, 7), CANARY);
-    EXPECT_EQ(pixel(42, 7), pattern_pixel(42, 7));
+    EXPECT_EQ(pixel(41, 7), pattern_pixel(41, 7));
     EXPECT_EQ(pixel(319, 199), pattern_pixel(319, 199));
-
     draw_picture(picture, surface_virtual1, 0);
     EXPECT_EQ(pixel(40, 7), 0u);
-    for (int y = 0; y < 200; y += 13)
-        for (int x = 0; x < 320; x += 7)
-            if (!(y == 7 && (x == 40 || x == 41))) {
-                ASSERT_EQ(pixel(x, y), pattern_pixel(x, y));
-            }
 }
 
-TEST_F(Pictures, WholeFrameOperationsDrawNothingWhenTheyMust) {
-    const Buffer picture = pattern_picture(320, 200);
-    draw_picture(picture, surface_virtual1, 2); // unknown mode
-    const Buffer short_picture(picture.begin(), picture.end() - 1);
-    draw_picture(short_picture, surface_virtual1, 0);
-    fade_to_picture(short_picture, surface_virtual1, 8, 8, 8);
-    draw_picture(Buffer(), surface_virtual1, 0);
-    draw_picture(picture, nullptr, 0);
+TEST_F(Pictures, ShortInputsOtherModesAndFailedLocksDrawNothing) {
+    const Buffer frame_picture = pattern_picture(320, 200), picture = pattern_picture(90, 30);
+    const Buffer short_frame(frame_picture.begin(), frame_picture.end() - 1);
+    const Buffer short_picture(picture.begin(), picture.end() - 1), mask(90 * 30, 0);
+    draw_picture(frame_picture, surface_virtual1, 2);
+    draw_picture(short_frame, surface_virtual1, 0);
+    fade_to_picture(short_frame, surface_virtual1, 8, 8, 8);
+    draw_picture_at(picture, surface_virtual1, 3, 5, 5, 90, 30);
+    draw_picture_at(short_picture, surface_virtual1, 0, 5, 5, 90, 30);
+    blend_picture_masked(short_picture, surface_virtual1, mask, 5, 5, 90, 30, 255);
+    blend_picture_masked(picture, surface_virtual1, Buffer(90 * 30 - 1, 0), 5, 5, 90, 30, 255);
     display_depth = 16;
-    draw_picture(picture, surface_virtual1, 0);
-    fade_to_picture(picture, surface_virtual1, 8, 8, 8);
+    draw_picture(frame_picture, surface_virtual1, 0);
+    fade_to_picture(frame_picture, surface_virtual1, 8, 8, 8);
+    draw_picture_at(picture, surface_virtual1, 0, 5, 5, 90, 30);
     display_depth = 32;
-    surface_failing_locks = 1;
-    draw_picture(picture, surface_virtual1, 0);
+    surface_failing_locks = 3;
+    draw_picture(frame_picture, surface_virtual1, 0);
+    draw_picture_at(picture, surface_virtual1, 0, 5, 5, 90, 30);
+    blend_picture_masked(picture, surface_virtual1, mask, 5, 5, 90, 30, 255);
     EXPECT_EQ(surface_failing_locks, 0);
+    // Wholly above or left of the frame: no lock is even tried.
     surface_failing_locks = 1;
-    fade_to_picture(picture, surface_virtual1, 8, 8, 8);
+    draw_picture_at(picture, surface_virtual1, 0, 5, -30, 90, 30);
+    blend_picture_masked(picture, surface_virtual1, mask, -90, 5, 90, 30, 255);
+    EXPECT_EQ(surface_failing_locks, 1);
+    surface_failing_locks = 0;
+    draw_picture_at(picture, surface_virtual1, 0, 320, 5, 90, 30);
     EXPECT_EQ(changed_pixels(CANARY), 0);
-}
-
-TEST_F(Pictures, GreetingCardPlacementTouchesOnlyItsRectangle) {
-    draw_picture_at(pattern_picture(90, 30), surface_virtual1, 1, 5, 85, 90, 30);
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++) {
-            const bool inside = x >= 5 && x <= 94 && y >= 85 && y <= 114;
-            ASSERT_EQ(pixel(x, y), inside ? pattern_pixel(x - 5, y - 85) : CANARY) << x << "," << y;
-        }
 }
 
 TEST_F(Pictures, ClippingAtEveryEdge) {
@@ -126,52 +110,16 @@ TEST_F(Pictures, ClippingAtEveryEdge) {
     EXPECT_EQ(pixel(0, 3), pattern_pixel(10, 0));
     EXPECT_EQ(pixel(19, 22), pattern_pixel(29, 19));
     EXPECT_EQ(pixel(20, 3), CANARY);
-    // Above and right: the 218 x 55 word at (110, -5) keeps frame columns 110..319.
+    // Above and right: a 218 x 55 picture at (110, -5) keeps frame columns 110..319.
     draw_picture_at(pattern_picture(218, 55), surface_virtual1, 0, 110, -5, 218, 55);
     EXPECT_EQ(pixel(110, 0), pattern_pixel(0, 5));
-    EXPECT_EQ(pixel(319, 0), pattern_pixel(209, 5));
     EXPECT_EQ(pixel(319, 49), pattern_pixel(209, 54));
     EXPECT_EQ(pixel(319, 50), CANARY);
-    // Below: rows 190..199 only; nothing spills past the last pixel.
+    // Below: rows 190..199 only.
     draw_picture_at(pattern_picture(40, 30), surface_virtual1, 0, 280, 190, 40, 30);
-    EXPECT_EQ(pixel(280, 190), pattern_pixel(0, 0));
     EXPECT_EQ(pixel(319, 199), pattern_pixel(39, 9));
     EXPECT_EQ(pixel(279, 199), CANARY);
-}
-
-TEST_F(Pictures, PicturesOutsideTheFrameDrawNothingAndStayUnlocked) {
-    const Buffer picture = pattern_picture(90, 30);
-    draw_picture_at(picture, surface_virtual1, 0, 5, 200, 90, 30);
-    draw_picture_at(picture, surface_virtual1, 0, 320, 5, 90, 30);
-    EXPECT_FALSE(surface_virtual1->locked);
-    // Wholly above or left: no lock is even tried.
-    surface_failing_locks = 1;
-    draw_picture_at(picture, surface_virtual1, 0, 5, -30, 90, 30);
-    draw_picture_at(picture, surface_virtual1, 0, -90, 5, 90, 30);
-    blend_picture_masked(picture, surface_virtual1, Buffer(90 * 30, 0), -90, 5, 90, 30, 255);
-    EXPECT_EQ(surface_failing_locks, 1);
-    // One row and one column still visible.
-    surface_failing_locks = 0;
-    draw_picture_at(picture, surface_virtual1, 0, -89, -29, 90, 30);
-    EXPECT_EQ(pixel(0, 0), pattern_pixel(89, 29));
-    EXPECT_EQ(changed_pixels(CANARY), 1);
-}
-
-TEST_F(Pictures, PositionedOperationsRejectShortInputsAndOtherModes) {
-    const Buffer picture = pattern_picture(90, 30);
-    const Buffer short_picture(picture.begin(), picture.end() - 1);
-    draw_picture_at(short_picture, surface_virtual1, 0, 5, 5, 90, 30);
-    draw_picture_at(picture, surface_virtual1, 3, 5, 5, 90, 30);
-    blend_picture_masked(short_picture, surface_virtual1, Buffer(90 * 30, 0), 5, 5, 90, 30, 255);
-    blend_picture_masked(picture, surface_virtual1, Buffer(90 * 30 - 1, 0), 5, 5, 90, 30, 255);
-    blend_picture_masked(picture, surface_virtual1, Buffer(), 5, 5, 90, 30, 255);
-    display_depth = 8;
-    draw_picture_at(picture, surface_virtual1, 0, 5, 5, 90, 30);
-    surface_failing_locks = 2;
-    display_depth = 32;
-    draw_picture_at(picture, surface_virtual1, 0, 5, 5, 90, 30);
-    blend_picture_masked(picture, surface_virtual1, Buffer(90 * 30, 0), 5, 5, 90, 30, 255);
-    EXPECT_EQ(changed_pixels(CANARY), 0);
+    EXPECT_EQ(changed_pixels(CANARY), 20 * 20 + 210 * 50 + 40 * 10);
 }
 
 TEST_F(Pictures, AveragingModeLeavesBlackTransparent) {
@@ -183,7 +131,7 @@ TEST_F(Pictures, AveragingModeLeavesBlackTransparent) {
     EXPECT_EQ(pixel(12, 10), rgb(177, 25, 127));
 }
 
-TEST_F(Pictures, MaskedBlendArithmetic) {
+TEST_F(Pictures, MaskedBlend) {
     fill_frame(0);
     // alpha 255, mask 0: a = 254, so 255 over 0 gives 253, never 255.
     blend_picture_masked(solid_picture(1, 1, 255, 255, 255), surface_virtual1, Buffer{0}, 0, 0, 1,
@@ -199,38 +147,24 @@ TEST_F(Pictures, MaskedBlendArithmetic) {
     blend_picture_masked(solid_picture(1, 1, 255, 255, 255), surface_virtual1, Buffer{255}, 2, 0, 1,
                          1, 255);
     EXPECT_EQ(pixel(2, 0), rgb(99, 0, 254));
-}
-
-TEST_F(Pictures, MaskedBlendReadsTheMaskFromTheClippedColumn) {
-    fill_frame(0);
-    // A 20 x 2 white picture at x = -10: only mask column 10 of row 1 is 0.
+    // A 20 x 2 white picture at x = -10 whose mask is 0 only at column 10 of row 1.
     Buffer mask(20 * 2, 255);
     mask[20 + 10] = 0;
     blend_picture_masked(solid_picture(20, 2, 255, 255, 255), surface_virtual1, mask, -10, 50, 20,
                          2, 255);
     EXPECT_EQ(pixel(0, 51), rgb(253, 253, 253));
-    EXPECT_EQ(pixel(0, 50), 0u);
-    EXPECT_EQ(pixel(1, 51), 0u);
-    EXPECT_EQ(changed_pixels(0), 1);
+    EXPECT_EQ(changed_pixels(0), 4);
 }
 
 TEST_F(Pictures, FadeMovesEachChannelByItsStep) {
     fill_frame(0);
     pixel(5, 5) = rgb(255, 3, 100);
     const Buffer picture = solid_picture(320, 200, 20, 3, 255);
-    const uint32_t expected[3] = {rgb(8, 3, 8), rgb(16, 3, 16), rgb(20, 3, 24)};
-    for (uint32_t want : expected) {
+    for (uint32_t want : {rgb(8, 3, 8), rgb(16, 3, 16), rgb(20, 3, 24)}) {
         fade_to_picture(picture, surface_virtual1, 8, 8, 8);
-        EXPECT_EQ(pixel(0, 0), want);
         EXPECT_EQ(pixel(319, 199), want);
     }
     EXPECT_EQ(pixel(5, 5), rgb(255 - 24, 3, 124));
-    for (int call = 4; call <= 31; call++) fade_to_picture(picture, surface_virtual1, 8, 8, 8);
-    EXPECT_EQ(pixel(0, 0), rgb(20, 3, 248));
-    fade_to_picture(picture, surface_virtual1, 8, 8, 8);
-    EXPECT_EQ(pixel(0, 0), rgb(20, 3, 255));
-    EXPECT_EQ(pixel(5, 5), rgb(20, 3, 255));
-    // Unequal steps per channel.
     fill_frame(rgb(0, 255, 128));
     fade_to_picture(solid_picture(320, 200, 255, 0, 128), surface_virtual1, 1, 200, 9);
     EXPECT_EQ(pixel(100, 100), rgb(1, 55, 128));
