@@ -2,21 +2,18 @@
 #include "data/builtin.h"
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
-#include "engine3d/morph.h"
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
 #include "presentation/png_writer.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr uint32_t kBackground = 0x010203;
-
 
 // The five scenes built once from the built-in content, as at load time.
 class ScenesTest : public ::testing::Test {
@@ -63,23 +60,14 @@ TEST_F(ScenesTest, BuiltAsDefined) {
         EXPECT_EQ(scenes[i]->light_count, 2);
         EXPECT_EQ(scenes[i]->ambient, 50);
         EXPECT_EQ(scenes[i]->lights[1].type, LIGHT_SPOT);
-        EXPECT_EQ(scenes[i]->lights[1].intensity, 2000u);
-        uint32_t total = 0;
-        for (int k = 0; k < scenes[i]->object_count; k++)
-            total += scenes[i]->objects[k].mesh.vertex_count;
-        EXPECT_EQ(scenes[i]->total_vertices, total);
-        EXPECT_GT(total, 0u);
+        EXPECT_GT(scenes[i]->total_vertices, 0u);
     }
-    EXPECT_EQ(obj_brain, 0);
     EXPECT_EQ(obj_vkocka3, 2);
     EXPECT_EQ(obj_kocka_to, 2);
-    EXPECT_EQ(obj_opod_from, 1);
-    EXPECT_EQ(obj_istu, 0);
 
     const SceneObject& brain = scene_brain.objects[obj_brain];
     expect_position(brain, 0, 0, 310);
     for (int i = 0; i < 12; i++) EXPECT_NEAR(brain.matrix.m[i], i % 5 == 0 ? 1 : 0, 1e-6);
-    EXPECT_EQ(brain.mesh.faces[0].attr & 15, 9u);
 
     // Half a turn about x: y and z axes reversed.
     const SceneObject& kocka = scene_kocka.objects[obj_kocka_target];
@@ -87,22 +75,12 @@ TEST_F(ScenesTest, BuiltAsDefined) {
     const float half_x[12] = {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0};
     for (int i = 0; i < 12; i++) EXPECT_NEAR(kocka.matrix.m[i], half_x[i], 1e-6);
     EXPECT_EQ(kocka.mesh.faces[0].attr, 21u + 4u * 256u);
-    EXPECT_EQ(scene_kocka.objects[obj_kocka_from].mesh.faces[0].attr, 18u + 4u * 256u);
+    // The same model loaded twice: two meshes with their own memory.
+    EXPECT_NE(kocka.mesh.vertices.data(), scene_kocka.objects[obj_kocka_from].mesh.vertices.data());
+    EXPECT_EQ(kocka.mesh.vertex_count, scene_kocka.objects[obj_kocka_to].mesh.vertex_count);
 
     for (uint16_t obj : {obj_vkocka1, obj_vkocka2, obj_vkocka3})
         expect_position(scene_vkocka.objects[obj], -30, 300, 1000);
-    for (uint16_t obj : {obj_opod_target, obj_opod_from, obj_opod_to})
-        expect_position(scene_opod.objects[obj], 0, 0, 0);
-    EXPECT_EQ(scene_opod.objects[obj_opod_target].mesh.faces[0].attr, 22u + 3u * 256u);
-
-    // The same model loaded twice: two meshes with their own memory.
-    EXPECT_NE(scene_kocka.objects[obj_kocka_target].mesh.vertices.data(),
-              scene_kocka.objects[obj_kocka_from].mesh.vertices.data());
-    EXPECT_EQ(scene_kocka.objects[obj_kocka_target].mesh.vertex_count,
-              scene_kocka.objects[obj_kocka_to].mesh.vertex_count);
-    EXPECT_EQ(scene_opod.objects[obj_opod_target].mesh.vertex_count,
-              scene_opod.objects[obj_opod_to].mesh.vertex_count);
-
     // The figure's two surfaces: shaded environment map and cylindrical wood.
     const Mesh& istu = scene_istu.objects[obj_istu].mesh;
     ASSERT_GE(istu.surface_count, 2);
@@ -110,62 +88,27 @@ TEST_F(ScenesTest, BuiltAsDefined) {
     EXPECT_EQ(istu.faces[istu.surfaces[1].first].attr, 18u + 1u * 256u);
 }
 
+// One frame of each scene from where the show puts its camera.
 struct SceneShot {
     const char* name;
     Scene* scene;
-    // Positions and aims the camera and moves the objects as one frame of the
-    // timeline does, then transforms the drawn objects.
-    std::function<void(Camera*)> prepare;
+    std::vector<uint16_t> objects;
+    Vec3 eye, target;
 };
 
 std::vector<SceneShot> shots() {
     return {
-        {"vkocka", &scene_vkocka,
-         [](Camera* c) {
-             camera_set_position(c, 0.0f, 0.0f, 950.0f);
-             const Vec3 p = scene_vkocka.objects[obj_vkocka1].position;
-             camera_look_at(c, p.x, p.y, p.z);
-             for (uint16_t obj : {obj_vkocka1, obj_vkocka2, obj_vkocka3}) {
-                 object_rotate(&scene_vkocka, obj, 0, 1, 0);
-                 object_transform(&scene_vkocka, obj, c);
-             }
-         }},
-        {"opod", &scene_opod,
-         [](Camera* c) {
-             camera_set_position(c, 0.0f, 0.0f, -200.0f);
-             const Vec3 p = scene_opod.objects[obj_opod_target].position;
-             camera_look_at(c, p.x, p.y, p.z);
-             morph_object(&scene_opod, obj_opod_target, obj_opod_from, obj_opod_to, 0.0f, 1);
-             object_rotate(&scene_opod, obj_opod_target, 2, 1, 2);
-             object_transform(&scene_opod, obj_opod_target, c);
-         }},
-        {"brain", &scene_brain,
-         [](Camera* c) {
-             camera_move(c, 0.0f, 0.0f, 900.0f);
-             static bool turned = false;
-             if (!turned) object_rotate(&scene_brain, obj_brain, 0, 128, 0);
-             turned = true;
-             const Vec3 p = scene_brain.objects[obj_brain].position;
-             camera_look_at(c, p.x - 2.5f, p.y, p.z);
-             object_rotate(&scene_brain, obj_brain, 1, 0, 0);
-             object_transform(&scene_brain, obj_brain, c);
-         }},
-        {"istu", &scene_istu,
-         [](Camera* c) {
-             camera_set_position(c, 0.0f, 487.0f, 1500.0f);
-             camera_look_at(c, 0.0f, -450.0f, 486.0f);
-             object_rotate(&scene_istu, obj_istu, 0, 0, 1);
-             object_transform(&scene_istu, obj_istu, c);
-         }},
-        {"kocka", &scene_kocka,
-         [](Camera* c) {
-             const Vec3 p = scene_kocka.objects[obj_kocka_target].position;
-             camera_set_position(c, p.x, p.y, p.z - 200.0f);
-             camera_look_at(c, p.x - 80.0f, p.y, p.z);
-             morph_object(&scene_kocka, obj_kocka_target, obj_kocka_from, obj_kocka_to, 0.0f, 1);
-             object_rotate(&scene_kocka, obj_kocka_target, 3, 0, 0);
-             object_transform(&scene_kocka, obj_kocka_target, c);
-         }},
+        {"vkocka",
+         &scene_vkocka,
+         {obj_vkocka1, obj_vkocka2, obj_vkocka3},
+         {0, 0, 950},
+         {-30, 300, 1000}},
+        {"opod", &scene_opod, {obj_opod_target}, {0, 0, -200}, {0, 0, 0}},
+        // The show turns the brain half about y and looks from z 300; this is the
+        // same view of the unturned brain.
+        {"brain", &scene_brain, {obj_brain}, {0, 0, 320}, {2.5f, 0, 310}},
+        {"istu", &scene_istu, {obj_istu}, {0, 487, 1500}, {0, -450, 486}},
+        {"kocka", &scene_kocka, {obj_kocka_target}, {0, 300, 900}, {-80, 300, 1100}},
     };
 }
 
@@ -175,7 +118,9 @@ std::vector<SceneShot> shots() {
 int render_shot(const SceneShot& shot, Camera* camera) {
     fill_surface(surface_virtual1, kBackground);
     scene_begin_frame(shot.scene, FRAME_ADVANCE_STAMP | FRAME_CLEAR_IDS);
-    shot.prepare(camera);
+    camera_set_position(camera, shot.eye.x, shot.eye.y, shot.eye.z);
+    camera_look_at(camera, shot.target.x, shot.target.y, shot.target.z);
+    for (uint16_t obj : shot.objects) object_transform(shot.scene, obj, camera);
     render_scene(shot.scene, camera, surface_virtual1);
     int changed = 0;
     for (int y = 0; y < FRAME_HEIGHT; y++)
