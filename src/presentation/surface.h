@@ -13,7 +13,7 @@ constexpr int FRAME_PIXELS = FRAME_WIDTH * FRAME_HEIGHT;
 // A locked surface: pixels 0x00RRGGBB, rows top to bottom.
 struct FrameSurface {
     uint32_t* pixels;
-    int32_t pitch;  // bytes
+    int32_t pitch; // bytes
     uint32_t width;
     uint32_t height;
 };
