@@ -226,6 +226,17 @@ TEST(ContentRaster, AreaResampleKeepsTheMeanAndEdges) {
     EXPECT_NEAR(two.at(1, 0), 0.5f / 2.5f, 1e-5f);
 }
 
+TEST(ContentRaster, RangeStretchMapsLowestToZeroAndHighestToOne) {
+    Gray g = make_gray(3, 1, 0.0f);
+    g.v = {2.0f, 6.0f, 3.0f};
+    stretch_to_unit(g);
+    EXPECT_EQ(g.v, (std::vector<float>{0.0f, 1.0f, 0.25f}));
+    // A flat input has no range to stretch: it becomes 0, not a division by 0.
+    Gray flat = make_gray(4, 2, 0.7f);
+    stretch_to_unit(flat);
+    EXPECT_EQ(flat.v, std::vector<float>(8, 0.0f));
+}
+
 TEST(ContentRaster, PolygonCoverageAndWrappedBlur) {
     // A 10 x 6 rectangle on pixel edges covers exactly 60 pixel centres.
     Gray g = make_gray(32, 32, 0.0f);

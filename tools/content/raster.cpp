@@ -229,9 +229,10 @@ void add_light(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy) {
 }
 
 void stretch_to_unit(Gray& g) {
+    if (g.v.empty()) return;
     const auto [lo, hi] = std::minmax_element(g.v.begin(), g.v.end());
     const float low = *lo, range = *hi - *lo;
-    for (float& v : g.v) v = (v - low) / range;
+    for (float& v : g.v) v = range > 0.0f ? (v - low) / range : 0.0f;
 }
 
 static uint8_t to_byte(float v) {

@@ -100,7 +100,8 @@ void paint(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy, float stre
 // Adds colour * alpha (light), placed at (ox, oy), clipped.
 void add_light(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy);
 
-// Scales the values linearly so that the lowest becomes 0 and the highest 1.
+// Scales the values linearly so that the lowest becomes 0 and the highest 1
+// (all 0 when they are all the same).
 void stretch_to_unit(Gray& g);
 
 // Raw item formats: 3 bytes a pixel R, G, B; 1 byte a pixel.
