@@ -56,6 +56,17 @@ XmModule small_module() {
     return module;
 }
 
+// The small module cut down to one pattern of `rows` rows that starts a C-4
+// of instrument 1 on its first row.
+XmModule one_note_module(int rows) {
+    XmModule source = small_module();
+    source.orders = {0};
+    source.restart = 0;
+    source.patterns.assign(1, xm_make_pattern(rows, 4));
+    xm_cell(source.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
+    return source;
+}
+
 using ModulePtr = std::unique_ptr<openmpt_module, void (*)(openmpt_module*)>;
 
 ModulePtr load(const std::vector<uint8_t>& bytes) {
@@ -251,12 +262,7 @@ TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
 TEST(XmWriter, SamplePlaysAtThePitchOfItsRelativeNote) {
     // A 32-frame square period at 8363 Hz is 261.3 Hz on C-4; relative note
     // 12 doubles it.
-    XmModule source = small_module();
-    source.orders = {0};
-    source.restart = 0;
-    source.patterns.resize(1);
-    source.patterns[0] = xm_make_pattern(64, 4);
-    xm_cell(source.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
+    XmModule source = one_note_module(64);
     source.instruments[0].samples[0].relative_note = 12;
     ModulePtr module = load(xm_serialise(source));
     ASSERT_TRUE(module);
@@ -269,12 +275,7 @@ TEST(XmWriter, EnvelopeSustainHoldsAKeyedOffNoteUntilItFades) {
     // Key-off on row 8. With the envelope off the note stops there; with a
     // sustained envelope and a slow fadeout it is still sounding 4 rows later.
     auto render = [](bool envelope) {
-        XmModule source = small_module();
-        source.orders = {0};
-        source.restart = 0;
-        source.patterns.resize(1);
-        source.patterns[0] = xm_make_pattern(32, 4);
-        xm_cell(source.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
+        XmModule source = one_note_module(32);
         xm_cell(source.patterns[0], 8, 0) = {XM_NOTE_OFF, 0, 0, 0, 0};
         if (envelope) {
             source.instruments[0].volume_envelope = {{0, 64}, {10, 64}};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -89,6 +90,16 @@ XmInstrument make_instrument(const char* name, XmSample sample) {
     XmInstrument instrument;
     instrument.name = name;
     instrument.samples.push_back(std::move(sample));
+    return instrument;
+}
+
+// The instrument with a volume envelope that holds at its last point until
+// the key-off, then fades out by `fadeout` a tick.
+XmInstrument sustained(XmInstrument instrument, std::vector<XmEnvelopePoint> envelope,
+                       uint16_t fadeout) {
+    instrument.volume_sustain = int(envelope.size()) - 1;
+    instrument.volume_envelope = std::move(envelope);
+    instrument.fadeout = fadeout;
     return instrument;
 }
 
@@ -180,11 +191,7 @@ XmInstrument synth_bass() {
     }
     XmSample sample = make_sample("bass", wave, int8_t(RATE_NOTE + 24));
     loop_last(sample, size_t(period) * loop_periods);
-    XmInstrument instrument = make_instrument("bass", sample);
-    instrument.volume_envelope = {{0, 64}, {8, 56}, {30, 48}};
-    instrument.volume_sustain = 2;
-    instrument.fadeout = 0xC00;
-    return instrument;
+    return sustained(make_instrument("bass", sample), {{0, 64}, {8, 56}, {30, 48}}, 0xC00);
 }
 
 XmInstrument synth_pad() {
@@ -198,11 +205,7 @@ XmInstrument synth_pad() {
                      [](int n) { return saw_partial(n) * rolloff(n, 4.0); });
     XmSample sample = make_sample("pad", wave, RATE_NOTE);
     loop_last(sample, wave.size());
-    XmInstrument instrument = make_instrument("pad", sample);
-    instrument.volume_envelope = {{0, 0}, {45, 64}, {90, 52}};
-    instrument.volume_sustain = 2;
-    instrument.fadeout = 0x300;
-    return instrument;
+    return sustained(make_instrument("pad", sample), {{0, 0}, {45, 64}, {90, 52}}, 0x300);
 }
 
 XmInstrument synth_lead() {
@@ -214,10 +217,8 @@ XmInstrument synth_lead() {
                  [](int n) { return 0.5 * pulse_partial(n, 0.25) * rolloff(n, 8.0); });
     XmSample sample = make_sample("lead", wave, RATE_NOTE);
     loop_last(sample, wave.size());
-    XmInstrument instrument = make_instrument("lead", sample);
-    instrument.volume_envelope = {{0, 40}, {3, 64}, {20, 50}};
-    instrument.volume_sustain = 2;
-    instrument.fadeout = 0x600;
+    XmInstrument instrument =
+        sustained(make_instrument("lead", sample), {{0, 40}, {3, 64}, {20, 50}}, 0x600);
     instrument.vibrato_type = 0; // sine
     instrument.vibrato_sweep = 40;
     instrument.vibrato_depth = 5;
