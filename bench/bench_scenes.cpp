@@ -17,12 +17,9 @@ void load_once() {
     if (loaded) return;
     loaded = true;
     pack_builtin = builtin_pack();
-    build_angle_tables();
     create_working_surface();
-    set_view_geometry(FRAME_WIDTH, FRAME_HEIGHT);
-    alloc_render_buffers(FRAME_WIDTH, FRAME_HEIGHT);
+    load_all_assets();
     display_depth = 32;
-    load_textures_and_scenes();
 }
 
 // Frames of one scene: begin with flags, position the camera and objects as

@@ -20,18 +20,12 @@ class ScenesTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         pack_builtin = builtin_pack();
-        build_angle_tables();
         create_working_surface();
-        set_view_geometry(FRAME_WIDTH, FRAME_HEIGHT);
-        alloc_render_buffers(FRAME_WIDTH, FRAME_HEIGHT);
+        load_all_assets();
         display_depth = 32;
-        load_textures_and_scenes();
     }
     static void TearDownTestSuite() {
-        for (Scene* scene : {&scene_brain, &scene_vkocka, &scene_kocka, &scene_opod, &scene_istu})
-            scene_release_objects(scene);
-        texture_table_free();
-        free_render_buffers();
+        free_all_assets();
         release_working_surface();
         pack_builtin = {nullptr, 0};
     }

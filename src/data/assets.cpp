@@ -75,7 +75,8 @@ static void load_slot(const AssetSlot& a) {
     if (data && data->size() >= a.bytes) *a.slot = std::move(*data);
 }
 
-void load_textures_and_scenes() {
+// The texture table, then the five scene set-ups that map their surfaces on it.
+static void load_textures_and_scenes() {
     if (texture_table_alloc(5))
         for (uint16_t i = 0; i < 5; i++) texture_load(texture_entries[i], i, 0);
     setup_scene_brain();

@@ -28,8 +28,4 @@ extern const size_t asset_slot_count;
 // Returns 1 when it ran to the end, 0 when the working surface could not be
 // locked (then nothing is loaded).
 int load_all_assets();
-// The part of load_all_assets that builds the 3D scenes: the texture table of
-// the five textures, then the five scene set-ups (the angle tables and the view
-// geometry must exist).
-void load_textures_and_scenes();
 void free_all_assets();
