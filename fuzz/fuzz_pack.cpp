@@ -7,9 +7,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The bytes as a packed block.
     if (std::optional<Buffer> out = unpack_block(data, size)) {
-        if (out->size() != (size >= 8 ? (data[4] | data[5] << 8 | data[6] << 16 |
-                                          uint32_t(data[7]) << 24)
-                                      : 0))
+        if (out->size() !=
+            (size >= 8 ? (data[4] | data[5] << 8 | data[6] << 16 | uint32_t(data[7]) << 24) : 0))
             __builtin_trap();
     }
     // The bytes as a whole pack: every entry the look-up can find lies inside.

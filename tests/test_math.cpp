@@ -102,7 +102,7 @@ TEST_F(MathTest, TransformUsesRowVectorsAndTranslation) {
     m.m[13] = 20;
     m.m[14] = 30;
     Vec3 p = {1, 2, 3};
-    transform_point(&p, &p, &m);  // in place
+    transform_point(&p, &p, &m); // in place
     // x -> z, z -> -x: (1, 2, 3) turns to (-3, 2, 1), then moves.
     EXPECT_NEAR(p.x, -3 + 10, 1e-5f);
     EXPECT_NEAR(p.y, 2 + 20, 1e-5f);
@@ -125,7 +125,7 @@ TEST_F(MathTest, NormalsDotsAndLengths) {
     EXPECT_EQ(nx, 0);
     EXPECT_EQ(ny, 0);
     EXPECT_EQ(nz, 1);
-    face_normal(0, 0, 0, 1, 1, 1, 3, 3, 3, &nx, &ny, &nz);  // collinear
+    face_normal(0, 0, 0, 1, 1, 1, 3, 3, 3, &nx, &ny, &nz); // collinear
     EXPECT_EQ(vec_length(nx, ny, nz), 0.0);
     EXPECT_DOUBLE_EQ(vec_length(3, 4, 12), 13.0);
     const Vec3 a = {1, 2, 3}, b = {-4, 5, 0.5f};

@@ -39,7 +39,7 @@ TEST(RenderResources, TexturesLoadIntoTheirSlots) {
 
     texture_table_free();
     EXPECT_EQ(texture_table, nullptr);
-    texture_table_free();  // harmless twice
+    texture_table_free(); // harmless twice
 }
 
 TEST(RenderResources, BuffersAndViewGeometry) {
@@ -56,7 +56,7 @@ TEST(RenderResources, BuffersAndViewGeometry) {
     EXPECT_EQ(id_buffer[0], 0);
     free_render_buffers();
     EXPECT_EQ(depth_buffer, nullptr);
-    clear_depth_buffer();  // absent: nothing to do
+    clear_depth_buffer(); // absent: nothing to do
 
     set_view_geometry(320, 200);
     EXPECT_EQ(view_centre_x, 159.0f);

@@ -10,6 +10,5 @@ Blob builtin_pack() {
 }
 
 Blob builtin_module() {
-    return {vorn_builtin_module_begin,
-            size_t(vorn_builtin_module_end - vorn_builtin_module_begin)};
+    return {vorn_builtin_module_begin, size_t(vorn_builtin_module_end - vorn_builtin_module_begin)};
 }

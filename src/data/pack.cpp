@@ -13,7 +13,9 @@ static uint32_t read_u32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-static uint16_t read_u16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+static uint16_t read_u16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 bool is_packed_block(const uint8_t* data, size_t size) {
     return size >= 4 && std::memcmp(data, "QXPD", 4) == 0;
@@ -164,8 +166,8 @@ static std::optional<Buffer> read_loose_file(const char* name) {
     std::optional<Buffer> data;
     if (length > 0) {
         data.emplace(size_t(length));
-        if (std::fseek(f, 0, SEEK_SET) != 0 || std::fread(data->data(), 1, data->size(), f) !=
-                                                    data->size())
+        if (std::fseek(f, 0, SEEK_SET) != 0 ||
+            std::fread(data->data(), 1, data->size(), f) != data->size())
             data.reset();
     }
     std::fclose(f);
@@ -203,7 +205,9 @@ static bool open_pack_file(PackSource& src) {
     return true;
 }
 
-static PackSource builtin_source() { return {nullptr, pack_builtin.data, pack_builtin.size}; }
+static PackSource builtin_source() {
+    return {nullptr, pack_builtin.data, pack_builtin.size};
+}
 
 std::optional<Buffer> pack_read_entry(const char* name) {
     if (std::optional<Buffer> loose = read_loose_file(name)) return decode_if_packed(*loose);

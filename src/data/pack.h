@@ -10,10 +10,10 @@
 using Buffer = std::vector<uint8_t>;
 
 // Pack layout.
-constexpr size_t PACK_HEADER_SIZE = 12;     // 8 free bytes, then the entry count
-constexpr size_t PACK_DIR_ENTRY_SIZE = 24;  // name[16], stored size, offset
+constexpr size_t PACK_HEADER_SIZE = 12;    // 8 free bytes, then the entry count
+constexpr size_t PACK_DIR_ENTRY_SIZE = 24; // name[16], stored size, offset
 constexpr size_t PACK_NAME_SIZE = 16;
-constexpr size_t PACKED_HEADER_SIZE = 20;   // "QXPD", unpacked size, method at 10
+constexpr size_t PACKED_HEADER_SIZE = 20; // "QXPD", unpacked size, method at 10
 constexpr uint16_t PACKED_METHOD_LZ = 2;
 constexpr size_t LZ_RING_SIZE = 4096;
 constexpr const char* PACK_FILE_NAME = "demo.qxd";
@@ -41,7 +41,7 @@ std::optional<Buffer> unpack_block(const uint8_t* block, size_t block_size);
 
 // One directory record of a pack held in memory.
 struct PackDirEntry {
-    char name[PACK_NAME_SIZE + 1];  // always zero-terminated here
+    char name[PACK_NAME_SIZE + 1]; // always zero-terminated here
     uint32_t stored_size;
     uint32_t offset;
 };

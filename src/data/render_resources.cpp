@@ -27,7 +27,8 @@ uint16_t view_clip_bottom = 0;
 uint16_t* sphere_table = nullptr;
 
 int texture_table_alloc(uint16_t count) {
-    texture_table = static_cast<TextureRecord*>(std::calloc(count ? count : 1, sizeof(TextureRecord)));
+    texture_table =
+        static_cast<TextureRecord*>(std::calloc(count ? count : 1, sizeof(TextureRecord)));
     if (!texture_table) return 0;
     texture_count = count;
     return 1;

@@ -7,12 +7,12 @@
 #include <vector>
 
 struct TextureRecord {
-    uint8_t* pixels;        // RGB texels, row-major, or none
-    uint16_t width;         // 256
-    uint16_t height;        // 256
-    uint16_t kind;          // 0 for every texture of the show
-    uint8_t* second_plane;  // pixels + width * height when kind is 1
-    uint32_t byte_size;     // bytes actually held at pixels
+    uint8_t* pixels;       // RGB texels, row-major, or none
+    uint16_t width;        // 256
+    uint16_t height;       // 256
+    uint16_t kind;         // 0 for every texture of the show
+    uint8_t* second_plane; // pixels + width * height when kind is 1
+    uint32_t byte_size;    // bytes actually held at pixels
 };
 
 constexpr int TEXTURE_SIZE = 256;
@@ -32,9 +32,9 @@ extern int32_t view_height;
 extern float view_centre_x;
 extern float view_centre_y;
 extern uint16_t view_clip_left;
-extern uint16_t view_clip_right;  // exclusive
+extern uint16_t view_clip_right; // exclusive
 extern uint16_t view_clip_top;
-extern uint16_t view_clip_bottom;  // exclusive
+extern uint16_t view_clip_bottom; // exclusive
 
 extern uint16_t* sphere_table;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-constexpr unsigned MIN_MATCH = 3;  // two-byte references save nothing over literals
+constexpr unsigned MIN_MATCH = 3; // two-byte references save nothing over literals
 constexpr unsigned MAX_MATCH = 17;
 constexpr unsigned MAX_DISTANCE = 4095;
 constexpr unsigned HASH_BITS = 14;
@@ -12,8 +12,8 @@ constexpr unsigned MAX_CHAIN = 128;
 struct LzEncoder {
     const uint8_t* data;
     size_t size;
-    std::vector<int32_t> head;  // newest position of each 3-byte hash
-    std::vector<int32_t> prev;  // previous position with the same hash, per window slot
+    std::vector<int32_t> head; // newest position of each 3-byte hash
+    std::vector<int32_t> prev; // previous position with the same hash, per window slot
     Buffer out;
     size_t flag_pos;
     unsigned flag_bit;
@@ -57,15 +57,20 @@ static unsigned find_match(const LzEncoder& e, size_t pos, unsigned* distance) {
             if (n == limit) break;
         }
         const int32_t next = e.prev[size_t(candidate) & MAX_DISTANCE];
-        if (next >= candidate) break;  // the slot was reused by a newer position
+        if (next >= candidate) break; // the slot was reused by a newer position
         candidate = next;
     }
     return best >= MIN_MATCH ? best : 0;
 }
 
 Buffer lz_pack_block(const uint8_t* data, size_t size) {
-    LzEncoder e{data, size, std::vector<int32_t>(1u << HASH_BITS, -1),
-                std::vector<int32_t>(MAX_DISTANCE + 1, -1), {}, 0, 0};
+    LzEncoder e{data,
+                size,
+                std::vector<int32_t>(1u << HASH_BITS, -1),
+                std::vector<int32_t>(MAX_DISTANCE + 1, -1),
+                {},
+                0,
+                0};
     e.out.reserve(PACKED_HEADER_SIZE + size + size / 8 + 16);
     e.out.insert(e.out.end(), {'Q', 'X', 'P', 'D'});
     for (int i = 0; i < 4; i++) e.out.push_back(uint8_t(size >> (8 * i)));

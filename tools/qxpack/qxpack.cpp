@@ -56,7 +56,8 @@ static Buffer stored_form(const Buffer& data, bool pack) {
     return data;
 }
 
-static int create_pack(const std::string& out_path, bool pack, const std::vector<std::string>& files) {
+static int create_pack(const std::string& out_path, bool pack,
+                       const std::vector<std::string>& files) {
     Buffer out(PACK_HEADER_SIZE + files.size() * PACK_DIR_ENTRY_SIZE, 0);
     std::memcpy(out.data(), PACK_TAG, sizeof PACK_TAG);
     put_u32(out, 8, uint32_t(files.size()));
