@@ -1,11 +1,14 @@
 // vorn: the show. Reads the command line; with no options the configuration
 // dialog comes first and starts the show. --play reads the saved settings,
 // loads the music and runs the show live; --record, --frames and --benchmark
-// render it in lockstep without a window.
+// render it in lockstep without a window. The exit status is 0 after the
+// show or "Exit", 1 when a failure ended the run, 2 for a wrong command line,
+// 128 + the signal when SIGINT or SIGTERM ended it.
 #include "data/builtin.h"
 #include "data/pack.h"
 #include "launcher/entry.h"
 #include "launcher/settings.h"
+#include "launcher/stop_signal.h"
 #include "presentation/capture.h"
 #include "presentation/command_line.h"
 #include "presentation/demo_run.h"
@@ -33,6 +36,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Signals are ours to handle: SDL would turn them into a quit event that
+    // only some of the loops read.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (options.no_builtin_data)
         sound_set_builtin_module(0);
     else
@@ -44,9 +50,10 @@ int main(int argc, char** argv) {
     demo_start_order = options.start_order;
 
     if (!options.play && !is_lockstep_run(options)) {
+        catch_stop_signals();
         const int status = run_launcher();
         SDL_Quit();
-        return status;
+        return stop_signal ? stop_signal_status() : status;
     }
 
     load_settings();
@@ -60,8 +67,13 @@ int main(int argc, char** argv) {
         status = run_benchmark(options);
     else if (is_lockstep_run(options))
         status = run_capture(options);
-    else
-        run_demo();
+    else {
+        // Unattended: a sound output that cannot be opened gives a silent show.
+        demo_sound_fallback = 1;
+        catch_stop_signals();
+        status = run_demo();
+        if (stop_signal) status = stop_signal_status();
+    }
     SDL_Quit();
     return status;
 }

@@ -32,11 +32,13 @@ class ConfigDialog : public ::testing::Test {
         dialog_xpos = dialog_ypos = 0;
         load_settings();
         run_requested = 0;
+        demo_nosound = 0;
         music_song = nullptr;
         selected_device = 77;
         selected_mode = make_mode(1, 1);
     }
     void TearDown() override {
+        demo_nosound = 0;
         if (music_song) FMUSIC_FreeSong(music_song);
         music_song = nullptr;
         FSOUND_Close();
@@ -93,13 +95,33 @@ TEST_F(ConfigDialog, SavedSettingsChooseTheirEntries) {
     output_rate = 12345; // not one of the four
     config_dialog_proc(&edited, WM_INITDIALOG, 0, 0);
     EXPECT_EQ(edited.rate_checked, IDC_RATE_44KHZ);
+
+    // --nosound: no sound shown and opened for this run, the stored output and
+    // driver kept.
+    FSOUND_Close();
+    DialogView quiet = make_dialog_view();
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    sound_output = 2;
+    sound_driver = 3;
+    demo_nosound = 1;
+    config_dialog_proc(&quiet, WM_INITDIALOG, 0, 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_TRUE(quiet.messages.empty());
+    EXPECT_TRUE(sound_open());
+    EXPECT_EQ(quiet.output_list.selection, 2);
+    EXPECT_EQ(quiet.driver_list.entries, std::vector<std::string>{"No sound"});
+    EXPECT_EQ(quiet.driver_list.selection, 0);
+    dialog_press(&quiet, IDCANCEL);
+    EXPECT_NE(settings_text().find("output=2\ndriver=3\n"), std::string::npos);
 }
 
 TEST_F(ConfigDialog, OutputMixerAndDriverChoices) {
+    demo_nosound = 1;
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     sound_driver = 4;
     EXPECT_EQ(dialog_choose(&view, IDC_OUTPUT, 2), 0);
-    EXPECT_EQ(sound_output, 3);
+    EXPECT_EQ(sound_output, 3); // the user's choice is stored
+    EXPECT_EQ(demo_nosound, 0); // and used from now on
     EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
     EXPECT_EQ(view.driver_list.selection, 0);
     EXPECT_EQ(sound_driver, 0); // the driver shown is the driver used
@@ -178,29 +200,36 @@ TEST_F(ConfigDialog, ExitStoresAllSevenValuesAndClosesTheLibrary) {
     EXPECT_TRUE(view.quit_posted);
 }
 
-TEST_F(ConfigDialog, AnOutputThatCannotOpenClosesTheDialog) {
-    const char* kept = std::getenv("SDL_AUDIODRIVER");
-    const std::string kept_driver = kept ? kept : "dummy";
+TEST_F(ConfigDialog, AnOutputThatCannotOpenLeavesTheDialogOnNoSound) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
-    setenv("SDL_AUDIODRIVER", kept_driver.c_str(), 1);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].caption, "FSOUND");
     EXPECT_EQ(view.messages[0].text, "Error initializing output device.");
     EXPECT_EQ(view.messages[0].flags, MB_ICONHAND | MB_SYSTEMMODAL);
-    EXPECT_TRUE(view.ended);
-    EXPECT_TRUE(view.quit_posted);
-    EXPECT_TRUE(view.output_list.entries.empty()); // nothing else was set up
-    EXPECT_NE(settings_text().find("output=2\n"), std::string::npos);
+    EXPECT_FALSE(view.ended);
+    EXPECT_TRUE(sound_open()); // with no sound
+    EXPECT_EQ(view.output_list.entries.size(), 3u);
+    EXPECT_EQ(view.output_list.selection, 2);
+    EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
+    EXPECT_EQ(view.mixer_list.entries.size(), 8u);
+    EXPECT_TRUE(view.run_enabled);
 
-    // The same at "Test SND".
-    DialogView tested = make_dialog_view();
-    config_dialog_proc(&tested, WM_INITDIALOG, 0, 0);
-    output_rate = 1000000; // no output opens at this rate
-    EXPECT_EQ(dialog_press(&tested, IDC_TEST_SOUND), 1);
-    ASSERT_EQ(tested.messages.size(), 1u);
-    EXPECT_EQ(tested.messages[0].caption, "FSOUND");
-    EXPECT_TRUE(tested.ended);
+    // The user tries the failing output again with "Test SND": the same.
+    dialog_choose(&view, IDC_OUTPUT, 0);
+    EXPECT_EQ(view.output_list.selection, 0);
+    EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 1);
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages[1].caption, "FSOUND");
+    EXPECT_FALSE(view.ended);
+    EXPECT_EQ(view.output_list.selection, 2);
+    EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
+    EXPECT_EQ(view.driver_list.selection, 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    // No sound for this run only: the stored output is the one chosen.
+    EXPECT_EQ(dialog_press(&view, IDCANCEL), 1);
+    EXPECT_NE(settings_text().find("output=2\n"), std::string::npos);
 }
 
 // A message box that checks, while it is open, what the test shows.

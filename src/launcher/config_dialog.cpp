@@ -151,12 +151,6 @@ void dialog_message(DialogView* dialog, const char* caption, const char* text, i
     if (dialog->message_box) dialog->message_box(dialog, caption, text, flags);
 }
 
-// A sound-library failure: its text, then the dialog closes itself.
-static void sound_failure(DialogView* dialog) {
-    dialog_message(dialog, "FSOUND", sound_error_text(FSOUND_GetError()), BOX_ERROR);
-    config_dialog_proc(dialog, WM_CLOSE, 0, 0);
-}
-
 static void end_dialog(DialogView* dialog) {
     dialog->ended = 1;
     dialog->quit_posted = 1;
@@ -200,9 +194,15 @@ static intptr_t run_show(DialogView* dialog) {
 // Sound half
 //
 
+// The output used in this run: the stored one, unless --nosound or a failed
+// output put this run on no sound.
+static int run_output() {
+    return demo_nosound ? SOUND_OUTPUT_NONE : sound_output;
+}
+
 // The sound library set up with the current settings, not yet opened.
 static void prepare_sound(DialogView* dialog) {
-    FSOUND_SetOutput(sound_output);
+    FSOUND_SetOutput(run_output());
     FSOUND_SetDriver(sound_driver);
     FSOUND_SetMixer(sound_mixer);
     FSOUND_SetHWND(dialog);
@@ -213,11 +213,29 @@ static int open_sound(DialogView* dialog) {
     return FSOUND_Init(output_rate, SOUND_CHANNELS, 0);
 }
 
+// The output list shows the run's output, the driver list its devices.
+static void show_run_output(DialogView* dialog) {
+    select_entry(&dialog->output_list, index_of_value(dialog->output_list, run_output()));
+    fill_driver_list(dialog);
+    select_entry(&dialog->driver_list, demo_nosound ? 0 : sound_driver);
+}
+
+// A sound-library failure: its text, then the rest of this run without sound,
+// so that the user can choose another output or go on without one. The stored
+// output stays as it was unless the user changes it.
+static void sound_failure(DialogView* dialog) {
+    dialog_message(dialog, "FSOUND", sound_error_text(FSOUND_GetError()), BOX_ERROR);
+    demo_nosound = 1;
+    FSOUND_Close();
+    open_sound(dialog);
+}
+
 // "Test SND": the module plays while the notice is open.
 static intptr_t test_sound(DialogView* dialog) {
     FSOUND_Close();
     if (!open_sound(dialog)) {
         sound_failure(dialog);
+        show_run_output(dialog);
         return 1;
     }
     FMUSIC_SetMasterVolume(music_song, TEST_MASTER_VOLUME);
@@ -228,11 +246,15 @@ static intptr_t test_sound(DialogView* dialog) {
     return 0;
 }
 
-// A new output: the library closed and set up for it, the driver list refilled
-// with its first entry chosen.
+// A new output, the user's choice for this run and the next: the library
+// closed and set up for it, the driver list refilled with its first entry
+// chosen.
 static void choose_output(DialogView* dialog) {
     const int index = dialog->output_list.selection;
-    if (index >= 0 && index < OUTPUT_ENTRY_COUNT) sound_output = output_entry_values[index];
+    if (index >= 0 && index < OUTPUT_ENTRY_COUNT) {
+        sound_output = output_entry_values[index];
+        demo_nosound = 0;
+    }
     sound_driver = 0;
     FSOUND_Close();
     prepare_sound(dialog);
@@ -250,16 +272,12 @@ static void choose_mixer(DialogView* dialog) {
 
 static intptr_t init_dialog(DialogView* dialog, uint32_t wparam, intptr_t lparam) {
     FSOUND_SetBufferSize(SOUND_BUFFER_MS);
-    if (!open_sound(dialog)) {
-        sound_failure(dialog);
-        return 1;
-    }
+    if (!open_sound(dialog)) sound_failure(dialog);
     dialog->sound_timer = 1;
 
     clear_list(&dialog->output_list);
     for (int i = 0; i < OUTPUT_ENTRY_COUNT; i++)
         add_entry(&dialog->output_list, output_entry_texts[i], output_entry_values[i]);
-    select_entry(&dialog->output_list, index_of_value(dialog->output_list, sound_output));
 
     clear_list(&dialog->mixer_list);
     for (int value : mixer_entry_values) {
@@ -268,8 +286,7 @@ static intptr_t init_dialog(DialogView* dialog, uint32_t wparam, intptr_t lparam
     }
     select_entry(&dialog->mixer_list, index_of_value(dialog->mixer_list, sound_mixer));
 
-    fill_driver_list(dialog);
-    select_entry(&dialog->driver_list, sound_driver);
+    show_run_output(dialog);
 
     dialog->rate_checked = IDC_RATE_44KHZ;
     for (int i = 0; i < RATE_COUNT; i++)

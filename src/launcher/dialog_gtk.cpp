@@ -1,6 +1,7 @@
 #include "launcher/dialog_gtk.h"
 
 #include "data/pack.h"
+#include "launcher/stop_signal.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -43,13 +44,26 @@ struct GtkDialogWidgets {
     GtkWidget* rates[4];
     GtkWidget* test_display;
     GtkWidget* run;
-    int updating; // set while the widgets follow the view: their signals are not the user's
+    GtkWidget* open_box; // the message box being shown, none while there is none
+    int updating;        // set while the widgets follow the view: their signals are not the user's
 };
 
 static GtkDialogWidgets widgets;
 
+constexpr guint STOP_CHECK_MS = 100;
+
+// A stop signal only sets a flag; this looks at it often enough for a person
+// and wakes the loop, and ends a message box's own loop.
+static gboolean check_stop_signal(gpointer) {
+    if (stop_signal && widgets.open_box)
+        gtk_dialog_response(GTK_DIALOG(widgets.open_box), GTK_RESPONSE_CLOSE);
+    return G_SOURCE_CONTINUE;
+}
+
 int dialog_gtk_start() {
-    return gtk_init_check(nullptr, nullptr) ? 1 : 0;
+    if (!gtk_init_check(nullptr, nullptr)) return 0;
+    g_timeout_add(STOP_CHECK_MS, check_stop_signal, nullptr);
+    return 1;
 }
 
 void dialog_gtk_desktop(int* width, int* height, int* reports_positions) {
@@ -306,7 +320,13 @@ void dialog_gtk_wait_event() {
     gtk_main_iteration_do(TRUE);
 }
 
+void dialog_gtk_press(DialogView* dialog, int id) {
+    dialog_press(dialog, id);
+    if (widgets.window) follow_view(dialog);
+}
+
 void dialog_gtk_message_box(const char* caption, const char* text, int flags) {
+    if (stop_signal) return;
     std::string shown = text;
     while (!shown.empty() && shown.back() == '\n') shown.pop_back();
     GtkWindow* owner = widgets.window && gtk_widget_get_visible(widgets.window)
@@ -318,6 +338,8 @@ void dialog_gtk_message_box(const char* caption, const char* text, int flags) {
     gtk_window_set_title(GTK_WINDOW(box), caption);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     if (!owner) gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+    widgets.open_box = box;
     gtk_dialog_run(GTK_DIALOG(box));
+    widgets.open_box = nullptr;
     gtk_widget_destroy(box);
 }

@@ -5,7 +5,8 @@
 
 #include "launcher/config_dialog.h"
 
-// Starts GTK on the environment's display; 0 when there is none to open.
+// Starts GTK on the environment's display; 0 when there is none to open. From
+// then on a stop signal closes any open message box and wakes the loop.
 int dialog_gtk_start();
 
 // The desktop's size and whether it reports and honours window positions
@@ -21,6 +22,9 @@ void dialog_gtk_show(DialogView* dialog, int x, int y);
 
 // Waits for and handles one event of the dialog (or of any other window).
 void dialog_gtk_wait_event();
+
+// A button pressed by the program rather than the user; the window follows.
+void dialog_gtk_press(DialogView* dialog, int id);
 
 // A modal message box owned by the dialog's window.
 void dialog_gtk_message_box(const char* caption, const char* text, int flags);

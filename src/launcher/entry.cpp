@@ -2,6 +2,7 @@
 
 #include "launcher/dialog_gtk.h"
 #include "launcher/settings.h"
+#include "launcher/stop_signal.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
 #include "presentation/sound.h"
@@ -111,12 +112,19 @@ int run_launcher() {
     }
     SDL_InitSubSystem(SDL_INIT_VIDEO);
     open_launcher();
-    while (!config_dialog.quit_posted) dialog_gtk_wait_event();
+    while (!config_dialog.quit_posted) {
+        // A stop signal ends the dialog as "Exit" does.
+        if (stop_signal)
+            dialog_gtk_press(&config_dialog, IDCANCEL);
+        else
+            dialog_gtk_wait_event();
+    }
     if (run_requested) {
         take_dialog_position(&config_dialog);
-        run_demo();
-    } else if (music_song) {
-        // The dialog closed itself before the module was loaded.
+        return run_demo();
+    }
+    if (music_song) {
+        // The dialog ended before the module was loaded.
         FMUSIC_FreeSong(music_song);
         music_song = nullptr;
     }

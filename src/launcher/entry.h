@@ -8,7 +8,8 @@
 extern DialogView config_dialog; // the configuration dialog's view
 extern int run_requested;        // 1 once "Run DEMO" has ended the dialog
 
-// The whole launch: returns the program's exit status (1 without a display).
+// The whole launch: returns the program's exit status: 0 after "Exit" or the
+// show, 1 without a display or when the show failed.
 int run_launcher();
 
 // Whether the environment names a display to show windows on.

@@ -1,11 +1,15 @@
 #include "launcher/settings.h"
 
+#include "presentation/sound.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int32_t dialog_xpos = 0;
@@ -17,6 +21,9 @@ int32_t sound_mulaw = 0;
 int32_t output_rate = 44100;
 
 namespace {
+
+// No settings file of ours comes near this; more is not read.
+constexpr size_t SETTINGS_BYTES_MAX = 4096;
 
 struct SettingValue {
     const char* name;
@@ -76,6 +83,30 @@ std::string settings_file_path() {
     return "";
 }
 
+// The settings file's text, at most SETTINGS_BYTES_MAX bytes of it (a line cut
+// there is dropped). Only a regular file is read, and it is opened without
+// waiting, so that a FIFO or a device in its place cannot stall the start.
+static std::string read_settings_text(const std::string& path) {
+    std::string text;
+    const int file = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) return text;
+    struct stat info;
+    if (fstat(file, &info) == 0 && S_ISREG(info.st_mode)) {
+        char buffer[SETTINGS_BYTES_MAX + 1];
+        size_t done = 0;
+        while (done < sizeof buffer) {
+            const ssize_t got = read(file, buffer + done, sizeof buffer - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += size_t(got);
+        }
+        text.assign(buffer, done);
+        if (done > SETTINGS_BYTES_MAX) text.erase(text.find_last_of('\n') + 1);
+    }
+    close(file);
+    return text;
+}
+
 void load_settings() {
     sound_output = 2;
     sound_driver = 0;
@@ -83,24 +114,25 @@ void load_settings() {
     output_rate = 44100;
     sound_mulaw = 0;
 
-    std::string path = settings_file_path();
-    if (FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r")) {
-        std::string line;
-        int c;
-        while ((c = std::fgetc(file)) != EOF) {
-            if (c == '\n') {
-                apply_line(line);
-                line.clear();
-            } else if (line.size() < 4096) {
-                line.push_back(char(c));
-            }
-        }
-        apply_line(line);
-        std::fclose(file);
+    const std::string path = settings_file_path();
+    const std::string text = read_settings_text(path);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        apply_line(text.substr(start, end - start));
+        start = end + 1;
     }
 
     if (sound_output == 0) sound_output = 2;
     if (output_rate < 4000) output_rate = 44100;
+    if (output_rate > SOUND_RATE_MAX) {
+        std::fprintf(stderr,
+                     "vorn: %s: output rate %d Hz is more than the sound layer takes (%d); "
+                     "using 44100\n",
+                     path.c_str(), int(output_rate), SOUND_RATE_MAX);
+        output_rate = 44100;
+    }
 }
 
 void save_settings() {

@@ -4,18 +4,21 @@
 #include "director/timeline.h"
 #include "effects/effect_tables.h"
 #include "launcher/settings.h"
+#include "launcher/stop_signal.h"
 #include "presentation/display.h"
 #include "presentation/fps_text.h"
 #include "presentation/sound.h"
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <vector>
 
 SDL_Window* demo_window = nullptr;
 int app_active = 0;
 MusicSong* music_song = nullptr;
 int demo_nosound = 0;
+int demo_sound_fallback = 0;
 uint32_t demo_start_order = 0;
 uint32_t demo_frames_drawn = 0;
 int demo_close_requested = 0;
@@ -146,27 +149,35 @@ static void preroll_to_start_order() {
     if (!was_lockstep) sound_set_lockstep(0, 0);
 }
 
+static int open_show_sound(int output) {
+    FSOUND_Close();
+    FSOUND_SetOutput(output);
+    FSOUND_SetDriver(sound_driver);
+    FSOUND_SetMixer(sound_mixer);
+    FSOUND_SetHWND(demo_window);
+    return FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0);
+}
+
 int start_demo() {
     release_display();
     demo_close_requested = 0;
     demo_window = create_demo_window(selected_mode);
-    if (!demo_window) return 0;
+    if (!demo_window) return 1;
     if (!init_display(demo_window, selected_device, selected_mode)) {
         destroy_demo_window();
-        return 0;
+        return 1;
     }
     load_all_assets();
     init_effect_tables(selected_mode);
 
-    FSOUND_Close();
-    FSOUND_SetOutput(demo_nosound ? SOUND_OUTPUT_NONE : sound_output);
-    FSOUND_SetDriver(sound_driver);
-    FSOUND_SetMixer(sound_mixer);
-    FSOUND_SetHWND(demo_window);
-    if (!FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0)) {
-        show_message("FSOUND", sound_error_text(FSOUND_GetError()), 1);
-        close_demo_window();
-        return 1;
+    if (!open_show_sound(demo_nosound ? SOUND_OUTPUT_NONE : sound_output)) {
+        const char* text = sound_error_text(FSOUND_GetError());
+        if (!demo_sound_fallback || !open_show_sound(SOUND_OUTPUT_NONE)) {
+            show_message("FSOUND", text, 1);
+            close_demo_window();
+            return 1;
+        }
+        std::fprintf(stderr, "vorn: FSOUND: %s The show plays on without sound.\n", text);
     }
     FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
     if (!FMUSIC_PlaySong(music_song)) show_message("TEST SOUND", "Can't play music!", 0);
@@ -193,6 +204,7 @@ static int take_waiting_event(SDL_Event* event) {
 }
 
 int frame_loop_pass() {
+    if (stop_signal && !demo_close_requested) request_demo_close();
     SDL_Event event;
     while (take_waiting_event(&event)) {
         if (event.type == SDL_QUIT) return 0;
@@ -200,7 +212,8 @@ int frame_loop_pass() {
     }
     if (!demo_window) return 0;
     if (!app_active) {
-        if (SDL_WaitEvent(&event)) {
+        // A bounded wait, so that a stop signal is seen while inactive too.
+        if (SDL_WaitEventTimeout(&event, 100)) {
             if (event.type == SDL_QUIT) return 0;
             handle_demo_event(event);
         }

@@ -21,6 +21,10 @@ extern MusicSong* music_song;   // the module "system2.xm"
 // Options of this run: sound output 3 whatever the stored setting; the order
 // the show starts at (the frames before it computed without being shown).
 extern int demo_nosound;
+// Set for a show started without the dialog: when the sound output cannot be
+// opened, one line on stderr and the show plays on without sound (the cuts
+// kept) instead of ending.
+extern int demo_sound_fallback;
 extern uint32_t demo_start_order;
 
 // Frames drawn since the program started (all of them, not only per second).
@@ -28,8 +32,8 @@ extern uint32_t demo_frames_drawn;
 // Set by request_demo_close; a run without a window stops on it.
 extern int demo_close_requested;
 
-// The whole show: start-up, frame loop, shut-down. Returns 0 after a normal
-// end or a failed window or display, 1 when the sound device cannot be opened.
+// The whole show: start-up, frame loop, shut-down. Returns 0 after the show
+// ran, 1 when the window, the display or the sound output failed.
 int run_demo();
 
 // The director's close request at the end of the music: the show ends as on

@@ -9,9 +9,14 @@
 #include "data/builtin.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <libopenmpt/libopenmpt.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,10 +27,9 @@ namespace {
 constexpr uint32_t END_ORDER_MIN = 42; // the order reported once a song has ended
 constexpr size_t RENDER_PIECE = 256;   // frames rendered between two position marks
 constexpr size_t MARK_RING = 1024;     // position marks kept per song
-constexpr int RATE_MIN = 4000;
-constexpr int RATE_MAX = 192000;
 constexpr int VOLUME_MAX = 256;
 constexpr int DEFAULT_FPS = 60;
+constexpr off_t MODULE_BYTES_MAX = off_t(256) << 20; // larger files are not modules we play
 
 struct PositionMark {
     uint64_t sample; // output sample at which the position was reached
@@ -156,6 +160,27 @@ void unlock_output() {
     if (sound_device) SDL_UnlockAudioDevice(sound_device);
 }
 
+// libasound reports every failed look-up of a sound card on stderr, eight
+// lines on a machine without one. Its error handler is pointed at one that
+// says nothing before SDL first loads the library; SDL then opens this same
+// copy, which stays loaded for the process.
+extern "C" {
+typedef void (*AlsaErrorHandler)(const char* file, int line, const char* function, int error,
+                                 const char* format, ...);
+static void alsa_say_nothing(const char*, int, const char*, int, const char*, ...) {}
+}
+
+void quieten_alsa() {
+    static int done = 0;
+    if (done) return;
+    done = 1;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!alsa) return;
+    using SetHandler = int (*)(AlsaErrorHandler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(alsa_say_nothing);
+}
+
 void unload_audio_driver() {
     if (sound_audio_loaded) SDL_AudioQuit();
     sound_audio_loaded = 0;
@@ -169,6 +194,7 @@ int load_audio_driver(int output) {
     }
     if (sound_audio_loaded == output) return 1;
     unload_audio_driver();
+    quieten_alsa();
     if (SDL_AudioInit(sdl_driver_name(output)) != 0) return 0;
     sound_audio_loaded = output;
     return 1;
@@ -362,6 +388,31 @@ int open_device() {
     return 1;
 }
 
+// Reads a module file whole: only a regular file (opened without waiting, so
+// that a FIFO cannot stall the start) of a size a module can have. Returns
+// SOUND_ERR_NONE, SOUND_ERR_FILE_NOT_FOUND when there is no such file, or
+// SOUND_ERR_FILE_BAD.
+int read_module_file(const char* name, std::vector<uint8_t>* data) {
+    const int file = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) return errno == ENOENT ? SOUND_ERR_FILE_NOT_FOUND : SOUND_ERR_FILE_BAD;
+    struct stat info;
+    int result = SOUND_ERR_FILE_BAD;
+    if (fstat(file, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        info.st_size <= MODULE_BYTES_MAX) {
+        data->resize(size_t(info.st_size));
+        size_t done = 0;
+        while (done < data->size()) {
+            const ssize_t got = ::read(file, data->data() + done, data->size() - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += size_t(got);
+        }
+        if (done == data->size()) result = SOUND_ERR_NONE;
+    }
+    close(file);
+    return result;
+}
+
 MusicSong* load_song(std::vector<uint8_t> data) {
     openmpt_module* module = create_module(data);
     if (!module) {
@@ -426,7 +477,8 @@ int FSOUND_SetHWND(void*) {
 int FSOUND_Init(int rate, int channels, unsigned flags) {
     (void)flags;
     if (sound_initialised) return fail(SOUND_ERR_BUSY);
-    if (rate < RATE_MIN || rate > RATE_MAX || channels < 1) return fail(SOUND_ERR_INVALID_PARAM);
+    if (rate < SOUND_RATE_MIN || rate > SOUND_RATE_MAX || channels < 1)
+        return fail(SOUND_ERR_INVALID_PARAM);
     sound_rate = rate;
     if (sound_output_type != SOUND_OUTPUT_NONE && !lockstep_on && !open_device()) {
         unload_audio_driver();
@@ -478,25 +530,19 @@ MusicSong* FMUSIC_LoadSong(const char* name) {
         fail(SOUND_ERR_INVALID_PARAM);
         return nullptr;
     }
-    if (FILE* file = std::fopen(name, "rb")) {
-        std::vector<uint8_t> data;
-        uint8_t chunk[65536];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            data.insert(data.end(), chunk, chunk + got);
-        int failed = std::ferror(file);
-        std::fclose(file);
-        if (failed || data.empty()) {
-            fail(SOUND_ERR_FILE_BAD);
-            return nullptr;
-        }
-        return load_song(std::move(data));
-    }
+    std::vector<uint8_t> data;
+    const int read = read_module_file(name, &data);
+    MusicSong* song = read == SOUND_ERR_NONE ? load_song(std::move(data)) : nullptr;
+    if (song) return song;
+    const int error = read != SOUND_ERR_NONE ? read : SOUND_ERR_FILE_FORMAT;
     Blob builtin = sound_builtin_enabled ? builtin_module() : Blob{nullptr, 0};
     if (!builtin.size) {
-        fail(SOUND_ERR_FILE_NOT_FOUND);
+        fail(error);
         return nullptr;
     }
+    if (error != SOUND_ERR_FILE_NOT_FOUND)
+        std::fprintf(stderr, "vorn: %s cannot be loaded (%s); playing the built-in module\n", name,
+                     sound_error_text(error));
     return FMUSIC_LoadSongMemory(builtin.data, builtin.size);
 }
 

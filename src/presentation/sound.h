@@ -37,6 +37,10 @@ constexpr int SOUND_OUTPUT_ALSA = 1;         // ALSA directly
 constexpr int SOUND_OUTPUT_SOUND_SERVER = 2; // SDL's default driver: the desktop's sound server
 constexpr int SOUND_OUTPUT_NONE = 3;         // nothing heard; songs follow the wall clock
 
+// Mixing rates FSOUND_Init accepts, in Hz.
+constexpr int SOUND_RATE_MIN = 4000;
+constexpr int SOUND_RATE_MAX = 192000;
+
 // Mixer values 0..8 choose the interpolation filter and volume ramping;
 // sound_mixer_name describes each (none for a value outside 0..8).
 const char* sound_mixer_name(int mixer);
@@ -56,11 +60,12 @@ const char* FSOUND_GetDriverName(int driver);
 void FSOUND_Close();
 
 // FMUSIC_LoadSong reads the named file, or the built-in module when there is no
-// such file. FMUSIC_PlaySong starts from the beginning (master volume 256 until
-// set). FMUSIC_GetOrder and FMUSIC_GetRow give the position being heard; the
-// row belongs to the order of the last FMUSIC_GetOrder call, so a pair read
-// order first never straddles a pattern change. Once the song has played to its
-// end the order is max(42, last order + 1).
+// such file; a file that is there but cannot be loaded (not a regular file,
+// unreadable, too large, not a module) is said on stderr in one line, and the
+// built-in module is played instead. FMUSIC_PlaySong starts from the beginning (master volume 256
+// until set). FMUSIC_GetOrder and FMUSIC_GetRow give the position being heard; the row belongs to
+// the order of the last FMUSIC_GetOrder call, so a pair read order first never straddles a pattern
+// change. Once the song has played to its end the order is max(42, last order + 1).
 MusicSong* FMUSIC_LoadSong(const char* name);
 int FMUSIC_PlaySong(MusicSong* song);
 int FMUSIC_SetMasterVolume(MusicSong* song, int volume);
