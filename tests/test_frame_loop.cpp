@@ -1,4 +1,5 @@
 #include "launcher/settings.h"
+#include "launcher/stop_signal.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
 #include "presentation/fps_text.h"
@@ -247,6 +248,10 @@ TEST_F(FrameLoop, CloseButtonEndsTheShow) {
 TEST_F(FrameLoop, DirectorCloseRequestEndsTheShow) {
     expect_closed_by(request_demo_close);
 }
+TEST_F(FrameLoop, StopSignalEndsTheShow) {
+    expect_closed_by([] { stop_signal = SIGTERM; });
+    stop_signal = 0;
+}
 
 TEST_F(FrameLoop, TheEndOfTheMusicEndsTheShow) {
     FMUSIC_FreeSong(music_song);
@@ -270,16 +275,35 @@ TEST_F(FrameLoop, StartOrderIsReachedUnseen) {
     ASSERT_EQ(frame_loop_pass(), 1);
 }
 
-TEST_F(FrameLoop, SoundDeviceFailureEndsWithOneMessage) {
-    const int32_t rate = output_rate;
-    output_rate = 1000;
+TEST_F(FrameLoop, SoundDeviceFailureEndsWithOneMessageOrPlaysOnWithoutSound) {
+    demo_nosound = 0;
+    sound_set_lockstep(0, 0);
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     last_message_caption.clear();
     EXPECT_EQ(start_demo(), 1);
-    output_rate = rate;
     EXPECT_EQ(last_message_caption, "FSOUND");
-    EXPECT_EQ(last_message_text, "An invalid parameter was passed to this function");
+    EXPECT_EQ(last_message_text, "Error initializing output device.");
     EXPECT_EQ(demo_window, nullptr);
     EXPECT_EQ(surface_back, nullptr);
+
+    // Started without the dialog: one line, and the show goes on, its music
+    // keeping time unheard.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT); // the failed start's quit
+    demo_sound_fallback = 1;
+    last_message_caption.clear();
+    testing::internal::CaptureStderr();
+    const int started = start_demo();
+    const std::string said = testing::internal::GetCapturedStderr();
+    demo_sound_fallback = 0;
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_EQ(started, -1);
+    EXPECT_EQ(said, "vorn: FSOUND: Error initializing output device. The show plays on without "
+                    "sound.\n");
+    EXPECT_EQ(last_message_caption, "");
+    const auto at_start = position();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_NE(position(), at_start);
 }
 
 } // namespace

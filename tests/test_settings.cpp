@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -79,13 +80,49 @@ TEST_F(Settings, StoredValuesAreCorrected) {
     for (Case c : {Case{"output=0\noutputrate=3999\n", 2, 44100},
                    Case{"output=1\noutputrate=-22050\n", 1, 44100},
                    Case{"output=3\noutputrate=4000\n", 3, 4000},
-                   Case{"output=-4\noutputrate=-2147483648\n", -4, 44100}}) {
+                   Case{"output=-4\noutputrate=-2147483648\n", -4, 44100},
+                   Case{"outputrate=192000\n", 2, 192000}, Case{"outputrate=192001\n", 2, 44100},
+                   Case{"outputrate=2147483647\n", 2, 44100}}) {
         SCOPED_TRACE(c.text);
         write_text(file, c.text);
+        testing::internal::CaptureStderr();
         load_settings();
+        const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(sound_output, c.output);
         EXPECT_EQ(output_rate, c.rate);
+        // A rate too high for the sound layer is said, naming the file.
+        const bool too_high = std::string(c.text).find("=192001") != std::string::npos ||
+                              std::string(c.text).find("=2147483647") != std::string::npos;
+        EXPECT_EQ(said.find(file) != std::string::npos, too_high) << said;
     }
+}
+
+// A FIFO or a device in the file's place must not stall the start, and a huge
+// file is not read past a few kilobytes: none of them gives a value.
+TEST_F(Settings, OnlyTheStartOfARegularFileIsRead) {
+    fs::create_directories(fs::path(file).parent_path());
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    load_settings();
+    EXPECT_EQ(output_rate, 44100);
+    fs::remove(file);
+    fs::create_symlink("/dev/zero", file);
+    load_settings();
+    EXPECT_EQ(output_rate, 44100);
+    fs::remove(file);
+
+    // Lines past 4 KB are not read, nor is the line cut there.
+    std::string text = "mixer=6\n";
+    while (text.size() + 10 <= 4090) text += "# padding\n";
+    ASSERT_EQ(text.size(), 4088u);
+    write_text(file, text + "driver=77\noutputrate=22050\n");
+    load_settings();
+    EXPECT_EQ(all_values(), (std::vector<int32_t>{dialog_xpos, dialog_ypos, 2, 0, 6, 0, 44100}));
+    // A symlink to a regular file is read as that file.
+    fs::remove(file);
+    write_text(file + ".real", "mixer=7\n");
+    fs::create_symlink(file + ".real", file);
+    load_settings();
+    EXPECT_EQ(sound_mixer, 7);
 }
 
 TEST_F(Settings, RoundTripWritesSevenLines) {

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 #include <utility>
 
@@ -145,6 +147,35 @@ TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
     MusicSong* song = FMUSIC_LoadSong("system2.xm");
     ASSERT_NE(song, nullptr);
     FMUSIC_FreeSong(song);
+
+    // A file there that is no module, a directory or a FIFO in its place: one
+    // line, and the built-in module plays instead.
+    sound_set_builtin_module(1);
+    for (const char* kind : {"junk", "directory", "fifo"}) {
+        SCOPED_TRACE(kind);
+        std::filesystem::remove_all("system2.xm");
+        if (kind[0] == 'j') write_file("system2.xm", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd'});
+        if (kind[0] == 'd') std::filesystem::create_directory("system2.xm");
+        if (kind[0] == 'f') {
+            ASSERT_EQ(mkfifo("system2.xm", 0600), 0);
+        }
+        testing::internal::CaptureStderr();
+        song = FMUSIC_LoadSong("system2.xm");
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_NE(song, nullptr);
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find("system2.xm"), std::string::npos) << said;
+        // The built-in module is the show's own: longer than one order.
+        sound_set_lockstep(1, 60);
+        FSOUND_Init(44100, 256, 0);
+        FMUSIC_PlaySong(song);
+        std::vector<int16_t> samples;
+        for (int i = 0; i < 600; i++) sound_lockstep_frame(song, &samples);
+        EXPECT_GE(FMUSIC_GetOrder(song), 1u);
+        EXPECT_LT(FMUSIC_GetOrder(song), 42u);
+        FMUSIC_FreeSong(song);
+        FSOUND_Close();
+    }
 }
 
 // Every drawn frame takes exactly its share of the output rate: over N frames

@@ -2,6 +2,7 @@
 
 #include "presentation/sound.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -100,7 +101,7 @@ static std::string read_settings_text(const std::string& path) {
             if (got <= 0) break;
             done += size_t(got);
         }
-        text.assign(buffer, done);
+        text.assign(buffer, std::min(done, SETTINGS_BYTES_MAX));
         if (done > SETTINGS_BYTES_MAX) text.erase(text.find_last_of('\n') + 1);
     }
     close(file);
