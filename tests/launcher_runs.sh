@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Whole-program runs of the configuration dialog, in a fresh directory with its
-# own settings folder.
+# own home and settings folder: --nosound, Exit and SIGTERM (dialog_exit); no
+# sound device, the message, then the show without sound, and a show whose
+# output fails (dialog_run); no display at all (no_display).
 #   launcher_runs.sh dialog_exit|dialog_run|no_display VORN MAKE_TEST_MODULE BUILD_DIR SOURCE_DIR
 # The dialog runs start an Xvfb server and run this script again inside it
 # (inside_exit, inside_run), where xdotool types on the dialog.
@@ -16,12 +18,24 @@ fail() {
     exit 1
 }
 
-# Starts vorn, waits for its dialog, and gives the dialog the keyboard.
+# Waits up to 30 s for a visible window of that exact name; its id in found.
+# (A search while other windows come and go can fail: it is tried again.)
+find_window() {
+    for _ in $(seq 60); do
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        [ -n "$found" ] && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
+# Starts vorn with the given options, waits for its dialog, and gives the
+# dialog the keyboard.
 open_dialog() {
-    "$vorn" 2> stderr.txt &
+    "$vorn" "$@" 2> stderr.txt &
     vorn_pid=$!
-    window=$(timeout 60 xdotool search --sync --name '^Vorn Demo Configuration$' | head -n 1) ||
-        fail "the dialog did not open"
+    find_window 'Vorn Demo Configuration' || fail "the dialog did not open"
+    window=$found
     sleep 1
     xdotool windowfocus --sync "$window"
 }
@@ -34,32 +48,49 @@ wait_vorn() {
     cat stderr.txt >&2
 }
 
-check_ended_well() {
-    [ "$vorn_status" -eq 0 ] || fail "vorn exited with $vorn_status"
+check_settings_stored() {
     for name in xpos ypos output driver mixer mulaw outputrate; do
         grep -q "^$name=" "$XDG_CONFIG_HOME/vorn/settings" || fail "settings file lacks $name"
     done
-    ! grep -q -e DDRAW -e FSOUND stderr.txt || fail "a display or sound failure was reported"
+}
+
+# Exit status 0, the settings stored, and not a word on stderr.
+check_ended_well() {
+    [ "$vorn_status" -eq 0 ] || fail "vorn exited with $vorn_status"
+    check_settings_stored
+    [ ! -s stderr.txt ] || fail "vorn said something on stderr"
+}
+
+# Clicks at (x, y) of the dialog window.
+click_at() {
+    xdotool mousemove --window "$window" "$1" "$2" click 1
+    sleep 0.5
 }
 
 if [[ $run != inside_* ]]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     cd "$work"
-    export XDG_CONFIG_HOME="$work/config"
+    export XDG_CONFIG_HOME="$work/config" HOME="$work/home"
+    mkdir "$HOME"
 fi
 
 case $run in
 dialog_exit | dialog_run)
     export SDL_AUDIODRIVER=dummy
-    unset SDL_VIDEODRIVER
+    unset SDL_VIDEODRIVER ALSA_CARD
     timeout 170 xvfb-run -a -s "-screen 0 1024x768x24" \
         bash "$0" "inside_${run#dialog_}" "$vorn" "$make_module" "$build_dir" "$source_dir"
     ;;
 inside_exit)
-    # A module of 60 s: a show started by mistake would outlast the wait below.
+    # A module of 60 s: a show started by mistake would outlast the waits below.
     "$make_module" system2.xm 25 16 6 125
-    open_dialog
+    # --nosound goes straight to the dialog, though the stored output (ALSA,
+    # device 2) cannot open here, and keeps that setting.
+    mkdir -p "$XDG_CONFIG_HOME/vorn"
+    printf 'output=1\ndriver=2\n' > "$XDG_CONFIG_HOME/vorn/settings"
+    SDL_AUDIODRIVER=no-such-driver open_dialog --nosound
+    ! xdotool search --name '^FSOUND$' >/dev/null 2>&1 || fail "a sound message was shown"
     geometry=$(xdotool getwindowgeometry "$window")
     echo "$geometry"
     grep -q 'Geometry: 609x289' <<<"$geometry" || fail "the dialog is not the template's size"
@@ -68,19 +99,70 @@ inside_exit)
     xdotool key --delay 200 Tab Return
     wait_vorn 20
     check_ended_well
+    grep -qx 'output=1' "$XDG_CONFIG_HOME/vorn/settings" &&
+        grep -qx 'driver=2' "$XDG_CONFIG_HOME/vorn/settings" || fail "the stored output changed"
     ! xdotool search --name '^VORN$' >/dev/null 2>&1 || fail "a show window is open"
+
+    # SIGTERM ends the dialog as "Exit" does, and says so in the exit status.
+    rm "$XDG_CONFIG_HOME/vorn/settings"
+    open_dialog
+    kill -TERM "$vorn_pid"
+    wait_vorn 10
+    [ "$vorn_status" -eq 143 ] || fail "vorn ended by SIGTERM exited with $vorn_status"
+    check_settings_stored
     ;;
 inside_run)
+    # No sound device: neither SDL's default driver nor ALSA finds a card.
+    export SDL_AUDIODRIVER=alsa ALSA_CARD=vorn-no-such-card
     # 3 orders of 16 rows at 0.06 s: the music lasts 2.88 s.
     "$make_module" system2.xm 3 16 3 125
-    open_dialog
+    "$vorn" 2> stderr.txt &
+    vorn_pid=$!
+    find_window FSOUND || fail "no sound message"
+    box=$found
+    sleep 1
+    import -window root "$build_dir/launcher_sound_message.png"
+    xdotool windowfocus --sync "$box" key Return
+    # Then the dialog, on no sound for this run.
+    find_window 'Vorn Demo Configuration' || fail "the dialog did not open after the message"
+    window=$found
+    sleep 1
+    xdotool windowfocus --sync "$window"
+    import -window root "$build_dir/launcher_dialog_no_sound.png"
     start=$(date +%s%N)
     xdotool key Return
-    timeout 30 xdotool search --sync --name '^VORN$' >/dev/null || fail "the show did not start"
     wait_vorn 120
     elapsed_ms=$((($(date +%s%N) - start) / 1000000))
     check_ended_well
     [ "$elapsed_ms" -ge 2800 ] || fail "the show ended after $elapsed_ms ms, before its music"
+    grep -qx 'output=2' "$XDG_CONFIG_HOME/vorn/settings" || fail "the stored output changed"
+
+    # Choosing ALSA again and "Run DEMO": the show cannot open it and the
+    # program ends with status 1.
+    "$vorn" 2> stderr.txt &
+    vorn_pid=$!
+    find_window FSOUND || fail "no sound message"
+    box=$found
+    sleep 1
+    xdotool windowfocus --sync "$box" key Return
+    find_window 'Vorn Demo Configuration' || fail "the dialog did not open after the message"
+    window=$found
+    sleep 1
+    # The output list: a click gives it the keyboard (Escape closes its menu),
+    # and Up goes from "No sound" to ALSA.
+    click_at 150 45
+    xdotool key --delay 300 Escape Up
+    sleep 0.5
+    click_at 475 131 # "Run DEMO"
+    for _ in $(seq 20); do
+        kill -0 "$vorn_pid" 2>/dev/null || break
+        # Where the desktop shows the show's message in a box, it is dismissed.
+        box=$(xdotool search --onlyvisible --name '^FSOUND$' 2>/dev/null | head -n 1) || true
+        [ -z "$box" ] || xdotool windowfocus --sync "$box" key Return || true
+        sleep 1
+    done
+    wait_vorn 10
+    [ "$vorn_status" -eq 1 ] || fail "a show without its sound output exited with $vorn_status"
     ;;
 no_display)
     # An empty DISPLAY names no display either.
@@ -92,6 +174,12 @@ no_display)
     grep -q -- '--record' stderr.txt && grep -q -- '--frames' stderr.txt ||
         fail "the line does not point to --record and --frames"
     [ ! -e "$XDG_CONFIG_HOME/vorn/settings" ] || fail "settings written without a dialog"
+    # The show without the dialog needs a display as well.
+    status=0
+    env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY= "$vorn" --play 2> stderr.txt || status=$?
+    cat stderr.txt >&2
+    [ "$status" -eq 1 ] || fail "vorn --play without a display exited with $status"
+    [ "$(wc -l < stderr.txt)" -eq 1 ] || fail "not one line"
 
     # make run on such a machine records instead; a stand-in vorn notes its arguments.
     mkdir fake-build
