@@ -70,11 +70,11 @@ int main(int argc, char** argv) {
     if (!music_song) show_message("TEST SOUND", "Can't load music!", 0);
 
     int status = 0;
-    if (options.benchmark)
+    if (options.benchmark) {
         status = run_benchmark(options);
-    else if (is_lockstep_run(options))
+    } else if (is_lockstep_run(options)) {
         status = run_capture(options);
-    else {
+    } else {
         // Unattended: a sound output that cannot be opened gives a silent show.
         demo_sound_fallback = 1;
         catch_stop_signals();

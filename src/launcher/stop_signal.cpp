@@ -2,7 +2,14 @@
 
 volatile std::sig_atomic_t stop_signal = 0;
 
+// The first signal asks for the orderly end; a second one, should that end
+// not come, ends the process at once as the signal always did.
 static void record_stop_signal(int signal) {
+    if (stop_signal) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
     stop_signal = signal;
 }
 

@@ -1,7 +1,7 @@
 // Ctrl+C in the terminal and a polite kill: SIGINT and SIGTERM end the dialog
 // and the show the way "Exit" and Escape do, settings stored, instead of
 // killing the process on the spot. The handler only records the signal; the
-// dialog's loop and the frame loop look at it.
+// dialog's loop and the frame loop look at it. A second signal kills at once.
 #pragma once
 
 #include <csignal>

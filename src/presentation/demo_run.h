@@ -18,8 +18,9 @@ extern SDL_Window* demo_window; // the demo window; none before and after the sh
 extern int app_active;          // 1 while the show has the focus; frames are drawn only then
 extern MusicSong* music_song;   // the module "system2.xm"
 
-// Options of this run: sound output 3 whatever the stored setting; the order
-// the show starts at (the frames before it computed without being shown).
+// Options of this run: sound output 3 whatever the stored setting (--nosound,
+// or the dialog after an output failed to open); the order the show starts at
+// (the frames before it computed without being shown).
 extern int demo_nosound;
 // Set for a show started without the dialog: when the sound output cannot be
 // opened, one line on stderr and the show plays on without sound (the cuts
