@@ -18,6 +18,13 @@ fail() {
     exit 1
 }
 
+# Runs a command on a fresh Xvfb server for at most $1 seconds. The search for a free server number
+# starts at a random place, so that runs side by side do not race for the same
+# number and end up on one server, seeing each other's windows.
+on_xvfb() {
+    timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24" "${@:2}"
+}
+
 # Waits up to 30 s for a visible window of that exact name; its id in found.
 # (A search while other windows come and go can fail: it is tried again.)
 find_window() {
@@ -79,8 +86,7 @@ case $run in
 dialog_exit | dialog_run)
     export SDL_AUDIODRIVER=dummy
     unset SDL_VIDEODRIVER ALSA_CARD
-    timeout 170 xvfb-run -a -s "-screen 0 1024x768x24" \
-        bash "$0" "inside_${run#dialog_}" "$vorn" "$make_module" "$build_dir" "$source_dir"
+    on_xvfb 170 bash "$0" "inside_${run#dialog_}" "$vorn" "$make_module" "$build_dir" "$source_dir"
     ;;
 inside_exit)
     # A module of 60 s: a show started by mistake would outlast the waits below.

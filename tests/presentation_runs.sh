@@ -18,6 +18,13 @@ fail() {
     exit 1
 }
 
+# Runs a command on a fresh Xvfb server for at most $1 seconds. The search for a free server number
+# starts at a random place, so that runs side by side do not race for the same
+# number and end up on one server, seeing each other's windows.
+on_xvfb() {
+    timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24" "${@:2}"
+}
+
 case $run in
 windowed_show)
     # No sound device (neither SDL's default driver nor ALSA finds a card):
@@ -28,7 +35,7 @@ windowed_show)
     mkdir "$HOME"
     start=$(date +%s%N)
     status=0
-    timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$vorn" --play --windowed \
+    on_xvfb 120 "$vorn" --play --windowed \
         2> stderr.txt || status=$?
     elapsed_ms=$((($(date +%s%N) - start) / 1000000))
     cat stderr.txt >&2
@@ -44,7 +51,7 @@ windowed_show)
     "$make_module" system2.xm 8 16 6 125
     rm "$XDG_CONFIG_HOME/vorn/settings"
     status=0
-    timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" bash -c \
+    on_xvfb 60 bash -c \
         '"$1" --play --windowed --nosound & sleep 2; kill -INT $!; wait $!' _ "$vorn" \
         2> stderr.txt || status=$?
     cat stderr.txt >&2
