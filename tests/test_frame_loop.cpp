@@ -275,7 +275,15 @@ TEST_F(FrameLoop, StartOrderIsReachedUnseen) {
     ASSERT_EQ(frame_loop_pass(), 1);
 }
 
-TEST_F(FrameLoop, SoundDeviceFailureEndsWithOneMessageOrPlaysOnWithoutSound) {
+// A failed start is status 1: the display, and the sound unless the show may
+// go on without it.
+TEST_F(FrameLoop, StartFailuresReturnOneUnlessTheShowCanPlayWithoutSound) {
+    selected_mode.bits_per_pixel = 16;
+    EXPECT_EQ(start_demo(), 1);
+    EXPECT_EQ(last_message_caption, "DDRAW");
+    EXPECT_EQ(demo_window, nullptr);
+    selected_mode.bits_per_pixel = 32;
+
     demo_nosound = 0;
     sound_set_lockstep(0, 0);
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
