@@ -73,16 +73,19 @@ TEST_F(Settings, MissingFileGivesDefaultsAndKeepsTheDialogPosition) {
 }
 
 TEST_F(Settings, StoredValuesAreCorrected) {
+    // A rate too high for the sound layer is also said, naming the file.
     struct Case {
         const char* text;
         int32_t output, rate;
+        bool said;
     };
-    for (Case c : {Case{"output=0\noutputrate=3999\n", 2, 44100},
-                   Case{"output=1\noutputrate=-22050\n", 1, 44100},
-                   Case{"output=3\noutputrate=4000\n", 3, 4000},
-                   Case{"output=-4\noutputrate=-2147483648\n", -4, 44100},
-                   Case{"outputrate=192000\n", 2, 192000}, Case{"outputrate=192001\n", 2, 44100},
-                   Case{"outputrate=2147483647\n", 2, 44100}}) {
+    for (Case c : {Case{"output=0\noutputrate=3999\n", 2, 44100, false},
+                   Case{"output=1\noutputrate=-22050\n", 1, 44100, false},
+                   Case{"output=3\noutputrate=4000\n", 3, 4000, false},
+                   Case{"output=-4\noutputrate=-2147483648\n", -4, 44100, false},
+                   Case{"outputrate=192000\n", 2, 192000, false},
+                   Case{"outputrate=192001\n", 2, 44100, true},
+                   Case{"outputrate=2147483647\n", 2, 44100, true}}) {
         SCOPED_TRACE(c.text);
         write_text(file, c.text);
         testing::internal::CaptureStderr();
@@ -90,10 +93,7 @@ TEST_F(Settings, StoredValuesAreCorrected) {
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(sound_output, c.output);
         EXPECT_EQ(output_rate, c.rate);
-        // A rate too high for the sound layer is said, naming the file.
-        const bool too_high = std::string(c.text).find("=192001") != std::string::npos ||
-                              std::string(c.text).find("=2147483647") != std::string::npos;
-        EXPECT_EQ(said.find(file) != std::string::npos, too_high) << said;
+        EXPECT_EQ(said.find(file) != std::string::npos, c.said) << said;
     }
 }
 
