@@ -18,9 +18,9 @@ fail() {
     exit 1
 }
 
-# Runs a command on a fresh Xvfb server for at most $1 seconds. The search for a free server number
-# starts at a random place, so that runs side by side do not race for the same
-# number and end up on one server, seeing each other's windows.
+# Runs a command on a fresh Xvfb server for at most $1 seconds. The search for
+# a free server number starts at a random place, so that runs side by side do
+# not race for one number and end up on one server, seeing each other's windows.
 on_xvfb() {
     timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24" "${@:2}"
 }

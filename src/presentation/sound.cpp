@@ -29,7 +29,7 @@ constexpr size_t RENDER_PIECE = 256;   // frames rendered between two position m
 constexpr size_t MARK_RING = 1024;     // position marks kept per song
 constexpr int VOLUME_MAX = 256;
 constexpr int DEFAULT_FPS = 60;
-constexpr off_t MODULE_BYTES_MAX = off_t(256) << 20; // larger files are not modules we play
+constexpr off_t MODULE_BYTES_MAX = off_t(64) << 20; // larger files are not modules we play
 
 struct PositionMark {
     uint64_t sample; // output sample at which the position was reached
