@@ -175,6 +175,8 @@ int start_demo() {
         if (!demo_sound_fallback || !open_show_sound(SOUND_OUTPUT_NONE)) {
             show_message("FSOUND", text, 1);
             close_demo_window();
+            free_all_assets();
+            release_effect_tables();
             return 1;
         }
         std::fprintf(stderr, "vorn: FSOUND: %s The show plays on without sound.\n", text);
