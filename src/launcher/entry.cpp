@@ -26,9 +26,9 @@ bool have_display() {
 }
 
 const char* no_display_text() {
-    return "vorn: the configuration dialog and the show need a display (DISPLAY or "
-           "WAYLAND_DISPLAY is not set); to render the show without one, use --record FILE or "
-           "--frames DIR";
+    return "vorn: the configuration dialog and the show need a display, and DISPLAY or "
+           "WAYLAND_DISPLAY names none that opens; to render the show without one, use "
+           "--record FILE or --frames DIR";
 }
 
 void place_config_dialog(int desktop_width, int desktop_height, int reports_positions) {
