@@ -284,7 +284,7 @@ OrderPlan plan_order(int order) {
 int order_level(int order) {
     static const struct {
         int last_order, level;
-    } LEVELS[] = {{1, 96},   {3, 100},  {5, 72},   {6, 96},   {15, 96},  {16, 60},
+    } LEVELS[] = {{1, 96},   {3, 100},  {5, 62},   {6, 96},   {15, 96},  {16, 60},
                   {26, 110}, {28, 128}, {34, 110}, {38, 128}, {41, 110}, {42, 100}};
     for (const auto& l : LEVELS)
         if (order <= l.last_order) return l.level;
@@ -414,7 +414,7 @@ void write_drums(Composer& c, int from, int to, Drums style) {
     if (style == DRUMS_CLIMAX) // a crash on every bar
         for (int row = (from + BAR - 1) / BAR * BAR; row < to; row += BAR)
             put(c, row, row % 32 ? CH_HIT2 : CH_HIT, XM_NOTE_C4,
-                row % 32 ? INS_CRASH_WIDE : INS_CRASH, VOL_HIT * 3 / 4);
+                row % 32 ? INS_CRASH_WIDE : INS_CRASH, VOL_HIT / 2);
     if (style == DRUMS_ROLL) // eighths, then sixteenths, growing louder
         for (int row = from; row < to; row++)
             if (row >= 48 || row % 2 == 0)
@@ -697,7 +697,13 @@ void compose_order(Composer& c) {
     }
     write_layers(c, 0, ROWS / 2, plan.half[0]);
     write_layers(c, ROWS / 2, end, plan.half[1]);
-    for (int row : plan.hits) write_hit(c, row, VOL_HIT);
+    for (int row : plan.hits) {
+        write_hit(c, row, VOL_HIT);
+        if (c.order <= 5) { // the title words: a snare and an open hat in the hit
+            put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, VOL_SNARE * 100 / c.level);
+            put(c, row, CH_OPEN_HAT, XM_NOTE_C4, INS_OPEN_HAT, 64 * 100 / c.level);
+        }
+    }
     if (plan.special == SPECIAL_RISER) write_riser(c);
     if (plan.special == SPECIAL_CADENCE) write_cadence(c);
 }

@@ -197,7 +197,7 @@ XmInstrument synth_bass() {
         b += k * (a - b);
         wave[i] = b * (0.8 + 0.2 * std::exp(-t / 0.15));
     }
-    saturate(wave, 1.5);
+    saturate(wave, 2.2);
     XmSample sample = make_sample("bass", wave, int8_t(RATE_NOTE + 24));
     loop_last(sample, size_t(period) * loop_periods);
     return sustained(make_instrument("bass", sample), {{0, 64}, {8, 56}, {30, 48}}, 0xC00);
@@ -212,7 +212,7 @@ XmInstrument synth_pad(int spread) {
     for (int voice = 0; voice < 3; voice++)
         add_partials(wave, cycles + (voice - 1) * spread, phases[voice],
                      [](int n) { return saw_partial(n) * rolloff(n, 8.0); });
-    saturate(wave, 2.0);
+    saturate(wave, 3.0);
     XmSample sample = make_sample("pad", wave, RATE_NOTE);
     loop_last(sample, wave.size());
     return sustained(make_instrument("pad", sample), {{0, 0}, {45, 64}, {90, 52}}, 0x300);
@@ -225,7 +225,7 @@ XmInstrument synth_lead() {
     add_partials(wave, cycles, 0.0, [](int n) { return pulse_partial(n, 0.25) * rolloff(n, 8.0); });
     add_partials(wave, cycles + 1, 1.3,
                  [](int n) { return 0.5 * pulse_partial(n, 0.25) * rolloff(n, 8.0); });
-    saturate(wave, 1.8);
+    saturate(wave, 2.5);
     XmSample sample = make_sample("lead", wave, RATE_NOTE);
     loop_last(sample, wave.size());
     XmInstrument instrument =
