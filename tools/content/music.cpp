@@ -205,7 +205,7 @@ const PhraseStyle LEAD_PHRASES[] = {
 // The low parts are kept below the bright ones: they cost the most peak for
 // the loudness they bring.
 constexpr int VOL_KICK = 52, VOL_SNARE = 64, VOL_HAT = 52, VOL_OPEN_HAT = 45, VOL_BASS = 56,
-              VOL_PAD = 36, VOL_LEAD = 56, VOL_ARP = 40, VOL_HIT = 64;
+              VOL_PAD = 50, VOL_LEAD = 56, VOL_ARP = 40, VOL_HIT = 64;
 
 // ---- Plan ----------------------------------------------------------------
 
@@ -284,7 +284,7 @@ OrderPlan plan_order(int order) {
 int order_level(int order) {
     static const struct {
         int last_order, level;
-    } LEVELS[] = {{1, 96},   {3, 100},  {5, 62},   {6, 96},   {15, 96},  {16, 60},
+    } LEVELS[] = {{1, 96},   {3, 100},  {5, 56},   {6, 96},   {15, 90},  {16, 55},
                   {26, 110}, {28, 128}, {34, 110}, {38, 128}, {41, 110}, {42, 100}};
     for (const auto& l : LEVELS)
         if (order <= l.last_order) return l.level;
@@ -294,7 +294,7 @@ int order_level(int order) {
 // Percent of the kick's and the bass's volumes on top of the level: the
 // climax gets its weight from the bright parts, which cost less peak.
 int order_low_level(int order) {
-    return order >= 35 && order <= 38 ? 78 : 100;
+    return order >= 35 && order <= 38 ? 66 : 100;
 }
 
 // ---- Harmony -------------------------------------------------------------
