@@ -279,8 +279,9 @@ OrderPlan plan_order(int order) {
 }
 
 // The arc: percent of the parts' volumes at which each order is written
-// (capped at 64; hits are always at full volume). The climax of the second theme is the loudest
-// stretch, the breakdown the quietest after the intro.
+// (capped at 64; hits are always at full volume). The climax of the second
+// theme is the loudest stretch; the breakdown drops well below the theme; the
+// build-up stays low so that the title hits stand out.
 int order_level(int order) {
     static const struct {
         int last_order, level;
@@ -640,13 +641,18 @@ void write_lead(Composer& c, int from, int to, Lead style) {
 
 // ---- Sections and specials ---------------------------------------------------
 
-// A hit stands out of its section: it is always written at full level.
-void write_hit(Composer& c, int row, int volume) {
+// A hit stands out of its section: it is always written at full level. The
+// title words' hits add a snare and an open hat.
+void write_hit(Composer& c, int row, int volume, bool title = false) {
     const int level = c.level, low_level = c.low_level;
     c.level = c.low_level = 100;
     put(c, row, CH_HIT, XM_NOTE_C4, INS_CRASH, volume);
     put(c, row, CH_HIT2, XM_NOTE_C4, INS_CRASH_WIDE, volume);
     put(c, row, CH_KICK, XM_NOTE_C4, INS_KICK, VOL_KICK);
+    if (title) {
+        put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, VOL_SNARE);
+        put(c, row, CH_OPEN_HAT, XM_NOTE_C4, INS_OPEN_HAT, 64);
+    }
     c.level = level;
     c.low_level = low_level;
 }
@@ -697,13 +703,7 @@ void compose_order(Composer& c) {
     }
     write_layers(c, 0, ROWS / 2, plan.half[0]);
     write_layers(c, ROWS / 2, end, plan.half[1]);
-    for (int row : plan.hits) {
-        write_hit(c, row, VOL_HIT);
-        if (c.order <= 5) { // the title words: a snare and an open hat in the hit
-            put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, VOL_SNARE * 100 / c.level);
-            put(c, row, CH_OPEN_HAT, XM_NOTE_C4, INS_OPEN_HAT, 64 * 100 / c.level);
-        }
-    }
+    for (int row : plan.hits) write_hit(c, row, VOL_HIT, c.order == 4 || c.order == 5);
     if (plan.special == SPECIAL_RISER) write_riser(c);
     if (plan.special == SPECIAL_CADENCE) write_cadence(c);
 }
