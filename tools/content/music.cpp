@@ -285,7 +285,7 @@ OrderPlan plan_order(int order) {
 int order_level(int order) {
     static const struct {
         int last_order, level;
-    } LEVELS[] = {{1, 96},   {3, 100},  {5, 56},   {6, 96},   {15, 90},  {16, 55},
+    } LEVELS[] = {{1, 60},   {3, 72},   {5, 56},   {6, 80},   {15, 90},  {16, 55},
                   {26, 110}, {28, 128}, {34, 110}, {38, 128}, {41, 110}, {42, 100}};
     for (const auto& l : LEVELS)
         if (order <= l.last_order) return l.level;
