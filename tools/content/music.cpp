@@ -226,7 +226,7 @@ const Layers NEW_LINE{DRUMS_FULL, BASS_MAIN, true, ARP_QUARTERS, LEAD_NEW};
 const Layers BREAKDOWN{DRUMS_NONE, BASS_LONG, true, ARP_NONE, LEAD_ECHO};
 const Layers GROOVE_LIGHT{DRUMS_LIGHT, BASS_LIGHT, false, ARP_EIGHTHS, LEAD_CALL};
 const Layers GROOVE_HARD{DRUMS_HARD, BASS_HARD, true, ARP_NONE, LEAD_RIFF};
-const Layers DRIVING{DRUMS_DRIVING, BASS_DRIVE, false, ARP_SIXTEENTHS, LEAD_NONE};
+const Layers DRIVING{DRUMS_DRIVING, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_NONE};
 const Layers SECOND{DRUMS_SECOND, BASS_SECOND, true, ARP_QUARTERS, LEAD_SECOND};
 const Layers CLIMAX{DRUMS_CLIMAX, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_CLIMAX};
 const Layers REPRISE{DRUMS_FULL, BASS_MAIN, true, ARP_EIGHTHS, LEAD_THEME};
@@ -286,7 +286,7 @@ int order_level(int order) {
     static const struct {
         int last_order, level;
     } LEVELS[] = {{1, 60},   {3, 72},   {5, 56},   {6, 80},   {15, 90},  {16, 55},
-                  {26, 110}, {28, 128}, {34, 110}, {38, 128}, {41, 110}, {42, 100}};
+                  {26, 110}, {28, 100}, {34, 104}, {38, 128}, {41, 110}, {42, 100}};
     for (const auto& l : LEVELS)
         if (order <= l.last_order) return l.level;
     return 100;
