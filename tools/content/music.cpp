@@ -286,7 +286,7 @@ int order_level(int order) {
     static const struct {
         int last_order, level;
     } LEVELS[] = {{1, 60},   {3, 72},   {5, 56},   {6, 80},   {15, 90},  {16, 55},
-                  {26, 110}, {28, 100}, {34, 104}, {38, 128}, {41, 110}, {42, 100}};
+                  {26, 116}, {28, 100}, {34, 104}, {38, 128}, {41, 110}, {42, 100}};
     for (const auto& l : LEVELS)
         if (order <= l.last_order) return l.level;
     return 100;
@@ -415,7 +415,7 @@ void write_drums(Composer& c, int from, int to, Drums style) {
     if (style == DRUMS_CLIMAX) // a crash on every bar
         for (int row = (from + BAR - 1) / BAR * BAR; row < to; row += BAR)
             put(c, row, row % 32 ? CH_HIT2 : CH_HIT, XM_NOTE_C4,
-                row % 32 ? INS_CRASH_WIDE : INS_CRASH, VOL_HIT / 2);
+                row % 32 ? INS_CRASH_WIDE : INS_CRASH, VOL_HIT / 3);
     if (style == DRUMS_ROLL) // eighths, then sixteenths, growing louder
         for (int row = from; row < to; row++)
             if (row >= 48 || row % 2 == 0)
