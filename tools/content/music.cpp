@@ -1,5 +1,6 @@
 #include "music_compose.h"
 
+#include "music_harmony.h"
 #include "music_synth.h"
 
 #include <algorithm>
@@ -59,20 +60,8 @@ constexpr uint8_t EFFECT_PANNING = 0x08;
 constexpr uint8_t EFFECT_EXTENDED = 0x0E;
 constexpr uint8_t NOTE_CUT_TICK_3 = 0xC3;
 
-// tonic: the note of degree 0 in octave 4.
-struct Key {
-    int tonic;
-    bool minor;
-};
 const Key A_MINOR{58, true};
 const Key F_MAJOR{54, false};
-
-// A triad on a scale degree; `raised` sharpens its third (the major V of a
-// minor key).
-struct Chord {
-    int degree;
-    bool raised;
-};
 
 enum Drums {
     DRUMS_NONE,
@@ -177,7 +166,6 @@ const char* const RHYTHMS[] = {"x...x...x.x.x...", "x.x.x...x...x.x.", "x...x.x.
                                "x..x..x...x.x...", "x.x...x.x.x.x..."};
 const char* const BUSY_RHYTHMS[] = {"x.x.x.x.x.x.x.x.", "x.xxx.x.x.xxx.x.", "xx.x.xx.x.x.x.x."};
 const char* const SPARSE_RHYTHMS[] = {"x.......x...x...", "x...........x...", "x.....x...x....."};
-const char* const CADENCE_RHYTHM = "x...x...x.......";
 
 // How each lead style makes its phrase: the seed of its random choices, the
 // rhythms its bars choose from, and the scale degree it stays around.
@@ -298,42 +286,6 @@ int order_low_level(int order) {
     return order >= 35 && order <= 38 ? 66 : 100;
 }
 
-// ---- Harmony -------------------------------------------------------------
-
-int floor_mod(int a, int n) {
-    return ((a % n) + n) % n;
-}
-int floor_div(int a, int n) {
-    return (a - floor_mod(a, n)) / n;
-}
-
-int degree_note(Key key, int degree) {
-    static const int MINOR[7] = {0, 2, 3, 5, 7, 8, 10};
-    static const int MAJOR[7] = {0, 2, 4, 5, 7, 9, 11};
-    const int* scale = key.minor ? MINOR : MAJOR;
-    return key.tonic + 12 * floor_div(degree, 7) + scale[floor_mod(degree, 7)];
-}
-
-bool is_chord_tone(Chord chord, int degree) {
-    int step = floor_mod(degree - chord.degree, 7);
-    return step == 0 || step == 2 || step == 4;
-}
-
-// The note of a degree heard over a chord: a raised chord sharpens its third.
-int note_over(Key key, Chord chord, int degree) {
-    bool third = floor_mod(degree - chord.degree, 7) == 2;
-    return degree_note(key, degree) + (chord.raised && third ? 1 : 0);
-}
-
-// The chord tone nearest to a degree; ties go in the direction `lean`.
-int nearest_chord_tone(Chord chord, int degree, int lean) {
-    for (int distance = 0; distance < 4; distance++) {
-        if (is_chord_tone(chord, degree + distance * lean)) return degree + distance * lean;
-        if (is_chord_tone(chord, degree - distance * lean)) return degree - distance * lean;
-    }
-    return degree;
-}
-
 // ---- Pattern writing -------------------------------------------------------
 
 struct Composer {
@@ -422,13 +374,6 @@ void write_drums(Composer& c, int from, int to, Drums style) {
                 put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, 14 + (row - from) * 44 / (to - from));
 }
 
-// The bass root of a chord, between E-1 and D#-2.
-int bass_root(Key key, Chord chord) {
-    int note = degree_note(key, chord.degree);
-    const int lowest = 17; // E-1
-    return lowest + floor_mod(note - lowest, 12);
-}
-
 void write_bass(Composer& c, int from, int to, Bass style) {
     if (style == BASS_NONE) {
         release(c, from, CH_BASS);
@@ -454,30 +399,6 @@ void write_bass(Composer& c, int from, int to, Bass style) {
         case '-':
             release(c, row, CH_BASS);
             break;
-        }
-    }
-}
-
-// Three chord notes from C-4 upwards (the lowest between C-4 and A#-4) that
-// move least from the sounding voicing.
-void voice_chord(Key key, Chord chord, const int previous[3], int out[3]) {
-    int best = 1 << 30;
-    for (int inversion = 0; inversion < 3; inversion++) {
-        int notes[3];
-        for (int i = 0; i < 3; i++) {
-            int degree = chord.degree + 2 * ((inversion + i) % 3);
-            notes[i] = note_over(key, chord, degree);
-        }
-        // Stack upwards, then move the whole voicing into range.
-        for (int i = 1; i < 3; i++)
-            while (notes[i] <= notes[i - 1]) notes[i] += 12;
-        while (notes[0] < 49) notes[0] += 12, notes[1] += 12, notes[2] += 12;
-        while (notes[0] > 59) notes[0] -= 12, notes[1] -= 12, notes[2] -= 12;
-        int cost = 0;
-        for (int i = 0; i < 3; i++) cost += std::abs(notes[i] - previous[i]);
-        if (cost < best) {
-            best = cost;
-            for (int i = 0; i < 3; i++) out[i] = notes[i];
         }
     }
 }
@@ -530,75 +451,6 @@ void write_arp(Composer& c, int from, int to, Arp style) {
 
 // ---- Melody ----------------------------------------------------------------
 
-struct NoteEvent {
-    int row;
-    int degree;
-    int length;
-};
-
-int random_below(uint32_t& state, int n) {
-    return int(random_next(state) % uint32_t(n));
-}
-
-// A four-bar phrase over the order's chords, made by rules: bars 1 and 3 share
-// a rhythm and a contour (bar 3 moves the motif onto its own chord), bar 2
-// answers with another rhythm, bar 4 closes on the chord's root or third.
-// Notes on the beat are chord tones; notes between beats move by step.
-std::vector<NoteEvent> make_phrase(const OrderPlan& plan, uint32_t seed, const char* const* rhythms,
-                                   int rhythm_count, int centre) {
-    uint32_t state = seed;
-    const char* motif = rhythms[random_below(state, rhythm_count)];
-    const char* answer = rhythms[random_below(state, rhythm_count)];
-    const char* bar_rhythm[4] = {motif, answer, motif, CADENCE_RHYTHM};
-
-    std::vector<NoteEvent> events;
-    std::vector<int> motif_offsets;
-    int degree = nearest_chord_tone(plan.chords[0], centre, 1);
-    for (int bar = 0; bar < 4; bar++) {
-        Chord chord = plan.chords[bar];
-        int onset = 0;
-        for (int step = 0; step < BAR; step++) {
-            if (bar_rhythm[bar][step] != 'x') continue;
-            bool strong = step % 4 == 0;
-            if (bar == 2 && onset < int(motif_offsets.size())) {
-                // The motif again, shifted onto this bar's chord.
-                int target = chord.degree + motif_offsets[size_t(onset)];
-                while (target - degree > 4) target -= 7;
-                while (degree - target > 4) target += 7;
-                degree = strong ? nearest_chord_tone(chord, target, 1) : target;
-            } else if (strong) {
-                static const int LEAPS[8] = {-3, -2, -1, 1, 1, 2, 2, 3};
-                int lean = degree > centre ? -1 : 1;
-                degree = nearest_chord_tone(chord, degree + LEAPS[random_below(state, 8)], lean);
-            } else {
-                int direction = random_below(state, 2) ? 1 : -1;
-                if (degree > centre + 3) direction = -1;
-                if (degree < centre - 3) direction = 1;
-                degree += direction;
-            }
-            if (bar == 3 && step >= 8) { // the close: root or third
-                int root = nearest_chord_tone(chord, degree, -1);
-                while (!(floor_mod(root - chord.degree, 7) == 0 ||
-                         floor_mod(root - chord.degree, 7) == 2))
-                    root--;
-                degree = root;
-            }
-            while (degree > centre + 5) degree -= 7;
-            while (degree < centre - 5) degree += 7;
-            if (bar == 0) motif_offsets.push_back(degree - chord.degree);
-            events.push_back({bar * BAR + step, degree, 0});
-            onset++;
-        }
-    }
-    // Notes hold until the next one, for at most six rows (the last one eight).
-    for (size_t i = 0; i < events.size(); i++) {
-        int next = i + 1 < events.size() ? events[i + 1].row : ROWS;
-        int limit = i + 1 < events.size() ? 6 : 8;
-        events[i].length = std::min(next - events[i].row, limit);
-    }
-    return events;
-}
-
 void write_melody(Composer& c, const std::vector<NoteEvent>& events, int from, int to, int channel,
                   int instrument, int volume, int delay, int transpose = 0) {
     for (const NoteEvent& e : events) {
@@ -626,7 +478,7 @@ void write_lead(Composer& c, int from, int to, Lead style) {
     const bool per_order = style == LEAD_RIFF || style == LEAD_CALL;
     const uint32_t seed = phrase.seed + (per_order ? uint32_t(c.order) : 0u);
     const std::vector<NoteEvent> events =
-        make_phrase(*c.plan, seed, phrase.rhythms, phrase.rhythm_count, phrase.centre);
+        make_phrase(c.plan->chords, seed, phrase.rhythms, phrase.rhythm_count, phrase.centre);
     const int instrument = style == LEAD_CALL ? INS_BELL : INS_LEAD;
     write_melody(c, events, from, to, CH_LEAD, instrument, VOL_LEAD, 0);
     if (style == LEAD_ECHO || style == LEAD_CALL) { // dotted-eighth echoes, right then left
