@@ -1,8 +1,9 @@
 #include "music_compose.h"
 
-#include "content.h"
+#include "music_harmony.h"
 #include "music_synth.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <vector>
@@ -25,12 +26,19 @@ enum Channel {
     CH_BASS,
     CH_PAD, // two sets of three voices that take turns, so chords cross-fade
     CH_LEAD = CH_PAD + 6,
-    CH_ECHO,
+    CH_ECHO,  // the lead's echo on the right, or its double an octave up
+    CH_ECHO2, // the second echo, on the left
     CH_ARP,
-    CH_HIT,
+    CH_HIT, // hits: two crashes of their own noise, left and right
+    CH_HIT2,
     CH_FX,
     CHANNELS
 };
+
+// Where each channel sits, 0 (left) to 255 (right); the pad's voices spread
+// from left to right, the echoes answer from either side.
+const uint8_t CHANNEL_PAN[CHANNELS] = {128, 152, 204, 52,  128, 28,  228, 128, 28,
+                                       228, 128, 100, 232, 24,  128, 40,  216, 128};
 
 enum Instrument {
     INS_KICK = 1,
@@ -42,27 +50,18 @@ enum Instrument {
     INS_LEAD,
     INS_BELL,
     INS_CRASH,
-    INS_RISER
+    INS_RISER,
+    INS_PAD_WIDE, // the pad with wider detuning, for the middle voice
+    INS_CRASH_WIDE
 };
 
 constexpr uint8_t EFFECT_PORTA_UP = 0x01;
+constexpr uint8_t EFFECT_PANNING = 0x08;
 constexpr uint8_t EFFECT_EXTENDED = 0x0E;
 constexpr uint8_t NOTE_CUT_TICK_3 = 0xC3;
 
-// tonic: the note of degree 0 in octave 4.
-struct Key {
-    int tonic;
-    bool minor;
-};
 const Key A_MINOR{58, true};
 const Key F_MAJOR{54, false};
-
-// A triad on a scale degree; `raised` sharpens its third (the major V of a
-// minor key).
-struct Chord {
-    int degree;
-    bool raised;
-};
 
 enum Drums {
     DRUMS_NONE,
@@ -96,7 +95,8 @@ enum Lead {
     LEAD_ECHO,
     LEAD_RIFF,
     LEAD_SECOND,
-    LEAD_CLIMAX
+    LEAD_CLIMAX,
+    LEAD_CALL
 };
 enum Special { SPECIAL_NONE, SPECIAL_RISER, SPECIAL_CADENCE, SPECIAL_FINAL };
 
@@ -166,7 +166,6 @@ const char* const RHYTHMS[] = {"x...x...x.x.x...", "x.x.x...x...x.x.", "x...x.x.
                                "x..x..x...x.x...", "x.x...x.x.x.x..."};
 const char* const BUSY_RHYTHMS[] = {"x.x.x.x.x.x.x.x.", "x.xxx.x.x.xxx.x.", "xx.x.xx.x.x.x.x."};
 const char* const SPARSE_RHYTHMS[] = {"x.......x...x...", "x...........x...", "x.....x...x....."};
-const char* const CADENCE_RHYTHM = "x...x...x.......";
 
 // How each lead style makes its phrase: the seed of its random choices, the
 // rhythms its bars choose from, and the scale degree it stays around.
@@ -184,14 +183,17 @@ const PhraseStyle LEAD_PHRASES[] = {
     /* VARIATION */ {0x7E3A11u, BUSY_RHYTHMS, BUSY, 2},
     /* NEW */ {0x51D0C3u, RHYTHMS, PLAIN, 4},
     /* ECHO */ {0x0EC401u, SPARSE_RHYTHMS, SPARSE, 3},
-    /* RIFF */ {0x2F1FF5u, BUSY_RHYTHMS, BUSY, 3}, // seed + order % 3: three riffs in turn
+    /* RIFF */ {0x2F1FF5u, BUSY_RHYTHMS, BUSY, 3}, // seed + order: a riff for each order
     /* SECOND */ {0x5EC0DDu, RHYTHMS, PLAIN, 4},
     /* CLIMAX */ {0x5EC0DDu, BUSY_RHYTHMS, BUSY, 6},
+    /* CALL */ {0xCA11EDu, SPARSE_RHYTHMS, SPARSE, 4}, // seed + order, like RIFF
 };
 
 // Volumes (0..64) of each part at full strength.
-constexpr int VOL_KICK = 64, VOL_SNARE = 60, VOL_HAT = 36, VOL_OPEN_HAT = 30, VOL_BASS = 60,
-              VOL_PAD = 30, VOL_LEAD = 50, VOL_ARP = 34, VOL_HIT = 64;
+// The low parts are kept below the bright ones: they cost the most peak for
+// the loudness they bring.
+constexpr int VOL_KICK = 52, VOL_SNARE = 64, VOL_HAT = 52, VOL_OPEN_HAT = 45, VOL_BASS = 56,
+              VOL_PAD = 50, VOL_LEAD = 56, VOL_ARP = 40, VOL_HIT = 64;
 
 // ---- Plan ----------------------------------------------------------------
 
@@ -210,9 +212,9 @@ const Layers THEME{DRUMS_FULL, BASS_MAIN, true, ARP_NONE, LEAD_THEME};
 const Layers VARIATION{DRUMS_FULL, BASS_MAIN, true, ARP_EIGHTHS, LEAD_VARIATION};
 const Layers NEW_LINE{DRUMS_FULL, BASS_MAIN, true, ARP_QUARTERS, LEAD_NEW};
 const Layers BREAKDOWN{DRUMS_NONE, BASS_LONG, true, ARP_NONE, LEAD_ECHO};
-const Layers GROOVE_LIGHT{DRUMS_LIGHT, BASS_LIGHT, false, ARP_EIGHTHS, LEAD_NONE};
+const Layers GROOVE_LIGHT{DRUMS_LIGHT, BASS_LIGHT, false, ARP_EIGHTHS, LEAD_CALL};
 const Layers GROOVE_HARD{DRUMS_HARD, BASS_HARD, true, ARP_NONE, LEAD_RIFF};
-const Layers DRIVING{DRUMS_DRIVING, BASS_DRIVE, false, ARP_SIXTEENTHS, LEAD_NONE};
+const Layers DRIVING{DRUMS_DRIVING, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_NONE};
 const Layers SECOND{DRUMS_SECOND, BASS_SECOND, true, ARP_QUARTERS, LEAD_SECOND};
 const Layers CLIMAX{DRUMS_CLIMAX, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_CLIMAX};
 const Layers REPRISE{DRUMS_FULL, BASS_MAIN, true, ARP_EIGHTHS, LEAD_THEME};
@@ -257,47 +259,31 @@ OrderPlan plan_order(int order) {
         return plan(A_MINOR, drive[order - 27], DRIVING, DRIVING, {0});
     }
     if (order <= 34) return plan(F_MAJOR, second[order - 29], SECOND, SECOND, {0});
-    if (order <= 37) return plan(F_MAJOR, climax[order - 35], CLIMAX, CLIMAX, {0});
-    if (order == 38) return plan(A_MINOR, {F, G, Dm, E}, CLIMAX, CLIMAX, {0});
+    if (order <= 37) return plan(F_MAJOR, climax[order - 35], CLIMAX, CLIMAX); // crash a bar
+    if (order == 38) return plan(A_MINOR, {F, G, Dm, E}, CLIMAX, CLIMAX);
     if (order <= 40) return plan(A_MINOR, theme[order - 39], REPRISE, REPRISE, {0});
     if (order == 41) return plan(A_MINOR, {F, Dm, E, Am}, REPRISE, REPRISE, {}, SPECIAL_CADENCE);
     return plan(A_MINOR, {Am, Am, Am, Am}, SILENT, SILENT, {}, SPECIAL_FINAL);
 }
 
-// ---- Harmony -------------------------------------------------------------
-
-int floor_mod(int a, int n) {
-    return ((a % n) + n) % n;
-}
-int floor_div(int a, int n) {
-    return (a - floor_mod(a, n)) / n;
-}
-
-int degree_note(Key key, int degree) {
-    static const int MINOR[7] = {0, 2, 3, 5, 7, 8, 10};
-    static const int MAJOR[7] = {0, 2, 4, 5, 7, 9, 11};
-    const int* scale = key.minor ? MINOR : MAJOR;
-    return key.tonic + 12 * floor_div(degree, 7) + scale[floor_mod(degree, 7)];
+// The arc: percent of the parts' volumes at which each order is written
+// (capped at 64; hits are always at full volume). The climax of the second
+// theme is the loudest stretch; the breakdown drops well below the theme; the
+// build-up stays low so that the title hits stand out.
+int order_level(int order) {
+    static const struct {
+        int last_order, level;
+    } LEVELS[] = {{1, 60},   {3, 72},   {5, 56},   {6, 80},   {15, 90},  {16, 55},
+                  {26, 116}, {28, 100}, {34, 104}, {38, 128}, {41, 110}, {42, 100}};
+    for (const auto& l : LEVELS)
+        if (order <= l.last_order) return l.level;
+    return 100;
 }
 
-bool is_chord_tone(Chord chord, int degree) {
-    int step = floor_mod(degree - chord.degree, 7);
-    return step == 0 || step == 2 || step == 4;
-}
-
-// The note of a degree heard over a chord: a raised chord sharpens its third.
-int note_over(Key key, Chord chord, int degree) {
-    bool third = floor_mod(degree - chord.degree, 7) == 2;
-    return degree_note(key, degree) + (chord.raised && third ? 1 : 0);
-}
-
-// The chord tone nearest to a degree; ties go in the direction `lean`.
-int nearest_chord_tone(Chord chord, int degree, int lean) {
-    for (int distance = 0; distance < 4; distance++) {
-        if (is_chord_tone(chord, degree + distance * lean)) return degree + distance * lean;
-        if (is_chord_tone(chord, degree - distance * lean)) return degree - distance * lean;
-    }
-    return degree;
+// Percent of the kick's and the bass's volumes on top of the level: the
+// climax gets its weight from the bright parts, which cost less peak.
+int order_low_level(int order) {
+    return order >= 35 && order <= 38 ? 66 : 100;
 }
 
 // ---- Pattern writing -------------------------------------------------------
@@ -311,14 +297,24 @@ struct Composer {
     int pad_set = 0;
     int pad_notes[3] = {52, 57, 60};
     int pad_voicing = -1;
+    int level = 100;     // percent of every volume written
+    int low_level = 100; // further percent of the kick's and the bass's
 };
 
+// Writes a cell at the composer's level; a new note without an effect is
+// placed at its channel's panning, or at pan when one is given.
 void put(Composer& c, int row, int channel, int note, int instrument, int volume,
-         uint8_t effect = 0, uint8_t param = 0) {
+         uint8_t effect = 0, uint8_t param = 0, int pan = -1) {
     XmCell& cell = xm_cell(c.pattern, row, channel);
     cell.note = uint8_t(note);
     cell.instrument = uint8_t(instrument);
+    const int low = channel == CH_KICK || channel == CH_BASS ? c.low_level : 100;
+    if (volume > 0) volume = std::max(1, volume * c.level / 100 * low / 100);
     cell.volume = volume >= 0 ? uint8_t(XM_VOLUME_SET + (volume > 64 ? 64 : volume)) : 0;
+    if (effect == 0 && instrument != 0) {
+        effect = EFFECT_PANNING;
+        param = uint8_t(pan >= 0 ? pan : CHANNEL_PAN[channel]);
+    }
     cell.effect = effect;
     cell.param = param;
 }
@@ -345,8 +341,19 @@ void drum_line(Composer& c, int from, int to, int channel, int instrument, int n
     }
 }
 
+// The greetings' fills and hat lines: every order of the ten its own pair.
+const char* const GREETING_FILLS[5] = {"....x.......xoxx", "....x...x.x.xxxx", "....x.......x.ox",
+                                       "..x.x...o.x.xoxo", "....x..o....oxxx"};
+const char* const GREETING_HATS[2] = {"x-o-x-o-x-o-x-o-", "x-oxx-o-x-oxx-oo"};
+
 void write_drums(Composer& c, int from, int to, Drums style) {
-    const DrumStyle& d = DRUM_STYLES[style];
+    DrumStyle d = DRUM_STYLES[style];
+    if (style == DRUMS_LIGHT || style == DRUMS_HARD) {
+        const int greeting = c.order - 17;
+        if (style == DRUMS_HARD) d.last_bar_snare = GREETING_FILLS[floor_mod(greeting, 5)];
+        if (style == DRUMS_HARD) d.hat = GREETING_HATS[floor_mod(greeting / 5, 2)];
+        if (style == DRUMS_LIGHT && greeting % 2) d.kick = "x.....o...x...o.";
+    }
     int hat_note = XM_NOTE_C4;
     int kick_volume = VOL_KICK;
     if (style == DRUMS_FILTERED) { // darker, softer: the hats play slower
@@ -359,18 +366,12 @@ void write_drums(Composer& c, int from, int to, Drums style) {
     drum_line(c, from, to, CH_OPEN_HAT, INS_OPEN_HAT, XM_NOTE_C4, d.open_hat, "", VOL_OPEN_HAT);
     if (style == DRUMS_CLIMAX) // a crash on every bar
         for (int row = (from + BAR - 1) / BAR * BAR; row < to; row += BAR)
-            put(c, row, CH_HIT, XM_NOTE_C4, INS_CRASH, VOL_HIT * 3 / 4);
+            put(c, row, row % 32 ? CH_HIT2 : CH_HIT, XM_NOTE_C4,
+                row % 32 ? INS_CRASH_WIDE : INS_CRASH, VOL_HIT / 3);
     if (style == DRUMS_ROLL) // eighths, then sixteenths, growing louder
         for (int row = from; row < to; row++)
             if (row >= 48 || row % 2 == 0)
                 put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, 14 + (row - from) * 44 / (to - from));
-}
-
-// The bass root of a chord, between E-1 and D#-2.
-int bass_root(Key key, Chord chord) {
-    int note = degree_note(key, chord.degree);
-    const int lowest = 17; // E-1
-    return lowest + floor_mod(note - lowest, 12);
 }
 
 void write_bass(Composer& c, int from, int to, Bass style) {
@@ -402,30 +403,6 @@ void write_bass(Composer& c, int from, int to, Bass style) {
     }
 }
 
-// Three chord notes from C-4 upwards (the lowest between C-4 and A#-4) that
-// move least from the sounding voicing.
-void voice_chord(Key key, Chord chord, const int previous[3], int out[3]) {
-    int best = 1 << 30;
-    for (int inversion = 0; inversion < 3; inversion++) {
-        int notes[3];
-        for (int i = 0; i < 3; i++) {
-            int degree = chord.degree + 2 * ((inversion + i) % 3);
-            notes[i] = note_over(key, chord, degree);
-        }
-        // Stack upwards, then move the whole voicing into range.
-        for (int i = 1; i < 3; i++)
-            while (notes[i] <= notes[i - 1]) notes[i] += 12;
-        while (notes[0] < 49) notes[0] += 12, notes[1] += 12, notes[2] += 12;
-        while (notes[0] > 59) notes[0] -= 12, notes[1] -= 12, notes[2] -= 12;
-        int cost = 0;
-        for (int i = 0; i < 3; i++) cost += std::abs(notes[i] - previous[i]);
-        if (cost < best) {
-            best = cost;
-            for (int i = 0; i < 3; i++) out[i] = notes[i];
-        }
-    }
-}
-
 void pad_off(Composer& c, int row) {
     for (int v = 0; v < 6; v++) release(c, row, CH_PAD + v);
     c.pad_voicing = -1;
@@ -447,7 +424,8 @@ void write_pad(Composer& c, int from, int to, bool on) {
         c.pad_set ^= 1;
         for (int i = 0; i < 3; i++) {
             release(c, row, CH_PAD + 3 * old_set + i);
-            put(c, row, CH_PAD + 3 * c.pad_set + i, notes[i], INS_PAD, VOL_PAD);
+            put(c, row, CH_PAD + 3 * c.pad_set + i, notes[i], i == 1 ? INS_PAD_WIDE : INS_PAD,
+                VOL_PAD);
             c.pad_notes[i] = notes[i];
         }
         c.pad_voicing = voicing;
@@ -467,88 +445,20 @@ void write_arp(Composer& c, int from, int to, Arp style) {
         while (note < 61) note += 12; // from C-5 up
         while (note > 72 + 12 * (index / 3)) note -= 12;
         int volume = row % 4 == 0 ? VOL_ARP : VOL_ARP * 3 / 4;
-        put(c, row, CH_ARP, note, INS_BELL, volume);
+        put(c, row, CH_ARP, note, INS_BELL, volume, 0, 0, count % 2 ? 208 : 48); // ping-pong
     }
 }
 
 // ---- Melody ----------------------------------------------------------------
 
-struct NoteEvent {
-    int row;
-    int degree;
-    int length;
-};
-
-int random_below(uint32_t& state, int n) {
-    return int(random_next(state) % uint32_t(n));
-}
-
-// A four-bar phrase over the order's chords, made by rules: bars 1 and 3 share
-// a rhythm and a contour (bar 3 moves the motif onto its own chord), bar 2
-// answers with another rhythm, bar 4 closes on the chord's root or third.
-// Notes on the beat are chord tones; notes between beats move by step.
-std::vector<NoteEvent> make_phrase(const OrderPlan& plan, uint32_t seed, const char* const* rhythms,
-                                   int rhythm_count, int centre) {
-    uint32_t state = seed;
-    const char* motif = rhythms[random_below(state, rhythm_count)];
-    const char* answer = rhythms[random_below(state, rhythm_count)];
-    const char* bar_rhythm[4] = {motif, answer, motif, CADENCE_RHYTHM};
-
-    std::vector<NoteEvent> events;
-    std::vector<int> motif_offsets;
-    int degree = nearest_chord_tone(plan.chords[0], centre, 1);
-    for (int bar = 0; bar < 4; bar++) {
-        Chord chord = plan.chords[bar];
-        int onset = 0;
-        for (int step = 0; step < BAR; step++) {
-            if (bar_rhythm[bar][step] != 'x') continue;
-            bool strong = step % 4 == 0;
-            if (bar == 2 && onset < int(motif_offsets.size())) {
-                // The motif again, shifted onto this bar's chord.
-                int target = chord.degree + motif_offsets[size_t(onset)];
-                while (target - degree > 4) target -= 7;
-                while (degree - target > 4) target += 7;
-                degree = strong ? nearest_chord_tone(chord, target, 1) : target;
-            } else if (strong) {
-                static const int LEAPS[8] = {-3, -2, -1, 1, 1, 2, 2, 3};
-                int lean = degree > centre ? -1 : 1;
-                degree = nearest_chord_tone(chord, degree + LEAPS[random_below(state, 8)], lean);
-            } else {
-                int direction = random_below(state, 2) ? 1 : -1;
-                if (degree > centre + 3) direction = -1;
-                if (degree < centre - 3) direction = 1;
-                degree += direction;
-            }
-            if (bar == 3 && step >= 8) { // the close: root or third
-                int root = nearest_chord_tone(chord, degree, -1);
-                while (!(floor_mod(root - chord.degree, 7) == 0 ||
-                         floor_mod(root - chord.degree, 7) == 2))
-                    root--;
-                degree = root;
-            }
-            while (degree > centre + 5) degree -= 7;
-            while (degree < centre - 5) degree += 7;
-            if (bar == 0) motif_offsets.push_back(degree - chord.degree);
-            events.push_back({bar * BAR + step, degree, 0});
-            onset++;
-        }
-    }
-    // Notes hold until the next one, for at most six rows (the last one eight).
-    for (size_t i = 0; i < events.size(); i++) {
-        int next = i + 1 < events.size() ? events[i + 1].row : ROWS;
-        int limit = i + 1 < events.size() ? 6 : 8;
-        events[i].length = std::min(next - events[i].row, limit);
-    }
-    return events;
-}
-
 void write_melody(Composer& c, const std::vector<NoteEvent>& events, int from, int to, int channel,
-                  int instrument, int volume, int delay) {
+                  int instrument, int volume, int delay, int transpose = 0) {
     for (const NoteEvent& e : events) {
         int row = e.row + delay;
         if (row < from || row >= to) continue;
         Chord chord = c.plan->chords[e.row / BAR];
-        put(c, row, channel, note_over(c.plan->key, chord, e.degree), instrument, volume);
+        put(c, row, channel, note_over(c.plan->key, chord, e.degree) + transpose, instrument,
+            volume);
         int end = row + e.length;
         bool followed = false;
         for (const NoteEvent& n : events) followed |= n.row + delay == end;
@@ -557,29 +467,46 @@ void write_melody(Composer& c, const std::vector<NoteEvent>& events, int from, i
 }
 
 void write_lead(Composer& c, int from, int to, Lead style) {
+    release(c, from, CH_ECHO);
+    release(c, from, CH_ECHO2);
     if (style == LEAD_NONE) {
         release(c, from, CH_LEAD);
-        release(c, from, CH_ECHO);
         return;
     }
     const PhraseStyle& phrase = LEAD_PHRASES[style];
-    const uint32_t seed = phrase.seed + (style == LEAD_RIFF ? uint32_t(c.order % 3) : 0u);
+    // Each greetings order plays a line of its own.
+    const bool per_order = style == LEAD_RIFF || style == LEAD_CALL;
+    const uint32_t seed = phrase.seed + (per_order ? uint32_t(c.order) : 0u);
     const std::vector<NoteEvent> events =
-        make_phrase(*c.plan, seed, phrase.rhythms, phrase.rhythm_count, phrase.centre);
-    write_melody(c, events, from, to, CH_LEAD, INS_LEAD, VOL_LEAD, 0);
-    if (style == LEAD_ECHO) { // dotted-eighth echoes, the second on the free arp channel
-        write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD / 2, 3);
-        write_melody(c, events, from, to, CH_ARP, INS_LEAD, VOL_LEAD / 4, 6);
-    } else {
-        release(c, from, CH_ECHO);
+        make_phrase(c.plan->chords, seed, phrase.rhythms, phrase.rhythm_count, phrase.centre);
+    const int instrument = style == LEAD_CALL ? INS_BELL : INS_LEAD;
+    write_melody(c, events, from, to, CH_LEAD, instrument, VOL_LEAD, 0);
+    if (style == LEAD_ECHO || style == LEAD_CALL) { // dotted-eighth echoes, right then left
+        write_melody(c, events, from, to, CH_ECHO, instrument, VOL_LEAD / 2, 3);
+        write_melody(c, events, from, to, CH_ECHO2, instrument, VOL_LEAD / 3, 6);
+    } else if (style == LEAD_CLIMAX || style == LEAD_SECOND || style == LEAD_RIFF) {
+        // Doubled an octave up on the right, with a late echo on the left.
+        write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD * 5 / 8, 0, 12);
+        write_melody(c, events, from, to, CH_ECHO2, INS_LEAD, VOL_LEAD * 3 / 8, 3, 12);
     }
 }
 
 // ---- Sections and specials ---------------------------------------------------
 
-void write_hit(Composer& c, int row, int volume) {
+// A hit stands out of its section: it is always written at full level. The
+// title words' hits add a snare and an open hat.
+void write_hit(Composer& c, int row, int volume, bool title = false) {
+    const int level = c.level, low_level = c.low_level;
+    c.level = c.low_level = 100;
     put(c, row, CH_HIT, XM_NOTE_C4, INS_CRASH, volume);
+    put(c, row, CH_HIT2, XM_NOTE_C4, INS_CRASH_WIDE, volume);
     put(c, row, CH_KICK, XM_NOTE_C4, INS_KICK, VOL_KICK);
+    if (title) {
+        put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, VOL_SNARE);
+        put(c, row, CH_OPEN_HAT, XM_NOTE_C4, INS_OPEN_HAT, 64);
+    }
+    c.level = level;
+    c.low_level = low_level;
 }
 
 void write_layers(Composer& c, int from, int to, const Layers& layers) {
@@ -628,7 +555,7 @@ void compose_order(Composer& c) {
     }
     write_layers(c, 0, ROWS / 2, plan.half[0]);
     write_layers(c, ROWS / 2, end, plan.half[1]);
-    for (int row : plan.hits) write_hit(c, row, VOL_HIT);
+    for (int row : plan.hits) write_hit(c, row, VOL_HIT, c.order == 4 || c.order == 5);
     if (plan.special == SPECIAL_RISER) write_riser(c);
     if (plan.special == SPECIAL_CADENCE) write_cadence(c);
 }
@@ -641,22 +568,23 @@ XmModule compose_music() {
     module.channels = CHANNELS;
     module.speed = SPEED;
     module.bpm = BPM;
-    module.instruments = {synth_kick(),  synth_snare(), synth_closed_hat(), synth_open_hat(),
-                          synth_bass(),  synth_pad(),   synth_lead(),       synth_bell(),
-                          synth_crash(), synth_riser()};
+    module.instruments = {synth_kick(),     synth_snare(), synth_closed_hat(),
+                          synth_open_hat(), synth_bass(),  synth_pad(1),
+                          synth_lead(),     synth_bell(),  synth_crash(0xC7A5u),
+                          synth_riser(),    synth_pad(2),  synth_crash(0x3D11u)};
+    module.instruments[INS_PAD_WIDE - 1].name = "pad wide";
+    module.instruments[INS_CRASH_WIDE - 1].name = "crash right";
     Composer composer;
     for (int order = 0; order < ORDER_COUNT; order++) {
         OrderPlan plan = plan_order(order);
         composer.pattern = xm_make_pattern(ROWS, CHANNELS);
         composer.plan = &plan;
         composer.order = order;
+        composer.level = order_level(order);
+        composer.low_level = order_low_level(order);
         compose_order(composer);
         module.patterns.push_back(composer.pattern);
         module.orders.push_back(uint8_t(order));
     }
     return module;
-}
-
-bool write_music(const std::string& module_path) {
-    return xm_write_file(compose_music(), module_path);
 }

@@ -42,6 +42,14 @@ std::vector<int16_t> to_pcm(const std::vector<double>& wave) {
     return out;
 }
 
+// Soft-clips a wave (tanh, `drive` times its peak): the rare peaks where
+// detuned voices meet come down, so the sound is denser for its peak.
+void saturate(std::vector<double>& wave, double drive) {
+    double peak = 1e-9;
+    for (double v : wave) peak = std::max(peak, std::fabs(v));
+    for (double& v : wave) v = std::tanh(drive * v / peak);
+}
+
 // Adds a band-limited periodic tone of `cycles` periods over `frames` frames,
 // partial n weighted by weight(n); partials at or above 0.45 of the sample
 // rate are left out. The result loops seamlessly over `frames`.
@@ -189,20 +197,22 @@ XmInstrument synth_bass() {
         b += k * (a - b);
         wave[i] = b * (0.8 + 0.2 * std::exp(-t / 0.15));
     }
+    saturate(wave, 2.2);
     XmSample sample = make_sample("bass", wave, int8_t(RATE_NOTE + 24));
     loop_last(sample, size_t(period) * loop_periods);
     return sustained(make_instrument("bass", sample), {{0, 64}, {8, 56}, {30, 48}}, 0xC00);
 }
 
-XmInstrument synth_pad() {
-    // Three saws of 127, 128 and 129 periods in one loop: C-4 and two voices
-    // detuned by about 13 cents either side.
+XmInstrument synth_pad(int spread) {
+    // Three saws of 128 - spread, 128 and 128 + spread periods in one loop:
+    // C-4 and two voices detuned by about 13 cents a step of spread.
     const int cycles = 128;
     std::vector<double> wave(size_t(PERIOD_C4) * cycles);
     const double phases[3] = {0.0, 2.1, 4.4};
     for (int voice = 0; voice < 3; voice++)
-        add_partials(wave, cycles - 1 + voice, phases[voice],
-                     [](int n) { return saw_partial(n) * rolloff(n, 4.0); });
+        add_partials(wave, cycles + (voice - 1) * spread, phases[voice],
+                     [](int n) { return saw_partial(n) * rolloff(n, 8.0); });
+    saturate(wave, 3.0);
     XmSample sample = make_sample("pad", wave, RATE_NOTE);
     loop_last(sample, wave.size());
     return sustained(make_instrument("pad", sample), {{0, 0}, {45, 64}, {90, 52}}, 0x300);
@@ -215,6 +225,7 @@ XmInstrument synth_lead() {
     add_partials(wave, cycles, 0.0, [](int n) { return pulse_partial(n, 0.25) * rolloff(n, 8.0); });
     add_partials(wave, cycles + 1, 1.3,
                  [](int n) { return 0.5 * pulse_partial(n, 0.25) * rolloff(n, 8.0); });
+    saturate(wave, 2.5);
     XmSample sample = make_sample("lead", wave, RATE_NOTE);
     loop_last(sample, wave.size());
     XmInstrument instrument =
@@ -242,14 +253,14 @@ XmInstrument synth_bell() {
     return make_instrument("bell", make_sample("bell", wave, 0));
 }
 
-XmInstrument synth_crash() {
-    std::vector<double> wave = high_noise(size_t(1.4 * RATE), 2500.0, RATE, 0xC7A5u);
+XmInstrument synth_crash(uint32_t seed) {
+    std::vector<double> wave = high_noise(size_t(1.4 * RATE), 2500.0, RATE, seed);
     double phase = 0;
     for (size_t i = 0; i < wave.size(); i++) {
         double t = double(i) / RATE;
-        phase += 2 * PI * (52.0 + 60.0 * std::exp(-t / 0.05)) / RATE;
-        double boom = 0.9 * std::sin(phase) * shape(t, 0.002, 0.3);
-        wave[i] = 0.7 * wave[i] * shape(t, 0.003, 0.45) + boom;
+        phase += 2 * PI * (60.0 + 80.0 * std::exp(-t / 0.04)) / RATE;
+        double boom = 0.35 * std::sin(phase) * shape(t, 0.002, 0.2);
+        wave[i] = 0.9 * wave[i] * shape(t, 0.003, 0.45) + boom;
     }
     return make_instrument("crash", make_sample("crash", wave, RATE_NOTE));
 }
