@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -244,9 +245,13 @@ void push_mark(MusicSong* song, uint64_t sample, uint32_t order, uint32_t row) {
     if (song->mark_count < MARK_RING) song->mark_count++;
 }
 
-void apply_volume(int16_t* samples, size_t count, int volume) {
-    if (volume == VOLUME_MAX) return;
-    for (size_t i = 0; i < count; i++) samples[i] = int16_t(int(samples[i]) * volume / VOLUME_MAX);
+// The library mixes in float; the master volume scales that mix and only then
+// is it rounded and clipped to 16 bits, so a lowered volume keeps the whole
+// range of the mix instead of clipping it first.
+void mix_to_16bit(const float* mix, int16_t* out, size_t count, int volume) {
+    const float scale = 32768.0f * float(volume) / float(VOLUME_MAX);
+    for (size_t i = 0; i < count; i++)
+        out[i] = int16_t(std::lrint(std::clamp(mix[i] * scale, -32768.0f, 32767.0f)));
 }
 
 // Renders up to frames sample frames of a playing song as 16-bit stereo,
@@ -256,8 +261,9 @@ size_t render_song(MusicSong* song, int16_t* out, size_t frames) {
     size_t done = 0;
     while (done < frames && !song->ended) {
         size_t piece = std::min(RENDER_PIECE, frames - done);
+        float mix[2 * RENDER_PIECE];
         size_t got =
-            openmpt_module_read_interleaved_stereo(song->module, sound_rate, piece, out + 2 * done);
+            openmpt_module_read_interleaved_float_stereo(song->module, sound_rate, piece, mix);
         if (got == 0) {
             song->ended = 1;
             push_mark(song, output_clock, std::max(END_ORDER_MIN, song->last_order + 1), 0);
@@ -271,7 +277,7 @@ size_t render_song(MusicSong* song, int16_t* out, size_t frames) {
             song->last_row = uint32_t(std::max(openmpt_module_get_current_row(song->module), 0));
         }
         push_mark(song, output_clock, song->last_order, song->last_row);
-        apply_volume(out + 2 * done, 2 * got, song->volume);
+        mix_to_16bit(mix, out + 2 * done, 2 * got, song->volume);
         output_clock += got;
         done += got;
     }

@@ -17,8 +17,8 @@ namespace {
 
 constexpr int RATE = 44100;
 constexpr int BLOCK = 1024;
-// The show's master volume (150 of 256) scales the library's 16-bit output:
-// whatever the library renders above full scale is clipped before that.
+// The show's master volume (150 of 256) scales the library's mix before it is
+// clipped to 16 bits.
 constexpr double MASTER_VOLUME = 150.0 / 256.0;
 constexpr int END_ORDER = 42; // the show stops on the first frame that reads it
 
@@ -49,15 +49,11 @@ bool measure_music(const XmModule& module, MusicLevels* levels) {
     render.meter = ebur128_init(2, RATE, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
     if (!render.module || !render.meter) return false;
     std::vector<float> audio(2 * size_t(BLOCK));
-    double raw_peak = 0;
     size_t frames;
     while (openmpt_module_get_current_order(render.module) < END_ORDER &&
            (frames = openmpt_module_read_interleaved_float_stereo(render.module, RATE, BLOCK,
                                                                   audio.data())) > 0) {
-        for (size_t i = 0; i < 2 * frames; i++) {
-            raw_peak = std::max(raw_peak, double(std::fabs(audio[i])));
-            audio[i] = float(audio[i] * MASTER_VOLUME);
-        }
+        for (size_t i = 0; i < 2 * frames; i++) audio[i] = float(audio[i] * MASTER_VOLUME);
         ebur128_add_frames_float(render.meter, audio.data(), frames);
     }
     double true_peak[2] = {0, 0};
@@ -66,17 +62,16 @@ bool measure_music(const XmModule& module, MusicLevels* levels) {
         ebur128_true_peak(render.meter, 1, &true_peak[1]) != EBUR128_SUCCESS)
         return false;
     levels->true_peak = decibels(std::max(true_peak[0], true_peak[1]));
-    levels->raw_peak = decibels(raw_peak);
     return std::isfinite(levels->loudness);
 }
 
-bool master_music(XmModule& module, double target_loudness, double raw_ceiling,
+bool master_music(XmModule& module, double target_loudness, double peak_ceiling,
                   MusicLevels* levels) {
     MusicLevels before;
     if (!measure_music(module, &before)) return false;
-    // The gain that reaches the target, held back by the clipping ceiling and
-    // by the samples' own range.
-    double gain = std::min(target_loudness - before.loudness, raw_ceiling - before.raw_peak);
+    // The gain that reaches the target, held back by the peak ceiling and by
+    // the samples' own range.
+    double gain = std::min(target_loudness - before.loudness, peak_ceiling - before.true_peak);
     int sample_peak = 1;
     for (const XmInstrument& instrument : module.instruments)
         for (const XmSample& sample : instrument.samples)
@@ -91,16 +86,15 @@ bool master_music(XmModule& module, double target_loudness, double raw_ceiling,
             for (int16_t& v : sample.data) v = int16_t(std::lround(v * factor));
     levels->loudness = before.loudness + gain;
     levels->true_peak = before.true_peak + gain;
-    levels->raw_peak = before.raw_peak + gain;
     return true;
 }
 
 bool write_music(const std::string& module_path) {
     XmModule module = compose_music();
     MusicLevels levels;
-    // 0.3 dB below full scale: the show's other mixers (no interpolation
+    // True peaks at -1.3 dBFS: the show's other mixers (no interpolation
     // above all) peak up to 0.15 dB higher than the default one measured here.
-    if (!master_music(module, -16.0, -0.3, &levels)) {
+    if (!master_music(module, -16.0, -1.3, &levels)) {
         std::fprintf(stderr, "vorn-content: the module does not play\n");
         return false;
     }

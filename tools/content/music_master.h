@@ -9,15 +9,13 @@
 struct MusicLevels {
     double loudness;  // integrated, LUFS, at the show's master volume
     double true_peak; // dBFS, at the show's master volume
-    double raw_peak;  // dBFS of the library's output before the master volume
 };
 
 // Renders and measures; false if the module does not play.
 bool measure_music(const XmModule& module, MusicLevels* levels);
 
 // Scales every sample so that the show reaches target_loudness, or less where
-// the library's output would pass raw_ceiling (dBFS, before the master volume:
-// above 0 the output clips) or a sample would pass full scale. levels receives
-// the figures after the gain.
-bool master_music(XmModule& module, double target_loudness, double raw_ceiling,
+// its true peak would pass peak_ceiling (dBFS, at the master volume) or a
+// sample would pass full scale. levels receives the figures after the gain.
+bool master_music(XmModule& module, double target_loudness, double peak_ceiling,
                   MusicLevels* levels);
