@@ -12,6 +12,11 @@
 // effects that test it draw only when it is 32.
 extern uint32_t display_depth;
 
+// True by default: the effects, fillers and fog take their SSE2 paths where
+// the build has them. False keeps them to the plain loops, which give the same
+// bytes (the tests run both).
+extern bool use_simd;
+
 // Entry (column * 200 + row) holds row * 320 + column: the frame walked column
 // by column, each column top to bottom.
 extern uint32_t column_order[FRAME_PIXELS];
