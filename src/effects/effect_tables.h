@@ -17,6 +17,13 @@ extern uint32_t display_depth;
 // bytes (the tests run both).
 extern bool use_simd;
 
+// The SSE2 paths are built wherever the compiler targets SSE2 (every x86-64).
+#if defined(__SSE2__) && !defined(VORN_NO_SSE2)
+#define VORN_SSE2 1
+#else
+#define VORN_SSE2 0
+#endif
+
 // Entry (column * 200 + row) holds row * 320 + column: the frame walked column
 // by column, each column top to bottom.
 extern uint32_t column_order[FRAME_PIXELS];
