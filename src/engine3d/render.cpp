@@ -3,8 +3,11 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 GuardBox guard_box = {-5, FRAME_WIDTH + 4, -5, FRAME_HEIGHT + 4};
 
@@ -158,12 +161,23 @@ int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px,
 }
 
 // Nearest integer, ties to even, saturated to the 32-bit range (NaN gives the
-// minimum, which every test rejects).
-static int32_t round_to_int(float value) {
-    const double r = std::nearbyint(double(value));
-    if (!(r >= -2147483648.0)) return INT32_MIN;
-    if (r > 2147483647.0) return INT32_MAX;
-    return int32_t(r);
+// minimum, which every test rejects). Below 2^23 in magnitude, adding and
+// taking away 2^23 rounds in float arithmetic exactly as nearbyint does (the
+// sum lies where floats are whole numbers); from 2^23 on floats are whole.
+static inline int32_t round_to_int(float value) {
+    constexpr float TWO_23 = 8388608.0f;
+    const float magnitude = std::fabs(value);
+#if FLT_EVAL_METHOD == 0
+    if (magnitude < TWO_23) {
+        const float rounded = (magnitude + TWO_23) - TWO_23;
+        return int32_t(value < 0.0f ? -rounded : rounded);
+    }
+#else
+    value = std::nearbyint(value);
+#endif
+    if (!(value >= -2147483648.0f)) return INT32_MIN;
+    if (value >= 2147483648.0f) return INT32_MAX;
+    return int32_t(value);
 }
 
 int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
@@ -208,10 +222,18 @@ static void corner_environment_uv(FillVertex* rec, const Vec3& normal) {
     rec->v = texel_coordinate((double(normal.y) + 1.0) * 127.0);
 }
 
+// The light at each work-array entry, worked out the first time a drawn
+// corner needs it in a frame's object; 0 (never a light level) until then.
+static std::vector<int32_t> vertex_shades;
+
 static void corner_shade(FillVertex* rec, const Scene* scene, uint32_t entry) {
-    const Vec3& n = scene->world_normals[entry];
-    const Vec3& p = scene->view_positions[entry];
-    rec->shade = light_vertex(scene, n.x, n.y, n.z, p.x, p.y, p.z);
+    int32_t& shade = vertex_shades[entry];
+    if (shade == 0) {
+        const Vec3& n = scene->world_normals[entry];
+        const Vec3& p = scene->view_positions[entry];
+        shade = light_vertex(scene, n.x, n.y, n.z, p.x, p.y, p.z);
+    }
+    rec->shade = shade;
 }
 
 static void set_colour(FillVertex* rec, const Face& face) {
@@ -324,6 +346,9 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
     const Mesh& mesh = object.mesh;
     // Only an object transformed this frame has its entries in the work arrays.
     if (size_t(object.vertex_base) + mesh.vertex_count > scene->screen_positions.size()) return;
+    if (vertex_shades.size() < scene->screen_positions.size())
+        vertex_shades.resize(scene->screen_positions.size());
+    std::fill_n(vertex_shades.begin() + object.vertex_base, mesh.vertex_count, 0);
     for (const SurfaceRange& range : mesh.surfaces) {
         if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
         // The surface's first face decides how all its faces are drawn.
