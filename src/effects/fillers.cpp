@@ -156,13 +156,50 @@ int64_t depth_of(float w) {
     return int64_t(double(w) * DEPTH_SCALE);
 }
 
+// Span widths below SPAN_RECIPROCALS divide by table. For 0 <= a < 2^31 and
+// l = ceil(log2 n), m = ceil(2^(31 + l) / n) (below 2^32) gives
+// floor(a / n) = (a * m) >> (31 + l) exactly (Granlund and Montgomery); the
+// double 1 / n serves the depth step below.
+constexpr int SPAN_RECIPROCALS = 1024;
+
+struct SpanReciprocals {
+    uint64_t multiplier[SPAN_RECIPROCALS];
+    uint8_t shift[SPAN_RECIPROCALS];
+    double inverse[SPAN_RECIPROCALS];
+};
+
+constexpr SpanReciprocals make_span_reciprocals() {
+    SpanReciprocals r{};
+    for (uint64_t n = 1; n < SPAN_RECIPROCALS; n++) {
+        uint32_t l = 0;
+        while ((uint64_t(1) << l) < n) l++;
+        r.multiplier[n] = ((uint64_t(1) << (31 + l)) + n - 1) / n;
+        r.shift[n] = uint8_t(31 + l);
+        r.inverse[n] = 1.0 / double(n);
+    }
+    return r;
+}
+
+constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
+
+// a / n truncated toward zero, as the division gives it.
+inline int64_t span_quotient(int64_t a, int64_t n) {
+    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
+    const int64_t q =
+        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
+    return a < 0 ? -q : q;
+}
+
 // Depth step over n columns: trunc((wb - wa) * (2^24 - 1) / n) in extended
-// precision. The double quotient is within 2^-50 of it relative, so it
-// truncates the same unless an integer lies that close; only then is the
-// (much slower) extended division made.
+// precision. The double quotient (or the product with the double 1 / n) is
+// within 2^-51 of it relative, so it truncates the same unless an integer
+// lies within 2^-40 of it; only then is the (much slower) extended division
+// made, and near such an integer both forms make it.
 int64_t depth_step(float wa, float wb, int64_t n) {
     if (wa == wb) return 0;
-    const double q = (double(wb) - double(wa)) * DEPTH_SCALE / double(n);
+    const double x = (double(wb) - double(wa)) * DEPTH_SCALE;
+    const double q = n < SPAN_RECIPROCALS ? x * span_reciprocals.inverse[n] : x / double(n);
     const int64_t t = int64_t(q);
     const double frac = std::fabs(q - double(t)), margin = std::fabs(q) * 0x1p-40;
     if (frac > margin && 1.0 - frac > margin) return t;
@@ -179,9 +216,9 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
     if (a.x > fc.clip_right || b.x < fc.clip_left) return;
 
     const int64_t n = int64_t(b.x) - a.x;
-    const int64_t du = (b.u - a.u) / n;
-    const int64_t dv = (b.v - a.v) / n;
-    const int64_t ds = (b.s - a.s) / n;
+    const int64_t du = span_quotient(b.u - a.u, n);
+    const int64_t dv = span_quotient(b.v - a.v, n);
+    const int64_t ds = span_quotient(b.s - a.s, n);
     const int64_t dd = depth_step(a.w, b.w, n);
     int64_t u = a.u, v = a.v, s = a.s;
     int64_t d = depth_of(a.w);
