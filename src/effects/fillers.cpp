@@ -100,6 +100,41 @@ template <class P> void sort_by_row(P& top, P& middle, P& bottom) {
 
 // ---- edges ----
 
+// Spans narrower and edges shorter than SPAN_RECIPROCALS divide by table. For 0 <= a < 2^31 and
+// l = ceil(log2 n), m = ceil(2^(31 + l) / n) (below 2^32) gives
+// floor(a / n) = (a * m) >> (31 + l) exactly (Granlund and Montgomery); the
+// double 1 / n serves the depth step below.
+constexpr int SPAN_RECIPROCALS = 1024;
+
+struct SpanReciprocals {
+    uint64_t multiplier[SPAN_RECIPROCALS];
+    uint8_t shift[SPAN_RECIPROCALS];
+    double inverse[SPAN_RECIPROCALS];
+};
+
+constexpr SpanReciprocals make_span_reciprocals() {
+    SpanReciprocals r{};
+    for (uint64_t n = 1; n < SPAN_RECIPROCALS; n++) {
+        uint32_t l = 0;
+        while ((uint64_t(1) << l) < n) l++;
+        r.multiplier[n] = ((uint64_t(1) << (31 + l)) + n - 1) / n;
+        r.shift[n] = uint8_t(31 + l);
+        r.inverse[n] = 1.0 / double(n);
+    }
+    return r;
+}
+
+constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
+
+// a / n truncated toward zero, as the division gives it.
+inline int64_t span_quotient(int64_t a, int64_t n) {
+    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
+    const int64_t q =
+        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
+    return a < 0 ? -q : q;
+}
+
 EdgeValues edge_start(const Corner& c) {
     return {c.x * FIXED_ONE, c.u * FIXED_ONE, c.v * FIXED_ONE, c.shade * FIXED_ONE, c.w};
 }
@@ -107,9 +142,11 @@ EdgeValues edge_start(const Corner& c) {
 // Steps per row from one corner to a lower one (to.y > from.y).
 EdgeValues edge_step(const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
-    return {(int64_t(to.x) - from.x) * FIXED_ONE / n, (int64_t(to.u) - from.u) * FIXED_ONE / n,
-            (int64_t(to.v) - from.v) * FIXED_ONE / n,
-            (int64_t(to.shade) - from.shade) * FIXED_ONE / n, (to.w - from.w) / float(n)};
+    return {span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n),
+            span_quotient((int64_t(to.u) - from.u) * FIXED_ONE, n),
+            span_quotient((int64_t(to.v) - from.v) * FIXED_ONE, n),
+            span_quotient((int64_t(to.shade) - from.shade) * FIXED_ONE, n),
+            (to.w - from.w) / float(n)};
 }
 
 void edge_advance(EdgeValues& e, const EdgeValues& step) {
@@ -154,41 +191,6 @@ SpanEnd span_end(const EdgeValues& e) {
 // as in any wider format.
 int64_t depth_of(float w) {
     return int64_t(double(w) * DEPTH_SCALE);
-}
-
-// Span widths below SPAN_RECIPROCALS divide by table. For 0 <= a < 2^31 and
-// l = ceil(log2 n), m = ceil(2^(31 + l) / n) (below 2^32) gives
-// floor(a / n) = (a * m) >> (31 + l) exactly (Granlund and Montgomery); the
-// double 1 / n serves the depth step below.
-constexpr int SPAN_RECIPROCALS = 1024;
-
-struct SpanReciprocals {
-    uint64_t multiplier[SPAN_RECIPROCALS];
-    uint8_t shift[SPAN_RECIPROCALS];
-    double inverse[SPAN_RECIPROCALS];
-};
-
-constexpr SpanReciprocals make_span_reciprocals() {
-    SpanReciprocals r{};
-    for (uint64_t n = 1; n < SPAN_RECIPROCALS; n++) {
-        uint32_t l = 0;
-        while ((uint64_t(1) << l) < n) l++;
-        r.multiplier[n] = ((uint64_t(1) << (31 + l)) + n - 1) / n;
-        r.shift[n] = uint8_t(31 + l);
-        r.inverse[n] = 1.0 / double(n);
-    }
-    return r;
-}
-
-constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
-
-// a / n truncated toward zero, as the division gives it.
-inline int64_t span_quotient(int64_t a, int64_t n) {
-    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
-    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
-    const int64_t q =
-        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
-    return a < 0 ? -q : q;
 }
 
 // Depth step over n columns: trunc((wb - wa) * (2^24 - 1) / n) in extended
