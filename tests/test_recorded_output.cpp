@@ -254,16 +254,24 @@ FillVertex random_corner(Random& r, int32_t cx, int32_t cy, int32_t size) {
 
 // Many triangles of every size through each filler, over clip boxes that are
 // the frame, a part of it and one cut by the frame's edges.
-uint64_t fillers() {
+uint64_t fillers(bool wide_texels) {
     std::vector<uint32_t> fb(FRAME_PIXELS), depth(FRAME_PIXELS);
     std::vector<uint8_t> ids(FRAME_PIXELS);
     const Inputs& in = inputs();
     Buffer texels = in.texture, grey = in.grey;
-    TextureRecord rgb{texels.data(), 256, 256, 0, nullptr, uint32_t(texels.size())};
-    TextureRecord short_rgb{texels.data(), 256, 256, 0, nullptr, 3 * 40000 + 2};
-    TextureRecord grey_texture{grey.data(), 256, 256, 0, nullptr, uint32_t(grey.size())};
     for (size_t i = 0; i < texels.size(); i += 3 * 97)
         texels[i] = texels[i + 1] = texels[i + 2] = 0;
+    std::vector<uint32_t> words(256 * 256);
+    for (size_t i = 0; i < words.size(); i++) words[i] = rgb_pixel(&texels[3 * i]);
+    TextureRecord rgb{texels.data(),
+                      256,
+                      256,
+                      0,
+                      nullptr,
+                      uint32_t(texels.size()),
+                      wide_texels ? words.data() : nullptr};
+    TextureRecord short_rgb{texels.data(), 256, 256, 0, nullptr, 3 * 40000 + 2, nullptr};
+    TextureRecord grey_texture{grey.data(), 256, 256, 0, nullptr, uint32_t(grey.size()), nullptr};
     using Fill = std::function<void(const FillVertex&, const FillVertex&, const FillVertex&)>;
     const std::vector<Fill> fills = {
         fill_depth_only,
@@ -322,7 +330,8 @@ const Case CASES[] = {
     {"textures", textures, 0xF75A820874A62661ull},
     {"fog", fog, 0xAD70834A2660B960ull},
     {"frame effects", frame_effects, 0xEE96FB486183A3C8ull},
-    {"fillers", fillers, 0x1F643DA4605D77ACull},
+    {"fillers", [] { return fillers(false); }, 0x1F643DA4605D77ACull},
+    {"fillers on widened texels", [] { return fillers(true); }, 0x1F643DA4605D77ACull},
 };
 
 } // namespace

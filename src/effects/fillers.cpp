@@ -307,6 +307,13 @@ template <int Bytes, bool Wrapped> struct Texels {
         if constexpr (Wrapped) t %= count;
         return pixels + size_t(t) * Bytes;
     }
+    uint32_t word(uint32_t u, uint32_t v) const { return rgb_pixel(at(u, v)); }
+};
+
+// A full texture widened to words at load: one read a texel.
+struct WideTexels {
+    const uint32_t* words;
+    uint32_t word(uint32_t u, uint32_t v) const { return words[texel_index(u, v)]; }
 };
 
 uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
@@ -339,7 +346,7 @@ template <class T> struct TexturedRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word) {
-            t.frame[i] = rgb_pixel(tex.at(u, v));
+            t.frame[i] = tex.word(u, v);
             t.depth[i] = word;
         }
     }
@@ -350,8 +357,9 @@ template <class T> struct TexturedShadedRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t s, uint32_t word) const {
         if (t.depth[i] < word) {
-            const uint8_t* p = tex.at(u, v);
-            t.frame[i] = (p[0] * s) >> 24 << 16 | (p[1] * s) >> 24 << 8 | (p[2] * s) >> 24;
+            const uint32_t w = tex.word(u, v);
+            t.frame[i] = ((w >> 16) * s) >> 24 << 16 | ((w >> 8 & 255) * s) >> 24 << 8 |
+                         ((w & 255) * s) >> 24;
             t.depth[i] = word;
         }
     }
@@ -382,7 +390,7 @@ template <class T> struct TranslucentRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            t.frame[i] = ((rgb_pixel(tex.at(u, v)) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
+            t.frame[i] = ((tex.word(u, v) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
             t.depth[i] = word;
             t.ids[i] = t.object_id;
         }
@@ -394,7 +402,7 @@ template <class T> struct KeyedTranslucentRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            const uint32_t texel = rgb_pixel(tex.at(u, v));
+            const uint32_t texel = tex.word(u, v);
             if (texel == 0) return;
             const uint32_t pixel = t.frame[i];
             t.frame[i] = ((pixel >> 16 & 255) + (texel >> 16)) >> 1 << 16 |
@@ -427,6 +435,12 @@ void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVerte
     const auto walk = [&](auto texels) {
         walk_triangle(Rule<decltype(texels)>{context_targets(), texels, extra...}, ca, cb, cc);
     };
+    if constexpr (Bytes == 3) {
+        if (count == FULL_TEXELS && texture->wide) {
+            walk(WideTexels{texture->wide});
+            return;
+        }
+    }
     if (count == FULL_TEXELS)
         walk(Texels<Bytes, false>{texture->pixels, count});
     else
