@@ -218,6 +218,13 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
     if (a.x > fc.clip_right || b.x < fc.clip_left) return;
 
     const int64_t n = int64_t(b.x) - a.x;
+    const size_t row = size_t(y) * fc.row_length;
+    if (n == 1) { // one pixel: no steps
+        if (a.x >= fc.clip_left && a.x < fc.clip_right)
+            rule(row + size_t(a.x), uint32_t(a.u), uint32_t(a.v), uint32_t(a.s),
+                 uint32_t(depth_of(a.w)) + (uint32_t(fc.frame_stamp) << 24));
+        return;
+    }
     const int64_t du = span_quotient(b.u - a.u, n);
     const int64_t dv = span_quotient(b.v - a.v, n);
     const int64_t ds = span_quotient(b.s - a.s, n);
@@ -240,7 +247,6 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
     uint32_t pu = uint32_t(u), pv = uint32_t(v), ps = uint32_t(s);
     uint32_t word = uint32_t(d) + (uint32_t(fc.frame_stamp) << 24);
     const uint32_t su = uint32_t(du), sv = uint32_t(dv), ss = uint32_t(ds), sd = uint32_t(dd);
-    const size_t row = size_t(y) * fc.row_length;
     for (size_t i = row + size_t(x), stop = row + size_t(end); i < stop; i++) {
         rule(i, pu, pv, ps, word);
         pu += su;
