@@ -8,10 +8,6 @@ static const size_t TEXTURE_BYTES = size_t(TEXTURE_SIZE) * TEXTURE_SIZE * 3;
 // Highest texel of the displaced texture: wave_table[b] * 255 + wave_table[a], both <= 62.
 static const size_t DISPLACED_TEXTURE_BYTES = (62 * 255 + 62 + 1) * 3;
 
-static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
-    return rgb_pixel(texture + 3 * size_t(index));
-}
-
 void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
                  const Buffer& texture) {
     if (texture.size() < TEXTURE_BYTES) return;
@@ -24,12 +20,13 @@ void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
         const uint8_t* depth = tunnel_depth.data();
         const uint8_t* angle = tunnel_angle.data();
         const uint8_t* t = texture.data();
+        const size_t size = texture.size();
         uint32_t* p = frame.pixels;
         for (int i = 0; i < FRAME_PIXELS; i++) {
             const uint32_t index = (angle_shift + ((uint32_t(depth[i]) + depth_shift) << 8) +
                                     (uint32_t(angle[i]) << 1)) &
                                    0xFFFF;
-            p[i] = texel(t, index);
+            p[i] = rgb_pixel_at(t, size, index);
         }
     }
     unlock_surface(surface);
@@ -49,6 +46,7 @@ void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, ui
         uint32_t row_v = 0x800000u - (uint32_t(c) - uint32_t(s)) * (frame.width >> 1);
         const uint32_t shift = (uint32_t(v_shift) << 8) + u_shift;
         const uint8_t* t = texture.data();
+        const size_t size = texture.size();
         const size_t stride = size_t(frame.pitch) / 4;
         uint32_t* p = frame.pixels;
         for (uint32_t y = 0; y < frame.height; y++, p += stride) {
@@ -57,7 +55,7 @@ void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, ui
                 const uint32_t index =
                     (shift + (uint32_t(int32_t(v) >> 8) & 0xFF00) + uint32_t(int32_t(u) >> 16)) &
                     0xFFFF;
-                p[x] = texel(t, index);
+                p[x] = rgb_pixel_at(t, size, index);
                 u += uint32_t(c);
                 v -= uint32_t(s);
             }
@@ -78,11 +76,12 @@ void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1,
     const uint8_t* d1 = map1.data();
     const uint8_t* d2 = map2.data();
     const uint8_t* t = texture.data();
+    const size_t size = texture.size();
     uint32_t* p = frame.pixels;
     for (int i = 0; i < FRAME_PIXELS; i++) {
         const uint8_t a = uint8_t(d1[i] - phase);
         const uint8_t b = uint8_t(d2[i] + phase);
-        p[i] = texel(t, uint32_t(wave_table[b]) * 255 + wave_table[a]);
+        p[i] = rgb_pixel_at(t, size, uint32_t(wave_table[b]) * 255 + wave_table[a]);
     }
     unlock_surface(surface);
 }
