@@ -4,6 +4,8 @@
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
 
+#include <algorithm>
+
 static const size_t TEXTURE_BYTES = size_t(TEXTURE_SIZE) * TEXTURE_SIZE * 3;
 // Highest texel of the displaced texture: wave_table[b] * 255 + wave_table[a], both <= 62.
 static const size_t DISPLACED_TEXTURE_BYTES = (62 * 255 + 62 + 1) * 3;
@@ -49,6 +51,22 @@ void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, ui
         const size_t size = texture.size();
         const size_t stride = size_t(frame.pitch) / 4;
         uint32_t* p = frame.pixels;
+        if (s == 0 && c == 65536) {
+            // Unturned: each row reads consecutive texels (the index wrapping
+            // at 2^16), as the column advances u by one texel and keeps v.
+            for (uint32_t y = 0; y < frame.height; y++, p += stride, row_v += uint32_t(c)) {
+                uint32_t index =
+                    (shift + (uint32_t(int32_t(row_v) >> 8) & 0xFF00) + (row_u >> 16)) & 0xFFFF;
+                for (uint32_t x = 0; x < frame.width;) {
+                    const uint32_t n = std::min(frame.width - x, 65536 - index);
+                    widen_rgb(t + 3 * size_t(index), p + x, n);
+                    x += n;
+                    index = (index + n) & 0xFFFF;
+                }
+            }
+            unlock_surface(surface);
+            return;
+        }
         for (uint32_t y = 0; y < frame.height; y++, p += stride) {
             uint32_t u = row_u, v = row_v;
             for (uint32_t x = 0; x < frame.width; x++) {
