@@ -193,6 +193,25 @@ int64_t depth_of(float w) {
     return int64_t(double(w) * DEPTH_SCALE);
 }
 
+// The three attribute steps of a span, sharing one look-up of the table.
+inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n, int64_t& qa, int64_t& qb,
+                           int64_t& qc) {
+    const uint64_t ma = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    const uint64_t mb = b < 0 ? 0 - uint64_t(b) : uint64_t(b);
+    const uint64_t mc = c < 0 ? 0 - uint64_t(c) : uint64_t(c);
+    if (n >= SPAN_RECIPROCALS || ((ma | mb | mc) >> 31) != 0) {
+        qa = a / n, qb = b / n, qc = c / n;
+        return;
+    }
+    const uint64_t m = span_reciprocals.multiplier[n];
+    const uint32_t shift = span_reciprocals.shift[n];
+    const int64_t ra = int64_t((ma * m) >> shift), rb = int64_t((mb * m) >> shift),
+                  rc = int64_t((mc * m) >> shift);
+    qa = a < 0 ? -ra : ra;
+    qb = b < 0 ? -rb : rb;
+    qc = c < 0 ? -rc : rc;
+}
+
 // Depth step over n columns: trunc((wb - wa) * (2^24 - 1) / n) in extended
 // precision. The double quotient (or the product with the double 1 / n) is
 // within 2^-51 of it relative, so it truncates the same unless an integer
@@ -225,9 +244,8 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
                  uint32_t(depth_of(a.w)) + (uint32_t(fc.frame_stamp) << 24));
         return;
     }
-    const int64_t du = span_quotient(b.u - a.u, n);
-    const int64_t dv = span_quotient(b.v - a.v, n);
-    const int64_t ds = span_quotient(b.s - a.s, n);
+    int64_t du, dv, ds;
+    span_quotients(b.u - a.u, b.v - a.v, b.s - a.s, n, du, dv, ds);
     const int64_t dd = depth_step(a.w, b.w, n);
     int64_t u = a.u, v = a.v, s = a.s;
     int64_t d = depth_of(a.w);
