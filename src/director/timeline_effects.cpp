@@ -267,13 +267,13 @@ void draw_cycling_mask(Surface* surface, const Buffer& picture, Buffer& map) {
     if (picture.size() < PICTURE_BYTES || map.size() < size_t(FRAME_PIXELS)) return;
     FrameSurface frame;
     if (!lock_full_frame(surface, &frame)) return;
-    const uint8_t* q = picture.data();
     uint8_t* m = map.data();
     uint32_t* p = frame.pixels;
-    for (int i = 0; i < FRAME_PIXELS; i++, q += 3) {
+    widen_rgb(picture.data(), p, FRAME_PIXELS);
+    for (int i = 0; i < FRAME_PIXELS; i++) {
         const uint8_t d = m[i];
         m[i] = uint8_t(d + 1);
-        p[i] = uint32_t(q[0] & d) << 16 | uint32_t(q[1]) << 8 | q[2];
+        p[i] &= uint32_t(d) << 16 | 0xFFFF;
     }
     unlock_surface(surface);
 }
