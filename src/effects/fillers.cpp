@@ -135,6 +135,25 @@ inline int64_t span_quotient(int64_t a, int64_t n) {
     return a < 0 ? -q : q;
 }
 
+// Three quotients by one n, sharing one look-up of the table.
+inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n, int64_t& qa, int64_t& qb,
+                           int64_t& qc) {
+    const uint64_t ma = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    const uint64_t mb = b < 0 ? 0 - uint64_t(b) : uint64_t(b);
+    const uint64_t mc = c < 0 ? 0 - uint64_t(c) : uint64_t(c);
+    if (n >= SPAN_RECIPROCALS || ((ma | mb | mc) >> 31) != 0) {
+        qa = a / n, qb = b / n, qc = c / n;
+        return;
+    }
+    const uint64_t m = span_reciprocals.multiplier[n];
+    const uint32_t shift = span_reciprocals.shift[n];
+    const int64_t ra = int64_t((ma * m) >> shift), rb = int64_t((mb * m) >> shift),
+                  rc = int64_t((mc * m) >> shift);
+    qa = a < 0 ? -ra : ra;
+    qb = b < 0 ? -rb : rb;
+    qc = c < 0 ? -rc : rc;
+}
+
 EdgeValues edge_start(const Corner& c) {
     return {c.x * FIXED_ONE, c.u * FIXED_ONE, c.v * FIXED_ONE, c.shade * FIXED_ONE, c.w};
 }
@@ -142,11 +161,12 @@ EdgeValues edge_start(const Corner& c) {
 // Steps per row from one corner to a lower one (to.y > from.y).
 EdgeValues edge_step(const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
-    return {span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n),
-            span_quotient((int64_t(to.u) - from.u) * FIXED_ONE, n),
-            span_quotient((int64_t(to.v) - from.v) * FIXED_ONE, n),
-            span_quotient((int64_t(to.shade) - from.shade) * FIXED_ONE, n),
-            (to.w - from.w) / float(n)};
+    EdgeValues step;
+    step.x = span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n);
+    span_quotients((int64_t(to.u) - from.u) * FIXED_ONE, (int64_t(to.v) - from.v) * FIXED_ONE,
+                   (int64_t(to.shade) - from.shade) * FIXED_ONE, n, step.u, step.v, step.s);
+    step.w = (to.w - from.w) / float(n);
+    return step;
 }
 
 void edge_advance(EdgeValues& e, const EdgeValues& step) {
@@ -191,25 +211,6 @@ SpanEnd span_end(const EdgeValues& e) {
 // as in any wider format.
 int64_t depth_of(float w) {
     return int64_t(double(w) * DEPTH_SCALE);
-}
-
-// The three attribute steps of a span, sharing one look-up of the table.
-inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n, int64_t& qa, int64_t& qb,
-                           int64_t& qc) {
-    const uint64_t ma = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
-    const uint64_t mb = b < 0 ? 0 - uint64_t(b) : uint64_t(b);
-    const uint64_t mc = c < 0 ? 0 - uint64_t(c) : uint64_t(c);
-    if (n >= SPAN_RECIPROCALS || ((ma | mb | mc) >> 31) != 0) {
-        qa = a / n, qb = b / n, qc = c / n;
-        return;
-    }
-    const uint64_t m = span_reciprocals.multiplier[n];
-    const uint32_t shift = span_reciprocals.shift[n];
-    const int64_t ra = int64_t((ma * m) >> shift), rb = int64_t((mb * m) >> shift),
-                  rc = int64_t((mc * m) >> shift);
-    qa = a < 0 ? -ra : ra;
-    qb = b < 0 ? -rb : rb;
-    qc = c < 0 ? -rc : rc;
 }
 
 // Depth step over n columns: trunc((wb - wa) * (2^24 - 1) / n) in extended
