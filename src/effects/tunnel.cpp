@@ -9,6 +9,8 @@
 static const size_t TEXTURE_BYTES = size_t(TEXTURE_SIZE) * TEXTURE_SIZE * 3;
 // Highest texel of the displaced texture: wave_table[b] * 255 + wave_table[a], both <= 62.
 static const size_t DISPLACED_TEXTURE_BYTES = (62 * 255 + 62 + 1) * 3;
+static const uint8_t WAVE_MAX = 62;
+static const uint32_t REACH = WAVE_MAX + 1;
 
 void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
                  const Buffer& texture) {
@@ -96,6 +98,23 @@ void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1,
     const uint8_t* t = texture.data();
     const size_t size = texture.size();
     uint32_t* p = frame.pixels;
+    if (*std::max_element(wave_table, wave_table + 256) <= WAVE_MAX) {
+        // The 63 x 63 texels the waves reach, as words, and each map value's
+        // wave moved by the phase (the row's already times 63): three reads
+        // a pixel besides the maps.
+        uint32_t reach[REACH * REACH];
+        for (uint32_t row = 0; row < REACH; row++)
+            for (uint32_t column = 0; column < REACH; column++)
+                reach[row * REACH + column] = rgb_pixel_at(t, size, row * 255 + column);
+        uint16_t row_of[256], column_of[256];
+        for (int d = 0; d < 256; d++) {
+            row_of[d] = uint16_t(wave_table[uint8_t(d + phase)] * REACH);
+            column_of[d] = wave_table[uint8_t(d - phase)];
+        }
+        for (int i = 0; i < FRAME_PIXELS; i++) p[i] = reach[row_of[d2[i]] + column_of[d1[i]]];
+        unlock_surface(surface);
+        return;
+    }
     for (int i = 0; i < FRAME_PIXELS; i++) {
         const uint8_t a = uint8_t(d1[i] - phase);
         const uint8_t b = uint8_t(d2[i] + phase);
