@@ -59,25 +59,6 @@ inline uint32_t rgb_pixel(const uint8_t* bytes) {
     return uint32_t(bytes[0]) << 16 | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]);
 }
 
-// The pixel word of the RGB pixel held in bytes 0-2 of a little-endian word.
-inline uint32_t rgb_of_word(uint32_t w) {
-#if defined(__GNUC__)
-    return __builtin_bswap32(w) >> 8;
-#else
-    return (w & 0xFF) << 16 | (w & 0xFF00) | (w >> 16 & 0xFF);
-#endif
-}
-
-// The pixel word of RGB pixel index of size bytes of pixels: one 4-byte read
-// where a fourth byte follows the pixel, else three.
-inline uint32_t rgb_pixel_at(const uint8_t* rgb, size_t size, uint32_t index) {
-    const size_t at = 3 * size_t(index);
-    if (at + 4 > size) return rgb_pixel(rgb + at);
-    uint32_t w;
-    std::memcpy(&w, rgb + at, 4);
-    return rgb_of_word(w);
-}
-
 // The pixel words of the two RGB pixels at bytes 0-2 and 3-5 of a
 // little-endian 64-bit word (bytes 6 and 7 unused), one per 32-bit half.
 inline uint64_t swap_bytes64(uint64_t w) {

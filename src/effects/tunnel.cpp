@@ -12,6 +12,10 @@ static const size_t DISPLACED_TEXTURE_BYTES = (62 * 255 + 62 + 1) * 3;
 static const uint8_t WAVE_MAX = 62;
 static const uint32_t REACH = WAVE_MAX + 1;
 
+static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
+    return rgb_pixel(texture + 3 * size_t(index));
+}
+
 void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
                  const Buffer& texture) {
     if (texture.size() < TEXTURE_BYTES) return;
@@ -24,13 +28,12 @@ void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
         const uint8_t* depth = tunnel_depth.data();
         const uint8_t* angle = tunnel_angle.data();
         const uint8_t* t = texture.data();
-        const size_t size = texture.size();
         uint32_t* p = frame.pixels;
         for (int i = 0; i < FRAME_PIXELS; i++) {
             const uint32_t index = (angle_shift + ((uint32_t(depth[i]) + depth_shift) << 8) +
                                     (uint32_t(angle[i]) << 1)) &
                                    0xFFFF;
-            p[i] = rgb_pixel_at(t, size, index);
+            p[i] = texel(t, index);
         }
     }
     unlock_surface(surface);
@@ -50,7 +53,6 @@ void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, ui
         uint32_t row_v = 0x800000u - (uint32_t(c) - uint32_t(s)) * (frame.width >> 1);
         const uint32_t shift = (uint32_t(v_shift) << 8) + u_shift;
         const uint8_t* t = texture.data();
-        const size_t size = texture.size();
         const size_t stride = size_t(frame.pitch) / 4;
         uint32_t* p = frame.pixels;
         if (s == 0 && c == 65536) {
@@ -75,7 +77,7 @@ void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, ui
                 const uint32_t index =
                     (shift + (uint32_t(int32_t(v) >> 8) & 0xFF00) + uint32_t(int32_t(u) >> 16)) &
                     0xFFFF;
-                p[x] = rgb_pixel_at(t, size, index);
+                p[x] = texel(t, index);
                 u += uint32_t(c);
                 v -= uint32_t(s);
             }
@@ -96,7 +98,6 @@ void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1,
     const uint8_t* d1 = map1.data();
     const uint8_t* d2 = map2.data();
     const uint8_t* t = texture.data();
-    const size_t size = texture.size();
     uint32_t* p = frame.pixels;
     if (*std::max_element(wave_table, wave_table + 256) <= WAVE_MAX) {
         // The 63 x 63 texels the waves reach, as words, and each map value's
@@ -105,7 +106,7 @@ void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1,
         uint32_t reach[REACH * REACH];
         for (uint32_t row = 0; row < REACH; row++)
             for (uint32_t column = 0; column < REACH; column++)
-                reach[row * REACH + column] = rgb_pixel_at(t, size, row * 255 + column);
+                reach[row * REACH + column] = texel(t, row * 255 + column);
         uint16_t row_of[256], column_of[256];
         for (int d = 0; d < 256; d++) {
             row_of[d] = uint16_t(wave_table[uint8_t(d + phase)] * REACH);
@@ -118,7 +119,7 @@ void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1,
     for (int i = 0; i < FRAME_PIXELS; i++) {
         const uint8_t a = uint8_t(d1[i] - phase);
         const uint8_t b = uint8_t(d2[i] + phase);
-        p[i] = rgb_pixel_at(t, size, uint32_t(wave_table[b]) * 255 + wave_table[a]);
+        p[i] = texel(t, uint32_t(wave_table[b]) * 255 + wave_table[a]);
     }
     unlock_surface(surface);
 }
