@@ -8,7 +8,7 @@ LAUNCHER    := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COM
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test test-sanitize fuzz build deps clean format
+.PHONY: run test test-sanitize fuzz build deps clean format digests
 
 deps:
 	@scripts/install-deps
@@ -24,6 +24,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Writes tests/show_digests.txt anew from the show as it now draws and sounds.
+digests: build
+	VORN_WRITE_DIGESTS=$(CURDIR)/tests/show_digests.txt $(BUILD)/tests/test_show_digests
 
 test-sanitize: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON $(LAUNCHER)

@@ -104,6 +104,18 @@ void BM_draw_rotated_texture(benchmark::State& state) {
 }
 BENCHMARK(BM_draw_rotated_texture);
 
+// The show draws the plane unturned; turned, every texel is looked up.
+void BM_draw_rotated_texture_turned(benchmark::State& state) {
+    const Inputs& in = inputs();
+    uint8_t shift = 0;
+    for (auto _ : state) {
+        draw_rotated_texture(surface_virtual1, shift, uint8_t(255 - shift), 37, in.texture);
+        shift++;
+    }
+    finish(state);
+}
+BENCHMARK(BM_draw_rotated_texture_turned);
+
 void BM_draw_displaced_texture(benchmark::State& state) {
     const Inputs& in = inputs();
     uint8_t phase = 0;

@@ -52,13 +52,19 @@ struct Buffers {
     std::vector<uint8_t> ids = std::vector<uint8_t>(FRAME_PIXELS);
     std::vector<uint8_t> rgb_texels = std::vector<uint8_t>(TEXTURE_RGB_BYTES);
     std::vector<uint8_t> grey_texels = std::vector<uint8_t>(TEXTURE_SIZE * TEXTURE_SIZE);
+    std::vector<uint32_t> rgb_words = std::vector<uint32_t>(TEXTURE_SIZE * TEXTURE_SIZE);
     TextureRecord rgb{}, grey{};
 
     Buffers() {
         for (size_t i = 0; i < rgb_texels.size(); i++) rgb_texels[i] = uint8_t(i * 7 + 1);
         for (size_t i = 0; i < grey_texels.size(); i++) grey_texels[i] = uint8_t(i * 3 + 1);
-        rgb = {rgb_texels.data(), 256, 256, 0, nullptr, uint32_t(rgb_texels.size())};
-        grey = {grey_texels.data(), 256, 256, 0, nullptr, uint32_t(grey_texels.size())};
+        for (size_t i = 0; i < rgb_words.size(); i++)
+            rgb_words[i] = uint32_t(rgb_texels[3 * i]) << 16 |
+                           uint32_t(rgb_texels[3 * i + 1]) << 8 | rgb_texels[3 * i + 2];
+        // Widened as texture_load widens the show's textures.
+        rgb = {rgb_texels.data(), 256, 256, 0, nullptr, uint32_t(rgb_texels.size()),
+               rgb_words.data()};
+        grey = {grey_texels.data(), 256, 256, 0, nullptr, uint32_t(grey_texels.size()), nullptr};
         fill_context =
             FillContext{frame.data(),     uint16_t(FRAME_WIDTH), 4,          0, 0, FRAME_WIDTH - 1,
                         FRAME_HEIGHT - 1, depth.data(),          ids.data(), 1, 1};

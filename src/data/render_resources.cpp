@@ -38,6 +38,7 @@ int texture_load(const char* name, uint16_t index, uint16_t kind) {
     if (!texture_table || index >= texture_count) return 0;
     TextureRecord& t = texture_table[index];
     std::free(t.pixels);
+    std::free(t.wide);
     t = TextureRecord{};
     t.width = TEXTURE_SIZE;
     t.height = TEXTURE_SIZE;
@@ -50,6 +51,15 @@ int texture_load(const char* name, uint16_t index, uint16_t kind) {
     t.byte_size = uint32_t(data->size());
     if (kind == 1 && t.byte_size >= uint32_t(t.width) * t.height)
         t.second_plane = t.pixels + t.width * t.height;
+    // The fillers read a full texture a word a texel.
+    if (t.byte_size >= TEXTURE_RGB_BYTES) {
+        t.wide =
+            static_cast<uint32_t*>(std::malloc(TEXTURE_SIZE * TEXTURE_SIZE * sizeof(uint32_t)));
+        for (uint32_t i = 0; t.wide && i < TEXTURE_SIZE * TEXTURE_SIZE; i++) {
+            const uint8_t* q = t.pixels + 3 * i;
+            t.wide[i] = uint32_t(q[0]) << 16 | uint32_t(q[1]) << 8 | q[2];
+        }
+    }
     return 1;
 }
 
@@ -57,6 +67,7 @@ void texture_table_free() {
     if (!texture_table) return;
     for (uint16_t i = 0; i < texture_count; i++) {
         std::free(texture_table[i].pixels);
+        std::free(texture_table[i].wide);
         texture_table[i] = TextureRecord{};
     }
     std::free(texture_table);

@@ -13,6 +13,7 @@ struct TextureRecord {
     uint16_t kind;         // 0 for every texture of the show
     uint8_t* second_plane; // pixels + width * height when kind is 1
     uint32_t byte_size;    // bytes actually held at pixels
+    uint32_t* wide;        // a full RGB texture's texels as words 0x00RRGGBB, or none
 };
 
 constexpr int TEXTURE_SIZE = 256;

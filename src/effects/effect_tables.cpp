@@ -3,6 +3,7 @@
 #include <cmath>
 
 uint32_t display_depth = 0;
+bool use_simd = true;
 uint32_t column_order[FRAME_PIXELS];
 
 std::vector<uint8_t> tunnel_depth;
@@ -26,10 +27,15 @@ void free_tunnel_tables() {
     tunnel_height = 0;
 }
 
-static uint8_t tunnel_depth_at(int32_t x, int32_t y) {
+// The whole part of the distance of (x, y) from the centre, a zero
+// coordinate counting as 1.
+static int64_t tunnel_distance(int32_t x, int32_t y) {
     const int64_t xi = x != 0 ? x : 1;
     const int64_t yi = y != 0 ? y : 1;
-    const int64_t d = int64_t(std::sqrt((long double)(xi * xi + yi * yi)));
+    return int64_t(std::sqrt((long double)(xi * xi + yi * yi)));
+}
+
+static uint8_t tunnel_depth_of_distance(int64_t d) {
     const int32_t shifted = int32_t(uint32_t(d) << 18);
     const int64_t p = int64_t(std::pow((long double)shifted, 0.1L) * 256.0L);
     const int64_t wobble = int64_t(std::sin(p * (long double)TUNNEL_DEPTH_FREQUENCY) * -32.0L);
@@ -53,10 +59,20 @@ void build_tunnel_tables(int32_t width, int32_t height) {
     tunnel_height = height;
     const int32_t hw = width / 2;
     const int32_t hh = height / 2;
+    // The depth depends on the whole distance alone: each distance's depth
+    // is worked out once (-1 marks those not met yet).
+    const int64_t farthest = tunnel_distance(hw, hh);
+    std::vector<int16_t> depth_of(farthest < 65536 ? size_t(farthest) + 1 : 0, -1);
     for (int32_t y = -hh; y < hh; y++) {
         for (int32_t x = -hw; x < hw; x++) {
             const size_t i = size_t(y + hh) * size_t(width) + size_t(x + hw);
-            tunnel_depth[i] = tunnel_depth_at(x, y);
+            const int64_t d = tunnel_distance(x, y);
+            if (size_t(d) < depth_of.size()) {
+                if (depth_of[size_t(d)] < 0) depth_of[size_t(d)] = tunnel_depth_of_distance(d);
+                tunnel_depth[i] = uint8_t(depth_of[size_t(d)]);
+            } else {
+                tunnel_depth[i] = tunnel_depth_of_distance(d);
+            }
             tunnel_angle[i] = tunnel_angle_at(x, y);
         }
     }
@@ -73,7 +89,9 @@ void build_wave_table() {
 
 int init_effect_tables(const ModeRecord& mode) {
     display_depth = mode.bits_per_pixel;
-    build_tunnel_tables(FRAME_WIDTH, FRAME_HEIGHT);
+    // The assets' loading builds the same tables; they are built only once.
+    if (tunnel_width != FRAME_WIDTH || tunnel_height != FRAME_HEIGHT)
+        build_tunnel_tables(FRAME_WIDTH, FRAME_HEIGHT);
     uint32_t* entry = column_order;
     for (uint32_t column = 0; column < FRAME_WIDTH; column++)
         for (uint32_t row = 0; row < FRAME_HEIGHT; row++) *entry++ = row * FRAME_WIDTH + column;

@@ -6,11 +6,24 @@
 #include "presentation/surface.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // Bits per pixel of the chosen display mode; 0 until init_effect_tables. The
 // effects that test it draw only when it is 32.
 extern uint32_t display_depth;
+
+// True by default: the effects, fillers and fog take their SSE2 paths where
+// the build has them. False keeps them to the plain loops, which give the same
+// bytes (the tests run both).
+extern bool use_simd;
+
+// The SSE2 paths are built wherever the compiler targets SSE2 (every x86-64).
+#if defined(__SSE2__) && !defined(VORN_NO_SSE2)
+#define VORN_SSE2 1
+#else
+#define VORN_SSE2 0
+#endif
 
 // Entry (column * 200 + row) holds row * 320 + column: the frame walked column
 // by column, each column top to bottom.
@@ -44,6 +57,32 @@ void build_wave_table();
 // The pixel word 0x00RRGGBB of three bytes red, green, blue.
 inline uint32_t rgb_pixel(const uint8_t* bytes) {
     return uint32_t(bytes[0]) << 16 | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]);
+}
+
+// The pixel words of the two RGB pixels at bytes 0-2 and 3-5 of a
+// little-endian 64-bit word (bytes 6 and 7 unused), one per 32-bit half.
+inline uint64_t swap_bytes64(uint64_t w) {
+#if defined(__GNUC__)
+    return __builtin_bswap64(w);
+#else
+    w = (w & 0x00000000FFFFFFFFull) << 32 | w >> 32;
+    w = (w & 0x0000FFFF0000FFFFull) << 16 | (w >> 16 & 0x0000FFFF0000FFFFull);
+    return (w & 0x00FF00FF00FF00FFull) << 8 | (w >> 8 & 0x00FF00FF00FF00FFull);
+#endif
+}
+
+// out[i] = rgb_pixel(rgb + 3 * i) for i < count, two pixels from each 8-byte
+// read; nothing beyond the count's bytes is read.
+inline void widen_rgb(const uint8_t* rgb, uint32_t* out, size_t count) {
+    size_t i = 0;
+    for (; i + 3 <= count; i += 2, rgb += 6) {
+        uint64_t w;
+        std::memcpy(&w, rgb, 8);
+        const uint64_t s = swap_bytes64(w); // byte 0 on top
+        out[i] = uint32_t(s >> 40);
+        out[i + 1] = uint32_t(s >> 16) & 0xFFFFFF;
+    }
+    for (; i < count; i++, rgb += 3) out[i] = rgb_pixel(rgb);
 }
 
 // Locks surface for an effect that treats it as the 320 x 200 frame of 64,000

@@ -100,6 +100,60 @@ template <class P> void sort_by_row(P& top, P& middle, P& bottom) {
 
 // ---- edges ----
 
+// Spans narrower and edges shorter than SPAN_RECIPROCALS divide by table. For 0 <= a < 2^31 and
+// l = ceil(log2 n), m = ceil(2^(31 + l) / n) (below 2^32) gives
+// floor(a / n) = (a * m) >> (31 + l) exactly (Granlund and Montgomery); the
+// double 1 / n serves the depth step below.
+constexpr int SPAN_RECIPROCALS = 1024;
+
+struct SpanReciprocals {
+    uint64_t multiplier[SPAN_RECIPROCALS];
+    uint8_t shift[SPAN_RECIPROCALS];
+    double inverse[SPAN_RECIPROCALS];
+};
+
+constexpr SpanReciprocals make_span_reciprocals() {
+    SpanReciprocals r{};
+    for (uint64_t n = 1; n < SPAN_RECIPROCALS; n++) {
+        uint32_t l = 0;
+        while ((uint64_t(1) << l) < n) l++;
+        r.multiplier[n] = ((uint64_t(1) << (31 + l)) + n - 1) / n;
+        r.shift[n] = uint8_t(31 + l);
+        r.inverse[n] = 1.0 / double(n);
+    }
+    return r;
+}
+
+constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
+
+// a / n truncated toward zero, as the division gives it.
+inline int64_t span_quotient(int64_t a, int64_t n) {
+    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
+    const int64_t q =
+        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
+    return a < 0 ? -q : q;
+}
+
+// Three quotients by one n, sharing one look-up of the table.
+inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n, int64_t& qa, int64_t& qb,
+                           int64_t& qc) {
+    const uint64_t ma = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    const uint64_t mb = b < 0 ? 0 - uint64_t(b) : uint64_t(b);
+    const uint64_t mc = c < 0 ? 0 - uint64_t(c) : uint64_t(c);
+    if (n >= SPAN_RECIPROCALS || ((ma | mb | mc) >> 31) != 0) {
+        qa = a / n, qb = b / n, qc = c / n;
+        return;
+    }
+    const uint64_t m = span_reciprocals.multiplier[n];
+    const uint32_t shift = span_reciprocals.shift[n];
+    const int64_t ra = int64_t((ma * m) >> shift), rb = int64_t((mb * m) >> shift),
+                  rc = int64_t((mc * m) >> shift);
+    qa = a < 0 ? -ra : ra;
+    qb = b < 0 ? -rb : rb;
+    qc = c < 0 ? -rc : rc;
+}
+
 EdgeValues edge_start(const Corner& c) {
     return {c.x * FIXED_ONE, c.u * FIXED_ONE, c.v * FIXED_ONE, c.shade * FIXED_ONE, c.w};
 }
@@ -107,9 +161,12 @@ EdgeValues edge_start(const Corner& c) {
 // Steps per row from one corner to a lower one (to.y > from.y).
 EdgeValues edge_step(const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
-    return {(int64_t(to.x) - from.x) * FIXED_ONE / n, (int64_t(to.u) - from.u) * FIXED_ONE / n,
-            (int64_t(to.v) - from.v) * FIXED_ONE / n,
-            (int64_t(to.shade) - from.shade) * FIXED_ONE / n, (to.w - from.w) / float(n)};
+    EdgeValues step;
+    step.x = span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n);
+    span_quotients((int64_t(to.u) - from.u) * FIXED_ONE, (int64_t(to.v) - from.v) * FIXED_ONE,
+                   (int64_t(to.shade) - from.shade) * FIXED_ONE, n, step.u, step.v, step.s);
+    step.w = (to.w - from.w) / float(n);
+    return step;
 }
 
 void edge_advance(EdgeValues& e, const EdgeValues& step) {
@@ -157,12 +214,14 @@ int64_t depth_of(float w) {
 }
 
 // Depth step over n columns: trunc((wb - wa) * (2^24 - 1) / n) in extended
-// precision. The double quotient is within 2^-50 of it relative, so it
-// truncates the same unless an integer lies that close; only then is the
-// (much slower) extended division made.
+// precision. The double quotient (or the product with the double 1 / n) is
+// within 2^-51 of it relative, so it truncates the same unless an integer
+// lies within 2^-40 of it; only then is the (much slower) extended division
+// made, and near such an integer both forms make it.
 int64_t depth_step(float wa, float wb, int64_t n) {
     if (wa == wb) return 0;
-    const double q = (double(wb) - double(wa)) * DEPTH_SCALE / double(n);
+    const double x = (double(wb) - double(wa)) * DEPTH_SCALE;
+    const double q = n < SPAN_RECIPROCALS ? x * span_reciprocals.inverse[n] : x / double(n);
     const int64_t t = int64_t(q);
     const double frac = std::fabs(q - double(t)), margin = std::fabs(q) * 0x1p-40;
     if (frac > margin && 1.0 - frac > margin) return t;
@@ -179,9 +238,15 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
     if (a.x > fc.clip_right || b.x < fc.clip_left) return;
 
     const int64_t n = int64_t(b.x) - a.x;
-    const int64_t du = (b.u - a.u) / n;
-    const int64_t dv = (b.v - a.v) / n;
-    const int64_t ds = (b.s - a.s) / n;
+    const size_t row = size_t(y) * fc.row_length;
+    if (n == 1) { // one pixel: no steps
+        if (a.x >= fc.clip_left && a.x < fc.clip_right)
+            rule(row + size_t(a.x), uint32_t(a.u), uint32_t(a.v), uint32_t(a.s),
+                 uint32_t(depth_of(a.w)) + (uint32_t(fc.frame_stamp) << 24));
+        return;
+    }
+    int64_t du, dv, ds;
+    span_quotients(b.u - a.u, b.v - a.v, b.s - a.s, n, du, dv, ds);
     const int64_t dd = depth_step(a.w, b.w, n);
     int64_t u = a.u, v = a.v, s = a.s;
     int64_t d = depth_of(a.w);
@@ -201,7 +266,6 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
     uint32_t pu = uint32_t(u), pv = uint32_t(v), ps = uint32_t(s);
     uint32_t word = uint32_t(d) + (uint32_t(fc.frame_stamp) << 24);
     const uint32_t su = uint32_t(du), sv = uint32_t(dv), ss = uint32_t(ds), sd = uint32_t(dd);
-    const size_t row = size_t(y) * fc.row_length;
     for (size_t i = row + size_t(x), stop = row + size_t(end); i < stop; i++) {
         rule(i, pu, pv, ps, word);
         pu += su;
@@ -268,6 +332,13 @@ template <int Bytes, bool Wrapped> struct Texels {
         if constexpr (Wrapped) t %= count;
         return pixels + size_t(t) * Bytes;
     }
+    uint32_t word(uint32_t u, uint32_t v) const { return rgb_pixel(at(u, v)); }
+};
+
+// A full texture widened to words at load: one read a texel.
+struct WideTexels {
+    const uint32_t* words;
+    uint32_t word(uint32_t u, uint32_t v) const { return words[texel_index(u, v)]; }
 };
 
 uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
@@ -300,7 +371,7 @@ template <class T> struct TexturedRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word) {
-            t.frame[i] = rgb_pixel(tex.at(u, v));
+            t.frame[i] = tex.word(u, v);
             t.depth[i] = word;
         }
     }
@@ -311,8 +382,9 @@ template <class T> struct TexturedShadedRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t s, uint32_t word) const {
         if (t.depth[i] < word) {
-            const uint8_t* p = tex.at(u, v);
-            t.frame[i] = (p[0] * s) >> 24 << 16 | (p[1] * s) >> 24 << 8 | (p[2] * s) >> 24;
+            const uint32_t w = tex.word(u, v);
+            t.frame[i] = ((w >> 16) * s) >> 24 << 16 | ((w >> 8 & 255) * s) >> 24 << 8 |
+                         ((w & 255) * s) >> 24;
             t.depth[i] = word;
         }
     }
@@ -343,7 +415,7 @@ template <class T> struct TranslucentRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            t.frame[i] = ((rgb_pixel(tex.at(u, v)) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
+            t.frame[i] = ((tex.word(u, v) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
             t.depth[i] = word;
             t.ids[i] = t.object_id;
         }
@@ -355,7 +427,7 @@ template <class T> struct KeyedTranslucentRule {
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
         if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            const uint32_t texel = rgb_pixel(tex.at(u, v));
+            const uint32_t texel = tex.word(u, v);
             if (texel == 0) return;
             const uint32_t pixel = t.frame[i];
             t.frame[i] = ((pixel >> 16 & 255) + (texel >> 16)) >> 1 << 16 |
@@ -388,6 +460,12 @@ void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVerte
     const auto walk = [&](auto texels) {
         walk_triangle(Rule<decltype(texels)>{context_targets(), texels, extra...}, ca, cb, cc);
     };
+    if constexpr (Bytes == 3) {
+        if (count == FULL_TEXELS && texture->wide) {
+            walk(WideTexels{texture->wide});
+            return;
+        }
+    }
     if (count == FULL_TEXELS)
         walk(Texels<Bytes, false>{texture->pixels, count});
     else

@@ -4,9 +4,13 @@
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
 
+#include <algorithm>
+
 static const size_t TEXTURE_BYTES = size_t(TEXTURE_SIZE) * TEXTURE_SIZE * 3;
 // Highest texel of the displaced texture: wave_table[b] * 255 + wave_table[a], both <= 62.
 static const size_t DISPLACED_TEXTURE_BYTES = (62 * 255 + 62 + 1) * 3;
+static const uint8_t WAVE_MAX = 62;
+static const uint32_t REACH = WAVE_MAX + 1;
 
 static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
     return rgb_pixel(texture + 3 * size_t(index));
@@ -51,6 +55,22 @@ void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, ui
         const uint8_t* t = texture.data();
         const size_t stride = size_t(frame.pitch) / 4;
         uint32_t* p = frame.pixels;
+        if (s == 0 && c == 65536) {
+            // Unturned: each row reads consecutive texels (the index wrapping
+            // at 2^16), as the column advances u by one texel and keeps v.
+            for (uint32_t y = 0; y < frame.height; y++, p += stride, row_v += uint32_t(c)) {
+                uint32_t index =
+                    (shift + (uint32_t(int32_t(row_v) >> 8) & 0xFF00) + (row_u >> 16)) & 0xFFFF;
+                for (uint32_t x = 0; x < frame.width;) {
+                    const uint32_t n = std::min(frame.width - x, 65536 - index);
+                    widen_rgb(t + 3 * size_t(index), p + x, n);
+                    x += n;
+                    index = (index + n) & 0xFFFF;
+                }
+            }
+            unlock_surface(surface);
+            return;
+        }
         for (uint32_t y = 0; y < frame.height; y++, p += stride) {
             uint32_t u = row_u, v = row_v;
             for (uint32_t x = 0; x < frame.width; x++) {
@@ -79,6 +99,23 @@ void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1,
     const uint8_t* d2 = map2.data();
     const uint8_t* t = texture.data();
     uint32_t* p = frame.pixels;
+    if (*std::max_element(wave_table, wave_table + 256) <= WAVE_MAX) {
+        // The 63 x 63 texels the waves reach, as words, and each map value's
+        // wave moved by the phase (the row's already times 63): three reads
+        // a pixel besides the maps.
+        uint32_t reach[REACH * REACH];
+        for (uint32_t row = 0; row < REACH; row++)
+            for (uint32_t column = 0; column < REACH; column++)
+                reach[row * REACH + column] = texel(t, row * 255 + column);
+        uint16_t row_of[256], column_of[256];
+        for (int d = 0; d < 256; d++) {
+            row_of[d] = uint16_t(wave_table[uint8_t(d + phase)] * REACH);
+            column_of[d] = wave_table[uint8_t(d - phase)];
+        }
+        for (int i = 0; i < FRAME_PIXELS; i++) p[i] = reach[row_of[d2[i]] + column_of[d1[i]]];
+        unlock_surface(surface);
+        return;
+    }
     for (int i = 0; i < FRAME_PIXELS; i++) {
         const uint8_t a = uint8_t(d1[i] - phase);
         const uint8_t b = uint8_t(d2[i] + phase);

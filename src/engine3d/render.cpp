@@ -3,8 +3,11 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 GuardBox guard_box = {-5, FRAME_WIDTH + 4, -5, FRAME_HEIGHT + 4};
 
@@ -158,37 +161,62 @@ int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px,
 }
 
 // Nearest integer, ties to even, saturated to the 32-bit range (NaN gives the
-// minimum, which every test rejects).
-static int32_t round_to_int(float value) {
-    const double r = std::nearbyint(double(value));
-    if (!(r >= -2147483648.0)) return INT32_MIN;
-    if (r > 2147483647.0) return INT32_MAX;
-    return int32_t(r);
+// minimum, which every test rejects). Below 2^23 in magnitude, adding and
+// taking away 2^23 rounds in float arithmetic exactly as nearbyint does (the
+// sum lies where floats are whole numbers); from 2^23 on floats are whole.
+static inline int32_t round_to_int(float value) {
+    constexpr float TWO_23 = 8388608.0f;
+    const float magnitude = std::fabs(value);
+#if FLT_EVAL_METHOD == 0
+    if (magnitude < TWO_23) {
+        const float rounded = (magnitude + TWO_23) - TWO_23;
+        return int32_t(value < 0.0f ? -rounded : rounded);
+    }
+#else
+    value = std::nearbyint(value);
+#endif
+    if (!(value >= -2147483648.0f)) return INT32_MIN;
+    if (value >= 2147483648.0f) return INT32_MAX;
+    return int32_t(value);
 }
 
-int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
-                     const Vec3* s1, const Vec3* s2) {
-    rec0->z = round_to_int(s0->z);
-    rec1->z = round_to_int(s1->z);
-    rec2->z = round_to_int(s2->z);
-    if (rec0->z < 1 || rec1->z < 1 || rec2->z < 1) return 0;
-    rec0->x = round_to_int(s0->x);
-    rec0->y = round_to_int(s0->y);
-    rec1->x = round_to_int(s1->x);
-    rec1->y = round_to_int(s1->y);
-    rec2->x = round_to_int(s2->x);
-    rec2->y = round_to_int(s2->y);
+// A screen point rounded to whole pixels (z included).
+struct ScreenPoint {
+    int32_t x, y, z;
+};
+
+static ScreenPoint round_point(const Vec3& s) {
+    return {round_to_int(s.x), round_to_int(s.y), round_to_int(s.z)};
+}
+
+// The face test of triangle_visible on corners already rounded.
+static int face_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const ScreenPoint& p0,
+                        const ScreenPoint& p1, const ScreenPoint& p2) {
+    rec0->z = p0.z;
+    rec1->z = p1.z;
+    rec2->z = p2.z;
+    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return 0;
+    rec0->x = p0.x;
+    rec0->y = p0.y;
+    rec1->x = p1.x;
+    rec1->y = p1.y;
+    rec2->x = p2.x;
+    rec2->y = p2.y;
 
     // Clockwise on screen (rows growing downwards) or zero area: back face.
-    const int64_t x0 = rec0->x, y0 = rec0->y, x1 = rec1->x, y1 = rec1->y, x2 = rec2->x,
-                  y2 = rec2->y;
+    const int64_t x0 = p0.x, y0 = p0.y, x1 = p1.x, y1 = p1.y, x2 = p2.x, y2 = p2.y;
     if ((x2 - x0) * (y0 - y1) >= (x0 - x1) * (y2 - y0)) return 0;
 
     const auto column_inside = [](int32_t x) { return x > guard_box.left && x < guard_box.right; };
     const auto row_inside = [](int32_t y) { return y > guard_box.top && y < guard_box.bottom; };
-    const bool column = column_inside(rec0->x) || column_inside(rec1->x) || column_inside(rec2->x);
-    const bool row = row_inside(rec0->y) || row_inside(rec1->y) || row_inside(rec2->y);
+    const bool column = column_inside(p0.x) || column_inside(p1.x) || column_inside(p2.x);
+    const bool row = row_inside(p0.y) || row_inside(p1.y) || row_inside(p2.y);
     return column && row ? 1 : 0;
+}
+
+int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
+                     const Vec3* s1, const Vec3* s2) {
+    return face_visible(rec0, rec1, rec2, round_point(*s0), round_point(*s1), round_point(*s2));
 }
 
 // Texture-coordinate sources of the corners.
@@ -208,10 +236,20 @@ static void corner_environment_uv(FillVertex* rec, const Vec3& normal) {
     rec->v = texel_coordinate((double(normal.y) + 1.0) * 127.0);
 }
 
+// The light at each work-array entry, worked out the first time a drawn
+// corner needs it in a frame's object; 0 (never a light level) until then.
+static std::vector<int32_t> vertex_shades;
+// The screen positions of the object being drawn, each rounded once.
+static std::vector<ScreenPoint> rounded_points;
+
 static void corner_shade(FillVertex* rec, const Scene* scene, uint32_t entry) {
-    const Vec3& n = scene->world_normals[entry];
-    const Vec3& p = scene->view_positions[entry];
-    rec->shade = light_vertex(scene, n.x, n.y, n.z, p.x, p.y, p.z);
+    int32_t& shade = vertex_shades[entry];
+    if (shade == 0) {
+        const Vec3& n = scene->world_normals[entry];
+        const Vec3& p = scene->view_positions[entry];
+        shade = light_vertex(scene, n.x, n.y, n.z, p.x, p.y, p.z);
+    }
+    rec->shade = shade;
 }
 
 static void set_colour(FillVertex* rec, const Face& face) {
@@ -261,7 +299,6 @@ static const TextureRecord* surface_texture(uint32_t type, uint32_t number) {
 static void draw_surface(const Scene* scene, const SceneObject& object, const SurfaceRange& range,
                          uint32_t type, const TextureRecord* texture) {
     const uint8_t inputs = surface_inputs[type];
-    const Vec3* screen = scene->screen_positions.data();
     const Vec3* normals = scene->world_normals.data();
     const Face* faces = object.mesh.faces.data();
     FillVertex rec[3] = {};
@@ -270,8 +307,8 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
         const uint32_t entry[3] = {object.vertex_base + face.vert_a,
                                    object.vertex_base + face.vert_b,
                                    object.vertex_base + face.vert_c};
-        if (!triangle_visible(&rec[0], &rec[1], &rec[2], &screen[entry[0]], &screen[entry[1]],
-                              &screen[entry[2]]))
+        if (!face_visible(&rec[0], &rec[1], &rec[2], rounded_points[entry[0]],
+                          rounded_points[entry[1]], rounded_points[entry[2]]))
             continue;
         for (int k = 0; k < 3; k++) {
             if (inputs & CORNER_FACE_UV) corner_face_uv(&rec[k], face, k);
@@ -324,6 +361,13 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
     const Mesh& mesh = object.mesh;
     // Only an object transformed this frame has its entries in the work arrays.
     if (size_t(object.vertex_base) + mesh.vertex_count > scene->screen_positions.size()) return;
+    if (vertex_shades.size() < scene->screen_positions.size())
+        vertex_shades.resize(scene->screen_positions.size());
+    std::fill_n(vertex_shades.begin() + object.vertex_base, mesh.vertex_count, 0);
+    if (rounded_points.size() < scene->screen_positions.size())
+        rounded_points.resize(scene->screen_positions.size());
+    for (uint32_t i = object.vertex_base; i < uint32_t(object.vertex_base) + mesh.vertex_count; i++)
+        rounded_points[i] = round_point(scene->screen_positions[i]);
     for (const SurfaceRange& range : mesh.surfaces) {
         if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
         // The surface's first face decides how all its faces are drawn.

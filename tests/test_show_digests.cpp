@@ -1,0 +1,90 @@
+// The whole show in lockstep at 60 frames a second from the built-in content,
+// digested: for every 30th frame the song's position, a hash of the 320 x 200
+// frame and a hash of the music of the 30 frames up to it. The digests are
+// compared line by line with tests/show_digests.txt; after a deliberate change
+// of the content or of what is drawn, `make digests` writes that file anew
+// (this program with VORN_WRITE_DIGESTS naming the file).
+#include "data/builtin.h"
+#include "presentation/capture.h"
+#include "presentation/demo_run.h"
+#include "presentation/sound.h"
+#include "presentation/surface.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t EVERY = 30;
+
+uint64_t fnv1a(uint64_t h, const void* data, size_t size) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; i++) h = (h ^ p[i]) * 0x100000001B3ull;
+    return h;
+}
+
+std::vector<std::string> show_digests() {
+    pack_builtin = builtin_pack();
+    const Blob module = builtin_module();
+    music_song = FMUSIC_LoadSongMemory(module.data, module.size);
+    EXPECT_NE(music_song, nullptr);
+    CommandLine options;
+    options.width = 320;
+    options.height = 200;
+    options.fps = 60;
+    LockstepRun run{};
+    EXPECT_EQ(start_lockstep_show(options, &run), 1);
+    std::vector<std::string> lines;
+    const uint64_t start = 0xCBF29CE484222325ull;
+    uint64_t music = start;
+    while (render_lockstep_frame(&run) && run.frame <= 40000) {
+        music = fnv1a(music, run.samples.data(), run.samples.size() * sizeof(int16_t));
+        if (run.frame % EVERY) continue;
+        const std::vector<uint32_t>& pixels = surface_virtual1->pixels;
+        char line[96];
+        std::snprintf(line, sizeof line, "%6u %2u %2u %016" PRIx64 " %016" PRIx64, run.frame,
+                      FMUSIC_GetOrder(music_song), FMUSIC_GetRow(music_song),
+                      fnv1a(start, pixels.data(), pixels.size() * 4), music);
+        lines.push_back(line);
+        music = start;
+    }
+    stop_lockstep_show();
+    pack_builtin = {nullptr, 0};
+    return lines;
+}
+
+} // namespace
+
+TEST(ShowDigests, EveryThirtiethFrameMatchesTheRecordedDigests) {
+    const std::vector<std::string> lines = show_digests();
+    ASSERT_GT(lines.size(), 600u);
+    if (const char* out = std::getenv("VORN_WRITE_DIGESTS")) {
+        std::ofstream file(out);
+        file << "# frame order row frame-hash music-hash (FNV-1a/64), every " << EVERY
+             << "th frame at 60 fps\n";
+        for (const std::string& line : lines) file << line << "\n";
+        ASSERT_TRUE(file.good()) << "cannot write " << out;
+        std::printf("wrote %zu digests to %s\n", lines.size(), out);
+        return;
+    }
+    std::ifstream file(VORN_SOURCE_DIR "/tests/show_digests.txt");
+    ASSERT_TRUE(file.good()) << "tests/show_digests.txt is missing: run make digests";
+    std::vector<std::string> recorded;
+    for (std::string line; std::getline(file, line);)
+        if (!line.empty() && line[0] != '#') recorded.push_back(line);
+    size_t reported = 0;
+    for (size_t i = 0; i < lines.size() && i < recorded.size() && reported < 5; i++)
+        if (lines[i] != recorded[i]) {
+            ADD_FAILURE() << "frame " << (i + 1) * EVERY << ":\n  now      " << lines[i]
+                          << "\n  recorded " << recorded[i];
+            reported++;
+        }
+    EXPECT_EQ(lines.size(), recorded.size()) << "the show's length changed";
+}
