@@ -7,8 +7,12 @@ LAUNCHER    := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COM
 
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
+# Long mode: FUZZ_RUNS=N runs every target N executions instead of FUZZ_SECONDS.
+FUZZ_RUNS   ?=
+FUZZ_LIMIT  := $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECONDS))
+FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack
 
-.PHONY: run test test-sanitize fuzz build deps clean format digests
+.PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests
 
 deps:
 	@scripts/install-deps
@@ -34,14 +38,20 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE nosanitize
 
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVORN_FUZZ=ON
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVORN_FUZZ=ON $(LAUNCHER)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	mkdir -p $(FUZZ_BUILD)/corpus/fuzz_model $(FUZZ_BUILD)/corpus/fuzz_pack
-	-cp $(BUILD)/content/items/*.m3d $(FUZZ_BUILD)/corpus/fuzz_model/ 2>/dev/null
-	-cp $(BUILD)/content/demo.qxd $(FUZZ_BUILD)/corpus/fuzz_pack/ 2>/dev/null
-	for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do mkdir -p $(FUZZ_BUILD)/corpus/$$(basename $$f); \
-	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus/$$(basename $$f) || exit 1; done
+
+# Each target grows its own working corpus in $(FUZZ_BUILD)/corpus, seeded from
+# the committed one; a finding stops the run with the input saved there.
+fuzz: fuzz-build
+	for t in $(FUZZ_TARGETS); do mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/findings/$$t; \
+	  $(FUZZ_BUILD)/fuzz/$$t $(FUZZ_LIMIT) -artifact_prefix=$(abspath $(FUZZ_BUILD))/findings/$$t/ \
+	    $(abspath $(FUZZ_BUILD))/corpus/$$t $(CURDIR)/fuzz/corpus/$$t || exit 1; done
+
+# Every committed input once through its target: a fixed fault stays fixed.
+fuzz-replay: fuzz-build
+	for t in $(FUZZ_TARGETS); do $(FUZZ_BUILD)/fuzz/$$t -runs=0 $(CURDIR)/fuzz/corpus/$$t || exit 1; done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

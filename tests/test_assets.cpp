@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A pack of every slot at its size, each entry filled with its slot number.
@@ -50,14 +52,23 @@ class AssetsTest : public ::testing::Test {
 
 } // namespace
 
-TEST_F(AssetsTest, SlotsFillFromTheLookUpAndShortEntriesCountAsMissing) {
+TEST_F(AssetsTest, SlotsFillFromTheLookUpAndWrongSizesCountAsMissing) {
     const std::vector<uint8_t> pack = full_pack("think.raw", "b_vorn.raw");
     pack_builtin = {pack.data(), pack.size()};
     write_file("b_using.raw", std::vector<uint8_t>(100 * 170 * 3, 0xAB));
+    write_file("qxlogo.raw", std::vector<uint8_t>(192001, 1));
+    ASSERT_EQ(mkdir("odjava.raw", 0755), 0);
 
+    testing::internal::CaptureStderr();
     ASSERT_EQ(load_all_assets(), 1);
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(warnings,
+              "vorn: qxlogo.raw has 192001 bytes, expected 192000, from ./qxlogo.raw; not used\n"
+              "vorn: b_vorn.raw has 19322 bytes, expected 19323, from built-in data; not used\n");
     EXPECT_TRUE(pic_think.empty()) << "missing from the pack";
     EXPECT_TRUE(pic_vorn.empty()) << "one byte short of 113 x 57 x 3";
+    EXPECT_TRUE(pic_logo.empty()) << "one byte too long";
+    EXPECT_EQ(pic_odjava.size(), 192000u) << "a directory of the name is no loose file";
     EXPECT_EQ(pic_using, Buffer(51000, 0xAB)) << "the loose file wins";
     EXPECT_EQ(pic_tex.size(), 192000u);
     EXPECT_EQ(pic_tex[0], 1) << "pic_tex is the first slot";

@@ -86,6 +86,31 @@ TEST_F(MappingTest, SphericalSeamFaceGoesPastOneTextureWidth) {
     }
 }
 
+TEST_F(MappingTest, SphericalCoordinatesAreRoundedOnceWhereStored) {
+    // A ring vertex of a radius-30 sphere at polar angle 0.6 pi, as f32:
+    // (30 sin 0.6 pi, 30 cos 0.6 pi, 0). Its polar angle from +y is
+    // pi / 2 + atan(9.2705097 / 28.531696) = 1.8849555 (f32), and
+    // 255 x 1.8849555 / pi = 153.00000 in double, 152.99998 had the quotient
+    // been rounded to f32 first: the texel row 153, not 152.
+    const Mesh& sphere = load({{28.531696319580078f, -9.270509719848633f, 0},
+                               {-28.531696319580078f, 9.270509719848633f, 0},
+                               {0, 0, 30},
+                               {0, 0, -30}},
+                              {{0, 1, 2}, {0, 1, 3}});
+    surface_map(&scene, 0, 0, 22, 3, 0, 0, 0, MAP_SPHERICAL, 0);
+    EXPECT_EQ(sphere.faces[0].uv[0][0], 0.0f);
+    EXPECT_EQ(sphere.faces[0].uv[0][1], 153.0f);
+}
+
+TEST_F(MappingTest, PlanarCoordinatesAreRoundedOnceWhereStored) {
+    // Planar: x = -126 of a surface from -127 to 127 gives (1 - 126 / 127) x 127
+    // = 1 exactly; through an f32 quotient it was 0.9999995.
+    const Mesh& flat = load({{-127, 0, 0}, {127, 2, 0}, {-126, 1, 0}}, {{0, 1, 2}});
+    surface_map(&scene, 0, 0, 18, 2, 0, 0, 0, MAP_PLANAR, 2);
+    EXPECT_EQ(flat.faces[0].uv[2][0], 1.0f);
+    EXPECT_EQ(flat.faces[0].uv[2][1], 127.0f);
+}
+
 TEST(MappingAngles, AzimuthAndPolarAgreeWithAtan2AndAcos) {
     for (float a : {-3.0f, 0.0f, 0.5f, 2.0f})
         for (float b : {-3.0f, 0.0f, 0.5f})

@@ -79,6 +79,8 @@ TEST_F(ModelTest, MalformedEntriesAreRejectedWithNothingKept) {
     std::vector<uint8_t> one_chunk = model_header(6, 3);
     model_chunk(one_chunk, "VREX", vertex_payload(kPoints));
     expect_rejected(one_chunk);
+    // Both chunks present but no vertices (and so no faces).
+    expect_rejected(model_bytes({}, {}));
     // Payloads consistent with their chunk sizes but shorter than the counts.
     for (auto counts : {std::make_pair(7, 3), std::make_pair(6, 4)}) {
         std::vector<uint8_t> bytes = model_header(uint16_t(counts.first), uint16_t(counts.second));

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -169,4 +172,40 @@ TEST(PackLookup, BuiltInPackComesLastAndCanBeTurnedOff) {
     pack_builtin = {nullptr, 0};
     EXPECT_FALSE(pack_read_entry("b"));
     EXPECT_EQ(pack_entry_size("b"), 0u);
+}
+
+TEST(PackLookup, OnlyRegularFilesAreReadAndNeverPastWhatTheCallerTakes) {
+    ScopedDirectory dir;
+    write_file(PACK_FILE_NAME, make_pack({{"pic.raw", {9, 9, 9, 9}}, {"big", Buffer(9, 1)}}));
+    // A directory or a FIFO named like the item is passed over, without blocking.
+    ASSERT_EQ(mkdir("pic.raw", 0755), 0);
+    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(4, 9));
+    EXPECT_EQ(pack_entry_size("pic.raw"), 4u);
+    ASSERT_EQ(rmdir("pic.raw"), 0);
+    ASSERT_EQ(mkfifo("pic.raw", 0644), 0);
+    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(4, 9));
+    EXPECT_EQ(pack_entry_size("pic.raw"), 4u);
+
+    // Longer than asked for: size and source, no data, from either place.
+    write_file("loose", Buffer(10, 2));
+    PackItem item = pack_read_item("loose", 9);
+    EXPECT_FALSE(item.data);
+    EXPECT_EQ(item.size, 10u);
+    EXPECT_EQ(item.source, ITEM_LOOSE_FILE);
+    EXPECT_EQ(*pack_read_item("loose", 10).data, Buffer(10, 2));
+    item = pack_read_item("big", 8);
+    EXPECT_FALSE(item.data);
+    EXPECT_EQ(item.size, 9u);
+    EXPECT_EQ(item.source, ITEM_PACK_FILE);
+    // A packed block is judged by its header, never decoded into 2 GB.
+    write_file("huge", make_block(0x7FFFFFF0, {0x80, 0x00}));
+    item = pack_read_item("huge");
+    EXPECT_FALSE(item.data);
+    EXPECT_EQ(item.size, 0x7FFFFFF0u);
+
+    // A directory as the pack is no pack.
+    ASSERT_EQ(std::remove(PACK_FILE_NAME), 0);
+    ASSERT_EQ(mkdir(PACK_FILE_NAME, 0755), 0);
+    EXPECT_FALSE(pack_read_entry("big"));
+    EXPECT_EQ(pack_read_item("big").source, ITEM_NOT_FOUND);
 }

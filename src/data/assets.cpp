@@ -6,6 +6,8 @@
 #include "engine3d/scenes.h"
 #include "presentation/surface.h"
 
+#include <cstdio>
+
 Buffer pic_tex, pic_logo, pic_presents, mask_presents, pic_odjava, map_displace, pic_eye, pic_006,
     pic_girl, pic_podloga, pic_zarotate, pic_think, pic_greet5, pic_greet4, pic_greet3, pic_greet2,
     pic_greet1, pic_welove, pic_greet6, pic_greet9, pic_greet8, pic_greet7, pic_using, pic_vorn,
@@ -69,10 +71,24 @@ static const uint8_t release_order[] = {1,  2,  3,  4,  0,  5,  6,  7,  8,  9,  
 static const char* const texture_entries[] = {"t_blueO.raw", "t_wood.raw", "t_brain.raw",
                                               "t_env1.raw", "t_brown.raw"};
 
-// An entry shorter than the show reads it counts as missing.
+// An item of the wrong size counts as missing, with one line saying so. Every
+// slot takes exactly its size but t_tex2, which may hold a whole texture.
 static void load_slot(const AssetSlot& a) {
-    std::optional<Buffer> data = pack_read_entry(a.entry);
-    if (data && data->size() >= a.bytes) *a.slot = std::move(*data);
+    const size_t most = a.slot == &tex_tex2 ? TEXTURE : a.bytes;
+    PackItem item = pack_read_item(a.entry, most);
+    if (item.source == ITEM_NOT_FOUND) return;
+    if (item.size < a.bytes || item.size > most) {
+        std::fprintf(stderr, "vorn: %s has %llu bytes, expected %zu%s, from %s%s; not used\n",
+                     a.entry, (unsigned long long)item.size, a.bytes,
+                     most > a.bytes ? " or more" : "", item.source == ITEM_LOOSE_FILE ? "./" : "",
+                     item.source == ITEM_LOOSE_FILE ? a.entry : item_source_text(item.source));
+        return;
+    }
+    if (item.data && item.data->size() == item.size)
+        *a.slot = std::move(*item.data);
+    else
+        std::fprintf(stderr, "vorn: %s from %s cannot be read; not used\n", a.entry,
+                     item_source_text(item.source));
 }
 
 // The texture table, then the five scene set-ups that map their surfaces on it.

@@ -1,7 +1,12 @@
 #include "data/pack.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Blob pack_builtin = {nullptr, 0};
 
@@ -81,19 +86,30 @@ bool pack_names_equal(const char* a, const char* b) {
 
 // A pack read through one interface whether it is a file or memory.
 struct PackSource {
-    FILE* file;
+    int fd; // -1 for memory
     const uint8_t* memory;
     size_t size;
 };
 
+// Reads up to n bytes at offset; returns how many it got.
+static size_t read_at(int fd, uint64_t offset, uint8_t* dst, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t r = pread(fd, dst + got, n - got, off_t(offset + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += size_t(r);
+    }
+    return got;
+}
+
 static bool source_read(const PackSource& src, size_t offset, void* dst, size_t n) {
     if (offset > src.size || n > src.size - offset) return false;
     if (src.memory) {
-        std::memcpy(dst, src.memory + offset, n);
+        if (n) std::memcpy(dst, src.memory + offset, n);
         return true;
     }
-    return std::fseek(src.file, long(offset), SEEK_SET) == 0 &&
-           std::fread(dst, 1, n, src.file) == n;
+    return read_at(src.fd, offset, static_cast<uint8_t*>(dst), n) == n;
 }
 
 static PackDirEntry decode_dir_entry(const uint8_t* record) {
@@ -135,7 +151,7 @@ static std::optional<PackDirEntry> source_find(const PackSource& src, const char
 }
 
 std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size) {
-    const PackSource src{nullptr, pack, pack_size};
+    const PackSource src{-1, pack, pack_size};
     const size_t count = source_entry_count(src);
     std::vector<PackDirEntry> dir;
     dir.reserve(count);
@@ -145,41 +161,115 @@ std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size) 
 }
 
 std::optional<PackDirEntry> pack_find(const uint8_t* pack, size_t pack_size, const char* name) {
-    return source_find(PackSource{nullptr, pack, pack_size}, name);
+    return source_find(PackSource{-1, pack, pack_size}, name);
 }
 
-static long file_length(FILE* f) {
-    if (std::fseek(f, 0, SEEK_END) != 0) return -1;
-    return std::ftell(f);
-}
-
-static std::optional<Buffer> decode_if_packed(Buffer data) {
-    if (is_packed_block(data.data(), data.size())) return unpack_block(data.data(), data.size());
-    return data;
-}
-
-// Loose file: a file that cannot be read, or is empty, gives way to the packs.
-static std::optional<Buffer> read_loose_file(const char* name) {
-    FILE* f = std::fopen(name, "rb");
-    if (!f) return {};
-    const long length = file_length(f);
-    std::optional<Buffer> data;
-    if (length > 0) {
-        data.emplace(size_t(length));
-        if (std::fseek(f, 0, SEEK_SET) != 0 ||
-            std::fread(data->data(), 1, data->size(), f) != data->size())
-            data.reset();
+// Opens name for reading only when it is a regular file: a directory, device
+// or FIFO of that name is no item, and opening never blocks.
+static int open_regular_file(const char* name, uint64_t* length) {
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        close(fd);
+        return -1;
     }
-    std::fclose(f);
-    return data;
+    *length = uint64_t(st.st_size);
+    return fd;
 }
 
-static std::optional<Buffer> source_read_entry(const PackSource& src, const char* name) {
+// The most coded bytes a valid stream of n decoded bytes can take: a byte per
+// literal (a reference codes two or more in two), a flag byte per eight
+// tokens, and the end marker.
+static uint64_t coded_bound(uint64_t n) {
+    return n + (n + 8) / 8 + 2;
+}
+
+// Reads the item stored at [offset, offset + stored) of a file or memory. An
+// item longer than `most` bytes (its unpacked size when packed) is not read
+// past its header: it comes back with its size and no data.
+static PackItem read_stored_item(const PackSource& src, uint64_t offset, uint64_t stored,
+                                 size_t most, ItemSource where) {
+    PackItem item;
+    item.source = where;
+    item.size = stored;
+    uint8_t head[PACKED_HEADER_SIZE];
+    const size_t head_size = size_t(std::min<uint64_t>(stored, sizeof head));
+    if (!source_read(src, size_t(offset), head, head_size)) return item;
+    const bool packed = head_size >= 8 && is_packed_block(head, head_size);
+    if (packed) item.size = read_u32(head + 4);
+    if (item.size > most) return item;
+
+    // A valid stream never needs more than coded_bound bytes; the rest of a
+    // longer block is never read.
+    const uint64_t want =
+        packed ? std::min<uint64_t>(stored, PACKED_HEADER_SIZE + coded_bound(item.size)) : stored;
+    Buffer data(static_cast<size_t>(want));
+    if (!source_read(src, size_t(offset), data.data(), data.size())) return item;
+    if (packed)
+        item.data = unpack_block(data.data(), data.size());
+    else
+        item.data = std::move(data);
+    return item;
+}
+
+// Opens demo.qxd as a source; the caller closes src.fd.
+static bool open_pack_file(PackSource& src) {
+    uint64_t length = 0;
+    src = {open_regular_file(PACK_FILE_NAME, &length), nullptr, 0};
+    if (src.fd < 0) return false;
+    src.size = size_t(length);
+    return true;
+}
+
+static PackSource builtin_source() {
+    return {-1, pack_builtin.data, pack_builtin.size};
+}
+
+static PackItem source_read_item(const PackSource& src, const char* name, size_t most,
+                                 ItemSource where) {
     const std::optional<PackDirEntry> e = source_find(src, name);
     if (!e) return {};
-    Buffer data(e->stored_size);
-    if (!source_read(src, e->offset, data.data(), data.size())) return {};
-    return decode_if_packed(std::move(data));
+    return read_stored_item(src, e->offset, e->stored_size, most, where);
+}
+
+PackItem pack_read_item(const char* name, size_t most) {
+    uint64_t length = 0;
+    const int fd = open_regular_file(name, &length);
+    if (fd >= 0) {
+        // An empty loose file gives way to the packs.
+        PackItem item;
+        if (length > 0)
+            item = read_stored_item(PackSource{fd, nullptr, size_t(length)}, 0, length, most,
+                                    ITEM_LOOSE_FILE);
+        close(fd);
+        if (length > 0) return item;
+    }
+    PackSource file;
+    if (open_pack_file(file)) {
+        PackItem item = source_read_item(file, name, most, ITEM_PACK_FILE);
+        close(file.fd);
+        if (item.source != ITEM_NOT_FOUND) return item;
+    }
+    if (pack_builtin.data) return source_read_item(builtin_source(), name, most, ITEM_BUILTIN);
+    return {};
+}
+
+std::optional<Buffer> pack_read_entry(const char* name, size_t most) {
+    return pack_read_item(name, most).data;
+}
+
+const char* item_source_text(ItemSource where) {
+    switch (where) {
+    case ITEM_LOOSE_FILE:
+        return "loose file";
+    case ITEM_PACK_FILE:
+        return PACK_FILE_NAME;
+    case ITEM_BUILTIN:
+        return "built-in data";
+    default:
+        return "nowhere";
+    }
 }
 
 static uint32_t source_entry_size(const PackSource& src, const char* name) {
@@ -192,49 +282,20 @@ static uint32_t source_entry_size(const PackSource& src, const char* name) {
     return e->stored_size;
 }
 
-// Opens demo.qxd as a source; the caller closes src.file.
-static bool open_pack_file(PackSource& src) {
-    src = {std::fopen(PACK_FILE_NAME, "rb"), nullptr, 0};
-    if (!src.file) return false;
-    const long length = file_length(src.file);
-    if (length < 0) {
-        std::fclose(src.file);
-        return false;
-    }
-    src.size = size_t(length);
-    return true;
-}
-
-static PackSource builtin_source() {
-    return {nullptr, pack_builtin.data, pack_builtin.size};
-}
-
-std::optional<Buffer> pack_read_entry(const char* name) {
-    if (std::optional<Buffer> loose = read_loose_file(name)) return decode_if_packed(*loose);
-
-    PackSource file;
-    if (open_pack_file(file)) {
-        std::optional<Buffer> data = source_read_entry(file, name);
-        std::fclose(file.file);
-        if (data) return data;
-    }
-    if (pack_builtin.data) return source_read_entry(builtin_source(), name);
-    return {};
-}
-
 uint32_t pack_entry_size(const char* name) {
-    if (FILE* f = std::fopen(name, "rb")) {
+    uint64_t length = 0;
+    const int fd = open_regular_file(name, &length);
+    if (fd >= 0) {
         uint8_t head[PACKED_HEADER_SIZE];
-        const size_t n = std::fread(head, 1, sizeof head, f);
-        const long length = file_length(f);
-        std::fclose(f);
+        const size_t n = read_at(fd, 0, head, sizeof head);
+        close(fd);
         if (n >= 8 && is_packed_block(head, n)) return read_u32(head + 4);
-        return length > 0 ? uint32_t(length) : 0;
+        return length > UINT32_MAX ? UINT32_MAX : uint32_t(length);
     }
     PackSource file;
     if (open_pack_file(file)) {
         const uint32_t size = source_entry_size(file, name);
-        std::fclose(file.file);
+        close(file.fd);
         if (size) return size;
     }
     if (pack_builtin.data) return source_entry_size(builtin_source(), name);

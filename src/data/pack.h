@@ -28,9 +28,32 @@ struct Blob {
 };
 extern Blob pack_builtin;
 
+// The largest item a reader takes unless it asks for less: more than any item
+// of the show, little enough to hold in memory.
+constexpr size_t PACK_ITEM_LIMIT = size_t(64) << 20;
+
+enum ItemSource { ITEM_NOT_FOUND, ITEM_LOOSE_FILE, ITEM_PACK_FILE, ITEM_BUILTIN };
+
+// Where an item came from and how long it is: its stored length, the unpacked
+// size for a packed item.
+struct PackItem {
+    std::optional<Buffer> data; // none when unreadable, undecodable or too long
+    uint64_t size = 0;
+    ItemSource source = ITEM_NOT_FOUND;
+};
+
+// A named item of at most `most` bytes. Only regular files count as loose
+// files or as demo.qxd (a directory, FIFO or device of the name is passed
+// over); an item longer than `most` keeps its size and source but no data,
+// and is not read past its header.
+PackItem pack_read_item(const char* name, size_t most = PACK_ITEM_LIMIT);
+
+// "loose file", "demo.qxd" or "built-in data".
+const char* item_source_text(ItemSource where);
+
 // The whole contents of a named item, decoded if packed; none when it is found
-// nowhere or cannot be decoded.
-std::optional<Buffer> pack_read_entry(const char* name);
+// nowhere, cannot be decoded or is longer than `most`.
+std::optional<Buffer> pack_read_entry(const char* name, size_t most = PACK_ITEM_LIMIT);
 
 // The item's length (unpacked size for a packed item); 0 when not found.
 uint32_t pack_entry_size(const char* name);

@@ -54,14 +54,17 @@ void map_point_uv(int kind, const Vec3* point, const Vec3* size, int axis, int w
     default:
         return;
     }
-    float theta, vv;
+    // The angles come as f32; everything after them stays in double until
+    // (u, v) are stored.
+    float theta;
+    double vv;
     if (kind == MAP_KIND_SPHERE) {
         float phi;
         sphere_angles(p, q, s, &theta, &phi);
-        vv = float(phi * MAP_INV_PI);
+        vv = phi * MAP_INV_PI;
     } else if (kind == MAP_KIND_CYLINDER) {
         theta = azimuth_angle(p, q, s);
-        vv = float((double(q) / q_size + 1.0) * 0.5);
+        vv = (double(q) / q_size + 1.0) * 0.5;
     } else {
         return;
     }
@@ -69,7 +72,7 @@ void map_point_uv(int kind, const Vec3* point, const Vec3* size, int axis, int w
     if (p == 0.0f && s == 0.0f) theta = float(g == 1 ? MAP_HALF_PI : MAP_THREE_HALF_PI);
     const double uu = theta * MAP_INV_TWO_PI;
     *u = float((width - 1) * uu + offset);
-    *v = float((height - 1) * double(vv));
+    *v = float((height - 1) * vv);
 }
 
 // Side flag of three coordinates relative to the centre: 255 all below, 1 all
@@ -80,21 +83,26 @@ static uint8_t side_flag(double a, double b, double c) {
     return 0;
 }
 
+// A point in double precision, for the projections before the one rounding.
+struct Point3 {
+    double x, y, z;
+};
+
 // Planar (u, v) along an axis before scaling; another axis keeps (u, v).
-static void planar_uv(const Vec3& p, const Vec3& centre, const Vec3& half, int axis, float* u,
-                      float* v) {
+static void planar_uv(const Point3& p, const Point3& centre, const Point3& half, int axis,
+                      double* u, double* v) {
     switch (axis) {
     case 0:
-        *u = float((double(p.y) - centre.y) / half.y);
-        *v = float((double(p.z) - centre.z) / half.z);
+        *u = (p.y - centre.y) / half.y;
+        *v = (p.z - centre.z) / half.z;
         break;
     case 1:
-        *u = float((double(p.z) - centre.z) / half.z);
-        *v = float((double(p.x) - centre.x) / half.x);
+        *u = (p.z - centre.z) / half.z;
+        *v = (p.x - centre.x) / half.x;
         break;
     case 2:
-        *u = float((double(p.x) - centre.x) / half.x);
-        *v = float((double(p.y) - centre.y) / half.y);
+        *u = (p.x - centre.x) / half.x;
+        *v = (p.y - centre.y) / half.y;
         break;
     default:
         break;
@@ -103,11 +111,10 @@ static void planar_uv(const Vec3& p, const Vec3& centre, const Vec3& half, int a
 
 // Direction (u, v): the planar formulas on p / |p|, not centred; the origin
 // divides by a tiny negative length and maps to (0, 0).
-static void direction_uv(const Vec3& p, int axis, float* u, float* v) {
-    double r = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+static void direction_uv(const Point3& p, int axis, double* u, double* v) {
+    double r = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
     if (r == 0.0) r = -0.0001;
-    const Vec3 unit_direction = {float(p.x / r), float(p.y / r), float(p.z / r)};
-    planar_uv(unit_direction, Vec3{0.0f, 0.0f, 0.0f}, Vec3{1.0f, 1.0f, 1.0f}, axis, u, v);
+    planar_uv(Point3{p.x / r, p.y / r, p.z / r}, Point3{0, 0, 0}, Point3{1, 1, 1}, axis, u, v);
 }
 
 static int box_axis(const Vec3& normal) {
@@ -154,6 +161,8 @@ void surface_map(Scene* scene, uint16_t object, uint16_t surface, uint32_t type,
     if (half.y == 0.0f) half.y = 1.0f;
     if (half.z == 0.0f) half.z = 1.0f;
     const Vec3 unit = {1.0f, 1.0f, 1.0f};
+    const Point3 centre_d = {centre.x, centre.y, centre.z};
+    const Point3 half_d = {half.x, half.y, half.z};
 
     for (uint32_t i = 0; i < range.count; i++) {
         Face& face = faces[i];
@@ -169,35 +178,25 @@ void surface_map(Scene* scene, uint16_t object, uint16_t surface, uint32_t type,
             side_flag(double(a.z) - centre.z, double(b.z) - centre.z, double(c.z) - centre.z);
         for (int k = 0; k < 3; k++) {
             const Vec3& p = vertices[corners[k]];
+            const Point3 pd = {p.x, p.y, p.z};
             const Vec3 rel = {p.x - centre.x, p.y - centre.y, p.z - centre.z};
-            float u = face.uv[k][0], v = face.uv[k][1];
-            bool scale = true;
-            switch (mode) {
-            case MAP_PLANAR:
-                planar_uv(p, centre, half, axis, &u, &v);
-                break;
-            case MAP_CYLINDRICAL:
-                map_point_uv(MAP_KIND_CYLINDER, &rel, &half, axis + 1, 256, 256, fx, fy, fz, &u,
-                             &v);
-                scale = false;
-                break;
-            case MAP_SPHERICAL:
-                map_point_uv(MAP_KIND_SPHERE, &rel, &unit, axis + 1, 256, 256, fx, fy, fz, &u, &v);
-                scale = false;
-                break;
-            case MAP_BOX:
-                planar_uv(p, centre, half, box_axis(face.normal), &u, &v);
-                break;
-            default:
-                direction_uv(p, axis, &u, &v);
-                break;
+            if (mode == MAP_CYLINDRICAL || mode == MAP_SPHERICAL) {
+                const bool sphere = mode == MAP_SPHERICAL;
+                map_point_uv(sphere ? MAP_KIND_SPHERE : MAP_KIND_CYLINDER, &rel,
+                             sphere ? &unit : &half, axis + 1, 256, 256, fx, fy, fz, &face.uv[k][0],
+                             &face.uv[k][1]);
+                continue;
             }
-            if (scale) {
-                u = float((double(u) + 1.0) * hw);
-                v = float((double(v) + 1.0) * hh);
-            }
-            face.uv[k][0] = u;
-            face.uv[k][1] = v;
+            double u = face.uv[k][0], v = face.uv[k][1];
+            if (mode == MAP_PLANAR)
+                planar_uv(pd, centre_d, half_d, axis, &u, &v);
+            else if (mode == MAP_BOX)
+                planar_uv(pd, centre_d, half_d, box_axis(face.normal), &u, &v);
+            else
+                direction_uv(pd, axis, &u, &v);
+            // The one rounding: where (u, v) are stored.
+            face.uv[k][0] = float((u + 1.0) * hw);
+            face.uv[k][1] = float((v + 1.0) * hh);
         }
     }
 }

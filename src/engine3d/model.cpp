@@ -162,6 +162,8 @@ static int model_parse_passes(Mesh* mesh, float scale) {
     if (std::memcmp(header, "QX3D", 4) != 0) return 0;
     mesh->vertex_count = get_u16(header + 26);
     mesh->face_count = get_u16(header + 30);
+    // No vertices is empty geometry, like a missing chunk: nothing to place.
+    if (mesh->vertex_count == 0) return 0;
 
     const long records = count_surface_records();
     if (records < 0 || records > 0xFFFF) return 0;

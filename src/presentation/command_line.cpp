@@ -89,8 +89,19 @@ static bool read_seconds(const std::string& text, double* seconds) {
     return true;
 }
 
+// The text may quote an argument: control bytes in it are shown as \xNN, so
+// the message stays one line and sends the terminal nothing.
 static int fail(std::string* error, const std::string& text) {
-    if (error) *error = "vorn: " + text;
+    if (!error) return 0;
+    *error = "vorn: ";
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c != 0x7F) {
+            *error += char(c);
+            continue;
+        }
+        static const char digits[] = "0123456789abcdef";
+        *error += {'\\', 'x', digits[c >> 4], digits[c & 15]};
+    }
     return 0;
 }
 
