@@ -50,6 +50,14 @@ record)
     awk -v d="$duration" 'BEGIN { exit !(d >= 4.9 && d <= 5.15) }' ||
         fail "duration $duration is not 5 seconds"
     [ -z "$(ls | grep -vx -e out.mp4 -e system2.xm -e stderr.txt)" ] || fail "files left: $(ls)"
+    # PNG frames hold the pixels: twice the size is each pixel doubled.
+    "$vorn" --frames small --seconds 0.2 --every 6 2>/dev/null || fail "vorn --frames failed"
+    "$vorn" --frames large --seconds 0.2 --every 6 --size 640x400 2>/dev/null || fail "--frames --size"
+    [ "$(ls small)" = "$(printf 'frame000000.png\nframe000006.png')" ] || fail "frames: $(ls small)"
+    pixels() { ffmpeg -v error -i "$1" -vf "scale=640:400:flags=neighbor" -f rawvideo -pix_fmt rgb24 - | md5sum; }
+    [ "$(pixels small/frame000006.png)" = "$(pixels large/frame000006.png)" ] ||
+        fail "the 640x400 frame is not the 320x200 frame doubled"
+    rm -r small large
     # On a terminal one line keeps count; without one there is no such line.
     script -qec "\"$vorn\" --record tty.mp4 --seconds 1" /dev/null >tty.txt </dev/null ||
         fail "vorn --record on a terminal failed"
