@@ -22,6 +22,8 @@ BENCHMARK(BM_blit_stretch)
     ->Args({FILTER_NEAREST, 320, 200})
     ->Args({FILTER_NEAREST, 1280, 800})
     ->Args({FILTER_SHARP, 1280, 800})
+    ->Args({FILTER_SHARP, 1280, 960})
+    ->Args({FILTER_SHARP, 1920, 1080})
     ->Args({FILTER_SHARP, 640, 480})
     ->Args({FILTER_LINEAR, 640, 480})
     ->Args({FILTER_LINEAR, 1280, 800});

@@ -62,7 +62,7 @@ windowed_show)
 record)
     # 8 orders of 16 rows at 0.12 s: longer than the recording.
     "$make_module" system2.xm 8 16 6 125
-    "$vorn" --record out.mp4 --seconds 5 --size 640x400 || fail "vorn --record failed"
+    "$vorn" --record out.mp4 --seconds 5 --size 640x400 2>stderr.txt || fail "vorn --record failed"
     info=$(ffprobe -v error -show_entries stream=codec_type,width,height \
         -show_entries format=duration -of default=noprint_wrappers=1 out.mp4)
     echo "$info"
@@ -73,7 +73,28 @@ record)
     duration=$(sed -n 's/^duration=//p' <<<"$info")
     awk -v d="$duration" 'BEGIN { exit !(d >= 4.9 && d <= 5.15) }' ||
         fail "duration $duration is not 5 seconds"
-    [ ! -e out.mp4.video.mkv ] && [ ! -e out.mp4.audio.raw ] || fail "temporary files left"
+    [ -z "$(ls | grep -vx -e out.mp4 -e system2.xm -e stderr.txt)" ] || fail "files left: $(ls)"
+    # PNG frames hold the pixels: twice the size is each pixel doubled.
+    "$vorn" --frames small --seconds 0.2 --every 6 2>/dev/null || fail "vorn --frames failed"
+    "$vorn" --frames large --seconds 0.2 --every 6 --size 640x400 2>/dev/null || fail "--frames --size"
+    [ "$(ls small)" = "$(printf 'frame000000.png\nframe000006.png')" ] || fail "frames: $(ls small)"
+    pixels() { ffmpeg -v error -i "$1" -vf "scale=640:400:flags=neighbor" -f rawvideo -pix_fmt rgb24 - | md5sum; }
+    [ "$(pixels small/frame000006.png)" = "$(pixels large/frame000006.png)" ] ||
+        fail "the 640x400 frame is not the 320x200 frame doubled"
+    rm -r small large
+    # On a terminal one line keeps count; without one there is no such line.
+    script -qec "\"$vorn\" --record tty.mp4 --seconds 1" /dev/null >tty.txt </dev/null ||
+        fail "vorn --record on a terminal failed"
+    grep -q 'frame 60 of 60  100%.*real time  0 s left' tty.txt || fail "no progress line: $(cat tty.txt)"
+    ! grep -q 'real time' stderr.txt || fail "progress written where no terminal is"
+    # An encoder that never reads its input stops the recording with one line.
+    mkdir stuck
+    printf '#!/bin/sh\nexec sleep 60\n' >stuck/ffmpeg
+    chmod +x stuck/ffmpeg
+    status=0
+    PATH="$PWD/stuck:$PATH" timeout 40 "$vorn" --record stuck.mp4 --seconds 5 2>stuck.txt || status=$?
+    [ "$status" -eq 1 ] || fail "a stuck encoder gave status $status"
+    grep -q 'ffmpeg read nothing for 10 s' stuck.txt || fail "no message for a stuck encoder"
     ;;
 *)
     fail "unknown run $run"

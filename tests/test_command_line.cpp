@@ -38,7 +38,7 @@ TEST(CommandLine, Defaults) {
     const Parsed record = parse({"--record", "show.mp4"});
     ASSERT_EQ(record.ok, 1);
     EXPECT_EQ(record.options.width, 1280u);
-    EXPECT_EQ(record.options.height, 800u);
+    EXPECT_EQ(record.options.height, 960u);
     EXPECT_EQ(record.options.fps, 60u);
     const Parsed frames = parse({"--frames", "dir"});
     ASSERT_EQ(frames.ok, 1);

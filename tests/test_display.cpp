@@ -175,16 +175,25 @@ TEST_F(DisplayTest, LinearAndSharpScalingFollowAFloatingPointReference) {
             EXPECT_LE(worst, 3.0) << c.dw << "x" << c.dh << " shift " << shift;
         }
     }
-    // Sharp: nearest to twice the size (74 x 46), then linear to the final size.
-    std::vector<uint32_t> doubled(size_t(sw) * 2 * sh * 2);
-    for (int y = 0; y < sh * 2; y++)
-        for (int x = 0; x < sw * 2; x++)
-            doubled[size_t(y) * sw * 2 + x] = source[size_t(y / 2) * sw + x / 2];
-    std::vector<uint32_t> sharp(size_t(100) * 61);
-    scale_pixels(source.data(), sw, sh, sharp.data(), 100, 61, FILTER_SHARP);
-    const std::vector<double> want = reference_linear(doubled, sw * 2, sh * 2, 100, 61, 8);
-    for (size_t i = 0; i < sharp.size(); i++)
-        ASSERT_LE(std::fabs(channel(sharp[i], 8) - want[i]), 3.0) << "pixel " << i;
+    // Sharp is exactly nearest to the largest whole multiple, then linear to
+    // the final size: twice 37 x 23 for 100 x 61, five times 320 x 200 for
+    // 1920 x 1080 (one pass over the source, the same bytes as two).
+    struct Sharp {
+        int sw, sh, k, dw, dh;
+    };
+    for (const Sharp c : {Sharp{sw, sh, 2, 100, 61}, Sharp{320, 200, 5, 1920, 1080}}) {
+        std::vector<uint32_t> picture(size_t(c.sw) * c.sh);
+        for (size_t i = 0; i < picture.size(); i++) picture[i] = source[i % source.size()];
+        const int mw = c.sw * c.k, mh = c.sh * c.k;
+        std::vector<uint32_t> multiple(size_t(mw) * mh);
+        for (int y = 0; y < mh; y++)
+            for (int x = 0; x < mw; x++)
+                multiple[size_t(y) * mw + x] = picture[size_t(y / c.k) * c.sw + x / c.k];
+        std::vector<uint32_t> want(size_t(c.dw) * c.dh), sharp(want.size());
+        scale_pixels(multiple.data(), mw, mh, want.data(), c.dw, c.dh, FILTER_LINEAR);
+        scale_pixels(picture.data(), c.sw, c.sh, sharp.data(), c.dw, c.dh, FILTER_SHARP);
+        EXPECT_TRUE(sharp == want) << c.dw << "x" << c.dh;
+    }
 }
 
 TEST_F(DisplayTest, FailedLockDrawsNothing) {

@@ -9,6 +9,7 @@
 #include "presentation/png_writer.h"
 #include "presentation/sound.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -85,6 +87,13 @@ int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
         if (!render_lockstep_frame(run)) break;
     run->frame_limit =
         options.seconds > 0 ? uint32_t(std::llround(options.seconds * options.fps)) : 0;
+    // The show ends where its last scene starts or where the music does.
+    const double end_seconds =
+        sound_order_seconds(music_song, show_scenes[SCENE_END_OF_SHOW].first_order);
+    const double left = std::max(0.0, end_seconds * options.fps - run->frame);
+    run->expected = music_song ? uint32_t(std::llround(left)) : 0;
+    if (run->frame_limit && (!run->expected || run->frame_limit < run->expected))
+        run->expected = run->frame_limit;
     run->frame = 0;
     run->director_seconds = 0;
     for (int i = 0; i < SCENE_COUNT; i++) {
@@ -106,6 +115,8 @@ void stop_lockstep_show() {
     release_display();
 }
 
+// One line on a terminal, rewritten in place at most four times a second:
+// frames done, how far, the speed against real time and the time left.
 static void report_progress(LockstepRun* run, bool last) {
     if (!run->show_progress) return;
     const steady::time_point now = steady::now();
@@ -113,10 +124,17 @@ static void report_progress(LockstepRun* run, bool last) {
     run->last_progress = now;
     const double wall = std::chrono::duration<double>(now - run->started).count();
     const double speed = wall > 0 ? run->frame / double(run->fps) / wall : 0;
-    const uint32_t order = FMUSIC_GetOrder(music_song);
-    const uint32_t row = FMUSIC_GetRow(music_song);
-    std::fprintf(stderr, "\rorder %u row %u  frames %u  %.1fx real time   %s", order, row,
-                 run->frame, speed, last ? "\n" : "");
+    char line[160];
+    if (run->expected) {
+        const uint32_t total = std::max(run->expected, run->frame);
+        const double left = speed > 0 ? (total - run->frame) / double(run->fps) / speed : 0;
+        std::snprintf(line, sizeof line, "frame %u of %u  %3.0f%%  %.1fx real time  %.0f s left",
+                      run->frame, total, 100.0 * run->frame / total, speed, left);
+    } else {
+        std::snprintf(line, sizeof line, "frame %u  %.1fx real time", run->frame, speed);
+    }
+    // \033[K clears what a longer line before left behind.
+    std::fprintf(stderr, "\r%s\033[K%s", line, last ? "\n" : "");
 }
 
 //
@@ -154,32 +172,36 @@ static int capture_frames(const CommandLine& options, LockstepRun* run) {
 // --record
 //
 
-// Starts program with args; its standard input reads from *input_fd when that
-// is given (the write end is returned there), else from /dev/null.
-static pid_t spawn_program(const std::vector<std::string>& args, int* input_fd) {
+// How long the encoder may leave its input unread before the recording stops.
+static const int ENCODER_PATIENCE_MS = 10000;
+
+// A pipe to a child: the child reads `read_end` as its descriptor `child_fd`,
+// we write `write_end`.
+struct ChildInput {
+    int read_end = -1;
+    int write_end = -1;
+    int child_fd = 0;
+};
+
+// Starts program with args, its standard input from /dev/null unless one of
+// inputs is descriptor 0; returns its id or -1.
+static pid_t spawn_program(const std::vector<std::string>& args, std::vector<ChildInput>& inputs) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    int fds[2] = {-1, -1};
-    if (input_fd) {
-        if (pipe(fds) != 0) return -1;
-        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-        posix_spawn_file_actions_addclose(&actions, fds[1]);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    }
+    bool stdin_given = false;
+    for (const ChildInput& in : inputs) stdin_given = stdin_given || in.child_fd == 0;
+    if (!stdin_given) posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    for (const ChildInput& in : inputs)
+        posix_spawn_file_actions_adddup2(&actions, in.read_end, in.child_fd);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    if (input_fd) {
-        close(fds[0]);
-        if (pid < 0)
-            close(fds[1]);
-        else
-            *input_fd = fds[1];
+    for (ChildInput& in : inputs) {
+        close(in.read_end);
+        in.read_end = -1;
     }
     return pid;
 }
@@ -191,94 +213,129 @@ static bool wait_program(pid_t pid) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-static bool write_all(int fd, const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= size_t(n);
+// Bytes still to go down one pipe.
+struct Pending {
+    int fd;
+    std::vector<uint8_t> bytes;
+    size_t sent;
+};
+
+enum SendResult { SEND_OK, SEND_CLOSED, SEND_STALLED };
+
+// Writes everything of `must` and what the pipe takes of `extra` on the
+// way, never waiting on one pipe while the encoder waits on the other.
+// SEND_STALLED once neither pipe took a byte for ENCODER_PATIENCE_MS.
+static SendResult send_pending(Pending& must, Pending* extra) {
+    while (must.sent < must.bytes.size()) {
+        pollfd fds[2] = {{must.fd, POLLOUT, 0}, {-1, POLLOUT, 0}};
+        const bool with_extra = extra && extra->sent < extra->bytes.size();
+        if (with_extra) fds[1].fd = extra->fd;
+        const int ready = poll(fds, with_extra ? 2 : 1, ENCODER_PATIENCE_MS);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return SEND_CLOSED;
+        if (ready == 0) return SEND_STALLED;
+        for (int i = 0; i < 2; i++) {
+            if (!fds[i].revents) continue;
+            Pending& p = i == 0 ? must : *extra;
+            const ssize_t n = write(p.fd, p.bytes.data() + p.sent, p.bytes.size() - p.sent);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return SEND_CLOSED;
+            p.sent += size_t(n);
+        }
     }
+    return SEND_OK;
+}
+
+// Appends data to what is still to be sent, dropping what has gone.
+static void queue_bytes(Pending& p, const void* data, size_t size) {
+    p.bytes.erase(p.bytes.begin(), p.bytes.begin() + std::ptrdiff_t(p.sent));
+    p.sent = 0;
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    p.bytes.insert(p.bytes.end(), bytes, bytes + size);
+}
+
+static bool open_child_input(ChildInput* in, int child_fd, int pipe_bytes) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    fcntl(fds[1], F_SETPIPE_SZ, pipe_bytes); // a larger buffer where allowed
+    in->read_end = fds[0];
+    in->write_end = fds[1];
+    in->child_fd = child_fd;
     return true;
 }
 
-// Renders every frame into ffmpeg's input and the sound into audio_path.
-static bool record_pictures(const std::string& ffmpeg, const CommandLine& options, LockstepRun* run,
-                            const std::string& video_path, const std::string& audio_path) {
-    FILE* audio = std::fopen(audio_path.c_str(), "wb");
-    if (!audio) return false;
-    const std::string size = std::to_string(options.width) + "x" + std::to_string(options.height);
-    int input = -1;
-    const pid_t encoder = spawn_program({ffmpeg,
-                                         "-hide_banner",
-                                         "-loglevel",
-                                         "error",
-                                         "-y",
-                                         "-f",
-                                         "rawvideo",
-                                         "-pixel_format",
-                                         "bgr0",
-                                         "-video_size",
-                                         size,
-                                         "-framerate",
-                                         std::to_string(options.fps),
-                                         "-i",
-                                         "pipe:0",
-                                         "-an",
-                                         "-c:v",
-                                         "libx264",
-                                         "-preset",
-                                         "veryfast",
-                                         "-crf",
-                                         "18",
-                                         "-pix_fmt",
-                                         "yuv420p",
-                                         video_path},
-                                        &input);
-    if (encoder < 0) {
-        std::fclose(audio);
-        return false;
-    }
-    bool ok = true;
-    const size_t frame_bytes = surface_back->pixels.size() * 4;
-    while (ok && render_lockstep_frame(run)) {
-        ok = write_all(input, surface_back->pixels.data(), frame_bytes) &&
-             std::fwrite(run->samples.data(), 2, run->samples.size(), audio) == run->samples.size();
-        report_progress(run, false);
-    }
-    report_progress(run, true);
-    close(input);
-    ok = wait_program(encoder) && ok;
-    return std::fclose(audio) == 0 && ok;
+// The encoder's command: 320 x 200 pictures on its standard input, the sound
+// as 16-bit stereo on descriptor 3, its own scaler making the picture the
+// recording's size with nearest-neighbour sampling, so that every pixel stays
+// a sharp block.
+static std::vector<std::string> encoder_command(const std::string& ffmpeg,
+                                                const CommandLine& options, bool with_sound) {
+    std::vector<std::string> args = {ffmpeg,
+                                     "-hide_banner",
+                                     "-loglevel",
+                                     "error",
+                                     "-y",
+                                     "-f",
+                                     "rawvideo",
+                                     "-pixel_format",
+                                     "bgr0",
+                                     "-video_size",
+                                     std::to_string(FRAME_WIDTH) + "x" +
+                                         std::to_string(FRAME_HEIGHT),
+                                     "-framerate",
+                                     std::to_string(options.fps),
+                                     "-i",
+                                     "pipe:0"};
+    if (with_sound)
+        args.insert(args.end(), {"-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar",
+                                 std::to_string(output_rate), "-ac", "2", "-i", "pipe:3"});
+    const bool larger = options.width >= FRAME_WIDTH && options.height >= FRAME_HEIGHT;
+    args.insert(args.end(),
+                {"-vf",
+                 "scale=" + std::to_string(options.width) + ":" + std::to_string(options.height) +
+                     ":flags=" + (larger ? "neighbor" : "area"),
+                 "-map", "0:v:0", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "18",
+                 "-pix_fmt", "yuv420p"});
+    if (with_sound) args.insert(args.end(), {"-map", "1:a:0", "-c:a", "aac", "-b:a", "192k"});
+    args.push_back(options.record_path);
+    return args;
 }
 
-static bool mux_sound(const std::string& ffmpeg, const std::string& video_path,
-                      const std::string& audio_path, const std::string& output) {
-    std::vector<std::string> args = {ffmpeg,     "-hide_banner", "-loglevel", "error",
-                                     "-nostdin", "-y",           "-i",        video_path};
-    std::error_code ec;
-    if (std::filesystem::file_size(audio_path, ec) > 0 && !ec) {
-        args.insert(args.end(),
-                    {"-f", "s16le", "-ar", std::to_string(output_rate), "-ac", "2", "-i",
-                     audio_path, "-map", "0:v:0", "-map", "1:a:0", "-c:a", "aac", "-b:a", "192k"});
-    }
-    args.insert(args.end(), {"-c:v", "copy", output});
-    const pid_t muxer = spawn_program(args, nullptr);
-    return muxer >= 0 && wait_program(muxer);
-}
-
+// Draws every frame into the encoder, pictures and sound through their own
+// pipes, while the encoder works on the frames before.
 static int capture_video(const CommandLine& options, LockstepRun* run) {
     const std::string ffmpeg = find_on_path("ffmpeg");
-    const std::string video_path = options.record_path + ".video.mkv";
-    const std::string audio_path = options.record_path + ".audio.raw";
+    const bool with_sound = music_song != nullptr;
+    std::vector<ChildInput> inputs(with_sound ? 2 : 1);
+    const int frame_bytes = int(FRAME_PIXELS * 4);
+    if (!open_child_input(&inputs[0], 0, 4 * frame_bytes) ||
+        (with_sound && !open_child_input(&inputs[1], 3, 1 << 16))) {
+        std::fprintf(stderr, "vorn: cannot make a pipe to ffmpeg\n");
+        return 1;
+    }
     signal(SIGPIPE, SIG_IGN);
-    bool ok = record_pictures(ffmpeg, options, run, video_path, audio_path);
-    if (ok) ok = mux_sound(ffmpeg, video_path, audio_path, options.record_path);
-    std::error_code ec;
-    std::filesystem::remove(video_path, ec);
-    std::filesystem::remove(audio_path, ec);
-    if (!ok) {
+    const pid_t encoder = spawn_program(encoder_command(ffmpeg, options, with_sound), inputs);
+    Pending pictures{inputs[0].write_end, {}, 0};
+    Pending sound{with_sound ? inputs[1].write_end : -1, {}, 0};
+    SendResult sent = encoder < 0 ? SEND_CLOSED : SEND_OK;
+    while (sent == SEND_OK && render_lockstep_frame(run)) {
+        if (with_sound) queue_bytes(sound, run->samples.data(), run->samples.size() * 2);
+        queue_bytes(pictures, surface_back->pixels.data(), size_t(frame_bytes));
+        sent = send_pending(pictures, with_sound ? &sound : nullptr);
+        report_progress(run, false);
+    }
+    if (sent == SEND_OK && with_sound) sent = send_pending(sound, nullptr);
+    report_progress(run, true);
+    for (ChildInput& in : inputs) close(in.write_end);
+    if (sent == SEND_STALLED) {
+        std::fprintf(stderr, "vorn: ffmpeg read nothing for %d s; the recording to %s stopped\n",
+                     ENCODER_PATIENCE_MS / 1000, options.record_path.c_str());
+        kill(encoder, SIGKILL);
+    }
+    const bool encoded = encoder >= 0 && wait_program(encoder);
+    if (sent == SEND_STALLED) return 1;
+    if (sent != SEND_OK || !encoded) {
         std::fprintf(stderr, "vorn: ffmpeg could not write %s\n", options.record_path.c_str());
         return 1;
     }
@@ -292,8 +349,14 @@ int run_capture(const CommandLine& options) {
         std::fprintf(stderr, "vorn: --record needs ffmpeg, which is not on PATH\n");
         return 1;
     }
+    // A recording takes the show's own 320 x 200 frames; ffmpeg scales them.
+    CommandLine show = options;
+    if (!options.record_path.empty()) {
+        show.width = FRAME_WIDTH;
+        show.height = FRAME_HEIGHT;
+    }
     LockstepRun run{};
-    if (!start_lockstep_show(options, &run)) {
+    if (!start_lockstep_show(show, &run)) {
         stop_lockstep_show();
         return 1;
     }

@@ -15,6 +15,7 @@ struct LockstepRun {
     uint32_t fps;
     uint32_t frame_limit;    // 0: until the show ends
     uint32_t frame;          // frames rendered so far
+    uint32_t expected;       // frames the run will take (0: not known)
     double director_seconds; // time spent drawing them
     double scene_seconds[SCENE_COUNT];
     uint32_t scene_frames[SCENE_COUNT];

@@ -22,7 +22,7 @@ static const char usage_text[] =
     "  --record FILE        render the show with its sound to a video file (needs ffmpeg)\n"
     "  --frames DIR         render the show to PNG files in DIR\n"
     "  --benchmark          render the show without showing it and print its speed\n"
-    "  --size WxH           picture size of --record (default 1280x800), --frames and\n"
+    "  --size WxH           picture size of --record (default 1280x960), --frames and\n"
     "                       --benchmark (default 320x200)\n"
     "  --fps N              frames a second of --record, --frames, --benchmark (default 60)\n"
     "  --every N            --frames: write every Nth frame (default 1)\n"
@@ -193,7 +193,7 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
     if (every_given && o.frames_dir.empty()) return fail(error, "--every needs --frames");
     if (!size_given) {
         o.width = o.record_path.empty() ? FRAME_WIDTH : 1280;
-        o.height = o.record_path.empty() ? FRAME_HEIGHT : 800;
+        o.height = o.record_path.empty() ? FRAME_HEIGHT : 960;
     }
     if (!o.record_path.empty() && (o.width % 2 || o.height % 2))
         return fail(error, "--record needs an even width and height");

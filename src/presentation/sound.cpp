@@ -675,3 +675,14 @@ void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t ro
     song->pinned_order = order;
     song->pinned_row = row;
 }
+
+double sound_order_seconds(MusicSong* song, uint32_t order) {
+    openmpt_module* module = song ? create_module(song->data) : nullptr;
+    if (!module) return 0;
+    double seconds = openmpt_module_get_duration_seconds(module);
+    if (order < uint32_t(openmpt_module_get_num_orders(module)))
+        seconds =
+            std::min(seconds, openmpt_module_set_position_order_row(module, int32_t(order), 0));
+    openmpt_module_destroy(module);
+    return seconds;
+}
