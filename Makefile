@@ -8,7 +8,7 @@ LAUNCHER    := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COM
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test test-sanitize fuzz build deps clean format
+.PHONY: run test test-sanitize fuzz build deps clean format install package
 
 deps:
 	@scripts/install-deps
@@ -21,6 +21,15 @@ build: deps $(BUILD)/CMakeCache.txt
 
 run: build
 	@scripts/run-show $(BUILD)
+
+# `make install PREFIX=/usr DESTDIR=/tmp/stage` as usual.
+PREFIX      ?= /usr/local
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
