@@ -19,7 +19,9 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The show alone: the program with its content and the pack tool, no tests.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target vorn qxpack
 	@scripts/run-show $(BUILD)
 
 # `make install PREFIX=/usr DESTDIR=/tmp/stage` as usual.
