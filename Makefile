@@ -12,7 +12,7 @@ FUZZ_RUNS   ?=
 FUZZ_LIMIT  := $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECONDS))
 FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack
 
-.PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests
+.PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package
 
 deps:
 	@scripts/install-deps
@@ -23,8 +23,19 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The show alone: the program with its content and the pack tool, no tests.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target vorn qxpack
 	@scripts/run-show $(BUILD)
+
+# `make install PREFIX=/usr DESTDIR=/tmp/stage` as usual.
+PREFIX      ?= /usr/local
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

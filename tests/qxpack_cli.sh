@@ -43,7 +43,9 @@ for f in in/*; do
 done
 "$qxpack" extract out.qxd TEXT.TXT > stdout.txt
 check "extract to standard output, any case" cmp -s in/text.txt stdout.txt
-check "extract --all" "$qxpack" extract out.qxd --all all
+"$qxpack" extract out.qxd --all all > all.txt
+check "extract --all names each entry and size" grep -qx 'zeros.raw  *200000' all.txt
+check "extract --all: one line an entry" test "$(wc -l <all.txt)" = 7
 for f in in/*; do check "all/$(basename "$f")" cmp -s "$f" "all/$(basename "$f")"; done
 
 check "missing pack: status 1" status_is 1 "$qxpack" list nothing.qxd

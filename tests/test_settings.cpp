@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -143,11 +144,19 @@ TEST_F(Settings, RoundTripWritesSevenLines) {
     load_settings();
     EXPECT_EQ(all_values(), (std::vector<int32_t>{-12, 345, 3, 2, 8, 1, 22050}));
 
-    // Saving again replaces the whole file.
+    // Saving again replaces the whole file, and takes away what killed saves
+    // left an hour ago; a save in progress just now keeps its file.
+    const std::string dir = directory.path + "/vorn/";
+    write_text(dir + "settings.aB3xYz", "xpos=1\n");
+    write_text(dir + "settings.Qw12er", "xpos=2\n");
+    fs::last_write_time(dir + "settings.aB3xYz",
+                        fs::file_time_type::clock::now() - std::chrono::hours(1));
     sound_mixer = 4;
     save_settings();
     EXPECT_EQ(text_of(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=4\nmulaw=1\n"
                              "outputrate=22050\n");
+    EXPECT_FALSE(fs::exists(dir + "settings.aB3xYz"));
+    EXPECT_TRUE(fs::exists(dir + "settings.Qw12er"));
 }
 
 TEST_F(Settings, GarbageLinesKeepWhatWasReadable) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -143,6 +144,16 @@ void save_settings() {
     std::filesystem::path directory = std::filesystem::path(path).parent_path();
     std::filesystem::create_directories(directory, error);
     if (error) return;
+
+    // Temporary files of saves that were killed before their rename, left a
+    // minute ago or more (a save in progress elsewhere is younger).
+    const auto stale = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == 15 && name.compare(0, 9, "settings.") == 0 &&
+            entry.is_regular_file(error) && entry.last_write_time(error) < stale)
+            std::filesystem::remove(entry.path(), error);
+    }
 
     std::string temporary = directory.string() + "/settings.XXXXXX";
     int descriptor = mkstemp(temporary.data());

@@ -259,7 +259,15 @@ static bool open_child_input(ChildInput* in, int child_fd, int pipe_bytes) {
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
     fcntl(fds[1], F_SETFL, O_NONBLOCK);
     fcntl(fds[1], F_SETPIPE_SZ, pipe_bytes); // a larger buffer where allowed
-    in->read_end = fds[0];
+    // The read end above the descriptors the child is given, so that no dup2
+    // into 0 or 3 lands on it (with our standard input closed it could be 0).
+    const int high = fcntl(fds[0], F_DUPFD_CLOEXEC, 10);
+    close(fds[0]);
+    if (high < 0) {
+        close(fds[1]);
+        return false;
+    }
+    in->read_end = high;
     in->write_end = fds[1];
     in->child_fd = child_fd;
     return true;

@@ -139,6 +139,7 @@ static int extract_all(const std::string& path, const std::string& dir) {
         if (!entry_contents(pack, e, contents)) return fail("corrupt entry " + std::string(e.name));
         const std::string out = (fs::path(dir) / e.name).string();
         if (!write_whole_file(out, contents)) return fail("cannot write " + out);
+        std::printf("%-15s %10zu\n", e.name, contents.size());
     }
     return 0;
 }
