@@ -47,7 +47,7 @@ int render_lockstep_frame(LockstepRun* run) {
     const size_t rendered = sound_lockstep_frame(music_song, &run->samples);
     const ShowScene scene = scene_for_order(FMUSIC_GetOrder(music_song));
     const steady::time_point start = steady::now();
-    director_frame();
+    if (!director_frame(music_song)) request_demo_close();
     const double seconds = std::chrono::duration<double>(steady::now() - start).count();
     run->director_seconds += seconds;
     run->scene_seconds[scene] += seconds;

@@ -5,6 +5,7 @@
 #include "presentation/surface.h"
 
 #include <cstdint>
+#include <cstdio>
 
 struct SDL_Window;
 struct MusicSong;
@@ -27,6 +28,9 @@ extern uint32_t demo_start_order;
 extern uint32_t demo_frames_drawn;
 // Set by request_demo_close; a run without a window stops on it.
 extern int demo_close_requested;
+// 1 while Space has paused the show: the music stands, the last picture is
+// drawn again every frame.
+extern int demo_paused;
 
 // The whole show: start-up, frame loop, shut-down. Returns 0 after a normal
 // end or a failed window or display, 1 when the sound device cannot be opened.
@@ -47,3 +51,17 @@ void shut_down_demo();
 
 SDL_Window* create_demo_window(const ModeRecord& mode);
 void set_music_paused(int paused);
+void toggle_demo_pause();
+
+// Goes to the start of order exactly: the show back to its start values
+// (reset_show), the song from the beginning, then every frame before the
+// order computed in lockstep at 60 frames a second without being shown, with
+// a progress bar on the window and Escape answered. The frame at the start of
+// the order is drawn and shown by the next frame_loop_pass; it is the frame a
+// lockstep viewer from the start sees there. Returns 0 when it was ended
+// early (or there is nothing to play).
+int seek_to_order(uint32_t order);
+
+// The scene table with the start and length of every scene in seconds at the
+// module's tempo.
+void print_scene_list(MusicSong* song, std::FILE* out);
