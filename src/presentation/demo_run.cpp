@@ -252,7 +252,7 @@ int seek_to_order(uint32_t order) {
         director_draw(FMUSIC_GetOrder(music_song), FMUSIC_GetRow(music_song));
         demo_frames_drawn++;
         done++;
-        if (SDL_GetTicks() - shown_at >= CATCH_UP_PROGRESS_MS) {
+        if (demo_window && SDL_GetTicks() - shown_at >= CATCH_UP_PROGRESS_MS) {
             shown_at = SDL_GetTicks();
             show_catch_up_progress(order, done, total);
             running = catch_up_events();
