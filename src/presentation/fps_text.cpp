@@ -165,7 +165,7 @@ void draw_fps() {
 
 void key_overlay_box(int* x, int* y, int* width, int* height) {
     const int scale = surface_back ? display_text_scale() : 1;
-    *width = (1 + (KEY_COLUMN + 22) * TEXT_CELL_WIDTH + 1) * scale;
+    *width = (1 + (KEY_COLUMN + 23) * TEXT_CELL_WIDTH) * scale;
     *height = (KEY_LINE_COUNT * TEXT_CELL_HEIGHT + 2) * scale;
     *x = 2 * TEXT_CELL_HEIGHT * scale;
     *y = 2 * TEXT_CELL_HEIGHT * scale;
