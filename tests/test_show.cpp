@@ -3,12 +3,12 @@
 #include "data/assets.h"
 #include "data/builtin.h"
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "director/timeline.h"
 #include "engine3d/scenes.h"
 #include "presentation/capture.h"
 #include "presentation/demo_run.h"
 #include "presentation/sound.h"
-#include "presentation/surface.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // draws what, and what carries over from frame to frame.
 #include "data/assets.h"
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "director/timeline.h"
 #include "director/timeline_effects.h"
 #include "effects/effect_tables.h"
@@ -9,7 +10,6 @@
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
 #include "presentation/sound.h"
-#include "presentation/surface.h"
 #include "short_module.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "data/assets.h"
 
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
 #include "engine3d/scenes.h"
-#include "presentation/surface.h"
 
 Buffer pic_tex, pic_logo, pic_presents, mask_presents, pic_odjava, map_displace, pic_eye, pic_006,
     pic_girl, pic_podloga, pic_zarotate, pic_think, pic_greet5, pic_greet4, pic_greet3, pic_greet2,

@@ -2,6 +2,7 @@
 
 #include "data/assets.h"
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "director/timeline_effects.h"
 #include "effects/fog.h"
 #include "effects/pictures.h"
@@ -10,7 +11,6 @@
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
 #include "presentation/sound.h"
-#include "presentation/surface.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // events and the shut-down.
 #pragma once
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <cstdint>
 #include <cstdio>

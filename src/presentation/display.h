@@ -5,7 +5,7 @@
 // buffer of the capture size.
 #pragma once
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <string>
 #include <vector>
