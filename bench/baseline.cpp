@@ -1,6 +1,6 @@
 #include "baseline.h"
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Fill rate of every triangle filler on small, medium and frame-sized
 // triangles, in pixels per second (items = pixels the triangles cover).
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "effects/fillers.h"
-#include "presentation/surface.h"
 
 #include <benchmark/benchmark.h>
 

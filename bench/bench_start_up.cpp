@@ -4,7 +4,7 @@
 #include "data/assets.h"
 #include "data/builtin.h"
 #include "effects/effect_tables.h"
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <benchmark/benchmark.h>
 

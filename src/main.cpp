@@ -70,6 +70,17 @@ int main(int argc, char** argv) {
     demo_nosound = options.nosound ? 1 : 0;
     demo_start_order = options.start_order;
 
+    if (options.list_scenes) {
+        MusicSong* song = FMUSIC_LoadSong("system2.xm");
+        if (!song) {
+            std::fprintf(stderr, "vorn: no music to time the scenes by\n");
+            return 1;
+        }
+        print_scene_list(song, stdout);
+        FMUSIC_FreeSong(song);
+        return 0;
+    }
+
     if (!options.play && !is_lockstep_run(options)) {
         catch_stop_signals();
         const int status = run_launcher();

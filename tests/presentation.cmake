@@ -11,3 +11,8 @@ foreach(run windowed_show record)
                      $<TARGET_FILE:vorn> $<TARGET_FILE:make_test_module>)
     set_tests_properties(presentation_${run} PROPERTIES TIMEOUT 180 LABELS nosanitize)
 endforeach()
+
+add_test(NAME presentation_full_screen_keys
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/presentation_runs.sh full_screen_keys
+                 $<TARGET_FILE:vorn> $<TARGET_FILE:make_test_module> ${CMAKE_BINARY_DIR})
+set_tests_properties(presentation_full_screen_keys PROPERTIES TIMEOUT 180 LABELS nosanitize)

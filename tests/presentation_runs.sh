@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Whole-program runs of vorn on a short test module, in a fresh directory with
 # its own settings folder.
-#   presentation_runs.sh windowed_show|record VORN MAKE_TEST_MODULE
+#   presentation_runs.sh windowed_show|record|full_screen_keys VORN MAKE_TEST_MODULE [BUILD_DIR]
+# full_screen_keys starts an Xvfb server and runs this script again inside it
+# (inside_full_screen_keys), where xdotool presses the show's keys.
 set -euo pipefail
 run=$1
 vorn=$2
 make_module=$3
+build_dir=${4:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -95,6 +98,45 @@ record)
     PATH="$PWD/stuck:$PATH" timeout 40 "$vorn" --record stuck.mp4 --seconds 5 2>stuck.txt || status=$?
     [ "$status" -eq 1 ] || fail "a stuck encoder gave status $status"
     grep -q 'ffmpeg read nothing for 10 s' stuck.txt || fail "no message for a stuck encoder"
+    ;;
+full_screen_keys)
+    timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" \
+        bash "$0" inside_full_screen_keys "$vorn" "$make_module" "$build_dir"
+    ;;
+inside_full_screen_keys)
+    # 8 orders of 16 rows at 0.12 s: 15 s, longer than the keys below.
+    "$make_module" system2.xm 8 16 6 125
+    export SDL_AUDIODRIVER=dummy
+    "$vorn" --play --windowed 2>stderr.txt &
+    vorn_pid=$!
+    window=$(timeout 30 xdotool search --sync --name '^VORN$' | head -n 1) ||
+        fail "the show window did not open"
+    sleep 0.5
+    xdotool windowfocus --sync "$window"
+    size() { xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p'; }
+    expect_size() {
+        sleep 0.7
+        [ "$(size)" = "$1" ] || fail "after $2 the window is $(size), not $1"
+    }
+    windowed=$(size)
+    [ "$windowed" != 1024x768 ] || fail "the windowed show covers the screen"
+    xdotool key F11
+    expect_size 1024x768 F11
+    xdotool key F11
+    expect_size "$windowed" "F11 again"
+    xdotool key alt+Return
+    expect_size 1024x768 Alt+Enter
+    xdotool key F1
+    sleep 0.5
+    [ -z "$build_dir" ] || import -window root "$build_dir/show_key_overlay.png"
+    xdotool key alt+Return
+    expect_size "$windowed" "Alt+Enter again"
+    xdotool key Escape
+    timeout 20 tail --pid="$vorn_pid" -f /dev/null || fail "Escape did not end the show"
+    status=0
+    wait "$vorn_pid" || status=$?
+    cat stderr.txt >&2
+    [ "$status" -eq 0 ] || fail "vorn exited with $status"
     ;;
 *)
     fail "unknown run $run"

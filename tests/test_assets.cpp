@@ -2,8 +2,8 @@
 // missing entries left empty, everything released once.
 #include "data/assets.h"
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "effects/effect_tables.h"
-#include "presentation/surface.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The triangle fillers and shaded lines on a 320 x 200 frame whose buffers are
 // fenced by canary rows; expected pixels and depth words are worked out by hand.
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "effects/fillers.h"
 #include "engine3d/scene.h"
-#include "presentation/surface.h"
 
 #include <gtest/gtest.h>
 

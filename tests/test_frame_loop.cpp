@@ -1,3 +1,5 @@
+#include "data/builtin.h"
+#include "data/pack.h"
 #include "launcher/settings.h"
 #include "launcher/stop_signal.h"
 #include "presentation/demo_run.h"
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -81,6 +84,27 @@ TEST(FrameRateText, FpsTextIsWhiteOnBlackAtTheTopLeft) {
     release_display();
 }
 
+// The catch-up bar: centred, its white part as long as the part done; nothing
+// around it changes.
+TEST(FrameRateText, ProgressBarShowsThePartDone) {
+    ASSERT_EQ(init_memory_display(640, 400), 1);
+    fill_surface(surface_back, 0x336699);
+    draw_progress_bar(35, 1, 4);
+    auto at = [](int x, int y) { return surface_back->pixels[size_t(y) * 640 + x]; };
+    // Half the width at scale 1: x 160..479; the text (9 rows), then the bar.
+    const int top = (400 - (9 + 6)) / 2, bar = top + 9 + 2;
+    EXPECT_EQ(at(159, bar), 0x336699u);
+    EXPECT_EQ(at(160, bar), 0x606060u); // the frame of the bar
+    EXPECT_EQ(at(161 + 40, bar), 0xFFFFFFu);
+    EXPECT_EQ(at(161 + 318 / 2, bar), 0u);
+    EXPECT_EQ(at(320, top - 1), 0x336699u);
+    int inked = 0;
+    for (int x = 160; x < 480; x++)
+        for (int y = top; y < top + 9; y++) inked += at(x, y) == 0xFFFFFF;
+    EXPECT_GT(inked, 40); // "TO ORDER 35"
+    release_display();
+}
+
 //
 // The frame loop, driven by synthetic events
 //
@@ -126,6 +150,7 @@ class FrameLoop : public ::testing::Test {
         demo_nosound = 1;
         demo_start_order = 0;
         show_fps = 0;
+        show_keys = 0;
     }
     void TearDown() override {
         if (demo_window) shut_down_demo();
@@ -189,7 +214,7 @@ TEST_F(FrameLoop, EnterTogglesTheFrameRateTextAndOtherKeysDoNothing) {
     EXPECT_EQ(back[0], 0u);              // the box
     EXPECT_EQ(back[640 + 1], 0xFFFFFFu); // the top of the F
 
-    for (SDL_Keycode key : {SDLK_RETURN, SDLK_a, SDLK_RETURN, SDLK_F11, SDLK_SPACE}) push_key(key);
+    for (SDL_Keycode key : {SDLK_RETURN, SDLK_a, SDLK_RETURN, SDLK_b}) push_key(key);
     const uint32_t frames = demo_frames_drawn;
     ASSERT_EQ(frame_loop_pass(), 1);
     EXPECT_EQ(demo_frames_drawn, frames + 1);
@@ -234,6 +259,120 @@ TEST_F(FrameLoop, FocusLostPausesAndRegainedResumesAtTheSamePosition) {
     push_window_event(SDL_WINDOWEVENT_RESTORED);
     ASSERT_EQ(frame_loop_pass(), 1);
     EXPECT_EQ(demo_frames_drawn, frames + 11);
+}
+
+// Space stops music and motion while the window keeps drawing the same
+// picture; F1 lays the keys over it and nothing else; both undo themselves.
+TEST_F(FrameLoop, SpacePausesAndF1ShowsTheKeysOverTheSamePicture) {
+    start();
+    for (int i = 0; i < 20; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    push_key(SDLK_SPACE);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    const auto paused_at = position();
+    std::vector<uint32_t> plain, keys, again;
+    ASSERT_EQ(read_surface_pixels(surface_back, &plain), 1);
+    const uint32_t frames = demo_frames_drawn;
+    for (int i = 0; i < 30; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(demo_frames_drawn, frames + 30);
+    EXPECT_EQ(position(), paused_at);
+    std::vector<int16_t> samples;
+    EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u);
+
+    push_key(SDLK_F1);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_EQ(read_surface_pixels(surface_back, &keys), 1);
+    int x, y, w, h, changed = 0;
+    key_overlay_box(&x, &y, &w, &h);
+    for (int py = 0; py < 400; py++)
+        for (int px = 0; px < 640; px++) {
+            const size_t i = size_t(py) * 640 + px;
+            const bool inside = px >= x && px < x + w && py >= y && py < y + h;
+            if (!inside) {
+                ASSERT_EQ(keys[i], plain[i]) << px << "," << py;
+            }
+            changed += keys[i] != plain[i];
+        }
+    EXPECT_GT(changed, 1000);
+    push_key(SDLK_F1);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_EQ(read_surface_pixels(surface_back, &again), 1);
+    EXPECT_EQ(again, plain);
+
+    push_key(SDLK_SPACE);
+    for (int i = 0; i < 30; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_NE(position(), paused_at);
+    EXPECT_EQ(demo_paused, 0);
+}
+
+// Right goes to the next order's start; Left to this order's start, or within
+// its first second to the one before. Orders here are 1.92 s.
+TEST_F(FrameLoop, ArrowKeysSeekByOrder) {
+    start();
+    push_key(SDLK_RIGHT);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(position(), std::make_pair(1u, 0u));
+    push_key(SDLK_PAGEDOWN);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(position(), std::make_pair(2u, 0u));
+    for (int i = 0; i < 90; i++) ASSERT_EQ(frame_loop_pass(), 1); // 1.5 s
+    push_key(SDLK_LEFT);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(position(), std::make_pair(2u, 0u));
+    for (int i = 0; i < 30; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    push_key(SDLK_PAGEUP);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(position(), std::make_pair(1u, 0u));
+    push_key(SDLK_LEFT);
+    push_key(SDLK_LEFT);
+    ASSERT_EQ(frame_loop_pass(), 1);
+    EXPECT_EQ(position(), std::make_pair(0u, 0u));
+}
+
+// The show itself: the first two frames after a seek to orders 7, 21 and 35,
+// back and forth, are those of an uninterrupted lockstep run from the start.
+TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
+    FMUSIC_FreeSong(music_song);
+    pack_builtin = builtin_pack();
+    const Blob module_data = builtin_module();
+    music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
+    ASSERT_NE(music_song, nullptr);
+    selected_mode = make_mode(320, 200);
+    start();
+    struct Frames {
+        std::vector<uint32_t> first, second;
+    };
+    std::map<uint32_t, Frames> seen;
+    uint32_t last_order = 0;
+    while (position().first < 35 || seen[35].second.empty()) {
+        ASSERT_EQ(frame_loop_pass(), 1);
+        const uint32_t order = position().first;
+        if (order == 7 || order == 21 || order == 35) {
+            Frames& f = seen[order];
+            if (order != last_order)
+                read_surface_pixels(surface_back, &f.first);
+            else if (f.second.empty()) {
+                read_surface_pixels(surface_back, &f.second);
+            }
+        }
+        last_order = order;
+    }
+    for (uint32_t order : {7u, 35u, 21u}) {
+        const auto began = std::chrono::steady_clock::now();
+        ASSERT_EQ(seek_to_order(order), 1);
+        std::printf(
+            "catch-up to order %u: %.2f s\n", order,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+        std::vector<uint32_t> first, second;
+        ASSERT_EQ(frame_loop_pass(), 1);
+        EXPECT_EQ(position(), std::make_pair(order, 0u));
+        ASSERT_EQ(read_surface_pixels(surface_back, &first), 1);
+        ASSERT_EQ(frame_loop_pass(), 1);
+        ASSERT_EQ(read_surface_pixels(surface_back, &second), 1);
+        EXPECT_TRUE(first == seen[order].first) << "first frame of order " << order;
+        EXPECT_TRUE(second == seen[order].second) << "second frame of order " << order;
+    }
+    shut_down_demo();
+    pack_builtin = Blob{nullptr, 0};
 }
 
 TEST_F(FrameLoop, EscapeEndsTheShow) {

@@ -3,12 +3,12 @@
 #include "data/assets.h"
 #include "data/builtin.h"
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "director/timeline.h"
 #include "engine3d/scenes.h"
 #include "presentation/capture.h"
 #include "presentation/demo_run.h"
 #include "presentation/sound.h"
-#include "presentation/surface.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +36,9 @@ struct ShowRun {
     uint32_t last_order = 0;
     std::set<int> scenes_seen;
     std::set<int> scenes_that_drew;
+    // The first two frames of order 17 with their sound.
+    std::vector<std::vector<uint32_t>> order17_frames;
+    std::vector<std::vector<int16_t>> order17_samples;
 };
 
 ShowRun run_show() {
@@ -50,6 +53,10 @@ ShowRun run_show() {
         result.scenes_seen.insert(scene);
         if (surface_virtual1->pixels != previous) result.scenes_that_drew.insert(scene);
         previous = surface_virtual1->pixels;
+        if (order == 17 && result.order17_frames.size() < 2) {
+            result.order17_frames.push_back(surface_back->pixels);
+            result.order17_samples.push_back(run.samples);
+        }
         if (++result.frames > 40000) break; // a runaway show fails below
     }
     result.last_order = FMUSIC_GetOrder(music_song);
@@ -85,6 +92,22 @@ TEST(WholeShow, PlaysToItsEndAndReleasesEverything) {
     EXPECT_TRUE(scene_istu.objects.empty());
     free_all_assets(); // a second release finds nothing to release
     EXPECT_EQ(texture_table, nullptr);
+
+    // Started at order 17, the recording begins with the frames and the sound
+    // the whole run had there.
+    music_song = load_builtin_song();
+    CommandLine from_17 = lockstep_options();
+    from_17.start_order = 17;
+    LockstepRun run{};
+    ASSERT_EQ(start_lockstep_show(from_17, &run), 1);
+    ASSERT_EQ(show.order17_frames.size(), 2u);
+    for (int i = 0; i < 2; i++) {
+        ASSERT_EQ(render_lockstep_frame(&run), 1);
+        EXPECT_EQ(FMUSIC_GetOrder(music_song), 17u);
+        EXPECT_TRUE(surface_back->pixels == show.order17_frames[i]) << "frame " << i;
+        EXPECT_EQ(run.samples, show.order17_samples[i]) << "frame " << i;
+    }
+    stop_lockstep_show();
     pack_builtin = {nullptr, 0};
 }
 

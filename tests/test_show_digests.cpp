@@ -8,7 +8,7 @@
 #include "presentation/capture.h"
 #include "presentation/demo_run.h"
 #include "presentation/sound.h"
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <gtest/gtest.h>
 

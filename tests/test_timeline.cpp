@@ -2,6 +2,7 @@
 // draws what, and what carries over from frame to frame.
 #include "data/assets.h"
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "director/timeline.h"
 #include "director/timeline_effects.h"
 #include "effects/effect_tables.h"
@@ -9,7 +10,6 @@
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
 #include "presentation/sound.h"
-#include "presentation/surface.h"
 #include "short_module.h"
 
 #include <gtest/gtest.h>
@@ -204,27 +204,22 @@ TEST_F(TimelineTest, EveryFrameEndsWithTheBlitAndOrder42EndsTheShow) {
     pic_odjava = solid_rgb(FRAME_PIXELS, 200, 100, 50);
     std::vector<uint32_t> back;
 
-    demo_close_requested = 0;
     sound_pin_position(music_song, 1, 42, 0); // the very first frame
-    director_frame();
-    EXPECT_EQ(demo_close_requested, 1);
+    EXPECT_EQ(director_frame(music_song), 0);
 
-    demo_close_requested = 0;
     sound_pin_position(music_song, 1, 1, 0);
-    director_frame();
+    EXPECT_EQ(director_frame(music_song), 1);
     ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
     ASSERT_EQ(back.size(), 640u * 400u);
     for (uint32_t p : back) ASSERT_EQ(p & 0xFFFFFF, 0x0A141Eu);
 
     sound_pin_position(music_song, 1, 41, 63);
-    director_frame();
+    EXPECT_EQ(director_frame(music_song), 1);
     ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
     EXPECT_EQ(back[123] & 0xFFFFFF, 0xC86432u);
-    EXPECT_EQ(demo_close_requested, 0);
 
     sound_pin_position(music_song, 1, 0xFFFFFFFF, 0); // "negative" orders are large
-    director_frame();
-    EXPECT_EQ(demo_close_requested, 1);
+    EXPECT_EQ(director_frame(music_song), 0);
     ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
     EXPECT_EQ(back[123] & 0xFFFFFF, 0xC86432u) << "the last picture stays";
 

@@ -1,10 +1,10 @@
 #include "data/assets.h"
 
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
 #include "engine3d/scenes.h"
-#include "presentation/surface.h"
 
 #include <cstdio>
 

@@ -2,6 +2,7 @@
 
 #include "data/assets.h"
 #include "data/render_resources.h"
+#include "data/surface.h"
 #include "director/timeline_effects.h"
 #include "effects/fog.h"
 #include "effects/pictures.h"
@@ -9,9 +10,9 @@
 #include "engine3d/morph.h"
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
-#include "presentation/demo_run.h"
 #include "presentation/sound.h"
-#include "presentation/surface.h"
+
+#include <cstring>
 
 TimelineState timeline;
 Camera camera_vkocka, camera_opod, camera_brain, camera_istu, camera_kocka;
@@ -315,27 +316,31 @@ static void scene_kocka_frame() {
 }
 
 static void end_of_show() {
-    FMUSIC_SetMasterVolume(music_song, 0);
-    FMUSIC_StopSong(music_song);
-    request_demo_close();
+    timeline.show_ended = true;
 }
 
 // ---- the scene table ---------------------------------------------------------
 
 const SceneRange show_scenes[SCENE_COUNT] = {
-    {0, 1, "logo"},
-    {2, 3, "presents over the plasma"},
-    {4, 5, "title words"},
-    {6, 6, "title fade"},
-    {7, 15, "cube frames"},
-    {16, 16, "cube frames, camera into the fog"},
-    {17, 26, "greetings and interludes"},
-    {27, 28, "tunnel"},
-    {29, 34, "figure over the texture"},
-    {35, 38, "morph and dot cells"},
-    {39, 41, "end picture"},
-    {42, UINT32_MAX, "end of show"},
+    {0, 1, "logo", "logo"},
+    {2, 3, "presents over the plasma", "presents"},
+    {4, 5, "title words", "title"},
+    {6, 6, "title fade", "title-fade"},
+    {7, 15, "cube frames", "cubes"},
+    {16, 16, "cube frames, camera into the fog", "cubes-fog"},
+    {17, 26, "greetings and interludes", "greetings"},
+    {27, 28, "tunnel", "tunnel"},
+    {29, 34, "figure over the texture", "figure"},
+    {35, 38, "morph and dot cells", "morph"},
+    {39, 41, "end picture", "end-picture"},
+    {42, UINT32_MAX, "end of show", "end"},
 };
+
+ShowScene scene_for_key(const char* key) {
+    int scene = 0;
+    while (scene < SCENE_COUNT && std::strcmp(show_scenes[scene].key, key) != 0) scene++;
+    return ShowScene(scene);
+}
 
 ShowScene scene_for_order(uint32_t order) {
     int scene = 0;
@@ -383,9 +388,27 @@ void director_draw(uint32_t order, uint32_t row) {
     }
 }
 
-void director_frame() {
-    const uint32_t order = FMUSIC_GetOrder(music_song);
-    const uint32_t row = FMUSIC_GetRow(music_song);
+int director_frame(MusicSong* song) {
+    const uint32_t order = FMUSIC_GetOrder(song);
+    const uint32_t row = FMUSIC_GetRow(song);
+    timeline.show_ended = false;
     director_draw(order, row);
     blit_surface(surface_virtual1, surface_back);
+    if (!timeline.show_ended) return 1;
+    FMUSIC_SetMasterVolume(song, 0);
+    FMUSIC_StopSong(song);
+    return 0;
+}
+
+int reset_show() {
+    timeline = TimelineState{};
+    for (Camera* camera :
+         {&camera_vkocka, &camera_opod, &camera_brain, &camera_istu, &camera_kocka})
+        *camera = Camera{};
+    reset_timeline_effects();
+    morph_step = 0.0f;
+    morph_falling = 0;
+    free_all_assets();
+    if (!load_all_assets()) return 0;
+    return fill_surface(surface_virtual1, 0);
 }

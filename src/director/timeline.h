@@ -1,10 +1,14 @@
 // The show's script: each frame reads the music position, draws the scene
 // that belongs to it into the working surface and blits it to the back buffer.
+// It knows the song it follows and the surfaces, not who runs the frames: the
+// end of the show is its result, for the caller to act on.
 #pragma once
 
 #include "engine3d/scene.h"
 
 #include <cstdint>
+
+struct MusicSong;
 
 // What the timeline keeps from one frame to the next.
 struct TimelineState {
@@ -26,6 +30,7 @@ struct TimelineState {
     bool camera_brain_ready = false;
     bool camera_istu_ready = false;
     bool camera_kocka_ready = false;
+    bool show_ended = false; // the end of show was reached
 };
 
 extern TimelineState timeline;
@@ -52,15 +57,27 @@ struct SceneRange {
     uint32_t first_order;
     uint32_t last_order;
     const char* name;
+    const char* key; // one word for the command line
 };
 
 extern const SceneRange show_scenes[SCENE_COUNT];
 
 // The first scene whose range holds order.
 ShowScene scene_for_order(uint32_t order);
+// The scene whose key is the given word; SCENE_COUNT for none.
+ShowScene scene_for_key(const char* key);
 
-// One frame: position, scene, blit.
-void director_frame();
+// One frame: the position of song, its scene, the blit. At the end of the show
+// the song is silenced and stopped and the result is 0 (the caller ends the
+// show); 1 otherwise.
+int director_frame(MusicSong* song);
 
 // The scene of one music position, drawn into the working surface (no blit).
 void director_draw(uint32_t order, uint32_t row);
+
+// Everything the show changes as it runs back to its start values: the
+// timeline and its effects' phases, the cameras, the scenes' objects and the
+// morph (the assets are loaded afresh), the depth buffer and the working
+// surface. A run from here draws exactly what a run from the program's start
+// draws. Needs the working surface; returns 0 when the assets cannot load.
+int reset_show();

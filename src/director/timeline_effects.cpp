@@ -16,10 +16,20 @@ uint8_t path_wave_long[PATH_LONG];
 uint8_t path_wave_short[PATH_SHORT];
 uint16_t row_offset[FRAME_HEIGHT];
 
+static const uint8_t PLASMA_PHASE_START[4] = {116, 32, 142, 70};
+static const uint16_t PATH_OFFSET_START[4] = {100, 800, 300, 700};
+
 uint8_t plasma_phase[4] = {116, 32, 142, 70};
 uint8_t band_phase[4] = {0, 0, 0, 0};
 uint8_t path_rates[4] = {0, 0, 0, 0};
 uint16_t path_offset[4] = {100, 800, 300, 700};
+
+void reset_timeline_effects() {
+    std::copy(PLASMA_PHASE_START, PLASMA_PHASE_START + 4, plasma_phase);
+    std::fill(band_phase, band_phase + 4, uint8_t(0));
+    std::fill(path_rates, path_rates + 4, uint8_t(0));
+    std::copy(PATH_OFFSET_START, PATH_OFFSET_START + 4, path_offset);
+}
 
 static const size_t PICTURE_BYTES = size_t(FRAME_PIXELS) * 3;
 

@@ -1,12 +1,13 @@
 // The full-frame effects only the timeline uses: plasma, light bands, the dot
 // path, the rotozoom and the cycling mask, with their tables and phases. The
-// phases start at fixed values when the program starts and are never reset; a
+// phases start at fixed values when the program starts and go back to them
+// only through reset_timeline_effects; a
 // drawing call that cannot draw (no surface, failed lock, missing input) leaves
 // them alone.
 #pragma once
 
 #include "data/pack.h"
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <cstdint>
 
@@ -25,6 +26,9 @@ extern uint8_t plasma_phase[4]; // 116, 32, 142, 70 at start
 extern uint8_t band_phase[4];   // 0, 0, 0, 0
 extern uint8_t path_rates[4];   // 0, 0, 0, 0
 extern uint16_t path_offset[4]; // 100, 800, 300, 700
+
+// The phases, rates and offsets back to their start values.
+void reset_timeline_effects();
 
 void build_plasma_table();
 // A blue-only plasma over the whole frame; moves plasma_phase on.

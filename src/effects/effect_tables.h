@@ -3,7 +3,7 @@
 // displaced texture.
 #pragma once
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <cstdint>
 #include <cstring>

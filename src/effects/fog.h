@@ -2,7 +2,7 @@
 // cells (a centred blue square in a 10 x 10 cell, its size chosen by a level).
 #pragma once
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <cstdint>
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "data/pack.h"
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <cstdint>
 

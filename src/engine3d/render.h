@@ -2,9 +2,9 @@
 // culling and projection, lighting, and one filler call per visible face.
 #pragma once
 
+#include "data/surface.h"
 #include "effects/fillers.h"
 #include "engine3d/scene.h"
-#include "presentation/surface.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 // actions into the same messages; the tests send them directly.
 #pragma once
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <cstdint>
 #include <string>

@@ -46,10 +46,17 @@ static std::string find_on_path(const char* program) {
 
 int render_lockstep_frame(LockstepRun* run) {
     if (run->frame_limit && run->frame >= run->frame_limit) return 0;
-    const size_t rendered = sound_lockstep_frame(music_song, &run->samples);
+    size_t rendered = 0;
+    if (run->frame_waiting) {
+        run->samples = demo_lockstep_samples;
+        rendered = run->samples.size() / 2;
+    } else {
+        rendered = sound_lockstep_frame(music_song, &run->samples);
+    }
     const ShowScene scene = scene_for_order(FMUSIC_GetOrder(music_song));
     const steady::time_point start = steady::now();
-    director_frame();
+    if (!run->frame_waiting && !director_frame(music_song)) request_demo_close();
+    run->frame_waiting = false;
     const double seconds = std::chrono::duration<double>(steady::now() - start).count();
     run->director_seconds += seconds;
     run->scene_seconds[scene] += seconds;
@@ -82,15 +89,20 @@ int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
     }
     run->fps = options.fps;
     run->frame_limit = 0;
-    // Frames before the start order are drawn but not kept.
-    while (music_song && FMUSIC_GetOrder(music_song) < options.start_order)
-        if (!render_lockstep_frame(run)) break;
+    // Frames before the start order are computed unseen, as a seek does.
+    run->frame_waiting = false;
+    if (music_song && options.start_order > 0) {
+        if (!seek_to_order(options.start_order)) return 0;
+        run->frame_waiting = true;
+    }
     run->frame_limit =
         options.seconds > 0 ? uint32_t(std::llround(options.seconds * options.fps)) : 0;
     // The show ends where its last scene starts or where the music does.
     const double end_seconds =
         sound_order_seconds(music_song, show_scenes[SCENE_END_OF_SHOW].first_order);
-    const double left = std::max(0.0, end_seconds * options.fps - run->frame);
+    const double start_seconds =
+        options.start_order > 0 ? sound_order_seconds(music_song, options.start_order) : 0;
+    const double left = std::max(0.0, (end_seconds - start_seconds) * options.fps);
     run->expected = music_song ? uint32_t(std::llround(left)) : 0;
     if (run->frame_limit && (!run->expected || run->frame_limit < run->expected))
         run->expected = run->frame_limit;

@@ -23,11 +23,12 @@ struct LockstepRun {
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point last_progress;
     bool show_progress;
+    bool frame_waiting; // the catch-up to the start order drew the next frame
 };
 
 // Sets up the show without a window: a memory display of the options' size,
 // the assets and tables, the sound library in lockstep and music_song playing
-// (from the start order on, the frames before it drawn and dropped). Returns 0
+// (from the start order on, reached as a seek in the window is). Returns 0
 // when it cannot; stop_lockstep_show then releases what was made.
 int start_lockstep_show(const CommandLine& options, LockstepRun* run);
 // Draws the next frame into surface_back with its share of the music in

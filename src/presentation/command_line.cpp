@@ -1,5 +1,6 @@
 #include "presentation/command_line.h"
 
+#include "director/timeline.h"
 #include "presentation/display.h"
 
 #include <cerrno>
@@ -14,7 +15,9 @@ static const char usage_text[] =
     "  (no options)         the configuration dialog, then the show\n"
     "  --play               skip the configuration dialog: saved settings, default mode\n"
     "  --windowed           show in a window instead of full screen\n"
-    "  --start ORDER        begin at that order of the music (0..255)\n"
+    "  --start ORDER|NAME   begin at that order of the music (0..255) or at the first\n"
+    "                       order of the named scene (see --list-scenes)\n"
+    "  --list-scenes        print the scene table: orders, names, start and length\n"
     "  --pace 60|vsync|unlimited\n"
     "                       frame pacing (default 60 frames a second)\n"
     "  --filter sharp|nearest|linear\n"
@@ -30,7 +33,17 @@ static const char usage_text[] =
     "  --nosound            no sound this run (the stored setting is kept)\n"
     "  --no-builtin-data    do not fall back to the data built into the program\n"
     "  --help               this text\n"
-    "  --version            the program's version\n";
+    "  --version            the program's version\n"
+    "\n"
+    "keys in the show:\n"
+    "  Escape, F12          end the show\n"
+    "  Enter                frame-rate text on and off\n"
+    "  F11, Alt+Enter       full screen / window\n"
+    "  Space                pause and go on\n"
+    "  Right, Page Down     the start of the next order\n"
+    "  Left, Page Up        the start of this order (of the one before within its\n"
+    "                       first second)\n"
+    "  F1                   these keys on the screen\n";
 
 const char* command_line_usage() {
     return usage_text;
@@ -77,6 +90,15 @@ static bool read_size(const std::string& text, uint32_t* width, uint32_t* height
     const size_t x = text.find('x');
     return x != std::string::npos && read_number(text.substr(0, x), 1, SIZE_LIMIT, width) &&
            read_number(text.substr(x + 1), 1, SIZE_LIMIT, height);
+}
+
+// An order number or the key of a scene, which stands for its first order.
+static bool read_start(const std::string& text, uint32_t* order) {
+    if (read_number(text, 0, ORDER_LIMIT, order)) return true;
+    const ShowScene scene = scene_for_key(text.c_str());
+    if (scene == SCENE_COUNT) return false;
+    *order = show_scenes[scene].first_order;
+    return true;
 }
 
 static bool read_seconds(const std::string& text, double* seconds) {
@@ -143,9 +165,13 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
             o.no_builtin_data = true;
         } else if (arg == "--benchmark") {
             o.benchmark = true;
+        } else if (arg == "--list-scenes") {
+            o.list_scenes = true;
         } else if (arg == "--start") {
-            if (!read_number(value, 0, ORDER_LIMIT, &o.start_order))
-                return fail(error, "--start needs an order from 0 to 255, not '" + value + "'");
+            if (!read_start(value, &o.start_order))
+                return fail(error, "--start needs an order from 0 to 255 or a scene name (see "
+                                   "--list-scenes), not '" +
+                                       value + "'");
         } else if (arg == "--pace") {
             if (!read_choice(value, pace_choices, &o.pace))
                 return fail(error, "--pace must be 60, vsync or unlimited, not '" + value + "'");

@@ -12,7 +12,8 @@ struct CommandLine {
     bool nosound = false;
     bool no_builtin_data = false;
     bool benchmark = false;
-    uint32_t start_order = 0; // --start; 0 is the beginning
+    bool list_scenes = false;
+    uint32_t start_order = 0; // --start (an order or a scene's first); 0 is the beginning
     int pace = 0;             // FramePacing
     int filter = 0;           // ScaleFilter
     std::string record_path;  // --record FILE

@@ -2,9 +2,11 @@
 // events and the shut-down.
 #pragma once
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <vector>
 
 struct SDL_Window;
 struct MusicSong;
@@ -28,10 +30,17 @@ extern int demo_nosound;
 extern int demo_sound_fallback;
 extern uint32_t demo_start_order;
 
+// The song's share of the last lockstep frame (the live loop only advances
+// the song with it; after a seek it belongs to the frame drawn there).
+extern std::vector<int16_t> demo_lockstep_samples;
+
 // Frames drawn since the program started (all of them, not only per second).
 extern uint32_t demo_frames_drawn;
 // Set by request_demo_close; a run without a window stops on it.
 extern int demo_close_requested;
+// 1 while Space has paused the show: the music stands, the last picture is
+// drawn again every frame.
+extern int demo_paused;
 
 // The whole show: start-up, frame loop, shut-down. Returns 0 after the show
 // ran, 1 when the window, the display or the sound output failed.
@@ -52,3 +61,17 @@ void shut_down_demo();
 
 SDL_Window* create_demo_window(const ModeRecord& mode);
 void set_music_paused(int paused);
+void toggle_demo_pause();
+
+// Goes to the start of order exactly: the show back to its start values
+// (reset_show), the song from the beginning, then every frame before the
+// order computed in lockstep at 60 frames a second without being shown, with
+// a progress bar on the window and Escape answered. The frame at the start of
+// the order is drawn and shown by the next frame_loop_pass; it is the frame a
+// lockstep viewer from the start sees there. Returns 0 when it was ended
+// early (or there is nothing to play).
+int seek_to_order(uint32_t order);
+
+// The scene table with the start and length of every scene in seconds at the
+// module's tempo.
+void print_scene_list(MusicSong* song, std::FILE* out);

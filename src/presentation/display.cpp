@@ -350,6 +350,34 @@ int init_display(SDL_Window* window, int device, const ModeRecord& mode) {
     return 1;
 }
 
+// Full screen is a desktop-sized borderless window on top; a window has the
+// mode's size, centred on its display. The picture keeps its aspect either way
+// (flip_primary letterboxes it).
+int set_display_full_screen(SDL_Window* window, int full) {
+    if (!window) return 0;
+    full = full ? 1 : 0;
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
+    SDL_Rect area = {int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)),
+                     int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)), int(selected_mode.width),
+                     int(selected_mode.height)};
+    if (full && SDL_GetDisplayBounds(display, &area) != 0) return 0;
+    SDL_SetWindowAlwaysOnTop(window, full ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowBordered(window, full ? SDL_FALSE : SDL_TRUE);
+    // The size is set by hand too (while not full screen, where SDL takes it),
+    // for window systems without a manager that honours the request.
+    if (full) {
+        SDL_SetWindowSize(window, area.w, area.h);
+        SDL_SetWindowPosition(window, area.x, area.y);
+    }
+    if (SDL_SetWindowFullscreen(window, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return 0;
+    if (!full) {
+        SDL_SetWindowSize(window, area.w, area.h);
+        SDL_SetWindowPosition(window, area.x, area.y);
+    }
+    display_windowed = !full;
+    return 1;
+}
+
 int init_memory_display(uint32_t width, uint32_t height) {
     release_display();
     if (width == 0 || height == 0) return 0;

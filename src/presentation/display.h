@@ -5,7 +5,7 @@
 // buffer of the capture size.
 #pragma once
 
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 #include <string>
 #include <vector>
@@ -42,6 +42,11 @@ ModeRecord make_mode(uint32_t width, uint32_t height);
 // surface_virtual1. On failure shows the "DDRAW" message of the failing step,
 // releases what it made and returns 0.
 int init_display(SDL_Window* window, int device, const ModeRecord& mode);
+
+// Switches the display's window between full screen (full 1) and a window of
+// the chosen mode's size; display_windowed follows. Returns 0 when the window
+// system refused.
+int set_display_full_screen(SDL_Window* window, int full);
 
 // A display without a window: surface_back a memory surface of width x height,
 // surface_virtual1 the working surface; flip_primary does nothing.

@@ -8,11 +8,13 @@
 #include <vector>
 
 int show_fps = 0;
+int show_keys = 0;
 uint32_t fps_value = 0;
 uint32_t fps_frames = 0;
 uint32_t fps_start_ms = 0;
 
-// The font of the frame-rate text, "FPS" and the digits: 5 x 7 glyphs in
+// The font of the texts on the display, capitals, digits and a little
+// punctuation: 5 x 7 glyphs in
 // cells of 6 x 9 (a column and two rows of space); each row of a glyph has its
 // leftmost column in bit 4.
 constexpr int GLYPH_WIDTH = 5;
@@ -37,14 +39,55 @@ static const Glyph font_glyphs[] = {
     {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
     {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
     {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}},
+    {'D', {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}},
     {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}},
+    {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}},
+    {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}},
+    {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
     {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}},
+    {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
     {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
+    {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}},
+    {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
+    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}},
+    {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
+    {'Y', {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}},
+    {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
+    {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}},
+    {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+    {'/', {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x00}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}},
 };
 // clang-format on
 
-// The text box of draw_fps, kept between frames.
+// The picture of a text or the progress bar, kept between frames.
 static std::vector<uint32_t> fps_box;
+
+// The key overlay: key names, then what they do, in two columns.
+static const char* const key_lines[][2] = {
+    {"ESC F12", "END THE SHOW"},
+    {"ENTER", "FRAME RATE"},
+    {"F11 ALT+ENTER", "FULL SCREEN / WINDOW"},
+    {"SPACE", "PAUSE / GO ON"},
+    {"RIGHT PGDN", "NEXT ORDER"},
+    {"LEFT PGUP", "ORDER START / PREVIOUS"},
+    {"F1", "THESE KEYS"},
+};
+constexpr int KEY_LINE_COUNT = int(sizeof key_lines / sizeof key_lines[0]);
+constexpr int KEY_COLUMN = 14; // characters of the first column
 
 void count_fps_frame(uint32_t now_ms) {
     fps_frames++;
@@ -103,13 +146,61 @@ static void draw_text_box(uint32_t* pixels, int pitch, int width, int height, in
     }
 }
 
+// Font pixels are this many display pixels: 1 up to 479 lines, then one more
+// for every 240.
+static int display_text_scale() {
+    return std::max(1, int(surface_back->height) / 240);
+}
+
 void draw_fps() {
     if (!surface_back) return;
     char text[256];
     std::snprintf(text, sizeof text, "FPS %u", fps_value);
-    const int scale = std::max(1, int(surface_back->height) / 240);
+    const int scale = display_text_scale();
     const int w = text_box_width(text, scale), h = text_box_height(scale);
     fps_box.resize(size_t(w) * h);
     draw_text_box(fps_box.data(), w, w, h, 0, 0, text, scale, 0xFFFFFF, 0x000000);
     put_pixels(surface_back, 0, 0, fps_box.data(), w, h);
+}
+
+void key_overlay_box(int* x, int* y, int* width, int* height) {
+    const int scale = surface_back ? display_text_scale() : 1;
+    *width = (1 + (KEY_COLUMN + 23) * TEXT_CELL_WIDTH) * scale;
+    *height = (KEY_LINE_COUNT * TEXT_CELL_HEIGHT + 2) * scale;
+    *x = 2 * TEXT_CELL_HEIGHT * scale;
+    *y = 2 * TEXT_CELL_HEIGHT * scale;
+}
+
+void draw_key_overlay() {
+    if (!surface_back) return;
+    const int scale = display_text_scale();
+    int x, y, w, h;
+    key_overlay_box(&x, &y, &w, &h);
+    fps_box.assign(size_t(w) * h, 0);
+    for (int line = 0; line < KEY_LINE_COUNT; line++) {
+        const int ty = (1 + line * TEXT_CELL_HEIGHT) * scale;
+        draw_text_box(fps_box.data(), w, w, h, 0, ty, key_lines[line][0], scale, 0xFFFF80, 0);
+        draw_text_box(fps_box.data(), w, w, h, KEY_COLUMN * TEXT_CELL_WIDTH * scale, ty,
+                      key_lines[line][1], scale, 0xFFFFFF, 0);
+    }
+    put_pixels(surface_back, x, y, fps_box.data(), w, h);
+}
+
+void draw_progress_bar(uint32_t order, uint32_t done, uint32_t total) {
+    if (!surface_back) return;
+    const int scale = display_text_scale();
+    const int bw = int(surface_back->width), bh = int(surface_back->height);
+    char text[64];
+    std::snprintf(text, sizeof text, "TO ORDER %u", order);
+    const int w = std::max(bw / 2, text_box_width(text, scale));
+    const int bar = 4 * scale, h = text_box_height(scale) + bar + 2 * scale;
+    fps_box.assign(size_t(w) * h, 0);
+    draw_text_box(fps_box.data(), w, w, h, 0, 0, text, scale, 0xFFFFFF, 0);
+    const uint64_t fraction = total ? std::min<uint64_t>(done, total) * 1024 / total : 0;
+    const int bar_y = text_box_height(scale);
+    fill_box(fps_box.data(), w, w, h, 0, bar_y, w, bar + 2 * scale, 0x606060);
+    fill_box(fps_box.data(), w, w, h, scale, bar_y + scale, w - 2 * scale, bar, 0);
+    fill_box(fps_box.data(), w, w, h, scale, bar_y + scale, int((w - 2 * scale) * fraction / 1024),
+             bar, 0xFFFFFF);
+    put_pixels(surface_back, (bw - w) / 2, (bh - h) / 2, fps_box.data(), w, h);
 }

@@ -677,12 +677,15 @@ void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t ro
 }
 
 double sound_order_seconds(MusicSong* song, uint32_t order) {
-    openmpt_module* module = song ? create_module(song->data) : nullptr;
-    if (!module) return 0;
+    if (!song) return -1;
+    openmpt_module* module = create_module(song->data);
+    if (!module) return -1;
+    const int32_t orders = openmpt_module_get_num_orders(module);
     double seconds = openmpt_module_get_duration_seconds(module);
-    if (order < uint32_t(openmpt_module_get_num_orders(module)))
-        seconds =
-            std::min(seconds, openmpt_module_set_position_order_row(module, int32_t(order), 0));
+    if (order < uint32_t(std::max(orders, 0))) {
+        const double at = openmpt_module_set_position_order_row(module, int32_t(order), 0);
+        if (at >= 0) seconds = at;
+    }
     openmpt_module_destroy(module);
     return seconds;
 }

@@ -97,10 +97,11 @@ int sound_lockstep_enabled();
 // (0 once the song has ended).
 size_t sound_lockstep_frame(MusicSong* song, std::vector<int16_t>* out);
 
+// Seconds from the start of the song to the start of order at the module's
+// own tempo; the song's length for an order past its last one, -1 for no song.
+double sound_order_seconds(MusicSong* song, uint32_t order);
+
 // Test hook: while pinned, FMUSIC_GetOrder and FMUSIC_GetRow report the given
 // position instead of the song's.
 void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t row);
 
-// Seconds from the start of the song to the start of order (the song's length
-// when it has no such order); 0 without a song.
-double sound_order_seconds(MusicSong* song, uint32_t order);

@@ -1,4 +1,4 @@
-#include "presentation/surface.h"
+#include "data/surface.h"
 
 Surface* surface_primary = nullptr;
 Surface* surface_back = nullptr;

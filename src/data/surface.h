@@ -1,4 +1,6 @@
-// The display surfaces as drawing code sees them. The working surface
+// The display surfaces as drawing code sees them, without the display: the
+// records, the working surface and the operations every surface has (the
+// presentation implements them for the window). The working surface
 // surface_virtual1 is always a 320 x 200, 32-bit memory buffer without gaps
 // (pitch 1280), so effects and tests need no window.
 #pragma once
