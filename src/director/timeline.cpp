@@ -12,8 +12,6 @@
 #include "engine3d/scenes.h"
 #include "presentation/sound.h"
 
-#include <cstring>
-
 TimelineState timeline;
 Camera camera_vkocka, camera_opod, camera_brain, camera_istu, camera_kocka;
 
@@ -317,35 +315,6 @@ static void scene_kocka_frame() {
 
 static void end_of_show() {
     timeline.show_ended = true;
-}
-
-// ---- the scene table ---------------------------------------------------------
-
-const SceneRange show_scenes[SCENE_COUNT] = {
-    {0, 1, "logo", "logo"},
-    {2, 3, "presents over the plasma", "presents"},
-    {4, 5, "title words", "title"},
-    {6, 6, "title fade", "title-fade"},
-    {7, 15, "cube frames", "cubes"},
-    {16, 16, "cube frames, camera into the fog", "cubes-fog"},
-    {17, 26, "greetings and interludes", "greetings"},
-    {27, 28, "tunnel", "tunnel"},
-    {29, 34, "figure over the texture", "figure"},
-    {35, 38, "morph and dot cells", "morph"},
-    {39, 41, "end picture", "end-picture"},
-    {42, UINT32_MAX, "end of show", "end"},
-};
-
-ShowScene scene_for_key(const char* key) {
-    int scene = 0;
-    while (scene < SCENE_COUNT && std::strcmp(show_scenes[scene].key, key) != 0) scene++;
-    return ShowScene(scene);
-}
-
-ShowScene scene_for_order(uint32_t order) {
-    int scene = 0;
-    while (order > show_scenes[scene].last_order) scene++;
-    return ShowScene(scene);
 }
 
 void director_draw(uint32_t order, uint32_t row) {

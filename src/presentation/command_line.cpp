@@ -1,6 +1,6 @@
 #include "presentation/command_line.h"
 
-#include "director/timeline.h"
+#include "director/scene_table.h"
 #include "presentation/display.h"
 
 #include <cerrno>
