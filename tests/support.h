@@ -18,3 +18,10 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> read_file(const std::string& path);
 void put_u32(std::vector<uint8_t>& out, uint32_t value);
 void put_u16(std::vector<uint8_t>& out, uint16_t value);
+// Little-endian reads at a byte offset.
+inline uint32_t get_u16(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at] | b[at + 1] << 8);
+}
+inline uint32_t get_u32(const std::vector<uint8_t>& b, size_t at) {
+    return get_u16(b, at) | get_u16(b, at + 2) << 16;
+}
