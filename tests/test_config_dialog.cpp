@@ -21,11 +21,10 @@ namespace {
 // library and no module.
 class ConfigDialog : public ::testing::Test {
   protected:
-    ScopedDirectory directory;
+    ScopedConfigHome directory;
     DialogView view = make_dialog_view();
 
     void SetUp() override {
-        setenv("XDG_CONFIG_HOME", directory.path.c_str(), 1);
         SDL_InitSubSystem(SDL_INIT_VIDEO);
         FSOUND_Close();
         sound_set_lockstep(0, 0);
@@ -45,10 +44,7 @@ class ConfigDialog : public ::testing::Test {
         sound_set_lockstep(0, 0);
         release_display();
     }
-    std::string settings_text() {
-        const std::vector<uint8_t> bytes = read_file(directory.path + "/vorn/settings");
-        return std::string(bytes.begin(), bytes.end());
-    }
+    std::string settings_text() { return read_text(directory.path + "/vorn/settings"); }
     // The sound library is open exactly when a second FSOUND_Init is refused.
     static bool sound_open() {
         if (FSOUND_Init(44100, 256, 0)) {
