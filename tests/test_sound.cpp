@@ -72,17 +72,10 @@ class Sound : public ::testing::Test {
     }
 };
 
-TEST(SoundErrorText, TableTextsAndUnknownCodes) {
+// The texts themselves are a table; what can go wrong is the look-up at its
+// ends and past them (the device error's text is checked where it is shown).
+TEST(SoundErrorText, TableEndsAndUnknownCodes) {
     EXPECT_STREQ(sound_error_text(0), "No errors");
-    EXPECT_STREQ(sound_error_text(1),
-                 "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.");
-    EXPECT_STREQ(sound_error_text(6), "Soundcard does not support the features needed for this "
-                                      "soundsystem (16bit stereo output)");
-    EXPECT_STREQ(sound_error_text(9), "File not found");
-    EXPECT_STREQ(sound_error_text(12), "Not enough memory ");
-    EXPECT_STREQ(sound_error_text(14), "Incorrect mixer selected");
-    EXPECT_STREQ(sound_error_text(17), "Tried to use an advanced EAX2 command on a non EAX2 "
-                                       "enabled channel or output.");
     EXPECT_STREQ(sound_error_text(19), "Recording not supported on this device");
     EXPECT_STREQ(sound_error_text(20), "Unknown error");
     EXPECT_STREQ(sound_error_text(-1), "Unknown error");
