@@ -1,6 +1,7 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "engine3d/render.h"
+#include "frame_support.h"
 #include "model_writer.h"
 
 #include <gtest/gtest.h>
@@ -63,12 +64,7 @@ class RenderTest : public ::testing::Test {
         for (uint16_t i = 0; i < scene.object_count; i++) object_transform(&scene, i, &camera);
         render_scene(&scene, &camera, surface_virtual1);
     }
-    uint32_t pixel(int x, int y) const { return surface_virtual1->pixels[y * FRAME_WIDTH + x]; }
-    int changed_pixels() const {
-        int n = 0;
-        for (uint32_t p : surface_virtual1->pixels) n += p != kBackground;
-        return n;
-    }
+    static int changed_pixels() { return pixels_not(kBackground); }
 
     ScopedDirectory dir;
     Scene scene;
