@@ -3,14 +3,8 @@
 # installed from elsewhere, and builds and lists the .deb.
 set -euo pipefail
 build=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$(dirname "$0")/script_support.sh"
+enter_work_directory
 
 DESTDIR="$work/stage" cmake --install "$build" --prefix /usr >/dev/null
 stage=$work/stage/usr

@@ -13,17 +13,7 @@ make_module=$3
 build_dir=$4
 source_dir=$5
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# Runs a command on a fresh Xvfb server for at most $1 seconds. The search for
-# a free server number starts at a random place, so that runs side by side do
-# not race for one number and end up on one server, seeing each other's windows.
-on_xvfb() {
-    timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24" "${@:2}"
-}
+source "$(dirname "$0")/script_support.sh"
 
 # Waits up to 30 s for a visible window of that exact name; its id in found.
 # (A search while other windows come and go can fail: it is tried again.)
@@ -45,6 +35,21 @@ open_dialog() {
     window=$found
     sleep 1
     xdotool windowfocus --sync "$window"
+}
+
+# Starts vorn, which shows the sound message (its picture kept as $1 when
+# given), answers it, and waits for the dialog.
+open_dialog_after_sound_message() {
+    "$vorn" 2> stderr.txt &
+    vorn_pid=$!
+    find_window FSOUND || fail "no sound message"
+    local box=$found
+    sleep 1
+    [ -z "${1:-}" ] || import -window root "$1"
+    xdotool windowfocus --sync "$box" key Return
+    find_window 'Vorn Demo Configuration' || fail "the dialog did not open after the message"
+    window=$found
+    sleep 1
 }
 
 # Waits up to $1 seconds for vorn to end; its exit status in vorn_status.
@@ -75,10 +80,8 @@ click_at() {
 }
 
 if [[ $run != inside_* ]]; then
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    cd "$work"
-    export XDG_CONFIG_HOME="$work/config" HOME="$work/home"
+    enter_work_directory
+    export HOME="$work/home"
     mkdir "$HOME"
 fi
 
@@ -122,17 +125,8 @@ inside_run)
     export SDL_AUDIODRIVER=alsa ALSA_CARD=vorn-no-such-card
     # 3 orders of 16 rows at 0.06 s: the music lasts 2.88 s.
     "$make_module" system2.xm 3 16 3 125
-    "$vorn" 2> stderr.txt &
-    vorn_pid=$!
-    find_window FSOUND || fail "no sound message"
-    box=$found
-    sleep 1
-    import -window root "$build_dir/launcher_sound_message.png"
-    xdotool windowfocus --sync "$box" key Return
-    # Then the dialog, on no sound for this run.
-    find_window 'Vorn Demo Configuration' || fail "the dialog did not open after the message"
-    window=$found
-    sleep 1
+    open_dialog_after_sound_message "$build_dir/launcher_sound_message.png"
+    # The dialog, on no sound for this run.
     xdotool windowfocus --sync "$window"
     import -window root "$build_dir/launcher_dialog_no_sound.png"
     start=$(date +%s%N)
@@ -145,15 +139,7 @@ inside_run)
 
     # Choosing ALSA again and "Run DEMO": the show cannot open it and the
     # program ends with status 1.
-    "$vorn" 2> stderr.txt &
-    vorn_pid=$!
-    find_window FSOUND || fail "no sound message"
-    box=$found
-    sleep 1
-    xdotool windowfocus --sync "$box" key Return
-    find_window 'Vorn Demo Configuration' || fail "the dialog did not open after the message"
-    window=$found
-    sleep 1
+    open_dialog_after_sound_message
     # The output list: a click gives it the keyboard (Escape closes its menu),
     # and Up goes from "No sound" to ALSA.
     click_at 150 45

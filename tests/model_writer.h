@@ -4,6 +4,8 @@
 
 #include "support.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -79,4 +81,12 @@ model_bytes(const std::vector<ModelPoint>& points, const std::vector<ModelTriang
     model_chunk(out, "VREX", vertex_payload(points));
     model_chunk(out, "FACE", face_payload(faces));
     return out;
+}
+
+// Each coordinate of a point (anything with x, y and z) within the tolerance.
+template <class Point>
+void expect_vec(const Point& v, double x, double y, double z, double tolerance = 1e-6) {
+    EXPECT_NEAR(v.x, x, tolerance);
+    EXPECT_NEAR(v.y, y, tolerance);
+    EXPECT_NEAR(v.z, z, tolerance);
 }

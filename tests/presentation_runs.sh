@@ -10,23 +10,9 @@ vorn=$2
 make_module=$3
 build_dir=${4:-}
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export XDG_CONFIG_HOME="$work/config"
+source "$(dirname "$0")/script_support.sh"
+enter_work_directory
 unset SDL_VIDEODRIVER
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# Runs a command on a fresh Xvfb server for at most $1 seconds. The search for
-# a free server number starts at a random place, so that runs side by side do
-# not race for one number and end up on one server, seeing each other's windows.
-on_xvfb() {
-    timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24" "${@:2}"
-}
 
 case $run in
 windowed_show)
@@ -100,8 +86,7 @@ record)
     grep -q 'ffmpeg read nothing for 10 s' stuck.txt || fail "no message for a stuck encoder"
     ;;
 full_screen_keys)
-    timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" \
-        bash "$0" inside_full_screen_keys "$vorn" "$make_module" "$build_dir"
+    on_xvfb 150 bash "$0" inside_full_screen_keys "$vorn" "$make_module" "$build_dir"
     ;;
 inside_full_screen_keys)
     # 8 orders of 16 rows at 0.12 s: 15 s, longer than the keys below.

@@ -23,6 +23,24 @@ ScopedDirectory::~ScopedDirectory() {
     fs::remove_all(path, ignored);
 }
 
+ScopedConfigHome::ScopedConfigHome() {
+    if (const char* home = std::getenv("HOME")) had_home = true, saved_home = home;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"))
+        had_config = true, saved_config = config;
+    setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+}
+
+ScopedConfigHome::~ScopedConfigHome() {
+    if (had_home)
+        setenv("HOME", saved_home.c_str(), 1);
+    else
+        unsetenv("HOME");
+    if (had_config)
+        setenv("XDG_CONFIG_HOME", saved_config.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}
+
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -31,6 +49,16 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string read_text(const std::string& path) {
+    const std::vector<uint8_t> bytes = read_file(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void write_text(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    write_file(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 void put_u32(std::vector<uint8_t>& out, uint32_t value) {

@@ -14,7 +14,25 @@ struct ScopedDirectory {
     ~ScopedDirectory();
 };
 
+// A ScopedDirectory that is also XDG_CONFIG_HOME; HOME and XDG_CONFIG_HOME
+// are put back as they were when it ends.
+struct ScopedConfigHome : ScopedDirectory {
+    std::string saved_home, saved_config;
+    bool had_home = false, had_config = false;
+    ScopedConfigHome();
+    ~ScopedConfigHome();
+};
+
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> read_file(const std::string& path);
+std::string read_text(const std::string& path);
+void write_text(const std::string& path, const std::string& text); // makes its directories
 void put_u32(std::vector<uint8_t>& out, uint32_t value);
 void put_u16(std::vector<uint8_t>& out, uint16_t value);
+// Little-endian reads at a byte offset.
+inline uint32_t get_u16(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at] | b[at + 1] << 8);
+}
+inline uint32_t get_u32(const std::vector<uint8_t>& b, size_t at) {
+    return get_u16(b, at) | get_u16(b, at + 2) << 16;
+}

@@ -189,15 +189,12 @@ TEST_F(Fillers, EdgesCoverTheirRowsAndFlatBottomsLoseTheLastRow) {
         fill(corner(0, 10), corner(40, 10), corner(10, 13));
         expect_runs(flat_top, name + " flat top");
     }
-    // A span to column 320 (or far beyond) stops before the clip-right column.
+    // A span to column 320 stops before the clip-right column (far beyond it:
+    // FarOutsideCornersStayInsideTheFrame).
     reset();
     fill_gouraud(corner(0, 10), corner(320, 10), corner(0, 20));
-    fill_gouraud(corner(0, 30), corner(5000, 30), corner(0, 40));
-    for (int y : {10, 30}) {
-        EXPECT_EQ(pixel(0, y), 0xFEFEFEu);
-        EXPECT_EQ(pixel(318, y), 0xFEFEFEu);
-        EXPECT_FALSE(touched(319, y));
-    }
+    EXPECT_EQ(pixel(318, 10), 0xFEFEFEu);
+    EXPECT_FALSE(touched(319, 10));
 }
 
 TEST_F(Fillers, DepthWordsComeFromOneOverZ) {

@@ -3,44 +3,27 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "effects/fog.h"
-
-#include <gtest/gtest.h>
+#include "frame_support.h"
 
 #include <vector>
 
 namespace {
 
-const uint32_t CANARY = 0x00102030;
-
-uint32_t& pixel(int x, int y) {
-    return surface_virtual1->pixels[size_t(y) * FRAME_WIDTH + x];
-}
 uint32_t& depth(int x, int y) {
     return depth_buffer[size_t(y) * FRAME_WIDTH + x];
 }
-uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
-    return r << 16 | g << 8 | b;
-}
-void fill_frame(uint32_t colour) {
-    std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), colour);
-}
-
-struct Overlays : ::testing::Test {
+struct Overlays : FrameTest<0x00102030> {
     void SetUp() override {
-        ASSERT_EQ(create_working_surface(), 1);
-        fill_frame(CANARY);
+        FrameTest::SetUp();
         ASSERT_EQ(alloc_render_buffers(320, 200), 1);
         std::fill(depth_buffer, depth_buffer + 64000, 0x00FFFFFFu); // nearer than any fog
         ModeRecord mode{320, 200, 60, 32, 0xFF0000, 0xFF00, 0xFF};
         init_effect_tables(mode);
-        surface_failing_locks = 0;
     }
     void TearDown() override {
-        EXPECT_FALSE(surface_virtual1->locked);
-        release_working_surface();
+        FrameTest::TearDown();
         free_render_buffers();
         release_effect_tables();
-        surface_failing_locks = 0;
     }
     static void fog() { apply_depth_fog(surface_virtual1, 300.0f, 2000.0f, 128, 128, 255); }
 };

@@ -7,6 +7,7 @@
 #include "presentation/fps_text.h"
 #include "presentation/sound.h"
 #include "short_module.h"
+#include "support.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@
 #include <filesystem>
 #include <map>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -131,10 +131,6 @@ std::pair<uint32_t, uint32_t> position() {
 class FrameLoop : public ::testing::Test {
   protected:
     void SetUp() override {
-        config = std::filesystem::temp_directory_path() /
-                 ("vorn-frame-loop-" + std::to_string(getpid()));
-        std::filesystem::create_directories(config);
-        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         load_settings();
         if (!SDL_WasInit(SDL_INIT_VIDEO)) SDL_InitSubSystem(SDL_INIT_VIDEO);
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
@@ -159,8 +155,6 @@ class FrameLoop : public ::testing::Test {
         FSOUND_Close();
         demo_start_order = 0;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-        std::error_code ignored;
-        std::filesystem::remove_all(config, ignored);
     }
     void start() { ASSERT_EQ(start_demo(), -1); }
 
@@ -175,21 +169,7 @@ class FrameLoop : public ::testing::Test {
         return result;
     }
 
-    void expect_closed_by(void (*cause)()) {
-        start();
-        ASSERT_EQ(frame_loop_pass(), 1);
-        cause();
-        const uint32_t frames = demo_frames_drawn;
-        EXPECT_EQ(frame_loop_pass(), 0);
-        EXPECT_EQ(demo_frames_drawn, frames);
-        EXPECT_EQ(demo_window, nullptr);
-        EXPECT_EQ(surface_back, nullptr);
-        EXPECT_EQ(surface_virtual1, nullptr);
-        shut_down_demo();
-        EXPECT_TRUE(std::filesystem::exists(settings_file_path()));
-    }
-
-    std::filesystem::path config;
+    ScopedConfigHome config;
     std::vector<uint8_t> module;
 };
 
@@ -357,11 +337,7 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
         last_order = order;
     }
     for (uint32_t order : {7u, 35u, 21u}) {
-        const auto began = std::chrono::steady_clock::now();
         ASSERT_EQ(seek_to_order(order), 1);
-        std::printf(
-            "catch-up to order %u: %.2f s\n", order,
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
         std::vector<uint32_t> first, second;
         ASSERT_EQ(frame_loop_pass(), 1);
         EXPECT_EQ(position(), std::make_pair(order, 0u));
@@ -375,21 +351,29 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     pack_builtin = Blob{nullptr, 0};
 }
 
-TEST_F(FrameLoop, EscapeEndsTheShow) {
-    expect_closed_by([] { push_key(SDLK_ESCAPE); });
-}
-TEST_F(FrameLoop, F12EndsTheShow) {
-    expect_closed_by([] { push_key(SDLK_F12); });
-}
-TEST_F(FrameLoop, CloseButtonEndsTheShow) {
-    expect_closed_by([] { push_window_event(SDL_WINDOWEVENT_CLOSE); });
-}
-TEST_F(FrameLoop, DirectorCloseRequestEndsTheShow) {
-    expect_closed_by(request_demo_close);
-}
-TEST_F(FrameLoop, StopSignalEndsTheShow) {
-    expect_closed_by([] { stop_signal = SIGTERM; });
-    stop_signal = 0;
+// Escape, F12, the close button, the director's request and a stop signal:
+// the pass that sees one draws nothing more, closes the window and the
+// display, and the settings are stored.
+TEST_F(FrameLoop, EveryWayOfClosingEndsTheShow) {
+    void (*const causes[])() = {[] { push_key(SDLK_ESCAPE); }, [] { push_key(SDLK_F12); },
+                                [] { push_window_event(SDL_WINDOWEVENT_CLOSE); },
+                                request_demo_close, [] { stop_signal = SIGTERM; }};
+    for (size_t i = 0; i < 5; i++) {
+        SCOPED_TRACE(i);
+        std::filesystem::remove(settings_file_path());
+        start();
+        ASSERT_EQ(frame_loop_pass(), 1);
+        causes[i]();
+        const uint32_t frames = demo_frames_drawn;
+        EXPECT_EQ(frame_loop_pass(), 0);
+        stop_signal = 0;
+        EXPECT_EQ(demo_frames_drawn, frames);
+        EXPECT_EQ(demo_window, nullptr);
+        EXPECT_EQ(surface_back, nullptr);
+        EXPECT_EQ(surface_virtual1, nullptr);
+        shut_down_demo();
+        EXPECT_TRUE(std::filesystem::exists(settings_file_path()));
+    }
 }
 
 TEST_F(FrameLoop, TheEndOfTheMusicEndsTheShow) {

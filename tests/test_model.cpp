@@ -38,12 +38,6 @@ class ModelTest : public ::testing::Test {
     }
 };
 
-void expect_vec(const Vec3& v, double x, double y, double z) {
-    EXPECT_NEAR(v.x, x, 1e-6);
-    EXPECT_NEAR(v.y, y, 1e-6);
-    EXPECT_NEAR(v.z, z, 1e-6);
-}
-
 TEST_F(ModelTest, SurfaceRecordsNoneOneOrSeveral) {
     write_file("shape.m3d", model_bytes(kPoints, kFaces));
     ASSERT_EQ(model_load("shape.m3d", &mesh, 1.0f), 1);

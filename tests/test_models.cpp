@@ -1,12 +1,10 @@
 // The generated models: well-formed files, closed outward meshes, morph pairs
-// with one layout, sizes for their cameras, and a look from each camera (the
-// views are written as PNGs to models/ in the build tree).
+// with one layout and sizes for their cameras (test_scenes looks at them
+// through the show's cameras with the renderer itself).
 #include "content.h"
 #include "data/builtin.h"
 #include "data/pack.h"
-#include "engine3d/math.h"
 #include "model_mesh.h"
-#include "presentation/png_writer.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +13,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <numeric>
 #include <string>
@@ -48,14 +45,8 @@ struct Model {
     std::vector<std::pair<uint32_t, uint32_t>> surfaces; // first, count
 };
 
-uint32_t get_u16(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | (b[at + 1] << 8);
-}
-uint32_t get_u32(const std::vector<uint8_t>& b, size_t at) {
-    return get_u16(b, at) | (get_u16(b, at + 2) << 16);
-}
 float get_f32(const std::vector<uint8_t>& b, size_t at) {
-    uint32_t bits = get_u32(b, at);
+    const uint32_t bits = get_u32(b, at);
     float f;
     std::memcpy(&f, &bits, 4);
     return f;
@@ -209,7 +200,7 @@ Model encoded(const ModelMesh& mesh) {
 
 } // namespace
 
-TEST(Models, FilesAreWellFormedWithSurfacesCoveringEveryFace) {
+TEST(Models, FilesAreWellFormedClosedAndFaceOutwards) {
     for (const char* name : kModelNames) {
         SCOPED_TRACE(name);
         ASSERT_FALSE(generated().bytes.at(name).empty());
@@ -217,7 +208,7 @@ TEST(Models, FilesAreWellFormedWithSurfacesCoveringEveryFace) {
         EXPECT_GE(m.faces.size(), 200u);
         EXPECT_LE(m.faces.size(), 2200u);
 
-        // Consecutive runs from face 0 to the last face, none empty.
+        // Surfaces: consecutive runs from face 0 to the last face, none empty.
         ASSERT_FALSE(m.surfaces.empty());
         uint32_t next = 0;
         for (const auto& s : m.surfaces) {
@@ -232,16 +223,9 @@ TEST(Models, FilesAreWellFormedWithSurfacesCoveringEveryFace) {
             P3 n = cross(corner(m, f, 1) - corner(m, f, 0), corner(m, f, 2) - corner(m, f, 0));
             EXPECT_GT(length(n), 1e-6 * bounding_radius(m) * bounding_radius(m));
         }
-    }
-}
 
-TEST(Models, MeshesAreClosedConsistentlyWoundAndFaceOutwards) {
-    for (const char* name : kModelNames) {
-        SCOPED_TRACE(name);
-        const Model& m = model(name);
+        // Closed, consistently wound, and each piece encloses a positive volume.
         EXPECT_EQ(unpaired_edges(m), 0);
-
-        // Each piece encloses a positive volume.
         int pieces = 0;
         std::vector<int> component = face_components(m, &pieces);
         std::vector<double> volume(size_t(pieces), 0.0);
@@ -440,199 +424,4 @@ TEST(ModelBuilder, GridsFaceOutwardsAsDocumented) {
     const Model torus = encoded(ring);
     EXPECT_EQ(unpaired_edges(torus), 0);
     EXPECT_NEAR(signed_volume(torus), 6.0 * M_PI * M_PI, 0.02 * 6.0 * M_PI * M_PI);
-}
-
-// --- views from the show's cameras ---------------------------------------
-
-namespace {
-
-constexpr int kW = 320, kH = 200;
-
-Matrix4 rotation(uint8_t a, uint8_t b, uint8_t c) {
-    Matrix4 r;
-    mat_rotation_angles(&r, a, b, c);
-    return r;
-}
-
-Matrix4 translation(float x, float y, float z) {
-    Matrix4 t;
-    mat_identity(&t);
-    t.m[12] = x;
-    t.m[13] = y;
-    t.m[14] = z;
-    return t;
-}
-
-Matrix4 times(const Matrix4& a, const Matrix4& b) {
-    Matrix4 out;
-    mat_mul(&out, &a, &b);
-    return out;
-}
-
-// The camera's turn that puts `target` on its +z axis (y of the world runs down).
-Matrix4 look_at(P3 eye, P3 target) {
-    const double dx = target.x - eye.x, dy = eye.y - target.y, dz = target.z - eye.z;
-    const double dist = std::sqrt(dx * dx + dy * dy + dz * dz), h = std::sqrt(dx * dx + dz * dz);
-    Matrix4 r;
-    mat_rotation(&r, float(dx / h), float(dy / dist), 0.0f, float(dz / h), float(h / dist), 1.0f);
-    return r;
-}
-
-struct View {
-    const char* model;
-    Matrix4 placement;    // object to world, as the scene leaves it
-    P3 eye, target;       // the camera
-    uint8_t spin[3];      // the object's turn per frame
-    int where_x, where_y; // a screen point inside the object's outline
-    int least_pixels;     // how much of the frame it covers at least
-};
-
-std::vector<View> show_views() {
-    const Matrix4 half_x = rotation(128, 0, 128);
-    const Matrix4 frames = times(times(translation(-30, 0, 0), half_x), translation(0, 300, 1000));
-    const Matrix4 kocka = times(half_x, translation(0, 300, 1100));
-    const Matrix4 brain = times(rotation(0, 128, 0), translation(0, 0, 310));
-    const Matrix4 figure = times(half_x, rotation(0, 90, 0));
-    const P3 frames_eye{0, 0, 950}, frames_at{-30, 300, 1000};
-    return {
-        {"vkocka1.m3d", frames, frames_eye, frames_at, {3, 1, 253}, 159, 99, 5000},
-        {"vkocka2.m3d", frames, frames_eye, frames_at, {3, 3, 3}, 159, 99, 4000},
-        {"vkocka3.m3d", frames, frames_eye, frames_at, {3, 3, 254}, 159, 99, 2000},
-        {"kocka1.m3d", kocka, {0, 300, 900}, {-80, 300, 1100}, {3, 0, 0}, 261, 99, 5000},
-        {"kocka2.m3d", kocka, {0, 300, 900}, {-80, 300, 1100}, {3, 0, 0}, 261, 99, 5000},
-        {"o_pod1.m3d", half_x, {0, 0, -200}, {0, 0, 0}, {2, 1, 2}, 159, 99, 8000},
-        {"o_pod2.m3d", half_x, {0, 0, -200}, {0, 0, 0}, {2, 1, 2}, 159, 99, 8000},
-        {"brain.m3d", brain, {0, 0, 300}, {-2.5, 0, 310}, {1, 0, 0}, 223, 99, 12000},
-        {"istu2.m3d", figure, {0, 487, 1500}, {0, -450, 486}, {0, 0, 1}, 159, 150, 8000},
-    };
-}
-
-struct Frame {
-    std::vector<double> all_depth, front_depth; // nearest 1/z, 0 = empty
-    std::vector<uint32_t> pixels;
-    int covered = 0, wrong = 0;
-    int left = kW, right = -1, top = kH, bottom = -1;
-};
-
-// Draws the model from the view after `frames` turns, with the renderer's
-// rules: rounded screen corners, faces with a corner at z < 1 dropped, and
-// the integer winding test that keeps counter-clockwise faces.
-Frame render_view(const View& view, int frames) {
-    const Model& m = model(view.model);
-    Matrix4 object = view.placement;
-    const Matrix4 spin = rotation(view.spin[0], view.spin[1], view.spin[2]);
-    for (int i = 0; i < frames; i++) mat_premul(&object, &object, &spin);
-    const Matrix4 turn = look_at(view.eye, view.target);
-    Matrix4 to_camera = object;
-    to_camera.m[12] -= float(view.eye.x);
-    to_camera.m[13] -= float(view.eye.y);
-    to_camera.m[14] -= float(view.eye.z);
-    to_camera = times(to_camera, turn);
-
-    std::vector<P3> cam(m.vertices.size());
-    for (size_t i = 0; i < cam.size(); i++) {
-        Vec3 in{float(m.vertices[i].x), float(m.vertices[i].y), float(m.vertices[i].z)}, out;
-        transform_point(&out, &in, &to_camera);
-        cam[i] = {out.x, out.y, out.z};
-    }
-
-    Frame fr;
-    fr.all_depth.assign(kW * kH, 0.0);
-    fr.front_depth.assign(kW * kH, 0.0);
-    fr.pixels.assign(kW * kH, 0x101030);
-    for (size_t fi = 0; fi < m.faces.size(); fi++) {
-        const auto& f = m.faces[fi];
-        long sx[3], sy[3];
-        double inv_z[3];
-        bool near = false;
-        for (int k = 0; k < 3; k++) {
-            const P3 p = cam[f[size_t(k)]];
-            near |= std::nearbyint(p.z) < 1.0;
-            const double z = p.z == 0.0 ? -1.0 : p.z;
-            sx[k] = std::lrint(256.0 * p.x / z + 159.0);
-            sy[k] = std::lrint(256.0 * p.y / z + 99.0);
-            inv_z[k] = 1.0 / z;
-        }
-        if (near) continue;
-        const long area = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sy[1] - sy[0]) * (sx[2] - sx[0]);
-        if (area == 0) continue;
-        const bool front =
-            !((sx[2] - sx[0]) * (sy[0] - sy[1]) >= (sx[0] - sx[1]) * (sy[2] - sy[0]));
-        const P3 n = cross(cam[f[1]] - cam[f[0]], cam[f[2]] - cam[f[0]]);
-        // Lit from the upper left, in front.
-        const double light =
-            0.2 + 0.8 * std::max(0.0, dot(n, {-0.4, -0.5, -0.77}) / (length(n) * 1.06));
-        const size_t surface = fi >= m.surfaces[0].first + m.surfaces[0].second ? 1 : 0;
-        const uint32_t base = surface ? 0xC08040 : 0x60A0FF;
-        uint32_t shaded = 0;
-        for (int c = 0; c < 3; c++)
-            shaded |= uint32_t(((base >> (8 * c)) & 255) * light) << (8 * c);
-
-        const long x0 = std::max(0L, std::min({sx[0], sx[1], sx[2]}));
-        const long x1 = std::min(long(kW - 1), std::max({sx[0], sx[1], sx[2]}));
-        const long y0 = std::max(0L, std::min({sy[0], sy[1], sy[2]}));
-        const long y1 = std::min(long(kH - 1), std::max({sy[0], sy[1], sy[2]}));
-        for (long y = y0; y <= y1; y++)
-            for (long x = x0; x <= x1; x++) {
-                // Barycentric weights at the pixel centre.
-                const double px = x + 0.5, py = y + 0.5;
-                double w[3];
-                for (int k = 0; k < 3; k++) {
-                    const int i = (k + 1) % 3, j = (k + 2) % 3;
-                    w[k] = ((sx[j] - sx[i]) * (py - sy[i]) - (sy[j] - sy[i]) * (px - sx[i])) /
-                           double(area);
-                }
-                if (w[0] < 0 || w[1] < 0 || w[2] < 0) continue;
-                const double d = w[0] * inv_z[0] + w[1] * inv_z[1] + w[2] * inv_z[2];
-                const size_t at = size_t(y * kW + x);
-                fr.all_depth[at] = std::max(fr.all_depth[at], d);
-                if (front && d > fr.front_depth[at]) {
-                    fr.front_depth[at] = d;
-                    fr.pixels[at] = shaded;
-                }
-            }
-    }
-    for (int y = 0; y < kH; y++)
-        for (int x = 0; x < kW; x++) {
-            const size_t at = size_t(y * kW + x);
-            if (fr.all_depth[at] == 0.0) continue;
-            fr.covered++;
-            fr.left = std::min(fr.left, x);
-            fr.right = std::max(fr.right, x);
-            fr.top = std::min(fr.top, y);
-            fr.bottom = std::max(fr.bottom, y);
-            if (fr.front_depth[at] < fr.all_depth[at] * (1.0 - 1e-3)) fr.wrong++;
-        }
-    return fr;
-}
-
-} // namespace
-
-// From the show's cameras, at several moments of each object's turn, the
-// nearest face at every covered pixel is one that the renderer keeps: the
-// outsides face the camera. The object lands where its scene wants it and
-// fills a good part of the frame.
-TEST(Models, NearestFacesAreTheOnesTheCameraKeeps) {
-    build_angle_tables();
-    const std::string dir = std::string(VORN_BINARY_DIR) + "/models";
-    std::filesystem::create_directories(dir);
-    const int moments[] = {0, 29, 71};
-    for (const View& view : show_views()) {
-        SCOPED_TRACE(view.model);
-        std::vector<uint32_t> strip(size_t(kW) * 3 * kH);
-        for (int n = 0; n < 3; n++) {
-            const Frame fr = render_view(view, moments[n]);
-            EXPECT_GT(fr.covered, view.least_pixels) << "moment " << moments[n];
-            EXPECT_LE(fr.wrong, fr.covered / 100) << "moment " << moments[n];
-            EXPECT_TRUE(fr.left <= view.where_x && view.where_x <= fr.right &&
-                        fr.top <= view.where_y && view.where_y <= fr.bottom)
-                << "moment " << moments[n] << ": covers " << fr.left << ".." << fr.right << " x "
-                << fr.top << ".." << fr.bottom;
-            for (int y = 0; y < kH; y++)
-                std::copy(fr.pixels.begin() + y * kW, fr.pixels.begin() + (y + 1) * kW,
-                          strip.begin() + (size_t(y) * 3 + size_t(n)) * kW);
-        }
-        std::string png = dir + "/" + std::string(view.model) + ".png";
-        EXPECT_EQ(write_png(png, strip.data(), kW * 3, kH), 1);
-    }
 }

@@ -39,12 +39,6 @@ class MorphTest : public ::testing::Test {
     Scene scene;
 };
 
-void expect_vec(const Vec3& v, double x, double y, double z) {
-    EXPECT_NEAR(v.x, x, 1e-5);
-    EXPECT_NEAR(v.y, y, 1e-5);
-    EXPECT_NEAR(v.z, z, 1e-5);
-}
-
 TEST_F(MorphTest, BlendRunsUpAndDownHoldingEachEndTwice) {
     std::vector<int> expected;
     for (int i = 0; i <= 99; i++) expected.push_back(i);

@@ -53,48 +53,39 @@ const std::vector<uint8_t> kAbc = {'a', 'b', 'c'};
 
 } // namespace
 
-TEST(UnpackBlock, DecodesTheThreeBasicStreams) {
-    // Empty result: a reference flag, then the end byte.
-    std::optional<Buffer> empty = unpack(make_block(0, {0x80, 0x00}));
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->empty());
-
-    // Eight literals under flag byte 0x00, then a flag byte whose first bit ends it.
-    std::optional<Buffer> literals =
-        unpack(make_block(8, {0x00, 1, 2, 3, 4, 5, 6, 7, 8, 0x80, 0x00}));
-    ASSERT_TRUE(literals);
-    EXPECT_EQ(*literals, (Buffer{1, 2, 3, 4, 5, 6, 7, 8}));
-
-    // One literal, then distance 1 length 17 (A = 0x0F, B = 1): eighteen copies.
-    std::optional<Buffer> run = unpack(make_block(18, {0x60, 'z', 0x0F, 0x01, 0x00}));
-    ASSERT_TRUE(run);
-    EXPECT_EQ(*run, Buffer(18, 'z'));
-}
-
-TEST(UnpackBlock, ReferenceReachesBackAcrossDistance) {
-    // "abc" then distance 3 length 5: abcabcab. A = (0 << 4) | 3, B = 3.
-    std::optional<Buffer> out = unpack(make_block(8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00}));
-    ASSERT_TRUE(out);
-    EXPECT_EQ(std::string(out->begin(), out->end()), "abcabcab");
-}
-
-TEST(UnpackBlock, RejectsMalformedBlocks) {
+// Streams worked by hand: flag bits from the top (clear: a literal, set: a
+// reference A, B with A = (distance >> 8) << 4 | (length - 2) and B = the
+// distance's low byte); a reference whose A is 0 ends the stream.
+TEST(UnpackBlock, DecodesStreamsAndRejectsMalformedBlocks) {
+    struct Case {
+        uint32_t size;
+        std::vector<uint8_t> stream;
+        const char* result; // nullptr: rejected
+    };
+    const Case cases[] = {
+        {0, {0x80, 0x00}, ""}, // a reference flag, the end
+        {8, {0x00, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x80, 0x00}, "abcdefgh"}, // literals
+        {18, {0x60, 'z', 0x0F, 0x01, 0x00}, "zzzzzzzzzzzzzzzzzz"}, // distance 1, length 17
+        {8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00}, "abcabcab"},  // distance 3, length 5
+        {1, {0x00, 'a', 'b'}, nullptr},                            // writes past the unpacked size
+        {4, {0x40, 'a', 0x0F, 0x01, 0x00}, nullptr}, // a reference longer than the room
+        {5, {0x10, 'a', 'b', 'c', 0x00}, nullptr},   // ends before the size is reached
+        {8, {0x00, 'a', 'b', 'c'}, nullptr},         // runs off the end: no end marker
+        {3, {0x10, 'a', 'b', 'c', 0x03}, nullptr},   // a reference cut in half
+        {0x7FFFFFFF, {0x80, 0x00}, nullptr},         // a size no such stream reaches
+    };
+    for (const Case& c : cases) {
+        const std::optional<Buffer> out = unpack(make_block(c.size, c.stream));
+        ASSERT_EQ(out.has_value(), c.result != nullptr) << c.size;
+        if (out) {
+            EXPECT_EQ(std::string(out->begin(), out->end()), c.result);
+        }
+    }
     EXPECT_FALSE(unpack(make_block(3, {0x00, 'a', 'b', 'c'}, 1))) << "method 1";
     std::vector<uint8_t> wrong_magic = make_block(0, {0x80, 0x00});
     wrong_magic[3] = 'X';
     EXPECT_FALSE(unpack(wrong_magic));
     EXPECT_FALSE(unpack(std::vector<uint8_t>{'Q', 'X', 'P', 'D', 0, 0})) << "header cut short";
-    // Writes past the unpacked size: two literals into one byte.
-    EXPECT_FALSE(unpack(make_block(1, {0x00, 'a', 'b'})));
-    // A reference longer than the room left.
-    EXPECT_FALSE(unpack(make_block(4, {0x40, 'a', 0x0F, 0x01, 0x00})));
-    // Ends before the unpacked size is reached.
-    EXPECT_FALSE(unpack(make_block(5, {0x10, 'a', 'b', 'c', 0x00})));
-    // Runs off the end of the block: no end marker, and a reference cut in half.
-    EXPECT_FALSE(unpack(make_block(8, {0x00, 'a', 'b', 'c'})));
-    EXPECT_FALSE(unpack(make_block(3, {0x10, 'a', 'b', 'c', 0x03})));
-    // An unpacked size no stream of this length could reach.
-    EXPECT_FALSE(unpack(make_block(0x7FFFFFFF, {0x80, 0x00})));
 }
 
 TEST(PackLookup, LooseFileWinsOverPackEntry) {
@@ -115,9 +106,18 @@ TEST(PackLookup, LooseFileWinsOverPackEntry) {
     EXPECT_EQ(pack_entry_size("pic.raw"), 0u);
 }
 
+// Names match without case, the first record wins; a packed entry is decoded
+// and sized unpacked.
 TEST(PackLookup, NamesMatchWithoutCaseAndFirstRecordWins) {
     ScopedDirectory dir;
-    write_file(PACK_FILE_NAME, make_pack({{"t_tun.raw", {1}}, {"T_TUN.RAW", {2, 2}}}));
+    write_file(PACK_FILE_NAME,
+               make_pack({{"t_tun.raw", {1}},
+                          {"T_TUN.RAW", {2, 2}},
+                          {"zero", {}},
+                          {"m.m3d", make_block(8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00})}}));
+    EXPECT_EQ(pack_entry_size("m.m3d"), 8u);
+    EXPECT_EQ(*pack_read_entry("m.m3d"), (Buffer{'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b'}));
+    EXPECT_EQ(pack_entry_size("zero"), 0u);
     EXPECT_EQ(*pack_read_entry("T_TUN.RAW"), Buffer{1});
     EXPECT_EQ(pack_entry_size("t_TUN.raw"), 1u);
     EXPECT_FALSE(pack_read_entry("t_tun.ra"));
@@ -126,17 +126,6 @@ TEST(PackLookup, NamesMatchWithoutCaseAndFirstRecordWins) {
     // Only A-Z fold: '[' (after Z) and '{' (after z) differ.
     EXPECT_FALSE(pack_names_equal("[", "{"));
     EXPECT_TRUE(pack_names_equal("AbC", "aBc"));
-}
-
-TEST(PackLookup, PackedEntryIsDecodedAndSizedUnpacked) {
-    ScopedDirectory dir;
-    const std::vector<uint8_t> block = make_block(8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00});
-    write_file(PACK_FILE_NAME, make_pack({{"m.m3d", block}, {"zero", {}}}));
-    EXPECT_EQ(pack_entry_size("m.m3d"), 8u);
-    const std::optional<Buffer> data = pack_read_entry("m.m3d");
-    ASSERT_TRUE(data);
-    EXPECT_EQ(std::string(data->begin(), data->end()), "abcabcab");
-    EXPECT_EQ(pack_entry_size("zero"), 0u);
 }
 
 TEST(PackLookup, EmptyAndBrokenPacksHaveNoEntries) {

@@ -2,19 +2,9 @@
 // against pixel values worked out by hand from the channel rules.
 #include "effects/effect_tables.h"
 #include "effects/pictures.h"
-
-#include <gtest/gtest.h>
+#include "frame_support.h"
 
 namespace {
-
-const uint32_t CANARY = 0x00123456;
-
-uint32_t& pixel(int x, int y) {
-    return surface_virtual1->pixels[size_t(y) * FRAME_WIDTH + x];
-}
-uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
-    return r << 16 | g << 8 | b;
-}
 
 // A w x h picture whose pixel (x, y) is (x, y, 1): never black, and every
 // pixel tells where it came from.
@@ -38,26 +28,14 @@ Buffer solid_picture(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b) {
     return out;
 }
 
-int changed_pixels(uint32_t colour) {
-    return int(std::count_if(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(),
-                             [&](uint32_t p) { return p != colour; }));
-}
-
-struct Pictures : ::testing::Test {
+struct Pictures : FrameTest<0x00123456> {
     void SetUp() override {
-        ASSERT_EQ(create_working_surface(), 1);
-        fill_frame(CANARY);
+        FrameTest::SetUp();
         display_depth = 32;
-        surface_failing_locks = 0;
     }
     void TearDown() override {
-        EXPECT_FALSE(surface_virtual1->locked) << "an effect left the surface locked";
-        release_working_surface();
-        surface_failing_locks = 0;
+        FrameTest::TearDown();
         display_depth = 0;
-    }
-    static void fill_frame(uint32_t colour) {
-        std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), colour);
     }
 };
 
@@ -101,7 +79,7 @@ TEST_F(Pictures, ShortInputsOtherModesAndFailedLocksDrawNothing) {
     EXPECT_EQ(surface_failing_locks, 1);
     surface_failing_locks = 0;
     draw_picture_at(picture, surface_virtual1, 0, 320, 5, 90, 30);
-    EXPECT_EQ(changed_pixels(CANARY), 0);
+    EXPECT_EQ(pixels_not(CANARY), 0);
 }
 
 TEST_F(Pictures, ClippingAtEveryEdge) {
@@ -119,7 +97,7 @@ TEST_F(Pictures, ClippingAtEveryEdge) {
     draw_picture_at(pattern_picture(40, 30), surface_virtual1, 0, 280, 190, 40, 30);
     EXPECT_EQ(pixel(319, 199), pattern_pixel(39, 9));
     EXPECT_EQ(pixel(279, 199), CANARY);
-    EXPECT_EQ(changed_pixels(CANARY), 20 * 20 + 210 * 50 + 40 * 10);
+    EXPECT_EQ(pixels_not(CANARY), 20 * 20 + 210 * 50 + 40 * 10);
 }
 
 TEST_F(Pictures, AveragingModeLeavesBlackTransparent) {
@@ -153,7 +131,7 @@ TEST_F(Pictures, MaskedBlend) {
     blend_picture_masked(solid_picture(20, 2, 255, 255, 255), surface_virtual1, mask, -10, 50, 20,
                          2, 255);
     EXPECT_EQ(pixel(0, 51), rgb(253, 253, 253));
-    EXPECT_EQ(changed_pixels(0), 4);
+    EXPECT_EQ(pixels_not(0), 4);
 }
 
 TEST_F(Pictures, FadeMovesEachChannelByItsStep) {

@@ -1,6 +1,7 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "engine3d/render.h"
+#include "frame_support.h"
 #include "model_writer.h"
 
 #include <gtest/gtest.h>
@@ -63,12 +64,7 @@ class RenderTest : public ::testing::Test {
         for (uint16_t i = 0; i < scene.object_count; i++) object_transform(&scene, i, &camera);
         render_scene(&scene, &camera, surface_virtual1);
     }
-    uint32_t pixel(int x, int y) const { return surface_virtual1->pixels[y * FRAME_WIDTH + x]; }
-    int changed_pixels() const {
-        int n = 0;
-        for (uint32_t p : surface_virtual1->pixels) n += p != kBackground;
-        return n;
-    }
+    static int changed_pixels() { return pixels_not(kBackground); }
 
     ScopedDirectory dir;
     Scene scene;
@@ -221,7 +217,7 @@ TEST_F(RenderTest, GouraudSquareAtAmbientShade) {
     EXPECT_LT(changed_pixels(), 130 * 130);
 }
 
-TEST_F(RenderTest, NothingDrawnForBackFacesBoxesBehindOrAFailedFrame) {
+TEST_F(RenderTest, NothingDrawnForBackFacesBoxesBehindAFailedFrameOrAHiddenSurface) {
     ASSERT_EQ(load("back.m3d", 17), 0);
     ASSERT_EQ(load("front.m3d", 17), 1);
     object_move(&scene, 1, 0, 0, -300);
@@ -241,16 +237,14 @@ TEST_F(RenderTest, NothingDrawnForBackFacesBoxesBehindOrAFailedFrame) {
     display_depth = 32;
     frame();
     EXPECT_GT(changed_pixels(), 0);
-}
 
-TEST_F(RenderTest, FirstFaceDecidesTheSurface) {
-    ASSERT_EQ(load("front.m3d", 17), 0);
-    scene_set_ambient(&scene, 128);
-    scene.objects[0].mesh.faces[0].attr = 26; // type 10: not drawn
+    // The first face decides the surface: type 10 is not drawn.
+    fill_surface(surface_virtual1, kBackground);
+    scene.objects[1].mesh.faces[0].attr = 26;
     frame();
     EXPECT_EQ(changed_pixels(), 0);
-    scene.objects[0].mesh.faces[0].attr = 17;
-    scene.objects[0].mesh.faces[1].attr = 26;
+    scene.objects[1].mesh.faces[0].attr = 17;
+    scene.objects[1].mesh.faces[1].attr = 26;
     frame();
     EXPECT_GT(changed_pixels(), 120 * 120);
 }

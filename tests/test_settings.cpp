@@ -8,20 +8,11 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string text_of(const std::string& path) {
-    std::vector<uint8_t> bytes = read_file(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-void write_text(const std::string& path, const std::string& text) {
-    fs::create_directories(fs::path(path).parent_path());
-    write_file(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
 
 void set_all(int32_t value) {
     dialog_xpos = dialog_ypos = sound_output = sound_driver = value;
@@ -43,28 +34,8 @@ int entries_in(const std::string& directory) {
 // Each test runs in a fresh directory that serves as XDG_CONFIG_HOME.
 class Settings : public ::testing::Test {
   protected:
-    ScopedDirectory directory;
-    std::string saved_home, saved_config;
-    bool had_home = false, had_config = false;
-    std::string file;
-
-    void SetUp() override {
-        if (const char* home = std::getenv("HOME")) had_home = true, saved_home = home;
-        if (const char* config = std::getenv("XDG_CONFIG_HOME"))
-            had_config = true, saved_config = config;
-        setenv("XDG_CONFIG_HOME", directory.path.c_str(), 1);
-        file = directory.path + "/vorn/settings";
-    }
-    void TearDown() override {
-        if (had_home)
-            setenv("HOME", saved_home.c_str(), 1);
-        else
-            unsetenv("HOME");
-        if (had_config)
-            setenv("XDG_CONFIG_HOME", saved_config.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
+    ScopedConfigHome directory;
+    std::string file = directory.path + "/vorn/settings";
 };
 
 TEST_F(Settings, MissingFileGivesDefaultsAndKeepsTheDialogPosition) {
@@ -127,16 +98,12 @@ TEST_F(Settings, OnlyTheStartOfARegularFileIsRead) {
 }
 
 TEST_F(Settings, RoundTripWritesSevenLines) {
-    dialog_xpos = -12;
-    dialog_ypos = 345;
-    sound_output = 3;
-    sound_driver = 2;
-    sound_mixer = 8;
-    sound_mulaw = 1;
-    output_rate = 22050;
+    std::tie(dialog_xpos, dialog_ypos, sound_output, sound_driver) =
+        std::make_tuple(-12, 345, 3, 2);
+    std::tie(sound_mixer, sound_mulaw, output_rate) = std::make_tuple(8, 1, 22050);
     save_settings();
-    EXPECT_EQ(text_of(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=8\nmulaw=1\n"
-                             "outputrate=22050\n");
+    EXPECT_EQ(read_text(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=8\nmulaw=1\n"
+                               "outputrate=22050\n");
     // Nothing but the settings file is left in its directory.
     EXPECT_EQ(entries_in(directory.path + "/vorn"), 1);
 
@@ -153,8 +120,8 @@ TEST_F(Settings, RoundTripWritesSevenLines) {
                         fs::file_time_type::clock::now() - std::chrono::hours(1));
     sound_mixer = 4;
     save_settings();
-    EXPECT_EQ(text_of(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=4\nmulaw=1\n"
-                             "outputrate=22050\n");
+    EXPECT_EQ(read_text(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=4\nmulaw=1\n"
+                               "outputrate=22050\n");
     EXPECT_FALSE(fs::exists(dir + "settings.aB3xYz"));
     EXPECT_TRUE(fs::exists(dir + "settings.Qw12er"));
 }
@@ -184,7 +151,7 @@ TEST_F(Settings, UnwritablePlacesStoreNothingSilently) {
     setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
     sound_mixer = 5;
     save_settings();
-    EXPECT_EQ(text_of(blocker), "x");
+    EXPECT_EQ(read_text(blocker), "x");
     load_settings();
     EXPECT_EQ(sound_mixer, 0);
 

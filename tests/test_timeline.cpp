@@ -7,6 +7,7 @@
 #include "director/timeline_effects.h"
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
+#include "frame_support.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
 #include "presentation/sound.h"
@@ -15,10 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-uint32_t pixel(int x, int y) {
-    return surface_virtual1->pixels[size_t(y) * FRAME_WIDTH + x];
-}
 
 Buffer solid_rgb(size_t pixels, uint8_t r, uint8_t g, uint8_t b) {
     Buffer out;

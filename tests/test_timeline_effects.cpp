@@ -1,23 +1,12 @@
 // The timeline's own effects: plasma, light bands, dot paths, rotozoom and the
 // cycling mask. Expected pixels are worked out by hand from the table formulas.
 #include "director/timeline_effects.h"
+#include "frame_support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <vector>
 
 namespace {
 
-uint32_t& pixel(int x, int y) {
-    return surface_virtual1->pixels[size_t(y) * FRAME_WIDTH + x];
-}
-uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
-    return r << 16 | g << 8 | b;
-}
-void fill_frame(uint32_t colour) {
-    std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), colour);
-}
 template <class T> std::vector<int> four(const T* values) {
     return std::vector<int>(values, values + 4);
 }
@@ -34,17 +23,7 @@ uint32_t coordinate_pixel(int x, int y) {
     return rgb(x & 255, y, 100 + (x >> 8));
 }
 
-struct TimelineEffects : ::testing::Test {
-    void SetUp() override {
-        ASSERT_EQ(create_working_surface(), 1);
-        surface_failing_locks = 0;
-    }
-    void TearDown() override {
-        EXPECT_FALSE(surface_virtual1->locked);
-        release_working_surface();
-        surface_failing_locks = 0;
-    }
-};
+using TimelineEffects = FrameTest<0>;
 
 TEST_F(TimelineEffects, PlasmaFromTheStartPhases) {
     // The only test that draws the plasma, so the phases are still at their start.

@@ -5,12 +5,9 @@
 #include "effects/effect_tables.h"
 #include "effects/tunnel.h"
 #include "engine3d/math.h"
-
-#include <gtest/gtest.h>
+#include "frame_support.h"
 
 namespace {
-
-const uint32_t CANARY = 0x00ABCDEF;
 
 // Texel i = (i >> 8, i & 255, a check byte), for `texels` texels.
 Buffer index_texture(size_t texels) {
@@ -25,36 +22,23 @@ long texel_of(uint32_t pixel) {
     return (pixel & 0xFF0000FF) == 0x5A ? long(pixel >> 8) : -1;
 }
 
-uint32_t& pixel(int x, int y) {
-    return surface_virtual1->pixels[size_t(y) * FRAME_WIDTH + x];
-}
-
-bool frame_untouched() {
-    for (uint32_t p : surface_virtual1->pixels)
-        if (p != CANARY) return false;
-    return true;
-}
-
 // Table entry of the point (x, y) from the frame's centre.
 size_t at(int x, int y) {
     return size_t(y + 100) * 320 + size_t(x + 160);
 }
 
-struct Lookups : ::testing::Test {
+struct Lookups : FrameTest<0x00ABCDEF> {
+    bool frame_untouched() { return pixels_not(CANARY) == 0; }
     void SetUp() override {
-        ASSERT_EQ(create_working_surface(), 1);
-        std::fill(surface_virtual1->pixels.begin(), surface_virtual1->pixels.end(), CANARY);
-        surface_failing_locks = 0;
+        FrameTest::SetUp();
         ModeRecord mode{640, 480, 60, 32, 0xFF0000, 0xFF00, 0xFF};
         ASSERT_EQ(init_effect_tables(mode), 1);
         build_wave_table();
     }
     void TearDown() override {
-        EXPECT_FALSE(surface_virtual1->locked);
-        release_working_surface();
+        FrameTest::TearDown();
         release_effect_tables();
         free_sphere_table();
-        surface_failing_locks = 0;
         display_depth = 0;
     }
 };

@@ -4,6 +4,7 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,14 +15,6 @@
 #include "support.h"
 
 namespace {
-
-uint16_t u16_at(const std::vector<uint8_t>& bytes, size_t at) {
-    return uint16_t(bytes[at] | bytes[at + 1] << 8);
-}
-
-uint32_t u32_at(const std::vector<uint8_t>& bytes, size_t at) {
-    return uint32_t(u16_at(bytes, at)) | uint32_t(u16_at(bytes, at + 2)) << 16;
-}
 
 XmSample square_sample(int frames, int period, int16_t level) {
     XmSample sample;
@@ -82,28 +75,27 @@ std::string instrument_name(openmpt_module* module, int index) {
     return text;
 }
 
-// Decodes packed pattern data back into cells, independently of the writer.
-std::vector<XmCell> unpack_cells(const std::vector<uint8_t>& bytes, size_t at, size_t size) {
-    std::vector<XmCell> cells;
-    size_t end = at + size;
-    while (at < end) {
-        uint8_t fields[5] = {0, 0, 0, 0, 0};
-        uint8_t lead = bytes[at];
-        if (lead & 0x80) {
-            at++;
-            for (int i = 0; i < 5; i++)
-                if (lead & (1 << i)) fields[i] = bytes[at++];
-        } else {
-            for (int i = 0; i < 5; i++) fields[i] = bytes[at++];
-        }
-        cells.push_back({fields[0], fields[1], fields[2], fields[3], fields[4]});
+// Decodes packed pattern data back into cells, independently of the writer:
+// five bytes a cell (note, instrument, volume, effect, parameter).
+std::vector<std::array<uint8_t, 5>> unpack_cells(const std::vector<uint8_t>& bytes, size_t at,
+                                                 size_t size) {
+    std::vector<std::array<uint8_t, 5>> cells;
+    for (const size_t end = at + size; at < end;) {
+        std::array<uint8_t, 5> fields{};
+        const uint8_t lead = bytes[at];
+        at += lead >> 7;
+        for (int i = 0; i < 5; i++)
+            if (!(lead & 0x80) || (lead & (1 << i))) fields[size_t(i)] = bytes[at++];
+        cells.push_back(fields);
     }
     return cells;
 }
 
-bool same_cell(const XmCell& a, const XmCell& b) {
-    return a.note == b.note && a.instrument == b.instrument && a.volume == b.volume &&
-           a.effect == b.effect && a.param == b.param;
+std::vector<std::array<uint8_t, 5>> cells_of(const XmPattern& pattern) {
+    std::vector<std::array<uint8_t, 5>> cells;
+    for (const XmCell& c : pattern.cells)
+        cells.push_back({c.note, c.instrument, c.volume, c.effect, c.param});
+    return cells;
 }
 
 // Counts sign changes of the left channel over `frames` frames at `rate`.
@@ -159,10 +151,10 @@ TEST(XmWriter, HeaderFieldsSitAtTheirOffsets) {
     EXPECT_EQ(bytes[37], 0x1A);
     // Counts, speed, tempo and the used orders are read back by libopenmpt
     // above; these fields are the ones a lenient reader would not notice.
-    EXPECT_EQ(u16_at(bytes, 58), 0x0104);
-    EXPECT_EQ(u32_at(bytes, 60), 276u);
-    EXPECT_EQ(u16_at(bytes, 66), 1); // restart
-    EXPECT_EQ(u16_at(bytes, 74), 1); // linear frequencies
+    EXPECT_EQ(get_u16(bytes, 58), 0x0104u);
+    EXPECT_EQ(get_u32(bytes, 60), 276u);
+    EXPECT_EQ(get_u16(bytes, 66), 1u); // restart
+    EXPECT_EQ(get_u16(bytes, 74), 1u); // linear frequencies
     for (size_t i = 83; i < 336; i++) ASSERT_EQ(bytes[i], 0) << "order table byte " << i;
     // A long name is cut to its 20 bytes and leaves the 0x1A marker alone.
     XmModule long_name = small_module();
@@ -181,10 +173,10 @@ TEST(XmWriter, PatternCellsPackAndUnpackExactly) {
     std::vector<uint8_t> bytes = xm_serialise(source);
     ASSERT_FALSE(bytes.empty());
 
-    EXPECT_EQ(u32_at(bytes, 336), 9u);
+    EXPECT_EQ(get_u32(bytes, 336), 9u);
     EXPECT_EQ(bytes[340], 0);
-    EXPECT_EQ(u16_at(bytes, 341), 16);
-    size_t packed = u16_at(bytes, 343);
+    EXPECT_EQ(get_u16(bytes, 341), 16u);
+    size_t packed = get_u16(bytes, 343);
     // Row 0 takes 4 + 1 + 1 + 1 bytes; row 1 starts with an empty cell, then
     // the full cell stored as five raw bytes (the decoder below reads both forms).
     EXPECT_EQ(bytes[352], 0x80);
@@ -193,17 +185,11 @@ TEST(XmWriter, PatternCellsPackAndUnpackExactly) {
     // 64 cells: 4 + 5 + 2 + 2 + 1 (key-off) bytes for the filled ones, one for each other.
     EXPECT_EQ(packed, size_t(4 + 5 + 2 + 2 + 2 + (64 - 5)));
 
-    std::vector<XmCell> cells = unpack_cells(bytes, 345, packed);
-    ASSERT_EQ(cells.size(), pattern.cells.size());
-    for (size_t i = 0; i < cells.size(); i++)
-        EXPECT_TRUE(same_cell(cells[i], pattern.cells[i])) << "cell " << i;
-
-    size_t second = 345 + packed;
-    EXPECT_EQ(u16_at(bytes, second + 5), 32);
-    std::vector<XmCell> cells2 = unpack_cells(bytes, second + 9, u16_at(bytes, second + 7));
-    ASSERT_EQ(cells2.size(), source.patterns[1].cells.size());
-    for (size_t i = 0; i < cells2.size(); i++)
-        EXPECT_TRUE(same_cell(cells2[i], source.patterns[1].cells[i])) << "cell " << i;
+    EXPECT_EQ(unpack_cells(bytes, 345, packed), cells_of(pattern));
+    const size_t second = 345 + packed;
+    EXPECT_EQ(get_u16(bytes, second + 5), 32u);
+    EXPECT_EQ(unpack_cells(bytes, second + 9, get_u16(bytes, second + 7)),
+              cells_of(source.patterns[1]));
 }
 
 TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
@@ -228,22 +214,22 @@ TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
     // The instrument is the last thing: 263 + 40 header bytes, then 12 data bytes.
     ASSERT_GT(bytes.size(), 263u + 40 + 12);
     size_t at = bytes.size() - (263 + 40 + 12);
-    EXPECT_EQ(u32_at(bytes, at), 263u);
+    EXPECT_EQ(get_u32(bytes, at), 263u);
     EXPECT_EQ(std::string(bytes.begin() + long(at) + 4, bytes.begin() + long(at) + 10), "second");
-    EXPECT_EQ(u16_at(bytes, at + 27), 1);   // samples
-    EXPECT_EQ(u32_at(bytes, at + 29), 40u); // sample header size
-    EXPECT_EQ(u16_at(bytes, at + 129 + 4), 4);
-    EXPECT_EQ(u16_at(bytes, at + 129 + 6), 64);
-    EXPECT_EQ(u16_at(bytes, at + 129 + 8), 20);
+    EXPECT_EQ(get_u16(bytes, at + 27), 1u);  // samples
+    EXPECT_EQ(get_u32(bytes, at + 29), 40u); // sample header size
+    EXPECT_EQ(get_u16(bytes, at + 129 + 4), 4u);
+    EXPECT_EQ(get_u16(bytes, at + 129 + 6), 64u);
+    EXPECT_EQ(get_u16(bytes, at + 129 + 8), 20u);
     EXPECT_EQ(bytes[at + 225], 3);     // points
     EXPECT_EQ(bytes[at + 227], 2);     // sustain point
     EXPECT_EQ(bytes[at + 233], 1 | 2); // on, sustain
-    EXPECT_EQ(u16_at(bytes, at + 239), 0x123);
+    EXPECT_EQ(get_u16(bytes, at + 239), 0x123u);
 
     size_t header = at + 263;
-    EXPECT_EQ(u32_at(bytes, header), 12u);    // length in bytes
-    EXPECT_EQ(u32_at(bytes, header + 4), 2u); // loop start in bytes
-    EXPECT_EQ(u32_at(bytes, header + 8), 8u); // loop length in bytes
+    EXPECT_EQ(get_u32(bytes, header), 12u);    // length in bytes
+    EXPECT_EQ(get_u32(bytes, header + 4), 2u); // loop start in bytes
+    EXPECT_EQ(get_u32(bytes, header + 8), 8u); // loop length in bytes
     EXPECT_EQ(bytes[header + 12], 50);
     EXPECT_EQ(int8_t(bytes[header + 13]), -16);
     EXPECT_EQ(bytes[header + 14], 0x12); // 16-bit, ping-pong
@@ -255,8 +241,8 @@ TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
     // Differences worked by hand: 0, +100, -200, 32867 (wraps to 0x8063),
     // -65535 (wraps to 1), 0.
     size_t data = header + 40;
-    const uint16_t expected[6] = {0x0000, 0x0064, 0xFF38, 0x8063, 0x0001, 0x0000};
-    for (int i = 0; i < 6; i++) EXPECT_EQ(u16_at(bytes, data + 2 * i), expected[i]) << i;
+    const uint32_t expected[6] = {0x0000, 0x0064, 0xFF38, 0x8063, 0x0001, 0x0000};
+    for (int i = 0; i < 6; i++) EXPECT_EQ(get_u16(bytes, data + 2 * i), expected[i]) << i;
 }
 
 TEST(XmWriter, SamplePlaysAtThePitchOfItsRelativeNote) {

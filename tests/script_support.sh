@@ -1,0 +1,22 @@
+# Shared by the whole-program test scripts: sourced, never run.
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Runs a command on a fresh Xvfb server for at most $1 seconds. The search for
+# a free server number starts at a random place, so that runs side by side do
+# not race for one number and end up on one server, seeing each other's windows.
+on_xvfb() {
+    timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24" "${@:2}"
+}
+
+# A fresh working directory, removed at the end, as the current directory and
+# the settings folder's home.
+enter_work_directory() {
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    cd "$work"
+    export XDG_CONFIG_HOME="$work/config"
+}
