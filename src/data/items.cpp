@@ -1,0 +1,27 @@
+#include "data/items.h"
+
+#include "data/pack.h"
+
+const ShowItem* find_item(const char* name) {
+    for (const ShowItem& item : show_items)
+        if (pack_names_equal(item.name, name)) return &item;
+    return nullptr;
+}
+
+const char* item_kind_name(ItemKind kind) {
+    switch (kind) {
+    case ITEM_PICTURE:
+        return "RGB picture";
+    case ITEM_MASK:
+        return "mask";
+    case ITEM_MAP:
+        return "map";
+    case ITEM_TEXTURE:
+        return "texture";
+    case ITEM_MODEL:
+        return "model";
+    case ITEM_MODULE:
+        return "module";
+    }
+    return "?";
+}
