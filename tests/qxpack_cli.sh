@@ -50,8 +50,26 @@ for f in in/*; do check "all/$(basename "$f")" cmp -s "$f" "all/$(basename "$f")
 
 check "missing pack: status 1" status_is 1 "$qxpack" list nothing.qxd
 check "missing entry: status 1" status_is 1 "$qxpack" extract out.qxd nope.raw
+# A directory that does not fit, then data cut short: every entry that is there
+# but cannot be read is called corrupt, the readable ones still come out.
 head -c 100 out.qxd > cut.qxd
-check "truncated pack: status 1" status_is 1 "$qxpack" extract cut.qxd zeros.raw
+check "directory past the end: status 1" status_is 1 "$qxpack" list cut.qxd
+check "directory past the end: corrupt" grep -q 'corrupt pack' err.txt
+head -c 400000 out.qxd > short.qxd
+"$qxpack" extract short.qxd --all part > part.txt 2>err.txt
+check "extract --all of a cut pack: status 1" test $? = 1
+check "extract --all: a line for each cut entry" test "$(grep -c 'corrupt entry' err.txt)" -ge 1
+check "extract --all: the rest written" test "$(($(wc -l <part.txt) + $(wc -l <err.txt)))" = 7
+! "$qxpack" list short.qxd >/dev/null 2>list_err.txt
+check "list of a cut pack: status 1, the same entries" cmp -s err.txt list_err.txt
+cut_name=$(sed -n 's/^qxpack: corrupt entry //p' err.txt | head -n 1)
+check "extract of a cut entry: corrupt" status_is 1 "$qxpack" extract short.qxd "$cut_name"
+check "extract of a cut entry: says so" grep -q "corrupt entry $cut_name" err.txt
+# An entry named ".." would be written outside the folder.
+cp plain.qxd dots.qxd
+printf '..\0\0\0\0\0\0\0\0' | dd of=dots.qxd bs=1 seek=12 conv=notrunc status=none
+check "extract --all refuses a name leaving the folder" status_is 1 "$qxpack" extract dots.qxd --all dots
+check "... and writes the other entries" test -f dots/qxpd.bin
 touch in/sixteen_chars_xx
 check "16-character name: status 1" status_is 1 "$qxpack" create long.qxd in/sixteen_chars_xx
 check "bad command: status 2" status_is 2 "$qxpack" frobnicate out.qxd

@@ -79,9 +79,17 @@ static int create_pack(const std::string& out_path, bool pack,
     return 0;
 }
 
-static bool load_pack(const std::string& path, Buffer& pack) {
-    if (!read_whole_file(path, pack) || pack.size() < PACK_HEADER_SIZE) return false;
-    return true;
+// Reads a pack whose directory fits the file. A header that claims more
+// records than the file holds is a corrupt pack, not an empty one.
+static int load_pack(const std::string& path, Buffer& pack) {
+    if (!read_whole_file(path, pack) || pack.size() < PACK_HEADER_SIZE)
+        return fail("cannot read pack " + path);
+    const int32_t claimed = int32_t(uint32_t(pack[8]) | uint32_t(pack[9]) << 8 |
+                                    uint32_t(pack[10]) << 16 | uint32_t(pack[11]) << 24);
+    if (claimed > 0 && pack_directory(pack.data(), pack.size()).empty())
+        return fail("corrupt pack " + path + ": its directory of " + std::to_string(claimed) +
+                    " entries does not fit in " + std::to_string(pack.size()) + " bytes");
+    return 0;
 }
 
 // The decoded contents of one entry, as the program would read it.
@@ -98,26 +106,44 @@ static bool entry_contents(const Buffer& pack, const PackDirEntry& e, Buffer& ou
     return true;
 }
 
+// The index of the first record of that name (the one the look-up stops at,
+// readable or not); the directory's size for none.
+static size_t first_record(const std::vector<PackDirEntry>& dir, const char* name) {
+    size_t i = 0;
+    while (i < dir.size() && !pack_names_equal(dir[i].name, name)) i++;
+    return i;
+}
+
+static int corrupt(const char* name) {
+    return fail("corrupt entry " + std::string(name));
+}
+
+// Every entry, the corrupt ones said and counted: the status is 1 if any.
 static int list_pack(const std::string& path) {
     Buffer pack;
-    if (!load_pack(path, pack)) return fail("cannot read pack " + path);
+    if (load_pack(path, pack)) return 1;
+    int status = 0;
     for (const PackDirEntry& e : pack_directory(pack.data(), pack.size())) {
         Buffer contents;
-        if (!entry_contents(pack, e, contents)) return fail("corrupt entry " + std::string(e.name));
+        if (!entry_contents(pack, e, contents)) {
+            status = corrupt(e.name);
+            continue;
+        }
         const bool packed = is_packed_block(pack.data() + e.offset, e.stored_size);
         std::printf("%-15s %10u %10zu %s\n", e.name, e.stored_size, contents.size(),
                     packed ? "packed" : "plain");
     }
-    return 0;
+    return status;
 }
 
 static int extract_one(const std::string& path, const std::string& name, const char* out_path) {
     Buffer pack;
-    if (!load_pack(path, pack)) return fail("cannot read pack " + path);
-    const std::optional<PackDirEntry> e = pack_find(pack.data(), pack.size(), name.c_str());
-    if (!e) return fail("no entry '" + name + "' in " + path);
+    if (load_pack(path, pack)) return 1;
+    const std::vector<PackDirEntry> dir = pack_directory(pack.data(), pack.size());
+    const size_t i = first_record(dir, name.c_str());
+    if (i == dir.size()) return fail("no entry '" + name + "' in " + path);
     Buffer contents;
-    if (!entry_contents(pack, *e, contents)) return fail("corrupt entry " + name);
+    if (!entry_contents(pack, dir[i], contents)) return corrupt(dir[i].name);
     if (!out_path) {
         const bool ok = std::fwrite(contents.data(), 1, contents.size(), stdout) == contents.size();
         return ok && std::fflush(stdout) == 0 ? 0 : fail("cannot write standard output");
@@ -125,23 +151,39 @@ static int extract_one(const std::string& path, const std::string& name, const c
     return write_whole_file(out_path, contents) ? 0 : fail("cannot write " + std::string(out_path));
 }
 
-// Every name once, as the look-up would find it (the first of equal names).
-static int extract_all(const std::string& path, const std::string& dir) {
+// A name written into DIR stays in DIR: not empty, no separators, not "." or "..".
+static bool plain_file_name(const char* name) {
+    return name[0] != 0 && std::strchr(name, '/') == nullptr && std::strcmp(name, ".") != 0 &&
+           std::strcmp(name, "..") != 0;
+}
+
+// Every name once, as the look-up would find it (the first of equal names);
+// a corrupt entry or an unsafe name is said and skipped, and the status is 1.
+static int extract_all(const std::string& path, const std::string& dir_path) {
     Buffer pack;
-    if (!load_pack(path, pack)) return fail("cannot read pack " + path);
+    if (load_pack(path, pack)) return 1;
     std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec) return fail("cannot create " + dir);
-    for (const PackDirEntry& e : pack_directory(pack.data(), pack.size())) {
-        const std::optional<PackDirEntry> first = pack_find(pack.data(), pack.size(), e.name);
-        if (!first || first->offset != e.offset || first->stored_size != e.stored_size) continue;
+    fs::create_directories(dir_path, ec);
+    if (ec) return fail("cannot create " + dir_path);
+    const std::vector<PackDirEntry> dir = pack_directory(pack.data(), pack.size());
+    int status = 0;
+    for (size_t i = 0; i < dir.size(); i++) {
+        const PackDirEntry& e = dir[i];
+        if (first_record(dir, e.name) != i) continue;
         Buffer contents;
-        if (!entry_contents(pack, e, contents)) return fail("corrupt entry " + std::string(e.name));
-        const std::string out = (fs::path(dir) / e.name).string();
+        if (!plain_file_name(e.name)) {
+            status = fail("entry name '" + std::string(e.name) + "' would leave " + dir_path);
+            continue;
+        }
+        if (!entry_contents(pack, e, contents)) {
+            status = corrupt(e.name);
+            continue;
+        }
+        const std::string out = (fs::path(dir_path) / e.name).string();
         if (!write_whole_file(out, contents)) return fail("cannot write " + out);
         std::printf("%-15s %10zu\n", e.name, contents.size());
     }
-    return 0;
+    return status;
 }
 
 int main(int argc, char** argv) {
