@@ -4,3 +4,5 @@ target_include_directories(test_lz PRIVATE ${CMAKE_SOURCE_DIR}/tools/qxpack)
 
 add_test(NAME qxpack_cli
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/qxpack_cli.sh $<TARGET_FILE:qxpack>)
+add_test(NAME qxpack_check
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/qxpack_check.sh $<TARGET_FILE:qxpack> ${VORN_CONTENT_DIR})

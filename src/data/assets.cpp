@@ -15,52 +15,31 @@ Buffer pic_tex, pic_logo, pic_presents, mask_presents, pic_odjava, map_displace,
     pic_start, pic_the, pic_unive, mask_vorn, mask_start, mask_the, mask_unive, tex_tex1, tex_tun,
     tex_thinki, map_displ1, map_displ2, tex_tex2;
 
-// The displaced texture reads texels up to 62 * 255 + 62.
-constexpr size_t DISPLACED_TEXTURE = (62 * 255 + 62 + 1) * 3;
-
-// A slot that reads its item at the item's size.
+// A slot that reads its item at the least size the show can use.
 constexpr AssetSlot slot(const char* entry, Buffer* buffer) {
-    return {entry, buffer, item_bytes(entry)};
+    return {entry, buffer, item_least_bytes(entry)};
 }
 
 const AssetSlot asset_slots[] = {
-    slot("pic_tex.raw", &pic_tex),
-    slot("qxlogo.raw", &pic_logo),
-    slot("b_qxpres.raw", &pic_presents),
-    slot("a_qxpres.raw", &mask_presents),
-    slot("odjava.raw", &pic_odjava),
-    slot("displace.raw", &map_displace),
-    slot("eye001.raw", &pic_eye),
-    slot("pic_006.raw", &pic_006),
-    slot("girl004.raw", &pic_girl),
-    slot("podloga.raw", &pic_podloga),
-    slot("zarotate.raw", &pic_zarotate),
-    slot("think.raw", &pic_think),
-    slot("b_greet5.raw", &pic_greet5),
-    slot("b_greet4.raw", &pic_greet4),
-    slot("b_greet3.raw", &pic_greet3),
-    slot("b_greet2.raw", &pic_greet2),
-    slot("b_greet1.raw", &pic_greet1),
-    slot("b_welove.raw", &pic_welove),
-    slot("b_greet6.raw", &pic_greet6),
-    slot("b_greet9.raw", &pic_greet9),
-    slot("b_greet8.raw", &pic_greet8),
-    slot("b_greet7.raw", &pic_greet7),
-    slot("b_using.raw", &pic_using),
-    slot("b_vorn.raw", &pic_vorn),
-    slot("b_start.raw", &pic_start),
-    slot("b_the.raw", &pic_the),
-    slot("b_unive.raw", &pic_unive),
-    slot("a_vorn.raw", &mask_vorn),
-    slot("a_start.raw", &mask_start),
-    slot("a_the.raw", &mask_the),
-    slot("a_unive.raw", &mask_unive),
-    slot("t_tex1.raw", &tex_tex1),
-    slot("t_tun.raw", &tex_tun),
-    slot("t_thinki.raw", &tex_thinki),
-    slot("1_displ.raw", &map_displ1),
-    slot("2_displ.raw", &map_displ2),
-    {"t_tex2.raw", &tex_tex2, DISPLACED_TEXTURE},
+    slot("pic_tex.raw", &pic_tex),       slot("qxlogo.raw", &pic_logo),
+    slot("b_qxpres.raw", &pic_presents), slot("a_qxpres.raw", &mask_presents),
+    slot("odjava.raw", &pic_odjava),     slot("displace.raw", &map_displace),
+    slot("eye001.raw", &pic_eye),        slot("pic_006.raw", &pic_006),
+    slot("girl004.raw", &pic_girl),      slot("podloga.raw", &pic_podloga),
+    slot("zarotate.raw", &pic_zarotate), slot("think.raw", &pic_think),
+    slot("b_greet5.raw", &pic_greet5),   slot("b_greet4.raw", &pic_greet4),
+    slot("b_greet3.raw", &pic_greet3),   slot("b_greet2.raw", &pic_greet2),
+    slot("b_greet1.raw", &pic_greet1),   slot("b_welove.raw", &pic_welove),
+    slot("b_greet6.raw", &pic_greet6),   slot("b_greet9.raw", &pic_greet9),
+    slot("b_greet8.raw", &pic_greet8),   slot("b_greet7.raw", &pic_greet7),
+    slot("b_using.raw", &pic_using),     slot("b_vorn.raw", &pic_vorn),
+    slot("b_start.raw", &pic_start),     slot("b_the.raw", &pic_the),
+    slot("b_unive.raw", &pic_unive),     slot("a_vorn.raw", &mask_vorn),
+    slot("a_start.raw", &mask_start),    slot("a_the.raw", &mask_the),
+    slot("a_unive.raw", &mask_unive),    slot("t_tex1.raw", &tex_tex1),
+    slot("t_tun.raw", &tex_tun),         slot("t_thinki.raw", &tex_thinki),
+    slot("1_displ.raw", &map_displ1),    slot("2_displ.raw", &map_displ2),
+    slot("t_tex2.raw", &tex_tex2),
 };
 const size_t asset_slot_count = sizeof asset_slots / sizeof asset_slots[0];
 
@@ -73,10 +52,10 @@ static const uint8_t release_order[] = {1,  2,  3,  4,  0,  5,  6,  7,  8,  9,  
 static const char* const texture_entries[] = {"t_blueO.raw", "t_wood.raw", "t_brain.raw",
                                               "t_env1.raw", "t_brown.raw"};
 
-// An item of the wrong size counts as missing, with one line saying so. Every
-// slot takes exactly its size but t_tex2, which may hold a whole texture.
+// An item of the wrong size counts as missing, with one line saying so. A slot
+// takes from the least size the show can use up to the item's whole size.
 static void load_slot(const AssetSlot& a) {
-    const size_t most = a.slot == &tex_tex2 ? item_bytes("t_tex2.raw") : a.bytes;
+    const size_t most = item_bytes(*item_named(a.entry));
     PackItem item = pack_read_item(a.entry, most);
     if (item.source == ITEM_NOT_FOUND) return;
     if (item.size < a.bytes || item.size > most) {

@@ -27,22 +27,24 @@ struct ShowItem {
     uint8_t surfaces;
     float size;
     bool stands_on_origin;
+    uint32_t least_bytes; // when the show reads less than the whole item, else 0
 };
 
 constexpr ShowItem picture(const char* name, uint16_t w, uint16_t h, const char* orders,
                            const char* purpose) {
-    return {name, ITEM_PICTURE, w, h, orders, purpose, 0, 0, false};
+    return {name, ITEM_PICTURE, w, h, orders, purpose, 0, 0, false, 0};
 }
 constexpr ShowItem one_byte(const char* name, ItemKind kind, uint16_t w, uint16_t h,
                             const char* orders, const char* purpose) {
-    return {name, kind, w, h, orders, purpose, 0, 0, false};
+    return {name, kind, w, h, orders, purpose, 0, 0, false, 0};
 }
-constexpr ShowItem texture(const char* name, const char* orders, const char* purpose) {
-    return {name, ITEM_TEXTURE, 256, 256, orders, purpose, 0, 0, false};
+constexpr ShowItem texture(const char* name, const char* orders, const char* purpose,
+                           uint32_t least_bytes = 0) {
+    return {name, ITEM_TEXTURE, 256, 256, orders, purpose, 0, 0, false, least_bytes};
 }
 constexpr ShowItem model(const char* name, const char* orders, const char* purpose,
                          uint8_t surfaces, float size, bool stands = false) {
-    return {name, ITEM_MODEL, 0, 0, orders, purpose, surfaces, size, stands};
+    return {name, ITEM_MODEL, 0, 0, orders, purpose, surfaces, size, stands, 0};
 }
 
 // In the catalogue's load order: the 37 picture slots, the five model
@@ -86,7 +88,8 @@ inline constexpr ShowItem show_items[] = {
              "first wave map of the displaced texture"),
     one_byte("2_displ.raw", ITEM_MAP, 320, 200, "17, 22",
              "second wave map of the displaced texture"),
-    texture("t_tex2.raw", "17, 22", "the displaced texture"),
+    // The displaced texture reads texels up to 62 * 255 + 62.
+    texture("t_tex2.raw", "17, 22", "the displaced texture", (62 * 255 + 62 + 1) * 3),
     texture("t_blueO.raw", "29-34", "texture 0: the figure's chrome head"),
     texture("t_wood.raw", "23, 29-34", "texture 1: the brain, the figure's body"),
     texture("t_brain.raw", "7-16", "texture 2: the cube frames"),
@@ -103,7 +106,7 @@ inline constexpr ShowItem show_items[] = {
     model("istu2.m3d", "29-34", "the figure: surface 0 head, surface 1 body", 2, 1300, true),
     picture("dialog.raw", 292, 120, "dialog", "decoration of the configuration dialog"),
     {"system2.xm", ITEM_MODULE, 0, 0, "0-42", "the music: 43 orders, cues on the timeline's rows",
-     0, 0, false},
+     0, 0, false, 0},
 };
 inline constexpr size_t show_item_count = sizeof show_items / sizeof show_items[0];
 
@@ -120,14 +123,23 @@ constexpr size_t item_bytes(const ShowItem& item) {
 // the show reads no such item.
 const ShowItem* find_item(const char* name);
 
-// The bytes of the named item, found at compile time (0 for an unknown name).
-constexpr size_t item_bytes(const char* name) {
+// The named item, found at compile time (none for an unknown name).
+constexpr const ShowItem* item_named(const char* name) {
     for (const ShowItem& item : show_items) {
         const char *a = item.name, *b = name;
         while (*a && *a == *b) a++, b++;
-        if (*a == *b) return item_bytes(item);
+        if (*a == *b) return &item;
     }
-    return 0;
+    return nullptr;
+}
+
+// The fewest bytes the show can use: its whole size but where less is read.
+constexpr size_t item_least_bytes(const ShowItem& item) {
+    return item.least_bytes ? item.least_bytes : item_bytes(item);
+}
+constexpr size_t item_least_bytes(const char* name) {
+    const ShowItem* item = item_named(name);
+    return item ? item_least_bytes(*item) : 0;
 }
 
 const char* item_kind_name(ItemKind kind);

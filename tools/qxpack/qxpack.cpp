@@ -4,6 +4,8 @@
 //   qxpack list PACK
 //   qxpack extract PACK NAME [OUT]
 //   qxpack extract PACK --all DIR
+//   qxpack check DIR|PACK
+#include "check.h"
 #include "data/pack.h"
 #include "lz_encode.h"
 
@@ -21,7 +23,7 @@ static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
 static int usage() {
     std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
-                         "extract PACK NAME [OUT] | extract PACK --all DIR\n");
+                         "extract PACK NAME [OUT] | extract PACK --all DIR | check DIR|PACK\n");
     return 2;
 }
 
@@ -201,6 +203,7 @@ int main(int argc, char** argv) {
         return create_pack(argv[2], pack, files);
     }
     if (command == "list" && argc == 3) return list_pack(argv[2]);
+    if (command == "check" && argc == 3) return check_content(argv[2]);
     if (command == "extract" && argc == 5 && std::strcmp(argv[3], "--all") == 0)
         return extract_all(argv[2], argv[4]);
     if (command == "extract" && (argc == 4 || argc == 5))

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# qxpack check passes the built content, as a folder and as a pack, and finds a
+# short item, an item of the wrong kind, a mask that hides everything and a
+# model the reader rejects, each on its own line, with status 1.
+#   qxpack_check.sh QXPACK CONTENT_DIR
+set -u
+qxpack=$1 content=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() { # description, command...
+    local what=$1; shift
+    if ! "$@"; then echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+verdict() { # output file, item: the item's verdict column
+    awk -v item="$2" '$1 == item { sub(/.*  /, ""); print }' "$1"
+}
+
+check "the built items pass" "$qxpack" check "$content/items" >"$work/items.txt"
+check "every item has its line" test "$(grep -c ' ok$' "$work/items.txt")" = 53
+check "the built pack passes" "$qxpack" check "$content/demo.qxd" >/dev/null
+
+mkdir "$work/bad"
+cp "$content/items/"* "$work/bad/"
+head -c 8000 "$content/items/b_greet1.raw" >"$work/bad/b_greet1.raw"
+{ printf '\211PNG\r\n\032\n'; head -c 191992 /dev/zero; } >"$work/bad/qxlogo.raw"
+head -c 6441 /dev/zero | tr '\0' '\377' >"$work/bad/a_vorn.raw"
+head -c 40 "$content/items/brain.m3d" >"$work/bad/brain.m3d"
+"$qxpack" check "$work/bad" >"$work/bad.txt" 2>"$work/err.txt"
+check "problems: status 1" test $? = 1
+check "short item" test "$(verdict "$work/bad.txt" b_greet1.raw)" = "has 8000 bytes, expected 8100"
+check "wrong kind" grep -q '^qxlogo.raw .*wrong kind: a PNG file' "$work/bad.txt"
+check "hiding mask" grep -q '^a_vorn.raw .*hides its picture' "$work/bad.txt"
+check "bad model" grep -q '^brain.m3d .*rejected by the model reader' "$work/bad.txt"
+check "the rest still pass" test "$(grep -c ' ok$' "$work/bad.txt")" = 49
+check "one line on stderr" test "$(wc -l <"$work/err.txt")" = 1
+
+# Removed items fall back to the built-in data; a folder's demo.qxd is read.
+mkdir "$work/packed"
+cp "$content/demo.qxd" "$work/packed/"
+check "a folder with its pack passes" "$qxpack" check "$work/packed" >"$work/packed.txt"
+check "found in the folder's pack" test "$(grep -c ' demo.qxd ' "$work/packed.txt")" = 52
+check "missing items are built-in" "$qxpack" check "$work" >/dev/null
+
+echo "qxpack check: $failures failed"
+[ "$failures" = 0 ]

@@ -1,0 +1,142 @@
+// qxpack check: every item of the show looked up in a content folder or a
+// pack as the program would find it, its size and kind checked and models run
+// through the model reader. One line an item; the status is 1 when anything
+// found would make the show draw less than it should. An item not found is
+// fine: the program falls back to its built-in data.
+#include "check.h"
+
+#include "data/items.h"
+#include "data/pack.h"
+#include "engine3d/model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Found {
+    std::string where; // empty: not found
+    Buffer data;
+    bool corrupt = false;
+};
+
+// What other formats an item's bytes may really be, by their opening bytes.
+const char* foreign_format(const Buffer& data) {
+    const auto starts = [&](const char* magic, size_t n) {
+        return data.size() >= n && std::memcmp(data.data(), magic, n) == 0;
+    };
+    if (starts("\x89PNG", 4)) return "a PNG file";
+    if (starts("\xFF\xD8\xFF", 3)) return "a JPEG file";
+    if (starts("GIF8", 4)) return "a GIF file";
+    if (starts("QX3D", 4)) return "a model";
+    if (starts("Extended Module: ", 17)) return "a module";
+    return nullptr;
+}
+
+Found find_in_pack(const Buffer& pack, const std::string& pack_name, const char* name) {
+    Found f;
+    for (const PackDirEntry& e : pack_directory(pack.data(), pack.size())) {
+        if (!pack_names_equal(e.name, name)) continue;
+        f.where = pack_name;
+        if (!pack_entry_in_bounds(e, pack.size())) {
+            f.corrupt = true;
+        } else if (is_packed_block(pack.data() + e.offset, e.stored_size)) {
+            std::optional<Buffer> decoded = unpack_block(pack.data() + e.offset, e.stored_size);
+            if (decoded)
+                f.data = std::move(*decoded);
+            else
+                f.corrupt = true;
+        } else {
+            f.data.assign(pack.data() + e.offset, pack.data() + e.offset + e.stored_size);
+        }
+        break;
+    }
+    return f;
+}
+
+// Reads a regular file of at most PACK_ITEM_LIMIT bytes; none otherwise.
+std::optional<Buffer> read_regular_file(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > PACK_ITEM_LIMIT) return {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return Buffer(std::istreambuf_iterator<char>(in), {});
+}
+
+// As the program looks from inside the folder: a loose file (an empty one
+// gives way), then the folder's demo.qxd.
+Found find_in_folder(const fs::path& folder, const Buffer& pack, const char* name) {
+    std::optional<Buffer> loose = read_regular_file(folder / name);
+    if (loose && !loose->empty()) return {"loose file", std::move(*loose), false};
+    return find_in_pack(pack, PACK_FILE_NAME, name);
+}
+
+// What is wrong with an item found, or an empty string.
+std::string verdict(const ShowItem& item, const Found& f) {
+    if (f.corrupt) return "corrupt: cannot be read";
+    const char* other = foreign_format(f.data);
+    const size_t want = item_bytes(item);
+    switch (item.kind) {
+    case ITEM_MODEL: {
+        Mesh mesh;
+        model_set_entry(f.data.data(), f.data.size());
+        if (!model_parse(&mesh, 1.0f))
+            return other && std::strcmp(other, "a model") != 0
+                       ? std::string("not a model: ") + other
+                       : "rejected by the model reader";
+        const int surfaces = mesh.surface_count;
+        mesh_free(&mesh);
+        if (surfaces < item.surfaces)
+            return "has " + std::to_string(surfaces) + " surfaces, its scene maps " +
+                   std::to_string(item.surfaces);
+        return "";
+    }
+    case ITEM_MODULE:
+        return other && std::strcmp(other, "a module") == 0 ? "" : "not an XM module";
+    default:
+        if (other) return std::string("wrong kind: ") + other + "; qxpack import makes the item";
+        if (f.data.size() < item_least_bytes(item) || f.data.size() > want)
+            return "has " + std::to_string(f.data.size()) + " bytes, expected " +
+                   std::to_string(want);
+        if (item.kind == ITEM_MASK &&
+            std::all_of(f.data.begin(), f.data.end(), [](uint8_t m) { return m == 255; }))
+            return "every byte 255: the mask hides its picture everywhere";
+        return "";
+    }
+}
+
+} // namespace
+
+int check_content(const std::string& path) {
+    std::error_code ec;
+    const bool folder = fs::is_directory(path, ec);
+    const fs::path pack_path = folder ? fs::path(path) / PACK_FILE_NAME : fs::path(path);
+    std::optional<Buffer> pack = read_regular_file(pack_path);
+    if (!folder && !pack) return std::fprintf(stderr, "qxpack: cannot read %s\n", path.c_str()), 1;
+    if (!pack) pack.emplace();
+    const std::string pack_name = pack_path.filename().string();
+    int problems = 0;
+    std::printf("%-13s %-11s %-12s %8s %8s  %s\n", "item", "kind", "found in", "expected", "found",
+                "verdict");
+    for (const ShowItem& item : show_items) {
+        const Found f = folder ? find_in_folder(path, *pack, item.name)
+                               : find_in_pack(*pack, pack_name, item.name);
+        const std::string problem = f.where.empty() ? "" : verdict(item, f);
+        const std::string expected = item_bytes(item) ? std::to_string(item_bytes(item)) : "-";
+        const std::string found =
+            f.where.empty() || f.corrupt ? "-" : std::to_string(f.data.size());
+        std::printf("%-13s %-11s %-12s %8s %8s  %s\n", item.name, item_kind_name(item.kind),
+                    f.where.empty() ? "built-in" : f.where.c_str(), expected.c_str(), found.c_str(),
+                    problem.empty() ? "ok" : problem.c_str());
+        problems += !problem.empty();
+    }
+    if (problems) std::fprintf(stderr, "qxpack: %d of the items would not be shown\n", problems);
+    return problems ? 1 : 0;
+}
