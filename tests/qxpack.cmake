@@ -6,3 +6,6 @@ add_test(NAME qxpack_cli
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/qxpack_cli.sh $<TARGET_FILE:qxpack>)
 add_test(NAME qxpack_check
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/qxpack_check.sh $<TARGET_FILE:qxpack> ${VORN_CONTENT_DIR})
+add_test(NAME content_docs
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/content_docs.sh ${CMAKE_SOURCE_DIR}/docs/content.md
+                 $<TARGET_FILE:qxpack> $<TARGET_FILE:vorn>)

@@ -140,3 +140,27 @@ int check_content(const std::string& path) {
     if (problems) std::fprintf(stderr, "qxpack: %d of the items would not be shown\n", problems);
     return problems ? 1 : 0;
 }
+
+int print_items_table() {
+    std::printf(
+        "| item | kind | size | bytes | orders | what it is |\n|---|---|---|---|---|---|\n");
+    for (const ShowItem& item : show_items) {
+        std::string size = "-", bytes = "-";
+        if (item.width) size = std::to_string(item.width) + " x " + std::to_string(item.height);
+        if (item_bytes(item)) bytes = std::to_string(item_bytes(item));
+        if (item_least_bytes(item) != item_bytes(item))
+            bytes = "at least " + std::to_string(item_least_bytes(item));
+        std::string purpose = item.purpose;
+        if (item.kind == ITEM_MODEL) {
+            char fits[96];
+            std::snprintf(fits, sizeof fits, "; %d surface%s; %s about %g", item.surfaces,
+                          item.surfaces == 1 ? "" : "s",
+                          item.stands_on_origin ? "standing on its origin, height" : "radius",
+                          double(item.size));
+            purpose += fits;
+        }
+        std::printf("| `%s` | %s | %s | %s | %s | %s |\n", item.name, item_kind_name(item.kind),
+                    size.c_str(), bytes.c_str(), item.orders, purpose.c_str());
+    }
+    return 0;
+}

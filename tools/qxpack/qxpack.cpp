@@ -5,6 +5,7 @@
 //   qxpack extract PACK NAME [OUT]
 //   qxpack extract PACK --all DIR
 //   qxpack check DIR|PACK
+//   qxpack items
 #include "check.h"
 #include "data/pack.h"
 #include "lz_encode.h"
@@ -22,8 +23,9 @@ namespace fs = std::filesystem;
 static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
 static int usage() {
-    std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
-                         "extract PACK NAME [OUT] | extract PACK --all DIR | check DIR|PACK\n");
+    std::fprintf(stderr,
+                 "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
+                 "extract PACK NAME [OUT] | extract PACK --all DIR | check DIR|PACK | items\n");
     return 2;
 }
 
@@ -189,6 +191,7 @@ static int extract_all(const std::string& path, const std::string& dir_path) {
 }
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "items") == 0) return print_items_table();
     if (argc < 3) return usage();
     const std::string command = argv[1];
     if (command == "create") {
