@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # qxpack check passes the built content, as a folder and as a pack, and finds a
 # short item, an item of the wrong kind, a mask that hides everything and a
-# model the reader rejects, each on its own line, with status 1.
+# model the reader rejects, each on its own line, with status 1; qxpack sheet
+# draws any of them.
 #   qxpack_check.sh QXPACK CONTENT_DIR
 set -u
 qxpack=$1 content=$2
@@ -41,6 +42,14 @@ cp "$content/demo.qxd" "$work/packed/"
 check "a folder with its pack passes" "$qxpack" check "$work/packed" >"$work/packed.txt"
 check "found in the folder's pack" test "$(grep -c ' demo.qxd ' "$work/packed.txt")" = 52
 check "missing items are built-in" "$qxpack" check "$work" >/dev/null
+
+# The contact sheet of any content, the bad folder's included.
+check "sheet of the pack" "$qxpack" sheet "$content/demo.qxd" "$work/pack.png"
+check "sheet of a folder" "$qxpack" sheet "$work/bad" "$work/bad.png"
+check "sheets are PNG pictures" test "$(head -c 4 "$work/pack.png" | od -An -tx1 | tr -d ' ')" = 89504e47
+mkdir "$work/empty"
+check "a sheet of no content still draws" "$qxpack" sheet "$work/empty" "$work/none.png"
+check "no such content: status 1" test "$("$qxpack" sheet "$work/nothing" x.png 2>/dev/null; echo $?)" = 1
 
 echo "qxpack check: $failures failed"
 [ "$failures" = 0 ]

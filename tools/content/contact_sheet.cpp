@@ -1,6 +1,7 @@
 // The contact sheet: every picture item at its own size with its name, and a
 // flat-shaded view of every model found in the items folder, in one PNG.
 #include "content.h"
+#include "data/items.h"
 #include "font.h"
 #include "model_mesh.h"
 #include "pic.h"
@@ -189,11 +190,11 @@ static std::vector<uint8_t> load(const std::string& path) {
 
 // An item's raw bytes as a picture (masks and maps in grey); none if missing
 // or short.
-static bool item_image(const std::string& dir, const ItemInfo& info, Image& out) {
-    const std::vector<uint8_t> data = load(dir + "/" + info.name);
-    const size_t bpp = info.kind == ITEM_RGB ? 3 : 1;
-    if (data.size() < size_t(info.w) * info.h * bpp) return false;
-    out = make_image(info.w, info.h, {0, 0, 0});
+static bool item_image(const std::string& dir, const ShowItem& item, Image& out) {
+    const std::vector<uint8_t> data = load(dir + "/" + item.name);
+    const size_t bpp = item.kind == ITEM_PICTURE || item.kind == ITEM_TEXTURE ? 3 : 1;
+    if (data.size() < size_t(item.width) * item.height * bpp) return false;
+    out = make_image(item.width, item.height, {0, 0, 0});
     for (size_t i = 0; i < out.px.size(); i++)
         out.px[i] = bpp == 3 ? rgb8(data[3 * i], data[3 * i + 1], data[3 * i + 2])
                              : rgb8(data[i], data[i], data[i]);
@@ -207,12 +208,14 @@ bool write_contact_sheet(const std::string& items_dir, const std::string& png_pa
         Image img;
     };
     std::vector<Cell> cells;
-    for (int i = 0; i < PICTURE_ITEM_COUNT; i++) {
-        Cell cell{PICTURE_ITEMS[i].name, {}};
-        if (!item_image(items_dir, PICTURE_ITEMS[i], cell.img))
-            cell.img = make_image(PICTURE_ITEMS[i].w, PICTURE_ITEMS[i].h, rgb8(120, 0, 0));
+    for (const ShowItem& item : show_items) {
+        if (!item.width) continue; // models follow, the module has no picture
+        Cell cell{item.name, {}};
+        if (!item_image(items_dir, item, cell.img))
+            cell.img = make_image(item.width, item.height, rgb8(120, 0, 0));
         cells.push_back(std::move(cell));
     }
+    const size_t first_model = cells.size();
     std::vector<std::string> models;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(items_dir, ec))
@@ -230,8 +233,10 @@ bool write_contact_sheet(const std::string& items_dir, const std::string& png_pa
     };
     std::vector<Placed> at;
     int x = gap, y = gap, row_h = 0;
-    for (const Cell& c : cells) {
-        if (x + c.img.w + gap > width) {
+    for (size_t i = 0; i < cells.size(); i++) {
+        const Cell& c = cells[i];
+        // The models begin a row of their own.
+        if (x + c.img.w + gap > width || (i == first_model && x > gap)) {
             x = gap;
             y += row_h + label + gap;
             row_h = 0;

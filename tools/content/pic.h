@@ -1,24 +1,11 @@
-// The pictures of the show, each made by code at its full size, and the table
-// of every picture item with its size and format.
+// The pictures of the show, each made by code at its full size (the size the
+// show's table of items gives).
 #pragma once
 
 #include "raster.h"
 
 // The blue that the scenes fill the frame with.
 const Rgb DEEP_BLUE = rgb8(0, 0, 143);
-
-enum ItemKind { ITEM_RGB, ITEM_MASK, ITEM_MAP };
-
-struct ItemInfo {
-    const char* name;
-    int w, h;
-    ItemKind kind;
-};
-
-// Every picture, mask, map and texture item, in the order they are shown on
-// the contact sheet.
-extern const ItemInfo PICTURE_ITEMS[];
-extern const int PICTURE_ITEM_COUNT;
 
 // A coloured picture with its mask (0 shows the picture, 1 hides it).
 struct MaskedPicture {

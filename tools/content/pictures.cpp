@@ -1,53 +1,23 @@
 // Writes every picture item of the default content as a raw file named by its
 // entry name.
 #include "content.h"
+#include "data/items.h"
 #include "font.h"
 #include "pic.h"
 
 #include <cstdio>
-
-const ItemInfo PICTURE_ITEMS[] = {
-    {"qxlogo.raw", 320, 200, ITEM_RGB},    {"b_qxpres.raw", 259, 105, ITEM_RGB},
-    {"a_qxpres.raw", 259, 105, ITEM_MASK}, {"pic_006.raw", 320, 200, ITEM_RGB},
-    {"b_vorn.raw", 113, 57, ITEM_RGB},     {"a_vorn.raw", 113, 57, ITEM_MASK},
-    {"b_start.raw", 126, 54, ITEM_RGB},    {"a_start.raw", 126, 54, ITEM_MASK},
-    {"b_the.raw", 95, 54, ITEM_RGB},       {"a_the.raw", 95, 54, ITEM_MASK},
-    {"b_unive.raw", 218, 55, ITEM_RGB},    {"a_unive.raw", 218, 55, ITEM_MASK},
-    {"eye001.raw", 320, 200, ITEM_RGB},    {"b_welove.raw", 90, 30, ITEM_RGB},
-    {"b_greet1.raw", 90, 30, ITEM_RGB},    {"b_greet2.raw", 90, 30, ITEM_RGB},
-    {"b_greet3.raw", 90, 30, ITEM_RGB},    {"b_greet4.raw", 90, 30, ITEM_RGB},
-    {"b_greet5.raw", 90, 30, ITEM_RGB},    {"b_greet6.raw", 90, 30, ITEM_RGB},
-    {"b_greet7.raw", 90, 30, ITEM_RGB},    {"b_greet8.raw", 90, 30, ITEM_RGB},
-    {"b_greet9.raw", 90, 30, ITEM_RGB},    {"t_tex2.raw", 256, 256, ITEM_RGB},
-    {"1_displ.raw", 320, 200, ITEM_MAP},   {"2_displ.raw", 320, 200, ITEM_MAP},
-    {"t_tex1.raw", 256, 256, ITEM_RGB},    {"zarotate.raw", 320, 200, ITEM_RGB},
-    {"pic_tex.raw", 320, 200, ITEM_RGB},   {"displace.raw", 320, 200, ITEM_MAP},
-    {"podloga.raw", 320, 200, ITEM_RGB},   {"b_using.raw", 100, 170, ITEM_RGB},
-    {"think.raw", 320, 200, ITEM_RGB},     {"t_tun.raw", 256, 256, ITEM_RGB},
-    {"t_thinki.raw", 256, 256, ITEM_RGB},  {"girl004.raw", 320, 200, ITEM_RGB},
-    {"odjava.raw", 320, 200, ITEM_RGB},    {"t_blueO.raw", 256, 256, ITEM_RGB},
-    {"t_wood.raw", 256, 256, ITEM_RGB},    {"t_brain.raw", 256, 256, ITEM_RGB},
-    {"t_env1.raw", 256, 256, ITEM_RGB},    {"t_brown.raw", 256, 256, ITEM_RGB},
-    {"dialog.raw", 292, 120, ITEM_RGB},
-};
-const int PICTURE_ITEM_COUNT = int(sizeof(PICTURE_ITEMS) / sizeof(PICTURE_ITEMS[0]));
 
 // Invented group names of the greeting plates, b_greet1 to b_greet9.
 static const char* const GREETING_NAMES[9] = {
     "VELTRIX", "OSKAVA", "NIMBRA", "QUORTEX", "SALVIK", "TERNOLA", "DRIFTLUX", "ARKELO", "MUNDRA",
 };
 
-static const ItemInfo* find_item(const char* name) {
-    for (int i = 0; i < PICTURE_ITEM_COUNT; i++)
-        if (std::string(PICTURE_ITEMS[i].name) == name) return &PICTURE_ITEMS[i];
-    return nullptr;
-}
-
 // Writes one item, refusing any picture whose size or format is not the table's.
 static bool save_item(const std::string& dir, const char* name, bool rgb, int w, int h,
                       const std::vector<uint8_t>& bytes) {
-    const ItemInfo* info = find_item(name);
-    if (!info || (info->kind == ITEM_RGB) != rgb || w != info->w || h != info->h) {
+    const ShowItem* item = find_item(name);
+    const bool item_rgb = item && (item->kind == ITEM_PICTURE || item->kind == ITEM_TEXTURE);
+    if (!item || item_rgb != rgb || w != item->width || h != item->height) {
         std::fprintf(stderr, "pictures: %s has the wrong size\n", name);
         return false;
     }

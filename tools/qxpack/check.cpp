@@ -5,6 +5,8 @@
 // fine: the program falls back to its built-in data.
 #include "check.h"
 
+#include "content.h"
+
 #include "data/items.h"
 #include "data/pack.h"
 #include "engine3d/model.h"
@@ -16,6 +18,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -162,5 +165,31 @@ int print_items_table() {
         std::printf("| `%s` | %s | %s | %s | %s | %s |\n", item.name, item_kind_name(item.kind),
                     size.c_str(), bytes.c_str(), item.orders, purpose.c_str());
     }
+    return 0;
+}
+
+int sheet_command(const std::string& path, const std::string& png_path) {
+    std::error_code ec;
+    const bool folder = fs::is_directory(path, ec);
+    const fs::path pack_path = folder ? fs::path(path) / PACK_FILE_NAME : fs::path(path);
+    std::optional<Buffer> pack = read_regular_file(pack_path);
+    if (!folder && !pack) return std::fprintf(stderr, "qxpack: cannot read %s\n", path.c_str()), 1;
+    if (!pack) pack.emplace();
+    // The items found, each as a file in a folder of its own for the sheet.
+    char name[] = "/tmp/qxpack-sheet-XXXXXX";
+    if (!mkdtemp(name)) return std::fprintf(stderr, "qxpack: cannot make a working folder\n"), 1;
+    const fs::path work = name;
+    bool written = true;
+    for (const ShowItem& item : show_items) {
+        const Found f = folder ? find_in_folder(path, *pack, item.name)
+                               : find_in_pack(*pack, PACK_FILE_NAME, item.name);
+        if (f.where.empty() || f.corrupt) continue;
+        std::ofstream out(work / item.name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(f.data.data()), std::streamsize(f.data.size()));
+        written = written && bool(out);
+    }
+    const bool ok = written && write_contact_sheet(work.string(), png_path);
+    fs::remove_all(work, ec);
+    if (!ok) return std::fprintf(stderr, "qxpack: cannot write %s\n", png_path.c_str()), 1;
     return 0;
 }

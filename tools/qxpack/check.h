@@ -1,10 +1,11 @@
 // The show's items for makers: qxpack check DIR|PACK looks each up as the
 // program would in a content folder or a pack and checks it; qxpack items
-// prints the table of them (the one docs/content.md shows). Both return the
-// exit status.
+// prints the table of them (the one docs/content.md shows); qxpack sheet
+// draws what it finds on one contact sheet. Each returns the exit status.
 #pragma once
 
 #include <string>
 
 int check_content(const std::string& path);
 int print_items_table();
+int sheet_command(const std::string& path, const std::string& png_path);

@@ -5,6 +5,7 @@
 //   qxpack extract PACK NAME [OUT]
 //   qxpack extract PACK --all DIR
 //   qxpack check DIR|PACK
+//   qxpack sheet DIR|PACK OUT.png
 //   qxpack items
 #include "check.h"
 #include "data/pack.h"
@@ -23,9 +24,9 @@ namespace fs = std::filesystem;
 static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
 static int usage() {
-    std::fprintf(stderr,
-                 "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
-                 "extract PACK NAME [OUT] | extract PACK --all DIR | check DIR|PACK | items\n");
+    std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
+                         "extract PACK NAME [OUT] | extract PACK --all DIR | check DIR|PACK | "
+                         "sheet DIR|PACK OUT.png | items\n");
     return 2;
 }
 
@@ -207,6 +208,7 @@ int main(int argc, char** argv) {
     }
     if (command == "list" && argc == 3) return list_pack(argv[2]);
     if (command == "check" && argc == 3) return check_content(argv[2]);
+    if (command == "sheet" && argc == 4) return sheet_command(argv[2], argv[3]);
     if (command == "extract" && argc == 5 && std::strcmp(argv[3], "--all") == 0)
         return extract_all(argv[2], argv[4]);
     if (command == "extract" && (argc == 4 || argc == 5))
