@@ -4,7 +4,10 @@
 //   qxpack list PACK
 //   qxpack extract PACK NAME [OUT]
 //   qxpack extract PACK --all DIR
+//   qxpack import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] [--radius R] [--centre]
+//                 [--into PACK]
 #include "data/pack.h"
+#include "import.h"
 #include "lz_encode.h"
 
 #include <cstdio>
@@ -21,7 +24,8 @@ static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
 static int usage() {
     std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
-                         "extract PACK NAME [OUT] | extract PACK --all DIR\n");
+                         "extract PACK NAME [OUT] | extract PACK --all DIR | "
+                         "import FILE NAME [options]\n");
     return 2;
 }
 
@@ -158,6 +162,7 @@ int main(int argc, char** argv) {
         }
         return create_pack(argv[2], pack, files);
     }
+    if (command == "import") return import_command(argc, argv);
     if (command == "list" && argc == 3) return list_pack(argv[2]);
     if (command == "extract" && argc == 5 && std::strcmp(argv[3], "--all") == 0)
         return extract_all(argv[2], argv[4]);
