@@ -34,6 +34,7 @@ bool import_png(const uint8_t* data, size_t size, const ItemShape& shape, FitMod
 struct ModelOptions {
     float radius = -1.0f; // below 0: the shape's radius; 0: the file's own units
     bool centre = false;
+    unsigned read_seconds = 20; // CPU time the asset library may take
 };
 
 // What an imported model holds.
@@ -43,14 +44,10 @@ struct ModelSummary {
     std::vector<std::string> surfaces; // names, in order
 };
 
-// A model file read by the asset library, made into "QX3D" bytes. The file is
-// read by path (so that OBJ materials and glTF buffers beside it are found),
-// or from memory when data is given, its format told by `extension`.
+// A model file read by the asset library (in a child process, so that a file
+// that crashes it is only an error), made into "QX3D" bytes.
 bool import_model_file(const std::string& path, const ItemShape& shape, const ModelOptions& options,
                        Buffer* out, ModelSummary* summary, std::string* error);
-bool import_model_memory(const uint8_t* data, size_t size, const char* extension,
-                         const ItemShape& shape, const ModelOptions& options, Buffer* out,
-                         ModelSummary* summary, std::string* error);
 
 // qxpack import FILE NAME [options]; returns the exit status.
 int import_command(int argc, char** argv);

@@ -1,4 +1,5 @@
-// Models from the files the Open Asset Import Library reads: every triangle of
+// Models from the files the Open Asset Import Library reads (in a child
+// process of its own): every triangle of
 // every node (transforms applied), corners of equal position welded, each
 // connected piece wound consistently and outwards, faces grouped into one
 // surface a material (or an OBJ group when there is one material), scaled and
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,10 +22,29 @@
 #include <new>
 #include <unordered_map>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 constexpr size_t MODEL_MOST_COUNT = 0xFFFF; // vertices, faces, surfaces: u16 in the format
 // Triangles taken from the file before welding: far more than fit, so that a
 // model over the limit is still told by its final counts.
-constexpr size_t MODEL_MOST_TRIANGLES = size_t(16) << 20;
+constexpr size_t MODEL_MOST_TRIANGLES = size_t(4) << 20;
+
+// The asset library's address space is limited to 4 GiB, except under the
+// address sanitizer, whose shadow memory already exceeds any such limit.
+#if defined(__SANITIZE_ADDRESS__)
+#define VORN_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VORN_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef VORN_ADDRESS_SANITIZER
+#define VORN_ADDRESS_SANITIZER 0
+#endif
 
 struct Triangle {
     uint32_t corner[3];
@@ -94,6 +115,10 @@ static bool gather_mesh(Gatherer& g, const aiMesh* mesh, const aiMatrix4x4& to_w
         const Vec3 v{p.x, p.y, p.z};
         if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) {
             g.error = "a vertex coordinate is not a finite number";
+            return false;
+        }
+        if (g.out->vertices.size() >= MODEL_MOST_TRIANGLES) {
+            g.error = "more than " + std::to_string(MODEL_MOST_TRIANGLES) + " vertices";
             return false;
         }
         auto at = g.welded.emplace(point_key(v), uint32_t(g.out->vertices.size()));
@@ -307,27 +332,6 @@ static bool build_model(Gathered& g, const ItemShape& shape, const ModelOptions&
 static const unsigned IMPORT_STEPS =
     aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_ValidateDataStructure;
 
-static bool import_scene(Assimp::Importer& importer, const aiScene* scene, const ItemShape& shape,
-                         const ModelOptions& options, Buffer* out, ModelSummary* summary,
-                         std::string* error) {
-    if (!scene) {
-        const char* why = importer.GetErrorString();
-        *error = std::string("cannot read the model: ") + (why && *why ? why : "unknown format");
-        return false;
-    }
-    if (!scene->mRootNode || scene->mNumMeshes == 0) {
-        *error = "the model has no triangles";
-        return false;
-    }
-    Gathered gathered;
-    Gatherer g{scene, surfaces_by_material(scene), &gathered, {}, {}, {}};
-    if (!gather_node(g, scene->mRootNode, aiMatrix4x4(), 0)) {
-        *error = g.error;
-        return false;
-    }
-    return build_model(gathered, shape, options, out, summary, error);
-}
-
 // The asset library believes a PLY header's element counts and reads on for
 // as long as they say; counts beyond what the file (of `total` bytes, of which
 // `data` is the start) can hold are refused before it starts: every element
@@ -360,13 +364,8 @@ static bool ply_header_sane(const uint8_t* data, size_t size, uint64_t total, st
     return true;
 }
 
-static void prepare(Assimp::Importer& importer) {
-    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE,
-                                aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-}
-
-bool import_model_file(const std::string& path, const ItemShape& shape, const ModelOptions& options,
-                       Buffer* out, ModelSummary* summary, std::string* error) {
+// Reads the file with the asset library and gathers its triangles.
+static bool gather_file(const std::string& path, Gathered* out, std::string* error) {
     try {
         uint8_t head[65536];
         size_t got = 0;
@@ -378,9 +377,25 @@ bool import_model_file(const std::string& path, const ItemShape& shape, const Mo
         const uint64_t total = std::filesystem::file_size(path, ec);
         if (!ply_header_sane(head, got, ec ? got : total, error)) return false;
         Assimp::Importer importer;
-        prepare(importer);
+        importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE,
+                                    aiPrimitiveType_POINT | aiPrimitiveType_LINE);
         const aiScene* scene = importer.ReadFile(path, IMPORT_STEPS);
-        return import_scene(importer, scene, shape, options, out, summary, error);
+        if (!scene) {
+            const char* why = importer.GetErrorString();
+            *error =
+                std::string("cannot read the model: ") + (why && *why ? why : "unknown format");
+            return false;
+        }
+        if (!scene->mRootNode) {
+            *error = "the model has no triangles";
+            return false;
+        }
+        Gatherer g{scene, surfaces_by_material(scene), out, {}, {}, {}};
+        if (!gather_node(g, scene->mRootNode, aiMatrix4x4(), 0)) {
+            *error = g.error;
+            return false;
+        }
+        return true;
     } catch (const std::bad_alloc&) {
         *error = "out of memory";
     } catch (const std::exception& e) {
@@ -389,19 +404,153 @@ bool import_model_file(const std::string& path, const ItemShape& shape, const Mo
     return false;
 }
 
-bool import_model_memory(const uint8_t* data, size_t size, const char* extension,
-                         const ItemShape& shape, const ModelOptions& options, Buffer* out,
-                         ModelSummary* summary, std::string* error) {
+// What the reading process sends back: a u8 success flag, then the error text,
+// or the vertices, the triangles and the surface names, each after its count.
+static void put_bytes(Buffer& b, const void* p, size_t n) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(p);
+    b.insert(b.end(), bytes, bytes + n);
+}
+
+static void put_text(Buffer& b, const std::string& text) {
+    const uint32_t n = uint32_t(text.size());
+    put_bytes(b, &n, 4);
+    put_bytes(b, text.data(), n);
+}
+
+static Buffer encode_gathered(bool ok, const Gathered& g, const std::string& error) {
+    Buffer b(1, ok);
+    if (!ok) {
+        put_text(b, error);
+        return b;
+    }
+    const uint32_t counts[3] = {uint32_t(g.vertices.size()), uint32_t(g.triangles.size()),
+                                uint32_t(g.surface_names.size())};
+    put_bytes(b, counts, sizeof counts);
+    put_bytes(b, g.vertices.data(), g.vertices.size() * sizeof(Vec3));
+    put_bytes(b, g.triangles.data(), g.triangles.size() * sizeof(Triangle));
+    for (const std::string& name : g.surface_names) put_text(b, name);
+    return b;
+}
+
+struct MessageReader {
+    const Buffer& b;
+    size_t at = 0;
+    bool get(void* p, size_t n) {
+        if (n > b.size() - at) return false;
+        std::memcpy(p, b.data() + at, n);
+        at += n;
+        return true;
+    }
+    bool text(std::string* s) {
+        uint32_t n = 0;
+        if (!get(&n, 4) || n > b.size() - at) return false;
+        s->assign(reinterpret_cast<const char*>(b.data() + at), n);
+        at += n;
+        return true;
+    }
+};
+
+static bool decode_gathered(const Buffer& b, Gathered* g, std::string* error) {
+    MessageReader r{b};
+    uint8_t ok = 0;
+    uint32_t counts[3] = {0, 0, 0};
+    bool whole = r.get(&ok, 1);
+    if (whole && !ok) return r.text(error) ? false : (*error = "the model reader failed", false);
+    whole = whole && r.get(counts, sizeof counts) &&
+            uint64_t(counts[0]) * sizeof(Vec3) + uint64_t(counts[1]) * sizeof(Triangle) <=
+                b.size() - r.at;
+    if (whole) {
+        g->vertices.resize(counts[0]);
+        g->triangles.resize(counts[1]);
+        g->surface_names.resize(counts[2]);
+        whole = r.get(g->vertices.data(), counts[0] * sizeof(Vec3)) &&
+                r.get(g->triangles.data(), counts[1] * sizeof(Triangle));
+        for (std::string& name : g->surface_names) whole = whole && r.text(&name);
+    }
+    for (const Triangle& t : g->triangles)
+        for (uint32_t c : t.corner) whole = whole && c < counts[0] && t.surface < counts[2];
+    if (!whole) *error = "the model reader failed";
+    return whole;
+}
+
+// The asset library runs in a child process, so that a file that crashes it
+// or sends it into an endless loop is reported rather than fatal.
+static bool gather_isolated(const std::string& path, unsigned seconds, Gathered* out,
+                            std::string* error) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        *error = std::string("cannot start the model reader: ") + std::strerror(errno);
+        return false;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        *error = std::string("cannot start the model reader: ") + std::strerror(errno);
+        return false;
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        // A fault ends the child at once, whatever handlers the parent had.
+        for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGXCPU})
+            std::signal(sig, SIG_DFL);
+        // The library's own complaints are not ours to print.
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (quiet >= 0) dup2(quiet, 1), dup2(quiet, 2);
+        const rlimit cpu = {seconds, seconds + 5};
+        setrlimit(RLIMIT_CPU, &cpu);
+#if !VORN_ADDRESS_SANITIZER
+        const rlim_t most = rlim_t(4) << 30;
+        const rlimit memory = {most, most};
+        setrlimit(RLIMIT_AS, &memory);
+#endif
+        Gathered g;
+        std::string e;
+        const bool ok = gather_file(path, &g, &e);
+        const Buffer message = encode_gathered(ok, g, e);
+        for (size_t done = 0; done < message.size();) {
+            const ssize_t n = write(fds[1], message.data() + done, message.size() - done);
+            if (n <= 0) _exit(1);
+            done += size_t(n);
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    Buffer message;
+    uint8_t chunk[65536];
+    for (;;) {
+        const ssize_t n = read(fds[0], chunk, sizeof chunk);
+        if (n > 0) message.insert(message.end(), chunk, chunk + n);
+        if (n == 0 || (n < 0 && errno != EINTR)) break;
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status)) {
+        const int sig = WTERMSIG(status);
+        *error =
+            sig == SIGXCPU
+                ? "reading the model took more than " + std::to_string(seconds) + " s"
+                : std::string("the asset library failed on this file (") + strsignal(sig) + ")";
+        return false;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        *error = "the model reader failed";
+        return false;
+    }
+    return decode_gathered(message, out, error);
+}
+
+bool import_model_file(const std::string& path, const ItemShape& shape, const ModelOptions& options,
+                       Buffer* out, ModelSummary* summary, std::string* error) {
     try {
-        if (!ply_header_sane(data, size, size, error)) return false;
-        Assimp::Importer importer;
-        prepare(importer);
-        const aiScene* scene = importer.ReadFileFromMemory(data, size, IMPORT_STEPS, extension);
-        return import_scene(importer, scene, shape, options, out, summary, error);
+        Gathered gathered;
+        if (!gather_isolated(path, options.read_seconds, &gathered, error)) return false;
+        return build_model(gathered, shape, options, out, summary, error);
     } catch (const std::bad_alloc&) {
         *error = "out of memory";
-    } catch (const std::exception& e) {
-        *error = std::string("cannot read the model: ") + e.what();
     }
     return false;
 }

@@ -48,6 +48,12 @@ static bool png_read_header(png_structp png, png_infop info, PngReader* r, png_u
     png_read_info(png, info);
     int depth = 0, colour = 0;
     png_get_IHDR(png, info, width, height, &depth, &colour, nullptr, nullptr, nullptr);
+    // Deflate packs at most 1032 bytes into one: a header that claims more
+    // pixels than the file could hold lies, and is refused before any
+    // memory is set aside for them.
+    const uint64_t row = (uint64_t(*width) * png_get_channels(png, info) * depth + 7) / 8 + 1;
+    if (row * *height > uint64_t(r->size) * 1032 + 1024)
+        png_error(png, "the image data is far too short for the size in the header");
     png_set_scale_16(png);
     png_set_palette_to_rgb(png);
     png_set_expand_gray_1_2_4_to_8(png);
