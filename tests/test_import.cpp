@@ -358,6 +358,11 @@ TEST(ImportModel, BadModelsGiveOneLineAndNoOutput) {
     write_text(
         "junk.ply",
         "ply\nformat ascii 1.0\nelement vertex 16000000\nproperty float x\nend_header\n1 2\n");
+    // A face count the asset library trips over in one of its assertions.
+    write_text("abort.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                            "property float y\nproperty float z\nelement face 1\n"
+                            "property list uchar int vertex_indices\nend_header\n"
+                            "0 0 0\n1 0 0\n0 1 0\n; 0 1 2\n");
     // 257 x 256 grid points: over the 65,535 vertices a model holds.
     std::string grid;
     for (int y = 0; y < 256; y++)
@@ -377,6 +382,7 @@ TEST(ImportModel, BadModelsGiveOneLineAndNoOutput) {
         {"flat.obj", "kocka1.m3d", "no triangles"},
         {"grid.obj", "kocka1.m3d", "at most 65535"},
         {"junk.ply", "kocka1.m3d", "more than the file can hold"},
+        {"abort.ply", "kocka1.m3d", "the asset library failed on this file"},
         {"range.obj", "kocka1.m3d", "--alpha", "for pictures"},
         {"missing.obj", "kocka1.m3d", "no such file"},
     };
@@ -389,7 +395,7 @@ TEST(ImportModel, BadModelsGiveOneLineAndNoOutput) {
         EXPECT_NE(err.find(want), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }
-    expect_files({"range.obj", "points.obj", "flat.obj", "junk.ply", "grid.obj"});
+    expect_files({"range.obj", "points.obj", "flat.obj", "junk.ply", "abort.ply", "grid.obj"});
 }
 
 // The stored bytes of every directory record of a pack file.

@@ -45,6 +45,10 @@ static bool png_read_header(png_structp png, png_infop info, PngReader* r, png_u
     if (setjmp(r->jump)) return false;
     png_set_read_fn(png, r, png_on_read);
     png_set_user_limits(png, PNG_MOST_SIDE, PNG_MOST_SIDE);
+    // Text, profiles and the like are of no use here, and libpng would set
+    // aside whatever memory their length field claims: they are skipped.
+    static const png_byte unused[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unused, 6);
     png_read_info(png, info);
     int depth = 0, colour = 0;
     png_get_IHDR(png, info, width, height, &depth, &colour, nullptr, nullptr, nullptr);
