@@ -80,6 +80,7 @@ static const char* canonical_name(const std::string& name) {
 }
 
 static bool read_input(const std::string& path, Buffer* out, std::string* error) {
+    error->clear();
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
         *error = fs::exists(path, ec) ? "not a regular file" : "no such file";
