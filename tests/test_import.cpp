@@ -58,6 +58,20 @@ static void expect_files(const std::vector<std::string>& names) {
     EXPECT_EQ(found, want);
 }
 
+// Each case: the arguments, then a part of the one line it must print on
+// stderr after "qxpack: FILE: ", with status 1.
+static void expect_refused(const std::vector<std::vector<std::string>>& cases) {
+    for (std::vector<std::string> c : cases) {
+        const std::string want = c.back();
+        c.pop_back();
+        std::string err;
+        EXPECT_EQ(run_import(c, &err), 1) << c[0];
+        EXPECT_EQ(err.rfind("qxpack: " + c[0] + ": ", 0), 0u) << err;
+        EXPECT_NE(err.find(want), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+}
+
 TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     ScopedDirectory dir;
     const Buffer logo = read_file(ITEMS + "qxlogo.raw");
@@ -183,7 +197,7 @@ TEST(ImportPicture, BadFilesGiveOneLineAndNoOutput) {
     }());
     write_text("text.png", "not a picture at all\n");
 
-    const std::vector<std::vector<std::string>> cases = {
+    expect_refused({
         {"cut.png", "qxlogo.raw", "truncated"},
         {"lying.png", "qxlogo.raw", "bad PNG"},
         {"huge.png", "qxlogo.raw", "bad PNG"},
@@ -192,16 +206,7 @@ TEST(ImportPicture, BadFilesGiveOneLineAndNoOutput) {
         {"logo.png", "qxlogo.bmp", "not an item of the show"},
         {"logo.png", "qxlogo.raw", "--alpha", "one-byte items only"},
         {"logo.png", "kocka1.m3d", "--fit", "for pictures"},
-    };
-    for (std::vector<std::string> c : cases) {
-        const std::string want = c.back();
-        c.pop_back();
-        std::string err;
-        EXPECT_EQ(run_import(c, &err), 1) << c[0];
-        EXPECT_EQ(err.rfind("qxpack: " + c[0] + ": ", 0), 0u) << err;
-        EXPECT_NE(err.find(want), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    }
+    });
     expect_files({"cut.png", "huge.png", "logo.png", "lying.png", "text.png"});
 }
 
@@ -288,21 +293,9 @@ TEST(ImportModel, ObjCubeIsWeldedWoundOutwardsScaledAndGrouped) {
     EXPECT_EQ(faces_pointing_out(m, {0, 0, side / 2}), 12);
 }
 
-// glTF 2.0 with an embedded buffer: a tetrahedron in two primitives of two
-// materials, under a node moved by (10, 0, 0).
-static std::string base64(const Buffer& b) {
-    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < b.size(); i += 3) {
-        const size_t n = std::min<size_t>(3, b.size() - i);
-        uint32_t bits = 0;
-        for (size_t k = 0; k < 3; k++) bits = bits << 8 | (k < n ? b[i + k] : 0);
-        for (size_t k = 0; k < 4; k++) out += k <= n ? digits[(bits >> (18 - 6 * k)) & 63] : '=';
-    }
-    return out;
-}
-
-static std::string tetrahedron_gltf() {
+// glTF 2.0 with its buffer in tetra.bin: a tetrahedron in two primitives of
+// two materials, under a node moved by (10, 0, 0).
+static void write_tetrahedron_gltf() {
     Buffer data;
     const float points[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
     for (float f : points) {
@@ -311,25 +304,25 @@ static std::string tetrahedron_gltf() {
         put_u32(data, bits);
     }
     for (uint16_t i : {0, 1, 2, 0, 1, 3, 1, 2, 3, 0, 2, 3}) put_u16(data, i);
-    return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
+    write_file("tetra.bin", data);
+    write_text("tetra.gltf", R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
  "nodes":[{"mesh":0,"translation":[10,0,0]}],
  "materials":[{"name":"head"},{"name":"body"}],
  "meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1,"material":0},
                           {"attributes":{"POSITION":0},"indices":2,"material":1}]}],
- "buffers":[{"byteLength":72,"uri":"data:application/octet-stream;base64,)" +
-           base64(data) + R"("}],
+ "buffers":[{"byteLength":72,"uri":"tetra.bin"}],
  "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":48},
                 {"buffer":0,"byteOffset":48,"byteLength":6},
                 {"buffer":0,"byteOffset":54,"byteLength":18}],
  "accessors":[{"bufferView":0,"componentType":5126,"count":4,"type":"VEC3",
                "min":[0,0,0],"max":[1,1,1]},
               {"bufferView":1,"componentType":5123,"count":3,"type":"SCALAR"},
-              {"bufferView":2,"componentType":5123,"count":9,"type":"SCALAR"}]})";
+              {"bufferView":2,"componentType":5123,"count":9,"type":"SCALAR"}]})");
 }
 
 TEST(ImportModel, GltfMaterialsBecomeSurfacesInOrder) {
     ScopedDirectory dir;
-    write_text("tetra.gltf", tetrahedron_gltf());
+    write_tetrahedron_gltf();
     std::string err;
     ASSERT_EQ(run_import({"tetra.gltf", "istu2.m3d", "--radius", "0"}, &err), 0) << err;
     Mesh m = read_model("istu2.m3d");
@@ -376,7 +369,7 @@ TEST(ImportModel, BadModelsGiveOneLineAndNoOutput) {
         }
     write_text("grid.obj", grid);
 
-    const std::vector<std::vector<std::string>> cases = {
+    expect_refused({
         {"range.obj", "kocka1.m3d", "out of range"},
         {"points.obj", "kocka1.m3d", "faces"},
         {"flat.obj", "kocka1.m3d", "no triangles"},
@@ -385,16 +378,7 @@ TEST(ImportModel, BadModelsGiveOneLineAndNoOutput) {
         {"abort.ply", "kocka1.m3d", "the asset library failed on this file"},
         {"range.obj", "kocka1.m3d", "--alpha", "for pictures"},
         {"missing.obj", "kocka1.m3d", "no such file"},
-    };
-    for (std::vector<std::string> c : cases) {
-        const std::string want = c.back();
-        c.pop_back();
-        std::string err;
-        EXPECT_EQ(run_import(c, &err), 1) << c[0];
-        EXPECT_EQ(err.rfind("qxpack: " + c[0] + ": ", 0), 0u) << err;
-        EXPECT_NE(err.find(want), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    }
+    });
     expect_files({"range.obj", "points.obj", "flat.obj", "junk.ply", "abort.ply", "grid.obj"});
 }
 
