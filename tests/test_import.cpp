@@ -425,6 +425,13 @@ TEST(ImportInto, AddsOrReplacesOneEntryAndKeepsTheOthers) {
     const Buffer header = read_file("my.qxd");
     EXPECT_EQ(std::string(header.begin(), header.begin() + 6), "VORNPK");
 
+    // The morph partner of a different vertex layout is pointed out.
+    write_tetrahedron_gltf();
+    std::string warning;
+    ASSERT_EQ(run_import({"tetra.gltf", "kocka2.m3d", "--into", "my.qxd"}, &warning), 0);
+    EXPECT_EQ(warning, "qxpack: tetra.gltf: warning: kocka2.m3d has 4 vertices, kocka1.m3d 8; the "
+                       "morph between them needs one vertex layout\n");
+
     // A failed import or a damaged pack leaves the pack as it was.
     const Buffer kept = read_file("my.qxd");
     write_text("bad.obj", "v 0 0 0\nf 1 2 3\n");
@@ -437,5 +444,6 @@ TEST(ImportInto, AddsOrReplacesOneEntryAndKeepsTheOthers) {
     EXPECT_NE(err.find("damaged"), std::string::npos) << err;
     EXPECT_EQ(read_file("my.qxd"), kept);
     EXPECT_EQ(read_file("damaged.qxd"), damaged);
-    expect_files({"logo.png", "think.png", "cube.obj", "bad.obj", "my.qxd", "damaged.qxd"});
+    expect_files({"logo.png", "think.png", "cube.obj", "bad.obj", "my.qxd", "damaged.qxd",
+                  "tetra.gltf", "tetra.bin"});
 }

@@ -79,6 +79,41 @@ static const char* canonical_name(const std::string& name) {
     return nullptr;
 }
 
+// The morph scenes blend two models vertex by vertex: each needs the other's
+// vertex layout.
+static const char* morph_partner(const char* name) {
+    static const char* const pairs[][2] = {{"kocka1.m3d", "kocka2.m3d"},
+                                           {"o_pod1.m3d", "o_pod2.m3d"}};
+    for (const auto& p : pairs)
+        for (int i = 0; i < 2; i++)
+            if (std::strcmp(name, p[i]) == 0) return p[1 - i];
+    return nullptr;
+}
+
+static bool read_input(const std::string& path, Buffer* out, std::string* error);
+
+// The vertex count of the model `name` as a loose file, or in the pack at
+// `into`; -1 when there is none.
+static long model_vertices_at(const char* name, const std::string& into) {
+    Buffer file, model;
+    std::string ignored;
+    if (!read_input(into.empty() ? name : into, &file, &ignored)) return -1;
+    if (into.empty()) {
+        model.swap(file);
+    } else {
+        const std::optional<PackDirEntry> e = pack_find(file.data(), file.size(), name);
+        if (!e) return -1;
+        const uint8_t* data = file.data() + e->offset;
+        if (!is_packed_block(data, e->stored_size)) {
+            model.assign(data, data + e->stored_size);
+        } else if (std::optional<Buffer> decoded = unpack_block(data, e->stored_size)) {
+            model.swap(*decoded);
+        }
+    }
+    if (model.size() < 34 || std::memcmp(model.data(), "QX3D", 4) != 0) return -1;
+    return model[26] | model[27] << 8;
+}
+
 static bool read_input(const std::string& path, Buffer* out, std::string* error) {
     error->clear();
     std::error_code ec;
@@ -315,5 +350,12 @@ int import_command(int argc, char** argv) {
     if (is_model && model.surfaces.size() < size_t(shape.surfaces))
         std::fprintf(stderr, "qxpack: %s: warning: the scene maps %d surfaces, the model has %zu\n",
                      a.file.c_str(), shape.surfaces, model.surfaces.size());
+    const char* partner = is_model ? morph_partner(name) : nullptr;
+    const long partner_count = partner ? model_vertices_at(partner, a.into) : -1;
+    if (partner_count >= 0 && size_t(partner_count) != model.vertices)
+        std::fprintf(stderr,
+                     "qxpack: %s: warning: %s has %zu vertices, %s %ld; the morph between them "
+                     "needs one vertex layout\n",
+                     a.file.c_str(), name, model.vertices, partner, partner_count);
     return 0;
 }
