@@ -436,6 +436,7 @@ struct MessageReader {
     const Buffer& b;
     size_t at = 0;
     bool get(void* p, size_t n) {
+        if (n == 0) return true; // an empty array may have no storage at all
         if (n > b.size() - at) return false;
         std::memcpy(p, b.data() + at, n);
         at += n;
