@@ -1,9 +1,9 @@
 // Models from the files the Open Asset Import Library reads (in a child
-// process of its own): every triangle of
-// every node (transforms applied), corners of equal position welded, each
-// connected piece wound consistently and outwards, faces grouped into one
-// surface a material (or an OBJ group when there is one material), scaled and
-// placed, and written as a "QX3D" model.
+// process of its own): every triangle of every node (transforms applied),
+// corners of equal position welded, each connected piece wound consistently
+// and outwards, faces grouped into one surface a material (or an OBJ group
+// when there is one material), scaled and placed, and written as a "QX3D"
+// model.
 #include "import.h"
 #include "model_mesh.h"
 
@@ -254,7 +254,8 @@ static Vec3 centring_offset(const std::vector<Vec3>& v, bool stands) {
         lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
         hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
     }
-    return {-(lo.x + hi.x) / 2, -(lo.y + hi.y) / 2, stands ? -lo.z : -(lo.z + hi.z) / 2};
+    auto middle = [](float a, float b) { return float(-(double(a) + b) / 2); };
+    return {middle(lo.x, hi.x), middle(lo.y, hi.y), stands ? -lo.z : middle(lo.z, hi.z)};
 }
 
 // Places, scales and checks the gathered model, then encodes it.
@@ -290,7 +291,8 @@ static bool build_model(Gathered& g, const ItemShape& shape, const ModelOptions&
         options.centre ? centring_offset(used, shape.stands_on_origin) : Vec3{0, 0, 0};
     double reach = 0;
     for (Vec3& p : used) {
-        p = {p.x + shift.x, p.y + shift.y, p.z + shift.z};
+        p = {float(double(p.x) + shift.x), float(double(p.y) + shift.y),
+             float(double(p.z) + shift.z)};
         reach =
             std::max(reach, std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z));
     }
