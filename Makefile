@@ -10,7 +10,8 @@ FUZZ_SECONDS ?= 60
 # Long mode: FUZZ_RUNS=N runs every target N executions instead of FUZZ_SECONDS.
 FUZZ_RUNS   ?=
 FUZZ_LIMIT  := $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECONDS))
-FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack
+FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack \
+               fuzz_import_png fuzz_import_model
 
 .PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package
 

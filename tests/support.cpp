@@ -57,7 +57,8 @@ std::string read_text(const std::string& path) {
 }
 
 void write_text(const std::string& path, const std::string& text) {
-    fs::create_directories(fs::path(path).parent_path());
+    const fs::path folder = fs::path(path).parent_path();
+    if (!folder.empty()) fs::create_directories(folder);
     write_file(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 

@@ -1,4 +1,4 @@
-// qxpack: writes, lists and extracts data packs.
+// qxpack: writes, lists, extracts and checks data packs, and makes items.
 //
 //   qxpack create OUT.qxd [--pack] FILE...
 //   qxpack list PACK
@@ -7,8 +7,11 @@
 //   qxpack check DIR|PACK
 //   qxpack sheet DIR|PACK OUT.png
 //   qxpack items
+//   qxpack import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] [--radius R] [--centre]
+//                 [--into PACK]
 #include "check.h"
 #include "data/pack.h"
+#include "import.h"
 #include "lz_encode.h"
 
 #include <cstdio>
@@ -26,7 +29,7 @@ static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 static int usage() {
     std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
                          "extract PACK NAME [OUT] | extract PACK --all DIR | check DIR|PACK | "
-                         "sheet DIR|PACK OUT.png | items\n");
+                         "sheet DIR|PACK OUT.png | items | import FILE NAME [options]\n");
     return 2;
 }
 
@@ -206,6 +209,7 @@ int main(int argc, char** argv) {
         }
         return create_pack(argv[2], pack, files);
     }
+    if (command == "import") return import_command(argc, argv);
     if (command == "list" && argc == 3) return list_pack(argv[2]);
     if (command == "check" && argc == 3) return check_content(argv[2]);
     if (command == "sheet" && argc == 4) return sheet_command(argv[2], argv[3]);

@@ -1,0 +1,447 @@
+// qxpack import: PNG pictures and model files made into the show's items, as
+// loose files or into a pack, and bad input refused with one line.
+#include "data/pack.h"
+#include "engine3d/model.h"
+#include "import.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+static const std::string ITEMS = VORN_BINARY_DIR "/content/items/";
+
+// Runs `qxpack import args...`; the status, and what it printed on stderr.
+static int run_import(std::vector<std::string> args, std::string* err = nullptr) {
+    args.insert(args.begin(), {"qxpack", "import"});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = import_command(int(argv.size()), argv.data());
+    testing::internal::GetCapturedStdout();
+    const std::string text = testing::internal::GetCapturedStderr();
+    if (err) *err = text;
+    return status;
+}
+
+// Writes pixels with libpng's simple interface (format PNG_FORMAT_*).
+static void write_png_file(const std::string& path, int w, int h, uint32_t format,
+                           const void* pixels, const void* colormap = nullptr, int colours = 0) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(w);
+    image.height = png_uint_32(h);
+    image.format = format;
+    image.colormap_entries = png_uint_32(colours);
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels, 0, colormap));
+}
+
+// Only the named files are in the working directory (nothing half written).
+static void expect_files(const std::vector<std::string>& names) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(".")) found.push_back(e.path().filename().string());
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> want = names;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(found, want);
+}
+
+// Each case: the arguments, then a part of the one line it must print on
+// stderr after "qxpack: FILE: ", with status 1.
+static void expect_refused(const std::vector<std::vector<std::string>>& cases) {
+    for (std::vector<std::string> c : cases) {
+        const std::string want = c.back();
+        c.pop_back();
+        std::string err;
+        EXPECT_EQ(run_import(c, &err), 1) << c[0];
+        EXPECT_EQ(err.rfind("qxpack: " + c[0] + ": ", 0), 0u) << err;
+        EXPECT_NE(err.find(want), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+}
+
+TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
+    ScopedDirectory dir;
+    const Buffer logo = read_file(ITEMS + "qxlogo.raw");
+    const Buffer mask = read_file(ITEMS + "a_qxpres.raw");
+    ASSERT_EQ(logo.size(), 320u * 200 * 3);
+    ASSERT_EQ(mask.size(), 259u * 105);
+
+    write_png_file("logo.png", 320, 200, PNG_FORMAT_RGB, logo.data());
+    EXPECT_EQ(run_import({"logo.png", "QXLOGO.RAW"}), 0); // written under its own name
+    EXPECT_EQ(read_file("qxlogo.raw"), logo);
+
+    write_png_file("mask.png", 259, 105, PNG_FORMAT_GRAY, mask.data());
+    EXPECT_EQ(run_import({"mask.png", "a_qxpres.raw"}), 0);
+    EXPECT_EQ(read_file("a_qxpres.raw"), mask);
+
+    // The same mask as the opacity of a white picture (opaque where the mask
+    // shows it), as 16-bit grey and as a palette of grey levels (the palette
+    // holds every level the mask uses).
+    Buffer ga, palette(256 * 3);
+    std::vector<uint16_t> deep;
+    for (uint8_t m : mask)
+        ga.insert(ga.end(), {255, uint8_t(255 - m)}), deep.push_back(uint16_t(m * 257));
+    for (int i = 0; i < 256; i++)
+        palette[i * 3] = palette[i * 3 + 1] = palette[i * 3 + 2] = uint8_t(i);
+    write_png_file("ga.png", 259, 105, PNG_FORMAT_GA, ga.data());
+    write_png_file("deep.png", 259, 105, PNG_FORMAT_GRAY | PNG_FORMAT_FLAG_LINEAR, deep.data());
+    write_png_file("pal.png", 259, 105, PNG_FORMAT_RGB_COLORMAP, mask.data(), palette.data(), 256);
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"ga.png", "--alpha"}, {"deep.png"}, {"pal.png"}}) {
+        fs::remove("a_qxpres.raw");
+        args.insert(args.begin() + 1, "a_qxpres.raw");
+        EXPECT_EQ(run_import(args), 0) << args[0];
+        EXPECT_EQ(read_file("a_qxpres.raw"), mask) << args[0];
+    }
+
+    // Colour over transparency is composited on black; colour becomes luma.
+    const uint8_t rgba[] = {200, 100, 50, 128, 255, 255, 255, 0, 10, 20, 30, 255, 0, 0, 255, 255};
+    ItemShape shape{KIND_RGB, 2, 2, 0, 0, false, false};
+    Buffer out;
+    std::string error;
+    write_png_file("rgba.png", 2, 2, PNG_FORMAT_RGBA, rgba);
+    const Buffer png = read_file("rgba.png");
+    ASSERT_TRUE(import_png(png.data(), png.size(), shape, FIT_NONE, false, &out, &error));
+    EXPECT_EQ(out, (Buffer{100, 50, 25, 0, 0, 0, 10, 20, 30, 0, 0, 255}));
+    shape.kind = KIND_BYTES;
+    ASSERT_TRUE(import_png(png.data(), png.size(), shape, FIT_NONE, false, &out, &error));
+    EXPECT_EQ(out, (Buffer{62, 0, 18, 29}));
+}
+
+TEST(ImportPicture, FitScalesCropsAndPads) {
+    ScopedDirectory dir;
+    const Buffer map = read_file(ITEMS + "displace.raw");
+    ASSERT_EQ(map.size(), 320u * 200);
+    auto at = [&](int x, int y) { return map[size_t(y) * 320 + x]; };
+
+    // Twice the size, every pixel doubled: area averaging gives the item back.
+    Buffer big(640 * 400), wide(640 * 200, 0), narrow(160 * 200);
+    for (int y = 0; y < 400; y++)
+        for (int x = 0; x < 640; x++) big[size_t(y) * 640 + x] = at(x / 2, y / 2);
+    write_png_file("big.png", 640, 400, PNG_FORMAT_GRAY, big.data());
+    std::string err;
+    EXPECT_EQ(run_import({"big.png", "displace.raw"}, &err), 1);
+    EXPECT_EQ(err, "qxpack: big.png: picture is 640 x 400, the item is 320 x 200 (--fit, "
+                   "--fit=crop or --fit=pad scale it)\n");
+    EXPECT_EQ(run_import({"big.png", "displace.raw", "--fit"}), 0);
+    EXPECT_EQ(read_file("displace.raw"), map);
+
+    // Twice as wide at the same height: the middle 320 columns are kept.
+    for (int y = 0; y < 200; y++)
+        for (int x = 0; x < 320; x++) wide[size_t(y) * 640 + 160 + x] = at(x, y);
+    write_png_file("wide.png", 640, 200, PNG_FORMAT_GRAY, wide.data());
+    EXPECT_EQ(run_import({"wide.png", "displace.raw", "--fit=crop"}), 0);
+    EXPECT_EQ(read_file("displace.raw"), map);
+
+    // Half as wide at the same height: centred between black bands.
+    for (int y = 0; y < 200; y++)
+        for (int x = 0; x < 160; x++) narrow[size_t(y) * 160 + x] = at(x, y);
+    write_png_file("narrow.png", 160, 200, PNG_FORMAT_GRAY, narrow.data());
+    EXPECT_EQ(run_import({"narrow.png", "displace.raw", "--fit=pad"}), 0);
+    const Buffer padded = read_file("displace.raw");
+    ASSERT_EQ(padded.size(), map.size());
+    for (int y = 0; y < 200; y += 7)
+        for (int x = 0; x < 320; x += 3)
+            ASSERT_EQ(padded[size_t(y) * 320 + x], x >= 80 && x < 240 ? at(x - 80, y) : 0);
+
+    // Growing interpolates between neighbours.
+    const uint8_t two[] = {0, 200};
+    const ItemShape four{KIND_BYTES, 4, 1, 0, 0, false, false};
+    Buffer out;
+    std::string error;
+    write_png_file("two.png", 2, 1, PNG_FORMAT_GRAY, two);
+    const Buffer png = read_file("two.png");
+    ASSERT_TRUE(import_png(png.data(), png.size(), four, FIT_SCALE, false, &out, &error));
+    EXPECT_EQ(out, (Buffer{0, 50, 150, 200}));
+}
+
+// Big-endian CRC-32 of PNG chunks.
+static uint32_t png_crc(const uint8_t* p, size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; i++) {
+        c ^= p[i];
+        for (int k = 0; k < 8; k++) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+
+TEST(ImportPicture, BadFilesGiveOneLineAndNoOutput) {
+    ScopedDirectory dir;
+    const Buffer logo = read_file(ITEMS + "qxlogo.raw");
+    write_png_file("logo.png", 320, 200, PNG_FORMAT_RGB, logo.data());
+    const Buffer png = read_file("logo.png");
+    write_file("cut.png", Buffer(png.begin(), png.begin() + png.size() / 2));
+    // The header claims 400 rows; the data holds 200.
+    Buffer lying = png;
+    lying[22] = 400 >> 8, lying[23] = 400 & 0xFF;
+    const uint32_t crc = png_crc(&lying[12], 17);
+    for (int i = 0; i < 4; i++) lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    write_file("lying.png", lying);
+    write_file("huge.png", [&] {
+        Buffer b = png;
+        b[16] = 0x7F; // width 2^31 - ish
+        const uint32_t c = png_crc(&b[12], 17);
+        for (int i = 0; i < 4; i++) b[29 + i] = uint8_t(c >> (24 - 8 * i));
+        return b;
+    }());
+    write_text("text.png", "not a picture at all\n");
+
+    expect_refused({
+        {"cut.png", "qxlogo.raw", "truncated"},
+        {"lying.png", "qxlogo.raw", "bad PNG"},
+        {"huge.png", "qxlogo.raw", "bad PNG"},
+        {"text.png", "qxlogo.raw", "not a PNG file"},
+        {"missing.png", "qxlogo.raw", "no such file"},
+        {"logo.png", "qxlogo.bmp", "not an item of the show"},
+        {"logo.png", "qxlogo.raw", "--alpha", "one-byte items only"},
+        {"logo.png", "kocka1.m3d", "--fit", "for pictures"},
+    });
+    expect_files({"cut.png", "huge.png", "logo.png", "lying.png", "text.png"});
+}
+
+// Reads a written model with the show's reader.
+static Mesh read_model(const std::string& path) {
+    const Buffer bytes = read_file(path);
+    Mesh mesh;
+    model_set_entry(bytes.data(), bytes.size());
+    EXPECT_EQ(model_parse(&mesh, 1.0f), 1) << path;
+    model_set_entry(nullptr, 0);
+    return mesh;
+}
+
+static Vec3 sub(Vec3 a, Vec3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+// Every face of a convex solid around `centre` faces away from it.
+static int faces_pointing_out(const Mesh& m, Vec3 centre) {
+    int out = 0;
+    for (const Face& f : m.faces) {
+        const Vec3 a = m.vertices[f.vert_a], b = m.vertices[f.vert_b], c = m.vertices[f.vert_c];
+        const Vec3 u = sub(b, a), v = sub(c, a);
+        const Vec3 n = {u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+        const Vec3 d = sub(a, centre);
+        out += n.x * d.x + n.y * d.y + n.z * d.z > 0;
+    }
+    return out;
+}
+
+static float reach(const Mesh& m) {
+    float r = 0;
+    for (const Vec3& p : m.vertices) r = std::max(r, std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z));
+    return r;
+}
+
+// A cube of side 2 about (5, 5, 5) with faces in both windings and the top
+// quad in a group of its own.
+static const char* const CUBE_OBJ = "v 4 4 4\nv 6 4 4\nv 6 6 4\nv 4 6 4\n"
+                                    "v 4 4 6\nv 6 4 6\nv 6 6 6\nv 4 6 6\n"
+                                    "g sides\nf 1 2 3 4\nf 5 6 7 8\nf 1 5 6 2\nf 2 3 7 6\n"
+                                    "g top\nf 3 7 8 4\n"
+                                    "g sides\nf 1 4 8 5\n";
+
+TEST(ImportModel, ObjCubeIsWeldedWoundOutwardsScaledAndGrouped) {
+    ScopedDirectory dir;
+    write_text("cube.obj", CUBE_OBJ);
+    ASSERT_EQ(run_import({"cube.obj", "kocka1.m3d", "--centre"}), 0);
+    Mesh m = read_model("kocka1.m3d");
+    EXPECT_EQ(m.vertex_count, 8);
+    EXPECT_EQ(m.face_count, 12);
+    ASSERT_EQ(m.surface_count, 2); // in order of first use: sides, then top
+    EXPECT_EQ(m.surfaces[0].first, 0);
+    EXPECT_EQ(m.surfaces[0].count, 10);
+    EXPECT_EQ(m.surfaces[1].first, 10);
+    EXPECT_EQ(m.surfaces[1].count, 2);
+    EXPECT_NEAR(reach(m), 55.0f, 1e-3); // the frame-filling radius of kocka1
+    EXPECT_EQ(faces_pointing_out(m, {0, 0, 0}), 12);
+
+    // Without --centre the cube stays where it is, in its own units.
+    ASSERT_EQ(run_import({"cube.obj", "kocka2.m3d", "--radius", "0"}), 0);
+    m = read_model("kocka2.m3d");
+    EXPECT_NEAR(reach(m), std::sqrt(3.0f * 36), 1e-4);
+    EXPECT_EQ(faces_pointing_out(m, {5, 5, 5}), 12);
+
+    // A cube turned inside out is turned back; a figure stands on its origin.
+    std::string inside_out = CUBE_OBJ;
+    for (size_t at = 0; (at = inside_out.find("f ", at)) != std::string::npos; at += 2) {
+        const size_t end = inside_out.find('\n', at);
+        std::string face = inside_out.substr(at + 2, end - at - 2);
+        std::reverse(face.begin(), face.end());
+        inside_out.replace(at + 2, face.size(), face);
+    }
+    write_text("inside_out.obj", inside_out);
+    std::string err;
+    ASSERT_EQ(run_import({"inside_out.obj", "istu2.m3d", "--centre"}, &err), 0);
+    EXPECT_EQ(err, ""); // two groups for the two surfaces the scene maps: no warning
+    m = read_model("istu2.m3d");
+    EXPECT_NEAR(reach(m), 1300.0f, 0.01);
+    float lowest = 1e9f;
+    for (const Vec3& p : m.vertices) lowest = std::min(lowest, p.z);
+    EXPECT_NEAR(lowest, 0.0f, 1e-3);
+    const float side = 1300.0f / std::sqrt(1.5f); // reach sqrt(6) scaled to 1300
+    EXPECT_EQ(faces_pointing_out(m, {0, 0, side / 2}), 12);
+}
+
+// glTF 2.0 with its buffer in tetra.bin: a tetrahedron in two primitives of
+// two materials, under a node moved by (10, 0, 0).
+static void write_tetrahedron_gltf() {
+    Buffer data;
+    const float points[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+    for (float f : points) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        put_u32(data, bits);
+    }
+    for (uint16_t i : {0, 1, 2, 0, 1, 3, 1, 2, 3, 0, 2, 3}) put_u16(data, i);
+    write_file("tetra.bin", data);
+    write_text("tetra.gltf", R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
+ "nodes":[{"mesh":0,"translation":[10,0,0]}],
+ "materials":[{"name":"head"},{"name":"body"}],
+ "meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1,"material":0},
+                          {"attributes":{"POSITION":0},"indices":2,"material":1}]}],
+ "buffers":[{"byteLength":72,"uri":"tetra.bin"}],
+ "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":48},
+                {"buffer":0,"byteOffset":48,"byteLength":6},
+                {"buffer":0,"byteOffset":54,"byteLength":18}],
+ "accessors":[{"bufferView":0,"componentType":5126,"count":4,"type":"VEC3",
+               "min":[0,0,0],"max":[1,1,1]},
+              {"bufferView":1,"componentType":5123,"count":3,"type":"SCALAR"},
+              {"bufferView":2,"componentType":5123,"count":9,"type":"SCALAR"}]})");
+}
+
+TEST(ImportModel, GltfMaterialsBecomeSurfacesInOrder) {
+    ScopedDirectory dir;
+    write_tetrahedron_gltf();
+    std::string err;
+    ASSERT_EQ(run_import({"tetra.gltf", "istu2.m3d", "--radius", "0"}, &err), 0) << err;
+    Mesh m = read_model("istu2.m3d");
+    EXPECT_EQ(m.vertex_count, 4); // the two primitives' corners welded
+    EXPECT_EQ(m.face_count, 4);
+    ASSERT_EQ(m.surface_count, 2);
+    EXPECT_EQ(m.surfaces[0].count, 1);
+    EXPECT_EQ(m.surfaces[1].count, 3);
+    EXPECT_NEAR(reach(m), 11.0f, 1e-4); // (1, 0, 0) moved by the node
+    EXPECT_EQ(faces_pointing_out(m, {10.25f, 0.25f, 0.25f}), 4);
+
+    ASSERT_EQ(run_import({"tetra.gltf", "o_pod1.m3d", "--centre"}, &err), 0);
+    m = read_model("o_pod1.m3d");
+    EXPECT_NEAR(reach(m), 60.0f, 1e-3);
+    float lo = 1e9f, hi = -1e9f;
+    for (const Vec3& p : m.vertices) lo = std::min(lo, p.x), hi = std::max(hi, p.x);
+    EXPECT_NEAR(lo + hi, 0.0f, 1e-3);
+    EXPECT_EQ(err, ""); // one surface mapped, two present
+}
+
+TEST(ImportModel, BadModelsGiveOneLineAndNoOutput) {
+    ScopedDirectory dir;
+    write_text("range.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n");
+    write_text("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n");
+    write_text("flat.obj", "v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1 2 3\n");
+    write_text(
+        "junk.ply",
+        "ply\nformat ascii 1.0\nelement vertex 16000000\nproperty float x\nend_header\n1 2\n");
+    // A face count the asset library trips over in one of its assertions.
+    write_text("abort.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                            "property float y\nproperty float z\nelement face 1\n"
+                            "property list uchar int vertex_indices\nend_header\n"
+                            "0 0 0\n1 0 0\n0 1 0\n; 0 1 2\n");
+    // 257 x 256 grid points: over the 65,535 vertices a model holds.
+    std::string grid;
+    for (int y = 0; y < 256; y++)
+        for (int x = 0; x < 257; x++)
+            grid += "v " + std::to_string(x) + " " + std::to_string(y) + " 1\n";
+    for (int y = 0; y + 1 < 256; y++)
+        for (int x = 0; x + 1 < 257; x++) {
+            const int a = y * 257 + x + 1;
+            grid += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " +
+                    std::to_string(a + 258) + "\n";
+        }
+    write_text("grid.obj", grid);
+
+    expect_refused({
+        {"range.obj", "kocka1.m3d", "out of range"},
+        {"points.obj", "kocka1.m3d", "faces"},
+        {"flat.obj", "kocka1.m3d", "no triangles"},
+        {"grid.obj", "kocka1.m3d", "at most 65535"},
+        {"junk.ply", "kocka1.m3d", "more than the file can hold"},
+        {"abort.ply", "kocka1.m3d", "the asset library failed on this file"},
+        {"range.obj", "kocka1.m3d", "--alpha", "for pictures"},
+        {"missing.obj", "kocka1.m3d", "no such file"},
+    });
+    expect_files({"range.obj", "points.obj", "flat.obj", "junk.ply", "abort.ply", "grid.obj"});
+}
+
+// The stored bytes of every directory record of a pack file.
+static std::vector<std::pair<std::string, Buffer>> stored_entries(const std::string& path) {
+    const Buffer pack = read_file(path);
+    std::vector<std::pair<std::string, Buffer>> out;
+    for (const PackDirEntry& e : pack_directory(pack.data(), pack.size())) {
+        EXPECT_TRUE(pack_entry_in_bounds(e, pack.size()));
+        out.push_back(
+            {e.name, Buffer(pack.begin() + e.offset, pack.begin() + e.offset + e.stored_size)});
+    }
+    return out;
+}
+
+static Buffer decoded(const Buffer& stored) {
+    if (!is_packed_block(stored.data(), stored.size())) return stored;
+    return unpack_block(stored.data(), stored.size()).value_or(Buffer{});
+}
+
+TEST(ImportInto, AddsOrReplacesOneEntryAndKeepsTheOthers) {
+    ScopedDirectory dir;
+    const Buffer logo = read_file(ITEMS + "qxlogo.raw");
+    const Buffer think = read_file(ITEMS + "think.raw");
+    write_png_file("logo.png", 320, 200, PNG_FORMAT_RGB, logo.data());
+    write_png_file("think.png", 320, 200, PNG_FORMAT_RGB, think.data());
+    write_text("cube.obj", CUBE_OBJ);
+
+    // A new pack, then entries added to it and one replaced.
+    ASSERT_EQ(run_import({"logo.png", "think.raw", "--into", "my.qxd"}), 0);
+    ASSERT_EQ(run_import({"cube.obj", "kocka1.m3d", "--into", "my.qxd"}), 0);
+    ASSERT_EQ(run_import({"think.png", "qxlogo.raw", "--into", "my.qxd"}), 0);
+    auto before = stored_entries("my.qxd");
+    ASSERT_EQ(before.size(), 3u);
+    EXPECT_LT(before[0].second.size(), logo.size()); // packed
+    EXPECT_EQ(decoded(before[0].second), logo);
+    ASSERT_EQ(run_import({"think.png", "THINK.RAW", "--into", "my.qxd"}), 0);
+    auto after = stored_entries("my.qxd");
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0].first, "think.raw");
+    EXPECT_EQ(decoded(after[0].second), think);
+    EXPECT_EQ(after[1], before[1]);
+    EXPECT_EQ(after[2], before[2]);
+    const Buffer header = read_file("my.qxd");
+    EXPECT_EQ(std::string(header.begin(), header.begin() + 6), "VORNPK");
+
+    // The morph partner of a different vertex layout is pointed out.
+    write_tetrahedron_gltf();
+    std::string warning;
+    ASSERT_EQ(run_import({"tetra.gltf", "kocka2.m3d", "--into", "my.qxd"}, &warning), 0);
+    EXPECT_EQ(warning, "qxpack: tetra.gltf: warning: kocka2.m3d has 4 vertices, kocka1.m3d 8; the "
+                       "morph between them needs one vertex layout\n");
+
+    // A failed import or a damaged pack leaves the pack as it was.
+    const Buffer kept = read_file("my.qxd");
+    write_text("bad.obj", "v 0 0 0\nf 1 2 3\n");
+    EXPECT_EQ(run_import({"bad.obj", "kocka1.m3d", "--into", "my.qxd"}), 1);
+    Buffer damaged = kept;
+    damaged[12 + 24 + 23] = 0xFF; // second entry's offset beyond the end
+    write_file("damaged.qxd", damaged);
+    std::string err;
+    EXPECT_EQ(run_import({"logo.png", "qxlogo.raw", "--into", "damaged.qxd"}, &err), 1);
+    EXPECT_NE(err.find("damaged"), std::string::npos) << err;
+    EXPECT_EQ(read_file("my.qxd"), kept);
+    EXPECT_EQ(read_file("damaged.qxd"), damaged);
+    expect_files({"logo.png", "think.png", "cube.obj", "bad.obj", "my.qxd", "damaged.qxd",
+                  "tetra.gltf", "tetra.bin"});
+}

@@ -1,0 +1,329 @@
+// qxpack import FILE NAME: the item NAME made from FILE, written as a loose
+// file NAME in the current directory or into a pack (--into PACK). Outputs are
+// written to a temporary file beside the target and renamed over it, so a
+// failed import leaves nothing behind.
+#include "import.h"
+
+#include "data/items.h"
+#include "lz_encode.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+// The largest input file read into memory.
+constexpr size_t IMPORT_MOST_INPUT = size_t(256) << 20;
+
+// What the show's table of items says the named item must be.
+bool item_shape(const std::string& name, ItemShape* shape) {
+    const ShowItem* item = find_item(name.c_str());
+    if (!item) return false;
+    switch (item->kind) {
+    case ITEM_PICTURE:
+    case ITEM_TEXTURE:
+        *shape = {KIND_RGB, item->width, item->height, 0, 0, false, false};
+        return true;
+    case ITEM_MASK:
+    case ITEM_MAP:
+        *shape = {KIND_BYTES, item->width, item->height, 0, 0, false, item->kind == ITEM_MASK};
+        return true;
+    case ITEM_MODEL:
+        *shape = {KIND_MODEL, 0, 0, item->size, item->surfaces, item->stands_on_origin, false};
+        return true;
+    case ITEM_MODULE:
+        return false;
+    }
+    return false;
+}
+
+static const char* canonical_name(const std::string& name) {
+    const ShowItem* item = find_item(name.c_str());
+    return item ? item->name : nullptr;
+}
+
+// The morph scenes blend two models vertex by vertex: each needs the other's
+// vertex layout.
+static const char* morph_partner(const char* name) {
+    static const char* const pairs[][2] = {{"kocka1.m3d", "kocka2.m3d"},
+                                           {"o_pod1.m3d", "o_pod2.m3d"}};
+    for (const auto& p : pairs)
+        for (int i = 0; i < 2; i++)
+            if (std::strcmp(name, p[i]) == 0) return p[1 - i];
+    return nullptr;
+}
+
+static bool read_input(const std::string& path, Buffer* out, std::string* error);
+
+// The vertex count of the model `name` as a loose file, or in the pack at
+// `into`; -1 when there is none.
+static long model_vertices_at(const char* name, const std::string& into) {
+    Buffer file, model;
+    std::string ignored;
+    if (!read_input(into.empty() ? name : into, &file, &ignored)) return -1;
+    if (into.empty()) {
+        model.swap(file);
+    } else {
+        const std::optional<PackDirEntry> e = pack_find(file.data(), file.size(), name);
+        if (!e) return -1;
+        const uint8_t* data = file.data() + e->offset;
+        if (!is_packed_block(data, e->stored_size)) {
+            model.assign(data, data + e->stored_size);
+        } else if (std::optional<Buffer> decoded = unpack_block(data, e->stored_size)) {
+            model.swap(*decoded);
+        }
+    }
+    if (model.size() < 34 || std::memcmp(model.data(), "QX3D", 4) != 0) return -1;
+    return model[26] | model[27] << 8;
+}
+
+static bool read_input(const std::string& path, Buffer* out, std::string* error) {
+    error->clear();
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        *error = fs::exists(path, ec) ? "not a regular file" : "no such file";
+        return false;
+    }
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    out->clear();
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0 && out->size() <= IMPORT_MOST_INPUT)
+        out->insert(out->end(), chunk, chunk + got);
+    const bool bad = std::ferror(f);
+    std::fclose(f);
+    if (bad) *error = "cannot be read";
+    if (out->size() > IMPORT_MOST_INPUT) *error = "larger than 256 MiB";
+    return error->empty();
+}
+
+// Writes bytes to path by way of a temporary file in the same directory.
+static bool write_replacing(const std::string& path, const Buffer& data, std::string* error) {
+    const fs::path dir = fs::path(path).parent_path();
+    std::string temp = (dir.empty() ? fs::path(".") : dir).string() + "/.qxpack-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) {
+        *error = "cannot create a file beside " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    bool ok = done == data.size() && fchmod(fd, 0666 & ~mask) == 0;
+    ok = close(fd) == 0 && ok && std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        unlink(temp.c_str());
+    }
+    return ok;
+}
+
+static void put_u32(Buffer& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; i++) out[at + i] = uint8_t(value >> (8 * i));
+}
+
+// The pack at path with the entry `name` added or replaced by data (LZ-packed
+// when that is smaller, or when the contents begin with the block magic).
+// Every other entry keeps its stored bytes, and the free header bytes stay.
+static bool pack_with_entry(const std::string& path, const char* name, const Buffer& data,
+                            Buffer* out, std::string* error) {
+    Buffer old;
+    std::error_code ec;
+    if (fs::exists(path, ec) && !read_input(path, &old, error)) {
+        *error = "pack " + path + ": " + *error;
+        return false;
+    }
+    std::vector<PackDirEntry> dir;
+    if (!old.empty()) {
+        dir = pack_directory(old.data(), old.size());
+        const int32_t count =
+            int32_t(old.size() >= PACK_HEADER_SIZE
+                        ? uint32_t(old[8] | old[9] << 8 | old[10] << 16 | uint32_t(old[11]) << 24)
+                        : 0);
+        if (old.size() < PACK_HEADER_SIZE || (count > 0 && dir.size() != size_t(count))) {
+            *error = path + " is not a pack";
+            return false;
+        }
+        for (const PackDirEntry& e : dir)
+            if (!pack_entry_in_bounds(e, old.size())) {
+                *error = "pack " + path + " is damaged: entry " + e.name + " lies outside it";
+                return false;
+            }
+    }
+    Buffer stored = data;
+    const Buffer packed = lz_pack_block(data.data(), data.size());
+    if (packed.size() < data.size() || is_packed_block(data.data(), data.size())) stored = packed;
+
+    // The first entry of that name is replaced in place; a new one goes last.
+    std::vector<const uint8_t*> bodies;
+    std::vector<PackDirEntry> kept;
+    bool replaced = false;
+    for (const PackDirEntry& e : dir) {
+        kept.push_back(e);
+        bodies.push_back(old.data() + e.offset);
+        if (!replaced && pack_names_equal(e.name, name)) {
+            replaced = true;
+            bodies.back() = nullptr;
+        }
+    }
+    if (!replaced) {
+        PackDirEntry e{};
+        std::snprintf(e.name, sizeof e.name, "%s", name);
+        kept.push_back(e);
+        bodies.push_back(nullptr);
+    }
+    out->assign(PACK_HEADER_SIZE + kept.size() * PACK_DIR_ENTRY_SIZE, 0);
+    if (old.size() >= 8)
+        std::memcpy(out->data(), old.data(), 8);
+    else
+        std::memcpy(out->data(), "VORNPK\0\1", 8);
+    put_u32(*out, 8, uint32_t(kept.size()));
+    for (size_t i = 0; i < kept.size(); i++) {
+        const uint8_t* body = bodies[i] ? bodies[i] : stored.data();
+        const size_t size = bodies[i] ? kept[i].stored_size : stored.size();
+        if (out->size() + size > UINT32_MAX) {
+            *error = "pack " + path + " would exceed 4 GiB";
+            return false;
+        }
+        const size_t record = PACK_HEADER_SIZE + i * PACK_DIR_ENTRY_SIZE;
+        if (bodies[i]) {
+            std::memcpy(&(*out)[record], &old[PACK_HEADER_SIZE + i * PACK_DIR_ENTRY_SIZE], 16);
+        } else {
+            std::memset(&(*out)[record], 0, 16);
+            std::memcpy(&(*out)[record], name, std::strlen(name));
+        }
+        put_u32(*out, record + 16, uint32_t(size));
+        put_u32(*out, record + 20, uint32_t(out->size()));
+        out->insert(out->end(), body, body + size);
+    }
+    return true;
+}
+
+static int usage() {
+    std::fprintf(stderr, "usage: qxpack import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] "
+                         "[--radius R] [--centre] [--into PACK]\n");
+    return 2;
+}
+
+struct ImportArgs {
+    std::string file, name, into;
+    bool alpha = false, centre = false, picture_option = false, model_option = false;
+    FitMode fit = FIT_NONE;
+    float radius = -1.0f;
+};
+
+static bool parse_args(int argc, char** argv, ImportArgs* a) {
+    std::vector<std::string> plain;
+    for (int i = 2; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg == "--alpha") {
+            a->alpha = a->picture_option = true;
+        } else if (arg == "--fit" || arg == "--fit=crop" || arg == "--fit=pad") {
+            a->fit = arg == "--fit" ? FIT_SCALE : arg == "--fit=crop" ? FIT_CROP : FIT_PAD;
+            a->picture_option = true;
+        } else if (arg == "--centre" || arg == "--center") {
+            a->centre = a->model_option = true;
+        } else if ((arg == "--radius" || arg == "--into") && i + 1 < argc) {
+            const std::string value = argv[++i];
+            if (arg == "--into") {
+                a->into = value;
+                continue;
+            }
+            char* end = nullptr;
+            const double r = std::strtod(value.c_str(), &end);
+            if (end == value.c_str() || *end || !(r >= 0) || r > 1e9) return false;
+            a->radius = float(r);
+            a->model_option = true;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            return false;
+        } else {
+            plain.push_back(arg);
+        }
+    }
+    if (plain.size() != 2) return false;
+    a->file = plain[0];
+    a->name = plain[1];
+    return true;
+}
+
+static int fail(const std::string& file, const std::string& message) {
+    std::fprintf(stderr, "qxpack: %s: %s\n", file.c_str(), message.c_str());
+    return 1;
+}
+
+int import_command(int argc, char** argv) {
+    ImportArgs a;
+    if (!parse_args(argc, argv, &a)) return usage();
+    ItemShape shape;
+    const char* name = canonical_name(a.name);
+    if (!name || !item_shape(name, &shape))
+        return fail(a.file, "'" + a.name + "' is not an item of the show");
+    const bool is_model = shape.kind == KIND_MODEL;
+    if (is_model && a.picture_option) return fail(a.file, "--alpha and --fit are for pictures");
+    if (!is_model && a.model_option) return fail(a.file, "--radius and --centre are for models");
+
+    Buffer item;
+    std::string error, summary;
+    ModelSummary model;
+    if (is_model) {
+        ModelOptions options;
+        options.radius = a.radius;
+        options.centre = a.centre;
+        std::error_code ec;
+        if (!fs::is_regular_file(a.file, ec))
+            return fail(a.file, fs::exists(a.file, ec) ? "not a regular file" : "no such file");
+        if (!import_model_file(a.file, shape, options, &item, &model, &error))
+            return fail(a.file, error);
+        char text[96];
+        std::snprintf(text, sizeof text, "%zu vertices, %zu faces, radius %.6g, surfaces",
+                      model.vertices, model.faces, model.radius);
+        summary = text;
+        for (size_t s = 0; s < model.surfaces.size(); s++)
+            summary += (s ? ", " : " ") + std::to_string(s) + " '" + model.surfaces[s] + "'";
+    } else {
+        Buffer input;
+        if (!read_input(a.file, &input, &error)) return fail(a.file, error);
+        if (!import_png(input.data(), input.size(), shape, a.fit, a.alpha, &item, &error))
+            return fail(a.file, error);
+        summary = std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+                  (shape.kind == KIND_RGB ? " RGB"
+                   : a.alpha              ? " from alpha"
+                                          : " grey");
+    }
+
+    if (a.into.empty()) {
+        if (!write_replacing(name, item, &error)) return fail(a.file, error);
+    } else {
+        Buffer pack;
+        if (!pack_with_entry(a.into, name, item, &pack, &error) ||
+            !write_replacing(a.into, pack, &error))
+            return fail(a.file, error);
+    }
+    std::printf("%s: %s%s%s\n", name, summary.c_str(), a.into.empty() ? "" : ", into ",
+                a.into.c_str());
+    if (is_model && model.surfaces.size() < size_t(shape.surfaces))
+        std::fprintf(stderr, "qxpack: %s: warning: the scene maps %d surfaces, the model has %zu\n",
+                     a.file.c_str(), shape.surfaces, model.surfaces.size());
+    const char* partner = is_model ? morph_partner(name) : nullptr;
+    const long partner_count = partner ? model_vertices_at(partner, a.into) : -1;
+    if (partner_count >= 0 && size_t(partner_count) != model.vertices)
+        std::fprintf(stderr,
+                     "qxpack: %s: warning: %s has %zu vertices, %s %ld; the morph between them "
+                     "needs one vertex layout\n",
+                     a.file.c_str(), name, model.vertices, partner, partner_count);
+    return 0;
+}
