@@ -46,6 +46,16 @@ struct Model {
     std::vector<P3> vertices;
     std::vector<std::array<uint32_t, 3>> faces;
     std::vector<std::pair<uint32_t, uint32_t>> surfaces; // first, count
+    std::vector<uint32_t> types;                         // 16 + surface type
+    // Faces of the surfaces that show (type 16, depth only, hides and shows nothing).
+    std::vector<std::array<uint32_t, 3>> shown_faces() const {
+        std::vector<std::array<uint32_t, 3>> out;
+        for (size_t s = 0; s < surfaces.size(); s++)
+            if (types[s] != 16)
+                out.insert(out.end(), faces.begin() + surfaces[s].first,
+                           faces.begin() + surfaces[s].first + surfaces[s].second);
+        return out;
+    }
 };
 
 uint32_t get_u16(const std::vector<uint8_t>& b, size_t at) {
@@ -95,8 +105,10 @@ Model parse_model(const std::vector<uint8_t>& b, const std::string& name) {
             seen_face = true;
         } else if (tag == "SRFS") {
             EXPECT_EQ(size % 36, 0u) << name;
-            for (size_t i = 0; i < size / 36; i++)
+            for (size_t i = 0; i < size / 36; i++) {
                 m.surfaces.push_back({get_u16(b, at + 36 * i + 12), get_u16(b, at + 36 * i + 14)});
+                m.types.push_back(get_u32(b, at + 36 * i));
+            }
         } else {
             ADD_FAILURE() << name << ": unexpected chunk " << tag;
         }
@@ -214,8 +226,9 @@ TEST(Models, FilesAreWellFormedWithSurfacesCoveringEveryFace) {
         SCOPED_TRACE(name);
         ASSERT_FALSE(generated().bytes.at(name).empty());
         const Model& m = model(name);
-        EXPECT_GE(m.faces.size(), 200u);
-        EXPECT_LE(m.faces.size(), 2200u);
+        EXPECT_GE(m.shown_faces().size(), 200u);
+        EXPECT_LE(m.shown_faces().size(), 2200u);
+        EXPECT_LE(m.faces.size(), 4000u);
 
         // Consecutive runs from face 0 to the last face, none empty.
         ASSERT_FALSE(m.surfaces.empty());
@@ -238,7 +251,8 @@ TEST(Models, FilesAreWellFormedWithSurfacesCoveringEveryFace) {
 TEST(Models, MeshesAreClosedConsistentlyWoundAndFaceOutwards) {
     for (const char* name : kModelNames) {
         SCOPED_TRACE(name);
-        const Model& m = model(name);
+        Model m = model(name);
+        m.faces = m.shown_faces();
         EXPECT_EQ(unpaired_edges(m), 0);
 
         // Each piece encloses a positive volume.
@@ -347,6 +361,22 @@ TEST(Models, FigureHasARoundHeadOnATurnedBody) {
     EXPECT_GE(ring_size, 12u);
     EXPECT_LT(body_top, centre.z);
     EXPECT_GT(body_top, centre.z - radius - 1.0);
+
+    // Any further surface is hidden: depth only, its faces chords of the
+    // head's rings facing the feet (they lean the head's normals that way).
+    size_t hidden = 0;
+    for (size_t s = 2; s < m.surfaces.size(); s++) {
+        EXPECT_EQ(m.types[s], 16u);
+        for (uint32_t i = m.surfaces[s].first; i < m.surfaces[s].first + m.surfaces[s].second;
+             i++, hidden++) {
+            const P3 a = corner(m, m.faces[i], 0);
+            const P3 n = cross(corner(m, m.faces[i], 1) - a, corner(m, m.faces[i], 2) - a);
+            EXPECT_NEAR(n.z / length(n), -1.0, 1e-6);
+            for (int k = 0; k < 3; k++)
+                EXPECT_NEAR(length(corner(m, m.faces[i], k) - centre), radius, 0.01 * radius);
+        }
+    }
+    EXPECT_GT(hidden, 0u);
 }
 
 TEST(Models, BuiltInPackCarriesTheGeneratedModels) {

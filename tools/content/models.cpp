@@ -255,22 +255,55 @@ ModelMesh make_brain() {
 // --- standing figure ------------------------------------------------------
 
 // Radius and height of the body's outline, from the centre of the base up to
-// the centre of the neck's top.
+// the centre of the neck's top: a robe flaring to its hem, a waist, a chest
+// under broad rounded shoulders and a neck.
 struct ProfilePoint {
     double r, z;
 };
-const ProfilePoint kBodyProfile[] = {{0, 0},     {125, 0},   {250, 0},   {250, 55},  {215, 85},
-                                     {150, 115}, {118, 165}, {104, 300}, {94, 450},  {100, 600},
-                                     {132, 690}, {168, 750}, {168, 795}, {118, 825}, {76, 855},
-                                     {62, 920},  {0, 920}};
+const ProfilePoint kBodyProfile[] = {{0, 0},     {120, 0},   {235, 0},   {240, 30},  {222, 60},
+                                     {180, 120}, {148, 200}, {124, 300}, {108, 400}, {112, 480},
+                                     {136, 560}, {165, 630}, {200, 690}, {215, 730}, {205, 770},
+                                     {160, 800}, {100, 818}, {66, 835},  {58, 880},  {0, 880}};
 constexpr int kBodyPoints = int(sizeof(kBodyProfile) / sizeof(kBodyProfile[0]));
-constexpr double kHeadRadius = 185.0, kHeadCentre = 1055.0;
-constexpr int kFigureSegments = 24;
+constexpr double kHeadRadius = 165.0, kHeadCentre = 1020.0;
+constexpr int kHeadRings = 12, kFigureSegments = 20;
+// The scene's one light sits at the figure's base and shines along the view,
+// so it reaches only normals that lean down the figure's axis. Hidden chords
+// across the head, in each ring's plane and facing down, pull every ring
+// vertex's normal down to the elevation head_lean gives (content.h): the side
+// turned to the viewer is then lit, and the head's texture (tex_blue_chrome)
+// undoes the lean when it paints the reflection.
+//
+// A ring vertex's normal is the sum of its faces' unit normals: six of the
+// sphere, close to the sphere normal n, and three per chord step facing -z.
+// Leaning n = (cos e, sin e) to elevation e' takes k = sin e - cos e tan e'
+// times the sphere's weight, so 2k chord steps.
+int head_chord_steps(double e) {
+    const double k = std::sin(e) - std::cos(e) * std::tan(head_lean(e));
+    return std::max(0, int(std::lround(2.0 * k)));
+}
+
+// Chords of each ring of the polar grid that starts at vertex `ring0`:
+// triangles v(j), v(j + 2d), v(j + d) for d = 1, 2, ..., each step giving
+// every ring vertex three faces; the steps wrap round the ring.
+void add_normal_chords(ModelMesh& mesh, uint32_t ring0, int rings, int segments) {
+    auto at = [&](int r, int j) { return ring0 + uint32_t(r * segments + j % segments); };
+    for (int r = 0; r < rings; r++) {
+        const double e = kPi * double(r + 1) / double(rings + 1) - kPi / 2.0;
+        const int steps = head_chord_steps(e);
+        for (int i = 0; i < steps; i++) {
+            const int d = 1 + i % ((segments - 1) / 2);
+            for (int j = 0; j < segments; j++)
+                model_add_face(mesh, at(r, j), at(r, j + 2 * d), at(r, j + d));
+        }
+    }
+}
 
 ModelMesh make_figure() {
     ModelMesh mesh;
     model_begin_surface(mesh, "head", kEnvironmentShaded, kTexBlue, 32, 64, 148, kSpherical, 2);
-    model_add_polar_grid(mesh, 14, kFigureSegments, [](double t, double s) {
+    const uint32_t head_ring0 = uint32_t(mesh.vertices.size()) + 1;
+    model_add_polar_grid(mesh, kHeadRings, kFigureSegments, [](double t, double s) {
         double d[3];
         polar_direction(t, s, d);
         return vec(d[0] * kHeadRadius, d[1] * kHeadRadius, kHeadCentre + d[2] * kHeadRadius);
@@ -283,6 +316,11 @@ ModelMesh make_figure() {
         const double phi = kTwoPi * s;
         return vec(p.r * std::cos(phi), p.r * std::sin(phi), p.z);
     });
+    model_end_surface(mesh);
+
+    // Depth only (the surface is left unmapped) and inside the head: never seen.
+    model_begin_surface(mesh, "head normals", 16, kTexBlue, 0, 0, 0, kPlanar, 2);
+    add_normal_chords(mesh, head_ring0, kHeadRings, kFigureSegments);
     model_end_surface(mesh);
     return mesh;
 }

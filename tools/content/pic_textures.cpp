@@ -1,5 +1,6 @@
 // Textures of 256 x 256 (the tiling ones repeat in both directions) and the
 // smooth displacement maps.
+#include "content.h"
 #include "pic.h"
 
 #include <algorithm>
@@ -159,38 +160,94 @@ Image tex_colours() {
     return img;
 }
 
+// The figure's head reads this texture through its world normals (u, v from
+// x, y), and those normals lean towards the figure's feet (head_lean,
+// content.h). Each texel is painted as the chrome reflection of the sphere
+// normal it stands for: the lean taken out, then the view's reflection looked
+// up in a sky over a dark ground, with a highlight from the upper left.
+namespace {
+struct V3 {
+    float x, y, z;
+};
+V3 operator*(V3 a, float k) {
+    return {a.x * k, a.y * k, a.z * k};
+}
+V3 operator-(V3 a, V3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+float dot(V3 a, V3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+V3 unit(V3 a) {
+    return a * (1.0f / std::sqrt(std::max(1e-12f, dot(a, a))));
+}
+} // namespace
+
+// The scene's view of the head in world terms: the direction of the figure's
+// feet, the way from the head to the viewer (the head sits 70 pixels above
+// the middle of the frame, 15 degrees off the camera's axis), and screen
+// right and down there.
+static const V3 FIGURE_FEET = {0.0f, 0.803208f, -0.595699f};
+static const V3 TO_VIEWER = {0.0f, 0.846f, 0.532f};
+static const V3 SCREEN_RIGHT = {-1.0f, 0.0f, 0.0f};
+static const V3 SCREEN_DOWN = {0.0f, 0.532f, -0.846f};
+
+// Sky, horizon and ground seen along view direction r (x right, y down, z
+// towards the viewer).
+static Rgb chrome_reflection(V3 r) {
+    const float up = -r.y;
+    Rgb c;
+    if (up >= 0.0f)
+        c = mix(rgb8(170, 190, 255), rgb8(40, 60, 175), std::pow(up, 0.6f));
+    else
+        c = mix(rgb8(110, 70, 170), rgb8(40, 22, 95), std::pow(-up, 0.5f));
+    c = c + rgb8(255, 170, 60) * (std::exp(-up * up / 0.004f) * 0.7f);
+    const V3 light = unit({-0.55f, -0.6f, 0.6f});
+    const float h = std::max(0.0f, dot(r, light));
+    c = c + rgb8(255, 255, 255) * (std::pow(h, 60.0f) * 1.3f + std::pow(h, 8.0f) * 0.25f);
+    return c;
+}
+
 Image tex_blue_chrome() {
-    // Bands of blue metal down the texture, with a bright highlight; repeats
-    // across so that wrapped mappings have no seam.
-    static const Rgb bands[] = {rgb8(230, 240, 255), rgb8(120, 160, 255), rgb8(30, 50, 170),
-                                rgb8(8, 10, 60),     rgb8(60, 100, 230),  rgb8(170, 200, 255),
-                                rgb8(40, 60, 180)};
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float wobble =
-                0.04f * std::sin(2.0f * PI * float(x) / 128.0f) +
-                0.03f * (fbm(float(x) / 32.0f, float(y) / 32.0f, 3, 8, 8, 501) - 0.5f);
-            img.at(x, y) = ramp(bands, 7, float(y) / float(T - 1) + wobble);
+            V3 m{float(x) / 127.0f - 1.0f, float(y) / 127.0f - 1.0f, 0.0f};
+            m.z = -std::sqrt(std::max(0.0f, 1.0f - m.x * m.x - m.y * m.y));
+            m = unit(m);
+            // Elevation about the figure's axis (towards the crown) and the
+            // direction around it; then the elevation before the lean.
+            const V3 crown = FIGURE_FEET * -1.0f;
+            const float lean = std::asin(std::max(-1.0f, std::min(1.0f, dot(m, crown))));
+            V3 around = m - crown * dot(m, crown);
+            if (dot(around, around) < 1e-8f) around = TO_VIEWER;
+            around = unit(around);
+            const float e =
+                std::max(-PI / 2, std::min(PI / 2, float((lean - HEAD_LEAN_FEET) /
+                                                         (HEAD_LEAN_CROWN - HEAD_LEAN_FEET) * PI) -
+                                                       PI / 2));
+            const V3 n = around * std::cos(e) - FIGURE_FEET * std::sin(e);
+            const V3 v{dot(n, SCREEN_RIGHT), dot(n, SCREEN_DOWN), dot(n, TO_VIEWER)};
+            const V3 r = v * (2.0f * v.z) - V3{0.0f, 0.0f, 1.0f};
+            img.at(x, y) = chrome_reflection(r);
         }
-    add_spot(img, {90.0f, 70.0f}, 22.0f, rgb8(200, 220, 255) * 0.5f, true);
-    add_spot(img, {90.0f, 70.0f}, 7.0f, rgb8(255, 255, 255) * 1.2f, true);
-    add_spot(img, {210.0f, 170.0f}, 4.0f, rgb8(255, 255, 255) * 0.6f, true);
     return img;
 }
 
 Image tex_wood() {
+    // Long grain for the turned body: columns run around it, rows up it, and
+    // around it the texture is squeezed about four texels to a pixel, so the
+    // rings and the grain change slowly across the columns.
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float warp = fbm(float(x) / 64.0f, float(y) / 64.0f, 4, 4, 4, 601);
-            const float dx = std::sin(2.0f * PI * float(x) / T) * 40.0f;
-            const float rings =
-                std::fmod(std::fabs(dx) * 0.25f + warp * 6.0f + float(y) * 0.015f, 1.0f);
-            const float grain = value_noise(float(x) / 2.0f, float(y) / 24.0f, 128, 0, 602);
-            const float late = smoothstep(0.6f, 0.95f, rings);
-            Rgb c = mix(rgb8(190, 120, 60), rgb8(110, 55, 22), late);
-            c = c * (0.85f + 0.25f * grain);
+            const float warp = fbm(float(x) / 64.0f, float(y) / 64.0f, 3, 4, 4, 601);
+            const float around = std::fabs(std::sin(2.0f * PI * float(x) / T));
+            const float rings = std::fmod(around * 2.5f + warp * 3.0f + float(y) * 0.01f, 1.0f);
+            const float grain = value_noise(float(x) / 8.0f, float(y) / 32.0f, 32, 8, 602);
+            const float late = smoothstep(0.55f, 0.9f, rings) * smoothstep(1.0f, 0.9f, rings);
+            Rgb c = mix(rgb8(196, 126, 62), rgb8(120, 62, 26), late);
+            c = c * (0.88f + 0.2f * grain);
             img.at(x, y) = c;
         }
     return img;
