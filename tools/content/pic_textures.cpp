@@ -79,37 +79,47 @@ Image tex_circuits() {
     return img;
 }
 
+// Distance from x to the nearest multiple of period, plus offset.
+static float periodic_distance(float x, float period, float offset) {
+    const float t = std::fmod(x - offset, period);
+    const float d = t < 0.0f ? t + period : t;
+    return std::min(d, period - d);
+}
+
 Image tex_tunnel() {
-    // Rows run along the tunnel, columns around it: ribs every 64 rows with a
-    // lamp every 32 columns, panels between them.
+    // Columns run around the tunnel, rows along it. The tunnel reads the
+    // texture as one run of 65,536 texels, two columns a step around: across
+    // its seams (the horizontal axis, where the angle wraps, and the vertical
+    // one) a ring meets itself one or two rows further on, and where a column
+    // passes 255 the run carries into the next row. So every ring is soft in
+    // the row direction (a two-row shift moves it by a fraction of its
+    // width), and the rings climb one row across the texture's width, which
+    // makes the carry seamless.
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float n = fbm(float(x) / 16.0f, float(y) / 16.0f, 4, 16, 16, 301);
-            const float u = float(x % 32) / 32.0f, v = float(y % 64) / 64.0f;
-            Rgb c = mix(rgb8(30, 16, 70), rgb8(50, 40, 120), n);
-            const float bevel = panel_bevel(u, v, 0.07f);
-            c = c * (1.0f + 0.7f * bevel);
-            // Horizontal seam and rivets on each panel.
-            const float seam = smoothstep(0.012f, 0.0f, std::fabs(v - 0.55f));
-            c = c * (1.0f - 0.5f * seam);
-            const float rib_d = std::fabs(float(y % 64) - 4.0f);
-            const float rib = smoothstep(6.0f, 3.0f, rib_d);
-            const float metal = 0.5f + 0.5f * std::cos(rib_d * 0.55f);
-            c = mix(c, mix(rgb8(70, 80, 160), rgb8(200, 215, 255), metal), rib);
+            const float ring = float(y) + (float(x) + 0.5f) / float(T);
+            const float n = fbm(float(x) / 16.0f, ring / 16.0f, 3, 16, 16, 301);
+            Rgb c = mix(rgb8(26, 14, 66), rgb8(56, 40, 128), n);
+            // Grooves between the panels, around the tunnel.
+            const float groove =
+                std::exp(-std::pow(periodic_distance(float(x), 32.0f, 0.0f), 2.0f) / 3.0f);
+            c = c * (1.0f - 0.45f * groove);
+            // A broad lit rib every 64 rows and a faint band between ribs.
+            const float rib_d = periodic_distance(ring, 64.0f, 4.0f);
+            const float band_d = periodic_distance(ring, 64.0f, 36.0f);
+            const float rib = std::exp(-rib_d * rib_d / (2.0f * 8.0f * 8.0f));
+            const float band = std::exp(-band_d * band_d / (2.0f * 6.0f * 6.0f));
+            c = mix(c, rgb8(175, 190, 255), rib * 0.85f);
+            c = c + rgb8(70, 60, 170) * (band * 0.5f);
+            // Lamps on the ribs, every 32 columns between the grooves.
+            const float lamp_dx = periodic_distance(float(x), 32.0f, 16.0f);
+            // Lamps are round in the tunnel: narrow across the columns, which
+            // are squeezed there, and broad along the rows.
+            const float lamp = lamp_dx * lamp_dx + 0.25f * rib_d * rib_d;
+            c = c + rgb8(255, 130, 30) * (0.6f * std::exp(-lamp / (2.0f * 5.0f * 5.0f)));
+            c = c + rgb8(255, 235, 190) * (0.9f * std::exp(-lamp / (2.0f * 2.5f * 2.5f)));
             img.at(x, y) = c;
-        }
-    for (int ring = 0; ring < 4; ring++)
-        for (int lamp = 0; lamp < 8; lamp++) {
-            const Point p{float(lamp * 32 + 16), float(ring * 64 + 4)};
-            add_spot(img, p, 6.0f, rgb8(255, 120, 20) * 0.55f, true);
-            add_spot(img, p, 1.8f, rgb8(255, 240, 200) * 1.2f, true);
-        }
-    for (int y = 0; y < T; y += 64)
-        for (int x = 0; x < T; x += 32) {
-            const float ry = float(y) + 34.0f;
-            add_spot(img, {float(x) + 5.0f, ry + 20.0f}, 1.0f, rgb8(180, 190, 255) * 0.5f, true);
-            add_spot(img, {float(x) + 27.0f, ry + 20.0f}, 1.0f, rgb8(180, 190, 255) * 0.5f, true);
         }
     return img;
 }
