@@ -131,7 +131,9 @@ void begin_morph_cube_surface(ModelMesh& mesh) {
     model_begin_surface(mesh, "cube", kEnvironment, kTexBrown, 32, 64, 148, kSpherical, 2);
 }
 
-constexpr double kCubeHalf = 32.0;
+// Seen at (261, 99) from 186 units: at this size neither shape reaches the
+// frame's right edge.
+constexpr double kCubeHalf = 19.0;
 constexpr int kCubeCells = 10;
 
 ModelMesh make_morph_cube() {
@@ -152,7 +154,7 @@ ModelMesh make_morph_star(const ModelMesh& cube) {
         const double len = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
         const double dx = p.x / len, dy = p.y / len, dz = p.z / len;
         const double axial = std::max({std::fabs(dx), std::fabs(dy), std::fabs(dz)});
-        const double r = 40.0 + 18.0 * std::pow(axial, 6.0);
+        const double r = 23.0 + 8.0 * std::pow(axial, 6.0);
         p = vec(dx * r, dy * r, dz * r);
     }
     return star;
@@ -202,6 +204,10 @@ ModelMesh make_twisted_torus() {
 
 // --- brain ----------------------------------------------------------------
 
+// Seen from 10 units at 26 pixels a unit (more on its near side), turning
+// about y: at this size its long side stays inside the frame.
+constexpr double kBrainScale = 0.7;
+
 // Ridges of the cortex between sharp furrows: a few winding folds across the
 // length and a few along it, in -1 (furrow) .. 1 (crest). d is the unit
 // direction from the hemisphere's centre, side -1 or +1.
@@ -221,11 +227,14 @@ double side_furrow(const double d[3], double side) {
     return outward * std::exp(-off_line * off_line);
 }
 
-// One hemisphere; side +1 is the right one (x > 0). Object +y is the top,
-// +z the front.
+// One hemisphere; side +1 is the right one. Object +y is the top, -x the
+// front and -z the left: the scene maps the brain's texture along z, so the
+// texture lies flat on the hemispheres' outer sides, the view the brain shows
+// at its widest, and streaks only over the narrow ends.
 void add_hemisphere(ModelMesh& mesh, double side) {
-    const double gap = 0.08, inner = 0.95, outer = 1.75;
-    const double top = 2.45, bottom = 1.75, front = 3.45, back = 3.3;
+    const double s = kBrainScale;
+    const double gap = 0.08 * s, inner = 0.95 * s, outer = 1.75 * s;
+    const double top = 2.45 * s, bottom = 1.75 * s, front = 3.45 * s, back = 3.3 * s;
     const double cx = side * (inner + gap);
     model_add_polar_grid(mesh, 20, 24, [&](double t, double s) {
         // The grid's poles go to the bottom and the top (a cyclic swap of
@@ -239,7 +248,8 @@ void add_hemisphere(ModelMesh& mesh, double side) {
         const double y = d[1] * (d[1] > 0.0 ? top : bottom);
         const double z = d[2] * (d[2] > 0.0 ? front : back);
         const double k = 1.0 + 0.09 * cortex_folds(d, side) - 0.1 * side_furrow(d, side);
-        return vec(cx + x * k, y * k, z * k);
+        // A quarter turn about y (from x right, z front) keeps the winding.
+        return vec(-z * k, y * k, cx + x * k);
     });
 }
 
