@@ -341,7 +341,7 @@ bool write_models(const std::string& items_dir) {
     const std::string dir = items_dir + "/";
     const ModelMesh cube = make_morph_cube();
     return model_write(make_brain(), dir + "brain.m3d") &&
-           model_write(make_cube_frame(110.0 / std::sqrt(3.0), 10.0, 2.5), dir + "vkocka1.m3d") &&
+           model_write(make_cube_frame(110.0 / std::sqrt(3.0), 12.0, 2.5), dir + "vkocka1.m3d") &&
            model_write(make_cube_lattice(80.0 / std::sqrt(3.0), 7.0), dir + "vkocka2.m3d") &&
            model_write(make_cube_sponge(50.0 / std::sqrt(3.0), 2.5), dir + "vkocka3.m3d") &&
            model_write(cube, dir + "kocka1.m3d") &&

@@ -29,9 +29,10 @@ Image tex_circuits() {
             const float n = fbm(float(x) / 32.0f, float(y) / 32.0f, 4, 8, 8, 201);
             const int tile = (x / cell) + (y / cell) * cells;
             const float tone = 0.8f + 0.4f * hash01(tile, 0, 202);
-            Rgb c = rgb8(16, 22, 90) * (tone * (0.8f + 0.4f * n));
+            // A near-black violet board, so that the scene's blue dots show.
+            Rgb c = rgb8(14, 8, 30) * (tone * (0.8f + 0.4f * n));
             const float bevel = panel_bevel(u, v, 0.08f);
-            c = c + rgb8(90, 110, 230) * std::max(0.0f, bevel) * 0.8f;
+            c = c + rgb8(70, 40, 110) * std::max(0.0f, bevel) * 0.7f;
             c = c * (1.0f + std::min(0.0f, bevel) * 0.6f);
             img.at(x, y) = c;
         }
@@ -71,8 +72,8 @@ Image tex_circuits() {
     blur(glow, 2, true);
     for (int i = 0; i < T * T; i++) {
         Rgb& p = img.px[size_t(i)];
-        p = p + rgb8(60, 200, 255) * (glow.v[size_t(i)] * 1.2f);
-        p = mix(p, rgb8(210, 235, 255), runes.v[size_t(i)]);
+        p = p + rgb8(160, 90, 230) * (glow.v[size_t(i)] * 0.9f);
+        p = mix(p, rgb8(235, 215, 255), runes.v[size_t(i)]);
         p = mix(p, rgb8(255, 170, 40), traces.v[size_t(i)]);
         p = mix(p, rgb8(255, 220, 120), pads.v[size_t(i)]);
     }
@@ -151,21 +152,22 @@ Image tex_think() {
 }
 
 Image tex_colours() {
-    // Saturated bands repeating every 64 texels each way: the displacement
-    // effect reads only a corner of it, with a row step of 255, so the repeat
-    // keeps its view seamless.
+    // Bands repeating every 64 texels each way (the displacement effect reads
+    // only a corner of it, with a row step of 255, so the repeat keeps its
+    // view seamless), coloured from the show's palette: deep blue, violet,
+    // orange and gold, and the pale blue of its sky.
+    static const Rgb stops[] = {rgb8(0, 0, 143),   rgb8(80, 30, 170),   rgb8(200, 60, 150),
+                                rgb8(255, 128, 0), rgb8(255, 215, 100), rgb8(127, 127, 255),
+                                rgb8(20, 30, 200), rgb8(0, 0, 143)};
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
             const float a = 2.0f * PI * float(x) / 64.0f, b = 2.0f * PI * float(y) / 64.0f;
-            const float r = 0.5f + 0.5f * std::sin(a + std::sin(b) * 1.5f);
+            const float w = 0.5f + 0.5f * std::sin(a + std::sin(b) * 1.5f);
             const float g = 0.5f + 0.5f * std::sin(b * 2.0f + std::cos(a) * 1.2f + 2.0f);
-            const float bl = 0.5f + 0.5f * std::sin(a + b + 4.0f);
             const float ring = 0.5f + 0.5f * std::cos((std::cos(a) + std::cos(b)) * 4.0f);
-            Rgb c{r, g * 0.8f, bl};
-            c = mix(c, rgb8(255, 128, 0), ring * r * 0.5f);
-            c = mix(c, rgb8(20, 10, 120), (1.0f - ring) * 0.35f);
-            img.at(x, y) = c;
+            const float t = std::fmod(0.6f * w + 0.3f * g + 0.25f * ring, 1.0f);
+            img.at(x, y) = ramp(stops, 8, t) * (0.8f + 0.2f * ring);
         }
     return img;
 }
@@ -273,8 +275,11 @@ Image tex_brain() {
             const float fold = 1.0f - std::fabs(2.0f * n - 1.0f);
             const float crease = smoothstep(0.78f, 0.98f, fold);
             const float hill = smoothstep(0.2f, 0.75f, fold);
-            Rgb c = mix(rgb8(150, 120, 140), rgb8(235, 160, 175), hill);
-            c = mix(c, rgb8(70, 30, 55), crease);
+            // Pale and warm: the brain shows it half over the deep blue, and
+            // the cube frames, which share it, fog towards the pale sky, so
+            // dark texels there would vanish into it.
+            Rgb c = mix(rgb8(195, 180, 190), rgb8(250, 228, 215), hill);
+            c = mix(c, rgb8(90, 45, 120), crease * 0.85f);
             img.at(x, y) = c;
         }
     return img;
