@@ -294,15 +294,17 @@ int head_chord_steps(double e) {
 }
 
 // Chords of each ring of the polar grid that starts at vertex `ring0`:
-// triangles v(j), v(j + 2d), v(j + d) for d = 1, 2, ..., each step giving
-// every ring vertex three faces; the steps wrap round the ring.
+// triangles v(j), v(j + 2d), v(j + d), each step giving every ring vertex
+// three faces. d alternates between 1 and 2: thin slivers along the rim,
+// which cost the renderer little (seen nearly edge-on, a chord across the
+// whole ring would cover a long strip of the head for nothing).
 void add_normal_chords(ModelMesh& mesh, uint32_t ring0, int rings, int segments) {
     auto at = [&](int r, int j) { return ring0 + uint32_t(r * segments + j % segments); };
     for (int r = 0; r < rings; r++) {
         const double e = kPi * double(r + 1) / double(rings + 1) - kPi / 2.0;
         const int steps = head_chord_steps(e);
         for (int i = 0; i < steps; i++) {
-            const int d = 1 + i % ((segments - 1) / 2);
+            const int d = 1 + i % 2;
             for (int j = 0; j < segments; j++)
                 model_add_face(mesh, at(r, j), at(r, j + 2 * d), at(r, j + d));
         }
