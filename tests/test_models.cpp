@@ -43,6 +43,16 @@ struct Model {
     std::vector<P3> vertices;
     std::vector<std::array<uint32_t, 3>> faces;
     std::vector<std::pair<uint32_t, uint32_t>> surfaces; // first, count
+    std::vector<uint32_t> types;                         // 16 + surface type
+    // Faces of the surfaces that show (type 16, depth only, hides and shows nothing).
+    std::vector<std::array<uint32_t, 3>> shown_faces() const {
+        std::vector<std::array<uint32_t, 3>> out;
+        for (size_t s = 0; s < surfaces.size(); s++)
+            if (types[s] != 16)
+                out.insert(out.end(), faces.begin() + surfaces[s].first,
+                           faces.begin() + surfaces[s].first + surfaces[s].second);
+        return out;
+    }
 };
 
 float get_f32(const std::vector<uint8_t>& b, size_t at) {
@@ -86,8 +96,10 @@ Model parse_model(const std::vector<uint8_t>& b, const std::string& name) {
             seen_face = true;
         } else if (tag == "SRFS") {
             EXPECT_EQ(size % 36, 0u) << name;
-            for (size_t i = 0; i < size / 36; i++)
+            for (size_t i = 0; i < size / 36; i++) {
                 m.surfaces.push_back({get_u16(b, at + 36 * i + 12), get_u16(b, at + 36 * i + 14)});
+                m.types.push_back(get_u32(b, at + 36 * i));
+            }
         } else {
             ADD_FAILURE() << name << ": unexpected chunk " << tag;
         }
@@ -205,8 +217,9 @@ TEST(Models, FilesAreWellFormedClosedAndFaceOutwards) {
         SCOPED_TRACE(name);
         ASSERT_FALSE(generated().bytes.at(name).empty());
         const Model& m = model(name);
-        EXPECT_GE(m.faces.size(), 200u);
-        EXPECT_LE(m.faces.size(), 2200u);
+        EXPECT_GE(m.shown_faces().size(), 200u);
+        EXPECT_LE(m.shown_faces().size(), 2200u);
+        EXPECT_LE(m.faces.size(), 4000u);
 
         // Surfaces: consecutive runs from face 0 to the last face, none empty.
         ASSERT_FALSE(m.surfaces.empty());
@@ -224,13 +237,16 @@ TEST(Models, FilesAreWellFormedClosedAndFaceOutwards) {
             EXPECT_GT(length(n), 1e-6 * bounding_radius(m) * bounding_radius(m));
         }
 
-        // Closed, consistently wound, and each piece encloses a positive volume.
-        EXPECT_EQ(unpaired_edges(m), 0);
+        // The faces that show: closed, consistently wound, and each piece
+        // encloses a positive volume.
+        Model shown = m;
+        shown.faces = m.shown_faces();
+        EXPECT_EQ(unpaired_edges(shown), 0);
         int pieces = 0;
-        std::vector<int> component = face_components(m, &pieces);
+        std::vector<int> component = face_components(shown, &pieces);
         std::vector<double> volume(size_t(pieces), 0.0);
-        for (size_t i = 0; i < m.faces.size(); i++)
-            volume[size_t(component[i])] += face_volume(m, m.faces[i]);
+        for (size_t i = 0; i < shown.faces.size(); i++)
+            volume[size_t(component[i])] += face_volume(shown, shown.faces[i]);
         for (double v : volume) EXPECT_GT(v, 0.0);
     }
 }
@@ -259,9 +275,9 @@ TEST(Models, SizesSuitTheirCameras) {
         double low, high;
     };
     const Expect radii[] = {{"vkocka1.m3d", 95, 125}, {"vkocka2.m3d", 68, 92},
-                            {"vkocka3.m3d", 42, 58},  {"kocka1.m3d", 45, 66},
-                            {"kocka2.m3d", 45, 70},   {"o_pod1.m3d", 50, 70},
-                            {"o_pod2.m3d", 50, 70},   {"brain.m3d", 3.5, 4.0}};
+                            {"vkocka3.m3d", 42, 58},  {"kocka1.m3d", 28, 36},
+                            {"kocka2.m3d", 28, 36},   {"o_pod1.m3d", 50, 70},
+                            {"o_pod2.m3d", 50, 70},   {"brain.m3d", 2.4, 3.0}};
     for (const Expect& e : radii) {
         SCOPED_TRACE(e.name);
         EXPECT_GE(bounding_radius(model(e.name)), e.low);
@@ -331,6 +347,22 @@ TEST(Models, FigureHasARoundHeadOnATurnedBody) {
     EXPECT_GE(ring_size, 12u);
     EXPECT_LT(body_top, centre.z);
     EXPECT_GT(body_top, centre.z - radius - 1.0);
+
+    // Any further surface is hidden: depth only, its faces chords of the
+    // head's rings facing the feet (they lean the head's normals that way).
+    size_t hidden = 0;
+    for (size_t s = 2; s < m.surfaces.size(); s++) {
+        EXPECT_EQ(m.types[s], 16u);
+        for (uint32_t i = m.surfaces[s].first; i < m.surfaces[s].first + m.surfaces[s].second;
+             i++, hidden++) {
+            const P3 a = corner(m, m.faces[i], 0);
+            const P3 n = cross(corner(m, m.faces[i], 1) - a, corner(m, m.faces[i], 2) - a);
+            EXPECT_NEAR(n.z / length(n), -1.0, 1e-6);
+            for (int k = 0; k < 3; k++)
+                EXPECT_NEAR(length(corner(m, m.faces[i], k) - centre), radius, 0.01 * radius);
+        }
+    }
+    EXPECT_GT(hidden, 0u);
 }
 
 TEST(Models, BuiltInPackCarriesTheGeneratedModels) {

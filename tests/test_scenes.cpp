@@ -145,7 +145,7 @@ TEST_F(ScenesTest, NarrowClipBoxKeepsEverySceneInside) {
     for (const SceneShot& shot : shots()) {
         SCOPED_TRACE(shot.name);
         Camera camera = timeline_camera();
-        camera.clip_left = 100, camera.clip_right = 220;
+        camera.clip_left = 100, camera.clip_right = 250;
         camera.clip_top = 60, camera.clip_bottom = 140;
         EXPECT_GT(render_shot(shot, &camera), 0);
     }

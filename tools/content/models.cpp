@@ -131,7 +131,9 @@ void begin_morph_cube_surface(ModelMesh& mesh) {
     model_begin_surface(mesh, "cube", kEnvironment, kTexBrown, 32, 64, 148, kSpherical, 2);
 }
 
-constexpr double kCubeHalf = 32.0;
+// Seen at (261, 99) from 186 units: at this size neither shape reaches the
+// frame's right edge.
+constexpr double kCubeHalf = 19.0;
 constexpr int kCubeCells = 10;
 
 ModelMesh make_morph_cube() {
@@ -152,7 +154,7 @@ ModelMesh make_morph_star(const ModelMesh& cube) {
         const double len = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
         const double dx = p.x / len, dy = p.y / len, dz = p.z / len;
         const double axial = std::max({std::fabs(dx), std::fabs(dy), std::fabs(dz)});
-        const double r = 40.0 + 18.0 * std::pow(axial, 6.0);
+        const double r = 23.0 + 8.0 * std::pow(axial, 6.0);
         p = vec(dx * r, dy * r, dz * r);
     }
     return star;
@@ -202,6 +204,10 @@ ModelMesh make_twisted_torus() {
 
 // --- brain ----------------------------------------------------------------
 
+// Seen from 10 units at 26 pixels a unit (more on its near side), turning
+// about y: at this size its long side stays inside the frame.
+constexpr double kBrainScale = 0.7;
+
 // Ridges of the cortex between sharp furrows: a few winding folds across the
 // length and a few along it, in -1 (furrow) .. 1 (crest). d is the unit
 // direction from the hemisphere's centre, side -1 or +1.
@@ -221,11 +227,14 @@ double side_furrow(const double d[3], double side) {
     return outward * std::exp(-off_line * off_line);
 }
 
-// One hemisphere; side +1 is the right one (x > 0). Object +y is the top,
-// +z the front.
+// One hemisphere; side +1 is the right one. Object +y is the top, -x the
+// front and -z the left: the scene maps the brain's texture along z, so the
+// texture lies flat on the hemispheres' outer sides, the view the brain shows
+// at its widest, and streaks only over the narrow ends.
 void add_hemisphere(ModelMesh& mesh, double side) {
-    const double gap = 0.08, inner = 0.95, outer = 1.75;
-    const double top = 2.45, bottom = 1.75, front = 3.45, back = 3.3;
+    const double s = kBrainScale;
+    const double gap = 0.08 * s, inner = 0.95 * s, outer = 1.75 * s;
+    const double top = 2.45 * s, bottom = 1.75 * s, front = 3.45 * s, back = 3.3 * s;
     const double cx = side * (inner + gap);
     model_add_polar_grid(mesh, 20, 24, [&](double t, double s) {
         // The grid's poles go to the bottom and the top (a cyclic swap of
@@ -239,7 +248,8 @@ void add_hemisphere(ModelMesh& mesh, double side) {
         const double y = d[1] * (d[1] > 0.0 ? top : bottom);
         const double z = d[2] * (d[2] > 0.0 ? front : back);
         const double k = 1.0 + 0.09 * cortex_folds(d, side) - 0.1 * side_furrow(d, side);
-        return vec(cx + x * k, y * k, z * k);
+        // A quarter turn about y (from x right, z front) keeps the winding.
+        return vec(-z * k, y * k, cx + x * k);
     });
 }
 
@@ -255,22 +265,57 @@ ModelMesh make_brain() {
 // --- standing figure ------------------------------------------------------
 
 // Radius and height of the body's outline, from the centre of the base up to
-// the centre of the neck's top.
+// the centre of the neck's top: a robe flaring to its hem, a waist, a chest
+// under broad rounded shoulders and a neck.
 struct ProfilePoint {
     double r, z;
 };
-const ProfilePoint kBodyProfile[] = {{0, 0},     {125, 0},   {250, 0},   {250, 55},  {215, 85},
-                                     {150, 115}, {118, 165}, {104, 300}, {94, 450},  {100, 600},
-                                     {132, 690}, {168, 750}, {168, 795}, {118, 825}, {76, 855},
-                                     {62, 920},  {0, 920}};
+const ProfilePoint kBodyProfile[] = {{0, 0},     {120, 0},   {235, 0},   {240, 30},  {222, 60},
+                                     {180, 120}, {148, 200}, {124, 300}, {108, 400}, {112, 480},
+                                     {136, 560}, {165, 630}, {200, 690}, {215, 730}, {205, 770},
+                                     {160, 800}, {100, 818}, {66, 835},  {58, 880},  {0, 880}};
 constexpr int kBodyPoints = int(sizeof(kBodyProfile) / sizeof(kBodyProfile[0]));
-constexpr double kHeadRadius = 185.0, kHeadCentre = 1055.0;
-constexpr int kFigureSegments = 24;
+constexpr double kHeadRadius = 165.0, kHeadCentre = 1020.0;
+constexpr int kHeadRings = 12, kFigureSegments = 20;
+// The scene's one light sits at the figure's base and shines along the view,
+// so it reaches only normals that lean down the figure's axis. Hidden chords
+// across the head, in each ring's plane and facing down, pull every ring
+// vertex's normal down to the elevation head_lean gives (content.h): the side
+// turned to the viewer is then lit, and the head's texture (tex_blue_chrome)
+// undoes the lean when it paints the reflection.
+//
+// A ring vertex's normal is the sum of its faces' unit normals: six of the
+// sphere, close to the sphere normal n, and three per chord step facing -z.
+// Leaning n = (cos e, sin e) to elevation e' takes k = sin e - cos e tan e'
+// times the sphere's weight, so 2k chord steps.
+int head_chord_steps(double e) {
+    const double k = std::sin(e) - std::cos(e) * std::tan(head_lean(e));
+    return std::max(0, int(std::lround(2.0 * k)));
+}
+
+// Chords of each ring of the polar grid that starts at vertex `ring0`:
+// triangles v(j), v(j + 2d), v(j + d), each step giving every ring vertex
+// three faces. d alternates between 1 and 2: thin slivers along the rim,
+// which cost the renderer little (seen nearly edge-on, a chord across the
+// whole ring would cover a long strip of the head for nothing).
+void add_normal_chords(ModelMesh& mesh, uint32_t ring0, int rings, int segments) {
+    auto at = [&](int r, int j) { return ring0 + uint32_t(r * segments + j % segments); };
+    for (int r = 0; r < rings; r++) {
+        const double e = kPi * double(r + 1) / double(rings + 1) - kPi / 2.0;
+        const int steps = head_chord_steps(e);
+        for (int i = 0; i < steps; i++) {
+            const int d = 1 + i % 2;
+            for (int j = 0; j < segments; j++)
+                model_add_face(mesh, at(r, j), at(r, j + 2 * d), at(r, j + d));
+        }
+    }
+}
 
 ModelMesh make_figure() {
     ModelMesh mesh;
     model_begin_surface(mesh, "head", kEnvironmentShaded, kTexBlue, 32, 64, 148, kSpherical, 2);
-    model_add_polar_grid(mesh, 14, kFigureSegments, [](double t, double s) {
+    const uint32_t head_ring0 = uint32_t(mesh.vertices.size()) + 1;
+    model_add_polar_grid(mesh, kHeadRings, kFigureSegments, [](double t, double s) {
         double d[3];
         polar_direction(t, s, d);
         return vec(d[0] * kHeadRadius, d[1] * kHeadRadius, kHeadCentre + d[2] * kHeadRadius);
@@ -284,6 +329,11 @@ ModelMesh make_figure() {
         return vec(p.r * std::cos(phi), p.r * std::sin(phi), p.z);
     });
     model_end_surface(mesh);
+
+    // Depth only (the surface is left unmapped) and inside the head: never seen.
+    model_begin_surface(mesh, "head normals", 16, kTexBlue, 0, 0, 0, kPlanar, 2);
+    add_normal_chords(mesh, head_ring0, kHeadRings, kFigureSegments);
+    model_end_surface(mesh);
     return mesh;
 }
 
@@ -293,7 +343,7 @@ bool write_models(const std::string& items_dir) {
     const std::string dir = items_dir + "/";
     const ModelMesh cube = make_morph_cube();
     return model_write(make_brain(), dir + "brain.m3d") &&
-           model_write(make_cube_frame(110.0 / std::sqrt(3.0), 10.0, 2.5), dir + "vkocka1.m3d") &&
+           model_write(make_cube_frame(110.0 / std::sqrt(3.0), 12.0, 2.5), dir + "vkocka1.m3d") &&
            model_write(make_cube_lattice(80.0 / std::sqrt(3.0), 7.0), dir + "vkocka2.m3d") &&
            model_write(make_cube_sponge(50.0 / std::sqrt(3.0), 2.5), dir + "vkocka3.m3d") &&
            model_write(cube, dir + "kocka1.m3d") &&

@@ -207,29 +207,34 @@ static std::vector<Point> rounded(std::vector<Point> pts) {
 
 Image pic_girl() {
     Image img = make_image(320, 200, {0, 0, 0});
-    // Evening sky with a striped sun behind the figure's gaze.
+    // Evening sky with a striped sun setting on the bottom edge, in front of
+    // the figure's gaze. The morphing shape turns over the right half (about
+    // columns 205 to 310, rows 50 to 150) and the dot cells stand at 240 to
+    // 290: the face and the sun keep left of and below them.
+    const float sun_x = 185.0f, sun_y = 212.0f, sun_r = 72.0f;
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++) {
             const float t = float(y) / 199.0f;
             Rgb c = t < 0.7f ? mix(rgb8(16, 6, 60), rgb8(160, 40, 130), t / 0.7f)
                              : mix(rgb8(160, 40, 130), rgb8(255, 140, 40), (t - 0.7f) / 0.3f);
-            const float dx = float(x) - 205.0f, dy = float(y) - 118.0f;
+            const float dx = float(x) - sun_x, dy = float(y) - sun_y;
             const float d = std::sqrt(dx * dx + dy * dy);
-            const float stripe = float(y) > 118.0f
+            const float stripe = float(y) > 168.0f
                                      ? smoothstep(0.15f, 0.3f,
-                                                  std::fabs(std::sin((float(y) - 118.0f) * 0.33f +
+                                                  std::fabs(std::sin((float(y) - 168.0f) * 0.33f +
                                                                      float(y) * 0.02f)))
                                      : 1.0f;
-            const float sun = clamp01(62.0f - d) * stripe;
+            const float sun = clamp01(sun_r - d) * stripe;
             const Rgb sun_colour =
-                mix(rgb8(255, 230, 90), rgb8(255, 70, 110), clamp01((float(y) - 60.0f) / 120.0f));
+                mix(rgb8(255, 230, 90), rgb8(255, 70, 110), clamp01((float(y) - 140.0f) / 60.0f));
             c = mix(c, sun_colour, sun);
-            c = c + rgb8(255, 120, 60) * (std::exp(-std::max(0.0f, d - 60.0f) / 30.0f) * 0.3f);
+            c = c + rgb8(255, 120, 60) * (std::exp(-std::max(0.0f, d - sun_r) / 30.0f) * 0.3f);
             img.at(x, y) = c;
         }
     const int S = 3;
+    // The figure stands 30 columns left of where its outline is written.
     auto scaled = [](std::vector<Point> pts) {
-        for (Point& p : pts) p = {p.x * S, p.y * S};
+        for (Point& p : pts) p = {(p.x - 30.0f) * S, p.y * S};
         return rounded(pts);
     };
     const std::vector<Point> head = scaled({
@@ -267,9 +272,9 @@ Image pic_girl() {
     Gray strands = make_gray(320 * S, 200 * S, 0.0f);
     for (int i = 0; i < 7; i++) {
         const float o = float(i) * 7.0f;
-        stroke_curve(strands, {float(118 - o) * S, float(16 + o * 0.3f) * S},
-                     {float(50 - o * 0.3f) * S, float(60 + o) * S},
-                     {float(40 - o * 0.8f) * S, 196.0f * S}, 0.7f * S, 0.4f * S);
+        stroke_curve(strands, {float(88 - o) * S, float(16 + o * 0.3f) * S},
+                     {float(20 - o * 0.3f) * S, float(60 + o) * S},
+                     {float(10 - o * 0.8f) * S, 196.0f * S}, 0.7f * S, 0.4f * S);
     }
     for (size_t i = 0; i < strands.v.size(); i++) strands.v[i] *= locks.v[i];
     // Rim light where the sun side of the silhouette meets the sky.
@@ -297,11 +302,11 @@ Image pic_girl() {
         }
     // The closed eye, a short dark arc with lashes.
     Gray eye = make_gray(320 * S, 200 * S, 0.0f);
-    stroke_curve(eye, {148.0f * S, 68.0f * S}, {154.0f * S, 72.0f * S}, {160.0f * S, 68.0f * S},
+    stroke_curve(eye, {118.0f * S, 68.0f * S}, {124.0f * S, 72.0f * S}, {130.0f * S, 68.0f * S},
                  0.8f * S, 0.6f * S);
     for (int i = 0; i < 4; i++)
-        draw_segment(eye, {(149.0f + float(i) * 3.0f) * S, 70.5f * S},
-                     {(147.0f + float(i) * 3.0f) * S, 74.5f * S}, 0.35f * S);
+        draw_segment(eye, {(119.0f + float(i) * 3.0f) * S, 70.5f * S},
+                     {(117.0f + float(i) * 3.0f) * S, 74.5f * S}, 0.35f * S);
     paint(img, downsample(eye, S), rgb8(120, 60, 140), 0, 0);
     return img;
 }

@@ -1,5 +1,6 @@
 // Textures of 256 x 256 (the tiling ones repeat in both directions) and the
 // smooth displacement maps.
+#include "content.h"
 #include "pic.h"
 
 #include <algorithm>
@@ -28,9 +29,10 @@ Image tex_circuits() {
             const float n = fbm(float(x) / 32.0f, float(y) / 32.0f, 4, 8, 8, 201);
             const int tile = (x / cell) + (y / cell) * cells;
             const float tone = 0.8f + 0.4f * hash01(tile, 0, 202);
-            Rgb c = rgb8(16, 22, 90) * (tone * (0.8f + 0.4f * n));
+            // A near-black violet board, so that the scene's blue dots show.
+            Rgb c = rgb8(14, 8, 30) * (tone * (0.8f + 0.4f * n));
             const float bevel = panel_bevel(u, v, 0.08f);
-            c = c + rgb8(90, 110, 230) * std::max(0.0f, bevel) * 0.8f;
+            c = c + rgb8(70, 40, 110) * std::max(0.0f, bevel) * 0.7f;
             c = c * (1.0f + std::min(0.0f, bevel) * 0.6f);
             img.at(x, y) = c;
         }
@@ -70,45 +72,55 @@ Image tex_circuits() {
     blur(glow, 2, true);
     for (int i = 0; i < T * T; i++) {
         Rgb& p = img.px[size_t(i)];
-        p = p + rgb8(60, 200, 255) * (glow.v[size_t(i)] * 1.2f);
-        p = mix(p, rgb8(210, 235, 255), runes.v[size_t(i)]);
+        p = p + rgb8(160, 90, 230) * (glow.v[size_t(i)] * 0.9f);
+        p = mix(p, rgb8(235, 215, 255), runes.v[size_t(i)]);
         p = mix(p, rgb8(255, 170, 40), traces.v[size_t(i)]);
         p = mix(p, rgb8(255, 220, 120), pads.v[size_t(i)]);
     }
     return img;
 }
 
+// Distance from x to the nearest multiple of period, plus offset.
+static float periodic_distance(float x, float period, float offset) {
+    const float t = std::fmod(x - offset, period);
+    const float d = t < 0.0f ? t + period : t;
+    return std::min(d, period - d);
+}
+
 Image tex_tunnel() {
-    // Rows run along the tunnel, columns around it: ribs every 64 rows with a
-    // lamp every 32 columns, panels between them.
+    // Columns run around the tunnel, rows along it. The tunnel reads the
+    // texture as one run of 65,536 texels, two columns a step around: across
+    // its seams (the horizontal axis, where the angle wraps, and the vertical
+    // one) a ring meets itself one or two rows further on, and where a column
+    // passes 255 the run carries into the next row. So every ring is soft in
+    // the row direction (a two-row shift moves it by a fraction of its
+    // width), and the rings climb one row across the texture's width, which
+    // makes the carry seamless.
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float n = fbm(float(x) / 16.0f, float(y) / 16.0f, 4, 16, 16, 301);
-            const float u = float(x % 32) / 32.0f, v = float(y % 64) / 64.0f;
-            Rgb c = mix(rgb8(30, 16, 70), rgb8(50, 40, 120), n);
-            const float bevel = panel_bevel(u, v, 0.07f);
-            c = c * (1.0f + 0.7f * bevel);
-            // Horizontal seam and rivets on each panel.
-            const float seam = smoothstep(0.012f, 0.0f, std::fabs(v - 0.55f));
-            c = c * (1.0f - 0.5f * seam);
-            const float rib_d = std::fabs(float(y % 64) - 4.0f);
-            const float rib = smoothstep(6.0f, 3.0f, rib_d);
-            const float metal = 0.5f + 0.5f * std::cos(rib_d * 0.55f);
-            c = mix(c, mix(rgb8(70, 80, 160), rgb8(200, 215, 255), metal), rib);
+            const float ring = float(y) + (float(x) + 0.5f) / float(T);
+            const float n = fbm(float(x) / 16.0f, ring / 16.0f, 3, 16, 16, 301);
+            Rgb c = mix(rgb8(26, 14, 66), rgb8(56, 40, 128), n);
+            // Grooves between the panels, around the tunnel.
+            const float groove =
+                std::exp(-std::pow(periodic_distance(float(x), 32.0f, 0.0f), 2.0f) / 3.0f);
+            c = c * (1.0f - 0.45f * groove);
+            // A broad lit rib every 64 rows and a faint band between ribs.
+            const float rib_d = periodic_distance(ring, 64.0f, 4.0f);
+            const float band_d = periodic_distance(ring, 64.0f, 36.0f);
+            const float rib = std::exp(-rib_d * rib_d / (2.0f * 8.0f * 8.0f));
+            const float band = std::exp(-band_d * band_d / (2.0f * 6.0f * 6.0f));
+            c = mix(c, rgb8(175, 190, 255), rib * 0.85f);
+            c = c + rgb8(70, 60, 170) * (band * 0.5f);
+            // Lamps on the ribs, every 32 columns between the grooves.
+            const float lamp_dx = periodic_distance(float(x), 32.0f, 16.0f);
+            // Lamps are round in the tunnel: narrow across the columns, which
+            // are squeezed there, and broad along the rows.
+            const float lamp = lamp_dx * lamp_dx + 0.25f * rib_d * rib_d;
+            c = c + rgb8(255, 130, 30) * (0.6f * std::exp(-lamp / (2.0f * 5.0f * 5.0f)));
+            c = c + rgb8(255, 235, 190) * (0.9f * std::exp(-lamp / (2.0f * 2.5f * 2.5f)));
             img.at(x, y) = c;
-        }
-    for (int ring = 0; ring < 4; ring++)
-        for (int lamp = 0; lamp < 8; lamp++) {
-            const Point p{float(lamp * 32 + 16), float(ring * 64 + 4)};
-            add_spot(img, p, 6.0f, rgb8(255, 120, 20) * 0.55f, true);
-            add_spot(img, p, 1.8f, rgb8(255, 240, 200) * 1.2f, true);
-        }
-    for (int y = 0; y < T; y += 64)
-        for (int x = 0; x < T; x += 32) {
-            const float ry = float(y) + 34.0f;
-            add_spot(img, {float(x) + 5.0f, ry + 20.0f}, 1.0f, rgb8(180, 190, 255) * 0.5f, true);
-            add_spot(img, {float(x) + 27.0f, ry + 20.0f}, 1.0f, rgb8(180, 190, 255) * 0.5f, true);
         }
     return img;
 }
@@ -140,57 +152,114 @@ Image tex_think() {
 }
 
 Image tex_colours() {
-    // Saturated bands repeating every 64 texels each way: the displacement
-    // effect reads only a corner of it, with a row step of 255, so the repeat
-    // keeps its view seamless.
+    // Bands repeating every 64 texels each way (the displacement effect reads
+    // only a corner of it, with a row step of 255, so the repeat keeps its
+    // view seamless), coloured from the show's palette: deep blue, violet,
+    // orange and gold, and the pale blue of its sky.
+    static const Rgb stops[] = {rgb8(0, 0, 143),   rgb8(80, 30, 170),   rgb8(200, 60, 150),
+                                rgb8(255, 128, 0), rgb8(255, 215, 100), rgb8(127, 127, 255),
+                                rgb8(20, 30, 200), rgb8(0, 0, 143)};
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
             const float a = 2.0f * PI * float(x) / 64.0f, b = 2.0f * PI * float(y) / 64.0f;
-            const float r = 0.5f + 0.5f * std::sin(a + std::sin(b) * 1.5f);
+            const float w = 0.5f + 0.5f * std::sin(a + std::sin(b) * 1.5f);
             const float g = 0.5f + 0.5f * std::sin(b * 2.0f + std::cos(a) * 1.2f + 2.0f);
-            const float bl = 0.5f + 0.5f * std::sin(a + b + 4.0f);
             const float ring = 0.5f + 0.5f * std::cos((std::cos(a) + std::cos(b)) * 4.0f);
-            Rgb c{r, g * 0.8f, bl};
-            c = mix(c, rgb8(255, 128, 0), ring * r * 0.5f);
-            c = mix(c, rgb8(20, 10, 120), (1.0f - ring) * 0.35f);
-            img.at(x, y) = c;
+            const float t = std::fmod(0.6f * w + 0.3f * g + 0.25f * ring, 1.0f);
+            img.at(x, y) = ramp(stops, 8, t) * (0.8f + 0.2f * ring);
         }
     return img;
 }
 
+// The figure's head reads this texture through its world normals (u, v from
+// x, y), and those normals lean towards the figure's feet (head_lean,
+// content.h). Each texel is painted as the chrome reflection of the sphere
+// normal it stands for: the lean taken out, then the view's reflection looked
+// up in a sky over a dark ground, with a highlight from the upper left.
+namespace {
+struct V3 {
+    float x, y, z;
+};
+V3 operator*(V3 a, float k) {
+    return {a.x * k, a.y * k, a.z * k};
+}
+V3 operator-(V3 a, V3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+float dot(V3 a, V3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+V3 unit(V3 a) {
+    return a * (1.0f / std::sqrt(std::max(1e-12f, dot(a, a))));
+}
+} // namespace
+
+// The scene's view of the head in world terms: the direction of the figure's
+// feet, the way from the head to the viewer (the head sits 70 pixels above
+// the middle of the frame, 15 degrees off the camera's axis), and screen
+// right and down there.
+static const V3 FIGURE_FEET = {0.0f, 0.803208f, -0.595699f};
+static const V3 TO_VIEWER = {0.0f, 0.846f, 0.532f};
+static const V3 SCREEN_RIGHT = {-1.0f, 0.0f, 0.0f};
+static const V3 SCREEN_DOWN = {0.0f, 0.532f, -0.846f};
+
+// Sky, horizon and ground seen along view direction r (x right, y down, z
+// towards the viewer).
+static Rgb chrome_reflection(V3 r) {
+    const float up = -r.y;
+    Rgb c;
+    if (up >= 0.0f)
+        c = mix(rgb8(170, 190, 255), rgb8(40, 60, 175), std::pow(up, 0.6f));
+    else
+        c = mix(rgb8(110, 70, 170), rgb8(40, 22, 95), std::pow(-up, 0.5f));
+    c = c + rgb8(255, 170, 60) * (std::exp(-up * up / 0.004f) * 0.7f);
+    const V3 light = unit({-0.55f, -0.6f, 0.6f});
+    const float h = std::max(0.0f, dot(r, light));
+    c = c + rgb8(255, 255, 255) * (std::pow(h, 60.0f) * 1.3f + std::pow(h, 8.0f) * 0.25f);
+    return c;
+}
+
 Image tex_blue_chrome() {
-    // Bands of blue metal down the texture, with a bright highlight; repeats
-    // across so that wrapped mappings have no seam.
-    static const Rgb bands[] = {rgb8(230, 240, 255), rgb8(120, 160, 255), rgb8(30, 50, 170),
-                                rgb8(8, 10, 60),     rgb8(60, 100, 230),  rgb8(170, 200, 255),
-                                rgb8(40, 60, 180)};
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float wobble =
-                0.04f * std::sin(2.0f * PI * float(x) / 128.0f) +
-                0.03f * (fbm(float(x) / 32.0f, float(y) / 32.0f, 3, 8, 8, 501) - 0.5f);
-            img.at(x, y) = ramp(bands, 7, float(y) / float(T - 1) + wobble);
+            V3 m{float(x) / 127.0f - 1.0f, float(y) / 127.0f - 1.0f, 0.0f};
+            m.z = -std::sqrt(std::max(0.0f, 1.0f - m.x * m.x - m.y * m.y));
+            m = unit(m);
+            // Elevation about the figure's axis (towards the crown) and the
+            // direction around it; then the elevation before the lean.
+            const V3 crown = FIGURE_FEET * -1.0f;
+            const float lean = std::asin(std::max(-1.0f, std::min(1.0f, dot(m, crown))));
+            V3 around = m - crown * dot(m, crown);
+            if (dot(around, around) < 1e-8f) around = TO_VIEWER;
+            around = unit(around);
+            const float e =
+                std::max(-PI / 2, std::min(PI / 2, float((lean - HEAD_LEAN_FEET) /
+                                                         (HEAD_LEAN_CROWN - HEAD_LEAN_FEET) * PI) -
+                                                       PI / 2));
+            const V3 n = around * std::cos(e) - FIGURE_FEET * std::sin(e);
+            const V3 v{dot(n, SCREEN_RIGHT), dot(n, SCREEN_DOWN), dot(n, TO_VIEWER)};
+            const V3 r = v * (2.0f * v.z) - V3{0.0f, 0.0f, 1.0f};
+            img.at(x, y) = chrome_reflection(r);
         }
-    add_spot(img, {90.0f, 70.0f}, 22.0f, rgb8(200, 220, 255) * 0.5f, true);
-    add_spot(img, {90.0f, 70.0f}, 7.0f, rgb8(255, 255, 255) * 1.2f, true);
-    add_spot(img, {210.0f, 170.0f}, 4.0f, rgb8(255, 255, 255) * 0.6f, true);
     return img;
 }
 
 Image tex_wood() {
+    // Long grain for the turned body: columns run around it, rows up it, and
+    // around it the texture is squeezed about four texels to a pixel, so the
+    // rings and the grain change slowly across the columns.
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float warp = fbm(float(x) / 64.0f, float(y) / 64.0f, 4, 4, 4, 601);
-            const float dx = std::sin(2.0f * PI * float(x) / T) * 40.0f;
-            const float rings =
-                std::fmod(std::fabs(dx) * 0.25f + warp * 6.0f + float(y) * 0.015f, 1.0f);
-            const float grain = value_noise(float(x) / 2.0f, float(y) / 24.0f, 128, 0, 602);
-            const float late = smoothstep(0.6f, 0.95f, rings);
-            Rgb c = mix(rgb8(190, 120, 60), rgb8(110, 55, 22), late);
-            c = c * (0.85f + 0.25f * grain);
+            const float warp = fbm(float(x) / 64.0f, float(y) / 64.0f, 3, 4, 4, 601);
+            const float around = std::fabs(std::sin(2.0f * PI * float(x) / T));
+            const float rings = std::fmod(around * 2.5f + warp * 3.0f + float(y) * 0.01f, 1.0f);
+            const float grain = value_noise(float(x) / 8.0f, float(y) / 32.0f, 32, 8, 602);
+            const float late = smoothstep(0.55f, 0.9f, rings) * smoothstep(1.0f, 0.9f, rings);
+            Rgb c = mix(rgb8(196, 126, 62), rgb8(120, 62, 26), late);
+            c = c * (0.88f + 0.2f * grain);
             img.at(x, y) = c;
         }
     return img;
@@ -206,8 +275,11 @@ Image tex_brain() {
             const float fold = 1.0f - std::fabs(2.0f * n - 1.0f);
             const float crease = smoothstep(0.78f, 0.98f, fold);
             const float hill = smoothstep(0.2f, 0.75f, fold);
-            Rgb c = mix(rgb8(150, 120, 140), rgb8(235, 160, 175), hill);
-            c = mix(c, rgb8(70, 30, 55), crease);
+            // Pale and warm: the brain shows it half over the deep blue, and
+            // the cube frames, which share it, fog towards the pale sky, so
+            // dark texels there would vanish into it.
+            Rgb c = mix(rgb8(195, 180, 190), rgb8(250, 228, 215), hill);
+            c = mix(c, rgb8(90, 45, 120), crease * 0.85f);
             img.at(x, y) = c;
         }
     return img;

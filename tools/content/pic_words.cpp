@@ -47,14 +47,16 @@ static Image vertical_gradient(int w, int h, Rgb top, Rgb middle, Rgb bottom, fl
 
 Image pic_logo() {
     Image img =
-        vertical_gradient(320, 200, rgb8(10, 2, 34), rgb8(58, 14, 96), rgb8(6, 2, 22), 0.62f);
+        vertical_gradient(320, 200, rgb8(10, 2, 34), rgb8(58, 14, 96), rgb8(6, 2, 22), 0.63f);
     // Faint nebula and stars from the shared backdrop, kept dim.
     const Image sky = space_backdrop(320, 200, 7, 0.5f);
     for (size_t i = 0; i < img.px.size(); i++) img.px[i] = img.px[i] + sky.px[i] * 0.55f;
 
     const TypeStyle style{FINISH_CHROME, 4.0f, rgb8(140, 80, 255), 7.0f, 0.55f};
-    const Lettering qx = set_words("QX", 250, 118, 8, 6, style);
-    const int ox = 35, oy = 6;
+    const Lettering qx = set_words("QX", 290, 146, 8, 6, style);
+    // The letters and their reflection fill the frame from top to bottom,
+    // the horizon where the gradient turns, at about 63% of the height.
+    const int ox = 15, oy = 8;
     // The floor is the base of the X (the tail of the Q dips below it).
     const int floor_y = oy + ink_bottom(qx, qx.alpha.w / 2, qx.alpha.w - 1) + 1;
 
@@ -66,12 +68,15 @@ Image pic_logo() {
             img.at(x, y) = img.at(x, y) + rgb8(120, 90, 255) * (std::exp(-d * d) * along * 0.8f);
         }
     // The reflection: the letters mirrored below the horizon, fading out.
-    Lettering mirror = qx;
+    // It runs on below the letters' own box, down to the bottom of the frame.
     const int base = floor_y - oy;
-    for (int y = 0; y < qx.alpha.h; y++)
+    Lettering mirror;
+    mirror.alpha = make_gray(qx.alpha.w, 200 - oy, 0.0f);
+    mirror.premul = make_image(qx.alpha.w, 200 - oy, {0, 0, 0});
+    for (int y = 0; y < mirror.alpha.h; y++)
         for (int x = 0; x < qx.alpha.w; x++) {
             const int src = 2 * base - y - 1;
-            const float fade = 0.5f * clamp01(1.0f - float(y - base) / 60.0f);
+            const float fade = 0.6f * clamp01(1.0f - float(y - base) / 90.0f);
             const bool inside = y >= base && src >= 0 && src < qx.alpha.h;
             mirror.alpha.at(x, y) = inside ? qx.alpha.at(x, src) * fade : 0.0f;
             mirror.premul.at(x, y) = inside ? qx.premul.at(x, src) * fade : Rgb{0, 0, 0};
@@ -80,8 +85,8 @@ Image pic_logo() {
     blur(mirror.alpha, 1);
     place_lettering(img, mirror, ox, oy);
     place_lettering(img, qx, ox, oy);
-    add_sparkle(img, {92.0f, 30.0f}, 16.0f, rgb8(255, 240, 220));
-    add_sparkle(img, {236.0f, 96.0f}, 11.0f, rgb8(200, 220, 255));
+    add_sparkle(img, {84.0f, 42.0f}, 16.0f, rgb8(255, 240, 220));
+    add_sparkle(img, {242.0f, 118.0f}, 11.0f, rgb8(200, 220, 255));
     return img;
 }
 
@@ -197,25 +202,35 @@ static void draw_bulb(Image& img, Point c, float r) {
     add_spot(img, {c.x - r * 0.4f, c.y - r * 0.45f}, r * 0.12f, rgb8(255, 255, 255) * 0.8f);
 }
 
+// The greetings fade into this picture while orange dot trails wind over
+// its middle (about columns 80 to 240): the bulb stands left of them and the
+// word runs down the right edge, one letter under another as in "USING".
 Image pic_think() {
+    const Point bulb{40.0f, 84.0f};
     Image img = make_image(320, 200, {0, 0, 0});
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++) {
-            const float dx = (float(x) - 90.0f) / 260.0f, dy = (float(y) - 95.0f) / 200.0f;
+            const float dx = (float(x) - bulb.x) / 260.0f, dy = (float(y) - 95.0f) / 200.0f;
             const float d = std::sqrt(dx * dx + dy * dy);
             const float n = fbm(float(x) / 60.0f, float(y) / 60.0f, 4, 0, 0, 91);
-            const Rgb sky = mix(rgb8(60, 24, 120), rgb8(2, 2, 40), clamp01(d * 1.6f)) +
+            const Rgb sky = mix(rgb8(60, 24, 120), rgb8(2, 2, 40), clamp01(d * 1.4f)) +
                             rgb8(30, 20, 90) * (n * 0.5f);
             // Rays from the bulb.
-            const float rx = float(x) - 82.0f, ry = float(y) - 88.0f;
+            const float rx = float(x) - bulb.x, ry = float(y) - bulb.y - 8.0f;
             const float ray = std::pow(0.5f + 0.5f * std::cos(std::atan2(ry, rx) * 12.0f), 8.0f);
-            const float fall = std::exp(-std::sqrt(rx * rx + ry * ry) / 90.0f);
+            const float fall = std::exp(-std::sqrt(rx * rx + ry * ry) / 110.0f);
             img.at(x, y) = sky + rgb8(255, 160, 60) * (ray * fall * 0.35f);
         }
-    draw_bulb(img, {82.0f, 80.0f}, 38.0f);
-    const TypeStyle style{FINISH_CHROME, 3.5f, rgb8(255, 140, 40), 6.0f, 0.5f};
-    const Lettering word = set_words("THINK", 180, 80, 6, 8, style);
-    place_lettering(img, word, 136, 58);
+    draw_bulb(img, bulb, 28.0f);
+    const int S = TYPE_SUPERSAMPLE;
+    const char* const letters[5] = {"T", "H", "I", "N", "K"};
+    Gray canvas = make_gray(74 * S, 192 * S, 0.0f);
+    for (int i = 0; i < 5; i++) {
+        const Gray cov = fit_text(letters[i], 56 * S, 30 * S);
+        stamp(canvas, cov, (74 * S - cov.w) / 2, (37 * i + 6) * S);
+    }
+    const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 5.0f, 0.5f};
+    place_lettering(img, style_coverage(canvas, style), 244, 4);
     return img;
 }
 

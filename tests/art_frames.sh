@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Measures how the show's content sits in its scenes, on frames rendered in
+# lockstep over each scene's whole order range:
+#   - the figure's head (orders 29-34) is lit: mean brightness over the head;
+#   - the brain (order 23) and the morph shape (orders 35-38) stay inside the
+#     frame: no object pixels in the outermost columns and rows;
+#   - the tunnel (orders 27-28) has no seam where its angle wraps: the largest
+#     colour step across the wrap against the typical step elsewhere.
+#   art_frames.sh VORN ITEMS_DIR
+# Prints the figures; fails when one is out of its range.
+set -euo pipefail
+vorn=$1
+items=$2
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+render() { # render NAME START SECONDS EVERY
+    "$vorn" --frames "$work/$1" --start "$2" --seconds "$3" --every "$4" --nosound >/dev/null || {
+        echo "FAIL: frames of $1 were not rendered" >&2
+        exit 1
+    }
+}
+render figure figure 46 60
+render brain 23 7.6 12
+render morph morph 30.6 60
+render tunnel tunnel 15.3 30
+
+python3 - "$work" "$items" <<'EOF'
+import glob, math, os, struct, sys, zlib
+
+work, items = sys.argv[1], sys.argv[2]
+W, H = 320, 200
+
+def read_png(path):
+    """RGB rows of an 8-bit truecolour, non-interlaced PNG."""
+    data = open(path, 'rb').read()
+    pos, idat = 8, b''
+    while pos < len(data):
+        n, tag = struct.unpack('>I4s', data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + n]
+        pos += 12 + n
+        if tag == b'IHDR':
+            w, h, depth, colour, _, _, interlace = struct.unpack('>IIBBBBB', body)
+            assert (w, h, depth, colour, interlace) == (W, H, 8, 2, 0), path
+        elif tag == b'IDAT':
+            idat += body
+    raw, stride, rows, prev = zlib.decompress(idat), W * 3, [], bytearray(W * 3)
+    for y in range(H):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 3] if i >= 3 else 0
+            b, c = prev[i], prev[i - 3] if i >= 3 else 0
+            if kind == 1: line[i] = (line[i] + a) & 255
+            elif kind == 2: line[i] = (line[i] + b) & 255
+            elif kind == 3: line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        prev = line
+    return rows
+
+def pixel(rows, x, y):
+    return tuple(rows[y][3 * x:3 * x + 3])
+
+def frames(name, first=0):
+    paths = sorted(glob.glob(os.path.join(work, name, '*.png')))
+    return [read_png(p) for p in paths if int(os.path.basename(p)[5:-4]) >= first]
+
+failed = False
+def check(what, ok):
+    global failed
+    print(('ok:   ' if ok else 'FAIL: ') + what)
+    failed |= not ok
+
+# The head: a disc of radius 14 about (159, 37), inside the head in every turn.
+means = []
+for rows in frames('figure'):
+    px = [pixel(rows, x, y) for y in range(23, 52) for x in range(145, 174)
+          if (x - 159) ** 2 + (y - 37) ** 2 <= 14 * 14]
+    means.append([sum(p[c] for p in px) / len(px) for c in range(3)])
+mean = [sum(m[c] for m in means) / len(means) for c in range(3)]
+luma = lambda m: 0.299 * m[0] + 0.587 * m[1] + 0.114 * m[2]
+darkest = min(luma(m) for m in means)
+print('head: mean RGB (%.0f, %.0f, %.0f), brightness %.0f, darkest frame %.0f over %d frames'
+      % (mean[0], mean[1], mean[2], luma(mean), darkest, len(means)))
+check('the head is lit (mean brightness %.0f >= 90, every frame >= 70)' % luma(mean),
+      luma(mean) >= 90 and darkest >= 70)
+
+def edge_pixels(rows, is_object, margin):
+    """Object pixels within `margin` of the frame's right, top and bottom edges."""
+    return sum(1 for y in range(H) for x in range(W)
+               if (x >= W - margin or y < margin or y >= H - margin) and is_object(rows, x, y))
+
+def extent(rows, is_object):
+    xs = [x for y in range(0, H, 2) for x in range(0, W, 2) if is_object(rows, x, y)]
+    return (min(xs), max(xs)) if xs else (None, None)
+
+# The brain over the blue fill, beside the word picture at the top left
+# (rows 32 and above of order 23: from 3.84 s on).
+def brain_pixel(rows, x, y):
+    return not (x < 100 and y < 170) and pixel(rows, x, y) != (0, 0, 143)
+brain = frames('brain', first=int(3.9 * 60))
+touching = sum(edge_pixels(rows, brain_pixel, 3) for rows in brain)
+spans = [extent(rows, brain_pixel) for rows in brain]
+print('brain: columns %s..%s over %d frames, %d pixels within 3 of the edges'
+      % (min(s[0] for s in spans), max(s[1] for s in spans), len(brain), touching))
+check('the brain stays inside the frame', touching == 0 and len(brain) > 0)
+
+# The morph shape over girl004.raw: any pixel that differs from the picture
+# right of the dot cells (columns 290 and up) or in the top and bottom rows.
+girl = open(os.path.join(items, 'girl004.raw'), 'rb').read()
+def morph_pixel(rows, x, y):
+    if x < 290 and 5 <= y < 195:
+        return False
+    return pixel(rows, x, y) != tuple(girl[3 * (y * W + x):3 * (y * W + x) + 3])
+morph = frames('morph')
+touching = sum(edge_pixels(rows, morph_pixel, 4) for rows in morph)
+right = max((x for rows in morph for y in range(5, 195) for x in range(290, W)
+             if morph_pixel(rows, x, y)), default=None)
+print('morph: rightmost object column %s over %d frames, %d pixels within 4 of the edges'
+      % (right, len(morph), touching))
+check('the morph shape stays inside the frame', touching == 0 and len(morph) > 0)
+
+# The tunnel: vertical neighbours whose angle entries are 0 and 255 (beside
+# the horizontal axis, where the angle wraps) against the other vertical
+# neighbours near that axis, where a step also runs around the tunnel; on a
+# ring of radius 30 to 95 (the middle is too fine to judge).
+def angle(x, y):
+    xf, yf = (x if x else 0.0001), (y if y else 0.0001)
+    return int(math.atan(yf / xf) * 40.73838319541694) & 255
+wrap_pairs, other_pairs = [], []
+for py in range(H - 1):
+    for px in range(W):
+        x, y = px - 160, py - 100
+        if not 30 <= math.hypot(x, y) <= 95 or abs(y) > 0.35 * abs(x):
+            continue
+        a, b = angle(x, y), angle(x, y + 1)
+        (wrap_pairs if {a, b} == {0, 255} else other_pairs).append((px, py))
+wrap_steps, other_steps = [], []
+dot = (255, 128, 0)
+for rows in frames('tunnel'):
+    for pairs, steps in ((wrap_pairs, wrap_steps), (other_pairs, other_steps)):
+        for px, py in pairs:
+            p, q = pixel(rows, px, py), pixel(rows, px, py + 1)
+            if p != dot and q != dot:
+                steps.append(max(abs(p[c] - q[c]) for c in range(3)))
+wrap_steps.sort()
+other_steps.sort()
+share = lambda s, f: s[min(len(s) - 1, int(f * len(s)))]
+wrap_top, other_top = share(wrap_steps, 0.99), share(other_steps, 0.99)
+print('tunnel: colour step across the wrap: largest %d, 99th percentile %d, mean %.1f; '
+      'elsewhere: median %d, 99th percentile %d, mean %.1f'
+      % (wrap_steps[-1], wrap_top, sum(wrap_steps) / len(wrap_steps), share(other_steps, 0.5),
+         other_top, sum(other_steps) / len(other_steps)))
+check('the tunnel wrap steps no more than the texture elsewhere (%d <= 1.5 x %d)'
+      % (wrap_top, other_top), wrap_top <= 1.5 * other_top)
+sys.exit(1 if failed else 0)
+EOF
