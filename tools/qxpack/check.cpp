@@ -81,6 +81,35 @@ Found find_in_folder(const fs::path& folder, const Buffer& pack, const char* nam
     return find_in_pack(pack, PACK_FILE_NAME, name);
 }
 
+// A content folder (its loose files and its demo.qxd) or a pack.
+struct Content {
+    std::string path;
+    bool folder = false;
+    Buffer pack; // empty for a folder without demo.qxd
+    std::string pack_name;
+};
+
+// False, with the line said, when path is neither a folder nor a readable file.
+bool open_content(const std::string& path, Content* c) {
+    std::error_code ec;
+    c->path = path;
+    c->folder = fs::is_directory(path, ec);
+    const fs::path pack_path = c->folder ? fs::path(path) / PACK_FILE_NAME : fs::path(path);
+    c->pack_name = pack_path.filename().string();
+    std::optional<Buffer> pack = read_regular_file(pack_path);
+    if (!c->folder && !pack) {
+        std::fprintf(stderr, "qxpack: cannot read %s\n", path.c_str());
+        return false;
+    }
+    if (pack) c->pack = std::move(*pack);
+    return true;
+}
+
+Found find_item_in(const Content& c, const char* name) {
+    return c.folder ? find_in_folder(c.path, c.pack, name)
+                    : find_in_pack(c.pack, c.pack_name, name);
+}
+
 // What is wrong with an item found, or an empty string.
 std::string verdict(const ShowItem& item, const Found& f) {
     if (f.corrupt) return "corrupt: cannot be read";
@@ -118,19 +147,13 @@ std::string verdict(const ShowItem& item, const Found& f) {
 } // namespace
 
 int check_content(const std::string& path) {
-    std::error_code ec;
-    const bool folder = fs::is_directory(path, ec);
-    const fs::path pack_path = folder ? fs::path(path) / PACK_FILE_NAME : fs::path(path);
-    std::optional<Buffer> pack = read_regular_file(pack_path);
-    if (!folder && !pack) return std::fprintf(stderr, "qxpack: cannot read %s\n", path.c_str()), 1;
-    if (!pack) pack.emplace();
-    const std::string pack_name = pack_path.filename().string();
+    Content content;
+    if (!open_content(path, &content)) return 1;
     int problems = 0;
     std::printf("%-13s %-11s %-12s %8s %8s  %s\n", "item", "kind", "found in", "expected", "found",
                 "verdict");
     for (const ShowItem& item : show_items) {
-        const Found f = folder ? find_in_folder(path, *pack, item.name)
-                               : find_in_pack(*pack, pack_name, item.name);
+        const Found f = find_item_in(content, item.name);
         const std::string problem = f.where.empty() ? "" : verdict(item, f);
         const std::string expected = item_bytes(item) ? std::to_string(item_bytes(item)) : "-";
         const std::string found =
@@ -169,26 +192,22 @@ int print_items_table() {
 }
 
 int sheet_command(const std::string& path, const std::string& png_path) {
-    std::error_code ec;
-    const bool folder = fs::is_directory(path, ec);
-    const fs::path pack_path = folder ? fs::path(path) / PACK_FILE_NAME : fs::path(path);
-    std::optional<Buffer> pack = read_regular_file(pack_path);
-    if (!folder && !pack) return std::fprintf(stderr, "qxpack: cannot read %s\n", path.c_str()), 1;
-    if (!pack) pack.emplace();
+    Content content;
+    if (!open_content(path, &content)) return 1;
     // The items found, each as a file in a folder of its own for the sheet.
     char name[] = "/tmp/qxpack-sheet-XXXXXX";
     if (!mkdtemp(name)) return std::fprintf(stderr, "qxpack: cannot make a working folder\n"), 1;
     const fs::path work = name;
     bool written = true;
     for (const ShowItem& item : show_items) {
-        const Found f = folder ? find_in_folder(path, *pack, item.name)
-                               : find_in_pack(*pack, PACK_FILE_NAME, item.name);
+        const Found f = find_item_in(content, item.name);
         if (f.where.empty() || f.corrupt) continue;
         std::ofstream out(work / item.name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(f.data.data()), std::streamsize(f.data.size()));
         written = written && bool(out);
     }
     const bool ok = written && write_contact_sheet(work.string(), png_path);
+    std::error_code ec;
     fs::remove_all(work, ec);
     if (!ok) return std::fprintf(stderr, "qxpack: cannot write %s\n", png_path.c_str()), 1;
     return 0;
