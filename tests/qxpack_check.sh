@@ -36,6 +36,13 @@ check "bad model" grep -q '^brain.m3d .*rejected by the model reader' "$work/bad
 check "the rest still pass" test "$(grep -c ' ok$' "$work/bad.txt")" = 49
 check "one line on stderr" test "$(wc -l <"$work/err.txt")" = 1
 
+# Packing the same files warns about each of them and still packs them.
+"$qxpack" create "$work/bad.qxd" "$work/bad/qxlogo.raw" "$work/bad/b_greet1.raw" \
+    "$work/bad/t_tun.raw" 2>"$work/create.txt"
+check "create: status 0" test $? = 0
+check "create: a warning for each bad item" test "$(grep -c '^qxpack: warning: ' "$work/create.txt")" = 2
+check "create: the PNG named" grep -q 'qxlogo.raw: wrong kind: a PNG file' "$work/create.txt"
+
 # Removed items fall back to the built-in data; a folder's demo.qxd is read.
 mkdir "$work/packed"
 cp "$content/demo.qxd" "$work/packed/"

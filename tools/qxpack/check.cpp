@@ -212,3 +212,12 @@ int sheet_command(const std::string& path, const std::string& png_path) {
     if (!ok) return std::fprintf(stderr, "qxpack: cannot write %s\n", png_path.c_str()), 1;
     return 0;
 }
+
+std::string item_problem(const std::string& name, const Buffer& data) {
+    const ShowItem* item = find_item(name.c_str());
+    if (!item) return "";
+    Found f;
+    f.where = "file";
+    f.data = data;
+    return verdict(*item, f);
+}

@@ -75,6 +75,9 @@ static int create_pack(const std::string& out_path, bool pack,
             return fail("entry name '" + name + "' must be 1 to 15 characters");
         Buffer data;
         if (!read_whole_file(files[i], data)) return fail("cannot read " + files[i]);
+        const std::string problem = item_problem(name, data);
+        if (!problem.empty())
+            std::fprintf(stderr, "qxpack: warning: %s: %s\n", files[i].c_str(), problem.c_str());
         const Buffer stored = stored_form(data, pack);
         if (out.size() + stored.size() > UINT32_MAX) return fail("pack would exceed 4 GiB");
         const size_t record = PACK_HEADER_SIZE + i * PACK_DIR_ENTRY_SIZE;
