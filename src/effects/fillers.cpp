@@ -10,6 +10,7 @@
 
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
+#include "effects/fill_common.h"
 
 #include <algorithm>
 #include <array>
@@ -22,7 +23,8 @@ FillContext fill_context;
 
 namespace {
 
-constexpr int64_t FIXED_ONE = 65536;       // 1.0 in 16.16
+using namespace fill;
+
 constexpr double DEPTH_SCALE = 16777215.0; // 1/z of 1.0 gives the largest depth
 constexpr uint32_t FULL_TEXELS = 256 * 256;
 // Rows above the clip box are stepped one by one (exactly as if they had been
@@ -57,10 +59,6 @@ struct Targets {
     uint32_t* depth;
     uint8_t* ids;
     uint8_t object_id;
-};
-
-struct Colour {
-    uint32_t red, green, blue;
 };
 
 // 1/z of the nearer depths, each made once by the same float division.
@@ -103,13 +101,6 @@ bool context_ready(bool needs_ids) {
 
 Colour colour_of(const FillVertex& p) {
     return {uint32_t(p.red), uint32_t(p.green), uint32_t(p.blue)};
-}
-
-// Three compare-and-swaps by row; equal rows keep their order.
-template <class P> void sort_by_row(P& top, P& middle, P& bottom) {
-    if (middle->y > bottom->y) std::swap(middle, bottom);
-    if (top->y > bottom->y) std::swap(top, bottom);
-    if (top->y > middle->y) std::swap(top, middle);
 }
 
 // ---- edges ----
@@ -403,10 +394,6 @@ template <class T> struct TexturedShadedRule {
         }
     }
 };
-
-inline uint32_t add_saturated(uint32_t channel, uint32_t amount) {
-    return std::min<uint32_t>(255, channel + amount);
-}
 
 template <class T> struct AdditiveRule {
     Targets t;

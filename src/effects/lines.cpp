@@ -3,6 +3,8 @@
 
 #include "effects/fillers.h"
 
+#include "effects/fill_common.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,23 +12,7 @@
 
 namespace {
 
-constexpr int64_t FIXED_ONE = 65536; // 1.0 in 16.16
-
-inline uint32_t add_saturated(uint32_t channel, uint32_t amount) {
-    return std::min<uint32_t>(255, channel + amount);
-}
-
-struct Colour {
-    uint32_t red, green, blue;
-};
-
-// Three compare-and-swaps by row; equal rows keep their order (as the
-// triangle walker sorts its corners).
-void sort_by_row(const FillVertex*& top, const FillVertex*& middle, const FillVertex*& bottom) {
-    if (middle->y > bottom->y) std::swap(middle, bottom);
-    if (top->y > bottom->y) std::swap(top, bottom);
-    if (top->y > middle->y) std::swap(top, middle);
-}
+using namespace fill;
 
 int64_t floor_div(int64_t a, int64_t b) { // b > 0
     const int64_t q = a / b;
