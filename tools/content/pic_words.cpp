@@ -142,14 +142,23 @@ Image pic_card(const char* text, bool headline) {
     return img;
 }
 
-Image pic_using() {
+// A word's letters one under another, each fitted to letter_w x letter_h and
+// centred across, `pitch` rows apart from row `top`: coverage at the type's
+// supersampled size of a width x height picture.
+static Gray stacked_letters(const char* word, int width, int height, int letter_w, int letter_h,
+                            int pitch, int top) {
     const int S = TYPE_SUPERSAMPLE;
-    const char* const letters[5] = {"U", "S", "I", "N", "G"};
-    Gray canvas = make_gray(100 * S, 170 * S, 0.0f);
-    for (int i = 0; i < 5; i++) {
-        const Gray cov = fit_text(letters[i], 60 * S, 26 * S);
-        stamp(canvas, cov, (100 * S - cov.w) / 2, (34 * i + 4) * S);
+    Gray canvas = make_gray(width * S, height * S, 0.0f);
+    for (int i = 0; word[i]; i++) {
+        const char letter[2] = {word[i], 0};
+        const Gray cov = fit_text(letter, letter_w * S, letter_h * S);
+        stamp(canvas, cov, (width * S - cov.w) / 2, (pitch * i + top) * S);
     }
+    return canvas;
+}
+
+Image pic_using() {
+    const Gray canvas = stacked_letters("USING", 100, 170, 60, 26, 34, 4);
     const TypeStyle style{FINISH_CHROME, 2.5f, rgb8(255, 128, 0), 3.0f, 0.5f};
     const Lettering l = style_coverage(canvas, style);
     Image img = make_image(100, 170, DEEP_BLUE);
@@ -222,13 +231,7 @@ Image pic_think() {
             img.at(x, y) = sky + rgb8(255, 160, 60) * (ray * fall * 0.35f);
         }
     draw_bulb(img, bulb, 28.0f);
-    const int S = TYPE_SUPERSAMPLE;
-    const char* const letters[5] = {"T", "H", "I", "N", "K"};
-    Gray canvas = make_gray(74 * S, 192 * S, 0.0f);
-    for (int i = 0; i < 5; i++) {
-        const Gray cov = fit_text(letters[i], 56 * S, 30 * S);
-        stamp(canvas, cov, (74 * S - cov.w) / 2, (37 * i + 6) * S);
-    }
+    const Gray canvas = stacked_letters("THINK", 74, 192, 56, 30, 37, 6);
     const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 5.0f, 0.5f};
     place_lettering(img, style_coverage(canvas, style), 244, 4);
     return img;
