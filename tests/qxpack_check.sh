@@ -27,13 +27,15 @@ head -c 8000 "$content/items/b_greet1.raw" >"$work/bad/b_greet1.raw"
 { printf '\211PNG\r\n\032\n'; head -c 191992 /dev/zero; } >"$work/bad/qxlogo.raw"
 head -c 6441 /dev/zero | tr '\0' '\377' >"$work/bad/a_vorn.raw"
 head -c 40 "$content/items/brain.m3d" >"$work/bad/brain.m3d"
+printf 'not a module' >"$work/bad/system2.xm"
 "$qxpack" check "$work/bad" >"$work/bad.txt" 2>"$work/err.txt"
 check "problems: status 1" test $? = 1
 check "short item" test "$(verdict "$work/bad.txt" b_greet1.raw)" = "has 8000 bytes, expected 8100"
 check "wrong kind" grep -q '^qxlogo.raw .*wrong kind: a PNG file' "$work/bad.txt"
 check "hiding mask" grep -q '^a_vorn.raw .*hides its picture' "$work/bad.txt"
 check "bad model" grep -q '^brain.m3d .*rejected by the model reader' "$work/bad.txt"
-check "the rest still pass" test "$(grep -c ' ok$' "$work/bad.txt")" = 49
+check "bad module" grep -q '^system2.xm .*not an XM module' "$work/bad.txt"
+check "the rest still pass" test "$(grep -c ' ok$' "$work/bad.txt")" = 48
 check "one line on stderr" test "$(wc -l <"$work/err.txt")" = 1
 
 # Packing the same files warns about each of them and still packs them.

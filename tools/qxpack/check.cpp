@@ -105,9 +105,11 @@ bool open_content(const std::string& path, Content* c) {
     return true;
 }
 
-Found find_item_in(const Content& c, const char* name) {
-    return c.folder ? find_in_folder(c.path, c.pack, name)
-                    : find_in_pack(c.pack, c.pack_name, name);
+// The module is read from a loose file only, never from a pack.
+Found find_item_in(const Content& c, const ShowItem& item) {
+    if (item.kind == ITEM_MODULE) return c.folder ? find_in_folder(c.path, {}, item.name) : Found{};
+    return c.folder ? find_in_folder(c.path, c.pack, item.name)
+                    : find_in_pack(c.pack, c.pack_name, item.name);
 }
 
 // What is wrong with an item found, or an empty string.
@@ -153,7 +155,7 @@ int check_content(const std::string& path) {
     std::printf("%-13s %-11s %-12s %8s %8s  %s\n", "item", "kind", "found in", "expected", "found",
                 "verdict");
     for (const ShowItem& item : show_items) {
-        const Found f = find_item_in(content, item.name);
+        const Found f = find_item_in(content, item);
         const std::string problem = f.where.empty() ? "" : verdict(item, f);
         const std::string expected = item_bytes(item) ? std::to_string(item_bytes(item)) : "-";
         const std::string found =
@@ -200,7 +202,7 @@ int sheet_command(const std::string& path, const std::string& png_path) {
     const fs::path work = name;
     bool written = true;
     for (const ShowItem& item : show_items) {
-        const Found f = find_item_in(content, item.name);
+        const Found f = find_item_in(content, item);
         if (f.where.empty() || f.corrupt) continue;
         std::ofstream out(work / item.name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(f.data.data()), std::streamsize(f.data.size()));
