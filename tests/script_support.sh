@@ -8,8 +8,10 @@ fail() {
 # Runs a command on a fresh Xvfb server for at most $1 seconds. The search for
 # a free server number starts at a random place, so that runs side by side do
 # not race for one number and end up on one server, seeing each other's windows.
+# The server must not reset when its last client leaves: a program started just
+# then (the second dialog of a run) would find no display to open.
 on_xvfb() {
-    timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24" "${@:2}"
+    timeout "$1" xvfb-run -a -n $((RANDOM % 400 + 100)) -s "-screen 0 1024x768x24 -noreset" "${@:2}"
 }
 
 # A fresh working directory, removed at the end, as the current directory and
