@@ -21,9 +21,7 @@
 
 namespace {
 
-//
-// Frame-rate arithmetic and text
-//
+// Frame-rate arithmetic and text.
 
 TEST(FrameRate, UpdatesOnlyAfterMoreThanOneSecond) {
     fps_value = 0;
@@ -57,15 +55,13 @@ TEST(FrameRateText, FpsTextIsWhiteOnBlackAtTheTopLeft) {
     fps_value = 20;
     draw_fps();
     // "FPS 20" at scale 1: a column of space, then six cells of 6 x 9.
-    const int box_w = 1 + 6 * 6, box_h = 9;
     auto at = [](int x, int y) { return surface_back->pixels[size_t(y) * 320 + x]; };
-    for (int y = 0; y < 200; y += 1)
-        for (int x = 0; x < 320; x += 1) {
-            const uint32_t p = at(x, y);
-            if (x >= box_w || y >= box_h)
-                ASSERT_EQ(p, 0x336699u) << x << "," << y;
+    for (int y = 0; y < 200; y++)
+        for (int x = 0; x < 320; x++) {
+            if (x >= 1 + 6 * 6 || y >= 9)
+                ASSERT_EQ(at(x, y), 0x336699u) << x << "," << y;
             else
-                ASSERT_TRUE(p == 0 || p == 0xFFFFFF) << x << "," << y;
+                ASSERT_TRUE(at(x, y) == 0 || at(x, y) == 0xFFFFFF) << x << "," << y;
         }
     // F: a full top bar, then only its left column.
     for (int x = 1; x <= 5; x++) EXPECT_EQ(at(x, 1), 0xFFFFFFu);
@@ -105,9 +101,7 @@ TEST(FrameRateText, ProgressBarShowsThePartDone) {
     release_display();
 }
 
-//
-// The frame loop, driven by synthetic events
-//
+// The frame loop, driven by synthetic events.
 
 void push_key(SDL_Keycode key) {
     SDL_Event e = {};
@@ -123,9 +117,9 @@ void push_window_event(Uint8 what) {
     SDL_PushEvent(&e);
 }
 
+// The order is read before its row (a braced list is evaluated left to right).
 std::pair<uint32_t, uint32_t> position() {
-    const uint32_t order = FMUSIC_GetOrder(music_song);
-    return {order, FMUSIC_GetRow(music_song)};
+    return {FMUSIC_GetOrder(music_song), FMUSIC_GetRow(music_song)};
 }
 
 class FrameLoop : public ::testing::Test {
@@ -136,7 +130,6 @@ class FrameLoop : public ::testing::Test {
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         // Rows of 6 ticks at 125 BPM: 0.12 s, seven or eight frames at 60 a second.
         module = make_short_module(8, 16, 6, 125);
-        ASSERT_FALSE(module.empty());
         music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
         ASSERT_NE(music_song, nullptr);
         sound_set_lockstep(1, 60);
@@ -154,9 +147,21 @@ class FrameLoop : public ::testing::Test {
         music_song = nullptr;
         FSOUND_Close();
         demo_start_order = 0;
+        pack_builtin = Blob{nullptr, 0};
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
     void start() { ASSERT_EQ(start_demo(), -1); }
+    // n passes, each going on with the show.
+    static bool passes(int n) {
+        for (int i = 0; i < n; i++)
+            if (frame_loop_pass() != 1) return false;
+        return true;
+    }
+    // A key, then the pass that handles it.
+    static bool press(SDL_Keycode key) {
+        push_key(key);
+        return frame_loop_pass() == 1;
+    }
 
     // A pass while inactive waits for an event; this one comes a little later.
     int pass_with_late_event() {
@@ -173,21 +178,11 @@ class FrameLoop : public ::testing::Test {
     std::vector<uint8_t> module;
 };
 
-TEST_F(FrameLoop, DrawsBackToBackAndFollowsTheMusic) {
-    start();
-    const uint32_t frames = demo_frames_drawn;
-    for (int i = 0; i < 40; i++) ASSERT_EQ(frame_loop_pass(), 1);
-    EXPECT_EQ(demo_frames_drawn, frames + 40);
-    // 40 frames are 0.67 s: five rows of 0.12 s.
-    EXPECT_EQ(position(), std::make_pair(0u, 5u));
-}
-
 // Every waiting event is handled before the next frame: Enter toggles the text
 // each time, other keys change nothing.
 TEST_F(FrameLoop, EnterTogglesTheFrameRateTextAndOtherKeysDoNothing) {
     start();
-    push_key(SDLK_RETURN);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_RETURN));
     EXPECT_EQ(show_fps, 1);
     std::vector<uint32_t> back;
     ASSERT_EQ(read_surface_pixels(surface_back, &back), 1);
@@ -199,67 +194,59 @@ TEST_F(FrameLoop, EnterTogglesTheFrameRateTextAndOtherKeysDoNothing) {
     ASSERT_EQ(frame_loop_pass(), 1);
     EXPECT_EQ(demo_frames_drawn, frames + 1);
     EXPECT_EQ(show_fps, 1);
-    EXPECT_NE(demo_window, nullptr);
 
-    push_key(SDLK_RETURN);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_RETURN));
     EXPECT_EQ(show_fps, 0);
 }
 
-TEST_F(FrameLoop, FocusLostPausesAndRegainedResumesAtTheSamePosition) {
-    // Where an uninterrupted run stands after 30 frames.
-    FSOUND_Init(44100, 256, 0);
-    FMUSIC_PlaySong(music_song);
-    std::vector<int16_t> samples;
-    for (int i = 0; i < 30; i++) sound_lockstep_frame(music_song, &samples);
-    const auto after_30 = position();
-    ASSERT_NE(after_30, std::make_pair(0u, 0u));
-
+// Active, each pass draws one frame and moves the music on by one frame's time; focus lost,
+// nothing is drawn and the song stands, to go on from there when the focus returns.
+TEST_F(FrameLoop, DrawsBackToBackAndFocusLostPausesAtTheSamePosition) {
     start();
-    for (int i = 0; i < 20; i++) ASSERT_EQ(frame_loop_pass(), 1);
-    const auto paused_at = position();
-    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
     const uint32_t frames = demo_frames_drawn;
+    ASSERT_TRUE(passes(20));
+    EXPECT_EQ(demo_frames_drawn, frames + 20);
+    EXPECT_EQ(position(), std::make_pair(0u, 2u)); // 0.33 s: two rows of 0.12 s
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
     for (int i = 0; i < 3; i++) ASSERT_EQ(pass_with_late_event(), 1);
     EXPECT_EQ(app_active, 0);
-    EXPECT_EQ(demo_frames_drawn, frames);
+    EXPECT_EQ(demo_frames_drawn, frames + 20);
+    std::vector<int16_t> samples;
     EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u); // the song is paused
-    EXPECT_EQ(position(), paused_at);
+    EXPECT_EQ(position(), std::make_pair(0u, 2u));
 
     push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
-    for (int i = 0; i < 10; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(passes(20));
     EXPECT_EQ(app_active, 1);
-    EXPECT_EQ(demo_frames_drawn, frames + 10);
-    EXPECT_EQ(position(), after_30);
+    EXPECT_EQ(demo_frames_drawn, frames + 40);
+    EXPECT_EQ(position(), std::make_pair(0u, 5u)); // 40 frames, 0.67 s
 
     // Minimised is inactive too.
     push_window_event(SDL_WINDOWEVENT_MINIMIZED);
     ASSERT_EQ(pass_with_late_event(), 1);
-    EXPECT_EQ(demo_frames_drawn, frames + 10);
+    EXPECT_EQ(demo_frames_drawn, frames + 40);
     push_window_event(SDL_WINDOWEVENT_RESTORED);
     ASSERT_EQ(frame_loop_pass(), 1);
-    EXPECT_EQ(demo_frames_drawn, frames + 11);
+    EXPECT_EQ(demo_frames_drawn, frames + 41);
 }
 
 // Space stops music and motion while the window keeps drawing the same
 // picture; F1 lays the keys over it and nothing else; both undo themselves.
 TEST_F(FrameLoop, SpacePausesAndF1ShowsTheKeysOverTheSamePicture) {
     start();
-    for (int i = 0; i < 20; i++) ASSERT_EQ(frame_loop_pass(), 1);
-    push_key(SDLK_SPACE);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(passes(20));
+    ASSERT_TRUE(press(SDLK_SPACE));
     const auto paused_at = position();
     std::vector<uint32_t> plain, keys, again;
     ASSERT_EQ(read_surface_pixels(surface_back, &plain), 1);
     const uint32_t frames = demo_frames_drawn;
-    for (int i = 0; i < 30; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(passes(30));
     EXPECT_EQ(demo_frames_drawn, frames + 30);
     EXPECT_EQ(position(), paused_at);
     std::vector<int16_t> samples;
     EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u);
 
-    push_key(SDLK_F1);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_F1));
     ASSERT_EQ(read_surface_pixels(surface_back, &keys), 1);
     int x, y, w, h, changed = 0;
     key_overlay_box(&x, &y, &w, &h);
@@ -273,13 +260,12 @@ TEST_F(FrameLoop, SpacePausesAndF1ShowsTheKeysOverTheSamePicture) {
             changed += keys[i] != plain[i];
         }
     EXPECT_GT(changed, 1000);
-    push_key(SDLK_F1);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_F1));
     ASSERT_EQ(read_surface_pixels(surface_back, &again), 1);
     EXPECT_EQ(again, plain);
 
     push_key(SDLK_SPACE);
-    for (int i = 0; i < 30; i++) ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(passes(30));
     EXPECT_NE(position(), paused_at);
     EXPECT_EQ(demo_paused, 0);
 }
@@ -288,23 +274,18 @@ TEST_F(FrameLoop, SpacePausesAndF1ShowsTheKeysOverTheSamePicture) {
 // its first second to the one before. Orders here are 1.92 s.
 TEST_F(FrameLoop, ArrowKeysSeekByOrder) {
     start();
-    push_key(SDLK_RIGHT);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_RIGHT));
     EXPECT_EQ(position(), std::make_pair(1u, 0u));
-    push_key(SDLK_PAGEDOWN);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_PAGEDOWN));
     EXPECT_EQ(position(), std::make_pair(2u, 0u));
-    for (int i = 0; i < 90; i++) ASSERT_EQ(frame_loop_pass(), 1); // 1.5 s
-    push_key(SDLK_LEFT);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(passes(90)); // 1.5 s
+    ASSERT_TRUE(press(SDLK_LEFT));
     EXPECT_EQ(position(), std::make_pair(2u, 0u));
-    for (int i = 0; i < 30; i++) ASSERT_EQ(frame_loop_pass(), 1);
-    push_key(SDLK_PAGEUP);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(passes(30));
+    ASSERT_TRUE(press(SDLK_PAGEUP));
     EXPECT_EQ(position(), std::make_pair(1u, 0u));
     push_key(SDLK_LEFT);
-    push_key(SDLK_LEFT);
-    ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_LEFT));
     EXPECT_EQ(position(), std::make_pair(0u, 0u));
 }
 
@@ -318,23 +299,13 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     ASSERT_NE(music_song, nullptr);
     selected_mode = make_mode(320, 200);
     start();
-    struct Frames {
-        std::vector<uint32_t> first, second;
-    };
-    std::map<uint32_t, Frames> seen;
-    uint32_t last_order = 0;
-    while (position().first < 35 || seen[35].second.empty()) {
+    std::map<uint32_t, std::vector<std::vector<uint32_t>>> seen; // by order, its first two
+    while (seen[35].size() < 2) {
         ASSERT_EQ(frame_loop_pass(), 1);
         const uint32_t order = position().first;
-        if (order == 7 || order == 21 || order == 35) {
-            Frames& f = seen[order];
-            if (order != last_order)
-                read_surface_pixels(surface_back, &f.first);
-            else if (f.second.empty()) {
-                read_surface_pixels(surface_back, &f.second);
-            }
+        if ((order == 7 || order == 21 || order == 35) && seen[order].size() < 2) {
+            ASSERT_EQ(read_surface_pixels(surface_back, &seen[order].emplace_back()), 1);
         }
-        last_order = order;
     }
     for (uint32_t order : {7u, 35u, 21u}) {
         ASSERT_EQ(seek_to_order(order), 1);
@@ -344,16 +315,13 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
         ASSERT_EQ(read_surface_pixels(surface_back, &first), 1);
         ASSERT_EQ(frame_loop_pass(), 1);
         ASSERT_EQ(read_surface_pixels(surface_back, &second), 1);
-        EXPECT_TRUE(first == seen[order].first) << "first frame of order " << order;
-        EXPECT_TRUE(second == seen[order].second) << "second frame of order " << order;
+        EXPECT_TRUE(first == seen[order][0]) << "first frame of order " << order;
+        EXPECT_TRUE(second == seen[order][1]) << "second frame of order " << order;
     }
-    shut_down_demo();
-    pack_builtin = Blob{nullptr, 0};
 }
 
-// Escape, F12, the close button, the director's request and a stop signal:
-// the pass that sees one draws nothing more, closes the window and the
-// display, and the settings are stored.
+// Escape, F12, the close button, the director's request and a stop signal: the pass that
+// sees one draws nothing more, closes the window and the display; the settings are stored.
 TEST_F(FrameLoop, EveryWayOfClosingEndsTheShow) {
     void (*const causes[])() = {[] { push_key(SDLK_ESCAPE); }, [] { push_key(SDLK_F12); },
                                 [] { push_window_event(SDL_WINDOWEVENT_CLOSE); },
@@ -417,8 +385,7 @@ TEST_F(FrameLoop, StartFailuresReturnOneUnlessTheShowCanPlayWithoutSound) {
     EXPECT_EQ(demo_window, nullptr);
     EXPECT_EQ(surface_back, nullptr);
 
-    // Started without the dialog: one line, and the show goes on, its music
-    // keeping time unheard.
+    // Started without the dialog: one line, and the show goes on, its music keeping time unheard.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT); // the failed start's quit
     demo_sound_fallback = 1;
     last_message_caption.clear();
