@@ -1,5 +1,4 @@
-// The configuration dialog driven through its control ids, without a display:
-// SDL's dummy video and audio drivers stand in for the desktop.
+// The configuration dialog driven through its control ids, SDL's dummy drivers for the desktop.
 #include "launcher/config_dialog.h"
 #include "launcher/entry.h"
 #include "launcher/settings.h"
@@ -14,12 +13,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace {
 
-// Each test starts from a fresh settings folder, the defaults, a closed sound
-// library and no module.
+// Each test starts from a fresh settings folder, the defaults, a closed sound library, no module.
 class ConfigDialog : public ::testing::Test {
   protected:
     ScopedConfigHome directory;
@@ -61,6 +60,11 @@ class ConfigDialog : public ::testing::Test {
     }
 };
 
+using Shown = std::tuple<std::string, std::string, int>; // caption, text, flags
+Shown shown(const DialogMessage& m) {
+    return {m.caption, m.text, m.flags};
+}
+
 TEST_F(ConfigDialog, DefaultSettingsChooseTheirEntries) {
     EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
     EXPECT_TRUE(view.messages.empty());
@@ -93,8 +97,7 @@ TEST_F(ConfigDialog, SavedSettingsChooseTheirEntries) {
     config_dialog_proc(&edited, WM_INITDIALOG, 0, 0);
     EXPECT_EQ(edited.rate_checked, IDC_RATE_44KHZ);
 
-    // --nosound: no sound shown and opened for this run, the stored output and
-    // driver kept.
+    // --nosound: no sound shown and opened for this run, the stored output and driver kept.
     FSOUND_Close();
     DialogView quiet = make_dialog_view();
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
@@ -164,9 +167,9 @@ TEST_F(ConfigDialog, RunHandsOverTheChoicesAndStoresNothing) {
     EXPECT_EQ(run_requested, 1);
     EXPECT_EQ(selected_device, -1);
     // The first mode offered is the smallest 320-wide one.
-    EXPECT_EQ(selected_mode.width, 320u);
-    EXPECT_EQ(selected_mode.height, 200u);
-    EXPECT_EQ(selected_mode.bits_per_pixel, 32u);
+    EXPECT_EQ(
+        std::make_tuple(selected_mode.width, selected_mode.height, selected_mode.bits_per_pixel),
+        std::make_tuple(320u, 200u, 32u));
     EXPECT_TRUE(view.ended);
     EXPECT_TRUE(view.quit_posted);
     EXPECT_EQ(view.quit_code, 0);
@@ -201,9 +204,8 @@ TEST_F(ConfigDialog, AnOutputThatCannotOpenLeavesTheDialogOnNoSound) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].caption, "FSOUND");
-    EXPECT_EQ(view.messages[0].text, "Error initializing output device.");
-    EXPECT_EQ(view.messages[0].flags, MB_ICONHAND | MB_SYSTEMMODAL);
+    EXPECT_EQ(shown(view.messages[0]),
+              Shown("FSOUND", "Error initializing output device.", MB_ICONHAND | MB_SYSTEMMODAL));
     EXPECT_FALSE(view.ended);
     EXPECT_TRUE(sound_open()); // with no sound
     EXPECT_EQ(view.output_list.entries.size(), 3u);
@@ -229,43 +231,31 @@ TEST_F(ConfigDialog, AnOutputThatCannotOpenLeavesTheDialogOnNoSound) {
     EXPECT_NE(settings_text().find("output=2\n"), std::string::npos);
 }
 
-// A message box that checks, while it is open, what the test shows.
-struct BoxProbe {
-    int song_advanced = -1;
-    std::vector<uint32_t> picture;
-};
-BoxProbe probe;
-
-void probe_song_box(DialogView*, const char*, const char*, int) {
-    std::vector<int16_t> samples;
-    probe.song_advanced = sound_lockstep_frame(music_song, &samples) > 0;
-}
-
-void probe_display_box(DialogView*, const char*, const char*, int) {
-    read_surface_pixels(surface_back, &probe.picture);
-}
+// What a message box saw while it was open.
+int song_advanced;
+std::vector<uint32_t> picture_shown;
 
 TEST_F(ConfigDialog, SoundTestPlaysTheModuleUnderItsNotice) {
     sound_set_lockstep(1, 50);
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     // Without a module: the failure, then the notice all the same.
     EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 0);
+    const int info = MB_ICONINFORMATION | MB_SYSTEMMODAL;
     ASSERT_EQ(view.messages.size(), 2u);
-    EXPECT_EQ(view.messages[0].text, "Can't play music!");
-    EXPECT_EQ(view.messages[1].text, "Playing module...");
-    for (const DialogMessage& m : view.messages) {
-        EXPECT_EQ(m.caption, "TEST SOUND");
-        EXPECT_EQ(m.flags, MB_ICONINFORMATION | MB_SYSTEMMODAL);
-    }
+    EXPECT_EQ(shown(view.messages[0]), Shown("TEST SOUND", "Can't play music!", info));
+    EXPECT_EQ(shown(view.messages[1]), Shown("TEST SOUND", "Playing module...", info));
 
     load_module(4);
     view.messages.clear();
-    view.message_box = probe_song_box;
-    probe = BoxProbe{};
+    song_advanced = -1;
+    view.message_box = [](DialogView*, const char*, const char*, int) {
+        std::vector<int16_t> samples;
+        song_advanced = sound_lockstep_frame(music_song, &samples) > 0;
+    };
     EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 0);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "Playing module...");
-    EXPECT_EQ(probe.song_advanced, 1); // playing while the notice is open
+    EXPECT_EQ(song_advanced, 1); // playing while the notice is open
     std::vector<int16_t> samples;
     EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u); // stopped after it
     EXPECT_FALSE(view.ended);
@@ -274,18 +264,19 @@ TEST_F(ConfigDialog, SoundTestPlaysTheModuleUnderItsNotice) {
 TEST_F(ConfigDialog, DisplayTestShowsTheModeAndReturns) {
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     dialog_choose(&view, IDC_DISPLAY_MODE, 0); // 320 x 200
-    view.message_box = probe_display_box;
-    probe = BoxProbe{};
+    picture_shown.clear();
+    view.message_box = [](DialogView*, const char*, const char*, int) {
+        read_surface_pixels(surface_back, &picture_shown);
+    };
     EXPECT_EQ(dialog_press(&view, IDC_TEST_DISPLAY), 0);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].caption, "TEST DDRAW");
     EXPECT_EQ(view.messages[0].text, "Press OK ;)");
-    // Eight bars across the mode, shown while the notice is open: white
-    // first, black last.
-    ASSERT_EQ(probe.picture.size(), size_t(320 * 200));
-    EXPECT_EQ(probe.picture[0] & 0xFFFFFF, 0xFFFFFFu);
-    EXPECT_EQ(probe.picture[100 * 320 + 200] & 0xFFFFFF, 0xFF0000u); // sixth bar
-    EXPECT_EQ(probe.picture[199 * 320 + 319] & 0xFFFFFF, 0u);
+    // Eight bars across the mode, shown while the notice is open: white first, black last.
+    ASSERT_EQ(picture_shown.size(), size_t(320 * 200));
+    EXPECT_EQ(picture_shown[0] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(picture_shown[100 * 320 + 200] & 0xFFFFFF, 0xFF0000u); // sixth bar
+    EXPECT_EQ(picture_shown[199 * 320 + 319] & 0xFFFFFF, 0u);
     EXPECT_EQ(demo_window, nullptr); // back on the desktop
     EXPECT_FALSE(view.ended);
 }
@@ -312,8 +303,7 @@ TEST_F(ConfigDialog, WithoutAModeNothingRunsOrTests) {
     EXPECT_TRUE(view.run_enabled);
 }
 
-// Placing the dialog corrects the stored place (the rules are in
-// test_settings) only where the desktop reports places.
+// Placing corrects the stored place (the rules: test_settings) only where the desktop reports it.
 TEST_F(ConfigDialog, PositionRules) {
     for (int reports : {1, 0}) {
         dialog_xpos = 3000;
@@ -323,8 +313,7 @@ TEST_F(ConfigDialog, PositionRules) {
                   reports ? std::make_pair(191, 244) : std::make_pair(3000, -5));
     }
 
-    // Closing a window whose place is not reported stores the place as it
-    // was, and stops the dialog's timer.
+    // Closing a window whose place is not reported stores the place as it was, and stops the timer.
     dialog_xpos = 40;
     dialog_ypos = 30;
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);

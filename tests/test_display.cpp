@@ -29,8 +29,7 @@ int channel(uint32_t p, int shift) {
     return int((p >> shift) & 0xFF);
 }
 
-// Bilinear scaling in floating point, sampling at pixel centres, the edges
-// clamped: the reference for the integer scaler.
+// The integer scaler's reference: bilinear in floating point at pixel centres, edges clamped.
 std::vector<double> reference_linear(const std::vector<uint32_t>& src, int sw, int sh, int dw,
                                      int dh, int shift) {
     std::vector<double> out(size_t(dw) * dh);
@@ -82,8 +81,8 @@ void expect_working_surface_shape() {
     unlock_surface(surface_virtual1);
 }
 
-// The working surface is 320 x 200 without gaps whatever the display, and
-// releasing is harmless before a display exists and twice.
+// The working surface is 320 x 200 without gaps whatever the display; releasing is harmless
+// before a display exists and twice.
 TEST_F(DisplayTest, SetUpAndRelease) {
     release_display();
     ASSERT_EQ(init_memory_display(1280, 800), 1);
@@ -161,8 +160,8 @@ TEST_F(DisplayTest, WholeMultiplesRepeatEveryPixel) {
 }
 
 TEST_F(DisplayTest, LinearAndSharpScalingFollowAFloatingPointReference) {
-    // Black and white side by side, four times as wide: the centres of the
-    // inner pixels lie a quarter and three quarters of the way across.
+    // Black and white, four times as wide: the inner pixels' centres a quarter and three quarters
+    // of the way across.
     const std::vector<uint32_t> pair = {0x000000, 0xFFFFFF};
     std::vector<uint32_t> four(4);
     scale_pixels(pair.data(), 2, 1, four.data(), 4, 1, FILTER_LINEAR);
@@ -249,8 +248,7 @@ uint32_t window_pixel(SDL_Window* window, int x, int y) {
 }
 
 TEST_F(DisplayTest, FlipShowsTheBackBufferCentredWithItsAspectKept) {
-    // A 320 x 200 back buffer in an 800 x 400 window: 640 x 400 in the middle,
-    // bars of 80 pixels at either side.
+    // A 320 x 200 back buffer in an 800 x 400 window: 640 x 400 in the middle, 80-pixel bars.
     ASSERT_NE(make_window(800, 400), nullptr);
     ASSERT_EQ(init_display(window, -1, make_mode(320, 200)), 1);
     for (int filter : {FILTER_SHARP, FILTER_NEAREST, FILTER_LINEAR}) {

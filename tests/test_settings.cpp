@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <tuple>
@@ -25,10 +26,8 @@ std::vector<int32_t> all_values() {
             sound_mixer, sound_mulaw, output_rate};
 }
 
-int entries_in(const std::string& directory) {
-    int entries = 0;
-    for (const auto& entry : fs::directory_iterator(directory)) entries++, (void)entry;
-    return entries;
+auto entries_in(const std::string& directory) {
+    return std::distance(fs::directory_iterator(directory), fs::directory_iterator());
 }
 
 // Each test runs in a fresh directory that serves as XDG_CONFIG_HOME.
