@@ -80,18 +80,12 @@ TEST_F(MappingTest, SphericalSeamFaceGoesPastOneTextureWidth) {
     // Corner (-1, -1, 1): azimuth of (1, -1) is 7 pi / 4; polar from +x is 3 pi / 4.
     const double polar = std::acos(-1 / std::sqrt(3.0));
     expect_uv(mesh.faces[0], 0, 255 * 0.875, 255 * polar / kPi);
-    for (int k = 0; k < 3; k++) {
-        EXPECT_LE(mesh.faces[1].uv[k][0], 255);
-        EXPECT_GE(mesh.faces[1].uv[k][0], 0);
-    }
+    for (const auto& uv : mesh.faces[1].uv) EXPECT_TRUE(uv[0] >= 0 && uv[0] <= 255) << uv[0];
 }
 
 TEST_F(MappingTest, SphericalCoordinatesAreRoundedOnceWhereStored) {
-    // A ring vertex of a radius-30 sphere at polar angle 0.6 pi, as f32:
-    // (30 sin 0.6 pi, 30 cos 0.6 pi, 0). Its polar angle from +y is
-    // pi / 2 + atan(9.2705097 / 28.531696) = 1.8849555 (f32), and
-    // 255 x 1.8849555 / pi = 153.00000 in double, 152.99998 had the quotient
-    // been rounded to f32 first: the texel row 153, not 152.
+    // A ring vertex of a radius-30 sphere at polar angle 0.6 pi (f32): 255 x 1.8849555 / pi is
+    // 153.00000 in double, 152.99998 had the quotient been rounded to f32 first.
     const Mesh& sphere = load({{28.531696319580078f, -9.270509719848633f, 0},
                                {-28.531696319580078f, 9.270509719848633f, 0},
                                {0, 0, 30},

@@ -11,11 +11,7 @@ namespace {
 Buffer pattern_picture(uint32_t w, uint32_t h) {
     Buffer b;
     for (uint32_t y = 0; y < h; y++)
-        for (uint32_t x = 0; x < w; x++) {
-            b.push_back(uint8_t(x));
-            b.push_back(uint8_t(y));
-            b.push_back(1);
-        }
+        for (uint32_t x = 0; x < w; x++) b.insert(b.end(), {uint8_t(x), uint8_t(y), 1});
     return b;
 }
 uint32_t pattern_pixel(uint32_t x, uint32_t y) {

@@ -71,9 +71,8 @@ TEST_F(SceneTest, LightsFillSlotsFromOneAndStopAtTheTable) {
 TEST_F(SceneTest, TransformShiftsInTheObjectsOwnFrame) {
     ASSERT_EQ(load(), 0);
     const SceneObject& object = scene.objects[0];
-    EXPECT_EQ(object.position.z, 100.0f);
-    // A quarter turn about y maps the object's x axis onto world z, so a
-    // shift of 10 along its own x moves it 10 along world z.
+    // A quarter turn about y maps the object's x axis onto world z: loaded at z 100, a shift of
+    // 10 along its own x moves it to z 110.
     object_apply_transform(&scene, 0, 64, 0, 0, 10, 0, 0);
     EXPECT_NEAR(object.position.x, 0, 1e-4);
     EXPECT_NEAR(object.position.z, 110, 1e-4);

@@ -54,7 +54,6 @@ TEST_F(ScenesTest, BuiltAsDefined) {
         EXPECT_EQ(scenes[i]->light_count, 2);
         EXPECT_EQ(scenes[i]->ambient, 50);
         EXPECT_EQ(scenes[i]->lights[1].type, LIGHT_SPOT);
-        EXPECT_GT(scenes[i]->total_vertices, 0u);
     }
     EXPECT_EQ(obj_vkocka3, 2);
     EXPECT_EQ(obj_kocka_to, 2);
@@ -130,24 +129,16 @@ int render_shot(const SceneShot& shot, Camera* camera) {
     return changed;
 }
 
-TEST_F(ScenesTest, EachSceneFillsAFairPartOfTheFrame) {
+TEST_F(ScenesTest, EachSceneFillsAFairPartOfTheFrameAndStaysInItsClipBox) {
     for (const SceneShot& shot : shots()) {
         SCOPED_TRACE(shot.name);
         Camera camera = timeline_camera();
-        const int changed = render_shot(shot, &camera);
-        EXPECT_GE(changed, FRAME_PIXELS / 20);
+        EXPECT_GE(render_shot(shot, &camera), FRAME_PIXELS / 20);
         const std::string path = std::string(VORN_BINARY_DIR) + "/scene_" + shot.name + ".png";
         EXPECT_EQ(write_png(path, surface_virtual1->pixels.data(), FRAME_WIDTH, FRAME_HEIGHT), 1);
-    }
-}
-
-TEST_F(ScenesTest, NarrowClipBoxKeepsEverySceneInside) {
-    for (const SceneShot& shot : shots()) {
-        SCOPED_TRACE(shot.name);
-        Camera camera = timeline_camera();
         camera.clip_left = 100, camera.clip_right = 250;
         camera.clip_top = 60, camera.clip_bottom = 140;
-        EXPECT_GT(render_shot(shot, &camera), 0);
+        EXPECT_GT(render_shot(shot, &camera), 0) << "narrow clip box";
     }
 }
 
