@@ -44,6 +44,17 @@ static void write_png_file(const std::string& path, int w, int h, uint32_t forma
     ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels, 0, colormap));
 }
 
+// A PNG of the given pixels made into an item of this shape by import_png.
+static Buffer imported(int w, int h, uint32_t format, const void* pixels, const ItemShape& shape,
+                       FitMode fit = FIT_NONE) {
+    write_png_file("direct.png", w, h, format, pixels);
+    const Buffer png = read_file("direct.png");
+    Buffer out;
+    std::string error;
+    EXPECT_TRUE(import_png(png.data(), png.size(), shape, fit, false, &out, &error)) << error;
+    return out;
+}
+
 // Only the named files are in the working directory (nothing half written).
 static void expect_files(const std::vector<std::string>& names) {
     std::vector<std::string> found;
@@ -79,24 +90,20 @@ TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     EXPECT_EQ(run_import({"logo.png", "QXLOGO.RAW"}), 0); // written under its own name
     EXPECT_EQ(read_file("qxlogo.raw"), logo);
 
-    write_png_file("mask.png", 259, 105, PNG_FORMAT_GRAY, mask.data());
-    EXPECT_EQ(run_import({"mask.png", "a_qxpres.raw"}), 0);
-    EXPECT_EQ(read_file("a_qxpres.raw"), mask);
-
-    // The same mask as the opacity of a white picture (opaque where the mask
-    // shows it), as 16-bit grey and as a palette of grey levels (the palette
-    // holds every level the mask uses).
+    // The mask as grey, as the opacity of a white picture, as 16-bit grey and as
+    // a palette holding every grey level.
     Buffer ga, palette(256 * 3);
     std::vector<uint16_t> deep;
     for (uint8_t m : mask)
         ga.insert(ga.end(), {255, uint8_t(255 - m)}), deep.push_back(uint16_t(m * 257));
     for (int i = 0; i < 256; i++)
         palette[i * 3] = palette[i * 3 + 1] = palette[i * 3 + 2] = uint8_t(i);
+    write_png_file("mask.png", 259, 105, PNG_FORMAT_GRAY, mask.data());
     write_png_file("ga.png", 259, 105, PNG_FORMAT_GA, ga.data());
     write_png_file("deep.png", 259, 105, PNG_FORMAT_GRAY | PNG_FORMAT_FLAG_LINEAR, deep.data());
     write_png_file("pal.png", 259, 105, PNG_FORMAT_RGB_COLORMAP, mask.data(), palette.data(), 256);
     for (std::vector<std::string> args :
-         {std::vector<std::string>{"ga.png", "--alpha"}, {"deep.png"}, {"pal.png"}}) {
+         {std::vector<std::string>{"mask.png"}, {"ga.png", "--alpha"}, {"deep.png"}, {"pal.png"}}) {
         fs::remove("a_qxpres.raw");
         args.insert(args.begin() + 1, "a_qxpres.raw");
         EXPECT_EQ(run_import(args), 0) << args[0];
@@ -106,15 +113,10 @@ TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     // Colour over transparency is composited on black; colour becomes luma.
     const uint8_t rgba[] = {200, 100, 50, 128, 255, 255, 255, 0, 10, 20, 30, 255, 0, 0, 255, 255};
     ItemShape shape{KIND_RGB, 2, 2, 0, 0, false, false};
-    Buffer out;
-    std::string error;
-    write_png_file("rgba.png", 2, 2, PNG_FORMAT_RGBA, rgba);
-    const Buffer png = read_file("rgba.png");
-    ASSERT_TRUE(import_png(png.data(), png.size(), shape, FIT_NONE, false, &out, &error));
-    EXPECT_EQ(out, (Buffer{100, 50, 25, 0, 0, 0, 10, 20, 30, 0, 0, 255}));
+    EXPECT_EQ(imported(2, 2, PNG_FORMAT_RGBA, rgba, shape),
+              (Buffer{100, 50, 25, 0, 0, 0, 10, 20, 30, 0, 0, 255}));
     shape.kind = KIND_BYTES;
-    ASSERT_TRUE(import_png(png.data(), png.size(), shape, FIT_NONE, false, &out, &error));
-    EXPECT_EQ(out, (Buffer{62, 0, 18, 29}));
+    EXPECT_EQ(imported(2, 2, PNG_FORMAT_RGBA, rgba, shape), (Buffer{62, 0, 18, 29}));
 }
 
 TEST(ImportPicture, FitScalesCropsAndPads) {
@@ -156,22 +158,19 @@ TEST(ImportPicture, FitScalesCropsAndPads) {
     // Growing interpolates between neighbours.
     const uint8_t two[] = {0, 200};
     const ItemShape four{KIND_BYTES, 4, 1, 0, 0, false, false};
-    Buffer out;
-    std::string error;
-    write_png_file("two.png", 2, 1, PNG_FORMAT_GRAY, two);
-    const Buffer png = read_file("two.png");
-    ASSERT_TRUE(import_png(png.data(), png.size(), four, FIT_SCALE, false, &out, &error));
-    EXPECT_EQ(out, (Buffer{0, 50, 150, 200}));
+    EXPECT_EQ(imported(2, 1, PNG_FORMAT_GRAY, two, four, FIT_SCALE), (Buffer{0, 50, 150, 200}));
 }
 
-// Big-endian CRC-32 of PNG chunks.
-static uint32_t png_crc(const uint8_t* p, size_t n) {
+// The PNG with one byte of its header chunk changed and the chunk's CRC-32 made right.
+static Buffer with_header_byte(Buffer png, size_t at, uint8_t value) {
+    png[at] = value;
     uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; i++) {
-        c ^= p[i];
+    for (size_t i = 12; i < 29; i++) {
+        c ^= png[i];
         for (int k = 0; k < 8; k++) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
     }
-    return ~c;
+    for (int i = 0; i < 4; i++) png[29 + size_t(i)] = uint8_t(~c >> (24 - 8 * i));
+    return png;
 }
 
 TEST(ImportPicture, BadFilesGiveOneLineAndNoOutput) {
@@ -180,19 +179,9 @@ TEST(ImportPicture, BadFilesGiveOneLineAndNoOutput) {
     write_png_file("logo.png", 320, 200, PNG_FORMAT_RGB, logo.data());
     const Buffer png = read_file("logo.png");
     write_file("cut.png", Buffer(png.begin(), png.begin() + png.size() / 2));
-    // The header claims 400 rows; the data holds 200.
-    Buffer lying = png;
-    lying[22] = 400 >> 8, lying[23] = 400 & 0xFF;
-    const uint32_t crc = png_crc(&lying[12], 17);
-    for (int i = 0; i < 4; i++) lying[29 + i] = uint8_t(crc >> (24 - 8 * i));
-    write_file("lying.png", lying);
-    write_file("huge.png", [&] {
-        Buffer b = png;
-        b[16] = 0x7F; // width 2^31 - ish
-        const uint32_t c = png_crc(&b[12], 17);
-        for (int i = 0; i < 4; i++) b[29 + i] = uint8_t(c >> (24 - 8 * i));
-        return b;
-    }());
+    // The header claims 400 rows (200 in the data), or a width near 2^31.
+    write_file("lying.png", with_header_byte(with_header_byte(png, 22, 400 >> 8), 23, 400 & 0xFF));
+    write_file("huge.png", with_header_byte(png, 16, 0x7F));
     write_text("text.png", "not a picture at all\n");
 
     expect_refused({
@@ -257,10 +246,8 @@ TEST(ImportModel, ObjCubeIsWeldedWoundOutwardsScaledAndGrouped) {
     EXPECT_EQ(m.vertex_count, 8);
     EXPECT_EQ(m.face_count, 12);
     ASSERT_EQ(m.surface_count, 2); // in order of first use: sides, then top
-    EXPECT_EQ(m.surfaces[0].first, 0);
-    EXPECT_EQ(m.surfaces[0].count, 10);
-    EXPECT_EQ(m.surfaces[1].first, 10);
-    EXPECT_EQ(m.surfaces[1].count, 2);
+    EXPECT_EQ((std::pair<int, int>(m.surfaces[0].first, m.surfaces[0].count)), std::pair(0, 10));
+    EXPECT_EQ((std::pair<int, int>(m.surfaces[1].first, m.surfaces[1].count)), std::pair(10, 2));
     EXPECT_NEAR(reach(m), 55.0f, 1e-3); // the frame-filling radius of kocka1
     EXPECT_EQ(faces_pointing_out(m, {0, 0, 0}), 12);
 

@@ -25,19 +25,13 @@ const char* const kModelNames[] = {"brain.m3d",   "vkocka1.m3d", "vkocka2.m3d",
 
 struct P3 {
     double x, y, z;
+    friend P3 operator-(P3 a, P3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+    friend P3 cross(P3 a, P3 b) {
+        return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    }
+    friend double dot(P3 a, P3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+    friend double length(P3 a) { return std::sqrt(dot(a, a)); }
 };
-P3 operator-(P3 a, P3 b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-P3 cross(P3 a, P3 b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double dot(P3 a, P3 b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-double length(P3 a) {
-    return std::sqrt(dot(a, a));
-}
 
 struct Model {
     std::vector<P3> vertices;
@@ -158,28 +152,6 @@ Bounds bounds(const std::vector<P3>& points) {
     return b;
 }
 
-// Faces grouped into connected pieces (faces sharing a vertex).
-std::vector<int> face_components(const Model& m, int* count) {
-    std::vector<uint32_t> parent(m.vertices.size());
-    std::iota(parent.begin(), parent.end(), 0u);
-    auto find = [&](uint32_t v) {
-        while (parent[v] != v) v = parent[v] = parent[parent[v]];
-        return v;
-    };
-    for (const auto& f : m.faces) {
-        parent[find(f[1])] = find(f[0]);
-        parent[find(f[2])] = find(f[0]);
-    }
-    std::map<uint32_t, int> ids;
-    std::vector<int> component;
-    for (const auto& f : m.faces) {
-        auto it = ids.emplace(find(f[0]), int(ids.size())).first;
-        component.push_back(it->second);
-    }
-    *count = int(ids.size());
-    return component;
-}
-
 // Edges not run exactly once in each direction (by one face a -> b and by
 // exactly one other b -> a): 0 for a closed, consistently wound mesh.
 int unpaired_edges(const Model& m) {
@@ -206,6 +178,28 @@ double signed_volume(const Model& m) {
     return v;
 }
 
+// The volume each connected piece (faces sharing a vertex) encloses.
+std::vector<double> piece_volumes(const Model& m) {
+    std::vector<uint32_t> parent(m.vertices.size());
+    std::iota(parent.begin(), parent.end(), 0u);
+    auto find = [&](uint32_t v) {
+        while (parent[v] != v) v = parent[v] = parent[parent[v]];
+        return v;
+    };
+    for (const auto& f : m.faces) {
+        parent[find(f[1])] = find(f[0]);
+        parent[find(f[2])] = find(f[0]);
+    }
+    std::map<uint32_t, size_t> ids;
+    std::vector<double> volume;
+    for (const auto& f : m.faces) {
+        const size_t id = ids.emplace(find(f[0]), ids.size()).first->second;
+        volume.resize(ids.size(), 0.0);
+        volume[id] += face_volume(m, f);
+    }
+    return volume;
+}
+
 Model encoded(const ModelMesh& mesh) {
     return parse_model(model_encode(mesh), "built");
 }
@@ -215,7 +209,6 @@ Model encoded(const ModelMesh& mesh) {
 TEST(Models, FilesAreWellFormedClosedAndFaceOutwards) {
     for (const char* name : kModelNames) {
         SCOPED_TRACE(name);
-        ASSERT_FALSE(generated().bytes.at(name).empty());
         const Model& m = model(name);
         EXPECT_GE(m.shown_faces().size(), 200u);
         EXPECT_LE(m.shown_faces().size(), 2200u);
@@ -242,12 +235,7 @@ TEST(Models, FilesAreWellFormedClosedAndFaceOutwards) {
         Model shown = m;
         shown.faces = m.shown_faces();
         EXPECT_EQ(unpaired_edges(shown), 0);
-        int pieces = 0;
-        std::vector<int> component = face_components(shown, &pieces);
-        std::vector<double> volume(size_t(pieces), 0.0);
-        for (size_t i = 0; i < shown.faces.size(); i++)
-            volume[size_t(component[i])] += face_volume(shown, shown.faces[i]);
-        for (double v : volume) EXPECT_GT(v, 0.0);
+        for (double v : piece_volumes(shown)) EXPECT_GT(v, 0.0);
     }
 }
 

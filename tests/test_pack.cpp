@@ -49,7 +49,18 @@ std::optional<Buffer> unpack(const std::vector<uint8_t>& block) {
     return unpack_block(block.data(), block.size());
 }
 
-const std::vector<uint8_t> kAbc = {'a', 'b', 'c'};
+// What the look-up gives for a name: the read (none: not found) and the size.
+void expect_entry(const char* name, const std::optional<Buffer>& data, uint32_t size) {
+    EXPECT_EQ(pack_read_entry(name), data) << name;
+    EXPECT_EQ(pack_entry_size(name), size) << name;
+}
+
+// An item longer than the caller takes: its size and source, no data.
+void expect_too_long(const PackItem& item, uint64_t size, ItemSource source) {
+    EXPECT_FALSE(item.data);
+    EXPECT_EQ(item.size, size);
+    EXPECT_EQ(item.source, source);
+}
 
 } // namespace
 
@@ -88,22 +99,25 @@ TEST(UnpackBlock, DecodesStreamsAndRejectsMalformedBlocks) {
     EXPECT_FALSE(unpack(std::vector<uint8_t>{'Q', 'X', 'P', 'D', 0, 0})) << "header cut short";
 }
 
-TEST(PackLookup, LooseFileWinsOverPackEntry) {
+// Loose file, then demo.qxd, then the built-in pack.
+TEST(PackLookup, LooseFileWinsOverPackFileOverBuiltInPack) {
     ScopedDirectory dir;
+    const std::vector<uint8_t> builtin = make_pack({{"pic.raw", {7}}, {"b", {8, 8}}});
+    pack_builtin = {builtin.data(), builtin.size()};
     write_file(PACK_FILE_NAME, make_pack({{"pic.raw", {9, 9, 9, 9}}}));
-    write_file("pic.raw", kAbc);
-    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(kAbc));
-    EXPECT_EQ(pack_entry_size("pic.raw"), 3u);
-
+    write_file("pic.raw", {'a', 'b', 'c'});
+    expect_entry("pic.raw", Buffer{'a', 'b', 'c'}, 3);
     // A packed loose file is decoded and sized by its header.
     write_file("pic.raw", make_block(18, {0x60, 'z', 0x0F, 0x01, 0x00}));
-    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(18, 'z'));
-    EXPECT_EQ(pack_entry_size("pic.raw"), 18u);
-
+    expect_entry("pic.raw", Buffer(18, 'z'), 18);
     // An empty loose file gives way to the pack in the read, not in the size.
     write_file("pic.raw", {});
-    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(4, 9));
-    EXPECT_EQ(pack_entry_size("pic.raw"), 0u);
+    expect_entry("pic.raw", Buffer(4, 9), 0);
+    EXPECT_EQ(std::remove("pic.raw"), 0);
+    expect_entry("pic.raw", Buffer(4, 9), 4);
+    expect_entry("b", Buffer(2, 8), 2);
+    pack_builtin = {nullptr, 0};
+    expect_entry("b", std::nullopt, 0);
 }
 
 // Names match without case, the first record wins; a packed entry is decoded
@@ -115,14 +129,12 @@ TEST(PackLookup, NamesMatchWithoutCaseAndFirstRecordWins) {
                           {"T_TUN.RAW", {2, 2}},
                           {"zero", {}},
                           {"m.m3d", make_block(8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00})}}));
-    EXPECT_EQ(pack_entry_size("m.m3d"), 8u);
-    EXPECT_EQ(*pack_read_entry("m.m3d"), (Buffer{'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b'}));
-    EXPECT_EQ(pack_entry_size("zero"), 0u);
-    EXPECT_EQ(*pack_read_entry("T_TUN.RAW"), Buffer{1});
+    expect_entry("m.m3d", Buffer{'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b'}, 8);
+    expect_entry("zero", Buffer{}, 0);
+    expect_entry("T_TUN.RAW", Buffer{1}, 1);
     EXPECT_EQ(pack_entry_size("t_TUN.raw"), 1u);
-    EXPECT_FALSE(pack_read_entry("t_tun.ra"));
-    EXPECT_FALSE(pack_read_entry("t_tun.raw2"));
-    EXPECT_EQ(pack_entry_size("missing"), 0u);
+    expect_entry("t_tun.ra", std::nullopt, 0);
+    expect_entry("t_tun.raw2", std::nullopt, 0);
     // Only A-Z fold: '[' (after Z) and '{' (after z) differ.
     EXPECT_FALSE(pack_names_equal("[", "{"));
     EXPECT_TRUE(pack_names_equal("AbC", "aBc"));
@@ -130,37 +142,20 @@ TEST(PackLookup, NamesMatchWithoutCaseAndFirstRecordWins) {
 
 TEST(PackLookup, EmptyAndBrokenPacksHaveNoEntries) {
     ScopedDirectory dir;
-    std::vector<uint8_t> pack = make_pack({{"a", {1, 2, 3}}});
+    const std::vector<uint8_t> pack = make_pack({{"a", {1, 2, 3}}});
     for (int32_t count : {0, -1, 1000}) {
         std::vector<uint8_t> broken = pack;
-        broken[8] = uint8_t(count);
-        broken[9] = uint8_t(count >> 8);
-        broken[10] = broken[11] = uint8_t(count < 0 ? 0xFF : 0);
+        for (int i = 0; i < 4; i++) broken[size_t(8 + i)] = uint8_t(uint32_t(count) >> 8 * i);
         write_file(PACK_FILE_NAME, broken);
-        EXPECT_FALSE(pack_read_entry("a")) << "count " << count;
-        EXPECT_EQ(pack_entry_size("a"), 0u) << "count " << count;
+        SCOPED_TRACE(count);
+        expect_entry("a", std::nullopt, 0);
     }
     // Entry data running past the end of the file.
-    std::vector<uint8_t> truncated(pack.begin(), pack.end() - 1);
-    write_file(PACK_FILE_NAME, truncated);
-    EXPECT_FALSE(pack_read_entry("a"));
-    EXPECT_EQ(pack_entry_size("a"), 0u);
+    write_file(PACK_FILE_NAME, std::vector<uint8_t>(pack.begin(), pack.end() - 1));
+    expect_entry("a", std::nullopt, 0);
     // A file shorter than the header.
     write_file(PACK_FILE_NAME, {1, 2, 3});
     EXPECT_FALSE(pack_read_entry("a"));
-}
-
-TEST(PackLookup, BuiltInPackComesLastAndCanBeTurnedOff) {
-    ScopedDirectory dir;
-    const std::vector<uint8_t> builtin = make_pack({{"a", {7}}, {"b", {8, 8}}});
-    pack_builtin = {builtin.data(), builtin.size()};
-    write_file(PACK_FILE_NAME, make_pack({{"a", {1}}}));
-    EXPECT_EQ(*pack_read_entry("a"), Buffer{1});
-    EXPECT_EQ(*pack_read_entry("b"), Buffer(2, 8));
-    EXPECT_EQ(pack_entry_size("b"), 2u);
-    pack_builtin = {nullptr, 0};
-    EXPECT_FALSE(pack_read_entry("b"));
-    EXPECT_EQ(pack_entry_size("b"), 0u);
 }
 
 TEST(PackLookup, OnlyRegularFilesAreReadAndNeverPastWhatTheCallerTakes) {
@@ -168,29 +163,19 @@ TEST(PackLookup, OnlyRegularFilesAreReadAndNeverPastWhatTheCallerTakes) {
     write_file(PACK_FILE_NAME, make_pack({{"pic.raw", {9, 9, 9, 9}}, {"big", Buffer(9, 1)}}));
     // A directory or a FIFO named like the item is passed over, without blocking.
     ASSERT_EQ(mkdir("pic.raw", 0755), 0);
-    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(4, 9));
-    EXPECT_EQ(pack_entry_size("pic.raw"), 4u);
+    expect_entry("pic.raw", Buffer(4, 9), 4);
     ASSERT_EQ(rmdir("pic.raw"), 0);
     ASSERT_EQ(mkfifo("pic.raw", 0644), 0);
-    EXPECT_EQ(*pack_read_entry("pic.raw"), Buffer(4, 9));
-    EXPECT_EQ(pack_entry_size("pic.raw"), 4u);
+    expect_entry("pic.raw", Buffer(4, 9), 4);
 
-    // Longer than asked for: size and source, no data, from either place.
+    // Longer than asked for, from either place; a packed block is judged by
+    // its header, never decoded into 2 GB.
     write_file("loose", Buffer(10, 2));
-    PackItem item = pack_read_item("loose", 9);
-    EXPECT_FALSE(item.data);
-    EXPECT_EQ(item.size, 10u);
-    EXPECT_EQ(item.source, ITEM_LOOSE_FILE);
-    EXPECT_EQ(*pack_read_item("loose", 10).data, Buffer(10, 2));
-    item = pack_read_item("big", 8);
-    EXPECT_FALSE(item.data);
-    EXPECT_EQ(item.size, 9u);
-    EXPECT_EQ(item.source, ITEM_PACK_FILE);
-    // A packed block is judged by its header, never decoded into 2 GB.
+    expect_too_long(pack_read_item("loose", 9), 10, ITEM_LOOSE_FILE);
+    EXPECT_EQ(pack_read_item("loose", 10).data, Buffer(10, 2));
+    expect_too_long(pack_read_item("big", 8), 9, ITEM_PACK_FILE);
     write_file("huge", make_block(0x7FFFFFF0, {0x80, 0x00}));
-    item = pack_read_item("huge");
-    EXPECT_FALSE(item.data);
-    EXPECT_EQ(item.size, 0x7FFFFFF0u);
+    expect_too_long(pack_read_item("huge"), 0x7FFFFFF0, ITEM_LOOSE_FILE);
 
     // A directory as the pack is no pack.
     ASSERT_EQ(std::remove(PACK_FILE_NAME), 0);
