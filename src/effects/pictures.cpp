@@ -96,19 +96,35 @@ static inline uint32_t blend_channel(uint32_t q, uint32_t p, uint32_t a) {
     return std::min<uint32_t>(255, ((q * a) >> 8) + ((p * (255 - a)) >> 8));
 }
 
-static void blend_run(uint32_t* p, const uint32_t* w, const uint8_t* m, size_t n, uint8_t alpha) {
+#if VORN_SSE2
+// Two pixels of RGB bytes as 16-bit lanes B G R and, fourth, the byte after
+// each pixel (the red of the next), which the colour mask drops later.
+static inline __m128i two_pixels(const uint8_t* rgb) {
+    int32_t first, second;
+    std::memcpy(&first, rgb, 4);
+    std::memcpy(&second, rgb + 3, 4);
+    const __m128i bytes = _mm_unpacklo_epi32(_mm_cvtsi32_si128(first), _mm_cvtsi32_si128(second));
+    const __m128i lanes = _mm_unpacklo_epi8(bytes, _mm_setzero_si128()); // R G B next, twice
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 0, 1, 2)),
+                               _MM_SHUFFLE(3, 0, 1, 2));
+}
+#endif
+
+// n picture pixels (RGB bytes at q) over frame pixels through the mask.
+static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n, uint8_t alpha) {
     size_t c = 0;
 #if VORN_SSE2
     // Eight pixels at a time in 16-bit lanes. Each product's >> 8 comes from
     // the high half of a product with the factor times 256 (both below 2^16);
-    // the two parts add up to at most 254, so no clamp is needed.
+    // the two parts add up to at most 254, so no clamp is needed. The picture
+    // is read four bytes a pixel, so the row's last pixel is the plain loop's.
     if (use_simd) {
         const __m128i zero = _mm_setzero_si128();
         const __m128i all = _mm_set1_epi16(255);
         const __m128i alpha_256 = _mm_set1_epi16(short(alpha << 8));
         const __m128i full_256 = _mm_set1_epi16(short(0xFF00));
         const __m128i colour_bytes = _mm_set1_epi32(0x00FFFFFF);
-        for (; c + 8 <= n; c += 8) {
+        for (; c + 9 <= n; c += 8) {
             const __m128i masks = _mm_unpacklo_epi8(_mm_loadl_epi64((const __m128i*)(m + c)), zero);
             const __m128i a = _mm_mulhi_epu16(_mm_sub_epi16(all, masks), alpha_256);
             const __m128i a_256 = _mm_slli_epi16(a, 8);
@@ -117,13 +133,13 @@ static void blend_run(uint32_t* p, const uint32_t* w, const uint8_t* m, size_t n
             for (int h = 0; h < 2; h++) {
                 const __m128i a01 = _mm_unpacklo_epi32(halves[h], halves[h]);
                 const __m128i a23 = _mm_unpackhi_epi32(halves[h], halves[h]);
-                const __m128i q = _mm_loadu_si128((const __m128i*)(w + c + 4 * h));
+                const uint8_t* source = q + 3 * (c + 4 * h);
                 const __m128i o = _mm_loadu_si128((const __m128i*)(p + c + 4 * h));
                 const __m128i b01 = _mm_add_epi16(
-                    _mm_mulhi_epu16(_mm_unpacklo_epi8(q, zero), a01),
+                    _mm_mulhi_epu16(two_pixels(source), a01),
                     _mm_mulhi_epu16(_mm_unpacklo_epi8(o, zero), _mm_sub_epi16(full_256, a01)));
                 const __m128i b23 = _mm_add_epi16(
-                    _mm_mulhi_epu16(_mm_unpackhi_epi8(q, zero), a23),
+                    _mm_mulhi_epu16(two_pixels(source + 6), a23),
                     _mm_mulhi_epu16(_mm_unpackhi_epi8(o, zero), _mm_sub_epi16(full_256, a23)));
                 _mm_storeu_si128((__m128i*)(p + c + 4 * h),
                                  _mm_and_si128(_mm_packus_epi16(b01, b23), colour_bytes));
@@ -133,10 +149,10 @@ static void blend_run(uint32_t* p, const uint32_t* w, const uint8_t* m, size_t n
 #endif
     for (; c < n; c++) {
         const uint32_t a = ((255u - m[c]) * alpha) >> 8;
-        const uint32_t q = w[c], o = p[c];
-        p[c] = blend_channel(q >> 16, (o >> 16) & 0xFF, a) << 16 |
-               blend_channel((q >> 8) & 0xFF, (o >> 8) & 0xFF, a) << 8 |
-               blend_channel(q & 0xFF, o & 0xFF, a);
+        const uint32_t w = rgb_pixel(q + 3 * c), o = p[c];
+        p[c] = blend_channel(w >> 16, (o >> 16) & 0xFF, a) << 16 |
+               blend_channel((w >> 8) & 0xFF, (o >> 8) & 0xFF, a) << 8 |
+               blend_channel(w & 0xFF, o & 0xFF, a);
     }
 }
 
@@ -154,14 +170,8 @@ void blend_picture_masked(const Buffer& picture, Surface* surface, const Buffer&
         const uint8_t* q = picture.data() + 3 * clip.source;
         const uint8_t* m = mask.data() + clip.source;
         uint32_t* p = frame.pixels + size_t(clip.frame_y) * stride + size_t(clip.frame_x);
-        uint32_t w[RUN];
-        for (int64_t r = 0; r < clip.rows; r++, q += 3 * size_t(width), m += width, p += stride) {
-            for (size_t c = 0; c < size_t(clip.columns); c += RUN) {
-                const size_t n = std::min(RUN, size_t(clip.columns) - c);
-                widen_rgb(q + 3 * c, w, n);
-                blend_run(p + c, w, m + c, n, alpha);
-            }
-        }
+        for (int64_t r = 0; r < clip.rows; r++, q += 3 * size_t(width), m += width, p += stride)
+            blend_run(p, q, m, size_t(clip.columns), alpha);
     }
     unlock_surface(surface);
 }
