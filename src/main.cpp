@@ -13,33 +13,11 @@
 #include "presentation/command_line.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
+#include "presentation/platform.h"
 #include "presentation/sound.h"
 
-#include <SDL.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-
-static bool environment_names(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value && *value;
-}
-
-// The live show needs the display the environment names. Only that one is
-// tried: SDL would otherwise go on through its other video drivers, with their
-// libraries' complaints on stderr, and end on an invisible window. A driver
-// chosen by name (tests choose the dummy one) is taken as it is.
-static bool open_show_display() {
-    if (!environment_names("SDL_VIDEODRIVER")) {
-        if (!have_display()) return false;
-        if (!environment_names("WAYLAND_DISPLAY"))
-            SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-        else if (!environment_names("DISPLAY"))
-            SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland");
-    }
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-}
 
 int main(int argc, char** argv) {
     CommandLine options;
@@ -57,9 +35,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Signals are ours to handle: SDL would turn them into a quit event that
-    // only some of the loops read.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    platform_start();
     if (options.no_builtin_data)
         sound_set_builtin_module(0);
     else
@@ -84,7 +60,7 @@ int main(int argc, char** argv) {
     if (!options.play && !is_lockstep_run(options)) {
         catch_stop_signals();
         const int status = run_launcher();
-        SDL_Quit();
+        platform_end();
         return stop_signal ? stop_signal_status() : status;
     }
 
@@ -108,6 +84,6 @@ int main(int argc, char** argv) {
         status = run_demo();
         if (stop_signal) status = stop_signal_status();
     }
-    SDL_Quit();
+    platform_end();
     return status;
 }

@@ -5,12 +5,12 @@
 #include "launcher/stop_signal.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
+#include "presentation/platform.h"
 #include "presentation/sound.h"
 
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 DialogView config_dialog = make_dialog_view();
 int run_requested = 0;
@@ -18,12 +18,6 @@ int run_requested = 0;
 // Eight bars of the test picture, left to right.
 static const uint32_t test_bar_colours[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00,
                                              0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
-
-bool have_display() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
-}
 
 const char* no_display_text() {
     return "vorn: the configuration dialog and the show need a display, and DISPLAY or "

@@ -12,9 +12,7 @@ extern int run_requested;        // 1 once "Run DEMO" has ended the dialog
 // show, 1 without a display or when the show failed.
 int run_launcher();
 
-// Whether the environment names a display to show windows on.
-bool have_display();
-// The one line said when there is none.
+// The one line said when the environment names no display that opens.
 const char* no_display_text();
 
 // The dialog's start position: the stored one, moved back onto a desktop of the
