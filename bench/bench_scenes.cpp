@@ -36,10 +36,7 @@ void run_frames(benchmark::State& state, Scene* scene, uint8_t flags, Camera cam
 
 Camera make_camera() {
     load_once();
-    Camera camera;
-    camera_init(&camera, 256.0f, view_centre_x, view_centre_y, 1.0f, 1.0f, view_clip_left,
-                view_clip_right, view_clip_top, view_clip_bottom);
-    return camera;
+    return show_camera();
 }
 
 void BM_scene_vkocka(benchmark::State& state) {

@@ -1,11 +1,14 @@
 #include "content.h"
 #include "data/builtin.h"
+#include "data/items.h"
 #include "data/pack.h"
+#include "data/surface.h"
 #include "model_writer.h"
 #include "raster.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -72,17 +75,6 @@ void expect_wraps(const Buffer& t, const char* name, bool columns) {
     for (int at : {64, 128, 192}) inner = std::max(inner, line_difference(t, at - 1, at, columns));
     const double seam = line_difference(t, 255, 0, columns);
     EXPECT_LE(seam, inner * 1.5 + 2.0) << name << (columns ? " across" : " down");
-}
-
-// Width and height from a PNG file's header chunk; 0, 0 when it is not one.
-std::pair<uint32_t, uint32_t> png_size(const std::vector<uint8_t>& png) {
-    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (png.size() < 24 || !std::equal(signature, signature + 8, png.begin())) return {0, 0};
-    auto be32 = [&](size_t at) {
-        return uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 |
-               uint32_t(png[at + 3]);
-    };
-    return {be32(16), be32(20)};
 }
 
 } // namespace
@@ -254,20 +246,44 @@ TEST(ContentRaster, PolygonCoverageAndWrappedBlur) {
     EXPECT_GT(spot.at(31, 4), 0.0f);
 }
 
-TEST(ContentSheet, ShowsModelsAndSurvivesBrokenOnes) {
-    ScopedDirectory dir;
+// The sheet's pixels as RGB bytes; empty when it cannot be read.
+std::vector<uint8_t> png_pixels(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+    return pixels;
+}
+
+size_t pixels_differing(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    size_t n = 0;
+    for (size_t i = 0; i + 2 < std::min(a.size(), b.size()); i += 3)
+        n += !std::equal(&a[i], &a[i] + 3, &b[i]);
+    return n;
+}
+
+// The scenes are drawn from the folder's own models (never the built-in ones),
+// each filling a fair part of its picture; a broken model leaves the rest.
+TEST_F(BuiltinPack, SheetShowsEachSceneFromTheFoldersModels) {
     ASSERT_TRUE(write_pictures(dir.path));
     ASSERT_TRUE(write_contact_sheet(dir.path, dir.path + "/bare.png"));
-    const auto bare = png_size(read_file(dir.path + "/bare.png"));
-    ASSERT_GT(bare.first, 0u);
-
-    std::vector<uint8_t> model = model_bytes({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}}, {{0, 1, 2}});
-    write_file(dir.path + "/one.m3d", model);
-    model[38] = 0xFF; // the first chunk claims far more bytes than there are
-    write_file(dir.path + "/broken.m3d", model);
-    write_file(dir.path + "/short.m3d", {'Q', 'X', '3', 'D'});
+    for (const ShowItem& it : show_items)
+        if (it.kind == ITEM_MODEL) write_file(dir.path + "/" + it.name, item(it.name));
     ASSERT_TRUE(write_contact_sheet(dir.path, dir.path + "/models.png"));
-    const auto with_models = png_size(read_file(dir.path + "/models.png"));
-    EXPECT_EQ(with_models.first, bare.first);
-    EXPECT_GT(with_models.second, bare.second) << "model views add a row";
+    Buffer broken = item("vkocka1.m3d");
+    broken[38] = 0xFF; // the first chunk claims far more bytes than there are
+    write_file(dir.path + "/vkocka1.m3d", broken);
+    ASSERT_TRUE(write_contact_sheet(dir.path, dir.path + "/broken.png"));
+
+    const std::vector<uint8_t> bare = png_pixels(dir.path + "/bare.png");
+    const std::vector<uint8_t> models = png_pixels(dir.path + "/models.png");
+    const std::vector<uint8_t> less = png_pixels(dir.path + "/broken.png");
+    ASSERT_FALSE(bare.empty());
+    ASSERT_EQ(models.size(), bare.size());
+    ASSERT_EQ(less.size(), bare.size());
+    EXPECT_GE(pixels_differing(bare, models), size_t(5 * FRAME_PIXELS / 20));
+    EXPECT_GT(pixels_differing(bare, less), 0u);
+    EXPECT_GT(pixels_differing(less, models), 0u) << "the broken cube is not drawn";
 }

@@ -29,14 +29,6 @@ class ScenesTest : public ::testing::Test {
         release_working_surface();
         pack_builtin = {nullptr, 0};
     }
-
-    // A camera as the timeline sets each one up.
-    static Camera timeline_camera() {
-        Camera camera;
-        camera_init(&camera, 256.0f, view_centre_x, view_centre_y, 1.0f, 1.0f, view_clip_left,
-                    view_clip_right, view_clip_top, view_clip_bottom);
-        return camera;
-    }
 };
 
 void expect_position(const SceneObject& object, float x, float y, float z) {
@@ -81,40 +73,12 @@ TEST_F(ScenesTest, BuiltAsDefined) {
     EXPECT_EQ(istu.faces[istu.surfaces[1].first].attr, 18u + 1u * 256u);
 }
 
-// One frame of each scene from where the show puts its camera.
-struct SceneShot {
-    const char* name;
-    Scene* scene;
-    std::vector<uint16_t> objects;
-    Vec3 eye, target;
-};
-
-std::vector<SceneShot> shots() {
-    return {
-        {"vkocka",
-         &scene_vkocka,
-         {obj_vkocka1, obj_vkocka2, obj_vkocka3},
-         {0, 0, 950},
-         {-30, 300, 1000}},
-        {"opod", &scene_opod, {obj_opod_target}, {0, 0, -200}, {0, 0, 0}},
-        // The show turns the brain half about y and looks from z 300; this is the
-        // same view of the unturned brain.
-        {"brain", &scene_brain, {obj_brain}, {0, 0, 320}, {2.5f, 0, 310}},
-        {"istu", &scene_istu, {obj_istu}, {0, 487, 1500}, {0, -450, 486}},
-        {"kocka", &scene_kocka, {obj_kocka_target}, {0, 300, 900}, {-80, 300, 1100}},
-    };
-}
-
 // Renders one frame over the background; returns how many pixels changed,
 // each of which must carry this frame's depth stamp (drawn by a depth-tested
 // face) and lie inside the camera's clip box.
-int render_shot(const SceneShot& shot, Camera* camera) {
+int render_shot(const SceneView& shot, Camera* camera) {
     fill_surface(surface_virtual1, kBackground);
-    scene_begin_frame(shot.scene, FRAME_ADVANCE_STAMP | FRAME_CLEAR_IDS);
-    camera_set_position(camera, shot.eye.x, shot.eye.y, shot.eye.z);
-    camera_look_at(camera, shot.target.x, shot.target.y, shot.target.z);
-    for (uint16_t obj : shot.objects) object_transform(shot.scene, obj, camera);
-    render_scene(shot.scene, camera, surface_virtual1);
+    draw_scene_view(shot, camera, surface_virtual1);
     int changed = 0;
     for (int y = 0; y < FRAME_HEIGHT; y++)
         for (int x = 0; x < FRAME_WIDTH; x++) {
@@ -130,9 +94,9 @@ int render_shot(const SceneShot& shot, Camera* camera) {
 }
 
 TEST_F(ScenesTest, EachSceneFillsAFairPartOfTheFrameAndStaysInItsClipBox) {
-    for (const SceneShot& shot : shots()) {
+    for (const SceneView& shot : scene_views()) {
         SCOPED_TRACE(shot.name);
-        Camera camera = timeline_camera();
+        Camera camera = show_camera();
         EXPECT_GE(render_shot(shot, &camera), FRAME_PIXELS / 20);
         const std::string path = std::string(VORN_BINARY_DIR) + "/scene_" + shot.name + ".png";
         EXPECT_EQ(write_png(path, surface_virtual1->pixels.data(), FRAME_WIDTH, FRAME_HEIGHT), 1);

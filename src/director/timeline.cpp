@@ -22,9 +22,7 @@ constexpr float ROTO_ANGLE_STEP = 0.098171875f;
 // Every camera of the show looks at the whole working surface.
 static void init_camera(Camera* camera, bool* ready) {
     if (*ready) return;
-    camera_init(camera, 256.0f, view_centre_x, view_centre_y, float(view_width) / float(view_width),
-                float(view_height) / float(view_height), view_clip_left, view_clip_right,
-                view_clip_top, view_clip_bottom);
+    *camera = show_camera();
     *ready = true;
 }
 

@@ -1,6 +1,8 @@
 #include "engine3d/scenes.h"
 
+#include "data/render_resources.h"
 #include "engine3d/mapping.h"
+#include "engine3d/render.h"
 
 Scene scene_brain;
 Scene scene_vkocka;
@@ -105,4 +107,42 @@ void setup_scene_istu() {
     surface_map(scene, obj_istu, 1, SURFACE_TEXTURED, TEX_WOOD, 32, 64, 148, MAP_CYLINDRICAL, 1);
     object_apply_transform(scene, obj_istu, 128, 0, 128, 0.0f, 0.0f, 0.0f);
     finish_scene(scene);
+}
+
+std::vector<SceneView> scene_views() {
+    return {
+        {"vkocka",
+         "vkocka1.m3d, vkocka2.m3d, vkocka3.m3d",
+         &scene_vkocka,
+         {obj_vkocka1, obj_vkocka2, obj_vkocka3},
+         {0, 0, 950},
+         {-30, 300, 1000}},
+        {"opod", "o_pod1.m3d, o_pod2.m3d", &scene_opod, {obj_opod_target}, {0, 0, -200}, {0, 0, 0}},
+        // The show turns the brain half about y and looks from z 300; this is the
+        // same view of the unturned brain.
+        {"brain", "brain.m3d", &scene_brain, {obj_brain}, {0, 0, 320}, {2.5f, 0, 310}},
+        {"istu", "istu2.m3d", &scene_istu, {obj_istu}, {0, 487, 1500}, {0, -450, 486}},
+        {"kocka",
+         "kocka1.m3d, kocka2.m3d",
+         &scene_kocka,
+         {obj_kocka_target},
+         {0, 300, 900},
+         {-80, 300, 1100}},
+    };
+}
+
+Camera show_camera() {
+    Camera camera{};
+    camera_init(&camera, 256.0f, view_centre_x, view_centre_y,
+                float(view_width) / float(view_width), float(view_height) / float(view_height),
+                view_clip_left, view_clip_right, view_clip_top, view_clip_bottom);
+    return camera;
+}
+
+void draw_scene_view(const SceneView& view, Camera* camera, Surface* surface) {
+    scene_begin_frame(view.scene, FRAME_ADVANCE_STAMP | FRAME_CLEAR_IDS);
+    camera_set_position(camera, view.eye.x, view.eye.y, view.eye.z);
+    camera_look_at(camera, view.target.x, view.target.y, view.target.z);
+    for (uint16_t object : view.objects) object_transform(view.scene, object, camera);
+    render_scene(view.scene, camera, surface);
 }

@@ -2,9 +2,11 @@
 // for a model that failed to load).
 #pragma once
 
+#include "data/surface.h"
 #include "engine3d/scene.h"
 
 #include <cstdint>
+#include <vector>
 
 extern Scene scene_brain;
 extern Scene scene_vkocka;
@@ -32,3 +34,23 @@ void setup_scene_vkocka();
 void setup_scene_kocka();
 void setup_scene_opod();
 void setup_scene_istu();
+
+// Where the show's camera looks at each scene's models, for pictures of them
+// outside the show (the contact sheet, the scene test).
+struct SceneView {
+    const char* name;
+    const char* models; // the items it shows
+    Scene* scene;
+    std::vector<uint16_t> objects; // the objects drawn
+    Vec3 eye, target;
+};
+
+// The five views, with the object indices of the scenes as loaded.
+std::vector<SceneView> scene_views();
+
+// A camera as the show sets each one up: the whole working surface in view.
+Camera show_camera();
+
+// One frame of the view through camera (placed at the view's eye, looking at
+// its target) onto surface; pixels the models do not cover are kept.
+void draw_scene_view(const SceneView& view, Camera* camera, Surface* surface);

@@ -1,10 +1,14 @@
-// The contact sheet: every picture item at its own size with its name, and a
-// flat-shaded view of every model found in the items folder, in one PNG.
+// The contact sheet: every picture item at its own size with its name, and
+// each 3D scene's models as the show renders them from its camera, in one PNG.
 #include "content.h"
+#include "data/assets.h"
 #include "data/items.h"
+#include "data/pack.h"
+#include "data/render_resources.h"
+#include "effects/effect_tables.h"
+#include "engine3d/scenes.h"
 #include "font.h"
-#include "model_mesh.h"
-#include "pic.h"
+#include "raster.h"
 
 #include <png.h>
 
@@ -14,140 +18,36 @@
 #include <cstring>
 #include <filesystem>
 
-// ---- model reader: just enough of the model format to draw it ----
+// ---- the scenes ----
 
-struct SheetModel {
-    std::vector<float> xyz;        // 3 floats a vertex
-    std::vector<uint32_t> corners; // 3 indices a face
-};
-
-static uint32_t get_u32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-static uint16_t get_u16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-static float get_f32(const uint8_t* p) {
-    const uint32_t bits = get_u32(p);
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
-
-// Parses a model file; false for anything malformed (nothing is read outside
-// the data).
-static bool parse_model(const std::vector<uint8_t>& data, SheetModel& model) {
-    const size_t header = MODEL_HEADER_SIZE;
-    if (data.size() < header || std::memcmp(data.data(), "QX3D", 4) != 0) return false;
-    const uint16_t vertex_count = get_u16(&data[26]), face_count = get_u16(&data[30]);
-    bool have_vertices = false, have_faces = false;
-    size_t pos = header;
-    while (pos + 8 <= data.size()) {
-        const uint8_t* chunk = &data[pos];
-        const uint32_t size = get_u32(chunk + 4);
-        pos += 8;
-        if (size > data.size() - pos) return false;
-        if (std::memcmp(chunk, "VREX", 4) == 0) {
-            if (size_t(vertex_count) * 12 > size) return false;
-            model.xyz.resize(size_t(vertex_count) * 3);
-            for (size_t i = 0; i < model.xyz.size(); i++)
-                model.xyz[i] = get_f32(&data[pos + 4 * i]);
-            have_vertices = true;
-        } else if (std::memcmp(chunk, "FACE", 4) == 0) {
-            if (size_t(face_count) * 6 > size) return false;
-            model.corners.resize(size_t(face_count) * 3);
-            for (size_t i = 0; i < model.corners.size(); i++)
-                model.corners[i] = get_u16(&data[pos + 2 * i]);
-            have_faces = true;
-        }
-        pos += size;
+// The scenes built from the items in items_dir (the current directory while
+// they load), each drawn from its camera over the show's dark blue.
+static std::vector<std::pair<std::string, Image>> scene_pictures(const std::string& items_dir) {
+    std::vector<std::pair<std::string, Image>> pictures;
+    std::error_code ec;
+    const std::filesystem::path back = std::filesystem::current_path(ec);
+    std::filesystem::current_path(items_dir, ec);
+    if (ec) return pictures;
+    const Blob builtin = pack_builtin; // the folder's items only
+    pack_builtin = {nullptr, 0};
+    create_working_surface();
+    load_all_assets();
+    display_depth = 32;
+    for (const SceneView& view : scene_views()) {
+        std::vector<uint32_t>& pixels = surface_virtual1->pixels;
+        std::fill(pixels.begin(), pixels.end(), 0x00008Fu);
+        Camera camera = show_camera();
+        draw_scene_view(view, &camera, surface_virtual1);
+        Image img = make_image(FRAME_WIDTH, FRAME_HEIGHT, {0, 0, 0});
+        for (size_t i = 0; i < img.px.size(); i++)
+            img.px[i] = rgb8(pixels[i] >> 16 & 255, pixels[i] >> 8 & 255, pixels[i] & 255);
+        pictures.push_back({std::string(view.name) + ": " + view.models, std::move(img)});
     }
-    if (!have_vertices || !have_faces) return false;
-    for (uint32_t c : model.corners)
-        if (c >= vertex_count) return false;
-    for (float v : model.xyz)
-        if (!std::isfinite(v)) return false;
-    return true;
-}
-
-// ---- painting ----
-
-static void fill_triangle(Image& img, const float* a, const float* b, const float* c, Rgb colour) {
-    const int x0 = std::max(0, int(std::floor(std::min({a[0], b[0], c[0]}))));
-    const int x1 = std::min(img.w - 1, int(std::ceil(std::max({a[0], b[0], c[0]}))));
-    const int y0 = std::max(0, int(std::floor(std::min({a[1], b[1], c[1]}))));
-    const int y1 = std::min(img.h - 1, int(std::ceil(std::max({a[1], b[1], c[1]}))));
-    const float area = (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
-    if (area == 0.0f) return;
-    for (int y = y0; y <= y1; y++)
-        for (int x = x0; x <= x1; x++) {
-            const float px = float(x) + 0.5f, py = float(y) + 0.5f;
-            const float w0 = (b[0] - px) * (c[1] - py) - (b[1] - py) * (c[0] - px);
-            const float w1 = (c[0] - px) * (a[1] - py) - (c[1] - py) * (a[0] - px);
-            const float w2 = (a[0] - px) * (b[1] - py) - (a[1] - py) * (b[0] - px);
-            const bool inside =
-                area > 0 ? (w0 >= 0 && w1 >= 0 && w2 >= 0) : (w0 <= 0 && w1 <= 0 && w2 <= 0);
-            if (inside) img.at(x, y) = colour;
-        }
-}
-
-// Draws the model turned for a three-quarter view, fitted to the picture,
-// faces sorted back to front and shaded by one light.
-static Image paint_model(const SheetModel& m, int size) {
-    const int S = 2;
-    Image img = make_image(size * S, size * S, rgb8(18, 18, 40));
-    const size_t n = m.xyz.size() / 3;
-    if (n == 0) return downsample(img, S);
-    float lo[3] = {m.xyz[0], m.xyz[1], m.xyz[2]}, hi[3] = {lo[0], lo[1], lo[2]};
-    for (size_t i = 0; i < n; i++)
-        for (int k = 0; k < 3; k++) {
-            lo[k] = std::min(lo[k], m.xyz[3 * i + k]);
-            hi[k] = std::max(hi[k], m.xyz[3 * i + k]);
-        }
-    const float centre[3] = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
-    float radius = 1e-6f;
-    const float yaw = 0.6f, pitch = 0.45f;
-    const float cy = std::cos(yaw), sy = std::sin(yaw), cp = std::cos(pitch), sp = std::sin(pitch);
-    std::vector<float> view(n * 3);
-    for (size_t i = 0; i < n; i++) {
-        const float x = m.xyz[3 * i] - centre[0], y = m.xyz[3 * i + 1] - centre[1],
-                    z = m.xyz[3 * i + 2] - centre[2];
-        const float x1 = x * cy + z * sy, z1 = -x * sy + z * cy;
-        const float y2 = y * cp - z1 * sp, z2 = y * sp + z1 * cp;
-        view[3 * i] = x1, view[3 * i + 1] = y2, view[3 * i + 2] = z2;
-        radius = std::max(radius, std::sqrt(x1 * x1 + y2 * y2 + z2 * z2));
-    }
-    const float scale = float(size * S) * 0.45f / radius;
-    for (size_t i = 0; i < n; i++) {
-        view[3 * i] = float(size * S) / 2 + view[3 * i] * scale;
-        view[3 * i + 1] = float(size * S) / 2 - view[3 * i + 1] * scale;
-        view[3 * i + 2] *= scale;
-    }
-    const size_t faces = m.corners.size() / 3;
-    std::vector<std::pair<float, size_t>> order;
-    for (size_t f = 0; f < faces; f++) {
-        const uint32_t* c = &m.corners[3 * f];
-        order.push_back({view[3 * c[0] + 2] + view[3 * c[1] + 2] + view[3 * c[2] + 2], f});
-    }
-    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-        return a.first > b.first || (a.first == b.first && a.second < b.second);
-    });
-    for (const auto& [depth, f] : order) {
-        const uint32_t* c = &m.corners[3 * f];
-        const float* a = &view[3 * c[0]];
-        const float* b = &view[3 * c[1]];
-        const float* d = &view[3 * c[2]];
-        // Screen-space normal (y down): light from the upper left and the front.
-        const float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
-        const float vx = d[0] - a[0], vy = d[1] - a[1], vz = d[2] - a[2];
-        float nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-        const float len = std::sqrt(nx * nx + ny * ny + nz * nz);
-        if (len == 0.0f) continue;
-        nx /= len, ny /= len, nz /= len;
-        const float light = std::fabs(nx * -0.4f + ny * -0.5f + nz * -0.77f);
-        fill_triangle(img, a, b, d, mix(rgb8(20, 30, 110), rgb8(255, 190, 110), light));
-    }
-    return downsample(img, S);
+    free_all_assets();
+    release_working_surface();
+    pack_builtin = builtin;
+    std::filesystem::current_path(back, ec);
+    return pictures;
 }
 
 static void draw_label(Image& sheet, const std::string& text, int x, int y) {
@@ -209,24 +109,14 @@ bool write_contact_sheet(const std::string& items_dir, const std::string& png_pa
     };
     std::vector<Cell> cells;
     for (const ShowItem& item : show_items) {
-        if (!item.width) continue; // models follow, the module has no picture
+        if (!item.width) continue; // the scenes follow, the module has no picture
         Cell cell{item.name, {}};
         if (!item_image(items_dir, item, cell.img))
             cell.img = make_image(item.width, item.height, rgb8(120, 0, 0));
         cells.push_back(std::move(cell));
     }
     const size_t first_model = cells.size();
-    std::vector<std::string> models;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(items_dir, ec))
-        if (entry.path().extension() == ".m3d") models.push_back(entry.path().filename().string());
-    std::sort(models.begin(), models.end());
-    for (const std::string& name : models) {
-        SheetModel m;
-        const bool ok = parse_model(load(items_dir + "/" + name), m);
-        cells.push_back({name + (ok ? "" : " (unreadable)"),
-                         ok ? paint_model(m, 200) : make_image(200, 200, rgb8(120, 0, 0))});
-    }
+    for (auto& [label, img] : scene_pictures(items_dir)) cells.push_back({label, std::move(img)});
     // Flow the cells into rows.
     struct Placed {
         int x, y;
@@ -235,7 +125,7 @@ bool write_contact_sheet(const std::string& items_dir, const std::string& png_pa
     int x = gap, y = gap, row_h = 0;
     for (size_t i = 0; i < cells.size(); i++) {
         const Cell& c = cells[i];
-        // The models begin a row of their own.
+        // The scenes begin a row of their own.
         if (x + c.img.w + gap > width || (i == first_model && x > gap)) {
             x = gap;
             y += row_h + label + gap;
