@@ -18,18 +18,36 @@
 #include <cstring>
 #include <filesystem>
 
+// ---- the folder's items ----
+
+// While it lives the folder's items are the only ones read, as the program
+// reads them: the folder is the current directory and the built-in pack is
+// set aside. entered is false (and nothing read) when the folder cannot be
+// entered.
+struct FolderItems {
+    std::filesystem::path back;
+    Blob builtin = pack_builtin;
+    bool entered = false;
+    explicit FolderItems(const std::string& dir) {
+        std::error_code ec;
+        back = std::filesystem::current_path(ec);
+        if (!ec) std::filesystem::current_path(dir, ec);
+        entered = !ec;
+        pack_builtin = {nullptr, 0};
+    }
+    ~FolderItems() {
+        pack_builtin = builtin;
+        std::error_code ec;
+        if (entered) std::filesystem::current_path(back, ec);
+    }
+};
+
 // ---- the scenes ----
 
-// The scenes built from the items in items_dir (the current directory while
-// they load), each drawn from its camera over the show's dark blue.
-static std::vector<std::pair<std::string, Image>> scene_pictures(const std::string& items_dir) {
+// The scenes built from the folder's items, each drawn from its camera over
+// the show's dark blue.
+static std::vector<std::pair<std::string, Image>> scene_pictures() {
     std::vector<std::pair<std::string, Image>> pictures;
-    std::error_code ec;
-    const std::filesystem::path back = std::filesystem::current_path(ec);
-    std::filesystem::current_path(items_dir, ec);
-    if (ec) return pictures;
-    const Blob builtin = pack_builtin; // the folder's items only
-    pack_builtin = {nullptr, 0};
     create_working_surface();
     load_all_assets();
     display_depth = 32;
@@ -45,8 +63,6 @@ static std::vector<std::pair<std::string, Image>> scene_pictures(const std::stri
     }
     free_all_assets();
     release_working_surface();
-    pack_builtin = builtin;
-    std::filesystem::current_path(back, ec);
     return pictures;
 }
 
@@ -76,22 +92,10 @@ static bool save_png(const std::string& path, const Image& img) {
     return std::fclose(f) == 0 && ok;
 }
 
-static std::vector<uint8_t> load(const std::string& path) {
-    std::vector<uint8_t> data;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return data;
-    uint8_t block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, f)) > 0)
-        data.insert(data.end(), block, block + got);
-    std::fclose(f);
-    return data;
-}
-
 // An item's raw bytes as a picture (masks and maps in grey); none if missing
 // or short.
-static bool item_image(const std::string& dir, const ShowItem& item, Image& out) {
-    const std::vector<uint8_t> data = load(dir + "/" + item.name);
+static bool item_image(const ShowItem& item, Image& out) {
+    const Buffer data = pack_read_entry(item.name).value_or(Buffer{});
     const size_t bpp = item.kind == ITEM_PICTURE || item.kind == ITEM_TEXTURE ? 3 : 1;
     if (data.size() < size_t(item.width) * item.height * bpp) return false;
     out = make_image(item.width, item.height, {0, 0, 0});
@@ -108,15 +112,20 @@ bool write_contact_sheet(const std::string& items_dir, const std::string& png_pa
         Image img;
     };
     std::vector<Cell> cells;
-    for (const ShowItem& item : show_items) {
-        if (!item.width) continue; // the scenes follow, the module has no picture
-        Cell cell{item.name, {}};
-        if (!item_image(items_dir, item, cell.img))
-            cell.img = make_image(item.width, item.height, rgb8(120, 0, 0));
-        cells.push_back(std::move(cell));
+    size_t first_model = 0;
+    { // read inside the folder; the sheet is written from where we were
+        const FolderItems folder(items_dir);
+        for (const ShowItem& item : show_items) {
+            if (!item.width) continue; // the scenes follow, the module has no picture
+            Cell cell{item.name, {}};
+            if (!folder.entered || !item_image(item, cell.img))
+                cell.img = make_image(item.width, item.height, rgb8(120, 0, 0));
+            cells.push_back(std::move(cell));
+        }
+        first_model = cells.size();
+        if (folder.entered)
+            for (auto& [name, img] : scene_pictures()) cells.push_back({name, std::move(img)});
     }
-    const size_t first_model = cells.size();
-    for (auto& [label, img] : scene_pictures(items_dir)) cells.push_back({label, std::move(img)});
     // Flow the cells into rows.
     struct Placed {
         int x, y;
