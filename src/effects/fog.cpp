@@ -64,45 +64,87 @@ static inline uint32_t fog_pixel(uint32_t o, uint32_t e, const Reciprocal& per_d
 }
 
 #if VORN_SSE2
-// The same four pixels at a time: the quotient by the 32 x 32 -> 64-bit
-// multiply of two lanes at once, the channels in 16-bit lanes with saturating
-// subtraction and packing doing the clamps.
+// The SSE2 path takes eight pixels at a time. The quotient comes as a float
+// product when D is at most 4095 (whenever far lies beyond near) and as the
+// integer multiply and shift otherwise; the channels are bytes, where
+// saturating subtraction and addition do both clamps.
+//
+// The float quotient: with r the smallest float not below 1/D, trunc(fl(e * r))
+// is e / D for e < 256 D and at least 256 beyond, for every e < 2^24 and D <=
+// 4095. e itself is exact in a float. Write e = n D + j with n <= 255 and 0 <=
+// j < D. Then e * r >= n, and rounding to nearest keeps the product at or
+// above the float n. r <= (1 + 2^-22) / D, so e * r <= (n + 1 - 1/D)(1 +
+// 2^-22) < n + 1 - 2^-12 + 2^-14, as 1/D > 2^-12 and (n + 1) 2^-22 <= 2^-14;
+// rounding adds at most half the float spacing below 256, 2^-17, so the
+// product stays below n + 1. For e >= 256 D, e * r >= 256 and so is the
+// rounded product. (Checked for every D in 1..4095 and every e < 2^24.)
+constexpr uint32_t MAX_FLOAT_DIVISOR = 4095;
+
+static float reciprocal_rounded_up(uint32_t d) {
+    float r = float(1.0 / double(d));
+    if (double(r) * double(d) < 1.0) r = std::nextafter(r, 2.0f); // exact: 24 + 12 bits
+    return r;
+}
+
+struct Divider {
+    __m128 reciprocal;  // the float quotient's r
+    __m128i multiplier; // the integer quotient's m (below 2^25, one 32-bit lane)
+    __m128i shift;
+};
+
+// Four quotients e / D, not yet clamped; each lies below 2^25.
+template <bool BY_FLOAT> static inline __m128i quotients(__m128i e, const Divider& divider) {
+    if constexpr (BY_FLOAT) {
+        return _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(e), divider.reciprocal));
+    } else {
+        // The 32 x 32 -> 64-bit multiply of lanes 0 and 2, then of 1 and 3.
+        const __m128i even = _mm_srl_epi64(_mm_mul_epu32(e, divider.multiplier), divider.shift);
+        const __m128i odd =
+            _mm_srl_epi64(_mm_mul_epu32(_mm_srli_epi64(e, 32), divider.multiplier), divider.shift);
+        return _mm_or_si128(even, _mm_slli_epi64(odd, 32));
+    }
+}
+
+// Eight pixels a step. Per pixel, with h = k >> 1 and k = 0 where it is not fogged:
+// take = bytes (h, h, h, 0xFF) for fogged pixels, share = bytes (blue, green,
+// red, 0); the pixel becomes (o -sat take) +sat share. Each is built as a low
+// and a high 16-bit word per pixel and interleaved.
+template <bool BY_FLOAT>
 static void fog_pixels_sse2(uint32_t* p, const uint32_t* depth, int count, uint32_t limit,
-                            const Reciprocal& per_d, uint8_t fog_r, uint8_t fog_g, uint8_t fog_b) {
+                            const Divider& divider, uint8_t fog_r, uint8_t fog_g, uint8_t fog_b) {
     const __m128i low24 = _mm_set1_epi32(0xFFFFFF);
     const __m128i limits = _mm_set1_epi32(int32_t(limit));
-    const __m128i multiplier = _mm_set1_epi32(int32_t(uint32_t(per_d.multiplier)));
-    const __m128i shift = _mm_cvtsi32_si128(int(per_d.shift));
     const __m128i max_f = _mm_set1_epi16(255);
-    const __m128i fog = _mm_set_epi16(0, fog_r, fog_g, fog_b, 0, fog_r, fog_g, fog_b);
-    const __m128i colour_bytes = _mm_set1_epi32(0x00FFFFFF);
-    const __m128i zero = _mm_setzero_si128();
-    for (int i = 0; i < count; i += 4) {
-        const __m128i e = _mm_and_si128(_mm_loadu_si128((const __m128i*)(depth + i)), low24);
-        const __m128i fogged = _mm_cmplt_epi32(e, limits);
+    const __m128i high_byte = _mm_set1_epi16(int16_t(0xFF00));
+    const __m128i both_bytes = _mm_set1_epi16(0x0101);
+    // (k * c) >> 8 as the high word of k * (c << 8); green's share stays in the high byte.
+    const __m128i fog_blue = _mm_set1_epi16(int16_t(fog_b << 8));
+    const __m128i fog_green = _mm_set1_epi16(fog_g);
+    const __m128i fog_red = _mm_set1_epi16(int16_t(fog_r << 8));
+    for (int i = 0; i < count; i += 8) {
+        const __m128i e0 = _mm_and_si128(_mm_loadu_si128((const __m128i*)(depth + i)), low24);
+        const __m128i e1 = _mm_and_si128(_mm_loadu_si128((const __m128i*)(depth + i + 4)), low24);
+        const __m128i fogged =
+            _mm_packs_epi32(_mm_cmplt_epi32(e0, limits), _mm_cmplt_epi32(e1, limits));
         if (_mm_movemask_epi8(fogged) == 0) continue;
-        const __m128i even = _mm_srl_epi64(_mm_mul_epu32(e, multiplier), shift);
-        const __m128i odd = _mm_srl_epi64(_mm_mul_epu32(_mm_srli_epi64(e, 32), multiplier), shift);
-        // Lanes 0 and 2 of even, 1 and 3 of odd; each below 2^25, so the
-        // signed packing keeps them apart from the clamp.
-        const __m128i f32 = _mm_or_si128(even, _mm_slli_epi64(odd, 32));
-        const __m128i f16 = _mm_min_epi16(_mm_packs_epi32(f32, f32), max_f); // f0..f3 twice
-        const __m128i k16 = _mm_sub_epi16(max_f, f16);
-        // k of pixels 0, 1 and of 2, 3, each spread over its pixel's four lanes.
-        const __m128i k_pairs = _mm_unpacklo_epi16(k16, k16); // k0 k0 k1 k1 k2 k2 k3 k3
-        const __m128i k01 = _mm_unpacklo_epi32(k_pairs, k_pairs);
-        const __m128i k23 = _mm_unpackhi_epi32(k_pairs, k_pairs);
-        const __m128i o = _mm_loadu_si128((const __m128i*)(p + i));
-        const __m128i o01 = _mm_unpacklo_epi8(o, zero);
-        const __m128i o23 = _mm_unpackhi_epi8(o, zero);
-        const __m128i w01 = _mm_add_epi16(_mm_subs_epu16(o01, _mm_srli_epi16(k01, 1)),
-                                          _mm_srli_epi16(_mm_mullo_epi16(k01, fog), 8));
-        const __m128i w23 = _mm_add_epi16(_mm_subs_epu16(o23, _mm_srli_epi16(k23, 1)),
-                                          _mm_srli_epi16(_mm_mullo_epi16(k23, fog), 8));
-        const __m128i washed = _mm_and_si128(_mm_packus_epi16(w01, w23), colour_bytes);
-        const __m128i out =
-            _mm_or_si128(_mm_and_si128(fogged, washed), _mm_andnot_si128(fogged, o));
-        _mm_storeu_si128((__m128i*)(p + i), out);
+        // Signed packing clamps the quotients to 32767, the subtraction to 255.
+        const __m128i f =
+            _mm_packs_epi32(quotients<BY_FLOAT>(e0, divider), quotients<BY_FLOAT>(e1, divider));
+        const __m128i k = _mm_and_si128(_mm_subs_epu16(max_f, f), fogged);
+        const __m128i h = _mm_srli_epi16(k, 1);
+        const __m128i take_low = _mm_mullo_epi16(h, both_bytes);
+        const __m128i take_high = _mm_or_si128(h, _mm_and_si128(fogged, high_byte));
+        const __m128i share_low = _mm_or_si128(
+            _mm_mulhi_epu16(k, fog_blue), _mm_and_si128(_mm_mullo_epi16(k, fog_green), high_byte));
+        const __m128i share_high = _mm_mulhi_epu16(k, fog_red);
+        const __m128i o0 = _mm_loadu_si128((const __m128i*)(p + i));
+        const __m128i o1 = _mm_loadu_si128((const __m128i*)(p + i + 4));
+        const __m128i w0 = _mm_adds_epu8(_mm_subs_epu8(o0, _mm_unpacklo_epi16(take_low, take_high)),
+                                         _mm_unpacklo_epi16(share_low, share_high));
+        const __m128i w1 = _mm_adds_epu8(_mm_subs_epu8(o1, _mm_unpackhi_epi16(take_low, take_high)),
+                                         _mm_unpackhi_epi16(share_low, share_high));
+        _mm_storeu_si128((__m128i*)(p + i), w0);
+        _mm_storeu_si128((__m128i*)(p + i + 4), w1);
     }
 }
 #endif
@@ -122,9 +164,18 @@ void apply_depth_fog(Surface* surface, float near, float far, uint8_t fog_r, uin
     if (!lock_full_frame(surface, &frame)) return;
     uint32_t* p = frame.pixels;
 #if VORN_SSE2
-    if (use_simd) { // the multiplier lies in 2^24..2^25: one 32-bit lane
-
-        fog_pixels_sse2(p, depth_buffer, FRAME_PIXELS, limit, per_d, fog_r, fog_g, fog_b);
+    if (use_simd) {
+        static_assert(FRAME_PIXELS % 8 == 0, "the SSE2 path takes eight pixels a step");
+        const uint32_t d = uint32_t(divisor);
+        const float r = d <= MAX_FLOAT_DIVISOR ? reciprocal_rounded_up(d) : 0.0f;
+        const Divider divider{_mm_set1_ps(r), _mm_set1_epi32(int32_t(uint32_t(per_d.multiplier))),
+                              _mm_cvtsi32_si128(int(per_d.shift))};
+        if (d <= MAX_FLOAT_DIVISOR)
+            fog_pixels_sse2<true>(p, depth_buffer, FRAME_PIXELS, limit, divider, fog_r, fog_g,
+                                  fog_b);
+        else
+            fog_pixels_sse2<false>(p, depth_buffer, FRAME_PIXELS, limit, divider, fog_r, fog_g,
+                                   fog_b);
         unlock_surface(surface);
         return;
     }
