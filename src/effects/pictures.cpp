@@ -125,9 +125,9 @@ static const short SCALE_G[8] = {1, 1, 256, 256, 1, 1, 256, 256};
 // Four pixels blended over p, picture bytes at q; a holds each pixel's
 // picture factor in both 16-bit halves of its lane.
 static inline void blend4(uint32_t* p, const uint8_t* q, __m128i a) {
-    const __m128i b = _mm_sub_epi16(_mm_set1_epi16(255), a);
     const __m128i a_rb = _mm_mullo_epi16(a, _mm_loadu_si128((const __m128i*)SCALE_RB));
     const __m128i a_g = _mm_mullo_epi16(a, _mm_loadu_si128((const __m128i*)SCALE_G));
+    const __m128i b = _mm_xor_si128(a, _mm_set1_epi16(255)); // 255 - a, as a <= 255
     const __m128i read = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i*)q),
                                             _mm_loadl_epi64((const __m128i*)(q + 6)));
     const __m128i words = _mm_shufflehi_epi16(_mm_shufflelo_epi16(read, _MM_SHUFFLE(1, 2, 0, 1)),
@@ -142,27 +142,23 @@ static inline void blend4(uint32_t* p, const uint8_t* q, __m128i a) {
     _mm_storeu_si128((__m128i*)p, _mm_or_si128(rb, _mm_slli_epi32(g, 8)));
 }
 
-// Picture factors ((255 - mask) * alpha) >> 8 of eight mask bytes (the low
-// half of masks), one 16-bit lane each: 255 - m is the byte's complement,
-// moved up a byte.
-static inline __m128i picture_factors(__m128i masks, __m128i alpha) {
-    const __m128i inverse = _mm_xor_si128(masks, _mm_set1_epi8(-1));
-    return _mm_mulhi_epu16(_mm_unpacklo_epi8(_mm_setzero_si128(), inverse), alpha);
-}
 #endif
 
 // n picture pixels (RGB bytes at q) over frame pixels through the mask. The
 // SSE2 steps read two bytes past their last pixel, so they stop short of the
-// row's last pixel, which the plain loop draws.
+// row's last pixel, which the plain loop draws. Their factors
+// ((255 - m) * alpha) >> 8 are high halves of products with alpha of the
+// masks' complements moved up a byte.
 static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n, uint8_t alpha) {
     size_t c = 0;
 #if VORN_SSE2
     if (use_simd) {
         const __m128i alphas = _mm_set1_epi16(alpha);
+        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(-1);
         for (; c + 17 <= n; c += 16) {
-            const __m128i masks = _mm_loadu_si128((const __m128i*)(m + c));
-            const __m128i low = picture_factors(masks, alphas);
-            const __m128i high = picture_factors(_mm_unpackhi_epi64(masks, masks), alphas);
+            const __m128i inverse = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(m + c)), ones);
+            const __m128i low = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
+            const __m128i high = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, inverse), alphas);
             blend4(p + c, q + 3 * c, _mm_unpacklo_epi16(low, low));
             blend4(p + c + 4, q + 3 * c + 12, _mm_unpackhi_epi16(low, low));
             blend4(p + c + 8, q + 3 * c + 24, _mm_unpacklo_epi16(high, high));
@@ -171,7 +167,8 @@ static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n,
         for (; c + 5 <= n; c += 4) {
             int32_t four;
             std::memcpy(&four, m + c, 4);
-            const __m128i a = picture_factors(_mm_cvtsi32_si128(four), alphas);
+            const __m128i inverse = _mm_xor_si128(_mm_cvtsi32_si128(four), ones);
+            const __m128i a = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
             blend4(p + c, q + 3 * c, _mm_unpacklo_epi16(a, a));
         }
     }
