@@ -139,9 +139,9 @@ static inline void blend4(uint32_t* p, const uint8_t* q, __m128i a) {
         _mm_add_epi16(_mm_mulhi_epu16(q_rb, a_rb), _mm_mulhi_epu16(_mm_slli_epi16(o, 8), b));
     const __m128i g = _mm_add_epi16(_mm_mulhi_epu16(q_g, a_g),
                                     _mm_mulhi_epu16(_mm_and_si128(o, _mm_set1_epi32(0xFF00)), b));
+    // Green's upper lanes stay zero, so green moves into byte 1 and byte 3 stays clear.
     _mm_storeu_si128((__m128i*)p, _mm_or_si128(rb, _mm_slli_epi32(g, 8)));
 }
-
 #endif
 
 // n picture pixels (RGB bytes at q) over frame pixels through the mask. The
