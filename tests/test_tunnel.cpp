@@ -111,6 +111,17 @@ TEST_F(Lookups, RotatedTexture) {
         for (int x = 0; x < 320; x += 11)
             ASSERT_EQ(texel_of(pixel(x, y)), (((x - 32) & 255) * 256 + 228 - y) & 0xFFFF)
                 << x << "," << y;
+    // The last texel, whose three bytes end the texture, and its neighbours,
+    // through the SSE2 path and the plain loop.
+    for (bool simd : {true, false}) {
+        use_simd = simd;
+        draw_rotated_texture(surface_virtual1, 27, 0, 64, full_texture);
+        EXPECT_EQ(texel_of(pixel(286, 0)), 65279) << simd;
+        EXPECT_EQ(texel_of(pixel(287, 0)), 65535) << simd;
+        EXPECT_EQ(texel_of(pixel(287, 1)), 65534) << simd;
+        EXPECT_EQ(texel_of(pixel(288, 0)), 255) << simd;
+    }
+    use_simd = true;
 }
 
 TEST_F(Lookups, DisplacedTexture) {

@@ -97,53 +97,79 @@ static inline uint32_t blend_channel(uint32_t q, uint32_t p, uint32_t a) {
 }
 
 #if VORN_SSE2
-// Two pixels of RGB bytes as 16-bit lanes B G R and, fourth, the byte after
-// each pixel (the red of the next), which the colour mask drops later.
-static inline __m128i two_pixels(const uint8_t* rgb) {
-    int32_t first, second;
-    std::memcpy(&first, rgb, 4);
-    std::memcpy(&second, rgb + 3, 4);
-    const __m128i bytes = _mm_unpacklo_epi32(_mm_cvtsi32_si128(first), _mm_cvtsi32_si128(second));
-    const __m128i lanes = _mm_unpacklo_epi8(bytes, _mm_setzero_si128()); // R G B next, twice
-    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 0, 1, 2)),
-                               _MM_SHUFFLE(3, 0, 1, 2));
+// The masked blend in SSE2, four pixels to a register. Each pixel's 32-bit
+// lane is split into two registers of 16-bit lanes, one holding blue and red,
+// the other green beside a zero, so four pixels take four products a term.
+// A term (c * f) >> 8 of a channel c and a factor f, both below 256, is the
+// high half of the 16-bit product of the two with either one moved up a byte:
+// (c * 256 * f) >> 16 == (c * f) >> 8. A channel therefore stays in whichever
+// byte of its lane it was read into, and the factor in that lane is scaled by
+// 256 where the channel sits in the low byte. The two terms of a channel add
+// up to at most (255 * a + 255 * (255 - a)) >> 8 = 254, so they never carry
+// out of their byte and no clamp is needed.
+//
+// The picture's four pixels come from two 8-byte reads, at its pixels 0 and 2
+// (two bytes beyond the fourth pixel are read). As 16-bit lanes, high byte
+// first, bytes R0 G0 B0 R1 G1 B1 R2 G2 are G0R0 R1B0 B1G1 G2R2; one word
+// shuffle of each half makes them R1B0 G0R0 B1G1 R1B0, where the first
+// pixel's blue and red are low bytes and the second's are high bytes, in
+// lane order. Green stays where it was read: the high byte of the first lane
+// and the low byte of the third. The frame's blue and red are moved up a byte
+// and its green is already a high byte, so the frame's factor is not scaled.
+
+// 16-bit lane scales of the picture's factors, per pair of pixels: blue and
+// red are low bytes in the first pixel, green is a low byte in the second.
+static const short SCALE_RB[8] = {256, 256, 1, 1, 256, 256, 1, 1};
+static const short SCALE_G[8] = {1, 1, 256, 256, 1, 1, 256, 256};
+
+// Four pixels blended over p, picture bytes at q; a holds each pixel's
+// picture factor in both 16-bit halves of its lane.
+static inline void blend4(uint32_t* p, const uint8_t* q, __m128i a) {
+    const __m128i a_rb = _mm_mullo_epi16(a, _mm_loadu_si128((const __m128i*)SCALE_RB));
+    const __m128i a_g = _mm_mullo_epi16(a, _mm_loadu_si128((const __m128i*)SCALE_G));
+    const __m128i b = _mm_xor_si128(a, _mm_set1_epi16(255)); // 255 - a, as a <= 255
+    const __m128i read = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i*)q),
+                                            _mm_loadl_epi64((const __m128i*)(q + 6)));
+    const __m128i words = _mm_shufflehi_epi16(_mm_shufflelo_epi16(read, _MM_SHUFFLE(1, 2, 0, 1)),
+                                              _MM_SHUFFLE(1, 2, 0, 1));
+    const __m128i q_rb = _mm_and_si128(words, _mm_set1_epi64x(0xFF00FF0000FF00FFll));
+    const __m128i q_g = _mm_and_si128(read, _mm_set1_epi64x(0x000000FF0000FF00ll));
+    const __m128i o = _mm_loadu_si128((const __m128i*)p);
+    const __m128i rb =
+        _mm_add_epi16(_mm_mulhi_epu16(q_rb, a_rb), _mm_mulhi_epu16(_mm_slli_epi16(o, 8), b));
+    const __m128i g = _mm_add_epi16(_mm_mulhi_epu16(q_g, a_g),
+                                    _mm_mulhi_epu16(_mm_and_si128(o, _mm_set1_epi32(0xFF00)), b));
+    // Green's upper lanes stay zero, so green moves into byte 1 and byte 3 stays clear.
+    _mm_storeu_si128((__m128i*)p, _mm_or_si128(rb, _mm_slli_epi32(g, 8)));
 }
 #endif
 
-// n picture pixels (RGB bytes at q) over frame pixels through the mask.
+// n picture pixels (RGB bytes at q) over frame pixels through the mask. The
+// SSE2 steps read two bytes past their last pixel, so they stop short of the
+// row's last pixel, which the plain loop draws. Their factors
+// ((255 - m) * alpha) >> 8 are high halves of products with alpha of the
+// masks' complements moved up a byte.
 static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n, uint8_t alpha) {
     size_t c = 0;
 #if VORN_SSE2
-    // Eight pixels at a time in 16-bit lanes. Each product's >> 8 comes from
-    // the high half of a product with the factor times 256 (both below 2^16);
-    // the two parts add up to at most 254, so no clamp is needed. The picture
-    // is read four bytes a pixel, so the row's last pixel is the plain loop's.
     if (use_simd) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i all = _mm_set1_epi16(255);
-        const __m128i alpha_256 = _mm_set1_epi16(short(alpha << 8));
-        const __m128i full_256 = _mm_set1_epi16(short(0xFF00));
-        const __m128i colour_bytes = _mm_set1_epi32(0x00FFFFFF);
-        for (; c + 9 <= n; c += 8) {
-            const __m128i masks = _mm_unpacklo_epi8(_mm_loadl_epi64((const __m128i*)(m + c)), zero);
-            const __m128i a = _mm_mulhi_epu16(_mm_sub_epi16(all, masks), alpha_256);
-            const __m128i a_256 = _mm_slli_epi16(a, 8);
-            const __m128i halves[2] = {_mm_unpacklo_epi16(a_256, a_256),
-                                       _mm_unpackhi_epi16(a_256, a_256)};
-            for (int h = 0; h < 2; h++) {
-                const __m128i a01 = _mm_unpacklo_epi32(halves[h], halves[h]);
-                const __m128i a23 = _mm_unpackhi_epi32(halves[h], halves[h]);
-                const uint8_t* source = q + 3 * (c + 4 * h);
-                const __m128i o = _mm_loadu_si128((const __m128i*)(p + c + 4 * h));
-                const __m128i b01 = _mm_add_epi16(
-                    _mm_mulhi_epu16(two_pixels(source), a01),
-                    _mm_mulhi_epu16(_mm_unpacklo_epi8(o, zero), _mm_sub_epi16(full_256, a01)));
-                const __m128i b23 = _mm_add_epi16(
-                    _mm_mulhi_epu16(two_pixels(source + 6), a23),
-                    _mm_mulhi_epu16(_mm_unpackhi_epi8(o, zero), _mm_sub_epi16(full_256, a23)));
-                _mm_storeu_si128((__m128i*)(p + c + 4 * h),
-                                 _mm_and_si128(_mm_packus_epi16(b01, b23), colour_bytes));
-            }
+        const __m128i alphas = _mm_set1_epi16(alpha);
+        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(-1);
+        for (; c + 17 <= n; c += 16) {
+            const __m128i inverse = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(m + c)), ones);
+            const __m128i low = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
+            const __m128i high = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, inverse), alphas);
+            blend4(p + c, q + 3 * c, _mm_unpacklo_epi16(low, low));
+            blend4(p + c + 4, q + 3 * c + 12, _mm_unpackhi_epi16(low, low));
+            blend4(p + c + 8, q + 3 * c + 24, _mm_unpacklo_epi16(high, high));
+            blend4(p + c + 12, q + 3 * c + 36, _mm_unpackhi_epi16(high, high));
+        }
+        for (; c + 5 <= n; c += 4) {
+            int32_t four;
+            std::memcpy(&four, m + c, 4);
+            const __m128i inverse = _mm_xor_si128(_mm_cvtsi32_si128(four), ones);
+            const __m128i a = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
+            blend4(p + c, q + 3 * c, _mm_unpacklo_epi16(a, a));
         }
     }
 #endif
