@@ -1,6 +1,12 @@
 #include "engine3d/math.h"
 
+#include "effects/effect_tables.h"
+
 #include <cmath>
+
+#if VORN_SSE2
+#include <emmintrin.h>
+#endif
 
 float sin_table[256];
 float cos_table[256];
@@ -73,16 +79,67 @@ void transform_point(Vec3* out, const Vec3* in, const Matrix4* m) {
     out->z = float(x * M[2] + y * M[6] + z * M[10] + M[14]);
 }
 
+// The matrix widened to double once, so that the loops need not read it back
+// after every store (dst might have been the matrix, as far as the compiler
+// knows).
+struct WideMatrix {
+    double m[16];
+};
+
+static WideMatrix widen(const Matrix4* m) {
+    WideMatrix w;
+    for (int i = 0; i < 16; i++) w.m[i] = m->m[i];
+    return w;
+}
+
+#if VORN_SSE2
+// Two points a step: the x and y of each point share a register, the two z
+// another. Each lane sums its products in transform_point's order.
+static int32_t transform_pairs_sse2(Vec3* dst, const Vec3* src, int32_t count,
+                                    const WideMatrix& w) {
+    const double* M = w.m;
+    const __m128d xy0 = _mm_setr_pd(M[0], M[1]), xy4 = _mm_setr_pd(M[4], M[5]);
+    const __m128d xy8 = _mm_setr_pd(M[8], M[9]), xy12 = _mm_setr_pd(M[12], M[13]);
+    const __m128d z2 = _mm_set1_pd(M[2]), z6 = _mm_set1_pd(M[6]);
+    const __m128d z10 = _mm_set1_pd(M[10]), z14 = _mm_set1_pd(M[14]);
+    int32_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const Vec3 a = src[i], b = src[i + 1];
+        const __m128d xa = _mm_set1_pd(a.x), ya = _mm_set1_pd(a.y), za = _mm_set1_pd(a.z);
+        const __m128d xb = _mm_set1_pd(b.x), yb = _mm_set1_pd(b.y), zb = _mm_set1_pd(b.z);
+        const __m128d out_a = _mm_add_pd(
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(xa, xy0), _mm_mul_pd(ya, xy4)), _mm_mul_pd(za, xy8)),
+            xy12);
+        const __m128d out_b = _mm_add_pd(
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(xb, xy0), _mm_mul_pd(yb, xy4)), _mm_mul_pd(zb, xy8)),
+            xy12);
+        const __m128d x = _mm_unpacklo_pd(xa, xb), y = _mm_unpacklo_pd(ya, yb);
+        const __m128d z = _mm_unpacklo_pd(za, zb);
+        const __m128d out_z = _mm_add_pd(
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, z2), _mm_mul_pd(y, z6)), _mm_mul_pd(z, z10)), z14);
+        const __m128 zs = _mm_cvtpd_ps(out_z);
+        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), _mm_cvtpd_ps(out_a));
+        dst[i].z = _mm_cvtss_f32(zs);
+        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), _mm_cvtpd_ps(out_b));
+        dst[i + 1].z = _mm_cvtss_f32(_mm_shuffle_ps(zs, zs, 1));
+    }
+    return i;
+}
+#endif
+
 void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* m) {
-    for (int32_t i = 0; i < count; i++) transform_point(&dst[i], &src[i], m);
-}
-
-double vec_dot(const Vec3* a, const Vec3* b) {
-    return double(a->x) * b->x + double(a->y) * b->y + double(a->z) * b->z;
-}
-
-double vec_length(float x, float y, float z) {
-    return std::sqrt(double(x) * x + double(y) * y + double(z) * z);
+    const WideMatrix w = widen(m);
+    const double* M = w.m;
+    int32_t i = 0;
+#if VORN_SSE2
+    if (use_simd) i = transform_pairs_sse2(dst, src, count, w);
+#endif
+    for (; i < count; i++) {
+        const double x = src[i].x, y = src[i].y, z = src[i].z;
+        dst[i].x = float(x * M[0] + y * M[4] + z * M[8] + M[12]);
+        dst[i].y = float(x * M[1] + y * M[5] + z * M[9] + M[13]);
+        dst[i].z = float(x * M[2] + y * M[6] + z * M[10] + M[14]);
+    }
 }
 
 void face_normal(float x0, float y0, float z0, float x1, float y1, float z1, float x2, float y2,
