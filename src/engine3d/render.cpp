@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #if VORN_SSE2
@@ -166,6 +167,12 @@ static int64_t positive_contribution(double value) {
     return int64_t(value);
 }
 
+static int32_t shade_level(int64_t sum) {
+    if (sum < 1) return 1;
+    if (sum > 255) return 255;
+    return int32_t(sum);
+}
+
 int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px, float py,
                      float pz) {
     const Vec3 n = {nx, ny, nz};
@@ -195,11 +202,81 @@ int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px,
             break;
         }
     }
-    sum += scene->ambient;
-    if (sum < 1) return 1;
-    if (sum > 255) return 255;
-    return int32_t(sum);
+    return shade_level(sum + scene->ambient);
 }
+
+#if VORN_SSE2
+// Four products summed in vec_dot's order for two normals.
+static __m128d dot_pair(const Vec3& d, const Vec3& a, const Vec3& b) {
+    const __m128d x = _mm_mul_pd(_mm_set1_pd(d.x), _mm_setr_pd(a.x, b.x));
+    const __m128d y = _mm_mul_pd(_mm_set1_pd(d.y), _mm_setr_pd(a.y, b.y));
+    const __m128d z = _mm_mul_pd(_mm_set1_pd(d.z), _mm_setr_pd(a.z, b.z));
+    return _mm_add_pd(_mm_add_pd(x, y), z);
+}
+
+// light_vertex for the work-array entries first .. first + count - 1, two a
+// step, into shades: each lane takes light_vertex's operations in its order
+// (float differences to the light, the spot falloff stored as a float), and
+// each light's contribution is truncated lane by lane. An odd last entry is
+// left at 0, for the face loop to light when a corner needs it.
+static void light_entries_sse2(const Scene* scene, uint32_t first, uint32_t count,
+                               int32_t* shades) {
+    const Vec3* normals = scene->world_normals.data();
+    const Vec3* positions = scene->view_positions.data();
+    // Only the three kinds of light add anything.
+    const LightSource* lights[SCENE_LIGHT_SLOTS];
+    int light_count = 0;
+    for (int i = 0; i < std::min<int>(scene->light_count, SCENE_LIGHT_SLOTS); i++) {
+        const uint16_t type = scene->lights[i].type;
+        if (type == LIGHT_POINT || type == LIGHT_DIRECTIONAL || type == LIGHT_SPOT)
+            lights[light_count++] = &scene->lights[i];
+    }
+    const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), full = _mm_set1_pd(255.0);
+    for (uint32_t e = first; e + 2 <= first + count; e += 2) {
+        const Vec3 &na = normals[e], &nb = normals[e + 1];
+        const Vec3 &pa = positions[e], &pb = positions[e + 1];
+        int64_t sum[2] = {0, 0};
+        for (int i = 0; i < light_count; i++) {
+            const LightSource& light = *lights[i];
+            const Vec3& l = light.view_position;
+            __m128d distance = zero;
+            if (light.type == LIGHT_POINT || light.type == LIGHT_SPOT) {
+                const __m128d dx = _mm_setr_pd(pa.x - l.x, pb.x - l.x);
+                const __m128d dy = _mm_setr_pd(pa.y - l.y, pb.y - l.y);
+                const __m128d dz = _mm_setr_pd(pa.z - l.z, pb.z - l.z);
+                distance = _mm_sqrt_pd(_mm_add_pd(
+                    _mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz)));
+                const __m128d at_zero = _mm_cmpeq_pd(distance, zero);
+                distance = _mm_or_pd(_mm_and_pd(at_zero, one), _mm_andnot_pd(at_zero, distance));
+            }
+            const __m128d intensity = _mm_set1_pd(double(light.intensity));
+            double value[2];
+            switch (light.type) {
+            case LIGHT_POINT:
+                _mm_storeu_pd(value, _mm_mul_pd(_mm_div_pd(intensity, distance), full));
+                break;
+            case LIGHT_DIRECTIONAL:
+                _mm_storeu_pd(value, _mm_mul_pd(dot_pair(light.view_direction, na, nb),
+                                                _mm_set1_pd(double(int32_t(light.intensity)))));
+                break;
+            case LIGHT_SPOT: {
+                const __m128 falloff =
+                    _mm_cvtpd_ps(_mm_mul_pd(_mm_div_pd(intensity, distance), full));
+                _mm_storeu_pd(value, _mm_mul_pd(dot_pair(light.view_direction, na, nb),
+                                                _mm_cvtps_pd(falloff)));
+                break;
+            }
+            default:
+                continue;
+            }
+            sum[0] += positive_contribution(value[0]);
+            sum[1] += positive_contribution(value[1]);
+        }
+        shades[e] = shade_level(sum[0] + scene->ambient);
+        shades[e + 1] = shade_level(sum[1] + scene->ambient);
+    }
+}
+#endif
 
 // Nearest integer, ties to even, saturated to the 32-bit range (NaN gives the
 // minimum, which every test rejects). Below 2^23 in magnitude, adding and
@@ -254,35 +331,41 @@ static void round_points(ScreenPoint* dst, const Vec3* src, uint32_t count) {
     for (; i < count; i++) dst[i] = round_point(src[i]);
 }
 
-// The face test of triangle_visible on corners already rounded.
-static int face_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const ScreenPoint& p0,
-                        const ScreenPoint& p1, const ScreenPoint& p2, const GuardBox& box) {
-    rec0->z = p0.z;
-    rec1->z = p1.z;
-    rec2->z = p2.z;
-    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return 0;
-    rec0->x = p0.x;
-    rec0->y = p0.y;
-    rec1->x = p1.x;
-    rec1->y = p1.y;
-    rec2->x = p2.x;
-    rec2->y = p2.y;
+// Whether a face with these rounded corners is drawn: all corners at z >= 1,
+// counter-clockwise on screen, a corner column and a corner row inside the
+// guard box.
+static inline bool face_drawn(const ScreenPoint& p0, const ScreenPoint& p1, const ScreenPoint& p2,
+                              const GuardBox& box) {
+    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return false;
 
     // Clockwise on screen (rows growing downwards) or zero area: back face.
     const int64_t x0 = p0.x, y0 = p0.y, x1 = p1.x, y1 = p1.y, x2 = p2.x, y2 = p2.y;
-    if ((x2 - x0) * (y0 - y1) >= (x0 - x1) * (y2 - y0)) return 0;
+    if ((x2 - x0) * (y0 - y1) >= (x0 - x1) * (y2 - y0)) return false;
 
     const auto column_inside = [&box](int32_t x) { return x > box.left && x < box.right; };
     const auto row_inside = [&box](int32_t y) { return y > box.top && y < box.bottom; };
     const bool column = column_inside(p0.x) || column_inside(p1.x) || column_inside(p2.x);
     const bool row = row_inside(p0.y) || row_inside(p1.y) || row_inside(p2.y);
-    return column && row ? 1 : 0;
+    return column && row;
+}
+
+static void set_corner_point(FillVertex* rec, const ScreenPoint& p) {
+    rec->x = p.x;
+    rec->y = p.y;
+    rec->z = p.z;
 }
 
 int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
                      const Vec3* s1, const Vec3* s2) {
-    return face_visible(rec0, rec1, rec2, round_point(*s0), round_point(*s1), round_point(*s2),
-                        guard_box);
+    const ScreenPoint p0 = round_point(*s0), p1 = round_point(*s1), p2 = round_point(*s2);
+    rec0->z = p0.z;
+    rec1->z = p1.z;
+    rec2->z = p2.z;
+    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return 0;
+    set_corner_point(rec0, p0);
+    set_corner_point(rec1, p1);
+    set_corner_point(rec2, p2);
+    return face_drawn(p0, p1, p2, guard_box) ? 1 : 0;
 }
 
 // Texture-coordinate sources of the corners.
@@ -295,6 +378,37 @@ static int32_t texel_coordinate(double value) {
 static void corner_face_uv(FillVertex* rec, const Face& face, int k) {
     rec->u = texel_coordinate(face.uv[k][0]);
     rec->v = texel_coordinate(face.uv[k][1]);
+}
+
+#if VORN_SSE2
+// texel_coordinate of a face's six (u, v) at once: each value in (0, 65535]
+// truncated, 0 at or below 0 (NaN too), 65535 above.
+static __m128i texel_coordinates(__m128 value) {
+    const __m128i truncated = _mm_and_si128(_mm_castps_si128(_mm_cmpgt_ps(value, _mm_setzero_ps())),
+                                            _mm_cvttps_epi32(value));
+    const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(value, _mm_set1_ps(65535.0f)));
+    return _mm_or_si128(_mm_and_si128(above, _mm_set1_epi32(65535)),
+                        _mm_andnot_si128(above, truncated));
+}
+#endif
+
+// The stored (u, v) of a face's three corners; u and v lie side by side in
+// both records.
+static inline void face_uvs(FillVertex* rec, const Face& face, bool simd) {
+#if VORN_SSE2
+    if (simd) {
+        static_assert(offsetof(FillVertex, v) == offsetof(FillVertex, u) + 4, "u, v side by side");
+        const __m128i first = texel_coordinates(_mm_loadu_ps(&face.uv[0][0]));
+        const __m128i last = texel_coordinates(
+            _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&face.uv[2][0])));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[0].u), first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[1].u), _mm_unpackhi_epi64(first, first));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[2].u), last);
+        return;
+    }
+#endif
+    (void)simd;
+    for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
 }
 
 static void corner_environment_uv(FillVertex* rec, const Vec3& normal) {
@@ -398,15 +512,19 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
     const Face* faces = object.mesh.faces.data();
     const uint32_t base = object.vertex_base;
     const uint32_t end = uint32_t(range.first) + range.count;
+    const bool simd = use_simd;
     FillVertex rec[3] = {};
     for (uint32_t i = range.first; i < end; i++) {
         const Face& face = faces[i];
         const uint32_t entry[3] = {base + face.vert_a, base + face.vert_b, base + face.vert_c};
-        if (!face_visible(&rec[0], &rec[1], &rec[2], points[entry[0]], points[entry[1]],
-                          points[entry[2]], box))
-            continue;
+        const ScreenPoint &p0 = points[entry[0]], &p1 = points[entry[1]], &p2 = points[entry[2]];
+        if (!face_drawn(p0, p1, p2, box)) continue;
+        // Only a drawn face's corners reach a filler.
+        set_corner_point(&rec[0], p0);
+        set_corner_point(&rec[1], p1);
+        set_corner_point(&rec[2], p2);
+        if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(rec, face, simd);
         for (int k = 0; k < 3; k++) {
-            if constexpr ((inputs & CORNER_FACE_UV) != 0) corner_face_uv(&rec[k], face, k);
             if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0)
                 corner_environment_uv(&rec[k], normals[entry[k]]);
             if constexpr ((inputs & CORNER_SHADE) != 0)
@@ -443,6 +561,9 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
         rounded_points.resize(scene->screen_positions.size());
     round_points(rounded_points.data() + object.vertex_base,
                  scene->screen_positions.data() + object.vertex_base, mesh.vertex_count);
+#if VORN_SSE2
+    bool lit = false;
+#endif
     for (const SurfaceRange& range : mesh.surfaces) {
         if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
         // The surface's first face decides how all its faces are drawn.
@@ -454,6 +575,14 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
             texture = surface_texture(type, attr >> 8);
             if (!texture) continue;
         }
+#if VORN_SSE2
+        // Lit two vertices a step before the first shaded surface, rather than
+        // one drawn corner at a time.
+        if ((surface_inputs[type] & CORNER_SHADE) && use_simd && !lit) {
+            light_entries_sse2(scene, object.vertex_base, mesh.vertex_count, vertex_shades.data());
+            lit = true;
+        }
+#endif
         surface_drawers[type](scene, object, range, texture);
     }
 }
