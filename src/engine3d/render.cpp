@@ -206,75 +206,71 @@ int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px,
 }
 
 #if VORN_SSE2
-// Four products summed in vec_dot's order for two normals.
-static __m128d dot_pair(const Vec3& d, const Vec3& a, const Vec3& b) {
-    const __m128d x = _mm_mul_pd(_mm_set1_pd(d.x), _mm_setr_pd(a.x, b.x));
-    const __m128d y = _mm_mul_pd(_mm_set1_pd(d.y), _mm_setr_pd(a.y, b.y));
-    const __m128d z = _mm_mul_pd(_mm_set1_pd(d.z), _mm_setr_pd(a.z, b.z));
-    return _mm_add_pd(_mm_add_pd(x, y), z);
+// positive_contribution of two values, in the low two 32-bit lanes: the
+// truncation where a value is at least 1 (at most 1e6), else 0 (NaN too).
+static __m128i positive_contributions(__m128d value) {
+    const __m128d at_least_one = _mm_cmpge_pd(value, _mm_set1_pd(1.0));
+    const __m128i mask = _mm_shuffle_epi32(_mm_castpd_si128(at_least_one), _MM_SHUFFLE(3, 3, 2, 0));
+    return _mm_and_si128(mask, _mm_cvttpd_epi32(_mm_min_pd(value, _mm_set1_pd(1.0e6))));
 }
 
-// light_vertex for the work-array entries first .. first + count - 1, two a
-// step, into shades: each lane takes light_vertex's operations in its order
-// (float differences to the light, the spot falloff stored as a float), and
-// each light's contribution is truncated lane by lane. An odd last entry is
-// left at 0, for the face loop to light when a corner needs it.
+// Adds one light's contribution to the sums of entries first .. end - 1, two
+// a step, each lane in light_vertex's operations and order (float
+// differences to the light, the spot falloff stored as a float).
+template <uint16_t TYPE>
+static void add_light_sse2(const LightSource& light, const Vec3* normals, const Vec3* positions,
+                           uint32_t first, uint32_t end, int32_t* sums) {
+    const Vec3 l = light.view_position, d = light.view_direction;
+    const __m128d dir_x = _mm_set1_pd(d.x), dir_y = _mm_set1_pd(d.y), dir_z = _mm_set1_pd(d.z);
+    const __m128d intensity = _mm_set1_pd(double(light.intensity));
+    const __m128d whole = _mm_set1_pd(double(int32_t(light.intensity)));
+    const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), full = _mm_set1_pd(255.0);
+    for (uint32_t e = first; e < end; e += 2) {
+        const Vec3 &na = normals[e], &nb = normals[e + 1];
+        const Vec3 &pa = positions[e], &pb = positions[e + 1];
+        const __m128d dot = _mm_add_pd(_mm_add_pd(_mm_mul_pd(dir_x, _mm_setr_pd(na.x, nb.x)),
+                                                  _mm_mul_pd(dir_y, _mm_setr_pd(na.y, nb.y))),
+                                       _mm_mul_pd(dir_z, _mm_setr_pd(na.z, nb.z)));
+        __m128d value = _mm_mul_pd(dot, whole);
+        if constexpr (TYPE != LIGHT_DIRECTIONAL) {
+            const __m128d dx = _mm_setr_pd(pa.x - l.x, pb.x - l.x);
+            const __m128d dy = _mm_setr_pd(pa.y - l.y, pb.y - l.y);
+            const __m128d dz = _mm_setr_pd(pa.z - l.z, pb.z - l.z);
+            __m128d distance = _mm_sqrt_pd(
+                _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz)));
+            const __m128d at_zero = _mm_cmpeq_pd(distance, zero);
+            distance = _mm_or_pd(_mm_and_pd(at_zero, one), _mm_andnot_pd(at_zero, distance));
+            const __m128d falloff = _mm_mul_pd(_mm_div_pd(intensity, distance), full);
+            if constexpr (TYPE == LIGHT_POINT)
+                value = falloff;
+            else
+                value = _mm_mul_pd(dot, _mm_cvtps_pd(_mm_cvtpd_ps(falloff)));
+        }
+        __m128i* sum = reinterpret_cast<__m128i*>(sums + e);
+        _mm_storel_epi64(sum, _mm_add_epi32(_mm_loadl_epi64(sum), positive_contributions(value)));
+    }
+}
+
+// light_vertex for the work-array entries first .. first + count - 1 into
+// shades, light by light over two entries a step. The sums fit 32 bits (at
+// most 100 lights of 1e6 each). An odd last entry is left at 0, for the face
+// loop to light when a corner needs it.
 static void light_entries_sse2(const Scene* scene, uint32_t first, uint32_t count,
                                int32_t* shades) {
     const Vec3* normals = scene->world_normals.data();
     const Vec3* positions = scene->view_positions.data();
-    // Only the three kinds of light add anything.
-    const LightSource* lights[SCENE_LIGHT_SLOTS];
-    int light_count = 0;
+    const uint32_t end = first + (count & ~1u);
+    std::fill(shades + first, shades + end, 0);
     for (int i = 0; i < std::min<int>(scene->light_count, SCENE_LIGHT_SLOTS); i++) {
-        const uint16_t type = scene->lights[i].type;
-        if (type == LIGHT_POINT || type == LIGHT_DIRECTIONAL || type == LIGHT_SPOT)
-            lights[light_count++] = &scene->lights[i];
+        const LightSource& light = scene->lights[i];
+        if (light.type == LIGHT_POINT)
+            add_light_sse2<LIGHT_POINT>(light, normals, positions, first, end, shades);
+        else if (light.type == LIGHT_DIRECTIONAL)
+            add_light_sse2<LIGHT_DIRECTIONAL>(light, normals, positions, first, end, shades);
+        else if (light.type == LIGHT_SPOT)
+            add_light_sse2<LIGHT_SPOT>(light, normals, positions, first, end, shades);
     }
-    const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), full = _mm_set1_pd(255.0);
-    for (uint32_t e = first; e + 2 <= first + count; e += 2) {
-        const Vec3 &na = normals[e], &nb = normals[e + 1];
-        const Vec3 &pa = positions[e], &pb = positions[e + 1];
-        int64_t sum[2] = {0, 0};
-        for (int i = 0; i < light_count; i++) {
-            const LightSource& light = *lights[i];
-            const Vec3& l = light.view_position;
-            __m128d distance = zero;
-            if (light.type == LIGHT_POINT || light.type == LIGHT_SPOT) {
-                const __m128d dx = _mm_setr_pd(pa.x - l.x, pb.x - l.x);
-                const __m128d dy = _mm_setr_pd(pa.y - l.y, pb.y - l.y);
-                const __m128d dz = _mm_setr_pd(pa.z - l.z, pb.z - l.z);
-                distance = _mm_sqrt_pd(_mm_add_pd(
-                    _mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz)));
-                const __m128d at_zero = _mm_cmpeq_pd(distance, zero);
-                distance = _mm_or_pd(_mm_and_pd(at_zero, one), _mm_andnot_pd(at_zero, distance));
-            }
-            const __m128d intensity = _mm_set1_pd(double(light.intensity));
-            double value[2];
-            switch (light.type) {
-            case LIGHT_POINT:
-                _mm_storeu_pd(value, _mm_mul_pd(_mm_div_pd(intensity, distance), full));
-                break;
-            case LIGHT_DIRECTIONAL:
-                _mm_storeu_pd(value, _mm_mul_pd(dot_pair(light.view_direction, na, nb),
-                                                _mm_set1_pd(double(int32_t(light.intensity)))));
-                break;
-            case LIGHT_SPOT: {
-                const __m128 falloff =
-                    _mm_cvtpd_ps(_mm_mul_pd(_mm_div_pd(intensity, distance), full));
-                _mm_storeu_pd(value, _mm_mul_pd(dot_pair(light.view_direction, na, nb),
-                                                _mm_cvtps_pd(falloff)));
-                break;
-            }
-            default:
-                continue;
-            }
-            sum[0] += positive_contribution(value[0]);
-            sum[1] += positive_contribution(value[1]);
-        }
-        shades[e] = shade_level(sum[0] + scene->ambient);
-        shades[e + 1] = shade_level(sum[1] + scene->ambient);
-    }
+    for (uint32_t e = first; e < end; e++) shades[e] = shade_level(shades[e] + scene->ambient);
 }
 #endif
 
