@@ -93,35 +93,34 @@ static WideMatrix widen(const Matrix4* m) {
 }
 
 #if VORN_SSE2
-// Two points a step: the x and y of each point share a register, the two z
-// another. Each lane sums its products in transform_point's order.
+// Two points a step, each coordinate of both side by side: the six floats of
+// the pair read in two loads and sorted into x, y and z pairs, each output
+// summed in transform_point's order, then written back point by point.
 static int32_t transform_pairs_sse2(Vec3* dst, const Vec3* src, int32_t count,
                                     const WideMatrix& w) {
-    const double* M = w.m;
-    const __m128d xy0 = _mm_setr_pd(M[0], M[1]), xy4 = _mm_setr_pd(M[4], M[5]);
-    const __m128d xy8 = _mm_setr_pd(M[8], M[9]), xy12 = _mm_setr_pd(M[12], M[13]);
-    const __m128d z2 = _mm_set1_pd(M[2]), z6 = _mm_set1_pd(M[6]);
-    const __m128d z10 = _mm_set1_pd(M[10]), z14 = _mm_set1_pd(M[14]);
+    __m128d M[16];
+    for (int i = 0; i < 16; i++) M[i] = _mm_set1_pd(w.m[i]);
+    const auto row = [&M](__m128d x, __m128d y, __m128d z, int c) {
+        return _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(x, M[c]), _mm_mul_pd(y, M[4 + c])),
+                                     _mm_mul_pd(z, M[8 + c])),
+                          M[12 + c]);
+    };
     int32_t i = 0;
     for (; i + 2 <= count; i += 2) {
-        const Vec3 a = src[i], b = src[i + 1];
-        const __m128d xa = _mm_set1_pd(a.x), ya = _mm_set1_pd(a.y), za = _mm_set1_pd(a.z);
-        const __m128d xb = _mm_set1_pd(b.x), yb = _mm_set1_pd(b.y), zb = _mm_set1_pd(b.z);
-        const __m128d out_a = _mm_add_pd(
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(xa, xy0), _mm_mul_pd(ya, xy4)), _mm_mul_pd(za, xy8)),
-            xy12);
-        const __m128d out_b = _mm_add_pd(
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(xb, xy0), _mm_mul_pd(yb, xy4)), _mm_mul_pd(zb, xy8)),
-            xy12);
-        const __m128d x = _mm_unpacklo_pd(xa, xb), y = _mm_unpacklo_pd(ya, yb);
-        const __m128d z = _mm_unpacklo_pd(za, zb);
-        const __m128d out_z = _mm_add_pd(
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(x, z2), _mm_mul_pd(y, z6)), _mm_mul_pd(z, z10)), z14);
-        const __m128 zs = _mm_cvtpd_ps(out_z);
-        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), _mm_cvtpd_ps(out_a));
-        dst[i].z = _mm_cvtss_f32(zs);
-        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), _mm_cvtpd_ps(out_b));
-        dst[i + 1].z = _mm_cvtss_f32(_mm_shuffle_ps(zs, zs, 1));
+        const float* in = &src[i].x;
+        const __m128 head = _mm_loadu_ps(in); // ax ay az bx
+        const __m128 tail = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(in + 4));
+        const __m128 yz = _mm_shuffle_ps(head, tail, _MM_SHUFFLE(1, 0, 2, 1)); // ay az by bz
+        const __m128d x = _mm_cvtps_pd(_mm_shuffle_ps(head, head, _MM_SHUFFLE(3, 3, 3, 0)));
+        const __m128d y = _mm_cvtps_pd(_mm_shuffle_ps(yz, yz, _MM_SHUFFLE(2, 2, 2, 0)));
+        const __m128d z = _mm_cvtps_pd(_mm_shuffle_ps(yz, yz, _MM_SHUFFLE(3, 3, 3, 1)));
+        const __m128 out_x = _mm_cvtpd_ps(row(x, y, z, 0)), out_y = _mm_cvtpd_ps(row(x, y, z, 1));
+        const __m128 out_z = _mm_cvtpd_ps(row(x, y, z, 2));
+        const __m128 xy = _mm_unpacklo_ps(out_x, out_y); // ax ay bx by
+        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), xy);
+        _mm_storeh_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), xy);
+        dst[i].z = _mm_cvtss_f32(out_z);
+        dst[i + 1].z = _mm_cvtss_f32(_mm_shuffle_ps(out_z, out_z, 1));
     }
     return i;
 }
