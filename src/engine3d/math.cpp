@@ -1,6 +1,12 @@
 #include "engine3d/math.h"
 
+#include "effects/effect_tables.h"
+
 #include <cmath>
+
+#if VORN_SSE2
+#include <emmintrin.h>
+#endif
 
 float sin_table[256];
 float cos_table[256];
@@ -73,16 +79,66 @@ void transform_point(Vec3* out, const Vec3* in, const Matrix4* m) {
     out->z = float(x * M[2] + y * M[6] + z * M[10] + M[14]);
 }
 
+// The matrix widened to double once, so that the loops need not read it back
+// after every store (dst might have been the matrix, as far as the compiler
+// knows).
+struct WideMatrix {
+    double m[16];
+};
+
+static WideMatrix widen(const Matrix4* m) {
+    WideMatrix w;
+    for (int i = 0; i < 16; i++) w.m[i] = m->m[i];
+    return w;
+}
+
+#if VORN_SSE2
+// Two points a step, each coordinate of both side by side: the six floats of
+// the pair read in two loads and sorted into x, y and z pairs, each output
+// summed in transform_point's order, then written back point by point.
+static int32_t transform_pairs_sse2(Vec3* dst, const Vec3* src, int32_t count,
+                                    const WideMatrix& w) {
+    __m128d M[16];
+    for (int i = 0; i < 16; i++) M[i] = _mm_set1_pd(w.m[i]);
+    const auto row = [&M](__m128d x, __m128d y, __m128d z, int c) {
+        return _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(x, M[c]), _mm_mul_pd(y, M[4 + c])),
+                                     _mm_mul_pd(z, M[8 + c])),
+                          M[12 + c]);
+    };
+    int32_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const float* in = &src[i].x;
+        const __m128 head = _mm_loadu_ps(in); // ax ay az bx
+        const __m128 tail = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(in + 4));
+        const __m128 yz = _mm_shuffle_ps(head, tail, _MM_SHUFFLE(1, 0, 2, 1)); // ay az by bz
+        const __m128d x = _mm_cvtps_pd(_mm_shuffle_ps(head, head, _MM_SHUFFLE(3, 3, 3, 0)));
+        const __m128d y = _mm_cvtps_pd(_mm_shuffle_ps(yz, yz, _MM_SHUFFLE(2, 2, 2, 0)));
+        const __m128d z = _mm_cvtps_pd(_mm_shuffle_ps(yz, yz, _MM_SHUFFLE(3, 3, 3, 1)));
+        const __m128 out_x = _mm_cvtpd_ps(row(x, y, z, 0)), out_y = _mm_cvtpd_ps(row(x, y, z, 1));
+        const __m128 out_z = _mm_cvtpd_ps(row(x, y, z, 2));
+        const __m128 xy = _mm_unpacklo_ps(out_x, out_y); // ax ay bx by
+        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), xy);
+        _mm_storeh_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), xy);
+        dst[i].z = _mm_cvtss_f32(out_z);
+        dst[i + 1].z = _mm_cvtss_f32(_mm_shuffle_ps(out_z, out_z, 1));
+    }
+    return i;
+}
+#endif
+
 void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* m) {
-    for (int32_t i = 0; i < count; i++) transform_point(&dst[i], &src[i], m);
-}
-
-double vec_dot(const Vec3* a, const Vec3* b) {
-    return double(a->x) * b->x + double(a->y) * b->y + double(a->z) * b->z;
-}
-
-double vec_length(float x, float y, float z) {
-    return std::sqrt(double(x) * x + double(y) * y + double(z) * z);
+    const WideMatrix w = widen(m);
+    const double* M = w.m;
+    int32_t i = 0;
+#if VORN_SSE2
+    if (use_simd) i = transform_pairs_sse2(dst, src, count, w);
+#endif
+    for (; i < count; i++) {
+        const double x = src[i].x, y = src[i].y, z = src[i].z;
+        dst[i].x = float(x * M[0] + y * M[4] + z * M[8] + M[12]);
+        dst[i].y = float(x * M[1] + y * M[5] + z * M[9] + M[13]);
+        dst[i].z = float(x * M[2] + y * M[6] + z * M[10] + M[14]);
+    }
 }
 
 void face_normal(float x0, float y0, float z0, float x1, float y1, float z1, float x2, float y2,

@@ -1,6 +1,7 @@
 // Vectors, row-vector 4x4 matrices and the 256-step angle tables.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 struct Vec3 {
@@ -29,9 +30,17 @@ void mat_rotation(Matrix4* m, float s1, float s2, float s3, float c1, float c2, 
 void mat_rotation_angles(Matrix4* m, uint8_t a, uint8_t b, uint8_t c);
 
 void transform_point(Vec3* out, const Vec3* in, const Matrix4* m);
+// transform_point over count points; dst may be src.
 void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* m);
 
-double vec_dot(const Vec3* a, const Vec3* b);
-double vec_length(float x, float y, float z);
+// Inline, as the lighting calls them for every lit corner.
+inline double vec_dot(const Vec3* a, const Vec3* b) {
+    return double(a->x) * b->x + double(a->y) * b->y + double(a->z) * b->z;
+}
+
+inline double vec_length(float x, float y, float z) {
+    return std::sqrt(double(x) * x + double(y) * y + double(z) * z);
+}
+
 void face_normal(float x0, float y0, float z0, float x1, float y1, float z1, float x2, float y2,
                  float z2, float* nx, float* ny, float* nz);

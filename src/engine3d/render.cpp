@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstring>
+#include <cstddef>
 #include <vector>
+
+#if VORN_SSE2
+#include <emmintrin.h>
+#endif
 
 GuardBox guard_box = {-5, FRAME_WIDTH + 4, -5, FRAME_HEIGHT + 4};
 
@@ -46,26 +50,65 @@ static void rotation_only(Matrix4* out, const Matrix4* m) {
     out->m[12] = out->m[13] = out->m[14] = 0.0f;
 }
 
-void project_points(Vec3* points, const Camera* camera, int32_t count) {
+// Projects count points from src into dst (dst may be src), z kept. The scaled
+// form multiplies the projected x and y by the camera's scale factors.
+#if VORN_SSE2
+// Two points a step: one division for both, then each point's x and y side by
+// side, every lane in the plain loop's order.
+template <bool SCALED>
+static int32_t project_pairs_sse2(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count) {
+    const __m128d focal = _mm_set1_pd(camera->focal), minus_one = _mm_set1_pd(-1.0);
+    const __m128d centre = _mm_setr_pd(camera->centre_x, camera->centre_y);
+    const __m128d scale = _mm_setr_pd(camera->scale_x, camera->scale_y);
+    int32_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const Vec3 a = src[i], b = src[i + 1];
+        const __m128d z = _mm_setr_pd(a.z, b.z);
+        const __m128d at_zero = _mm_cmpeq_pd(z, _mm_setzero_pd());
+        const __m128d k =
+            _mm_div_pd(focal, _mm_or_pd(_mm_and_pd(at_zero, minus_one), _mm_andnot_pd(at_zero, z)));
+        __m128d xy_a = _mm_add_pd(_mm_mul_pd(_mm_unpacklo_pd(k, k), _mm_setr_pd(a.x, a.y)), centre);
+        __m128d xy_b = _mm_add_pd(_mm_mul_pd(_mm_unpackhi_pd(k, k), _mm_setr_pd(b.x, b.y)), centre);
+        if (SCALED) {
+            xy_a = _mm_mul_pd(xy_a, scale);
+            xy_b = _mm_mul_pd(xy_b, scale);
+        }
+        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), _mm_cvtpd_ps(xy_a));
+        dst[i].z = a.z;
+        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), _mm_cvtpd_ps(xy_b));
+        dst[i + 1].z = b.z;
+    }
+    return i;
+}
+#endif
+
+template <bool SCALED>
+static void project_into(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count) {
     const double focal = camera->focal, cx = camera->centre_x, cy = camera->centre_y;
-    for (int32_t i = 0; i < count; i++) {
-        Vec3& p = points[i];
+    const double scale_x = camera->scale_x, scale_y = camera->scale_y;
+    int32_t i = 0;
+#if VORN_SSE2
+    if (use_simd) i = project_pairs_sse2<SCALED>(dst, src, camera, count);
+#endif
+    for (; i < count; i++) {
+        const Vec3 p = src[i];
         const double z = p.z == 0.0f ? -1.0 : double(p.z);
         const double k = focal / z;
-        p.x = float(k * p.x + cx);
-        p.y = float(k * p.y + cy);
+        double x = k * p.x + cx, y = k * p.y + cy;
+        if (SCALED) {
+            x *= scale_x;
+            y *= scale_y;
+        }
+        dst[i] = {float(x), float(y), p.z};
     }
 }
 
+void project_points(Vec3* points, const Camera* camera, int32_t count) {
+    project_into<false>(points, points, camera, count);
+}
+
 void project_points_scaled(Vec3* points, const Camera* camera, int32_t count) {
-    const double focal = camera->focal, cx = camera->centre_x, cy = camera->centre_y;
-    for (int32_t i = 0; i < count; i++) {
-        Vec3& p = points[i];
-        const double z = p.z == 0.0f ? -1.0 : double(p.z);
-        const double k = focal / z;
-        p.x = float((k * p.x + cx) * camera->scale_x);
-        p.y = float((k * p.y + cy) * camera->scale_y);
-    }
+    project_into<true>(points, points, camera, count);
 }
 
 void object_transform(Scene* scene, uint16_t index, const Camera* camera) {
@@ -95,11 +138,10 @@ void object_transform(Scene* scene, uint16_t index, const Camera* camera) {
     transform_points(view, object.mesh.vertices.data(), int32_t(count), &to_view);
     transform_points(scene->world_normals.data() + base, object.mesh.normals.data(), int32_t(count),
                      &rotation);
-    std::memcpy(screen, view, count * sizeof(Vec3));
     if (camera->scale_x == 1.0f && camera->scale_y == 1.0f)
-        project_points(screen, camera, int32_t(count));
+        project_into<false>(screen, view, camera, int32_t(count));
     else
-        project_points_scaled(screen, camera, int32_t(count));
+        project_into<true>(screen, view, camera, int32_t(count));
     object.vertex_base = uint16_t(base);
     scene->vertex_cursor = base + count;
 }
@@ -123,6 +165,12 @@ static int64_t positive_contribution(double value) {
     if (!(value >= 1.0)) return 0;
     if (value > 1.0e6) return 1000000;
     return int64_t(value);
+}
+
+static int32_t shade_level(int64_t sum) {
+    if (sum < 1) return 1;
+    if (sum > 255) return 255;
+    return int32_t(sum);
 }
 
 int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px, float py,
@@ -154,11 +202,77 @@ int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px,
             break;
         }
     }
-    sum += scene->ambient;
-    if (sum < 1) return 1;
-    if (sum > 255) return 255;
-    return int32_t(sum);
+    return shade_level(sum + scene->ambient);
 }
+
+#if VORN_SSE2
+// positive_contribution of two values, in the low two 32-bit lanes: the
+// truncation where a value is at least 1 (at most 1e6), else 0 (NaN too).
+static __m128i positive_contributions(__m128d value) {
+    const __m128d at_least_one = _mm_cmpge_pd(value, _mm_set1_pd(1.0));
+    const __m128i mask = _mm_shuffle_epi32(_mm_castpd_si128(at_least_one), _MM_SHUFFLE(3, 3, 2, 0));
+    return _mm_and_si128(mask, _mm_cvttpd_epi32(_mm_min_pd(value, _mm_set1_pd(1.0e6))));
+}
+
+// Adds one light's contribution to the sums of entries first .. end - 1, two
+// a step, each lane in light_vertex's operations and order (float
+// differences to the light, the spot falloff stored as a float).
+template <uint16_t TYPE>
+static void add_light_sse2(const LightSource& light, const Vec3* normals, const Vec3* positions,
+                           uint32_t first, uint32_t end, int32_t* sums) {
+    const Vec3 l = light.view_position, d = light.view_direction;
+    const __m128d dir_x = _mm_set1_pd(d.x), dir_y = _mm_set1_pd(d.y), dir_z = _mm_set1_pd(d.z);
+    const __m128d intensity = _mm_set1_pd(double(light.intensity));
+    const __m128d whole = _mm_set1_pd(double(int32_t(light.intensity)));
+    const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), full = _mm_set1_pd(255.0);
+    for (uint32_t e = first; e < end; e += 2) {
+        const Vec3 &na = normals[e], &nb = normals[e + 1];
+        const Vec3 &pa = positions[e], &pb = positions[e + 1];
+        const __m128d dot = _mm_add_pd(_mm_add_pd(_mm_mul_pd(dir_x, _mm_setr_pd(na.x, nb.x)),
+                                                  _mm_mul_pd(dir_y, _mm_setr_pd(na.y, nb.y))),
+                                       _mm_mul_pd(dir_z, _mm_setr_pd(na.z, nb.z)));
+        __m128d value = _mm_mul_pd(dot, whole);
+        if constexpr (TYPE != LIGHT_DIRECTIONAL) {
+            const __m128d dx = _mm_setr_pd(pa.x - l.x, pb.x - l.x);
+            const __m128d dy = _mm_setr_pd(pa.y - l.y, pb.y - l.y);
+            const __m128d dz = _mm_setr_pd(pa.z - l.z, pb.z - l.z);
+            __m128d distance = _mm_sqrt_pd(
+                _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz)));
+            const __m128d at_zero = _mm_cmpeq_pd(distance, zero);
+            distance = _mm_or_pd(_mm_and_pd(at_zero, one), _mm_andnot_pd(at_zero, distance));
+            const __m128d falloff = _mm_mul_pd(_mm_div_pd(intensity, distance), full);
+            if constexpr (TYPE == LIGHT_POINT)
+                value = falloff;
+            else
+                value = _mm_mul_pd(dot, _mm_cvtps_pd(_mm_cvtpd_ps(falloff)));
+        }
+        __m128i* sum = reinterpret_cast<__m128i*>(sums + e);
+        _mm_storel_epi64(sum, _mm_add_epi32(_mm_loadl_epi64(sum), positive_contributions(value)));
+    }
+}
+
+// light_vertex for the work-array entries first .. first + count - 1 into
+// shades, light by light over two entries a step. The sums fit 32 bits (at
+// most 100 lights of 1e6 each). An odd last entry is left at 0, for the face
+// loop to light when a corner needs it.
+static void light_entries_sse2(const Scene* scene, uint32_t first, uint32_t count,
+                               int32_t* shades) {
+    const Vec3* normals = scene->world_normals.data();
+    const Vec3* positions = scene->view_positions.data();
+    const uint32_t end = first + (count & ~1u);
+    std::fill(shades + first, shades + end, 0);
+    for (int i = 0; i < std::min<int>(scene->light_count, SCENE_LIGHT_SLOTS); i++) {
+        const LightSource& light = scene->lights[i];
+        if (light.type == LIGHT_POINT)
+            add_light_sse2<LIGHT_POINT>(light, normals, positions, first, end, shades);
+        else if (light.type == LIGHT_DIRECTIONAL)
+            add_light_sse2<LIGHT_DIRECTIONAL>(light, normals, positions, first, end, shades);
+        else if (light.type == LIGHT_SPOT)
+            add_light_sse2<LIGHT_SPOT>(light, normals, positions, first, end, shades);
+    }
+    for (uint32_t e = first; e < end; e++) shades[e] = shade_level(shades[e] + scene->ambient);
+}
+#endif
 
 // Nearest integer, ties to even, saturated to the 32-bit range (NaN gives the
 // minimum, which every test rejects). Below 2^23 in magnitude, adding and
@@ -189,34 +303,65 @@ static ScreenPoint round_point(const Vec3& s) {
     return {round_to_int(s.x), round_to_int(s.y), round_to_int(s.z)};
 }
 
-// The face test of triangle_visible on corners already rounded.
-static int face_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const ScreenPoint& p0,
-                        const ScreenPoint& p1, const ScreenPoint& p2) {
-    rec0->z = p0.z;
-    rec1->z = p1.z;
-    rec2->z = p2.z;
-    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return 0;
-    rec0->x = p0.x;
-    rec0->y = p0.y;
-    rec1->x = p1.x;
-    rec1->y = p1.y;
-    rec2->x = p2.x;
-    rec2->y = p2.y;
+// round_point over count points. The SSE2 path rounds four points (twelve
+// coordinates, three registers) a step: the conversion rounds to nearest even
+// and gives 0x80000000 for NaN and anything outside the 32-bit range, which the
+// exclusive or with the "at least 2^31" mask turns into INT32_MAX there.
+static void round_points(ScreenPoint* dst, const Vec3* src, uint32_t count) {
+    uint32_t i = 0;
+#if VORN_SSE2
+    static_assert(sizeof(Vec3) == 12 && sizeof(ScreenPoint) == 12, "three packed coordinates");
+    if (use_simd) {
+        const __m128 limit = _mm_set1_ps(2147483648.0f);
+        for (; i + 4 <= count; i += 4) {
+            const float* in = reinterpret_cast<const float*>(src + i);
+            __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+            for (int k = 0; k < 3; k++) {
+                const __m128 v = _mm_loadu_ps(in + 4 * k);
+                const __m128i beyond = _mm_castps_si128(_mm_cmpge_ps(v, limit));
+                _mm_storeu_si128(out + k, _mm_xor_si128(_mm_cvtps_epi32(v), beyond));
+            }
+        }
+    }
+#endif
+    for (; i < count; i++) dst[i] = round_point(src[i]);
+}
+
+// Whether a face with these rounded corners is drawn: all corners at z >= 1,
+// counter-clockwise on screen, a corner column and a corner row inside the
+// guard box.
+static inline bool face_drawn(const ScreenPoint& p0, const ScreenPoint& p1, const ScreenPoint& p2,
+                              const GuardBox& box) {
+    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return false;
 
     // Clockwise on screen (rows growing downwards) or zero area: back face.
     const int64_t x0 = p0.x, y0 = p0.y, x1 = p1.x, y1 = p1.y, x2 = p2.x, y2 = p2.y;
-    if ((x2 - x0) * (y0 - y1) >= (x0 - x1) * (y2 - y0)) return 0;
+    if ((x2 - x0) * (y0 - y1) >= (x0 - x1) * (y2 - y0)) return false;
 
-    const auto column_inside = [](int32_t x) { return x > guard_box.left && x < guard_box.right; };
-    const auto row_inside = [](int32_t y) { return y > guard_box.top && y < guard_box.bottom; };
+    const auto column_inside = [&box](int32_t x) { return x > box.left && x < box.right; };
+    const auto row_inside = [&box](int32_t y) { return y > box.top && y < box.bottom; };
     const bool column = column_inside(p0.x) || column_inside(p1.x) || column_inside(p2.x);
     const bool row = row_inside(p0.y) || row_inside(p1.y) || row_inside(p2.y);
-    return column && row ? 1 : 0;
+    return column && row;
+}
+
+static void set_corner_point(FillVertex* rec, const ScreenPoint& p) {
+    rec->x = p.x;
+    rec->y = p.y;
+    rec->z = p.z;
 }
 
 int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
                      const Vec3* s1, const Vec3* s2) {
-    return face_visible(rec0, rec1, rec2, round_point(*s0), round_point(*s1), round_point(*s2));
+    const ScreenPoint p0 = round_point(*s0), p1 = round_point(*s1), p2 = round_point(*s2);
+    rec0->z = p0.z;
+    rec1->z = p1.z;
+    rec2->z = p2.z;
+    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return 0;
+    set_corner_point(rec0, p0);
+    set_corner_point(rec1, p1);
+    set_corner_point(rec2, p2);
+    return face_drawn(p0, p1, p2, guard_box) ? 1 : 0;
 }
 
 // Texture-coordinate sources of the corners.
@@ -231,6 +376,37 @@ static void corner_face_uv(FillVertex* rec, const Face& face, int k) {
     rec->v = texel_coordinate(face.uv[k][1]);
 }
 
+#if VORN_SSE2
+// texel_coordinate of a face's six (u, v) at once: each value in (0, 65535]
+// truncated, 0 at or below 0 (NaN too), 65535 above.
+static __m128i texel_coordinates(__m128 value) {
+    const __m128i truncated = _mm_and_si128(_mm_castps_si128(_mm_cmpgt_ps(value, _mm_setzero_ps())),
+                                            _mm_cvttps_epi32(value));
+    const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(value, _mm_set1_ps(65535.0f)));
+    return _mm_or_si128(_mm_and_si128(above, _mm_set1_epi32(65535)),
+                        _mm_andnot_si128(above, truncated));
+}
+#endif
+
+// The stored (u, v) of a face's three corners; u and v lie side by side in
+// both records.
+static inline void face_uvs(FillVertex* rec, const Face& face, bool simd) {
+#if VORN_SSE2
+    if (simd) {
+        static_assert(offsetof(FillVertex, v) == offsetof(FillVertex, u) + 4, "u, v side by side");
+        const __m128i first = texel_coordinates(_mm_loadu_ps(&face.uv[0][0]));
+        const __m128i last = texel_coordinates(
+            _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&face.uv[2][0])));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[0].u), first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[1].u), _mm_unpackhi_epi64(first, first));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[2].u), last);
+        return;
+    }
+#endif
+    (void)simd;
+    for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
+}
+
 static void corner_environment_uv(FillVertex* rec, const Vec3& normal) {
     rec->u = texel_coordinate((double(normal.x) + 1.0) * 127.0);
     rec->v = texel_coordinate((double(normal.y) + 1.0) * 127.0);
@@ -242,8 +418,8 @@ static std::vector<int32_t> vertex_shades;
 // The screen positions of the object being drawn, each rounded once.
 static std::vector<ScreenPoint> rounded_points;
 
-static void corner_shade(FillVertex* rec, const Scene* scene, uint32_t entry) {
-    int32_t& shade = vertex_shades[entry];
+static void corner_shade(FillVertex* rec, const Scene* scene, int32_t* shades, uint32_t entry) {
+    int32_t& shade = shades[entry];
     if (shade == 0) {
         const Vec3& n = scene->world_normals[entry];
         const Vec3& p = scene->view_positions[entry];
@@ -267,7 +443,7 @@ constexpr uint8_t FACE_COLOUR = 16;          // the face colour, on the first co
 constexpr uint8_t NEEDS_TEXTURE = 32;        // drawn only with a usable texture
 constexpr uint8_t SURFACE_DRAWN = 64;        // types 10 and 12-15 are never drawn
 
-static const uint8_t surface_inputs[16] = {
+constexpr uint8_t surface_inputs[16] = {
     SURFACE_DRAWN | FACE_COLOUR,                                          // 0 depth only
     SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                           // 1 gouraud
     SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,                       // 2 textured
@@ -296,66 +472,79 @@ static const TextureRecord* surface_texture(uint32_t type, uint32_t number) {
     return texture;
 }
 
+template <uint32_t TYPE>
+static void fill_face(const FillVertex* rec, const Scene* scene, const TextureRecord* texture) {
+    if constexpr (TYPE == 0)
+        fill_depth_only(rec[0], rec[1], rec[2]);
+    else if constexpr (TYPE == 1)
+        fill_gouraud(rec[0], rec[1], rec[2]);
+    else if constexpr (TYPE == 2 || TYPE == 5)
+        fill_textured(rec[0], rec[1], rec[2], texture);
+    else if constexpr (TYPE == 3 || TYPE == 6)
+        fill_textured_shaded(rec[0], rec[1], rec[2], texture);
+    else if constexpr (TYPE == 4)
+        fill_type4(rec[0], rec[1], rec[2], scene->lights[0]);
+    else if constexpr (TYPE == 7)
+        fill_additive(rec[0], rec[1], rec[2], texture);
+    else if constexpr (TYPE == 8)
+        fill_wireframe(rec[0], rec[1], rec[2]);
+    else if constexpr (TYPE == 9)
+        fill_translucent(rec[0], rec[1], rec[2], texture);
+    else if constexpr (TYPE == 11)
+        fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
+}
+
+// The faces of one surface of a given type: its corner inputs and filler are
+// fixed at compile time, and everything the loop reads that the fillers cannot
+// change (guard box, work arrays) is held in locals.
+template <uint32_t TYPE>
 static void draw_surface(const Scene* scene, const SceneObject& object, const SurfaceRange& range,
-                         uint32_t type, const TextureRecord* texture) {
-    const uint8_t inputs = surface_inputs[type];
+                         const TextureRecord* texture) {
+    constexpr uint8_t inputs = surface_inputs[TYPE];
+    const GuardBox box = guard_box;
     const Vec3* normals = scene->world_normals.data();
+    const ScreenPoint* points = rounded_points.data();
+    int32_t* shades = vertex_shades.data();
     const Face* faces = object.mesh.faces.data();
+    const uint32_t base = object.vertex_base;
+    const uint32_t end = uint32_t(range.first) + range.count;
+    const bool simd = use_simd;
     FillVertex rec[3] = {};
-    for (uint32_t i = range.first; i < uint32_t(range.first) + range.count; i++) {
+    for (uint32_t i = range.first; i < end; i++) {
         const Face& face = faces[i];
-        const uint32_t entry[3] = {object.vertex_base + face.vert_a,
-                                   object.vertex_base + face.vert_b,
-                                   object.vertex_base + face.vert_c};
-        if (!face_visible(&rec[0], &rec[1], &rec[2], rounded_points[entry[0]],
-                          rounded_points[entry[1]], rounded_points[entry[2]]))
-            continue;
+        const uint32_t entry[3] = {base + face.vert_a, base + face.vert_b, base + face.vert_c};
+        const ScreenPoint &p0 = points[entry[0]], &p1 = points[entry[1]], &p2 = points[entry[2]];
+        if (!face_drawn(p0, p1, p2, box)) continue;
+        // Only a drawn face's corners reach a filler.
+        set_corner_point(&rec[0], p0);
+        set_corner_point(&rec[1], p1);
+        set_corner_point(&rec[2], p2);
+        if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(rec, face, simd);
         for (int k = 0; k < 3; k++) {
-            if (inputs & CORNER_FACE_UV) corner_face_uv(&rec[k], face, k);
-            if (inputs & CORNER_ENVIRONMENT_UV) corner_environment_uv(&rec[k], normals[entry[k]]);
-            if (inputs & CORNER_SHADE) corner_shade(&rec[k], scene, entry[k]);
-            if (inputs & CORNER_NORMAL) {
+            if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0)
+                corner_environment_uv(&rec[k], normals[entry[k]]);
+            if constexpr ((inputs & CORNER_SHADE) != 0)
+                corner_shade(&rec[k], scene, shades, entry[k]);
+            if constexpr ((inputs & CORNER_NORMAL) != 0) {
                 rec[k].extra[0] = normals[entry[k]].x;
                 rec[k].extra[1] = normals[entry[k]].y;
                 rec[k].extra[2] = normals[entry[k]].z;
             }
         }
-        if (inputs & FACE_COLOUR) set_colour(&rec[0], face);
-        switch (type) {
-        case 0:
-            fill_depth_only(rec[0], rec[1], rec[2]);
-            break;
-        case 1:
-            fill_gouraud(rec[0], rec[1], rec[2]);
-            break;
-        case 2:
-        case 5:
-            fill_textured(rec[0], rec[1], rec[2], texture);
-            break;
-        case 3:
-        case 6:
-            fill_textured_shaded(rec[0], rec[1], rec[2], texture);
-            break;
-        case 4:
-            fill_type4(rec[0], rec[1], rec[2], scene->lights[0]);
-            break;
-        case 7:
-            fill_additive(rec[0], rec[1], rec[2], texture);
-            break;
-        case 8:
-            fill_wireframe(rec[0], rec[1], rec[2]);
-            break;
-        case 9:
-            fill_translucent(rec[0], rec[1], rec[2], texture);
-            break;
-        case 11:
-            fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
-            break;
-        default:
-            return;
-        }
+        if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
+        fill_face<TYPE>(rec, scene, texture);
     }
 }
+
+using SurfaceDrawer = void (*)(const Scene*, const SceneObject&, const SurfaceRange&,
+                               const TextureRecord*);
+// One drawer per drawn surface type; none for the types never drawn.
+static const SurfaceDrawer surface_drawers[16] = {
+    draw_surface<0>, draw_surface<1>, draw_surface<2>, draw_surface<3>,
+    draw_surface<4>, draw_surface<5>, draw_surface<6>, draw_surface<7>,
+    draw_surface<8>, draw_surface<9>, nullptr,         draw_surface<11>,
+    nullptr,         nullptr,         nullptr,         nullptr,
+};
 
 static void draw_object(const Scene* scene, const SceneObject& object) {
     const Mesh& mesh = object.mesh;
@@ -366,8 +555,11 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
     std::fill_n(vertex_shades.begin() + object.vertex_base, mesh.vertex_count, 0);
     if (rounded_points.size() < scene->screen_positions.size())
         rounded_points.resize(scene->screen_positions.size());
-    for (uint32_t i = object.vertex_base; i < uint32_t(object.vertex_base) + mesh.vertex_count; i++)
-        rounded_points[i] = round_point(scene->screen_positions[i]);
+    round_points(rounded_points.data() + object.vertex_base,
+                 scene->screen_positions.data() + object.vertex_base, mesh.vertex_count);
+#if VORN_SSE2
+    bool lit = false;
+#endif
     for (const SurfaceRange& range : mesh.surfaces) {
         if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
         // The surface's first face decides how all its faces are drawn.
@@ -379,7 +571,15 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
             texture = surface_texture(type, attr >> 8);
             if (!texture) continue;
         }
-        draw_surface(scene, object, range, type, texture);
+#if VORN_SSE2
+        // Lit two vertices a step before the first shaded surface, rather than
+        // one drawn corner at a time.
+        if ((surface_inputs[type] & CORNER_SHADE) && use_simd && !lit) {
+            light_entries_sse2(scene, object.vertex_base, mesh.vertex_count, vertex_shades.data());
+            lit = true;
+        }
+#endif
+        surface_drawers[type](scene, object, range, texture);
     }
 }
 
