@@ -1,5 +1,6 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
+#include "engine3d/lighting.h"
 #include "engine3d/render.h"
 #include "frame_support.h"
 #include "model_writer.h"

@@ -40,10 +40,6 @@ void project_points(Vec3* points, const Camera* camera, int32_t count);
 void project_points_scaled(Vec3* points, const Camera* camera, int32_t count);
 
 void lights_to_view(Scene* scene, const Camera* camera);
-// Light reaching a vertex with world normal n at view position p: the sum of
-// the lights and the ambient level, clamped to 1..255.
-int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px, float py,
-                     float pz);
 
 // Rounds the screen points into the three records; 1 when the face is to be
 // drawn (all corners at z >= 1, counter-clockwise on screen, touching the

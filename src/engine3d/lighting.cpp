@@ -1,0 +1,121 @@
+// Vertex lighting: the light each scene light sends to a vertex, summed with
+// the ambient level. light_vertex works one vertex at a time; on SSE2,
+// light_entries_sse2 works two at a time over a whole object, light by light,
+// with every lane in light_vertex's operations and order.
+#include "engine3d/lighting.h"
+
+#include <algorithm>
+
+#if VORN_SSE2
+#include <emmintrin.h>
+#endif
+
+// A light's contribution truncated toward zero; only positive whole values
+// count, and anything beyond the clamp range saturates.
+static int64_t positive_contribution(double value) {
+    if (!(value >= 1.0)) return 0;
+    if (value > 1.0e6) return 1000000;
+    return int64_t(value);
+}
+
+static int32_t shade_level(int64_t sum) {
+    if (sum < 1) return 1;
+    if (sum > 255) return 255;
+    return int32_t(sum);
+}
+
+int32_t light_vertex(const Scene* scene, float nx, float ny, float nz, float px, float py,
+                     float pz) {
+    const Vec3 n = {nx, ny, nz};
+    int64_t sum = 0;
+    for (uint16_t i = 0; i < scene->light_count && i < SCENE_LIGHT_SLOTS; i++) {
+        const LightSource& light = scene->lights[i];
+        double distance = 0.0;
+        if (light.type == LIGHT_POINT || light.type == LIGHT_SPOT) {
+            distance = vec_length(px - light.view_position.x, py - light.view_position.y,
+                                  pz - light.view_position.z);
+            if (distance == 0.0) distance = 1.0;
+        }
+        switch (light.type) {
+        case LIGHT_POINT:
+            sum += positive_contribution(double(light.intensity) / distance * 255.0);
+            break;
+        case LIGHT_DIRECTIONAL:
+            sum += positive_contribution(vec_dot(&light.view_direction, &n) *
+                                         double(int32_t(light.intensity)));
+            break;
+        case LIGHT_SPOT: {
+            const float falloff = float(double(light.intensity) / distance * 255.0);
+            sum += positive_contribution(vec_dot(&light.view_direction, &n) * falloff);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return shade_level(sum + scene->ambient);
+}
+
+#if VORN_SSE2
+// positive_contribution of two values, in the low two 32-bit lanes: the
+// truncation where a value is at least 1 (at most 1e6), else 0 (NaN too).
+static __m128i positive_contributions(__m128d value) {
+    const __m128d at_least_one = _mm_cmpge_pd(value, _mm_set1_pd(1.0));
+    const __m128i mask = _mm_shuffle_epi32(_mm_castpd_si128(at_least_one), _MM_SHUFFLE(3, 3, 2, 0));
+    return _mm_and_si128(mask, _mm_cvttpd_epi32(_mm_min_pd(value, _mm_set1_pd(1.0e6))));
+}
+
+// Adds one light's contribution to the sums of entries first .. end - 1, two
+// a step, each lane in light_vertex's operations and order (float
+// differences to the light, the spot falloff stored as a float).
+template <uint16_t TYPE>
+static void add_light_sse2(const LightSource& light, const Vec3* normals, const Vec3* positions,
+                           uint32_t first, uint32_t end, int32_t* sums) {
+    const Vec3 l = light.view_position, d = light.view_direction;
+    const __m128d dir_x = _mm_set1_pd(d.x), dir_y = _mm_set1_pd(d.y), dir_z = _mm_set1_pd(d.z);
+    const __m128d intensity = _mm_set1_pd(double(light.intensity));
+    const __m128d whole = _mm_set1_pd(double(int32_t(light.intensity)));
+    const __m128d zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0), full = _mm_set1_pd(255.0);
+    for (uint32_t e = first; e < end; e += 2) {
+        const Vec3 &na = normals[e], &nb = normals[e + 1];
+        const Vec3 &pa = positions[e], &pb = positions[e + 1];
+        const __m128d dot = _mm_add_pd(_mm_add_pd(_mm_mul_pd(dir_x, _mm_setr_pd(na.x, nb.x)),
+                                                  _mm_mul_pd(dir_y, _mm_setr_pd(na.y, nb.y))),
+                                       _mm_mul_pd(dir_z, _mm_setr_pd(na.z, nb.z)));
+        __m128d value = _mm_mul_pd(dot, whole);
+        if constexpr (TYPE != LIGHT_DIRECTIONAL) {
+            const __m128d dx = _mm_setr_pd(pa.x - l.x, pb.x - l.x);
+            const __m128d dy = _mm_setr_pd(pa.y - l.y, pb.y - l.y);
+            const __m128d dz = _mm_setr_pd(pa.z - l.z, pb.z - l.z);
+            __m128d distance = _mm_sqrt_pd(
+                _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz)));
+            const __m128d at_zero = _mm_cmpeq_pd(distance, zero);
+            distance = _mm_or_pd(_mm_and_pd(at_zero, one), _mm_andnot_pd(at_zero, distance));
+            const __m128d falloff = _mm_mul_pd(_mm_div_pd(intensity, distance), full);
+            if constexpr (TYPE == LIGHT_POINT)
+                value = falloff;
+            else
+                value = _mm_mul_pd(dot, _mm_cvtps_pd(_mm_cvtpd_ps(falloff)));
+        }
+        __m128i* sum = reinterpret_cast<__m128i*>(sums + e);
+        _mm_storel_epi64(sum, _mm_add_epi32(_mm_loadl_epi64(sum), positive_contributions(value)));
+    }
+}
+
+void light_entries_sse2(const Scene* scene, uint32_t first, uint32_t count, int32_t* shades) {
+    const Vec3* normals = scene->world_normals.data();
+    const Vec3* positions = scene->view_positions.data();
+    const uint32_t end = first + (count & ~1u);
+    std::fill(shades + first, shades + end, 0);
+    for (int i = 0; i < std::min<int>(scene->light_count, SCENE_LIGHT_SLOTS); i++) {
+        const LightSource& light = scene->lights[i];
+        if (light.type == LIGHT_POINT)
+            add_light_sse2<LIGHT_POINT>(light, normals, positions, first, end, shades);
+        else if (light.type == LIGHT_DIRECTIONAL)
+            add_light_sse2<LIGHT_DIRECTIONAL>(light, normals, positions, first, end, shades);
+        else if (light.type == LIGHT_SPOT)
+            add_light_sse2<LIGHT_SPOT>(light, normals, positions, first, end, shades);
+    }
+    for (uint32_t e = first; e < end; e++) shades[e] = shade_level(shades[e] + scene->ambient);
+}
+#endif
