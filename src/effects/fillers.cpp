@@ -133,9 +133,8 @@ constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
 
 // The rare quotients beyond the table, kept out of line so that the span's
 // registers stay with the common case.
-template <size_t N>
-[[gnu::noinline]] void divide_all(const int64_t (&a)[N], int64_t n, int64_t (&q)[N]) {
-    for (size_t i = 0; i < N; i++) q[i] = a[i] / n;
+[[gnu::noinline]] int64_t divide(int64_t a, int64_t n) {
+    return a / n;
 }
 
 [[gnu::noinline]] int64_t extended_depth_step(float wa, float wb, int64_t n) {
@@ -145,19 +144,16 @@ template <size_t N>
 // a[i] / n truncated toward zero, as the division gives it, for every i;
 // one look-up of the table serves them all.
 template <size_t N> inline void span_quotients(const int64_t (&a)[N], int64_t n, int64_t (&q)[N]) {
-    uint64_t magnitude[N], all = 0;
+    const bool in_table = n < SPAN_RECIPROCALS;
+    const uint64_t m = in_table ? span_reciprocals.multiplier[n] : 0;
+    const uint32_t shift = in_table ? span_reciprocals.shift[n] : 0;
     for (size_t i = 0; i < N; i++) {
-        magnitude[i] = a[i] < 0 ? 0 - uint64_t(a[i]) : uint64_t(a[i]);
-        all |= magnitude[i];
-    }
-    if (n >= SPAN_RECIPROCALS || (all >> 31) != 0) {
-        divide_all(a, n, q);
-        return;
-    }
-    const uint64_t m = span_reciprocals.multiplier[n];
-    const uint32_t shift = span_reciprocals.shift[n];
-    for (size_t i = 0; i < N; i++) {
-        const int64_t r = int64_t((magnitude[i] * m) >> shift);
+        const uint64_t magnitude = a[i] < 0 ? 0 - uint64_t(a[i]) : uint64_t(a[i]);
+        if (!in_table || (magnitude >> 31) != 0) {
+            q[i] = divide(a[i], n);
+            continue;
+        }
+        const int64_t r = int64_t((magnitude * m) >> shift);
         q[i] = a[i] < 0 ? -r : r;
     }
 }
