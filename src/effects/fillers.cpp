@@ -131,31 +131,32 @@ constexpr SpanReciprocals make_span_reciprocals() {
 
 constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
 
-// The rare quotients beyond the table, kept out of line so that the span's
-// registers stay with the common case.
-[[gnu::noinline]] int64_t divide(int64_t a, int64_t n) {
-    return a / n;
+// a / n truncated toward zero, as the division gives it.
+inline int64_t span_quotient(int64_t a, int64_t n) {
+    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
+    const int64_t q =
+        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
+    return a < 0 ? -q : q;
 }
 
-[[gnu::noinline]] int64_t extended_depth_step(float wa, float wb, int64_t n) {
-    return int64_t((static_cast<long double>(wb) - wa) * static_cast<long double>(DEPTH_SCALE) / n);
-}
-
-// a[i] / n truncated toward zero, as the division gives it, for every i;
-// one look-up of the table serves them all.
-template <size_t N> inline void span_quotients(const int64_t (&a)[N], int64_t n, int64_t (&q)[N]) {
-    const bool in_table = n < SPAN_RECIPROCALS;
-    const uint64_t m = in_table ? span_reciprocals.multiplier[n] : 0;
-    const uint32_t shift = in_table ? span_reciprocals.shift[n] : 0;
-    for (size_t i = 0; i < N; i++) {
-        const uint64_t magnitude = a[i] < 0 ? 0 - uint64_t(a[i]) : uint64_t(a[i]);
-        if (!in_table || (magnitude >> 31) != 0) {
-            q[i] = divide(a[i], n);
-            continue;
-        }
-        const int64_t r = int64_t((magnitude * m) >> shift);
-        q[i] = a[i] < 0 ? -r : r;
+// Three quotients by one n, sharing one look-up of the table.
+inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n, int64_t& qa, int64_t& qb,
+                           int64_t& qc) {
+    const uint64_t ma = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    const uint64_t mb = b < 0 ? 0 - uint64_t(b) : uint64_t(b);
+    const uint64_t mc = c < 0 ? 0 - uint64_t(c) : uint64_t(c);
+    if (n >= SPAN_RECIPROCALS || ((ma | mb | mc) >> 31) != 0) {
+        qa = a / n, qb = b / n, qc = c / n;
+        return;
     }
+    const uint64_t m = span_reciprocals.multiplier[n];
+    const uint32_t shift = span_reciprocals.shift[n];
+    const int64_t ra = int64_t((ma * m) >> shift), rb = int64_t((mb * m) >> shift),
+                  rc = int64_t((mc * m) >> shift);
+    qa = a < 0 ? -ra : ra;
+    qb = b < 0 ? -rb : rb;
+    qc = c < 0 ? -rc : rc;
 }
 
 EdgeValues edge_start(const Corner& c) {
@@ -165,12 +166,12 @@ EdgeValues edge_start(const Corner& c) {
 // Steps per row from one corner to a lower one (to.y > from.y).
 EdgeValues edge_step(const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
-    const int64_t differences[4] = {
-        (int64_t(to.x) - from.x) * FIXED_ONE, (int64_t(to.u) - from.u) * FIXED_ONE,
-        (int64_t(to.v) - from.v) * FIXED_ONE, (int64_t(to.shade) - from.shade) * FIXED_ONE};
-    int64_t q[4];
-    span_quotients(differences, n, q);
-    return {q[0], q[1], q[2], q[3], (to.w - from.w) / float(n)};
+    EdgeValues step;
+    step.x = span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n);
+    span_quotients((int64_t(to.u) - from.u) * FIXED_ONE, (int64_t(to.v) - from.v) * FIXED_ONE,
+                   (int64_t(to.shade) - from.shade) * FIXED_ONE, n, step.u, step.v, step.s);
+    step.w = (to.w - from.w) / float(n);
+    return step;
 }
 
 void edge_advance(EdgeValues& e, const EdgeValues& step) {
@@ -229,7 +230,7 @@ int64_t depth_step(float wa, float wb, int64_t n) {
     const int64_t t = int64_t(q);
     const double frac = std::fabs(q - double(t)), margin = std::fabs(q) * 0x1p-40;
     if (frac > margin && 1.0 - frac > margin) return t;
-    return extended_depth_step(wa, wb, n);
+    return int64_t((static_cast<long double>(wb) - wa) * static_cast<long double>(DEPTH_SCALE) / n);
 }
 
 // Fills the run between a and b on row y (ends in either order). The right end
@@ -249,10 +250,8 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
                  uint32_t(depth_of(a.w)) + (uint32_t(fc.frame_stamp) << 24));
         return;
     }
-    const int64_t differences[3] = {b.u - a.u, b.v - a.v, b.s - a.s};
-    int64_t q[3];
-    span_quotients(differences, n, q);
-    const int64_t du = q[0], dv = q[1], ds = q[2];
+    int64_t du, dv, ds;
+    span_quotients(b.u - a.u, b.v - a.v, b.s - a.s, n, du, dv, ds);
     const int64_t dd = depth_step(a.w, b.w, n);
     int64_t u = a.u, v = a.v, s = a.s;
     int64_t d = depth_of(a.w);
