@@ -3,7 +3,6 @@
 #include <cmath>
 
 uint32_t display_depth = 0;
-bool use_simd = true;
 uint32_t column_order[FRAME_PIXELS];
 
 std::vector<uint8_t> tunnel_depth;

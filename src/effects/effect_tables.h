@@ -13,9 +13,10 @@
 // effects that test it draw only when it is 32.
 extern uint32_t display_depth;
 
-// True by default: the effects, fillers and fog take their SSE2 paths where
-// the build has them. False keeps them to the plain loops, which give the same
-// bytes (the tests run both).
+// True by default: the effects, fillers, fog and the 3D engine's vertex work
+// take their SSE2 paths where the build has them. False keeps them to the
+// plain loops, which give the same bytes (the tests run both). Defined with the
+// vector math, the one unit every piece of drawing code links.
 extern bool use_simd;
 
 // The SSE2 paths are built wherever the compiler targets SSE2 (every x86-64).

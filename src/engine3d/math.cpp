@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+bool use_simd = true;
+
 float sin_table[256];
 float cos_table[256];
 
