@@ -4,6 +4,7 @@
 #pragma once
 
 #include "data/surface.h"
+#include "engine3d/math.h" // use_simd, VORN_SSE2
 
 #include <cstdint>
 #include <cstring>
@@ -12,19 +13,6 @@
 // Bits per pixel of the chosen display mode; 0 until init_effect_tables. The
 // effects that test it draw only when it is 32.
 extern uint32_t display_depth;
-
-// True by default: the effects, fillers, fog and the 3D engine's vertex work
-// take their SSE2 paths where the build has them. False keeps them to the
-// plain loops, which give the same bytes (the tests run both). Defined with the
-// vector math, the one unit every piece of drawing code links.
-extern bool use_simd;
-
-// The SSE2 paths are built wherever the compiler targets SSE2 (every x86-64).
-#if defined(__SSE2__) && !defined(VORN_NO_SSE2)
-#define VORN_SSE2 1
-#else
-#define VORN_SSE2 0
-#endif
 
 // Entry (column * 200 + row) holds row * 320 + column: the frame walked column
 // by column, each column top to bottom.

@@ -106,7 +106,6 @@ void light_entries_sse2(const Scene* scene, uint32_t first, uint32_t count, int3
     const Vec3* normals = scene->world_normals.data();
     const Vec3* positions = scene->view_positions.data();
     const uint32_t end = first + (count & ~1u);
-    std::fill(shades + first, shades + end, 0);
     for (int i = 0; i < std::min<int>(scene->light_count, SCENE_LIGHT_SLOTS); i++) {
         const LightSource& light = scene->lights[i];
         if (light.type == LIGHT_POINT)

@@ -1,7 +1,5 @@
 #include "engine3d/math.h"
 
-#include "effects/effect_tables.h"
-
 #include <cmath>
 
 #if VORN_SSE2

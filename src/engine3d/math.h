@@ -4,6 +4,19 @@
 #include <cmath>
 #include <cstdint>
 
+// True by default: the effects, fillers, fog and the 3D engine's vertex work
+// take their SSE2 paths where the build has them. False keeps them to the
+// plain loops, which give the same bytes (the tests run both). It lives with
+// the vector math, the one unit every piece of drawing code links.
+extern bool use_simd;
+
+// The SSE2 paths are built wherever the compiler targets SSE2 (every x86-64).
+#if defined(__SSE2__) && !defined(VORN_NO_SSE2)
+#define VORN_SSE2 1
+#else
+#define VORN_SSE2 0
+#endif
+
 struct Vec3 {
     float x, y, z;
 };

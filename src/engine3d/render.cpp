@@ -439,6 +439,7 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
     if (size_t(object.vertex_base) + mesh.vertex_count > scene->screen_positions.size()) return;
     if (vertex_shades.size() < scene->screen_positions.size())
         vertex_shades.resize(scene->screen_positions.size());
+    // 0 marks an entry not yet lit; the lighting sums start from it too.
     std::fill_n(vertex_shades.begin() + object.vertex_base, mesh.vertex_count, 0);
     if (rounded_points.size() < scene->screen_positions.size())
         rounded_points.resize(scene->screen_positions.size());
