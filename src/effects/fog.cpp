@@ -167,10 +167,11 @@ void apply_depth_fog(Surface* surface, float near, float far, uint8_t fog_r, uin
     if (use_simd) {
         static_assert(FRAME_PIXELS % 8 == 0, "the SSE2 path takes eight pixels a step");
         const uint32_t d = uint32_t(divisor);
-        const float r = d <= MAX_FLOAT_DIVISOR ? reciprocal_rounded_up(d) : 0.0f;
+        const bool by_float = d <= MAX_FLOAT_DIVISOR;
+        const float r = by_float ? reciprocal_rounded_up(d) : 0.0f;
         const Divider divider{_mm_set1_ps(r), _mm_set1_epi32(int32_t(uint32_t(per_d.multiplier))),
                               _mm_cvtsi32_si128(int(per_d.shift))};
-        if (d <= MAX_FLOAT_DIVISOR)
+        if (by_float)
             fog_pixels_sse2<true>(p, depth_buffer, FRAME_PIXELS, limit, divider, fog_r, fog_g,
                                   fog_b);
         else
