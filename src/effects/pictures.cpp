@@ -8,6 +8,9 @@
 #if VORN_SSE2
 #include <emmintrin.h>
 #endif
+#if VORN_AVX2
+#include <immintrin.h>
+#endif
 
 static const size_t FULL_PICTURE_BYTES = size_t(FRAME_PIXELS) * 3;
 
@@ -144,6 +147,73 @@ static inline void blend4(uint32_t* p, const uint8_t* q, __m128i a) {
 }
 #endif
 
+#if VORN_AVX2
+// The masked blend in AVX2, eight pixels a step, where byte shuffles do what
+// the SSE2 path does with masks and word shuffles. Every channel, of the
+// picture and of the frame, sits in the high byte of a 16-bit lane (picture
+// bytes picked there by the shuffle, frame bytes by unpacking beside zero),
+// with the lanes of a pixel in the order blue, green, red, pad; its term is
+// then the high half of its product with the unscaled factor, as in the SSE2
+// path, and the pad's factors are 0. The two terms add up to at most 254, so
+// packing the words to bytes gives the pixels in their places with a clear
+// pad byte. The shuffles work within 16-byte halves: the frame's pixels
+// 0-1, 4-5 (low words) and 2-3, 6-7 (high words) meet the picture's read at
+// its pixels 0 and 4 (four bytes past pixel 7 are read) and each factor
+// spread over its pixel's words.
+
+#define VORN_TARGET_AVX2 __attribute__((target("avx2")))
+
+// Shuffles of one pixel pair's RGB bytes (at 3k) into the high bytes of
+// blue, green, red words and a zero pad word; -1 gives a zero byte.
+#define PAIR_FROM(k)                                                                               \
+    -1, 3 * (k) + 2, -1, 3 * (k) + 1, -1, 3 * (k), -1, -1, -1, 3 * (k) + 5, -1, 3 * (k) + 4, -1,   \
+        3 * (k) + 3, -1, -1
+// One factor byte f (and the next) into the low bytes of the pair's three channel words.
+#define FACTORS_FROM(f) f, -1, f, -1, f, -1, -1, -1, f + 1, -1, f + 1, -1, f + 1, -1, -1, -1
+
+VORN_TARGET_AVX2 static inline void blend8(uint32_t* p, const uint8_t* q, __m256i a_low,
+                                           __m256i a_high) {
+    const __m256i channels =
+        _mm256_setr_epi16(255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0);
+    const __m256i pic =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128((const __m128i*)q)),
+                                _mm_loadu_si128((const __m128i*)(q + 12)), 1);
+    const __m256i pic_low = _mm256_shuffle_epi8(pic, _mm256_setr_epi8(PAIR_FROM(0), PAIR_FROM(0)));
+    const __m256i pic_high = _mm256_shuffle_epi8(pic, _mm256_setr_epi8(PAIR_FROM(2), PAIR_FROM(2)));
+    const __m256i o = _mm256_loadu_si256((const __m256i*)p);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low = _mm256_add_epi16(
+        _mm256_mulhi_epu16(pic_low, a_low),
+        _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, o), _mm256_xor_si256(a_low, channels)));
+    const __m256i high = _mm256_add_epi16(
+        _mm256_mulhi_epu16(pic_high, a_high),
+        _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, o), _mm256_xor_si256(a_high, channels)));
+    _mm256_storeu_si256((__m256i*)p, _mm256_packus_epi16(low, high));
+}
+
+// The pixels the AVX2 steps drew: they stop two pixels short of the row's end.
+VORN_TARGET_AVX2 static size_t blend_run_avx2(uint32_t* p, const uint8_t* q, const uint8_t* m,
+                                              size_t n, uint8_t alpha) {
+    const __m128i alphas = _mm_set1_epi16(alpha);
+    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(-1);
+    size_t c = 0;
+    for (; c + 10 <= n; c += 8) {
+        // ((255 - m) * alpha) >> 8 for eight pixels, as bytes in both halves.
+        const __m128i inverse = _mm_xor_si128(_mm_loadl_epi64((const __m128i*)(m + c)), ones);
+        const __m128i a16 = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
+        const __m256i a = _mm256_broadcastsi128_si256(_mm_packus_epi16(a16, a16));
+        const __m256i a_low =
+            _mm256_shuffle_epi8(a, _mm256_setr_epi8(FACTORS_FROM(0), FACTORS_FROM(4)));
+        const __m256i a_high =
+            _mm256_shuffle_epi8(a, _mm256_setr_epi8(FACTORS_FROM(2), FACTORS_FROM(6)));
+        blend8(p + c, q + 3 * c, a_low, a_high);
+    }
+    return c;
+}
+#undef PAIR_FROM
+#undef FACTORS_FROM
+#endif
+
 // n picture pixels (RGB bytes at q) over frame pixels through the mask. The
 // SSE2 steps read two bytes past their last pixel, so they stop short of the
 // row's last pixel, which the plain loop draws. Their factors
@@ -151,6 +221,9 @@ static inline void blend4(uint32_t* p, const uint8_t* q, __m128i a) {
 // masks' complements moved up a byte.
 static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n, uint8_t alpha) {
     size_t c = 0;
+#if VORN_AVX2
+    if (use_simd && use_avx2) c = blend_run_avx2(p, q, m, n, alpha);
+#endif
 #if VORN_SSE2
     if (use_simd) {
         const __m128i alphas = _mm_set1_epi16(alpha);

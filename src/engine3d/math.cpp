@@ -8,6 +8,17 @@
 
 bool use_simd = true;
 
+static bool processor_has_avx2() {
+#if VORN_AVX2
+    __builtin_cpu_init(); // may run before the library's own constructors
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+bool use_avx2 = processor_has_avx2();
+
 float sin_table[256];
 float cos_table[256];
 

@@ -17,6 +17,17 @@ extern bool use_simd;
 #define VORN_SSE2 0
 #endif
 
+// Routines with an AVX2 path build it beside the SSE2 one (GCC and Clang build
+// it for one function at a time) and take it while use_simd and use_avx2 are
+// on. use_avx2 starts as the processor's own answer, so the program still runs
+// on any x86-64; tests turn it off to check the SSE2 path.
+#if VORN_SSE2 && defined(__GNUC__)
+#define VORN_AVX2 1
+#else
+#define VORN_AVX2 0
+#endif
+extern bool use_avx2;
+
 struct Vec3 {
     float x, y, z;
 };
