@@ -164,7 +164,7 @@ EdgeValues edge_start(const Corner& c) {
 }
 
 // Steps per row from one corner to a lower one (to.y > from.y).
-EdgeValues edge_step(const Corner& from, const Corner& to) {
+[[gnu::always_inline]] inline EdgeValues edge_step(const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
     EdgeValues step;
     step.x = span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n);
