@@ -1,5 +1,6 @@
 // Triangle fillers. Every filled variant shares one edge walker and one span
-// frame; a variant is a small per-pixel rule that the span loop calls inline.
+// frame; a variant is a small per-pixel rule that the span loop calls inline,
+// and names the attributes it reads, so the walk divides and steps only those.
 //
 // Fixed point: columns and the attributes u, v, shade are 16.16. Edges carry
 // them in 64 bits, so corners anywhere in the 32-bit range cannot overflow the
@@ -159,26 +160,42 @@ inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n, int64_t& 
     qc = c < 0 ? -rc : rc;
 }
 
+// The steps of the attributes a rule reads (Uses); the others are 0, as are
+// their values at every corner.
+template <unsigned Uses>
+inline void attribute_steps(int64_t du, int64_t dv, int64_t ds, int64_t n, int64_t& su, int64_t& sv,
+                            int64_t& ss) {
+    su = sv = ss = 0;
+    if constexpr (Uses == (USE_UV | USE_SHADE)) {
+        span_quotients(du, dv, ds, n, su, sv, ss);
+    } else {
+        if constexpr ((Uses & USE_UV) != 0) su = span_quotient(du, n), sv = span_quotient(dv, n);
+        if constexpr ((Uses & USE_SHADE) != 0) ss = span_quotient(ds, n);
+    }
+}
+
 EdgeValues edge_start(const Corner& c) {
     return {c.x * FIXED_ONE, c.u * FIXED_ONE, c.v * FIXED_ONE, c.shade * FIXED_ONE, c.w};
 }
 
 // Steps per row from one corner to a lower one (to.y > from.y).
+template <unsigned Uses>
 [[gnu::always_inline]] inline EdgeValues edge_step(const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
     EdgeValues step;
     step.x = span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n);
-    span_quotients((int64_t(to.u) - from.u) * FIXED_ONE, (int64_t(to.v) - from.v) * FIXED_ONE,
-                   (int64_t(to.shade) - from.shade) * FIXED_ONE, n, step.u, step.v, step.s);
+    attribute_steps<Uses>((int64_t(to.u) - from.u) * FIXED_ONE,
+                          (int64_t(to.v) - from.v) * FIXED_ONE,
+                          (int64_t(to.shade) - from.shade) * FIXED_ONE, n, step.u, step.v, step.s);
     step.w = (to.w - from.w) / float(n);
     return step;
 }
 
+template <unsigned Uses = USE_UV | USE_SHADE>
 void edge_advance(EdgeValues& e, const EdgeValues& step) {
     e.x += step.x;
-    e.u += step.u;
-    e.v += step.v;
-    e.s += step.s;
+    if constexpr ((Uses & USE_UV) != 0) e.u += step.u, e.v += step.v;
+    if constexpr ((Uses & USE_SHADE) != 0) e.s += step.s;
     e.w += step.w;
 }
 
@@ -251,7 +268,7 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
         return;
     }
     int64_t du, dv, ds;
-    span_quotients(b.u - a.u, b.v - a.v, b.s - a.s, n, du, dv, ds);
+    attribute_steps<Rule::uses>(b.u - a.u, b.v - a.v, b.s - a.s, n, du, dv, ds);
     const int64_t dd = depth_step(a.w, b.w, n);
     int64_t u = a.u, v = a.v, s = a.s;
     int64_t d = depth_of(a.w);
@@ -296,8 +313,8 @@ void walk_rows(const Rule& rule, EdgeValues long_edge, const EdgeValues& long_st
     const int64_t last = std::min<int64_t>(y_end, int64_t(fc.clip_bottom) + 1);
     for (; y < last; y++) {
         draw_span(rule, span_end(long_edge), span_end(short_edge), int32_t(y));
-        edge_advance(long_edge, long_step);
-        edge_advance(short_edge, short_step);
+        edge_advance<Rule::uses>(long_edge, long_step);
+        edge_advance<Rule::uses>(short_edge, short_step);
     }
 }
 
@@ -308,14 +325,14 @@ void walk_triangle(const Rule& rule, const Corner& a, const Corner& b, const Cor
     const Corner *top = &a, *middle = &b, *bottom = &c;
     sort_by_row(top, middle, bottom);
     if (top->y == bottom->y) return;
-    const EdgeValues long_step = edge_step(*top, *bottom);
+    const EdgeValues long_step = edge_step<Rule::uses>(*top, *bottom);
     if (middle->y != top->y) {
-        walk_rows(rule, edge_start(*top), long_step, edge_start(*top), edge_step(*top, *middle),
-                  top->y, middle->y);
+        walk_rows(rule, edge_start(*top), long_step, edge_start(*top),
+                  edge_step<Rule::uses>(*top, *middle), top->y, middle->y);
     }
     if (bottom->y != middle->y) {
         walk_rows(rule, edge_at(*top, long_step, int64_t(middle->y) - top->y), long_step,
-                  edge_start(*middle), edge_step(*middle, *bottom), middle->y,
+                  edge_start(*middle), edge_step<Rule::uses>(*middle, *bottom), middle->y,
                   int64_t(bottom->y) + 1);
     }
 }
@@ -354,6 +371,7 @@ uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
 // ---- per-pixel rules: (index, u, v, shade, depth word) ----
 
 struct DepthOnlyRule {
+    static constexpr unsigned uses = 0;
     Targets t;
     void operator()(size_t i, uint32_t, uint32_t, uint32_t, uint32_t word) const {
         if (t.depth[i] < word) t.depth[i] = word;
@@ -361,6 +379,7 @@ struct DepthOnlyRule {
 };
 
 struct GouraudRule {
+    static constexpr unsigned uses = USE_SHADE;
     Targets t;
     Colour c;
     void operator()(size_t i, uint32_t, uint32_t, uint32_t s, uint32_t word) const {
@@ -372,6 +391,7 @@ struct GouraudRule {
 };
 
 template <class T> struct TexturedRule {
+    static constexpr unsigned uses = USE_UV;
     Targets t;
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
@@ -383,6 +403,7 @@ template <class T> struct TexturedRule {
 };
 
 template <class T> struct TexturedShadedRule {
+    static constexpr unsigned uses = USE_UV | USE_SHADE;
     Targets t;
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t s, uint32_t word) const {
@@ -396,6 +417,7 @@ template <class T> struct TexturedShadedRule {
 };
 
 template <class T> struct AdditiveRule {
+    static constexpr unsigned uses = USE_UV;
     Targets t;
     T tex;
     Colour c;
@@ -412,6 +434,7 @@ template <class T> struct AdditiveRule {
 };
 
 template <class T> struct TranslucentRule {
+    static constexpr unsigned uses = USE_UV;
     Targets t;
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
@@ -424,6 +447,7 @@ template <class T> struct TranslucentRule {
 };
 
 template <class T> struct KeyedTranslucentRule {
+    static constexpr unsigned uses = USE_UV;
     Targets t;
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
@@ -443,20 +467,20 @@ template <class T> struct KeyedTranslucentRule {
 // ---- set-ups ----
 
 template <class Rule>
-void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, const FillVertex& c,
-                unsigned use) {
+void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, const FillVertex& c) {
     if (!context_ready(false) || !corners_in_front(a, b, c)) return;
-    walk_triangle(rule, make_corner(a, use), make_corner(b, use), make_corner(c, use));
+    walk_triangle(rule, make_corner(a, Rule::uses), make_corner(b, Rule::uses),
+                  make_corner(c, Rule::uses));
 }
 
 // Rule<Texels>{targets, texels, extra...} is the variant's per-pixel rule; the
 // choice between direct and wrapped fetches is made once per triangle.
 template <template <class> class Rule, int Bytes = 3, class... Extra>
 void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVertex& c,
-                       const TextureRecord* texture, unsigned use, bool needs_ids,
-                       const Extra&... extra) {
+                       const TextureRecord* texture, bool needs_ids, const Extra&... extra) {
     const uint32_t count = texel_count(texture, Bytes);
     if (count == 0 || !context_ready(needs_ids) || !corners_in_front(a, b, c)) return;
+    constexpr unsigned use = Rule<Texels<Bytes, false>>::uses;
     const Corner ca = make_corner(a, use), cb = make_corner(b, use), cc = make_corner(c, use);
     const auto walk = [&](auto texels) {
         walk_triangle(Rule<decltype(texels)>{context_targets(), texels, extra...}, ca, cb, cc);
@@ -476,21 +500,21 @@ void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVerte
 } // namespace
 
 void fill_depth_only(const FillVertex& a, const FillVertex& b, const FillVertex& c) {
-    fill_plain(DepthOnlyRule{context_targets()}, a, b, c, 0);
+    fill_plain(DepthOnlyRule{context_targets()}, a, b, c);
 }
 
 void fill_gouraud(const FillVertex& a, const FillVertex& b, const FillVertex& c) {
-    fill_plain(GouraudRule{context_targets(), colour_of(a)}, a, b, c, USE_SHADE);
+    fill_plain(GouraudRule{context_targets(), colour_of(a)}, a, b, c);
 }
 
 void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    fill_with_texture<TexturedRule>(a, b, c, texture, USE_UV, false);
+    fill_with_texture<TexturedRule>(a, b, c, texture, false);
 }
 
 void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                           const TextureRecord* texture) {
-    fill_with_texture<TexturedShadedRule>(a, b, c, texture, USE_UV | USE_SHADE, false);
+    fill_with_texture<TexturedShadedRule>(a, b, c, texture, false);
 }
 
 // Surface type 4 has a set-up of its own that draws nothing.
@@ -498,15 +522,15 @@ void fill_type4(const FillVertex&, const FillVertex&, const FillVertex&, const L
 
 void fill_additive(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    fill_with_texture<AdditiveRule, 1>(a, b, c, texture, USE_UV, true, colour_of(a));
+    fill_with_texture<AdditiveRule, 1>(a, b, c, texture, true, colour_of(a));
 }
 
 void fill_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                       const TextureRecord* texture) {
-    fill_with_texture<TranslucentRule>(a, b, c, texture, USE_UV, true);
+    fill_with_texture<TranslucentRule>(a, b, c, texture, true);
 }
 
 void fill_keyed_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                             const TextureRecord* texture) {
-    fill_with_texture<KeyedTranslucentRule>(a, b, c, texture, USE_UV, true);
+    fill_with_texture<KeyedTranslucentRule>(a, b, c, texture, true);
 }
