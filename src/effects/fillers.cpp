@@ -299,10 +299,16 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
 
 // ---- edge walker ----
 
-// Rows y .. y_end - 1 between two edges, clipped to the clip box's rows.
+// Rows y .. y_end - 1 between the long edge, long_rows rows below its
+// corner, and the short edge from its corner, clipped to the clip box's rows.
+// The edges start here from their corners: built by the caller, they would
+// reach this walk through memory, written and read in pieces of other sizes.
 template <class Rule>
-void walk_rows(const Rule& rule, EdgeValues long_edge, const EdgeValues& long_step,
-               EdgeValues short_edge, const EdgeValues& short_step, int64_t y, int64_t y_end) {
+void walk_rows(const Rule& rule, const Corner& long_from, int64_t long_rows,
+               const EdgeValues& long_step, const Corner& short_from, const EdgeValues& short_step,
+               int64_t y, int64_t y_end) {
+    EdgeValues long_edge = edge_at(long_from, long_step, long_rows);
+    EdgeValues short_edge = edge_start(short_from);
     const FillContext& fc = fill_context;
     if (y < fc.clip_top) {
         const int64_t skip = std::min<int64_t>(fc.clip_top, y_end) - y;
@@ -319,7 +325,7 @@ void walk_rows(const Rule& rule, EdgeValues long_edge, const EdgeValues& long_st
 }
 
 // Rows top.y .. middle.y - 1 come from the upper part, middle.y .. bottom.y
-// from the lower part, whose long edge restarts from the top corner.
+// from the lower part, whose long edge goes on from the top corner.
 template <class Rule>
 void walk_triangle(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
     const Corner *top = &a, *middle = &b, *bottom = &c;
@@ -327,13 +333,13 @@ void walk_triangle(const Rule& rule, const Corner& a, const Corner& b, const Cor
     if (top->y == bottom->y) return;
     const EdgeValues long_step = edge_step<Rule::uses>(*top, *bottom);
     if (middle->y != top->y) {
-        walk_rows(rule, edge_start(*top), long_step, edge_start(*top),
-                  edge_step<Rule::uses>(*top, *middle), top->y, middle->y);
+        const EdgeValues short_step = edge_step<Rule::uses>(*top, *middle);
+        walk_rows(rule, *top, 0, long_step, *top, short_step, top->y, middle->y);
     }
     if (bottom->y != middle->y) {
-        walk_rows(rule, edge_at(*top, long_step, int64_t(middle->y) - top->y), long_step,
-                  edge_start(*middle), edge_step<Rule::uses>(*middle, *bottom), middle->y,
-                  int64_t(bottom->y) + 1);
+        const EdgeValues short_step = edge_step<Rule::uses>(*middle, *bottom);
+        walk_rows(rule, *top, int64_t(middle->y) - top->y, long_step, *middle, short_step,
+                  middle->y, int64_t(bottom->y) + 1);
     }
 }
 
