@@ -5,7 +5,3 @@ target_sources(test_import PRIVATE ${QXPACK_DIR}/import.cpp ${QXPACK_DIR}/import
                ${CMAKE_SOURCE_DIR}/tools/content/model_mesh.cpp)
 target_include_directories(test_import PRIVATE ${QXPACK_DIR} ${CMAKE_SOURCE_DIR}/tools/content)
 target_link_libraries(test_import PRIVATE PkgConfig::ASSIMP)
-
-add_test(NAME import_show
-         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/import_show.sh $<TARGET_FILE:qxpack> $<TARGET_FILE:vorn>
-                 ${VORN_CONTENT_DIR}/items)

@@ -7,11 +7,7 @@
 # The dialog runs start an Xvfb server and run this script again inside it
 # (inside_exit, inside_run), where xdotool types on the dialog.
 set -euo pipefail
-run=$1
-vorn=$2
-make_module=$3
-build_dir=$4
-source_dir=$5
+run=$1 vorn=$2 make_module=$3 build_dir=$4 source_dir=$5
 
 source "$(dirname "$0")/script_support.sh"
 

@@ -5,9 +5,7 @@
 # the show, draw every scene and exit 0.
 #   missing_items.sh VORN QXPACK CONTENT_DIR
 set -euo pipefail
-vorn=$1
-qxpack=$2
-content=$3
+vorn=$1 qxpack=$2 content=$3
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -28,10 +28,8 @@ inline void put_f32(std::vector<uint8_t>& out, float value) {
 inline std::vector<uint8_t> model_header(uint16_t vertex_count, uint16_t face_count) {
     std::vector<uint8_t> out = {'Q', 'X', '3', 'D'};
     out.resize(26, 0);
-    put_u16(out, vertex_count);
-    put_u16(out, 0);
-    put_u16(out, face_count);
-    put_u16(out, 0);
+    put_u32(out, vertex_count);
+    put_u32(out, face_count);
     return out;
 }
 

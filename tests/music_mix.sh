@@ -4,8 +4,7 @@
 #   music_mix.sh DUMP_SHOW_AUDIO [MODULE]
 # Prints the figures; fails when one is out of its range.
 set -euo pipefail
-dump=$1
-module=${2:-}
+dump=$1 module=${2:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A fresh empty directory under the build tree; the test's working directory
@@ -35,4 +36,23 @@ inline uint32_t get_u16(const std::vector<uint8_t>& b, size_t at) {
 }
 inline uint32_t get_u32(const std::vector<uint8_t>& b, size_t at) {
     return get_u16(b, at) | get_u16(b, at + 2) << 16;
+}
+
+// A pack file: 8 free bytes, the count, a 24-byte record (name, size, offset)
+// for each entry, then the entries' data in order.
+inline std::vector<uint8_t>
+make_pack(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries) {
+    std::vector<uint8_t> out(8, 'x');
+    put_u32(out, uint32_t(entries.size()));
+    uint32_t offset = uint32_t(12 + 24 * entries.size());
+    for (const auto& [name, data] : entries) {
+        out.insert(out.end(), name.begin(), name.end());
+        out.resize(out.size() + 16 - name.size(), 0);
+        put_u32(out, uint32_t(data.size()));
+        put_u32(out, offset);
+        offset += uint32_t(data.size());
+    }
+    for (const auto& entry : entries)
+        out.insert(out.end(), entry.second.begin(), entry.second.end());
+    return out;
 }

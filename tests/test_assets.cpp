@@ -1,5 +1,6 @@
 // The asset catalogue: slots filled from the look-up in order, short or
-// missing entries left empty, everything released once.
+// missing entries left empty, everything released once; and the render
+// resources that come with it.
 #include "data/assets.h"
 #include "data/render_resources.h"
 #include "data/surface.h"
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include <sys/stat.h>
@@ -20,23 +20,12 @@ std::vector<uint8_t> full_pack(const std::string& left_out, const std::string& s
     std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
     for (size_t i = 0; i < asset_slot_count; i++) {
         const std::string name = asset_slots[i].entry;
-        if (name == left_out) continue;
-        const size_t size = asset_slots[i].bytes - (name == short_one ? 1 : 0);
-        entries.push_back({name, std::vector<uint8_t>(size, uint8_t(i + 1))});
+        if (name != left_out)
+            entries.push_back(
+                {name,
+                 std::vector<uint8_t>(asset_slots[i].bytes - (name == short_one), uint8_t(i + 1))});
     }
-    std::vector<uint8_t> out(8, 0);
-    put_u32(out, uint32_t(entries.size()));
-    uint32_t offset = uint32_t(12 + 24 * entries.size());
-    for (const auto& e : entries) {
-        char name[16] = {};
-        std::memcpy(name, e.first.c_str(), e.first.size());
-        out.insert(out.end(), name, name + 16);
-        put_u32(out, uint32_t(e.second.size()));
-        put_u32(out, offset);
-        offset += uint32_t(e.second.size());
-    }
-    for (const auto& e : entries) out.insert(out.end(), e.second.begin(), e.second.end());
-    return out;
+    return make_pack(entries);
 }
 
 class AssetsTest : public ::testing::Test {
@@ -77,7 +66,6 @@ TEST_F(AssetsTest, SlotsFillFromTheLookUpAndWrongSizesCountAsMissing) {
     // The render resources come with the catalogue.
     EXPECT_NE(depth_buffer, nullptr);
     EXPECT_NE(sphere_table, nullptr);
-    EXPECT_EQ(view_centre_x, 159.0f);
     ASSERT_NE(texture_table, nullptr);
     EXPECT_EQ(texture_count, 5);
     EXPECT_EQ(texture_table[0].pixels, nullptr) << "no model textures in this pack";
@@ -88,6 +76,7 @@ TEST_F(AssetsTest, SlotsFillFromTheLookUpAndWrongSizesCountAsMissing) {
         EXPECT_TRUE(asset_slots[i].slot->empty()) << asset_slots[i].entry;
     EXPECT_EQ(texture_table, nullptr);
     EXPECT_EQ(depth_buffer, nullptr);
+    EXPECT_EQ(sphere_table, nullptr);
     EXPECT_TRUE(tunnel_depth.empty());
 }
 
@@ -100,4 +89,64 @@ TEST_F(AssetsTest, AWorkingSurfaceThatCannotLockLoadsNothing) {
     EXPECT_EQ(texture_table, nullptr);
     for (size_t i = 0; i < asset_slot_count; i++)
         EXPECT_TRUE(asset_slots[i].slot->empty()) << asset_slots[i].entry;
+}
+
+TEST(RenderResources, TexturesLoadIntoTheirSlots) {
+    ScopedDirectory dir;
+    std::vector<uint8_t> texels(TEXTURE_RGB_BYTES);
+    for (size_t i = 0; i < texels.size(); i++) texels[i] = uint8_t(i * 7);
+    write_file("t_a.raw", texels);
+    write_file("t_short.raw", {1, 2, 3});
+
+    ASSERT_EQ(texture_table_alloc(5), 1);
+    for (uint16_t i = 0; i < 5; i++) ASSERT_EQ(texture_load("t_a.raw", i, 0), 1);
+    for (uint16_t i = 0; i < 5; i++) {
+        const TextureRecord& t = texture_table[i];
+        EXPECT_EQ(t.width, 256);
+        EXPECT_EQ(t.height, 256);
+        EXPECT_EQ(t.kind, 0);
+        EXPECT_EQ(t.second_plane, nullptr);
+        EXPECT_EQ(t.byte_size, TEXTURE_RGB_BYTES);
+        EXPECT_EQ(t.pixels[1000], uint8_t(7000));
+    }
+
+    // Index beyond the table: refused, nothing changed.
+    EXPECT_EQ(texture_load("t_a.raw", 5, 0), 0);
+    // A missing entry leaves the record sized but without pixels.
+    EXPECT_EQ(texture_load("missing.raw", 2, 0), 0);
+    EXPECT_EQ(texture_table[2].pixels, nullptr);
+    EXPECT_EQ(texture_table[2].width, 256);
+    // A short entry keeps its real size, so readers can stay inside it.
+    EXPECT_EQ(texture_load("t_short.raw", 3, 1), 1);
+    EXPECT_EQ(texture_table[3].byte_size, 3u);
+    EXPECT_EQ(texture_table[3].second_plane, nullptr);
+    EXPECT_EQ(texture_load("t_a.raw", 4, 1), 1);
+    EXPECT_EQ(texture_table[4].second_plane, texture_table[4].pixels + 65536);
+
+    texture_table_free();
+    EXPECT_EQ(texture_table, nullptr);
+    texture_table_free(); // harmless twice
+}
+
+TEST(RenderResources, BuffersAndViewGeometry) {
+    ASSERT_EQ(alloc_render_buffers(320, 200), 1);
+    EXPECT_EQ(depth_buffer_bytes, 256000u);
+    EXPECT_EQ(id_buffer_bytes, 64000u);
+    EXPECT_EQ(frame_stamp, 0);
+    for (size_t i = 0; i < 64000; i++) ASSERT_EQ(depth_buffer[i], 0u);
+    depth_buffer[63999] = 5;
+    id_buffer[0] = 9;
+    clear_depth_buffer();
+    clear_id_buffer();
+    EXPECT_EQ(depth_buffer[63999], 0u);
+    EXPECT_EQ(id_buffer[0], 0);
+    free_render_buffers();
+    EXPECT_EQ(depth_buffer, nullptr);
+    clear_depth_buffer(); // absent: nothing to do
+
+    set_view_geometry(320, 200);
+    EXPECT_EQ(view_centre_x, 159.0f);
+    EXPECT_EQ(view_centre_y, 99.0f);
+    EXPECT_EQ(view_clip_right, 320);
+    EXPECT_EQ(view_clip_bottom, 200);
 }

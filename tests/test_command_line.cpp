@@ -1,10 +1,10 @@
 #include "presentation/command_line.h"
 #include "presentation/display.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
@@ -109,18 +109,15 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
 
 // The program itself: status 2 and exactly one line on stderr.
 TEST(CommandLine, ProgramExitsWithStatusTwoAndOneLine) {
-    const std::string vorn = std::string(VORN_BINARY_DIR) + "/vorn";
+    ScopedDirectory dir;
     for (const char* args : {"--bogus", "--pace 30", "--start"}) {
-        const std::string command = vorn + " " + args + " 2>&1 >/dev/null";
-        FILE* pipe = popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string out;
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-        const int status = pclose(pipe);
+        const std::string command =
+            std::string(VORN_BINARY_DIR "/vorn ") + args + " 2>err.txt >/dev/null";
+        const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status)) << args;
         EXPECT_EQ(WEXITSTATUS(status), 2) << args;
-        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << args << ": " << out;
+        const std::string err = read_text("err.txt");
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << args << ": " << err;
     }
 }
 

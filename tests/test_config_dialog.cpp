@@ -65,53 +65,43 @@ Shown shown(const DialogMessage& m) {
     return {m.caption, m.text, m.flags};
 }
 
-TEST_F(ConfigDialog, DefaultSettingsChooseTheirEntries) {
-    EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
-    EXPECT_TRUE(view.messages.empty());
-    EXPECT_TRUE(sound_open());
-    EXPECT_EQ(view.sound_timer, 1);
-    EXPECT_EQ(view.output_list.values, (std::vector<int>{2, 1, 3}));
-    EXPECT_EQ(view.output_list.selection, 0);
-    EXPECT_EQ(view.mixer_list.values, (std::vector<int>{4, 1, 2, 3, 5, 6, 7, 8}));
-    EXPECT_EQ(view.mixer_list.selection, -1);
-    ASSERT_FALSE(view.driver_list.entries.empty());
-    EXPECT_EQ(view.driver_list.selection, 0);
-    EXPECT_EQ(view.rate_checked, IDC_RATE_44KHZ);
-}
-
-TEST_F(ConfigDialog, SavedSettingsChooseTheirEntries) {
-    sound_output = 3;
-    sound_mixer = 8;
-    sound_driver = 1; // "No sound" has one driver only
-    output_rate = 11025;
-    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
-    EXPECT_EQ(view.output_list.selection, 2);
-    EXPECT_EQ(view.mixer_list.selection, 7);
-    EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
-    EXPECT_EQ(view.driver_list.selection, -1);
-    EXPECT_EQ(view.rate_checked, IDC_RATE_11KHZ);
-
-    FSOUND_Close();
-    DialogView edited = make_dialog_view();
-    output_rate = 12345; // not one of the four
-    config_dialog_proc(&edited, WM_INITDIALOG, 0, 0);
-    EXPECT_EQ(edited.rate_checked, IDC_RATE_44KHZ);
-
-    // --nosound: no sound shown and opened for this run, the stored output and driver kept.
-    FSOUND_Close();
-    DialogView quiet = make_dialog_view();
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    sound_output = 2;
-    sound_driver = 3;
-    demo_nosound = 1;
-    config_dialog_proc(&quiet, WM_INITDIALOG, 0, 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    EXPECT_TRUE(quiet.messages.empty());
-    EXPECT_TRUE(sound_open());
-    EXPECT_EQ(quiet.output_list.selection, 2);
-    EXPECT_EQ(quiet.driver_list.entries, std::vector<std::string>{"No sound"});
-    EXPECT_EQ(quiet.driver_list.selection, 0);
-    dialog_press(&quiet, IDCANCEL);
+// The stored values choose the entries; the sound opens on the output shown.
+TEST_F(ConfigDialog, SettingsChooseTheirEntries) {
+    struct Case {
+        const char* what;
+        int output, mixer, driver, rate, nosound;
+        int output_entry, mixer_entry, driver_entry, rate_id;
+    };
+    for (Case c : {Case{"defaults", 2, 0, 0, 44100, 0, 0, -1, 0, IDC_RATE_44KHZ},
+                   // "No sound" has one driver only.
+                   Case{"saved", 3, 8, 1, 11025, 0, 2, 7, -1, IDC_RATE_11KHZ},
+                   Case{"not one of the four rates", 2, 0, 0, 12345, 0, 0, -1, 0, IDC_RATE_44KHZ},
+                   // No sound shown and opened for this run (the stored
+                   // output could not open), the stored output and driver kept.
+                   Case{"--nosound", 2, 0, 3, 44100, 1, 2, -1, 0, IDC_RATE_44KHZ}}) {
+        SCOPED_TRACE(c.what);
+        FSOUND_Close();
+        view = make_dialog_view();
+        std::tie(sound_output, sound_mixer, sound_driver, output_rate, demo_nosound) =
+            std::make_tuple(c.output, c.mixer, c.driver, c.rate, c.nosound);
+        setenv("SDL_AUDIODRIVER", c.nosound ? "no-such-driver" : "dummy", 1);
+        EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        EXPECT_TRUE(view.messages.empty());
+        EXPECT_TRUE(sound_open());
+        EXPECT_EQ(view.sound_timer, 1);
+        EXPECT_EQ(view.output_list.values, (std::vector<int>{2, 1, 3}));
+        EXPECT_EQ(view.mixer_list.values, (std::vector<int>{4, 1, 2, 3, 5, 6, 7, 8}));
+        EXPECT_EQ(view.output_list.selection, c.output_entry);
+        EXPECT_EQ(view.mixer_list.selection, c.mixer_entry);
+        ASSERT_FALSE(view.driver_list.entries.empty());
+        if (c.output_entry == 2) {
+            EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
+        }
+        EXPECT_EQ(view.driver_list.selection, c.driver_entry);
+        EXPECT_EQ(view.rate_checked, c.rate_id);
+    }
+    dialog_press(&view, IDCANCEL);
     EXPECT_NE(settings_text().find("output=2\ndriver=3\n"), std::string::npos);
 }
 

@@ -12,28 +12,6 @@
 
 namespace {
 
-struct Entry {
-    std::string name;
-    std::vector<uint8_t> data;
-};
-
-// 8 free bytes, count, directory, then the data in order.
-std::vector<uint8_t> make_pack(const std::vector<Entry>& entries) {
-    std::vector<uint8_t> out(8, 'x');
-    put_u32(out, uint32_t(entries.size()));
-    uint32_t offset = uint32_t(12 + 24 * entries.size());
-    for (const Entry& e : entries) {
-        std::vector<uint8_t> name(16, 0);
-        std::copy(e.name.begin(), e.name.end(), name.begin());
-        out.insert(out.end(), name.begin(), name.end());
-        put_u32(out, uint32_t(e.data.size()));
-        put_u32(out, offset);
-        offset += uint32_t(e.data.size());
-    }
-    for (const Entry& e : entries) out.insert(out.end(), e.data.begin(), e.data.end());
-    return out;
-}
-
 std::vector<uint8_t> make_block(uint32_t unpacked_size, const std::vector<uint8_t>& stream,
                                 uint16_t method = 2) {
     std::vector<uint8_t> out = {'Q', 'X', 'P', 'D'};

@@ -133,8 +133,8 @@ TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
     sound_set_builtin_module(0);
     EXPECT_EQ(FMUSIC_LoadSong("system2.xm"), nullptr);
     EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_FILE_NOT_FOUND);
-
-    write_file("system2.xm", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd', 'u', 'l', 'e'});
+    const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd'};
+    write_file("system2.xm", junk);
     EXPECT_EQ(FMUSIC_LoadSong("system2.xm"), nullptr);
     EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_FILE_FORMAT);
 
@@ -149,7 +149,7 @@ TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
     for (int kind = 0; kind < 3; kind++) {
         SCOPED_TRACE(kind);
         std::filesystem::remove_all("system2.xm");
-        if (kind == 0) write_file("system2.xm", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd'});
+        if (kind == 0) write_file("system2.xm", junk);
         if (kind == 1) std::filesystem::create_directory("system2.xm");
         if (kind == 2) {
             ASSERT_EQ(mkfifo("system2.xm", 0600), 0);
@@ -167,21 +167,17 @@ TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
 // Over N frames the samples total rate * N / fps, rounded down. Two runs give the same frames,
 // samples and positions, and playing the song again starts it afresh.
 TEST_F(Sound, LockstepFramesCarryTheRemainderAndRepeatExactly) {
-    MusicSong* song = start_lockstep(make_short_module(8, 64, 6, 125), 22050, 60);
-    PlayedFrames run = run_frames(song, 121);
-    uint64_t total = 0;
-    for (size_t i = 0; i < run.frame_sizes.size(); i++) {
-        total += run.frame_sizes[i];
-        EXPECT_EQ(total, 22050 * (i + 1) / 60) << i;
-    }
-    EXPECT_EQ(run.samples.size(), 2 * total);
-    finish(song);
-
-    std::vector<uint8_t> bytes = make_short_module(4, 16, 3, 140);
-    MusicSong* first = start_lockstep(bytes, 44100, 60);
+    const std::vector<uint8_t> bytes = make_short_module(8, 16, 3, 140); // 6.9 s
+    MusicSong* first = start_lockstep(bytes, 22050, 60);
     PlayedFrames a = run_frames(first, 300);
     finish(first);
-    MusicSong* second = start_lockstep(bytes, 44100, 60);
+    uint64_t total = 0;
+    for (size_t i = 0; i < a.frame_sizes.size(); i++) {
+        total += a.frame_sizes[i];
+        EXPECT_EQ(total, 22050 * (i + 1) / 60) << i;
+    }
+    EXPECT_EQ(a.samples.size(), 2 * total);
+    MusicSong* second = start_lockstep(bytes, 22050, 60);
     PlayedFrames b = run_frames(second, 300);
     EXPECT_EQ(a.frame_sizes, b.frame_sizes);
     EXPECT_EQ(a.positions, b.positions);
@@ -303,52 +299,44 @@ TEST_F(Sound, MasterVolumeAndMixerShapeTheSamples) {
     EXPECT_NE(one, eight);
 }
 
-// Plays a song of rows of 0.06 s at the show's start volume for the given time. The row heard
-// then lies between the rows that fit in the time since playback surely began (after
+// A song of rows of 0.06 s at the show's start volume, without sound (the wall clock) and on the
+// device (its buffer, a quarter of 200 ms rounded down to a power of two, yet to be heard). The
+// row heard lies between the rows that fit in the time since playback surely began (after
 // FMUSIC_PlaySong returned), less the slack, and since it could have begun (before the call).
-// Paused, the position then stands still however long it waits.
-MusicSong* play_and_check(int milliseconds, double slack_seconds) {
-    MusicSong* song = load(make_short_module(1, 64, 3, 125));
-    FMUSIC_SetMasterVolume(song, 150);
-    const Clock::time_point before = Clock::now();
-    EXPECT_EQ(FMUSIC_PlaySong(song), 1);
-    const Clock::time_point after = Clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    const double shortest = std::chrono::duration<double>(Clock::now() - after).count();
-    const Position now = position(song);
-    const double longest = std::chrono::duration<double>(Clock::now() - before).count();
-    EXPECT_EQ(now.first, 0u);
-    EXPECT_GE(now.second, uint32_t(std::max(0.0, (shortest - slack_seconds) / 0.06)));
-    EXPECT_LE(now.second, uint32_t((longest + 0.01) / 0.06) + 1);
+// Paused or stopped, the position stands still however long it waits; resumed, it moves on.
+TEST_F(Sound, PositionFollowsTheTimeHeard) {
+    for (bool device : {false, true}) {
+        SCOPED_TRACE(device ? "device" : "no sound");
+        FSOUND_SetOutput(device ? SOUND_OUTPUT_SOUND_SERVER : SOUND_OUTPUT_NONE);
+        ASSERT_EQ(FSOUND_SetBufferSize(200), 1);
+        ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1) << sound_error_text(FSOUND_GetError());
+        const double slack_seconds = device ? 0.2 : 0.07;
+        MusicSong* song = load(make_short_module(1, 64, 3, 125));
+        FMUSIC_SetMasterVolume(song, 150);
+        const Clock::time_point before = Clock::now();
+        EXPECT_EQ(FMUSIC_PlaySong(song), 1);
+        const Clock::time_point after = Clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(device ? 800 : 600));
+        const double shortest = std::chrono::duration<double>(Clock::now() - after).count();
+        const Position now = position(song);
+        const double longest = std::chrono::duration<double>(Clock::now() - before).count();
+        EXPECT_EQ(now.first, 0u);
+        EXPECT_GE(now.second, uint32_t(std::max(0.0, (shortest - slack_seconds) / 0.06)));
+        EXPECT_LE(now.second, uint32_t((longest + 0.01) / 0.06) + 1);
 
-    FMUSIC_SetPaused(song, 1);
-    const Position paused = position(song);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(position(song), paused);
-    FMUSIC_SetPaused(song, 0);
-    return song;
-}
-
-TEST_F(Sound, WithoutSoundTheSongFollowsTheWallClock) {
-    FSOUND_SetOutput(SOUND_OUTPUT_NONE);
-    ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1);
-    MusicSong* song = play_and_check(600, 0.07);
-    const Position resumed = position(song);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_GT(position(song).second, resumed.second);
-    FMUSIC_FreeSong(song);
-}
-
-// The device buffer (a quarter of 200 ms, rounded down to a power of two) is yet to be heard.
-TEST_F(Sound, DeviceReportsThePositionHeard) {
-    ASSERT_EQ(FSOUND_SetBufferSize(200), 1);
-    ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1) << sound_error_text(FSOUND_GetError());
-    MusicSong* song = play_and_check(800, 0.2);
-    FMUSIC_StopSong(song);
-    const Position stopped = position(song);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(position(song), stopped);
-    FMUSIC_FreeSong(song);
+        FMUSIC_SetPaused(song, 1);
+        const Position paused = position(song);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_EQ(position(song), paused);
+        FMUSIC_SetPaused(song, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(device ? 300 : 200));
+        EXPECT_GT(position(song).second, paused.second);
+        FMUSIC_StopSong(song);
+        const Position stopped = position(song);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(position(song), stopped);
+        finish(song);
+    }
 }
 
 } // namespace
