@@ -12,13 +12,11 @@ set -euo pipefail
 vorn=$1
 items=$2
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/script_support.sh"
+enter_work_directory
 render() { # render NAME START SECONDS EVERY
-    "$vorn" --frames "$work/$1" --start "$2" --seconds "$3" --every "$4" --nosound >/dev/null || {
-        echo "FAIL: frames of $1 were not rendered" >&2
-        exit 1
-    }
+    "$vorn" --frames "$work/$1" --start "$2" --seconds "$3" --every "$4" --nosound >/dev/null ||
+        fail "frames of $1 were not rendered"
 }
 render figure figure 46 60
 render brain 23 7.6 12
@@ -26,40 +24,17 @@ render morph morph 30.6 60
 render tunnel tunnel 15.3 30
 
 python3 - "$work" "$items" <<'EOF'
-import glob, math, os, struct, sys, zlib
+import glob, math, os, subprocess, sys
 
 work, items = sys.argv[1], sys.argv[2]
 W, H = 320, 200
 
 def read_png(path):
-    """RGB rows of an 8-bit truecolour, non-interlaced PNG."""
-    data = open(path, 'rb').read()
-    pos, idat = 8, b''
-    while pos < len(data):
-        n, tag = struct.unpack('>I4s', data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + n]
-        pos += 12 + n
-        if tag == b'IHDR':
-            w, h, depth, colour, _, _, interlace = struct.unpack('>IIBBBBB', body)
-            assert (w, h, depth, colour, interlace) == (W, H, 8, 2, 0), path
-        elif tag == b'IDAT':
-            idat += body
-    raw, stride, rows, prev = zlib.decompress(idat), W * 3, [], bytearray(W * 3)
-    for y in range(H):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - 3] if i >= 3 else 0
-            b, c = prev[i], prev[i - 3] if i >= 3 else 0
-            if kind == 1: line[i] = (line[i] + a) & 255
-            elif kind == 2: line[i] = (line[i] + b) & 255
-            elif kind == 3: line[i] = (line[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(bytes(line))
-        prev = line
-    return rows
+    """RGB rows of a 320 x 200 frame, decoded by ffmpeg."""
+    raw = subprocess.run(['ffmpeg', '-v', 'error', '-i', path, '-f', 'rawvideo', '-pix_fmt', 'rgb24',
+                          '-'], check=True, capture_output=True).stdout
+    assert len(raw) == W * H * 3, path
+    return [raw[y * W * 3:(y + 1) * W * 3] for y in range(H)]
 
 def pixel(rows, x, y):
     return tuple(rows[y][3 * x:3 * x + 3])

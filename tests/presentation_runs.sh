@@ -24,16 +24,14 @@ windowed_show)
     mkdir "$HOME"
     start=$(date +%s%N)
     status=0
-    on_xvfb 120 "$vorn" --play --windowed \
-        2> stderr.txt || status=$?
+    on_xvfb 120 "$vorn" --play --windowed 2>stderr.txt || status=$?
     elapsed_ms=$((($(date +%s%N) - start) / 1000000))
     cat stderr.txt >&2
     [ "$status" -eq 0 ] || fail "vorn exited with $status"
     [ "$elapsed_ms" -ge 2800 ] || fail "the show ended after $elapsed_ms ms, before its music"
-    [ -s "$XDG_CONFIG_HOME/vorn/settings" ] || fail "no settings file written"
-    grep -q '^outputrate=' "$XDG_CONFIG_HOME/vorn/settings" || fail "settings file incomplete"
-    [ "$(wc -l < stderr.txt)" -eq 1 ] && grep -q 'without sound' stderr.txt ||
-        fail "not one line about the sound"
+    grep -q '^outputrate=' "$XDG_CONFIG_HOME/vorn/settings" || fail "no settings file written"
+    [ "$(cat stderr.txt)" = "vorn: FSOUND: Error initializing output device. The show plays on without sound." ] ||
+        fail "not the one line about the sound"
 
     # Ctrl+C ends the show as Escape does, settings stored; the status says
     # that a signal ended it. 8 orders of 16 rows at 0.12 s: 15 s of music.
@@ -52,14 +50,9 @@ record)
     # 8 orders of 16 rows at 0.12 s: longer than the recording.
     "$make_module" system2.xm 8 16 6 125
     "$vorn" --record out.mp4 --seconds 5 --size 640x400 2>stderr.txt || fail "vorn --record failed"
-    info=$(ffprobe -v error -show_entries stream=codec_type,width,height \
-        -show_entries format=duration -of default=noprint_wrappers=1 out.mp4)
-    echo "$info"
-    grep -qx 'codec_type=video' <<<"$info" || fail "no video stream"
-    grep -qx 'codec_type=audio' <<<"$info" || fail "no audio stream"
-    grep -qx 'width=640' <<<"$info" || fail "wrong width"
-    grep -qx 'height=400' <<<"$info" || fail "wrong height"
-    duration=$(sed -n 's/^duration=//p' <<<"$info")
+    streams=$(ffprobe -v error -show_entries stream=codec_type,width,height -of csv=p=0 out.mp4)
+    [ "$(echo $streams)" = "video,640,400 audio" ] || fail "streams: $streams"
+    duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 out.mp4)
     awk -v d="$duration" 'BEGIN { exit !(d >= 4.9 && d <= 5.15) }' ||
         fail "duration $duration is not 5 seconds"
     [ -z "$(ls | grep -vx -e out.mp4 -e system2.xm -e stderr.txt)" ] || fail "files left: $(ls)"
@@ -70,16 +63,13 @@ record)
     pixels() { ffmpeg -v error -i "$1" -vf "scale=640:400:flags=neighbor" -f rawvideo -pix_fmt rgb24 - | md5sum; }
     [ "$(pixels small/frame000006.png)" = "$(pixels large/frame000006.png)" ] ||
         fail "the 640x400 frame is not the 320x200 frame doubled"
-    rm -r small large
     # On a terminal one line keeps count; without one there is no such line.
     script -qec "\"$vorn\" --record tty.mp4 --seconds 1" /dev/null >tty.txt </dev/null ||
         fail "vorn --record on a terminal failed"
     grep -q 'frame 60 of 60  100%.*real time  0 s left' tty.txt || fail "no progress line: $(cat tty.txt)"
     ! grep -q 'real time' stderr.txt || fail "progress written where no terminal is"
     # An encoder that never reads its input stops the recording with one line.
-    mkdir stuck
-    printf '#!/bin/sh\nexec sleep 60\n' >stuck/ffmpeg
-    chmod +x stuck/ffmpeg
+    mkdir stuck && printf '#!/bin/sh\nexec sleep 60\n' >stuck/ffmpeg && chmod +x stuck/ffmpeg
     status=0
     PATH="$PWD/stuck:$PATH" timeout 40 "$vorn" --record stuck.mp4 --seconds 5 2>stuck.txt || status=$?
     [ "$status" -eq 1 ] || fail "a stuck encoder gave status $status"

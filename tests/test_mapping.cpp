@@ -83,7 +83,8 @@ TEST_F(MappingTest, SphericalSeamFaceGoesPastOneTextureWidth) {
     for (const auto& uv : mesh.faces[1].uv) EXPECT_TRUE(uv[0] >= 0 && uv[0] <= 255) << uv[0];
 }
 
-TEST_F(MappingTest, SphericalCoordinatesAreRoundedOnceWhereStored) {
+// Coordinates are rounded to f32 once, where stored, not in the quotients on the way.
+TEST_F(MappingTest, CoordinatesAreRoundedOnceWhereStored) {
     // A ring vertex of a radius-30 sphere at polar angle 0.6 pi (f32): 255 x 1.8849555 / pi is
     // 153.00000 in double, 152.99998 had the quotient been rounded to f32 first.
     const Mesh& sphere = load({{28.531696319580078f, -9.270509719848633f, 0},
@@ -94,11 +95,9 @@ TEST_F(MappingTest, SphericalCoordinatesAreRoundedOnceWhereStored) {
     surface_map(&scene, 0, 0, 22, 3, 0, 0, 0, MAP_SPHERICAL, 0);
     EXPECT_EQ(sphere.faces[0].uv[0][0], 0.0f);
     EXPECT_EQ(sphere.faces[0].uv[0][1], 153.0f);
-}
-
-TEST_F(MappingTest, PlanarCoordinatesAreRoundedOnceWhereStored) {
     // Planar: x = -126 of a surface from -127 to 127 gives (1 - 126 / 127) x 127
     // = 1 exactly; through an f32 quotient it was 0.9999995.
+    scene_init(&scene, 1);
     const Mesh& flat = load({{-127, 0, 0}, {127, 2, 0}, {-126, 1, 0}}, {{0, 1, 2}});
     surface_map(&scene, 0, 0, 18, 2, 0, 0, 0, MAP_PLANAR, 2);
     EXPECT_EQ(flat.faces[0].uv[2][0], 1.0f);

@@ -30,11 +30,10 @@ class ModelTest : public ::testing::Test {
                     mesh.surfaces.empty());
     }
     void expect_surfaces(const std::vector<std::pair<uint16_t, uint16_t>>& expected) {
-        ASSERT_EQ(mesh.surface_count, expected.size());
-        for (size_t i = 0; i < expected.size(); i++) {
-            EXPECT_EQ(mesh.surfaces[i].first, expected[i].first) << i;
-            EXPECT_EQ(mesh.surfaces[i].count, expected[i].second) << i;
-        }
+        std::vector<std::pair<uint16_t, uint16_t>> got;
+        for (const SurfaceRange& r : mesh.surfaces) got.emplace_back(r.first, r.count);
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(mesh.surface_count, expected.size());
     }
 };
 

@@ -41,16 +41,10 @@ TEST_F(TimelineEffects, PlasmaFromTheStartPhases) {
     EXPECT_EQ(pixel(1, 0), 172u);     // 40 + 53 + 61 (entry 75) + 18 (entry 146)
     EXPECT_EQ(pixel(319, 199), 115u); // entries 144, 117, 129, 138: 20 + 56 + 29 + 10
     EXPECT_EQ(four(plasma_phase), (std::vector<int>{111, 30, 147, 68}));
-    draw_plasma(surface_virtual1);
-    EXPECT_EQ(pixel(1, 0), 173u);     // entries 111, 30, 73, 151: 44 + 52 + 62 + 15
-    EXPECT_EQ(pixel(319, 199), 116u); // entries 139, 115, 127, 143: 24 + 41 + 33 + 18
-    EXPECT_EQ(four(plasma_phase), (std::vector<int>{106, 28, 152, 66}));
 }
 
 TEST_F(TimelineEffects, LightBands) {
     build_band_tables();
-    EXPECT_EQ(band_wave[0], 32);
-    EXPECT_EQ(band_ripple[0], 32);
     // At 80 the ripple's second-order terms cancel and the rest leaves it
     // 1.2e-15 above -224: it truncates to -223, byte 33.
     EXPECT_EQ(band_ripple[80], 33);
@@ -127,7 +121,7 @@ TEST_F(TimelineEffects, PathDots) {
     EXPECT_EQ(four(path_offset), (std::vector<int>{12, 6, 6, 9})) << "a failed lock moved them";
 }
 
-TEST_F(TimelineEffects, RotozoomZoomAndTurn) {
+TEST_F(TimelineEffects, RotozoomZoomsTurnsAndStaysInsideItsSquare) {
     build_row_offsets();
     const Buffer picture = coordinate_picture();
     // Zoom 1 copies the middle columns.
@@ -156,11 +150,7 @@ TEST_F(TimelineEffects, RotozoomZoomAndTurn) {
             const int ty = j < 100 ? 199 - j : 200 - j;
             ASSERT_EQ(pixel(60 + j, r), coordinate_pixel(tx, ty)) << j << "," << r;
         }
-}
-
-TEST_F(TimelineEffects, RotozoomStaysInsideItsSquare) {
-    build_row_offsets();
-    const Buffer picture = coordinate_picture();
+    // Whatever the zoom, nothing is drawn outside columns 60..259.
     for (float zoom : {40000.0f, 1.0e9f, -3.0f, 0.0f}) {
         fill_frame(0x8F);
         draw_rotozoom(picture, surface_virtual1, zoom, 0.3f);
