@@ -212,6 +212,7 @@ VORN_TARGET_AVX2 static size_t blend_run_avx2(uint32_t* p, const uint8_t* q, con
 }
 #undef PAIR_FROM
 #undef FACTORS_FROM
+#undef VORN_TARGET_AVX2
 #endif
 
 // n picture pixels (RGB bytes at q) over frame pixels through the mask. The
