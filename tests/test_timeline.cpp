@@ -9,7 +9,10 @@
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
 #include "frame_support.h"
+#include "presentation/demo_run.h"
 #include "presentation/display.h"
+#include "presentation/sound.h"
+#include "short_module.h"
 
 #include <gtest/gtest.h>
 
@@ -108,13 +111,20 @@ TEST_F(TimelineTest, GreetingCardGivesWayToTheInterludeAtRow32) {
     EXPECT_EQ(pixel(50, 100), (255u & 7u) << 16) << "red ANDed with the map before it counts";
 }
 
-// The whole frame at a music position: the scene, then the blit; the end of
-// the show at order 42 draws nothing and reports the end.
+// The whole frame with a music position pinned on a real song: the scene, then
+// the blit; the end of the show at order 42 draws nothing and asks to close.
 TEST_F(TimelineTest, EveryFrameEndsWithTheBlitAndOrder42EndsTheShow) {
     ASSERT_EQ(init_memory_display(640, 400), 1);
+    sound_set_lockstep(1, 60);
+    const std::vector<uint8_t> module = make_short_module(2, 16, 6, 125);
+    music_song = FMUSIC_LoadSongMemory(module.data(), module.size());
+    ASSERT_NE(music_song, nullptr);
     pic_logo = solid_rgb(FRAME_PIXELS, 10, 20, 30);
     pic_odjava = solid_rgb(FRAME_PIXELS, 200, 100, 50);
-    const auto frame_at = director_frame;
+    const auto frame_at = [](uint32_t order, uint32_t row) {
+        sound_pin_position(music_song, 1, order, row);
+        return director_frame(music_song);
+    };
     const std::vector<uint32_t>& back = surface_back->pixels;
 
     EXPECT_EQ(frame_at(42, 0), 0); // the very first frame
@@ -125,5 +135,9 @@ TEST_F(TimelineTest, EveryFrameEndsWithTheBlitAndOrder42EndsTheShow) {
     EXPECT_EQ(back[123] & 0xFFFFFF, 0xC86432u);
     EXPECT_EQ(frame_at(0xFFFFFFFF, 0), 0); // "negative" orders are large
     EXPECT_EQ(back[123] & 0xFFFFFF, 0xC86432u) << "the last picture stays";
+
+    FMUSIC_FreeSong(music_song);
+    music_song = nullptr;
+    sound_set_lockstep(0, 60);
     release_display();
 }

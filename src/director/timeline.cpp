@@ -10,6 +10,7 @@
 #include "engine3d/morph.h"
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
+#include "presentation/sound.h"
 
 TimelineState timeline;
 Camera camera_vkocka, camera_opod, camera_brain, camera_istu, camera_kocka;
@@ -354,11 +355,16 @@ void director_draw(uint32_t order, uint32_t row) {
     }
 }
 
-int director_frame(uint32_t order, uint32_t row) {
+int director_frame(MusicSong* song) {
+    const uint32_t order = FMUSIC_GetOrder(song);
+    const uint32_t row = FMUSIC_GetRow(song);
     timeline.show_ended = false;
     director_draw(order, row);
     blit_surface(surface_virtual1, surface_back);
-    return timeline.show_ended ? 0 : 1;
+    if (!timeline.show_ended) return 1;
+    FMUSIC_SetMasterVolume(song, 0);
+    FMUSIC_StopSong(song);
+    return 0;
 }
 
 int reset_show() {

@@ -1,13 +1,15 @@
-// The show's script: each frame takes the music position, draws the scene
+// The show's script: each frame reads the music position, draws the scene
 // that belongs to it into the working surface and blits it to the back buffer.
-// It knows the positions and the surfaces, not the music player or who runs
-// the frames: the end of the show is its result, for the caller to act on.
+// It knows the song it follows and the surfaces, not who runs the frames: the
+// end of the show is its result, for the caller to act on.
 #pragma once
 
 #include "director/scene_table.h"
 #include "engine3d/scene.h"
 
 #include <cstdint>
+
+struct MusicSong;
 
 // What the timeline keeps from one frame to the next.
 struct TimelineState {
@@ -35,9 +37,10 @@ struct TimelineState {
 extern TimelineState timeline;
 extern Camera camera_vkocka, camera_opod, camera_brain, camera_istu, camera_kocka;
 
-// One frame at a music position: its scene, then the blit. 0 when the show has
-// ended there (the caller stops the music and ends the show), 1 otherwise.
-int director_frame(uint32_t order, uint32_t row);
+// One frame: the position of song, its scene, the blit. At the end of the show
+// the song is silenced and stopped and the result is 0 (the caller ends the
+// show); 1 otherwise.
+int director_frame(MusicSong* song);
 
 // The scene of one music position, drawn into the working surface (no blit).
 void director_draw(uint32_t order, uint32_t row);

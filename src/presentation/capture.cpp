@@ -55,7 +55,7 @@ int render_lockstep_frame(LockstepRun* run) {
     }
     const ShowScene scene = scene_for_order(FMUSIC_GetOrder(music_song));
     const steady::time_point start = steady::now();
-    if (!run->frame_waiting) show_frame();
+    if (!run->frame_waiting && !director_frame(music_song)) request_demo_close();
     run->frame_waiting = false;
     const double seconds = std::chrono::duration<double>(steady::now() - start).count();
     run->director_seconds += seconds;

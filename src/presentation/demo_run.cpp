@@ -185,20 +185,9 @@ static void advance_show_clock() {
     }
 }
 
-// The song's position; the order is read first, as reading it samples the row.
-static void read_music_position(uint32_t* order, uint32_t* row) {
-    *order = FMUSIC_GetOrder(music_song);
-    *row = FMUSIC_GetRow(music_song);
-}
-
-int show_frame() {
-    uint32_t order, row;
-    read_music_position(&order, &row);
-    if (director_frame(order, row)) return 1;
-    FMUSIC_SetMasterVolume(music_song, 0);
-    FMUSIC_StopSong(music_song);
-    request_demo_close();
-    return 0;
+// The director's frame of the show; at its end the show is closed.
+static void show_frame() {
+    if (!director_frame(music_song)) request_demo_close();
 }
 
 // One frame: counted, drawn by the director (while paused the last picture
@@ -263,10 +252,8 @@ int seek_to_order(uint32_t order) {
     int running = 1;
     for (;;) {
         const size_t rendered = sound_lockstep_frame(music_song, &demo_lockstep_samples);
-        uint32_t at_order, at_row;
-        read_music_position(&at_order, &at_row);
-        if (rendered == 0 || at_order >= order) break;
-        director_draw(at_order, at_row);
+        if (rendered == 0 || FMUSIC_GetOrder(music_song) >= order) break;
+        director_draw(FMUSIC_GetOrder(music_song), FMUSIC_GetRow(music_song));
         demo_frames_drawn++;
         done++;
         if (demo_window && SDL_GetTicks() - shown_at >= CATCH_UP_PROGRESS_MS) {

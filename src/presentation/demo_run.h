@@ -50,10 +50,6 @@ int run_demo();
 // Escape.
 void request_demo_close();
 
-// The director's frame at the song's position. At the end of the show the song
-// is silenced and stopped, the show is asked to close and the result is 0.
-int show_frame();
-
 // The parts of run_demo, for tests. start_demo returns what run_demo would
 // when it fails, or -1 when the show is running; frame_loop_pass handles every
 // waiting event and then draws one frame (or, while inactive, waits for an
