@@ -60,10 +60,22 @@ inline uint64_t swap_bytes64(uint64_t w) {
 #endif
 }
 
+#if VORN_AVX2
+// The first pixels of widen_rgb, eight a step by byte shuffles; returns how
+// many it widened (it stops two pixels short of the count).
+size_t widen_rgb_avx2(const uint8_t* rgb, uint32_t* out, size_t count);
+#endif
+
 // out[i] = rgb_pixel(rgb + 3 * i) for i < count, two pixels from each 8-byte
 // read; nothing beyond the count's bytes is read.
 inline void widen_rgb(const uint8_t* rgb, uint32_t* out, size_t count) {
     size_t i = 0;
+#if VORN_AVX2
+    if (use_simd && use_avx2) {
+        i = widen_rgb_avx2(rgb, out, count);
+        rgb += 3 * i;
+    }
+#endif
     for (; i + 3 <= count; i += 2, rgb += 6) {
         uint64_t w;
         std::memcpy(&w, rgb, 8);
