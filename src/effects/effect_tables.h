@@ -62,7 +62,7 @@ inline uint64_t swap_bytes64(uint64_t w) {
 
 #if VORN_AVX2
 // The first pixels of widen_rgb, eight a step by byte shuffles; returns how
-// many it widened (it stops two pixels short of the count).
+// many it widened (it leaves at least the last two to the caller).
 size_t widen_rgb_avx2(const uint8_t* rgb, uint32_t* out, size_t count);
 #endif
 

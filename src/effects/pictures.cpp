@@ -191,7 +191,7 @@ VORN_TARGET_AVX2 static inline void blend8(uint32_t* p, const uint8_t* q, __m256
     _mm256_storeu_si256((__m256i*)p, _mm256_packus_epi16(low, high));
 }
 
-// The pixels the AVX2 steps drew: they stop two pixels short of the row's end.
+// The pixels the AVX2 steps drew: at least the row's last two are left to the others.
 VORN_TARGET_AVX2 static size_t blend_run_avx2(uint32_t* p, const uint8_t* q, const uint8_t* m,
                                               size_t n, uint8_t alpha) {
     const __m128i alphas = _mm_set1_epi16(alpha);
