@@ -82,12 +82,17 @@ void mat_rotation_angles(Matrix4* m, uint8_t a, uint8_t b, uint8_t c) {
                  cos_table[c]);
 }
 
+// p x M in double, each output rounded once to float; M's elements are the
+// matrix's floats, as floats or widened (the products are the same).
+template <class Element> static inline Vec3 transformed(const Vec3& p, const Element* M) {
+    const double x = p.x, y = p.y, z = p.z;
+    return {float(x * M[0] + y * M[4] + z * M[8] + M[12]),
+            float(x * M[1] + y * M[5] + z * M[9] + M[13]),
+            float(x * M[2] + y * M[6] + z * M[10] + M[14])};
+}
+
 void transform_point(Vec3* out, const Vec3* in, const Matrix4* m) {
-    const double x = in->x, y = in->y, z = in->z;
-    const float* M = m->m;
-    out->x = float(x * M[0] + y * M[4] + z * M[8] + M[12]);
-    out->y = float(x * M[1] + y * M[5] + z * M[9] + M[13]);
-    out->z = float(x * M[2] + y * M[6] + z * M[10] + M[14]);
+    *out = transformed(*in, m->m);
 }
 
 // The matrix widened to double once, so that the loops need not read it back
@@ -139,17 +144,11 @@ static int32_t transform_pairs_sse2(Vec3* dst, const Vec3* src, int32_t count,
 
 void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* m) {
     const WideMatrix w = widen(m);
-    const double* M = w.m;
     int32_t i = 0;
 #if VORN_SSE2
     if (use_simd) i = transform_pairs_sse2(dst, src, count, w);
 #endif
-    for (; i < count; i++) {
-        const double x = src[i].x, y = src[i].y, z = src[i].z;
-        dst[i].x = float(x * M[0] + y * M[4] + z * M[8] + M[12]);
-        dst[i].y = float(x * M[1] + y * M[5] + z * M[9] + M[13]);
-        dst[i].z = float(x * M[2] + y * M[6] + z * M[10] + M[14]);
-    }
+    for (; i < count; i++) dst[i] = transformed(src[i], w.m);
 }
 
 void face_normal(float x0, float y0, float z0, float x1, float y1, float z1, float x2, float y2,
