@@ -145,6 +145,14 @@ static inline void blend4(uint32_t* p, const uint8_t* q, __m128i a) {
     // Green's upper lanes stay zero, so green moves into byte 1 and byte 3 stays clear.
     _mm_storeu_si128((__m128i*)p, _mm_or_si128(rb, _mm_slli_epi32(g, 8)));
 }
+
+// The picture factors ((255 - m) * alpha) >> 8 of the low eight mask bytes, as
+// words: high halves of products with alpha of the masks' complements moved up
+// a byte.
+static inline __m128i mask_factors(__m128i mask, __m128i alphas) {
+    const __m128i inverse = _mm_xor_si128(mask, _mm_set1_epi8(-1));
+    return _mm_mulhi_epu16(_mm_unpacklo_epi8(_mm_setzero_si128(), inverse), alphas);
+}
 #endif
 
 #if VORN_AVX2
@@ -195,12 +203,10 @@ VORN_TARGET_AVX2 static inline void blend8(uint32_t* p, const uint8_t* q, __m256
 VORN_TARGET_AVX2 static size_t blend_run_avx2(uint32_t* p, const uint8_t* q, const uint8_t* m,
                                               size_t n, uint8_t alpha) {
     const __m128i alphas = _mm_set1_epi16(alpha);
-    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(-1);
     size_t c = 0;
     for (; c + 10 <= n; c += 8) {
-        // ((255 - m) * alpha) >> 8 for eight pixels, as bytes in both halves.
-        const __m128i inverse = _mm_xor_si128(_mm_loadl_epi64((const __m128i*)(m + c)), ones);
-        const __m128i a16 = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
+        // The eight pixels' factors as bytes, in both halves.
+        const __m128i a16 = mask_factors(_mm_loadl_epi64((const __m128i*)(m + c)), alphas);
         const __m256i a = _mm256_broadcastsi128_si256(_mm_packus_epi16(a16, a16));
         const __m256i a_low =
             _mm256_shuffle_epi8(a, _mm256_setr_epi8(FACTORS_FROM(0), FACTORS_FROM(4)));
@@ -217,9 +223,7 @@ VORN_TARGET_AVX2 static size_t blend_run_avx2(uint32_t* p, const uint8_t* q, con
 
 // n picture pixels (RGB bytes at q) over frame pixels through the mask. The
 // SSE2 steps read two bytes past their last pixel, so they stop short of the
-// row's last pixel, which the plain loop draws. Their factors
-// ((255 - m) * alpha) >> 8 are high halves of products with alpha of the
-// masks' complements moved up a byte.
+// row's last pixel, which the plain loop draws.
 static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n, uint8_t alpha) {
     size_t c = 0;
 #if VORN_AVX2
@@ -228,11 +232,10 @@ static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n,
 #if VORN_SSE2
     if (use_simd) {
         const __m128i alphas = _mm_set1_epi16(alpha);
-        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(-1);
         for (; c + 17 <= n; c += 16) {
-            const __m128i inverse = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(m + c)), ones);
-            const __m128i low = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
-            const __m128i high = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, inverse), alphas);
+            const __m128i masks = _mm_loadu_si128((const __m128i*)(m + c));
+            const __m128i low = mask_factors(masks, alphas);
+            const __m128i high = mask_factors(_mm_unpackhi_epi64(masks, masks), alphas);
             blend4(p + c, q + 3 * c, _mm_unpacklo_epi16(low, low));
             blend4(p + c + 4, q + 3 * c + 12, _mm_unpackhi_epi16(low, low));
             blend4(p + c + 8, q + 3 * c + 24, _mm_unpacklo_epi16(high, high));
@@ -241,8 +244,7 @@ static void blend_run(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n,
         for (; c + 5 <= n; c += 4) {
             int32_t four;
             std::memcpy(&four, m + c, 4);
-            const __m128i inverse = _mm_xor_si128(_mm_cvtsi32_si128(four), ones);
-            const __m128i a = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, inverse), alphas);
+            const __m128i a = mask_factors(_mm_cvtsi32_si128(four), alphas);
             blend4(p + c, q + 3 * c, _mm_unpacklo_epi16(a, a));
         }
     }
