@@ -133,7 +133,7 @@ constexpr SpanReciprocals make_span_reciprocals() {
 constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
 
 // a / n truncated toward zero, as the division gives it.
-inline int64_t span_quotient(int64_t a, int64_t n) {
+[[gnu::always_inline]] inline int64_t span_quotient(int64_t a, int64_t n) {
     const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
     if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
     const int64_t q =
@@ -142,8 +142,8 @@ inline int64_t span_quotient(int64_t a, int64_t n) {
 }
 
 // Three quotients by one n, sharing one look-up of the table.
-inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n, int64_t& qa, int64_t& qb,
-                           int64_t& qc) {
+[[gnu::always_inline]] inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n,
+                                                  int64_t& qa, int64_t& qb, int64_t& qc) {
     const uint64_t ma = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
     const uint64_t mb = b < 0 ? 0 - uint64_t(b) : uint64_t(b);
     const uint64_t mc = c < 0 ? 0 - uint64_t(c) : uint64_t(c);
@@ -174,10 +174,6 @@ inline void attribute_steps(int64_t du, int64_t dv, int64_t ds, int64_t n, int64
     }
 }
 
-EdgeValues edge_start(const Corner& c) {
-    return {c.x * FIXED_ONE, c.u * FIXED_ONE, c.v * FIXED_ONE, c.shade * FIXED_ONE, c.w};
-}
-
 // Steps per row from one corner to a lower one (to.y > from.y).
 template <unsigned Uses>
 [[gnu::always_inline]] inline EdgeValues edge_step(const Corner& from, const Corner& to) {
@@ -191,43 +187,58 @@ template <unsigned Uses>
     return step;
 }
 
-template <unsigned Uses = USE_UV | USE_SHADE>
-void edge_advance(EdgeValues& e, const EdgeValues& step) {
-    e.x += step.x;
-    if constexpr ((Uses & USE_UV) != 0) e.u += step.u, e.v += step.v;
-    if constexpr ((Uses & USE_SHADE) != 0) e.s += step.s;
-    e.w += step.w;
+// An edge during the row walk. Its column and 1/z are carried from row to
+// row, 1/z as the float sum the steps make; u, v and shade are worked out only
+// on rows that draw, as the corner's value plus the rows from the corner times
+// the step: in wrapping 64-bit arithmetic that is what so many steps give.
+struct EdgeWalk {
+    int64_t x;
+    float w;
+    int64_t corner_y;
+    int64_t u, v, s; // at the corner
+    const EdgeValues* step;
+};
+
+// The edge from corner c, its column and 1/z moved on `rows` rows in one go.
+EdgeWalk edge_walk(const Corner& c, const EdgeValues& step, int64_t rows) {
+    return {c.x * FIXED_ONE + rows * step.x,
+            c.w + float(rows) * step.w,
+            c.y,
+            c.u * FIXED_ONE,
+            c.v * FIXED_ONE,
+            c.shade * FIXED_ONE,
+            &step};
 }
 
-// Moves the edge k rows on in one go.
-void edge_jump(EdgeValues& e, const EdgeValues& step, int64_t k) {
-    e.x += k * step.x;
-    e.u += k * step.u;
-    e.v += k * step.v;
-    e.s += k * step.s;
-    e.w += float(k) * step.w;
-}
-
-// The edge from corner c after k rows, computed directly.
-EdgeValues edge_at(const Corner& c, const EdgeValues& step, int64_t k) {
-    EdgeValues e = edge_start(c);
-    edge_jump(e, step, k);
-    return e;
-}
-
-void edge_skip(EdgeValues& e, const EdgeValues& step, int64_t rows) {
+// Moves the edge `rows` rows on, 1/z one step at a time as the walk would
+// unless that is further than MAX_STEPPED_ROWS.
+void edge_skip(EdgeWalk& e, int64_t rows) {
+    e.x += rows * e.step->x;
     if (rows > MAX_STEPPED_ROWS) {
-        edge_jump(e, step, rows);
+        e.w += float(rows) * e.step->w;
         return;
     }
-    for (int64_t k = 0; k < rows; k++) edge_advance(e, step);
+    for (int64_t k = 0; k < rows; k++) e.w += e.step->w;
 }
 
-SpanEnd span_end(const EdgeValues& e) {
-    return {int32_t(e.x >> 16), e.u, e.v, e.s, e.w}; // arithmetic shift: floor
+// The edge's end of a span on row y.
+template <unsigned Uses> SpanEnd span_end(const EdgeWalk& e, int64_t y) {
+    SpanEnd end{int32_t(e.x >> 16), 0, 0, 0, e.w}; // arithmetic shift: floor
+    const int64_t k = y - e.corner_y;
+    if constexpr ((Uses & USE_UV) != 0) end.u = e.u + k * e.step->u, end.v = e.v + k * e.step->v;
+    if constexpr ((Uses & USE_SHADE) != 0) end.s = e.s + k * e.step->s;
+    return end;
 }
 
 // ---- span frame ----
+
+// What a span needs of fill_context, read once per walk: a pixel rule's
+// stores could otherwise change it as far as the compiler knows.
+struct SpanFrame {
+    int32_t clip_left, clip_right;
+    size_t row_length;
+    uint32_t stamp; // the frame stamp in the depth word's top byte
+};
 
 // Depth at 1/z: the float times 2^24 - 1 is exact in double, so it truncates
 // as in any wider format.
@@ -250,43 +261,45 @@ int64_t depth_step(float wa, float wb, int64_t n) {
     return int64_t((static_cast<long double>(wb) - wa) * static_cast<long double>(DEPTH_SCALE) / n);
 }
 
-// Fills the run between a and b on row y (ends in either order). The right end
-// and the clip-right column are never drawn; a run starting left of the clip
-// box starts at its edge with every attribute stepped there.
-template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int32_t y) {
-    if (a.x == b.x) return;
-    if (a.x > b.x) std::swap(a, b);
-    const FillContext& fc = fill_context;
-    if (a.x > fc.clip_right || b.x < fc.clip_left) return;
-
-    const int64_t n = int64_t(b.x) - a.x;
-    const size_t row = size_t(y) * fc.row_length;
+// Fills row y from column ax of edge `left` to column bx (ax < bx) of edge
+// `right`. The right end and the clip-right column are never drawn; a run
+// starting left of the clip box starts at its edge with every attribute
+// stepped there.
+template <class Rule>
+[[gnu::always_inline]] inline void draw_run(const Rule& rule, const SpanFrame& f,
+                                            const EdgeWalk& left, const EdgeWalk& right, int32_t ax,
+                                            int32_t bx, int64_t y) {
+    if (ax > f.clip_right || bx < f.clip_left) return;
+    const SpanEnd a = span_end<Rule::uses>(left, y);
+    const int64_t n = int64_t(bx) - ax;
+    const size_t row = size_t(y) * f.row_length;
     if (n == 1) { // one pixel: no steps
-        if (a.x >= fc.clip_left && a.x < fc.clip_right)
-            rule(row + size_t(a.x), uint32_t(a.u), uint32_t(a.v), uint32_t(a.s),
-                 uint32_t(depth_of(a.w)) + (uint32_t(fc.frame_stamp) << 24));
+        if (ax >= f.clip_left && ax < f.clip_right)
+            rule(row + size_t(ax), uint32_t(a.u), uint32_t(a.v), uint32_t(a.s),
+                 uint32_t(depth_of(a.w)) + f.stamp);
         return;
     }
+    const SpanEnd b = span_end<Rule::uses>(right, y);
     int64_t du, dv, ds;
     attribute_steps<Rule::uses>(b.u - a.u, b.v - a.v, b.s - a.s, n, du, dv, ds);
     const int64_t dd = depth_step(a.w, b.w, n);
     int64_t u = a.u, v = a.v, s = a.s;
     int64_t d = depth_of(a.w);
 
-    int64_t x = a.x;
-    const int64_t end = std::min<int64_t>(b.x, fc.clip_right);
-    if (x < fc.clip_left) {
-        const int64_t k = fc.clip_left - x;
+    int64_t x = ax;
+    const int64_t end = std::min<int64_t>(bx, f.clip_right);
+    if (x < f.clip_left) {
+        const int64_t k = f.clip_left - x;
         u += k * du;
         v += k * dv;
         s += k * ds;
         d += k * dd;
-        x = fc.clip_left;
+        x = f.clip_left;
     }
     if (x >= end) return;
 
     uint32_t pu = uint32_t(u), pv = uint32_t(v), ps = uint32_t(s);
-    uint32_t word = uint32_t(d) + (uint32_t(fc.frame_stamp) << 24);
+    uint32_t word = uint32_t(d) + f.stamp;
     const uint32_t su = uint32_t(du), sv = uint32_t(dv), ss = uint32_t(ds), sd = uint32_t(dd);
     for (size_t i = row + size_t(x), stop = row + size_t(end); i < stop; i++) {
         rule(i, pu, pv, ps, word);
@@ -297,30 +310,44 @@ template <class Rule> void draw_span(const Rule& rule, SpanEnd a, SpanEnd b, int
     }
 }
 
+// Fills row y between the columns of edges p and q, whichever is on the left.
+template <class Rule>
+void draw_span(const Rule& rule, const SpanFrame& f, const EdgeWalk& p, const EdgeWalk& q,
+               int64_t y) {
+    const int32_t px = int32_t(p.x >> 16), qx = int32_t(q.x >> 16);
+    if (px < qx)
+        draw_run(rule, f, p, q, px, qx, y);
+    else if (qx < px)
+        draw_run(rule, f, q, p, qx, px, y);
+}
+
 // ---- edge walker ----
 
 // Rows y .. y_end - 1 between the long edge, long_rows rows below its
 // corner, and the short edge from its corner, clipped to the clip box's rows.
-// The edges start here from their corners: built by the caller, they would
-// reach this walk through memory, written and read in pieces of other sizes.
 template <class Rule>
-void walk_rows(const Rule& rule, const Corner& long_from, int64_t long_rows,
+void walk_rows(const Rule& shared_rule, const Corner& long_from, int64_t long_rows,
                const EdgeValues& long_step, const Corner& short_from, const EdgeValues& short_step,
                int64_t y, int64_t y_end) {
-    EdgeValues long_edge = edge_at(long_from, long_step, long_rows);
-    EdgeValues short_edge = edge_start(short_from);
+    const Rule rule = shared_rule; // a copy no pixel store can reach
     const FillContext& fc = fill_context;
+    const SpanFrame frame{fc.clip_left, fc.clip_right, fc.row_length,
+                          uint32_t(fc.frame_stamp) << 24};
+    EdgeWalk long_edge = edge_walk(long_from, long_step, long_rows);
+    EdgeWalk short_edge = edge_walk(short_from, short_step, 0);
     if (y < fc.clip_top) {
         const int64_t skip = std::min<int64_t>(fc.clip_top, y_end) - y;
-        edge_skip(long_edge, long_step, skip);
-        edge_skip(short_edge, short_step, skip);
+        edge_skip(long_edge, skip);
+        edge_skip(short_edge, skip);
         y += skip;
     }
     const int64_t last = std::min<int64_t>(y_end, int64_t(fc.clip_bottom) + 1);
     for (; y < last; y++) {
-        draw_span(rule, span_end(long_edge), span_end(short_edge), int32_t(y));
-        edge_advance<Rule::uses>(long_edge, long_step);
-        edge_advance<Rule::uses>(short_edge, short_step);
+        draw_span(rule, frame, long_edge, short_edge, y);
+        long_edge.x += long_step.x;
+        long_edge.w += long_step.w;
+        short_edge.x += short_step.x;
+        short_edge.w += short_step.w;
     }
 }
 
