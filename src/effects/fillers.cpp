@@ -12,6 +12,7 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "effects/fill_common.h"
+#include "effects/fill_lanes.h"
 
 #include <algorithm>
 #include <array>
@@ -32,26 +33,11 @@ constexpr uint32_t FULL_TEXELS = 256 * 256;
 // walked); an edge that starts further away than this jumps there instead.
 constexpr int64_t MAX_STEPPED_ROWS = 65536;
 
-enum : unsigned { USE_UV = 1, USE_SHADE = 2 };
-
 // A corner as the edge walker sees it; attributes the variant does not use are 0.
 struct Corner {
     int32_t x, y;
     int32_t u, v, shade;
     float w; // 1/z
-};
-
-// An edge's current values, or its steps per row.
-struct EdgeValues {
-    int64_t x, u, v, s; // 16.16
-    float w;
-};
-
-// One end of a span: its column and its attribute values.
-struct SpanEnd {
-    int32_t x;
-    int64_t u, v, s;
-    float w;
 };
 
 // Where a span writes.
@@ -106,128 +92,41 @@ Colour colour_of(const FillVertex& p) {
 
 // ---- edges ----
 
-// Spans narrower and edges shorter than SPAN_RECIPROCALS divide by table. For 0 <= a < 2^31 and
-// l = ceil(log2 n), m = ceil(2^(31 + l) / n) (below 2^32) gives
-// floor(a / n) = (a * m) >> (31 + l) exactly (Granlund and Montgomery); the
-// double 1 / n serves the depth step below.
-constexpr int SPAN_RECIPROCALS = 1024;
-
-struct SpanReciprocals {
-    uint64_t multiplier[SPAN_RECIPROCALS];
-    uint8_t shift[SPAN_RECIPROCALS];
-    double inverse[SPAN_RECIPROCALS];
+// An edge during the row walk: column and attributes (Lanes), and 1/z as the
+// float sum its steps make, on the current row; their steps per row.
+template <class L> struct Edge {
+    typename L::Lanes at, step;
+    float w, w_step;
 };
 
-constexpr SpanReciprocals make_span_reciprocals() {
-    SpanReciprocals r{};
-    for (uint64_t n = 1; n < SPAN_RECIPROCALS; n++) {
-        uint32_t l = 0;
-        while ((uint64_t(1) << l) < n) l++;
-        r.multiplier[n] = ((uint64_t(1) << (31 + l)) + n - 1) / n;
-        r.shift[n] = uint8_t(31 + l);
-        r.inverse[n] = 1.0 / double(n);
-    }
-    return r;
-}
-
-constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
-
-// a / n truncated toward zero, as the division gives it.
-[[gnu::always_inline]] inline int64_t span_quotient(int64_t a, int64_t n) {
-    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
-    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
-    const int64_t q =
-        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
-    return a < 0 ? -q : q;
-}
-
-// Three quotients by one n, sharing one look-up of the table.
-[[gnu::always_inline]] inline void span_quotients(int64_t a, int64_t b, int64_t c, int64_t n,
-                                                  int64_t& qa, int64_t& qb, int64_t& qc) {
-    const uint64_t ma = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
-    const uint64_t mb = b < 0 ? 0 - uint64_t(b) : uint64_t(b);
-    const uint64_t mc = c < 0 ? 0 - uint64_t(c) : uint64_t(c);
-    if (n >= SPAN_RECIPROCALS || ((ma | mb | mc) >> 31) != 0) {
-        qa = a / n, qb = b / n, qc = c / n;
-        return;
-    }
-    const uint64_t m = span_reciprocals.multiplier[n];
-    const uint32_t shift = span_reciprocals.shift[n];
-    const int64_t ra = int64_t((ma * m) >> shift), rb = int64_t((mb * m) >> shift),
-                  rc = int64_t((mc * m) >> shift);
-    qa = a < 0 ? -ra : ra;
-    qb = b < 0 ? -rb : rb;
-    qc = c < 0 ? -rc : rc;
-}
-
-// The steps of the attributes a rule reads (Uses); the others are 0, as are
-// their values at every corner.
-template <unsigned Uses>
-inline void attribute_steps(int64_t du, int64_t dv, int64_t ds, int64_t n, int64_t& su, int64_t& sv,
-                            int64_t& ss) {
-    su = sv = ss = 0;
-    if constexpr (Uses == (USE_UV | USE_SHADE)) {
-        span_quotients(du, dv, ds, n, su, sv, ss);
-    } else {
-        if constexpr ((Uses & USE_UV) != 0) su = span_quotient(du, n), sv = span_quotient(dv, n);
-        if constexpr ((Uses & USE_SHADE) != 0) ss = span_quotient(ds, n);
-    }
-}
-
-// Steps per row from one corner to a lower one (to.y > from.y).
-template <unsigned Uses>
-[[gnu::always_inline]] inline EdgeValues edge_step(const Corner& from, const Corner& to) {
+// The edge from one corner to a lower one (to.y > from.y), at `from`.
+template <class L, unsigned Uses>
+[[gnu::always_inline]] inline void edge_between(Edge<L>& e, const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
-    EdgeValues step;
-    step.x = span_quotient((int64_t(to.x) - from.x) * FIXED_ONE, n);
-    attribute_steps<Uses>((int64_t(to.u) - from.u) * FIXED_ONE,
-                          (int64_t(to.v) - from.v) * FIXED_ONE,
-                          (int64_t(to.shade) - from.shade) * FIXED_ONE, n, step.u, step.v, step.s);
-    step.w = (to.w - from.w) / float(n);
-    return step;
+    typename L::Lanes end;
+    L::load(e.at, from.x, from.u, from.v, from.shade);
+    L::load(end, to.x, to.u, to.v, to.shade);
+    L::difference(end, end, e.at);
+    L::template quotients<Uses, true>(e.step, end, n);
+    e.w = from.w;
+    e.w_step = (to.w - from.w) / float(n);
 }
 
-// An edge during the row walk. Its column and 1/z are carried from row to
-// row, 1/z as the float sum the steps make; u, v and shade are worked out only
-// on rows that draw, as the corner's value plus the rows from the corner times
-// the step: in wrapping 64-bit arithmetic that is what so many steps give.
-struct EdgeWalk {
-    int64_t x;
-    float w;
-    int64_t corner_y;
-    int64_t u, v, s; // at the corner
-    const EdgeValues* step;
-};
-
-// The edge from corner c, its column and 1/z moved on `rows` rows in one go.
-EdgeWalk edge_walk(const Corner& c, const EdgeValues& step, int64_t rows) {
-    return {c.x * FIXED_ONE + rows * step.x,
-            c.w + float(rows) * step.w,
-            c.y,
-            c.u * FIXED_ONE,
-            c.v * FIXED_ONE,
-            c.shade * FIXED_ONE,
-            &step};
+// Moves the edge `rows` rows on in one go (rows < 2^32).
+template <class L> void edge_jump(Edge<L>& e, int64_t rows) {
+    L::add_times(e.at, e.step, rows);
+    e.w += float(rows) * e.w_step;
 }
 
 // Moves the edge `rows` rows on, 1/z one step at a time as the walk would
 // unless that is further than MAX_STEPPED_ROWS.
-void edge_skip(EdgeWalk& e, int64_t rows) {
-    e.x += rows * e.step->x;
+template <class L> void edge_skip(Edge<L>& e, int64_t rows) {
     if (rows > MAX_STEPPED_ROWS) {
-        e.w += float(rows) * e.step->w;
+        edge_jump(e, rows);
         return;
     }
-    for (int64_t k = 0; k < rows; k++) e.w += e.step->w;
-}
-
-// The edge's end of a span on row y.
-template <unsigned Uses> SpanEnd span_end(const EdgeWalk& e, int64_t y) {
-    SpanEnd end{int32_t(e.x >> 16), 0, 0, 0, e.w}; // arithmetic shift: floor
-    const int64_t k = y - e.corner_y;
-    if constexpr ((Uses & USE_UV) != 0) end.u = e.u + k * e.step->u, end.v = e.v + k * e.step->v;
-    if constexpr ((Uses & USE_SHADE) != 0) end.s = e.s + k * e.step->s;
-    return end;
+    L::add_times(e.at, e.step, rows);
+    for (int64_t k = 0; k < rows; k++) e.w += e.w_step;
 }
 
 // ---- span frame ----
@@ -264,77 +163,64 @@ int64_t depth_step(float wa, float wb, int64_t n) {
 // Fills row y from column ax of edge `left` to column bx (ax < bx) of edge
 // `right`. The right end and the clip-right column are never drawn; a run
 // starting left of the clip box starts at its edge with every attribute
-// stepped there.
-template <class Rule>
+// stepped there. Only the low 32 bits of the attributes reach the pixels, so
+// from the steps on they are worked out in 32 bits.
+template <class L, class Rule>
 [[gnu::always_inline]] inline void draw_run(const Rule& rule, const SpanFrame& f,
-                                            const EdgeWalk& left, const EdgeWalk& right, int32_t ax,
+                                            const Edge<L>& left, const Edge<L>& right, int32_t ax,
                                             int32_t bx, int64_t y) {
     if (ax > f.clip_right || bx < f.clip_left) return;
-    const SpanEnd a = span_end<Rule::uses>(left, y);
     const int64_t n = int64_t(bx) - ax;
     const size_t row = size_t(y) * f.row_length;
+    uint32_t u, v, s;
+    L::low_words(left.at, u, v, s);
     if (n == 1) { // one pixel: no steps
         if (ax >= f.clip_left && ax < f.clip_right)
-            rule(row + size_t(ax), uint32_t(a.u), uint32_t(a.v), uint32_t(a.s),
-                 uint32_t(depth_of(a.w)) + f.stamp);
+            rule(row + size_t(ax), u, v, s, uint32_t(depth_of(left.w)) + f.stamp);
         return;
     }
-    const SpanEnd b = span_end<Rule::uses>(right, y);
-    int64_t du, dv, ds;
-    attribute_steps<Rule::uses>(b.u - a.u, b.v - a.v, b.s - a.s, n, du, dv, ds);
-    const int64_t dd = depth_step(a.w, b.w, n);
-    int64_t u = a.u, v = a.v, s = a.s;
-    int64_t d = depth_of(a.w);
+    typename L::Lanes steps;
+    L::difference(steps, right.at, left.at);
+    L::template quotients<Rule::uses, false>(steps, steps, n);
+    uint32_t su, sv, ss;
+    L::low_words(steps, su, sv, ss);
+    const int64_t dd = depth_step(left.w, right.w, n);
+    int64_t d = depth_of(left.w);
 
     int64_t x = ax;
     const int64_t end = std::min<int64_t>(bx, f.clip_right);
     if (x < f.clip_left) {
         const int64_t k = f.clip_left - x;
-        u += k * du;
-        v += k * dv;
-        s += k * ds;
+        u += uint32_t(k) * su;
+        v += uint32_t(k) * sv;
+        s += uint32_t(k) * ss;
         d += k * dd;
         x = f.clip_left;
     }
     if (x >= end) return;
 
-    uint32_t pu = uint32_t(u), pv = uint32_t(v), ps = uint32_t(s);
     uint32_t word = uint32_t(d) + f.stamp;
-    const uint32_t su = uint32_t(du), sv = uint32_t(dv), ss = uint32_t(ds), sd = uint32_t(dd);
+    const uint32_t sd = uint32_t(dd);
     for (size_t i = row + size_t(x), stop = row + size_t(end); i < stop; i++) {
-        rule(i, pu, pv, ps, word);
-        pu += su;
-        pv += sv;
-        ps += ss;
+        rule(i, u, v, s, word);
+        u += su;
+        v += sv;
+        s += ss;
         word += sd;
     }
 }
 
-// Fills row y between the columns of edges p and q, whichever is on the left.
-template <class Rule>
-void draw_span(const Rule& rule, const SpanFrame& f, const EdgeWalk& p, const EdgeWalk& q,
-               int64_t y) {
-    const int32_t px = int32_t(p.x >> 16), qx = int32_t(q.x >> 16);
-    if (px < qx)
-        draw_run(rule, f, p, q, px, qx, y);
-    else if (qx < px)
-        draw_run(rule, f, q, p, qx, px, y);
-}
-
 // ---- edge walker ----
 
-// Rows y .. y_end - 1 between the long edge, long_rows rows below its
-// corner, and the short edge from its corner, clipped to the clip box's rows.
-template <class Rule>
-void walk_rows(const Rule& shared_rule, const Corner& long_from, int64_t long_rows,
-               const EdgeValues& long_step, const Corner& short_from, const EdgeValues& short_step,
-               int64_t y, int64_t y_end) {
-    const Rule rule = shared_rule; // a copy no pixel store can reach
+// Rows y .. y_end - 1 between the long and the short edge, clipped to the
+// clip box's rows; each row is filled between the edges' columns, whichever
+// is on the left.
+template <class L, class Rule>
+[[gnu::always_inline]] inline void walk_rows(const Rule& rule, Edge<L> long_edge,
+                                             Edge<L> short_edge, int64_t y, int64_t y_end) {
     const FillContext& fc = fill_context;
     const SpanFrame frame{fc.clip_left, fc.clip_right, fc.row_length,
                           uint32_t(fc.frame_stamp) << 24};
-    EdgeWalk long_edge = edge_walk(long_from, long_step, long_rows);
-    EdgeWalk short_edge = edge_walk(short_from, short_step, 0);
     if (y < fc.clip_top) {
         const int64_t skip = std::min<int64_t>(fc.clip_top, y_end) - y;
         edge_skip(long_edge, skip);
@@ -343,31 +229,57 @@ void walk_rows(const Rule& shared_rule, const Corner& long_from, int64_t long_ro
     }
     const int64_t last = std::min<int64_t>(y_end, int64_t(fc.clip_bottom) + 1);
     for (; y < last; y++) {
-        draw_span(rule, frame, long_edge, short_edge, y);
-        long_edge.x += long_step.x;
-        long_edge.w += long_step.w;
-        short_edge.x += short_step.x;
-        short_edge.w += short_step.w;
+        const int32_t long_x = L::column(long_edge.at), short_x = L::column(short_edge.at);
+        if (long_x < short_x)
+            draw_run(rule, frame, long_edge, short_edge, long_x, short_x, y);
+        else if (short_x < long_x)
+            draw_run(rule, frame, short_edge, long_edge, short_x, long_x, y);
+        L::add(long_edge.at, long_edge.step);
+        long_edge.w += long_edge.w_step;
+        L::add(short_edge.at, short_edge.step);
+        short_edge.w += short_edge.w_step;
     }
 }
 
 // Rows top.y .. middle.y - 1 come from the upper part, middle.y .. bottom.y
-// from the lower part, whose long edge goes on from the top corner.
-template <class Rule>
-void walk_triangle(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
+// from the lower part, whose long edge starts again from the top corner.
+template <class L, class Rule>
+void walk_triangle(const Rule& shared_rule, const Corner& a, const Corner& b, const Corner& c) {
+    const Rule rule = shared_rule; // a copy no pixel store can reach
     const Corner *top = &a, *middle = &b, *bottom = &c;
     sort_by_row(top, middle, bottom);
     if (top->y == bottom->y) return;
-    const EdgeValues long_step = edge_step<Rule::uses>(*top, *bottom);
+    Edge<L> long_edge, short_edge;
+    edge_between<L, Rule::uses>(long_edge, *top, *bottom);
     if (middle->y != top->y) {
-        const EdgeValues short_step = edge_step<Rule::uses>(*top, *middle);
-        walk_rows(rule, *top, 0, long_step, *top, short_step, top->y, middle->y);
+        edge_between<L, Rule::uses>(short_edge, *top, *middle);
+        walk_rows(rule, long_edge, short_edge, top->y, middle->y);
     }
     if (bottom->y != middle->y) {
-        const EdgeValues short_step = edge_step<Rule::uses>(*middle, *bottom);
-        walk_rows(rule, *top, int64_t(middle->y) - top->y, long_step, *middle, short_step,
-                  middle->y, int64_t(bottom->y) + 1);
+        edge_between<L, Rule::uses>(short_edge, *middle, *bottom);
+        edge_jump(long_edge, int64_t(middle->y) - top->y);
+        walk_rows(rule, long_edge, short_edge, middle->y, int64_t(bottom->y) + 1);
     }
+}
+
+#if VORN_AVX2
+// The whole walk inlined into one function built for AVX2.
+template <class Rule>
+[[gnu::target("avx2"), gnu::flatten]] void walk_triangle_avx2(const Rule& rule, const Corner& a,
+                                                               const Corner& b, const Corner& c) {
+    walk_triangle<Avx2Lanes>(rule, a, b, c);
+}
+#endif
+
+template <class Rule>
+void fill_triangle(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
+#if VORN_AVX2
+    if (use_simd && use_avx2) {
+        walk_triangle_avx2(rule, a, b, c);
+        return;
+    }
+#endif
+    walk_triangle<PlainLanes>(rule, a, b, c);
 }
 
 // ---- texels ----
@@ -502,7 +414,7 @@ template <class T> struct KeyedTranslucentRule {
 template <class Rule>
 void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, const FillVertex& c) {
     if (!context_ready(false) || !corners_in_front(a, b, c)) return;
-    walk_triangle(rule, make_corner(a, Rule::uses), make_corner(b, Rule::uses),
+    fill_triangle(rule, make_corner(a, Rule::uses), make_corner(b, Rule::uses),
                   make_corner(c, Rule::uses));
 }
 
@@ -516,7 +428,7 @@ void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVerte
     constexpr unsigned use = Rule<Texels<Bytes, false>>::uses;
     const Corner ca = make_corner(a, use), cb = make_corner(b, use), cc = make_corner(c, use);
     const auto walk = [&](auto texels) {
-        walk_triangle(Rule<decltype(texels)>{context_targets(), texels, extra...}, ca, cb, cc);
+        fill_triangle(Rule<decltype(texels)>{context_targets(), texels, extra...}, ca, cb, cc);
     };
     if constexpr (Bytes == 3) {
         if (count == FULL_TEXELS && texture->wide) {

@@ -1,0 +1,152 @@
+// The four 16.16 values an edge or a span end carries for the fillers: its
+// column and the attributes u, v and shade, each in 64 bits ("lanes"). Two
+// carriers hold them and give the same numbers: PlainLanes, four integers,
+// and Avx2Lanes, one AVX2 register, where a row's step is one add and the
+// quotients of a span's steps share one multiply. Each operation takes and
+// gives its lanes by reference, so code generic over the carrier passes no
+// AVX2 register by value; that code is built for AVX2 by inlining it whole
+// into a function that is.
+//
+// Quotients by n truncate toward zero, as the division gives them. Below
+// SPAN_RECIPROCALS they come from a table: for 0 <= a < 2^31 and
+// l = ceil(log2 n), m = ceil(2^(31 + l) / n) (below 2^32) gives
+// floor(a / n) = (a * m) >> (31 + l) exactly (Granlund and Montgomery); the
+// double 1 / n serves the fillers' depth step.
+#pragma once
+
+#include "engine3d/math.h"
+
+#include <cstdint>
+
+#if VORN_AVX2
+#include <immintrin.h>
+#endif
+
+namespace fill {
+
+enum : unsigned { USE_UV = 1, USE_SHADE = 2 };
+
+constexpr int64_t SPAN_RECIPROCALS = 1024;
+
+struct SpanReciprocals {
+    uint64_t multiplier[SPAN_RECIPROCALS];
+    uint8_t shift[SPAN_RECIPROCALS];
+    double inverse[SPAN_RECIPROCALS];
+};
+
+constexpr SpanReciprocals make_span_reciprocals() {
+    SpanReciprocals r{};
+    for (uint64_t n = 1; n < SPAN_RECIPROCALS; n++) {
+        uint32_t l = 0;
+        while ((uint64_t(1) << l) < n) l++;
+        r.multiplier[n] = ((uint64_t(1) << (31 + l)) + n - 1) / n;
+        r.shift[n] = uint8_t(31 + l);
+        r.inverse[n] = 1.0 / double(n);
+    }
+    return r;
+}
+
+inline constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
+
+// a / n (n >= 1).
+inline int64_t span_quotient(int64_t a, int64_t n) {
+    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
+    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
+    const int64_t q =
+        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
+    return a < 0 ? -q : q;
+}
+
+// Which lanes a quotient must get right: the column's, and those of the
+// attributes a rule reads (Uses); the others may hold anything.
+template <unsigned Uses, bool Column> constexpr bool lane_used(int lane) {
+    return lane == 0 ? Column : lane == 3 ? (Uses & USE_SHADE) != 0 : (Uses & USE_UV) != 0;
+}
+
+struct PlainLanes {
+    struct Lanes {
+        int64_t lane[4]; // column, u, v, shade
+    };
+
+    static void load(Lanes& r, int32_t x, int32_t u, int32_t v, int32_t shade) {
+        r = {{int64_t(x) * 65536, int64_t(u) * 65536, int64_t(v) * 65536, int64_t(shade) * 65536}};
+    }
+    static void add(Lanes& a, const Lanes& b) {
+        for (int i = 0; i < 4; i++) a.lane[i] += b.lane[i];
+    }
+    static void difference(Lanes& r, const Lanes& a, const Lanes& b) { // a - b
+        for (int i = 0; i < 4; i++) r.lane[i] = a.lane[i] - b.lane[i];
+    }
+    static void add_times(Lanes& a, const Lanes& b, int64_t k) { // a += k * b, 0 <= k < 2^32
+        for (int i = 0; i < 4; i++) a.lane[i] += k * b.lane[i];
+    }
+    static int32_t column(const Lanes& a) { return int32_t(a.lane[0] >> 16); } // floor
+    static void low_words(const Lanes& a, uint32_t& u, uint32_t& v, uint32_t& shade) {
+        u = uint32_t(a.lane[1]), v = uint32_t(a.lane[2]), shade = uint32_t(a.lane[3]);
+    }
+    template <unsigned Uses, bool Column> static void quotients(Lanes& q, const Lanes& a, int64_t n) {
+        for (int i = 0; i < 4; i++) q.lane[i] = lane_used<Uses, Column>(i) ? span_quotient(a.lane[i], n) : 0;
+    }
+};
+
+#if VORN_AVX2
+struct Avx2Lanes {
+    struct Lanes {
+        __m256i lanes; // column, u, v, shade
+    };
+
+    [[gnu::target("avx2")]] static void load(Lanes& r, int32_t x, int32_t u, int32_t v,
+                                             int32_t shade) {
+        r.lanes = _mm256_slli_epi64(_mm256_cvtepi32_epi64(_mm_setr_epi32(x, u, v, shade)), 16);
+    }
+    [[gnu::target("avx2")]] static void add(Lanes& a, const Lanes& b) {
+        a.lanes = _mm256_add_epi64(a.lanes, b.lanes);
+    }
+    [[gnu::target("avx2")]] static void difference(Lanes& r, const Lanes& a, const Lanes& b) {
+        r.lanes = _mm256_sub_epi64(a.lanes, b.lanes);
+    }
+    // k * b from the products of k with b's low and high 32-bit halves.
+    [[gnu::target("avx2")]] static void add_times(Lanes& a, const Lanes& b, int64_t k) {
+        const __m256i times = _mm256_set1_epi64x(k);
+        const __m256i low = _mm256_mul_epu32(b.lanes, times);
+        const __m256i high = _mm256_mul_epu32(_mm256_srli_epi64(b.lanes, 32), times);
+        a.lanes = _mm256_add_epi64(a.lanes, _mm256_add_epi64(low, _mm256_slli_epi64(high, 32)));
+    }
+    [[gnu::target("avx2")]] static int32_t column(const Lanes& a) {
+        return int32_t(uint64_t(_mm_cvtsi128_si64(_mm256_castsi256_si128(a.lanes))) >> 16);
+    }
+    [[gnu::target("avx2")]] static void low_words(const Lanes& a, uint32_t& u, uint32_t& v,
+                                                  uint32_t& shade) {
+        const __m128i high = _mm256_extracti128_si256(a.lanes, 1);
+        u = uint32_t(_mm_extract_epi32(_mm256_castsi256_si128(a.lanes), 2));
+        v = uint32_t(_mm_cvtsi128_si32(high));
+        shade = uint32_t(_mm_extract_epi32(high, 2));
+    }
+    // Magnitudes below 2^31 and a multiplier below 2^32 multiply exactly in
+    // the 32 x 32 -> 64-bit lanes; anything else divides lane by lane.
+    template <unsigned Uses, bool Column>
+    [[gnu::target("avx2")]] static void quotients(Lanes& q, const Lanes& a, int64_t n) {
+        const __m256i checked = _mm256_setr_epi64x(
+            lane_used<Uses, Column>(0) ? -(int64_t(1) << 31) : 0,
+            lane_used<Uses, Column>(1) ? -(int64_t(1) << 31) : 0,
+            lane_used<Uses, Column>(2) ? -(int64_t(1) << 31) : 0,
+            lane_used<Uses, Column>(3) ? -(int64_t(1) << 31) : 0);
+        const __m256i sign = _mm256_cmpgt_epi64(_mm256_setzero_si256(), a.lanes);
+        const __m256i magnitude = _mm256_sub_epi64(_mm256_xor_si256(a.lanes, sign), sign);
+        if (n >= SPAN_RECIPROCALS || !_mm256_testz_si256(magnitude, checked)) {
+            alignas(32) int64_t lane[4];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(lane), a.lanes);
+            for (int i = 0; i < 4; i++) lane[i] = lane_used<Uses, Column>(i) ? lane[i] / n : 0;
+            q.lanes = _mm256_load_si256(reinterpret_cast<const __m256i*>(lane));
+            return;
+        }
+        const __m256i product = _mm256_mul_epu32(
+            magnitude, _mm256_set1_epi64x(int64_t(span_reciprocals.multiplier[n])));
+        const __m256i quotient =
+            _mm256_srl_epi64(product, _mm_cvtsi32_si128(span_reciprocals.shift[n]));
+        q.lanes = _mm256_sub_epi64(_mm256_xor_si256(quotient, sign), sign);
+    }
+};
+#endif
+
+} // namespace fill
