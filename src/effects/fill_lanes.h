@@ -84,8 +84,10 @@ struct PlainLanes {
     static void low_words(const Lanes& a, uint32_t& u, uint32_t& v, uint32_t& shade) {
         u = uint32_t(a.lane[1]), v = uint32_t(a.lane[2]), shade = uint32_t(a.lane[3]);
     }
-    template <unsigned Uses, bool Column> static void quotients(Lanes& q, const Lanes& a, int64_t n) {
-        for (int i = 0; i < 4; i++) q.lane[i] = lane_used<Uses, Column>(i) ? span_quotient(a.lane[i], n) : 0;
+    template <unsigned Uses, bool Column>
+    static void quotients(Lanes& q, const Lanes& a, int64_t n) {
+        for (int i = 0; i < 4; i++)
+            q.lane[i] = lane_used<Uses, Column>(i) ? span_quotient(a.lane[i], n) : 0;
     }
 };
 
@@ -126,11 +128,11 @@ struct Avx2Lanes {
     // the 32 x 32 -> 64-bit lanes; anything else divides lane by lane.
     template <unsigned Uses, bool Column>
     [[gnu::target("avx2")]] static void quotients(Lanes& q, const Lanes& a, int64_t n) {
-        const __m256i checked = _mm256_setr_epi64x(
-            lane_used<Uses, Column>(0) ? -(int64_t(1) << 31) : 0,
-            lane_used<Uses, Column>(1) ? -(int64_t(1) << 31) : 0,
-            lane_used<Uses, Column>(2) ? -(int64_t(1) << 31) : 0,
-            lane_used<Uses, Column>(3) ? -(int64_t(1) << 31) : 0);
+        const __m256i checked =
+            _mm256_setr_epi64x(lane_used<Uses, Column>(0) ? -(int64_t(1) << 31) : 0,
+                               lane_used<Uses, Column>(1) ? -(int64_t(1) << 31) : 0,
+                               lane_used<Uses, Column>(2) ? -(int64_t(1) << 31) : 0,
+                               lane_used<Uses, Column>(3) ? -(int64_t(1) << 31) : 0);
         const __m256i sign = _mm256_cmpgt_epi64(_mm256_setzero_si256(), a.lanes);
         const __m256i magnitude = _mm256_sub_epi64(_mm256_xor_si256(a.lanes, sign), sign);
         if (n >= SPAN_RECIPROCALS || !_mm256_testz_si256(magnitude, checked)) {

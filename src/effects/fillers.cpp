@@ -1,11 +1,14 @@
 // Triangle fillers. Every filled variant shares one edge walker and one span
 // frame; a variant is a small per-pixel rule that the span loop calls inline,
-// and names the attributes it reads, so the walk divides and steps only those.
+// and names the attributes it reads, so the walk divides only those.
 //
 // Fixed point: columns and the attributes u, v, shade are 16.16. Edges carry
 // them in 64 bits, so corners anywhere in the 32-bit range cannot overflow the
 // interpolation; spans step them in wrapping 32-bit arithmetic. 1/z travels
-// along the edges as a float and becomes the 24-bit depth once per span.
+// along the edges as a float and becomes the 24-bit depth once per span. The
+// walker is written once over the carrier of those four 64-bit values
+// (fill_lanes.h) and built twice: with plain integers, and inlined whole into
+// one AVX2 function per variant, taken where the processor has AVX2.
 
 #include "effects/fillers.h"
 
@@ -266,7 +269,7 @@ void walk_triangle(const Rule& shared_rule, const Corner& a, const Corner& b, co
 // The whole walk inlined into one function built for AVX2.
 template <class Rule>
 [[gnu::target("avx2"), gnu::flatten]] void walk_triangle_avx2(const Rule& rule, const Corner& a,
-                                                               const Corner& b, const Corner& c) {
+                                                              const Corner& b, const Corner& c) {
     walk_triangle<Avx2Lanes>(rule, a, b, c);
 }
 #endif
