@@ -3,6 +3,7 @@
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "effects/fog.h"
+#include "engine3d/math.h"
 #include "frame_support.h"
 
 #include <vector>
@@ -53,29 +54,38 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
     // inside the frame; near 1 fogs every depth, taken in passes of a frame
     // each up to 256 D, where the amount reaches its end: D = 1, 61, 2048, 4067,
     // 4092 and 4095 take the float quotient, D = 3685 every 26th depth to 1.66M,
-    // and far below near gives D = 3 * 4095, beyond it, every 50th depth.
+    // and far below near gives D = 3 * 4095, beyond it, every 50th depth. Both
+    // vector widths are checked where the processor has AVX2.
     struct Case {
         float near, far;
         uint32_t divisor, depth_step;
     };
-    for (const Case& c :
-         {Case{300.0f, 2000.0f, 4092, 1}, Case{10.0f, 20.0f, 3685, 26}, Case{1.0f, 2.0003f, 1, 1},
-          Case{1.0f, 2.0152f, 61, 1}, Case{1.0f, 150.0f, 4067, 1}, Case{1.0f, 3.001f, 2048, 1},
-          Case{1.0f, 1701.0f, 4092, 1}, Case{1.0f, 1e17f, 4095, 1}, Case{1.0f, 0.5f, 12285, 50}}) {
-        for (uint32_t base = 0; base * c.depth_step <= 256 * c.divisor; base += 64000) {
-            fill_frame(0);
-            for (uint32_t i = 0; i < 64000; i++) depth_buffer[i] = (base + i) * c.depth_step;
-            apply_depth_fog(surface_virtual1, c.near, c.far, 128, 128, 255);
-            for (uint32_t i = 0; i < 64000; i++) {
-                const uint32_t e = (base + i) * c.depth_step;
-                const uint32_t k = 255 - std::min(255u, e / c.divisor);
-                const uint32_t want = double(e) < 16777215.0 / c.near
-                                          ? rgb((128 * k) >> 8, (128 * k) >> 8, (255 * k) >> 8)
-                                          : 0;
-                ASSERT_EQ(surface_virtual1->pixels[i], want) << "D " << c.divisor << " depth " << e;
+    const Case cases[] = {
+        {300.0f, 2000.0f, 4092, 1}, {10.0f, 20.0f, 3685, 26}, {1.0f, 2.0003f, 1, 1},
+        {1.0f, 2.0152f, 61, 1},     {1.0f, 150.0f, 4067, 1},  {1.0f, 3.001f, 2048, 1},
+        {1.0f, 1701.0f, 4092, 1},   {1.0f, 1e17f, 4095, 1},   {1.0f, 0.5f, 12285, 50}};
+    const bool has_avx2 = use_avx2;
+    for (const bool avx2 : {true, false}) {
+        if (avx2 && !has_avx2) continue;
+        use_avx2 = avx2;
+        for (const Case& c : cases) {
+            for (uint32_t base = 0; base * c.depth_step <= 256 * c.divisor; base += 64000) {
+                fill_frame(0);
+                for (uint32_t i = 0; i < 64000; i++) depth_buffer[i] = (base + i) * c.depth_step;
+                apply_depth_fog(surface_virtual1, c.near, c.far, 128, 128, 255);
+                for (uint32_t i = 0; i < 64000; i++) {
+                    const uint32_t e = (base + i) * c.depth_step;
+                    const uint32_t k = 255 - std::min(255u, e / c.divisor);
+                    const uint32_t want = double(e) < 16777215.0 / c.near
+                                              ? rgb((128 * k) >> 8, (128 * k) >> 8, (255 * k) >> 8)
+                                              : 0;
+                    ASSERT_EQ(surface_virtual1->pixels[i], want)
+                        << (avx2 ? "AVX2" : "SSE2") << ", D " << c.divisor << " depth " << e;
+                }
             }
         }
     }
+    use_avx2 = has_avx2;
 }
 
 TEST_F(Overlays, FogDrawsNothingWhenItCannot) {
