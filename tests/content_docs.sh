@@ -5,9 +5,8 @@
 #   content_docs.sh DOC QXPACK VORN
 set -eu
 doc=$(realpath "$1") qxpack=$2 vorn=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/script_support.sh"
+enter_work_directory
 
 sed -n '/^<!-- items: qxpack items -->$/,/^<!-- \/items -->$/p' "$doc" | sed '1d;$d' >"$work/doc_items.txt"
 "$qxpack" items >"$work/items.txt"
@@ -15,7 +14,6 @@ diff -u "$work/items.txt" "$work/doc_items.txt" || fail "the table of items diff
 
 # The example's inputs: a logo of another size, a card whose right part is
 # transparent, a cube.
-cd "$work"
 ffmpeg -loglevel error -f lavfi -i testsrc=size=400x300 -frames:v 1 logo.png
 ffmpeg -loglevel error -f lavfi -i color=c=orange:size=300x120 -frames:v 1 \
     -vf "format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='if(lt(X,150),255,0)'" presents.png

@@ -23,29 +23,22 @@ find_window() {
 }
 
 # Starts vorn with the given options, waits for its dialog, and gives the
-# dialog the keyboard.
+# dialog the keyboard. With SOUND_MESSAGE set, vorn first shows the sound
+# message: its picture is kept there (unless it is "-") and it is answered.
 open_dialog() {
     "$vorn" "$@" 2> stderr.txt &
     vorn_pid=$!
+    if [ -n "${SOUND_MESSAGE:-}" ]; then
+        find_window FSOUND || fail "no sound message"
+        local box=$found
+        sleep 1
+        [ "$SOUND_MESSAGE" = - ] || import -window root "$SOUND_MESSAGE"
+        xdotool windowfocus --sync "$box" key Return
+    fi
     find_window 'Vorn Demo Configuration' || fail "the dialog did not open"
     window=$found
     sleep 1
     xdotool windowfocus --sync "$window"
-}
-
-# Starts vorn, which shows the sound message (its picture kept as $1 when
-# given), answers it, and waits for the dialog.
-open_dialog_after_sound_message() {
-    "$vorn" 2> stderr.txt &
-    vorn_pid=$!
-    find_window FSOUND || fail "no sound message"
-    local box=$found
-    sleep 1
-    [ -z "${1:-}" ] || import -window root "$1"
-    xdotool windowfocus --sync "$box" key Return
-    find_window 'Vorn Demo Configuration' || fail "the dialog did not open after the message"
-    window=$found
-    sleep 1
 }
 
 # Waits up to $1 seconds for vorn to end; its exit status in vorn_status.
@@ -121,9 +114,8 @@ inside_run)
     export SDL_AUDIODRIVER=alsa ALSA_CARD=vorn-no-such-card
     # 3 orders of 16 rows at 0.06 s: the music lasts 2.88 s.
     "$make_module" system2.xm 3 16 3 125
-    open_dialog_after_sound_message "$build_dir/launcher_sound_message.png"
+    SOUND_MESSAGE=$build_dir/launcher_sound_message.png open_dialog
     # The dialog, on no sound for this run.
-    xdotool windowfocus --sync "$window"
     import -window root "$build_dir/launcher_dialog_no_sound.png"
     start=$(date +%s%N)
     xdotool key Return
@@ -135,7 +127,7 @@ inside_run)
 
     # Choosing ALSA again and "Run DEMO": the show cannot open it and the
     # program ends with status 1.
-    open_dialog_after_sound_message
+    SOUND_MESSAGE=- open_dialog
     # The output list: a click gives it the keyboard (Escape closes its menu),
     # and Up goes from "No sound" to ALSA.
     click_at 150 45

@@ -7,12 +7,11 @@
 set -euo pipefail
 vorn=$1 qxpack=$2 content=$3
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
+source "$(dirname "$0")/script_support.sh"
+enter_work_directory
 "$qxpack" extract "$content/demo.qxd" --all "$work/items" >/dev/null
 mapfile -t items < <(ls "$work/items")
-[ "${#items[@]}" -ge 50 ] || { echo "FAIL: only ${#items[@]} items in the pack" >&2; exit 1; }
+[ "${#items[@]}" -ge 50 ] || fail "only ${#items[@]} items in the pack"
 
 # run NAME: plays the show in $work/NAME (which holds demo.qxd) and checks it.
 run() {

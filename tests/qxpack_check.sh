@@ -6,13 +6,8 @@
 #   qxpack_check.sh QXPACK CONTENT_DIR
 set -u
 qxpack=$1 content=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() { # description, command...
-    local what=$1; shift
-    if ! "$@"; then echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/script_support.sh"
+enter_work_directory
 verdict() { # output file, item: the item's verdict column
     awk -v item="$2" '$1 == item { sub(/.*  /, ""); print }' "$1"
 }
@@ -60,5 +55,4 @@ mkdir "$work/empty"
 check "a sheet of no content still draws" "$qxpack" sheet "$work/empty" "$work/none.png"
 check "no such content: status 1" test "$("$qxpack" sheet "$work/nothing" x.png 2>/dev/null; echo $?)" = 1
 
-echo "qxpack check: $failures failed"
-[ "$failures" = 0 ]
+checks_passed "qxpack check"

@@ -3,14 +3,8 @@
 # byte for byte, and errors give one line and the documented status.
 set -u
 qxpack=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-check() { # description, command...
-    local what=$1; shift
-    if ! "$@"; then echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/script_support.sh"
+enter_work_directory
 status_is() { # expected status, command...
     local want=$1; shift
     "$@" >/dev/null 2>err.txt
@@ -75,5 +69,4 @@ check "16-character name: status 1" status_is 1 "$qxpack" create long.qxd in/six
 check "bad command: status 2" status_is 2 "$qxpack" frobnicate out.qxd
 check "missing arguments: status 2" status_is 2 "$qxpack" extract out.qxd
 
-echo "qxpack: $failures failed"
-[ "$failures" = 0 ]
+checks_passed qxpack

@@ -22,3 +22,16 @@ enter_work_directory() {
     cd "$work"
     export XDG_CONFIG_HOME="$work/config"
 }
+
+# Checks that go on after a failure: check DESCRIPTION COMMAND... counts the
+# commands that fail; checks_passed ends the script with the count.
+failures=0
+check() {
+    local what=$1
+    shift
+    if ! "$@"; then echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+checks_passed() {
+    echo "$1: $failures failed"
+    [ "$failures" = 0 ]
+}

@@ -19,30 +19,6 @@
 
 namespace {
 
-struct Expected {
-    const char* name;
-    uint32_t size;
-};
-
-// Full sizes of the items as the effects read them (width x height x bytes).
-const Expected PICTURE_SIZES[] = {
-    {"pic_tex.raw", 192000},  {"qxlogo.raw", 192000},   {"b_qxpres.raw", 81585},
-    {"a_qxpres.raw", 27195},  {"odjava.raw", 192000},   {"displace.raw", 64000},
-    {"eye001.raw", 192000},   {"pic_006.raw", 192000},  {"girl004.raw", 192000},
-    {"podloga.raw", 192000},  {"zarotate.raw", 192000}, {"think.raw", 192000},
-    {"b_greet5.raw", 8100},   {"b_greet4.raw", 8100},   {"b_greet3.raw", 8100},
-    {"b_greet2.raw", 8100},   {"b_greet1.raw", 8100},   {"b_welove.raw", 8100},
-    {"b_greet6.raw", 8100},   {"b_greet9.raw", 8100},   {"b_greet8.raw", 8100},
-    {"b_greet7.raw", 8100},   {"b_using.raw", 51000},   {"b_vorn.raw", 19323},
-    {"b_start.raw", 20412},   {"b_the.raw", 15390},     {"b_unive.raw", 35970},
-    {"a_vorn.raw", 6441},     {"a_start.raw", 6804},    {"a_the.raw", 5130},
-    {"a_unive.raw", 11990},   {"t_tex1.raw", 196608},   {"t_tun.raw", 196608},
-    {"t_thinki.raw", 196608}, {"1_displ.raw", 64000},   {"2_displ.raw", 64000},
-    {"t_tex2.raw", 196608},   {"t_blueO.raw", 196608},  {"t_wood.raw", 196608},
-    {"t_brain.raw", 196608},  {"t_env1.raw", 196608},   {"t_brown.raw", 196608},
-    {"dialog.raw", 105120},
-};
-
 // Looks items up in the built-in pack only (an empty working directory).
 struct BuiltinPack : ::testing::Test {
     ScopedDirectory dir;
@@ -97,27 +73,24 @@ TEST_F(BuiltinPack, PackedSmallerThanItsPictures) {
 }
 
 TEST_F(BuiltinPack, TitleMasksHaveSoftEdgesAndEmptyBorders) {
-    const Expected masks[] = {{"a_qxpres.raw", 259},
-                              {"a_vorn.raw", 113},
-                              {"a_start.raw", 126},
-                              {"a_the.raw", 95},
-                              {"a_unive.raw", 218}};
-    for (const Expected& m : masks) {
+    for (const ShowItem& m : show_items) {
+        if (m.kind != ITEM_MASK) continue;
+        SCOPED_TRACE(m.name);
         const Buffer b = item(m.name);
-        ASSERT_FALSE(b.empty()) << m.name;
-        const int w = int(m.size), h = int(b.size()) / w;
+        ASSERT_EQ(b.size(), item_bytes(m));
+        const int w = m.width, h = m.height;
         size_t solid = 0, soft = 0;
         for (uint8_t v : b) {
             solid += v == 0;
             soft += v > 0 && v < 255;
         }
-        EXPECT_GT(solid, b.size() / 20) << m.name << ": letters show fully";
-        EXPECT_GT(soft, b.size() / 20) << m.name << ": edges are soft";
+        EXPECT_GT(solid, b.size() / 20) << "letters show fully";
+        EXPECT_GT(soft, b.size() / 20) << "edges are soft";
         // Nothing of the word or its halo touches the box edge.
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++)
                 if (x == 0 || y == 0 || x == w - 1 || y == h - 1) {
-                    EXPECT_EQ(b[size_t(y * w + x)], 255) << m.name << " edge " << x << "," << y;
+                    ASSERT_EQ(b[size_t(y * w + x)], 255) << "edge " << x << "," << y;
                 }
     }
     // The last word is cut 8 columns short by the frame: those stay empty.
@@ -127,32 +100,29 @@ TEST_F(BuiltinPack, TitleMasksHaveSoftEdgesAndEmptyBorders) {
         for (int x = 210; x < 218; x++) EXPECT_EQ(unive[size_t(y * 218 + x)], 255) << x << "," << y;
 }
 
+// The greetings cards: every 90 x 30 picture.
 TEST_F(BuiltinPack, CardsAreBrightLettersOnPureBlack) {
-    const char* const cards[] = {"b_welove.raw", "b_greet1.raw", "b_greet2.raw", "b_greet3.raw",
-                                 "b_greet4.raw", "b_greet5.raw", "b_greet6.raw", "b_greet7.raw",
-                                 "b_greet8.raw", "b_greet9.raw"};
     std::vector<Buffer> seen;
-    for (const char* name : cards) {
-        const Buffer c = item(name);
-        ASSERT_EQ(c.size(), 8100u) << name;
-        auto black = [&](int x, int y) {
-            const size_t i = size_t(y * 90 + x) * 3;
-            return c[i] == 0 && c[i + 1] == 0 && c[i + 2] == 0;
-        };
-        for (int x = 0; x < 90; x++) EXPECT_TRUE(black(x, 0) && black(x, 29)) << name << " " << x;
-        for (int y = 0; y < 30; y++) EXPECT_TRUE(black(0, y) && black(89, y)) << name << " " << y;
+    for (const ShowItem& it : show_items) {
+        if (it.width != 90 || it.height != 30) continue;
+        SCOPED_TRACE(it.name);
+        const Buffer c = item(it.name);
+        ASSERT_EQ(c.size(), 8100u);
         int see_through = 0, bright = 0;
         for (int y = 0; y < 30; y++)
             for (int x = 0; x < 90; x++) {
                 const size_t i = size_t(y * 90 + x) * 3;
-                see_through += black(x, y);
+                const bool black = c[i] == 0 && c[i + 1] == 0 && c[i + 2] == 0;
+                if (x == 0 || y == 0 || x == 89 || y == 29) ASSERT_TRUE(black) << x << "," << y;
+                see_through += black;
                 bright += std::max({c[i], c[i + 1], c[i + 2]}) >= 200;
             }
-        EXPECT_GT(see_through, 8100 / 3 / 2) << name;
-        EXPECT_GT(bright, 60) << name;
-        for (const Buffer& other : seen) EXPECT_NE(other, c) << name << " repeats another card";
+        EXPECT_GT(see_through, 8100 / 3 / 2);
+        EXPECT_GT(bright, 60);
+        for (const Buffer& other : seen) EXPECT_NE(other, c) << "repeats another card";
         seen.push_back(c);
     }
+    EXPECT_EQ(seen.size(), 10u);
 }
 
 TEST_F(BuiltinPack, TilingTexturesWrapBothWays) {
@@ -184,20 +154,21 @@ TEST_F(BuiltinPack, MapsAreSmoothAndUseTheFullRange) {
     }
 }
 
-// Every picture at its full size; two fresh runs agree with each other and
-// with the build's own run in the built-in pack (test_models does the models).
+// Two fresh runs agree with each other and with the build's own run in the
+// built-in pack (the items' sizes: qxpack_check.sh; the models: test_models).
 TEST_F(BuiltinPack, RegeneratedPicturesMatchTheBuiltInPack) {
     ScopedDirectory first;
     ASSERT_TRUE(write_pictures(first.path));
     ScopedDirectory second;
     ASSERT_TRUE(write_pictures(second.path));
     std::filesystem::current_path(dir.path); // an empty directory: no loose file hides the pack
-    for (const Expected& e : PICTURE_SIZES) {
-        const std::vector<uint8_t> a = read_file(first.path + "/" + e.name);
-        EXPECT_EQ(a.size(), e.size) << e.name;
-        EXPECT_TRUE(a == read_file(second.path + "/" + e.name))
-            << e.name << " differs between runs";
-        EXPECT_TRUE(item(e.name) == a) << e.name << " differs from the built-in copy";
+    for (const ShowItem& it : show_items) {
+        if (it.kind == ITEM_MODEL || it.kind == ITEM_MODULE) continue;
+        const std::vector<uint8_t> a = read_file(first.path + "/" + it.name);
+        EXPECT_FALSE(a.empty()) << it.name;
+        EXPECT_TRUE(a == read_file(second.path + "/" + it.name))
+            << it.name << " differs between runs";
+        EXPECT_TRUE(item(it.name) == a) << it.name << " differs from the built-in copy";
     }
 }
 

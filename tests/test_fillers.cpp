@@ -203,18 +203,6 @@ TEST_F(Fillers, DepthWordsComeFromOneOverZ) {
     fill_context.frame_stamp = 2;
     fill_gouraud(corner(0, 10, 1000), corner(100, 10, 1000), corner(0, 20, 1000));
     EXPECT_EQ(depth(0, 10), (2u << 24) + 16777u);
-
-    // The step is the extended-precision quotient truncated, here in long double.
-    const int32_t depths[] = {1, 3, 7, 100, 255, 65535, 1 << 24};
-    for (int32_t za : depths)
-        for (int32_t zb : depths)
-            for (int32_t n : {3, 7, 255, 319}) {
-                fill_depth_only(corner(0, 10, za), corner(n, 10, zb), corner(0, 11, za));
-                const long double wa = 1.0f / float(za), wb = 1.0f / float(zb);
-                const int64_t d = int64_t(wa * 16777215.0L) + int64_t((wb - wa) * 16777215.0L / n);
-                EXPECT_EQ(depth(1, 10), uint32_t((2 << 24) + d)) << za << " " << zb << " " << n;
-                std::fill(&depth(0, 10), &depth(0, 11), 0u);
-            }
 }
 
 TEST_F(Fillers, ShadesTexelsAndTranslucency) {

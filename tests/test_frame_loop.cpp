@@ -326,9 +326,7 @@ TEST_F(FrameLoop, EveryWayOfClosingEndsTheShow) {
         EXPECT_EQ(frame_loop_pass(), 0);
         stop_signal = 0;
         EXPECT_EQ(demo_frames_drawn, frames);
-        EXPECT_EQ(demo_window, nullptr);
-        EXPECT_EQ(surface_back, nullptr);
-        EXPECT_EQ(surface_virtual1, nullptr);
+        EXPECT_TRUE(!demo_window && !surface_back && !surface_virtual1);
         shut_down_demo();
         EXPECT_TRUE(std::filesystem::exists(settings_file_path()));
     }
@@ -361,10 +359,9 @@ TEST_F(FrameLoop, StartFailuresReturnOne) {
     last_message_caption.clear();
     EXPECT_EQ(start_demo(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    EXPECT_EQ(last_message_caption, "FSOUND");
-    EXPECT_EQ(last_message_text, "Error initializing output device.");
-    EXPECT_EQ(demo_window, nullptr);
-    EXPECT_EQ(surface_back, nullptr);
+    EXPECT_EQ(last_message_caption + ": " + last_message_text,
+              "FSOUND: Error initializing output device.");
+    EXPECT_TRUE(!demo_window && !surface_back);
 }
 
 } // namespace

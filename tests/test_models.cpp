@@ -421,27 +421,3 @@ TEST(ModelBuilder, CellsMakeAClosedOutwardBoundary) {
     EXPECT_LT(signed_volume(m), 8.0 - 0.384);
     EXPECT_GT(signed_volume(m), 8.0 - 0.384 - 8 * 0.008);
 }
-
-TEST(ModelBuilder, GridsFaceOutwardsAsDocumented) {
-    // A unit sphere from pole -z to pole +z, turning counter-clockwise about +z.
-    ModelMesh sphere;
-    model_add_polar_grid(sphere, 31, 64, [](double t, double s) {
-        const double th = M_PI * t, ph = 2 * M_PI * s;
-        return Vec3{float(std::sin(th) * std::cos(ph)), float(std::sin(th) * std::sin(ph)),
-                    float(-std::cos(th))};
-    });
-    const Model ball = encoded(sphere);
-    EXPECT_EQ(ball.vertices.size(), 31u * 64 + 2);
-    EXPECT_EQ(unpaired_edges(ball), 0);
-    EXPECT_NEAR(signed_volume(ball), 4.0 / 3.0 * M_PI, 0.02 * 4.0 / 3.0 * M_PI);
-
-    // A torus with radii 3 and 1: volume 2 pi^2 R r^2.
-    ModelMesh ring;
-    model_add_torus_grid(ring, 64, 32, [](double s, double t) {
-        const double u = 2 * M_PI * s, v = 2 * M_PI * t, r = 3.0 + std::cos(v);
-        return Vec3{float(r * std::cos(u)), float(r * std::sin(u)), float(std::sin(v))};
-    });
-    const Model torus = encoded(ring);
-    EXPECT_EQ(unpaired_edges(torus), 0);
-    EXPECT_NEAR(signed_volume(torus), 6.0 * M_PI * M_PI, 0.02 * 6.0 * M_PI * M_PI);
-}

@@ -1,5 +1,6 @@
 // The timeline's own effects: plasma, light bands, dot paths, rotozoom and the
-// cycling mask. Expected pixels are worked out by hand from the table formulas.
+// cycling mask. Expected pixels are worked out by hand from the table formulas;
+// the tables and the phases' steps are left to test_recorded_output's hash.
 #include "director/timeline_effects.h"
 #include "frame_support.h"
 
@@ -25,7 +26,7 @@ uint32_t coordinate_pixel(int x, int y) {
 
 using TimelineEffects = FrameTest<0>;
 
-TEST_F(TimelineEffects, PlasmaFromTheStartPhases) {
+TEST_F(TimelineEffects, PlasmaLeavesAFrameItCannotLockAndItsPhases) {
     // The only test that draws the plasma, so the phases are still at their start.
     ASSERT_EQ(four(plasma_phase), (std::vector<int>{116, 32, 142, 70}));
     build_plasma_table();
@@ -34,21 +35,9 @@ TEST_F(TimelineEffects, PlasmaFromTheStartPhases) {
     draw_plasma(surface_virtual1);
     EXPECT_EQ(plasma_phase[0], 116) << "a failed lock moved the phases";
     EXPECT_EQ(pixel(0, 0), 0x00FFFFFFu);
-
-    // Sine entries 116, 32, 70, 142 are 40, 53, 62, 21: 176 in blue.
-    draw_plasma(surface_virtual1);
-    EXPECT_EQ(pixel(0, 0), 0x0000B0u);
-    EXPECT_EQ(pixel(1, 0), 172u);     // 40 + 53 + 61 (entry 75) + 18 (entry 146)
-    EXPECT_EQ(pixel(319, 199), 115u); // entries 144, 117, 129, 138: 20 + 56 + 29 + 10
-    EXPECT_EQ(four(plasma_phase), (std::vector<int>{111, 30, 147, 68}));
 }
 
 TEST_F(TimelineEffects, LightBands) {
-    build_band_tables();
-    // At 80 the ripple's second-order terms cancel and the rest leaves it
-    // 1.2e-15 above -224: it truncates to -223, byte 33.
-    EXPECT_EQ(band_ripple[80], 33);
-
     // Band value v = x on row 0 with flat waves and a ripple of i mod 256.
     std::fill(band_wave, band_wave + 256, 0);
     for (int i = 0; i < 320; i++) band_ripple[i] = uint8_t(i);
@@ -66,20 +55,10 @@ TEST_F(TimelineEffects, LightBands) {
     // Row 1 shifts every band by one: v = 25 at x = 24 is untouched.
     EXPECT_EQ(pixel(23, 1), rgb(255, 120, 245));
     EXPECT_EQ(pixel(24, 1), rgb(235, 100, 225));
-
-    std::fill(band_phase, band_phase + 4, 0);
-    advance_band_phases();
-    EXPECT_EQ(four(band_phase), (std::vector<int>{255, 253, 7, 253}));
 }
 
 TEST_F(TimelineEffects, PathDots) {
     build_path_tables();
-    // Both coordinates stay in 2..196, so every dot lies in the frame.
-    EXPECT_EQ(*std::min_element(path_wave_long, path_wave_long + PATH_LONG), 1);
-    EXPECT_EQ(*std::max_element(path_wave_long, path_wave_long + PATH_LONG), 98);
-    EXPECT_EQ(*std::min_element(path_wave_short, path_wave_short + PATH_SHORT), 31);
-    EXPECT_EQ(*std::max_element(path_wave_short, path_wave_short + PATH_SHORT), 68);
-
     // Rates 0 put all 1200 dots on one pixel; these offsets read entry 0 of
     // both tables (50 + 50), and the step wraps every offset to 0.
     set_path_rates(0, 0, 0, 0);
@@ -132,7 +111,8 @@ TEST_F(TimelineEffects, RotozoomZoomsTurnsAndStaysInsideItsSquare) {
             ASSERT_EQ(pixel(x, y), x >= 60 && x <= 259 ? coordinate_pixel(x, y) : 0x8Fu)
                 << x << "," << y;
     // Zoom 1.05: C = 68812; u starts at 3,604,560 (column 55), v at -327,600
-    // (row -5), so rows 0-4 and 196-199 of the square find no texel.
+    // (row -5), so rows 0-4 and 196-199 of the square find no texel, and the
+    // picture's last row and column are read.
     fill_frame(0x8F);
     draw_rotozoom(picture, surface_virtual1, 1.05f, 0.0f);
     for (int y : {0, 4, 196, 199}) EXPECT_EQ(pixel(100, y), 0x8Fu) << y;

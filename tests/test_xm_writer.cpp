@@ -132,11 +132,12 @@ TEST(XmWriter, ModuleLoadsWithItsStructureTimingAndHeader) {
     EXPECT_EQ(std::string(bytes.begin() + 17, bytes.begin() + 28), "writer test");
     EXPECT_EQ(bytes[28], 0);
     EXPECT_EQ(bytes[37], 0x1A);
-    EXPECT_EQ(get_u16(bytes, 58), 0x0104u);
-    EXPECT_EQ(get_u32(bytes, 60), 276u);
-    EXPECT_EQ(get_u16(bytes, 66), 1u); // restart
-    EXPECT_EQ(get_u16(bytes, 74), 1u); // linear frequencies
-    for (size_t i = 83; i < 336; i++) ASSERT_EQ(bytes[i], 0) << "order table byte " << i;
+    // Version 1.04, header size 276, 3 orders, restart 1, 4 channels, 2 patterns,
+    // 2 instruments, linear frequencies, speed 5, tempo 140, the order table.
+    std::vector<uint8_t> header = {0x04, 0x01, 0x14, 0x01, 0, 0, 3, 0,   1, 0, 4, 0, 2,
+                                   0,    2,    0,    1,    0, 5, 0, 140, 0, 0, 1, 0};
+    header.resize(336 - 58, 0);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 58, bytes.begin() + 336), header);
     // A long name is cut to its 20 bytes and leaves the 0x1A marker alone.
     XmModule long_name = small_module();
     long_name.name = std::string(40, 'x');
@@ -202,23 +203,16 @@ TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
     EXPECT_EQ(bytes[at + 233], 1 | 2); // on, sustain
     EXPECT_EQ(get_u16(bytes, at + 239), 0x123u);
 
-    size_t header = at + 263;
-    EXPECT_EQ(get_u32(bytes, header), 12u);    // length in bytes
-    EXPECT_EQ(get_u32(bytes, header + 4), 2u); // loop start in bytes
-    EXPECT_EQ(get_u32(bytes, header + 8), 8u); // loop length in bytes
-    EXPECT_EQ(bytes[header + 12], 50);
-    EXPECT_EQ(int8_t(bytes[header + 13]), -16);
-    EXPECT_EQ(bytes[header + 14], 0x12); // 16-bit, ping-pong
-    EXPECT_EQ(bytes[header + 15], 200);
-    EXPECT_EQ(int8_t(bytes[header + 16]), -3);
-    EXPECT_EQ(std::string(bytes.begin() + long(header) + 18, bytes.begin() + long(header) + 23),
-              "delta");
-
-    // Differences worked by hand: 0, +100, -200, 32867 (wraps to 0x8063),
-    // -65535 (wraps to 1), 0.
-    size_t data = header + 40;
-    const uint32_t expected[6] = {0x0000, 0x0064, 0xFF38, 0x8063, 0x0001, 0x0000};
-    for (int i = 0; i < 6; i++) EXPECT_EQ(get_u16(bytes, data + 2 * i), expected[i]) << i;
+    // The sample header: length, loop start and loop length in bytes, volume,
+    // finetune -16, 16-bit ping-pong, panning, relative note -3, the name. Then
+    // the data as differences worked by hand: 0, +100, -200, 32867 (wraps to
+    // 0x8063), -65535 (wraps to 1), 0.
+    std::vector<uint8_t> sample_bytes = {12, 0,    0,    0,   2,    0, 0,   0,   8,   0,   0,  0,
+                                         50, 0xF0, 0x12, 200, 0xFD, 0, 'd', 'e', 'l', 't', 'a'};
+    sample_bytes.resize(40, 0);
+    sample_bytes.insert(sample_bytes.end(),
+                        {0x00, 0x00, 0x64, 0x00, 0x38, 0xFF, 0x63, 0x80, 0x01, 0x00, 0x00, 0x00});
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + long(at) + 263, bytes.end()), sample_bytes);
 }
 
 TEST(XmWriter, SamplePlaysAtThePitchOfItsRelativeNote) {
