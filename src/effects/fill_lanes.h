@@ -64,6 +64,8 @@ template <unsigned Uses, bool Column> constexpr bool lane_used(int lane) {
 }
 
 struct PlainLanes {
+    static constexpr bool wide = false; // rules draw their plain pixels
+
     struct Lanes {
         int64_t lane[4]; // column, u, v, shade
     };
@@ -93,6 +95,8 @@ struct PlainLanes {
 
 #if VORN_AVX2
 struct Avx2Lanes {
+    static constexpr bool wide = true; // rules may draw their pixels with vector steps
+
     struct Lanes {
         __m256i lanes; // column, u, v, shade
     };
