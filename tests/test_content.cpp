@@ -113,7 +113,9 @@ TEST_F(BuiltinPack, CardsAreBrightLettersOnPureBlack) {
             for (int x = 0; x < 90; x++) {
                 const size_t i = size_t(y * 90 + x) * 3;
                 const bool black = c[i] == 0 && c[i + 1] == 0 && c[i + 2] == 0;
-                if (x == 0 || y == 0 || x == 89 || y == 29) ASSERT_TRUE(black) << x << "," << y;
+                if (x == 0 || y == 0 || x == 89 || y == 29) {
+                    ASSERT_TRUE(black) << x << "," << y;
+                }
                 see_through += black;
                 bright += std::max({c[i], c[i + 1], c[i + 2]}) >= 200;
             }
