@@ -48,48 +48,67 @@ constexpr SpanReciprocals make_span_reciprocals() {
 
 inline constexpr SpanReciprocals span_reciprocals = make_span_reciprocals();
 
-// a / n (n >= 1).
-inline int64_t span_quotient(int64_t a, int64_t n) {
-    const uint64_t magnitude = a < 0 ? 0 - uint64_t(a) : uint64_t(a);
-    if (n >= SPAN_RECIPROCALS || magnitude >= (uint64_t(1) << 31)) return a / n;
-    const int64_t q =
-        int64_t((magnitude * span_reciprocals.multiplier[n]) >> span_reciprocals.shift[n]);
-    return a < 0 ? -q : q;
-}
-
 // Which lanes a quotient must get right: the column's, and those of the
 // attributes a rule reads (Uses); the others may hold anything.
 template <unsigned Uses, bool Column> constexpr bool lane_used(int lane) {
     return lane == 0 ? Column : lane == 3 ? (Uses & USE_SHADE) != 0 : (Uses & USE_UV) != 0;
 }
 
-struct PlainLanes {
+// The plain carrier keeps only the column and the lanes a rule reads (Uses);
+// the others stay 0 in every value the walk makes, as in the AVX2 register.
+// Each lane is a field of its own, so the compiler keeps them in registers.
+template <unsigned Uses> struct PlainLanes {
     static constexpr bool wide = false; // rules draw their plain pixels
+    static constexpr bool UV = (Uses & USE_UV) != 0, SHADE = (Uses & USE_SHADE) != 0;
 
     struct Lanes {
-        int64_t lane[4]; // column, u, v, shade
+        int64_t x = 0, u = 0, v = 0, s = 0;
     };
 
     static void load(Lanes& r, int32_t x, int32_t u, int32_t v, int32_t shade) {
-        r = {{int64_t(x) * 65536, int64_t(u) * 65536, int64_t(v) * 65536, int64_t(shade) * 65536}};
+        r.x = int64_t(x) * 65536;
+        if constexpr (UV) r.u = int64_t(u) * 65536, r.v = int64_t(v) * 65536;
+        if constexpr (SHADE) r.s = int64_t(shade) * 65536;
     }
     static void add(Lanes& a, const Lanes& b) {
-        for (int i = 0; i < 4; i++) a.lane[i] += b.lane[i];
+        a.x += b.x;
+        if constexpr (UV) a.u += b.u, a.v += b.v;
+        if constexpr (SHADE) a.s += b.s;
     }
     static void difference(Lanes& r, const Lanes& a, const Lanes& b) { // a - b
-        for (int i = 0; i < 4; i++) r.lane[i] = a.lane[i] - b.lane[i];
+        r.x = a.x - b.x;
+        if constexpr (UV) r.u = a.u - b.u, r.v = a.v - b.v;
+        if constexpr (SHADE) r.s = a.s - b.s;
     }
     static void add_times(Lanes& a, const Lanes& b, int64_t k) { // a += k * b, 0 <= k < 2^32
-        for (int i = 0; i < 4; i++) a.lane[i] += k * b.lane[i];
+        a.x += k * b.x;
+        if constexpr (UV) a.u += k * b.u, a.v += k * b.v;
+        if constexpr (SHADE) a.s += k * b.s;
     }
-    static int32_t column(const Lanes& a) { return int32_t(a.lane[0] >> 16); } // floor
+    static int32_t column(const Lanes& a) { return int32_t(a.x >> 16); } // floor
     static void low_words(const Lanes& a, uint32_t& u, uint32_t& v, uint32_t& shade) {
-        u = uint32_t(a.lane[1]), v = uint32_t(a.lane[2]), shade = uint32_t(a.lane[3]);
+        u = uint32_t(a.u), v = uint32_t(a.v), shade = uint32_t(a.s);
     }
-    template <unsigned Uses, bool Column>
-    static void quotients(Lanes& q, const Lanes& a, int64_t n) {
-        for (int i = 0; i < 4; i++)
-            q.lane[i] = lane_used<Uses, Column>(i) ? span_quotient(a.lane[i], n) : 0;
+    // The quotients of the column (with Column) and of the kept lanes, with
+    // one look-up of the table when every magnitude allows it.
+    template <unsigned, bool Column> static void quotients(Lanes& q, const Lanes& a, int64_t n) {
+        const auto magnitude = [](int64_t value) {
+            return value < 0 ? 0 - uint64_t(value) : uint64_t(value);
+        };
+        const uint64_t all = (Column ? magnitude(a.x) : 0) |
+                             (UV ? magnitude(a.u) | magnitude(a.v) : 0) |
+                             (SHADE ? magnitude(a.s) : 0);
+        const auto quotient = [&](int64_t value) {
+            if (n >= SPAN_RECIPROCALS || (all >> 31) != 0) return value / n;
+            const int64_t r = int64_t((magnitude(value) * span_reciprocals.multiplier[n]) >>
+                                      span_reciprocals.shift[n]);
+            return value < 0 ? -r : r;
+        };
+        Lanes r; // q may be a
+        if constexpr (Column) r.x = quotient(a.x);
+        if constexpr (UV) r.u = quotient(a.u), r.v = quotient(a.v);
+        if constexpr (SHADE) r.s = quotient(a.s);
+        q = r;
     }
 };
 

@@ -298,7 +298,7 @@ void fill_triangle(const Rule& rule, const Corner& a, const Corner& b, const Cor
         return;
     }
 #endif
-    walk_triangle<PlainLanes>(rule, a, b, c);
+    walk_triangle<PlainLanes<Rule::uses>>(rule, a, b, c);
 }
 
 // ---- texels ----
