@@ -290,10 +290,12 @@ template <class Rule>
 }
 #endif
 
+// A rule that reads no attribute leaves only the column to carry, which the
+// plain lanes do with less work.
 template <class Rule>
 void fill_triangle(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
 #if VORN_AVX2
-    if (use_simd && use_avx2) {
+    if (Rule::uses != 0 && use_simd && use_avx2) {
         walk_triangle_avx2(rule, a, b, c);
         return;
     }
