@@ -119,8 +119,7 @@ int lock_full_frame(Surface* surface, FrameSurface* frame) {
 // Each 16-byte half holds four pixels' bytes (R G B, from a read at pixel 0
 // and one at pixel 4, each four bytes longer than its pixels) and becomes
 // their words, blue in the low byte, the top byte clear.
-__attribute__((target("avx2"))) size_t widen_rgb_avx2(const uint8_t* rgb, uint32_t* out,
-                                                      size_t count) {
+VORN_TARGET_AVX2 size_t widen_rgb_avx2(const uint8_t* rgb, uint32_t* out, size_t count) {
     const __m256i to_words = _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1,
                                               2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
     size_t i = 0;

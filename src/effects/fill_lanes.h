@@ -120,28 +120,27 @@ struct Avx2Lanes {
         __m256i lanes; // column, u, v, shade
     };
 
-    [[gnu::target("avx2")]] static void load(Lanes& r, int32_t x, int32_t u, int32_t v,
-                                             int32_t shade) {
+    VORN_TARGET_AVX2 static void load(Lanes& r, int32_t x, int32_t u, int32_t v, int32_t shade) {
         r.lanes = _mm256_slli_epi64(_mm256_cvtepi32_epi64(_mm_setr_epi32(x, u, v, shade)), 16);
     }
-    [[gnu::target("avx2")]] static void add(Lanes& a, const Lanes& b) {
+    VORN_TARGET_AVX2 static void add(Lanes& a, const Lanes& b) {
         a.lanes = _mm256_add_epi64(a.lanes, b.lanes);
     }
-    [[gnu::target("avx2")]] static void difference(Lanes& r, const Lanes& a, const Lanes& b) {
+    VORN_TARGET_AVX2 static void difference(Lanes& r, const Lanes& a, const Lanes& b) {
         r.lanes = _mm256_sub_epi64(a.lanes, b.lanes);
     }
     // k * b from the products of k with b's low and high 32-bit halves.
-    [[gnu::target("avx2")]] static void add_times(Lanes& a, const Lanes& b, int64_t k) {
+    VORN_TARGET_AVX2 static void add_times(Lanes& a, const Lanes& b, int64_t k) {
         const __m256i times = _mm256_set1_epi64x(k);
         const __m256i low = _mm256_mul_epu32(b.lanes, times);
         const __m256i high = _mm256_mul_epu32(_mm256_srli_epi64(b.lanes, 32), times);
         a.lanes = _mm256_add_epi64(a.lanes, _mm256_add_epi64(low, _mm256_slli_epi64(high, 32)));
     }
-    [[gnu::target("avx2")]] static int32_t column(const Lanes& a) {
+    VORN_TARGET_AVX2 static int32_t column(const Lanes& a) {
         return int32_t(uint64_t(_mm_cvtsi128_si64(_mm256_castsi256_si128(a.lanes))) >> 16);
     }
-    [[gnu::target("avx2")]] static void low_words(const Lanes& a, uint32_t& u, uint32_t& v,
-                                                  uint32_t& shade) {
+    VORN_TARGET_AVX2 static void low_words(const Lanes& a, uint32_t& u, uint32_t& v,
+                                           uint32_t& shade) {
         const __m128i high = _mm256_extracti128_si256(a.lanes, 1);
         u = uint32_t(_mm_extract_epi32(_mm256_castsi256_si128(a.lanes), 2));
         v = uint32_t(_mm_cvtsi128_si32(high));
@@ -150,7 +149,7 @@ struct Avx2Lanes {
     // Magnitudes below 2^31 and a multiplier below 2^32 multiply exactly in
     // the 32 x 32 -> 64-bit lanes; anything else divides lane by lane.
     template <unsigned Uses, bool Column>
-    [[gnu::target("avx2")]] static void quotients(Lanes& q, const Lanes& a, int64_t n) {
+    VORN_TARGET_AVX2 static void quotients(Lanes& q, const Lanes& a, int64_t n) {
         const __m256i checked =
             _mm256_setr_epi64x(lane_used<Uses, Column>(0) ? -(int64_t(1) << 31) : 0,
                                lane_used<Uses, Column>(1) ? -(int64_t(1) << 31) : 0,

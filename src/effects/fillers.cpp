@@ -284,8 +284,8 @@ void walk_triangle(const Rule& shared_rule, const Corner& a, const Corner& b, co
 #if VORN_AVX2
 // The whole walk inlined into one function built for AVX2.
 template <class Rule>
-[[gnu::target("avx2"), gnu::flatten]] void walk_triangle_avx2(const Rule& rule, const Corner& a,
-                                                              const Corner& b, const Corner& c) {
+[[gnu::flatten]] VORN_TARGET_AVX2 void walk_triangle_avx2(const Rule& rule, const Corner& a,
+                                                          const Corner& b, const Corner& c) {
     walk_triangle<Avx2Lanes>(rule, a, b, c);
 }
 #endif
@@ -384,8 +384,8 @@ template <class T> struct TexturedShadedRule {
     // The same with the three channels multiplied side by side; the texel's
     // top byte, 0, is a fourth channel that stays 0.
     static constexpr bool has_wide = true;
-    [[gnu::target("avx2")]] void draw_wide(size_t i, uint32_t u, uint32_t v, uint32_t s,
-                                           uint32_t word) const {
+    VORN_TARGET_AVX2 void draw_wide(size_t i, uint32_t u, uint32_t v, uint32_t s,
+                                    uint32_t word) const {
         if (t.depth[i] < word) {
             const __m128i channels = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(tex.word(u, v))));
             const __m128i shaded =

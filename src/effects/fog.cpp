@@ -142,7 +142,7 @@ struct Sse2 {
 #undef SSE2_OP
 
 #if VORN_AVX2
-#define AVX2_OP __attribute__((always_inline, target("avx2"))) static
+#define AVX2_OP __attribute__((always_inline)) VORN_TARGET_AVX2 static
 struct Avx2 {
     using I = __m256i;
     using F = __m256;
@@ -241,14 +241,12 @@ static void fog_pixels(uint32_t* p, const uint32_t* depth, int count, uint32_t l
 #if VORN_AVX2
 // A template's body cannot take a target for one instantiation alone, so the
 // AVX2 ones take it here, where they are instantiated, before any use.
-#define AVX2_TARGET __attribute__((target("avx2")))
-template AVX2_TARGET __m256i quotients<Avx2, true>(__m256i, __m256, __m256i, __m128i);
-template AVX2_TARGET __m256i quotients<Avx2, false>(__m256i, __m256, __m256i, __m128i);
-template AVX2_TARGET void fog_pixels<Avx2, true>(uint32_t*, const uint32_t*, int, uint32_t,
-                                                 const Divider&, uint8_t, uint8_t, uint8_t);
-template AVX2_TARGET void fog_pixels<Avx2, false>(uint32_t*, const uint32_t*, int, uint32_t,
-                                                  const Divider&, uint8_t, uint8_t, uint8_t);
-#undef AVX2_TARGET
+template VORN_TARGET_AVX2 __m256i quotients<Avx2, true>(__m256i, __m256, __m256i, __m128i);
+template VORN_TARGET_AVX2 __m256i quotients<Avx2, false>(__m256i, __m256, __m256i, __m128i);
+template VORN_TARGET_AVX2 void fog_pixels<Avx2, true>(uint32_t*, const uint32_t*, int, uint32_t,
+                                                      const Divider&, uint8_t, uint8_t, uint8_t);
+template VORN_TARGET_AVX2 void fog_pixels<Avx2, false>(uint32_t*, const uint32_t*, int, uint32_t,
+                                                       const Divider&, uint8_t, uint8_t, uint8_t);
 #endif
 #endif
 

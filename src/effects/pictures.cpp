@@ -169,8 +169,6 @@ static inline __m128i mask_factors(__m128i mask, __m128i alphas) {
 // its pixels 0 and 4 (four bytes past pixel 7 are read) and each factor
 // spread over its pixel's words.
 
-#define VORN_TARGET_AVX2 __attribute__((target("avx2")))
-
 // Shuffles of one pixel pair's RGB bytes (at 3k) into the high bytes of
 // blue, green, red words and a zero pad word; -1 gives a zero byte.
 #define PAIR_FROM(k)                                                                               \
@@ -218,7 +216,6 @@ VORN_TARGET_AVX2 static size_t blend_run_avx2(uint32_t* p, const uint8_t* q, con
 }
 #undef PAIR_FROM
 #undef FACTORS_FROM
-#undef VORN_TARGET_AVX2
 #endif
 
 // n picture pixels (RGB bytes at q) over frame pixels through the mask. The

@@ -23,6 +23,7 @@ extern bool use_simd;
 // on any x86-64; tests turn it off to check the SSE2 path.
 #if VORN_SSE2 && defined(__GNUC__)
 #define VORN_AVX2 1
+#define VORN_TARGET_AVX2 __attribute__((target("avx2"))) // an AVX2 function
 #else
 #define VORN_AVX2 0
 #endif
