@@ -23,7 +23,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
-#include <utility>
 
 FillContext fill_context;
 
@@ -164,11 +163,10 @@ int64_t depth_step(float wa, float wb, int64_t n) {
     return int64_t((static_cast<long double>(wb) - wa) * static_cast<long double>(DEPTH_SCALE) / n);
 }
 
-// Rules may have a second form of their pixel for wide lanes, draw_wide, and
-// say so in has_wide; it gives what the rule gives.
+// Rules may have a second form of their pixel for wide lanes, draw_wide,
+// which gives what the rule gives.
 template <class Rule, class = void> constexpr bool has_wide = false;
-template <class Rule>
-constexpr bool has_wide<Rule, std::void_t<decltype(Rule::has_wide)>> = Rule::has_wide;
+template <class Rule> constexpr bool has_wide<Rule, std::void_t<decltype(&Rule::draw_wide)>> = true;
 
 template <class L, class Rule>
 [[gnu::always_inline]] inline void draw_one(const Rule& rule, size_t i, uint32_t u, uint32_t v,
@@ -383,7 +381,6 @@ template <class T> struct TexturedShadedRule {
 #if VORN_AVX2
     // The same with the three channels multiplied side by side; the texel's
     // top byte, 0, is a fourth channel that stays 0.
-    static constexpr bool has_wide = true;
     VORN_TARGET_AVX2 void draw_wide(size_t i, uint32_t u, uint32_t v, uint32_t s,
                                     uint32_t word) const {
         if (t.depth[i] < word) {
