@@ -101,41 +101,45 @@ TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     EXPECT_EQ(imported(2, 2, PNG_FORMAT_RGBA, rgba, shape), (Buffer{62, 0, 18, 29}));
 }
 
+// Twice the size with every pixel doubled (area averaging gives the item
+// back), twice as wide (the middle 320 columns are kept) and half as wide
+// (centred between black bands).
 TEST(ImportPicture, FitScalesCropsAndPads) {
     ScopedDirectory dir;
     const Buffer map = read_file(ITEMS + "displace.raw");
     ASSERT_EQ(map.size(), 320u * 200);
-    auto at = [&](int x, int y) { return map[size_t(y) * 320 + x]; };
-
-    // Twice the size, every pixel doubled: area averaging gives the item back.
-    Buffer big(640 * 400), wide(640 * 200, 0), narrow(160 * 200);
-    for (int y = 0; y < 400; y++)
-        for (int x = 0; x < 640; x++) big[size_t(y) * 640 + x] = at(x / 2, y / 2);
-    write_png_file("big.png", 640, 400, PNG_FORMAT_GRAY, big.data());
-    std::string err;
-    EXPECT_EQ(run_import({"big.png", "displace.raw"}, &err), 1);
-    EXPECT_EQ(err, "qxpack: big.png: picture is 640 x 400, the item is 320 x 200 (--fit, "
-                   "--fit=crop or --fit=pad scale it)\n");
-    EXPECT_EQ(run_import({"big.png", "displace.raw", "--fit"}), 0);
-    EXPECT_EQ(read_file("displace.raw"), map);
-
-    // Twice as wide at the same height: the middle 320 columns are kept.
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++) wide[size_t(y) * 640 + 160 + x] = at(x, y);
-    write_png_file("wide.png", 640, 200, PNG_FORMAT_GRAY, wide.data());
-    EXPECT_EQ(run_import({"wide.png", "displace.raw", "--fit=crop"}), 0);
-    EXPECT_EQ(read_file("displace.raw"), map);
-
-    // Half as wide at the same height: centred between black bands.
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 160; x++) narrow[size_t(y) * 160 + x] = at(x, y);
-    write_png_file("narrow.png", 160, 200, PNG_FORMAT_GRAY, narrow.data());
-    EXPECT_EQ(run_import({"narrow.png", "displace.raw", "--fit=pad"}), 0);
-    const Buffer padded = read_file("displace.raw");
-    ASSERT_EQ(padded.size(), map.size());
-    for (int y = 0; y < 200; y += 7)
-        for (int x = 0; x < 320; x += 3)
-            ASSERT_EQ(padded[size_t(y) * 320 + x], x >= 80 && x < 240 ? at(x - 80, y) : 0);
+    // The map's pixel (x, y), black beside the first `width` columns.
+    auto at = [&](int x, int y, int width = 320) {
+        return x >= 0 && x < width ? map[size_t(y) * 320 + size_t(x)] : uint8_t(0);
+    };
+    auto picture = [](int w, int h, const auto& pixel) {
+        Buffer out;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) out.push_back(pixel(x, y));
+        return out;
+    };
+    struct Case {
+        const char* fit;
+        int w, h;
+        Buffer png, item;
+    };
+    const Case cases[] = {
+        {"--fit", 640, 400, picture(640, 400, [&](int x, int y) { return at(x / 2, y / 2); }), map},
+        {"--fit=crop", 640, 200, picture(640, 200, [&](int x, int y) { return at(x - 160, y); }),
+         map},
+        {"--fit=pad", 160, 200, picture(160, 200, at),
+         picture(320, 200, [&](int x, int y) { return at(x - 80, y, 160); })},
+    };
+    for (const Case& c : cases) {
+        write_png_file("in.png", c.w, c.h, PNG_FORMAT_GRAY, c.png.data());
+        std::string err;
+        EXPECT_EQ(run_import({"in.png", "displace.raw"}, &err), 1);
+        EXPECT_EQ(err, "qxpack: in.png: picture is " + std::to_string(c.w) + " x " +
+                           std::to_string(c.h) +
+                           ", the item is 320 x 200 (--fit, --fit=crop or --fit=pad scale it)\n");
+        EXPECT_EQ(run_import({"in.png", "displace.raw", c.fit}), 0);
+        EXPECT_EQ(read_file("displace.raw"), c.item) << c.fit;
+    }
 
     // Growing interpolates between neighbours.
     const uint8_t two[] = {0, 200};
@@ -298,14 +302,12 @@ TEST(Import, BadInputGivesOneLineAndNoOutput) {
                             "0 0 0\n1 0 0\n0 1 0\n; 0 1 2\n");
     // 257 x 256 grid points: over the 65,535 vertices a model holds.
     std::string grid;
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 257; x++) {
-            const int a = y * 257 + x + 1;
-            grid += "v " + std::to_string(x) + " " + std::to_string(y) + " 1\n";
-            if (y > 0 && x > 0)
-                grid += "f " + std::to_string(a - 258) + " " + std::to_string(a - 257) + " " +
-                        std::to_string(a) + "\n";
-        }
+    for (int i = 0; i < 257 * 256; i++) {
+        grid += "v " + std::to_string(i % 257) + " " + std::to_string(i / 257) + " 1\n";
+        if (i >= 257 && i % 257) // the face of vertices i - 257, i - 256 and i + 1 (from 1)
+            grid += "f " + std::to_string(i - 257) + " " + std::to_string(i - 256) + " " +
+                    std::to_string(i + 1) + "\n";
+    }
     write_text("grid.obj", grid);
     const std::vector<std::string> inputs = files_here();
 
