@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -101,44 +102,38 @@ TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     EXPECT_EQ(imported(2, 2, PNG_FORMAT_RGBA, rgba, shape), (Buffer{62, 0, 18, 29}));
 }
 
-// Twice the size with every pixel doubled (area averaging gives the item
-// back), twice as wide (the middle 320 columns are kept) and half as wide
-// (centred between black bands).
 TEST(ImportPicture, FitScalesCropsAndPads) {
     ScopedDirectory dir;
     const Buffer map = read_file(ITEMS + "displace.raw");
     ASSERT_EQ(map.size(), 320u * 200);
-    // The map's pixel (x, y), black beside the first `width` columns.
-    auto at = [&](int x, int y, int width = 320) {
-        return x >= 0 && x < width ? map[size_t(y) * 320 + size_t(x)] : uint8_t(0);
-    };
-    auto picture = [](int w, int h, const auto& pixel) {
+    // A w x h picture of the map's first `columns` columns moved right by
+    // `shift`, on black; 400 rows double every pixel.
+    auto picture = [&](int w, int h, int shift, int columns = 320) {
         Buffer out;
         for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++) out.push_back(pixel(x, y));
+            for (int x = 0; x < w; x++) {
+                const int mx = x * 200 / h - shift, my = y * 200 / h;
+                out.push_back(mx >= 0 && mx < columns ? map[size_t(my) * 320 + size_t(mx)] : 0);
+            }
         return out;
     };
-    struct Case {
-        const char* fit;
-        int w, h;
-        Buffer png, item;
+    write_png_file("big.png", 640, 400, PNG_FORMAT_GRAY, picture(640, 400, 0).data());
+    write_png_file("wide.png", 640, 200, PNG_FORMAT_GRAY, picture(640, 200, 160).data());
+    write_png_file("narrow.png", 160, 200, PNG_FORMAT_GRAY, picture(160, 200, 0).data());
+    std::string err;
+    EXPECT_EQ(run_import({"big.png", "displace.raw"}, &err), 1);
+    EXPECT_EQ(err, "qxpack: big.png: picture is 640 x 400, the item is 320 x 200 (--fit, "
+                   "--fit=crop or --fit=pad scale it)\n");
+    // Area averaging gives the doubled picture back, the middle 320 columns of
+    // the wide one are kept and the narrow one is centred between black bands.
+    const std::tuple<const char*, const char*, Buffer> fits[] = {
+        {"big.png", "--fit", map},
+        {"wide.png", "--fit=crop", map},
+        {"narrow.png", "--fit=pad", picture(320, 200, 80, 160)},
     };
-    const Case cases[] = {
-        {"--fit", 640, 400, picture(640, 400, [&](int x, int y) { return at(x / 2, y / 2); }), map},
-        {"--fit=crop", 640, 200, picture(640, 200, [&](int x, int y) { return at(x - 160, y); }),
-         map},
-        {"--fit=pad", 160, 200, picture(160, 200, at),
-         picture(320, 200, [&](int x, int y) { return at(x - 80, y, 160); })},
-    };
-    for (const Case& c : cases) {
-        write_png_file("in.png", c.w, c.h, PNG_FORMAT_GRAY, c.png.data());
-        std::string err;
-        EXPECT_EQ(run_import({"in.png", "displace.raw"}, &err), 1);
-        EXPECT_EQ(err, "qxpack: in.png: picture is " + std::to_string(c.w) + " x " +
-                           std::to_string(c.h) +
-                           ", the item is 320 x 200 (--fit, --fit=crop or --fit=pad scale it)\n");
-        EXPECT_EQ(run_import({"in.png", "displace.raw", c.fit}), 0);
-        EXPECT_EQ(read_file("displace.raw"), c.item) << c.fit;
+    for (const auto& [png, fit, item] : fits) {
+        EXPECT_EQ(run_import({png, "displace.raw", fit}), 0) << fit;
+        EXPECT_EQ(read_file("displace.raw"), item) << fit;
     }
 
     // Growing interpolates between neighbours.
@@ -213,14 +208,11 @@ TEST(ImportModel, ObjCubeIsWeldedWoundOutwardsScaledAndGrouped) {
     EXPECT_NEAR(reach(m), std::sqrt(3.0f * 36), 1e-4);
     EXPECT_EQ(faces_pointing_out(m, {5, 5, 5}), 12);
 
-    // A cube turned inside out is turned back; a figure stands on its origin.
+    // A cube turned inside out (mirrored in x, its faces kept) is turned back;
+    // a figure stands on its origin.
     std::string inside_out = CUBE_OBJ;
-    for (size_t at = 0; (at = inside_out.find("f ", at)) != std::string::npos; at += 2) {
-        const size_t end = inside_out.find('\n', at);
-        std::string face = inside_out.substr(at + 2, end - at - 2);
-        std::reverse(face.begin(), face.end());
-        inside_out.replace(at + 2, face.size(), face);
-    }
+    for (size_t at = 0; (at = inside_out.find("v ", at)) != std::string::npos;)
+        inside_out.insert(at += 2, "-");
     write_text("inside_out.obj", inside_out);
     std::string err;
     ASSERT_EQ(run_import({"inside_out.obj", "istu2.m3d", "--centre"}, &err), 0);
