@@ -30,27 +30,23 @@ struct BuiltinPack : ::testing::Test {
     }
 };
 
-// Mean absolute channel difference between texel columns (or rows) a and b of
-// a 256 x 256 RGB texture.
-double line_difference(const Buffer& t, int a, int b, bool columns) {
-    double sum = 0.0;
-    for (int i = 0; i < 256; i++)
-        for (int c = 0; c < 3; c++) {
-            const size_t pa = columns ? size_t(i * 256 + a) : size_t(a * 256 + i);
-            const size_t pb = columns ? size_t(i * 256 + b) : size_t(b * 256 + i);
-            sum += std::abs(int(t[3 * pa + c]) - int(t[3 * pb + c]));
-        }
-    return sum / (256.0 * 3.0);
-}
-
-// The seam between the last and first line looks like the steps at 64, 128 and
-// 192 (where a 64- or 128-texel pattern repeats); a texture that does not wrap
-// jumps at the seam.
+// The seam between texel columns (or rows) 255 and 0 of a 256 x 256 RGB
+// texture looks like the steps at 64, 128 and 192 (where a 64- or 128-texel
+// pattern repeats); a texture that does not wrap jumps at the seam. A step is
+// the mean absolute channel difference between two lines.
 void expect_wraps(const Buffer& t, const char* name, bool columns) {
-    double inner = 0.0;
-    for (int at : {64, 128, 192}) inner = std::max(inner, line_difference(t, at - 1, at, columns));
-    const double seam = line_difference(t, 255, 0, columns);
-    EXPECT_LE(seam, inner * 1.5 + 2.0) << name << (columns ? " across" : " down");
+    auto step = [&](int a, int b) {
+        double sum = 0.0;
+        for (int i = 0; i < 256; i++)
+            for (int c = 0; c < 3; c++) {
+                const size_t pa = columns ? size_t(i * 256 + a) : size_t(a * 256 + i);
+                const size_t pb = columns ? size_t(i * 256 + b) : size_t(b * 256 + i);
+                sum += std::abs(int(t[3 * pa + c]) - int(t[3 * pb + c]));
+            }
+        return sum / (256.0 * 3.0);
+    };
+    const double inner = std::max({step(63, 64), step(127, 128), step(191, 192)});
+    EXPECT_LE(step(255, 0), inner * 1.5 + 2.0) << name << (columns ? " across" : " down");
 }
 
 } // namespace
@@ -127,18 +123,16 @@ TEST_F(BuiltinPack, CardsAreBrightLettersOnPureBlack) {
     EXPECT_EQ(seen.size(), 10u);
 }
 
+// The displaced texture is read with a row step of 255 texels, which joins the
+// end of each row to the start of the next: it must wrap across, the others
+// both ways.
 TEST_F(BuiltinPack, TilingTexturesWrapBothWays) {
-    for (const char* name : {"t_tex1.raw", "t_tun.raw", "t_thinki.raw"}) {
+    for (const char* name : {"t_tex1.raw", "t_tun.raw", "t_thinki.raw", "t_tex2.raw"}) {
         const Buffer t = item(name);
         ASSERT_EQ(t.size(), 196608u) << name;
         expect_wraps(t, name, true);
-        expect_wraps(t, name, false);
+        if (std::string(name) != "t_tex2.raw") expect_wraps(t, name, false);
     }
-    // The displaced texture is read with a row step of 255 texels, which joins
-    // the end of each row to the start of the next: it must wrap across.
-    const Buffer t2 = item("t_tex2.raw");
-    ASSERT_EQ(t2.size(), 196608u);
-    expect_wraps(t2, "t_tex2.raw", true);
 }
 
 TEST_F(BuiltinPack, MapsAreSmoothAndUseTheFullRange) {

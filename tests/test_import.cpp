@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -105,37 +106,35 @@ TEST(ImportPicture, FitScalesCropsAndPads) {
     ScopedDirectory dir;
     const Buffer map = read_file(ITEMS + "displace.raw");
     ASSERT_EQ(map.size(), 320u * 200);
-    auto at = [&](int x, int y) { return map[size_t(y) * 320 + x]; };
-
-    // Twice the size, every pixel doubled: area averaging gives the item back.
-    Buffer big(640 * 400), wide(640 * 200, 0), narrow(160 * 200);
-    for (int y = 0; y < 400; y++)
-        for (int x = 0; x < 640; x++) big[size_t(y) * 640 + x] = at(x / 2, y / 2);
-    write_png_file("big.png", 640, 400, PNG_FORMAT_GRAY, big.data());
+    // A w x h picture of the map's first `columns` columns moved right by
+    // `shift`, on black; 400 rows double every pixel.
+    auto picture = [&](int w, int h, int shift, int columns = 320) {
+        Buffer out;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const int mx = x * 200 / h - shift, my = y * 200 / h;
+                out.push_back(mx >= 0 && mx < columns ? map[size_t(my) * 320 + size_t(mx)] : 0);
+            }
+        return out;
+    };
+    write_png_file("big.png", 640, 400, PNG_FORMAT_GRAY, picture(640, 400, 0).data());
+    write_png_file("wide.png", 640, 200, PNG_FORMAT_GRAY, picture(640, 200, 160).data());
+    write_png_file("narrow.png", 160, 200, PNG_FORMAT_GRAY, picture(160, 200, 0).data());
     std::string err;
     EXPECT_EQ(run_import({"big.png", "displace.raw"}, &err), 1);
     EXPECT_EQ(err, "qxpack: big.png: picture is 640 x 400, the item is 320 x 200 (--fit, "
                    "--fit=crop or --fit=pad scale it)\n");
-    EXPECT_EQ(run_import({"big.png", "displace.raw", "--fit"}), 0);
-    EXPECT_EQ(read_file("displace.raw"), map);
-
-    // Twice as wide at the same height: the middle 320 columns are kept.
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++) wide[size_t(y) * 640 + 160 + x] = at(x, y);
-    write_png_file("wide.png", 640, 200, PNG_FORMAT_GRAY, wide.data());
-    EXPECT_EQ(run_import({"wide.png", "displace.raw", "--fit=crop"}), 0);
-    EXPECT_EQ(read_file("displace.raw"), map);
-
-    // Half as wide at the same height: centred between black bands.
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 160; x++) narrow[size_t(y) * 160 + x] = at(x, y);
-    write_png_file("narrow.png", 160, 200, PNG_FORMAT_GRAY, narrow.data());
-    EXPECT_EQ(run_import({"narrow.png", "displace.raw", "--fit=pad"}), 0);
-    const Buffer padded = read_file("displace.raw");
-    ASSERT_EQ(padded.size(), map.size());
-    for (int y = 0; y < 200; y += 7)
-        for (int x = 0; x < 320; x += 3)
-            ASSERT_EQ(padded[size_t(y) * 320 + x], x >= 80 && x < 240 ? at(x - 80, y) : 0);
+    // Area averaging gives the doubled picture back, the middle 320 columns of
+    // the wide one are kept and the narrow one is centred between black bands.
+    const std::tuple<const char*, const char*, Buffer> fits[] = {
+        {"big.png", "--fit", map},
+        {"wide.png", "--fit=crop", map},
+        {"narrow.png", "--fit=pad", picture(320, 200, 80, 160)},
+    };
+    for (const auto& [png, fit, item] : fits) {
+        EXPECT_EQ(run_import({png, "displace.raw", fit}), 0) << fit;
+        EXPECT_EQ(read_file("displace.raw"), item) << fit;
+    }
 
     // Growing interpolates between neighbours.
     const uint8_t two[] = {0, 200};
@@ -209,14 +208,11 @@ TEST(ImportModel, ObjCubeIsWeldedWoundOutwardsScaledAndGrouped) {
     EXPECT_NEAR(reach(m), std::sqrt(3.0f * 36), 1e-4);
     EXPECT_EQ(faces_pointing_out(m, {5, 5, 5}), 12);
 
-    // A cube turned inside out is turned back; a figure stands on its origin.
+    // A cube turned inside out (mirrored in x, its faces kept) is turned back;
+    // a figure stands on its origin.
     std::string inside_out = CUBE_OBJ;
-    for (size_t at = 0; (at = inside_out.find("f ", at)) != std::string::npos; at += 2) {
-        const size_t end = inside_out.find('\n', at);
-        std::string face = inside_out.substr(at + 2, end - at - 2);
-        std::reverse(face.begin(), face.end());
-        inside_out.replace(at + 2, face.size(), face);
-    }
+    for (size_t at = 0; (at = inside_out.find("v ", at)) != std::string::npos;)
+        inside_out.insert(at += 2, "-");
     write_text("inside_out.obj", inside_out);
     std::string err;
     ASSERT_EQ(run_import({"inside_out.obj", "istu2.m3d", "--centre"}, &err), 0);
@@ -298,14 +294,12 @@ TEST(Import, BadInputGivesOneLineAndNoOutput) {
                             "0 0 0\n1 0 0\n0 1 0\n; 0 1 2\n");
     // 257 x 256 grid points: over the 65,535 vertices a model holds.
     std::string grid;
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 257; x++) {
-            const int a = y * 257 + x + 1;
-            grid += "v " + std::to_string(x) + " " + std::to_string(y) + " 1\n";
-            if (y > 0 && x > 0)
-                grid += "f " + std::to_string(a - 258) + " " + std::to_string(a - 257) + " " +
-                        std::to_string(a) + "\n";
-        }
+    for (int i = 0; i < 257 * 256; i++) {
+        grid += "v " + std::to_string(i % 257) + " " + std::to_string(i / 257) + " 1\n";
+        if (i >= 257 && i % 257) // the face of vertices i - 257, i - 256 and i + 1 (from 1)
+            grid += "f " + std::to_string(i - 257) + " " + std::to_string(i - 256) + " " +
+                    std::to_string(i + 1) + "\n";
+    }
     write_text("grid.obj", grid);
     const std::vector<std::string> inputs = files_here();
 

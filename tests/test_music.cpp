@@ -90,33 +90,22 @@ double sounding_frequency(const XmInstrument& instrument, int note) {
 
 } // namespace
 
-// libopenmpt reads the show's shape; libxmp agrees with it.
-TEST(Music, BothPlayersReadTheShapeOfTheShow) {
+// Small enough to carry in the program, the same bytes from every run, and
+// libxmp reads it as libopenmpt does (its orders, rows and sound in the show's
+// own player: show_digests.txt).
+TEST(Music, BothPlayersReadTheShowAlike) {
     const std::vector<uint8_t>& bytes = show_module();
+    EXPECT_LT(bytes.size(), 600u * 1024);
+    EXPECT_EQ(xm_serialise(compose_music()), bytes);
     ModulePtr module = load(bytes);
     ASSERT_TRUE(module);
     openmpt_module* mod = module.get();
-    int orders = openmpt_module_get_num_orders(mod);
-    EXPECT_GE(orders, 43);
-    for (int order = 0; order < orders; order++) {
-        int pattern = openmpt_module_get_order_pattern(mod, order);
-        EXPECT_EQ(openmpt_module_get_pattern_num_rows(mod, pattern), 64) << "order " << order;
-    }
-    EXPECT_EQ(openmpt_module_get_current_speed(mod), 6);
-    EXPECT_GE(openmpt_module_get_current_tempo(mod), 125);
-    EXPECT_LE(openmpt_module_get_current_tempo(mod), 130);
-    double seconds = openmpt_module_get_duration_seconds(mod);
-    EXPECT_GT(seconds, 4 * 60.0);
-    EXPECT_LT(seconds, 6 * 60.0);
-    // Small enough to carry in the program, and the same bytes every time.
-    EXPECT_LT(bytes.size(), 600u * 1024);
-    EXPECT_EQ(xm_serialise(compose_music()), bytes);
-
+    const double seconds = openmpt_module_get_duration_seconds(mod);
     xmp_context context = xmp_create_context();
     ASSERT_EQ(xmp_load_module_from_memory(context, bytes.data(), long(bytes.size())), 0);
     xmp_module_info info;
     xmp_get_module_info(context, &info);
-    EXPECT_EQ(info.mod->len, orders);
+    EXPECT_EQ(info.mod->len, openmpt_module_get_num_orders(mod));
     EXPECT_EQ(info.mod->chn, openmpt_module_get_num_channels(mod));
     // libxmp adds one blank pattern of its own.
     EXPECT_EQ(info.mod->pat, openmpt_module_get_num_patterns(mod) + 1);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
@@ -76,15 +75,13 @@ class Sound : public ::testing::Test {
     }
 };
 
-// The look-up at the table's ends and past them (the device error's text is checked where shown).
-TEST(SoundErrorText, TableEndsAndUnknownCodes) {
+// Calls out of order or out of range fail with their code; the text look-up
+// at the table's ends and past them (the device error's text is checked where shown).
+TEST_F(Sound, CallOrderErrorsAndTheirText) {
     EXPECT_STREQ(sound_error_text(0), "No errors");
     EXPECT_STREQ(sound_error_text(19), "Recording not supported on this device");
     EXPECT_STREQ(sound_error_text(20), "Unknown error");
     EXPECT_STREQ(sound_error_text(-1), "Unknown error");
-}
-
-TEST_F(Sound, CallOrderErrors) {
     MusicSong* song = load(make_short_module(1, 4, 6, 125));
     EXPECT_EQ(FMUSIC_PlaySong(song), 0);
     EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_UNINITIALIZED);

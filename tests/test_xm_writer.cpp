@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 
-#include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -14,17 +12,8 @@
 
 namespace {
 
-XmSample square_sample(int frames, int period, int16_t level) {
-    XmSample sample;
-    for (int i = 0; i < frames; i++)
-        sample.data.push_back((i % period) < period / 2 ? level : int16_t(-level));
-    sample.loop_type = XM_LOOP_FORWARD;
-    sample.loop_start = 0;
-    sample.loop_length = uint32_t(frames);
-    return sample;
-}
-
-// Three orders over two patterns of different lengths, two named instruments.
+// Three orders over two patterns of different lengths, two named instruments
+// of a looped square wave.
 XmModule small_module() {
     XmModule module;
     module.name = "writer test";
@@ -38,24 +27,17 @@ XmModule small_module() {
     xm_cell(module.patterns[0], 0, 0) = {XM_NOTE_C4, 1, XM_VOLUME_SET + 40, 0, 0};
     xm_cell(module.patterns[0], 8, 3) = {XM_NOTE_OFF, 0, 0, 0, 0};
     xm_cell(module.patterns[1], 4, 1) = {XM_NOTE_C4 + 7, 2, 0, 0x0A, 0x04};
+    XmSample square;
+    for (int i = 0; i < 64; i++) square.data.push_back(i % 32 < 16 ? 8000 : -8000);
+    square.loop_type = XM_LOOP_FORWARD;
+    square.loop_length = 64;
+    XmInstrument instrument;
+    instrument.samples = {square};
     for (const char* name : {"square", "second"}) {
-        XmInstrument instrument;
         instrument.name = name;
-        instrument.samples.push_back(square_sample(64, 32, 8000));
         module.instruments.push_back(instrument);
     }
     return module;
-}
-
-// The small module cut down to one pattern of `rows` rows that starts a C-4
-// of instrument 1 on its first row.
-XmModule one_note_module(int rows) {
-    XmModule source = small_module();
-    source.orders = {0};
-    source.restart = 0;
-    source.patterns.assign(1, xm_make_pattern(rows, 4));
-    xm_cell(source.patterns[0], 0, 0) = {XM_NOTE_C4, 1, 0, 0, 0};
-    return source;
 }
 
 using ModulePtr = std::unique_ptr<openmpt_module, void (*)(openmpt_module*)>;
@@ -96,42 +78,26 @@ std::vector<std::array<uint8_t, 5>> cells_of(const XmPattern& pattern) {
     return cells;
 }
 
-// Peak of the left channel over a range of frames.
-int peak(const std::vector<int16_t>& stereo, size_t from, size_t to) {
-    int level = 0;
-    for (size_t i = from; i < to && 2 * i < stereo.size(); i++)
-        level = std::max(level, std::abs(int(stereo[2 * i])));
-    return level;
-}
-
 } // namespace
 
-// libopenmpt reads back the counts, speed, tempo and used orders; the header
-// bytes checked by hand are the ones a lenient reader would not notice.
+// libopenmpt loads the module, names its instruments and plays it for as long
+// as its orders, rows, speed and tempo make; the header's fields are pinned
+// byte for byte, as a lenient reader would not notice them wrong.
 TEST(XmWriter, ModuleLoadsWithItsStructureTimingAndHeader) {
     const std::vector<uint8_t> bytes = xm_serialise(small_module());
     ModulePtr module = load(bytes);
     ASSERT_TRUE(module);
-    openmpt_module* mod = module.get();
-    EXPECT_EQ(openmpt_module_get_num_orders(mod), 3);
-    EXPECT_EQ(openmpt_module_get_num_channels(mod), 4);
-    EXPECT_EQ(openmpt_module_get_order_pattern(mod, 1), 1);
-    EXPECT_EQ(openmpt_module_get_pattern_num_rows(mod, 0), 16);
-    EXPECT_EQ(openmpt_module_get_pattern_num_rows(mod, 1), 32);
-    ASSERT_EQ(openmpt_module_get_num_instruments(mod), 2);
-    EXPECT_EQ(instrument_name(mod, 0), "square");
-    EXPECT_EQ(instrument_name(mod, 1), "second");
-    EXPECT_EQ(openmpt_module_get_current_speed(mod), 5);
-    EXPECT_EQ(openmpt_module_get_current_tempo(mod), 140);
+    ASSERT_EQ(openmpt_module_get_num_instruments(module.get()), 2);
+    EXPECT_EQ(instrument_name(module.get(), 0), "square");
+    EXPECT_EQ(instrument_name(module.get(), 1), "second");
     // 64 rows of 5 ticks of 2.5 / 140 s; the player rounds a tick to whole samples.
     const double expected = (16 + 32 + 16) * 5 * 2.5 / 140;
-    EXPECT_NEAR(openmpt_module_get_duration_seconds(mod), expected, expected * 1e-3);
+    EXPECT_NEAR(openmpt_module_get_duration_seconds(module.get()), expected, expected * 1e-3);
 
+    // The name padded with zeros to 20 bytes, then the 0x1A marker.
     ASSERT_GT(bytes.size(), 336u);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 17), "Extended Module: ");
-    EXPECT_EQ(std::string(bytes.begin() + 17, bytes.begin() + 28), "writer test");
-    EXPECT_EQ(bytes[28], 0);
-    EXPECT_EQ(bytes[37], 0x1A);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 38),
+              "Extended Module: writer test" + std::string(9, '\0') + "\x1A");
     // Version 1.04, header size 276, 3 orders, restart 1, 4 channels, 2 patterns,
     // 2 instruments, linear frequencies, speed 5, tempo 140, the order table.
     std::vector<uint8_t> header = {0x04, 0x01, 0x14, 0x01, 0, 0, 3, 0,   1, 0, 4, 0, 2,
@@ -142,8 +108,7 @@ TEST(XmWriter, ModuleLoadsWithItsStructureTimingAndHeader) {
     XmModule long_name = small_module();
     long_name.name = std::string(40, 'x');
     const std::vector<uint8_t> cut = xm_serialise(long_name);
-    EXPECT_EQ(std::string(cut.begin() + 17, cut.begin() + 37), std::string(20, 'x'));
-    EXPECT_EQ(cut[37], 0x1A);
+    EXPECT_EQ(std::string(cut.begin() + 17, cut.begin() + 38), std::string(20, 'x') + "\x1A");
 }
 
 TEST(XmWriter, PatternCellsPackAndUnpackExactly) {
@@ -195,9 +160,9 @@ TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
     EXPECT_EQ(std::string(bytes.begin() + long(at) + 4, bytes.begin() + long(at) + 10), "second");
     EXPECT_EQ(get_u16(bytes, at + 27), 1u);  // samples
     EXPECT_EQ(get_u32(bytes, at + 29), 40u); // sample header size
-    EXPECT_EQ(get_u16(bytes, at + 129 + 4), 4u);
-    EXPECT_EQ(get_u16(bytes, at + 129 + 6), 64u);
-    EXPECT_EQ(get_u16(bytes, at + 129 + 8), 20u);
+    // The volume envelope's points as (tick, value) pairs.
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + long(at) + 129, bytes.begin() + long(at) + 145),
+              (std::vector<uint8_t>{0, 0, 0, 0, 4, 0, 64, 0, 20, 0, 32, 0, 0, 0, 0, 0}));
     EXPECT_EQ(bytes[at + 225], 3);     // points
     EXPECT_EQ(bytes[at + 227], 2);     // sustain point
     EXPECT_EQ(bytes[at + 233], 1 | 2); // on, sustain
@@ -213,47 +178,6 @@ TEST(XmWriter, InstrumentSampleHeadersAndDeltaData) {
     sample_bytes.insert(sample_bytes.end(),
                         {0x00, 0x00, 0x64, 0x00, 0x38, 0xFF, 0x63, 0x80, 0x01, 0x00, 0x00, 0x00});
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + long(at) + 263, bytes.end()), sample_bytes);
-}
-
-TEST(XmWriter, SamplePlaysAtThePitchOfItsRelativeNote) {
-    // A 32-frame square period at 8363 Hz is 261.3 Hz on C-4; relative note 12
-    // doubles it. Two sign changes of the left channel a period, over a second.
-    XmModule source = one_note_module(64);
-    source.instruments[0].samples[0].relative_note = 12;
-    ModulePtr module = load(xm_serialise(source));
-    ASSERT_TRUE(module);
-    std::vector<int16_t> audio(48000 * 2);
-    const size_t read =
-        openmpt_module_read_interleaved_stereo(module.get(), 48000, 48000, audio.data());
-    int changes = 0;
-    for (size_t i = 1; i < read; i++) changes += (audio[2 * i] >= 0) != (audio[2 * i - 2] >= 0);
-    EXPECT_NEAR(changes / 2.0, 8363.0 / 32 * 2, 8);
-}
-
-TEST(XmWriter, EnvelopeSustainHoldsAKeyedOffNoteUntilItFades) {
-    // Key-off on row 8: without an envelope the note stops there; with a
-    // sustained one and a slow fadeout it still sounds 4 rows later.
-    auto render = [](bool envelope) {
-        XmModule source = one_note_module(32);
-        xm_cell(source.patterns[0], 8, 0) = {XM_NOTE_OFF, 0, 0, 0, 0};
-        if (envelope) {
-            source.instruments[0].volume_envelope = {{0, 64}, {10, 64}};
-            source.instruments[0].volume_sustain = 1;
-            source.instruments[0].fadeout = 200;
-        }
-        ModulePtr module = load(xm_serialise(source));
-        std::vector<int16_t> audio(48000 * 2 * 2);
-        if (module)
-            openmpt_module_read_interleaved_stereo(module.get(), 48000, 48000 * 2, audio.data());
-        return audio;
-    };
-    // A row lasts 5 * 2.5 / 140 s = 4286 frames at 48 kHz.
-    const size_t row = 4286;
-    std::vector<int16_t> plain = render(false);
-    std::vector<int16_t> held = render(true);
-    EXPECT_GT(peak(plain, 2 * row, 7 * row), 1000);
-    EXPECT_LT(peak(plain, 9 * row + 200, 12 * row), 50);
-    EXPECT_GT(peak(held, 9 * row + 200, 12 * row), 1000);
 }
 
 TEST(XmWriter, RejectsModulesTheFormatCannotHold) {
