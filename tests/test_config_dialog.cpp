@@ -148,7 +148,9 @@ TEST_F(ConfigDialog, ModeListOrderAndLabels) {
     EXPECT_EQ(last.refresh_rate, 75u);
 }
 
-TEST_F(ConfigDialog, ExitStoresAllSevenValuesAndClosesTheLibrary) {
+// Exit stores all seven values and closes the library; closing the window
+// does the same and stops the timer.
+TEST_F(ConfigDialog, ExitAndCloseStoreAllSevenValuesAndCloseTheLibrary) {
     load_module(2);
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     dialog_choose(&view, IDC_OUTPUT, 2);
@@ -168,6 +170,18 @@ TEST_F(ConfigDialog, ExitStoresAllSevenValuesAndClosesTheLibrary) {
     EXPECT_EQ(music_song, nullptr);
     EXPECT_FALSE(sound_open());
     EXPECT_TRUE(view.ended && view.quit_posted);
+
+    // A window whose place is not reported stores the place as it was.
+    view = make_dialog_view();
+    dialog_xpos = 40;
+    dialog_ypos = 30;
+    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+    view.window_x = 500;
+    EXPECT_EQ(config_dialog_proc(&view, WM_CLOSE, 0, 0), 1);
+    EXPECT_EQ(view.sound_timer, 0);
+    EXPECT_TRUE(view.quit_posted);
+    EXPECT_EQ(settings_text().substr(0, 17), "xpos=40\nypos=30\no");
+    EXPECT_FALSE(sound_open());
 }
 
 TEST_F(ConfigDialog, AnOutputThatCannotOpenLeavesTheDialogOnNoSound) {
@@ -278,7 +292,7 @@ TEST_F(ConfigDialog, RunNeedsAModeAndHandsOverTheChoices) {
 }
 
 // Placing corrects the stored place (the rules: test_settings) only where the desktop reports it.
-TEST_F(ConfigDialog, PositionRules) {
+TEST_F(ConfigDialog, PlacingCorrectsOnlyAReportedDesktop) {
     for (int reports : {1, 0}) {
         dialog_xpos = 3000;
         dialog_ypos = -5;
@@ -286,16 +300,6 @@ TEST_F(ConfigDialog, PositionRules) {
         EXPECT_EQ(std::make_pair(dialog_xpos, dialog_ypos),
                   reports ? std::make_pair(191, 244) : std::make_pair(3000, -5));
     }
-
-    // Closing a window whose place is not reported stores the place as it was, and stops the timer.
-    dialog_xpos = 40;
-    dialog_ypos = 30;
-    config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
-    view.window_x = 500;
-    EXPECT_EQ(config_dialog_proc(&view, WM_CLOSE, 0, 0), 1);
-    EXPECT_EQ(view.sound_timer, 0);
-    EXPECT_TRUE(view.quit_posted);
-    EXPECT_EQ(settings_text().substr(0, 17), "xpos=40\nypos=30\no");
 }
 
 } // namespace
