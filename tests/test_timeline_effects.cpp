@@ -1,6 +1,7 @@
-// The timeline's own effects: plasma, light bands, dot paths, rotozoom and the
-// cycling mask. Expected pixels are worked out by hand from the table formulas;
-// the tables, the phases' steps and the bytes on noisy inputs are left to
+// The timeline's own effects: plasma, dot paths, rotozoom and the cycling
+// mask, where they draw and what they refuse. Expected pixels are worked out by
+// hand from the table formulas; the tables, the phases' steps, the light bands
+// and every effect's bytes on noisy inputs, on both paths, are left to
 // test_recorded_output's hash.
 #include "director/timeline_effects.h"
 #include "frame_support.h"
@@ -36,26 +37,6 @@ TEST_F(TimelineEffects, PlasmaLeavesAFrameItCannotLockAndItsPhases) {
     draw_plasma(surface_virtual1);
     EXPECT_EQ(plasma_phase[0], 116) << "a failed lock moved the phases";
     EXPECT_EQ(pixel(0, 0), 0x00FFFFFFu);
-}
-
-TEST_F(TimelineEffects, LightBands) {
-    // Band value v = x on row 0 with flat waves and a ripple of i mod 256.
-    std::fill(band_wave, band_wave + 256, 0);
-    for (int i = 0; i < 320; i++) band_ripple[i] = uint8_t(i);
-    fill_frame(rgb(235, 100, 225));
-    pixel(3, 0) = rgb(234, 225, 224);
-    draw_light_bands(surface_virtual1);
-    for (int x = 0; x < 320; x++) {
-        const int v = x & 255;
-        const uint32_t want = x == 3                         ? rgb(254, 245, 244)
-                              : v < 8 || (v >= 16 && v < 25) ? rgb(255, 120, 245)
-                              : v < 16                       ? rgb(255, 130, 255)
-                                                             : rgb(235, 100, 225);
-        ASSERT_EQ(pixel(x, 0), want) << x;
-    }
-    // Row 1 shifts every band by one: v = 25 at x = 24 is untouched.
-    EXPECT_EQ(pixel(23, 1), rgb(255, 120, 245));
-    EXPECT_EQ(pixel(24, 1), rgb(235, 100, 225));
 }
 
 TEST_F(TimelineEffects, PathDots) {
@@ -114,33 +95,26 @@ TEST_F(TimelineEffects, RotozoomStaysInsideItsSquare) {
     EXPECT_EQ(pixels_not(0x8F), 0);
 }
 
+// Red is ANDed with the map before the map counts up, wrapping at 256; a
+// failed lock or short inputs draw and count nothing.
 TEST_F(TimelineEffects, CyclingMaskCountsTheMapUp) {
     Buffer picture(192000, 0xFF);
-    picture[3 * 1 + 1] = 1;
     picture[3 * 2] = 0xA5;
     Buffer map(64000, 0x0F);
     map[0] = 255;
-    map[1] = 0;
     draw_cycling_mask(surface_virtual1, picture, map);
     EXPECT_EQ(pixel(0, 0), rgb(0xFF, 0xFF, 0xFF));
-    EXPECT_EQ(pixel(1, 0), rgb(0, 1, 0xFF));
     EXPECT_EQ(pixel(2, 0), rgb(0x05, 0xFF, 0xFF));
-    EXPECT_EQ(pixel(319, 199), rgb(0x0F, 0xFF, 0xFF));
     EXPECT_EQ(map[0], 0);
-    EXPECT_EQ(map[1], 1);
     EXPECT_EQ(map[63999], 0x10);
-    draw_cycling_mask(surface_virtual1, picture, map);
-    EXPECT_EQ(pixel(0, 0), rgb(0, 0xFF, 0xFF));
-    EXPECT_EQ(pixel(2, 0), rgb(0x10 & 0xA5, 0xFF, 0xFF));
-    // Nothing drawn or counted for a failed lock or short inputs.
     surface_failing_locks = 1;
     draw_cycling_mask(surface_virtual1, picture, map);
     Buffer short_map(63999, 0);
     draw_cycling_mask(surface_virtual1, picture, short_map);
     draw_cycling_mask(surface_virtual1, Buffer(picture.begin(), picture.end() - 1), map);
-    EXPECT_EQ(map[2], 0x11);
+    EXPECT_EQ(map[2], 0x10);
     EXPECT_EQ(short_map[0], 0);
-    EXPECT_EQ(pixel(0, 0), rgb(0, 0xFF, 0xFF));
+    EXPECT_EQ(pixel(2, 0), rgb(0x05, 0xFF, 0xFF));
 }
 
 } // namespace
