@@ -92,9 +92,7 @@ TEST_F(DisplayTest, SetUpAndRelease) {
               std::make_pair(640u, 480u));
 
     release_display();
-    EXPECT_EQ(surface_back, nullptr);
-    EXPECT_EQ(surface_primary, nullptr);
-    EXPECT_EQ(surface_virtual1, nullptr);
+    EXPECT_TRUE(!surface_back && !surface_primary && !surface_virtual1);
     release_display();
     // A working surface made without a display is not the display's to release.
     create_working_surface();
@@ -192,32 +190,26 @@ TEST_F(DisplayTest, LinearAndSharpScalingFollowAFloatingPointReference) {
     }
 }
 
-TEST_F(DisplayTest, FailedLockDrawsNothing) {
+// A failed lock draws nothing, and the next lock works again; put_pixels
+// clips a block to the surface.
+TEST_F(DisplayTest, FailedLockDrawsNothingAndPutPixelsClips) {
     Surface source = memory_surface(320, 200, 0x123456);
     Surface dest = memory_surface(640, 400, 0x654321);
     surface_failing_locks = 1;
     EXPECT_EQ(blit_surface(&source, &dest), 0);
-    EXPECT_TRUE(std::all_of(dest.pixels.begin(), dest.pixels.end(),
-                            [](uint32_t p) { return p == 0x654321; }));
+    EXPECT_EQ(std::count(dest.pixels.begin(), dest.pixels.end(), 0x654321u), 640 * 400);
     EXPECT_FALSE(source.locked);
     surface_failing_locks = 1;
     EXPECT_EQ(fill_surface(&dest, 0), 0);
     EXPECT_EQ(dest.pixels[0], 0x654321u);
-    // The next lock works again.
     EXPECT_EQ(blit_surface(&source, &dest), 1);
     EXPECT_EQ(dest.pixels[640 * 400 - 1], 0x123456u);
-}
 
-TEST_F(DisplayTest, PutPixelsClipsToTheSurface) {
-    Surface dest = memory_surface(4, 3, 0);
+    Surface small = memory_surface(4, 3, 0);
     const std::vector<uint32_t> block = {1, 2, 3, 4}; // 2 x 2
-    EXPECT_EQ(put_pixels(&dest, -1, -1, block.data(), 2, 2), 1);
-    EXPECT_EQ(put_pixels(&dest, 3, 2, block.data(), 2, 2), 1);
-    EXPECT_EQ(put_pixels(&dest, 10, 10, block.data(), 2, 2), 1);
-    const std::vector<uint32_t> want = {4, 0, 0, 0, //
-                                        0, 0, 0, 0, //
-                                        0, 0, 0, 1};
-    EXPECT_EQ(dest.pixels, want);
+    for (auto [x, y] : {std::pair{-1, -1}, {3, 2}, {10, 10}})
+        EXPECT_EQ(put_pixels(&small, x, y, block.data(), 2, 2), 1);
+    EXPECT_EQ(small.pixels, (std::vector<uint32_t>{4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
 }
 
 // What the window shows after a flip.

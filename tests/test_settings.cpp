@@ -141,26 +141,22 @@ TEST_F(Settings, MissingFileAndGarbageLinesKeepWhatWasReadable) {
     EXPECT_EQ(all_values(), (std::vector<int32_t>{77, 33, 2, 5, 6, 0, 44100}));
 }
 
-TEST_F(Settings, UnwritablePlacesStoreNothingSilently) {
-    // The configuration directory is a plain file.
-    std::string blocker = directory.path + "/not-a-directory";
+// A configuration directory that is a plain file, then a directory in the
+// settings file's place: nothing is stored, and no temporary file is left.
+TEST_F(Settings, UnwritablePlacesStoreNothing) {
+    const std::string blocker = directory.path + "/not-a-directory";
     write_text(blocker, "x");
-    setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
-    sound_mixer = 5;
-    save_settings();
-    EXPECT_EQ(read_text(blocker), "x");
-    load_settings();
-    EXPECT_EQ(sound_mixer, 0);
-
-    // The settings file's own name is taken by a directory.
-    setenv("XDG_CONFIG_HOME", directory.path.c_str(), 1);
     fs::create_directories(file);
-    sound_mixer = 5;
-    save_settings();
+    for (const std::string& config_home : {blocker, directory.path}) {
+        setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+        sound_mixer = 5;
+        save_settings();
+        load_settings();
+        EXPECT_EQ(sound_mixer, 0) << config_home;
+    }
+    EXPECT_EQ(read_text(blocker), "x");
     EXPECT_TRUE(fs::is_directory(file));
-    EXPECT_EQ(entries_in(directory.path + "/vorn"), 1); // no temporary file left behind
-    load_settings();
-    EXPECT_EQ(sound_mixer, 0);
+    EXPECT_EQ(entries_in(directory.path + "/vorn"), 1);
 }
 
 TEST_F(Settings, HomeIsUsedWithoutAnAbsoluteConfigHome) {

@@ -51,11 +51,8 @@ TEST(WholeShow, PlaysToItsEndAndReleasesEverything) {
     stop_lockstep_show();
     for (size_t i = 0; i < asset_slot_count; i++)
         EXPECT_TRUE(asset_slots[i].slot->empty()) << asset_slots[i].entry;
-    EXPECT_EQ(texture_table, nullptr);
-    EXPECT_EQ(depth_buffer, nullptr);
-    EXPECT_EQ(sphere_table, nullptr);
-    EXPECT_EQ(scene_vkocka.object_count, 0);
-    EXPECT_TRUE(scene_istu.objects.empty());
+    EXPECT_TRUE(!texture_table && !depth_buffer && !sphere_table);
+    EXPECT_TRUE(scene_vkocka.object_count == 0 && scene_istu.objects.empty());
     free_all_assets(); // a second release finds nothing to release
 
     // Started at order 17, the recording begins with the frames and the sound

@@ -47,17 +47,19 @@ class TimelineTest : public ::testing::Test {
 
 TEST_F(TimelineTest, TitleWordsAppearOnTheirRows) {
     pic_006 = solid_rgb(FRAME_PIXELS, 0, 0, 0);
-    Buffer* const words[4][2] = {{&pic_vorn, &mask_vorn},
-                                 {&pic_start, &mask_start},
-                                 {&pic_the, &mask_the},
-                                 {&pic_unive, &mask_unive}};
-    const size_t sizes[4] = {113 * 57, 126 * 54, 95 * 54, 218 * 55};
+    // Each word with its size and a pixel it covers alone (the words overlap their neighbours).
+    const struct {
+        Buffer *pic, *mask;
+        size_t size;
+        int x, y;
+    } words[4] = {{&pic_vorn, &mask_vorn, 113 * 57, 10, 10},
+                  {&pic_start, &mask_start, 126 * 54, 100, 80},
+                  {&pic_the, &mask_the, 95 * 54, 200, 140},
+                  {&pic_unive, &mask_unive, 218 * 55, 300, 190}};
     for (int i = 0; i < 4; i++) {
-        *words[i][0] = solid_rgb(sizes[i], uint8_t(250 - 50 * i), 0, 0);
-        *words[i][1] = Buffer(sizes[i], 0);
+        *words[i].pic = solid_rgb(words[i].size, uint8_t(250 - 50 * i), 0, 0);
+        *words[i].mask = Buffer(words[i].size, 0);
     }
-    // A pixel each word covers alone (the words overlap their neighbours).
-    const int probe[4][2] = {{10, 10}, {100, 80}, {200, 140}, {300, 190}};
     // Order, row and how many words show: each appears on its row and stays.
     const uint32_t cases[][3] = {{4, 4, 0}, {4, 5, 1}, {4, 36, 1}, {4, 37, 2},
                                  {5, 0, 2}, {5, 5, 3}, {5, 32, 3}, {5, 33, 4}};
@@ -65,16 +67,18 @@ TEST_F(TimelineTest, TitleWordsAppearOnTheirRows) {
         director_draw(c[0], c[1]);
         for (uint32_t i = 0; i < 4; i++) {
             // Light bands add at most 30 to black; a word is far brighter.
-            const uint32_t red = pixel(probe[i][0], probe[i][1]) >> 16;
+            const uint32_t red = pixel(words[i].x, words[i].y) >> 16;
             EXPECT_EQ(red > 60, i < c[2])
                 << "order " << c[0] << " row " << c[1] << " word " << i << " red " << red;
         }
     }
 }
 
-TEST_F(TimelineTest, CameraJoltsOnlyInOrdersTenToTwelve) {
+// The vkocka camera (made on order 7) jolts on two rows of sixteen in orders
+// 10 to 12 only; on order 16 it retreats by 10 a frame, the distance wrapping
+// at 65,536, far beyond the show's own frames of that order.
+TEST_F(TimelineTest, CameraJoltsInOrdersTenToTwelveAndRetreatWraps) {
     const std::set<uint32_t> jolt_rows = {8, 9, 24, 25, 40, 41, 56, 57};
-    director_draw(7, 0); // the vkocka camera is made on order 7
     for (uint32_t order = 7; order <= 15; order++)
         for (uint32_t row = 0; row < 64; row++) {
             director_draw(order, row);
@@ -82,12 +86,6 @@ TEST_F(TimelineTest, CameraJoltsOnlyInOrdersTenToTwelve) {
             ASSERT_EQ(camera_vkocka.position.y, jolt ? 100.0f : 0.0f)
                 << "order " << order << " row " << row;
         }
-}
-
-// The camera of order 16 retreats by 10 a frame, the distance wrapping at
-// 65,536, far beyond the show's own frames of that order.
-TEST_F(TimelineTest, CameraRetreatGrowsAndWraps) {
-    director_draw(7, 0); // the vkocka camera is made on order 7
     director_draw(16, 0);
     EXPECT_EQ(camera_vkocka.position.z, 950.0f);
     timeline.camera_retreat = 65530;
