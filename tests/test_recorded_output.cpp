@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -263,15 +264,12 @@ uint64_t fillers(bool wide_texels) {
         texels[i] = texels[i + 1] = texels[i + 2] = 0;
     std::vector<uint32_t> words(256 * 256);
     for (size_t i = 0; i < words.size(); i++) words[i] = rgb_pixel(&texels[3 * i]);
-    TextureRecord rgb{texels.data(),
-                      256,
-                      256,
-                      0,
-                      nullptr,
-                      uint32_t(texels.size()),
-                      wide_texels ? words.data() : nullptr};
-    TextureRecord short_rgb{texels.data(), 256, 256, 0, nullptr, 3 * 40000 + 2, nullptr};
-    TextureRecord grey_texture{grey.data(), 256, 256, 0, nullptr, uint32_t(grey.size()), nullptr};
+    auto record = [](Buffer& b, size_t size, uint32_t* wide) {
+        return TextureRecord{b.data(), 256, 256, 0, nullptr, uint32_t(size), wide};
+    };
+    TextureRecord rgb = record(texels, texels.size(), wide_texels ? words.data() : nullptr),
+                  short_rgb = record(texels, 3 * 40000 + 2, nullptr),
+                  grey_texture = record(grey, grey.size(), nullptr);
     using Fill = std::function<void(const FillVertex&, const FillVertex&, const FillVertex&)>;
     const std::vector<Fill> fills = {
         fill_depth_only,
@@ -339,22 +337,19 @@ const Case CASES[] = {
 TEST(RecordedOutput, EveryRoutineGivesItsRecordedBytesOnEveryPath) {
     inputs();
     const bool has_avx2 = use_avx2;
-    struct Path {
-        const char* name;
-        bool simd, avx2;
+    auto hex = [](uint64_t v) {
+        char text[24];
+        std::snprintf(text, sizeof text, "0x%016" PRIX64, v);
+        return std::string(text);
     };
-    const Path paths[] = {{"AVX2", true, true}, {"SSE2", true, false}, {"plain", false, false}};
-    for (const Path& path : paths) {
-        if (path.avx2 && !has_avx2) continue; // this processor cannot run it
-        use_simd = path.simd;
-        use_avx2 = path.avx2;
-        for (const Case& c : CASES) {
-            char got[24];
-            std::snprintf(got, sizeof got, "0x%016" PRIX64, c.run());
-            char want[24];
-            std::snprintf(want, sizeof want, "0x%016" PRIX64, c.recorded);
-            EXPECT_STREQ(got, want) << c.name << " (" << path.name << " paths)";
-        }
+    const std::tuple<const char*, bool, bool> paths[] = {
+        {"AVX2", true, true}, {"SSE2", true, false}, {"plain", false, false}};
+    for (const auto& [path, simd, avx2] : paths) {
+        if (avx2 && !has_avx2) continue; // this processor cannot run it
+        use_simd = simd;
+        use_avx2 = avx2;
+        for (const Case& c : CASES)
+            EXPECT_EQ(hex(c.run()), hex(c.recorded)) << c.name << " (" << path << " paths)";
     }
     use_simd = true;
     use_avx2 = has_avx2;
