@@ -5,10 +5,10 @@
 // of the content or of what is drawn, `make digests` writes that file anew
 // (this program with VORN_WRITE_DIGESTS naming the file).
 #include "data/builtin.h"
+#include "data/surface.h"
 #include "presentation/capture.h"
 #include "presentation/demo_run.h"
 #include "presentation/sound.h"
-#include "data/surface.h"
 
 #include <gtest/gtest.h>
 
