@@ -163,18 +163,30 @@ int64_t depth_step(float wa, float wb, int64_t n) {
     return int64_t((static_cast<long double>(wb) - wa) * static_cast<long double>(DEPTH_SCALE) / n);
 }
 
-// Rules may have a second form of their pixel for wide lanes, draw_wide,
-// which gives what the rule gives.
+// Opaque rules name only the colour of a pixel that passes the depth test,
+// pixel(u, v, shade), and may have a second form of it for the AVX2 build,
+// pixel_wide, which gives the same; the other rules draw the whole pixel,
+// rule(index, u, v, shade, depth word).
+template <class Rule, class = void> constexpr bool is_opaque = false;
+template <class Rule> constexpr bool is_opaque<Rule, std::void_t<decltype(&Rule::pixel)>> = true;
 template <class Rule, class = void> constexpr bool has_wide = false;
-template <class Rule> constexpr bool has_wide<Rule, std::void_t<decltype(&Rule::draw_wide)>> = true;
+template <class Rule>
+constexpr bool has_wide<Rule, std::void_t<decltype(&Rule::pixel_wide)>> = true;
 
 template <class L, class Rule>
 [[gnu::always_inline]] inline void draw_one(const Rule& rule, size_t i, uint32_t u, uint32_t v,
                                             uint32_t s, uint32_t word) {
-    if constexpr (L::wide && has_wide<Rule>)
-        rule.draw_wide(i, u, v, s, word);
-    else
+    if constexpr (is_opaque<Rule>) {
+        if (rule.t.depth[i] < word) {
+            if constexpr (L::wide && has_wide<Rule>)
+                rule.t.frame[i] = rule.pixel_wide(u, v, s);
+            else
+                rule.t.frame[i] = rule.pixel(u, v, s);
+            rule.t.depth[i] = word;
+        }
+    } else {
         rule(i, u, v, s, word);
+    }
 }
 
 // Fills row y from column ax of edge `left` to column bx (ax < bx) of edge
@@ -332,7 +344,7 @@ uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
     return std::min(texture->byte_size / bytes, FULL_TEXELS);
 }
 
-// ---- per-pixel rules: (index, u, v, shade, depth word) ----
+// ---- per-pixel rules ----
 
 struct DepthOnlyRule {
     static constexpr unsigned uses = 0;
@@ -346,11 +358,8 @@ struct GouraudRule {
     static constexpr unsigned uses = USE_SHADE;
     Targets t;
     Colour c;
-    void operator()(size_t i, uint32_t, uint32_t, uint32_t s, uint32_t word) const {
-        if (t.depth[i] < word) {
-            t.frame[i] = (s * c.red) >> 24 << 16 | (s * c.green) >> 24 << 8 | (s * c.blue) >> 24;
-            t.depth[i] = word;
-        }
+    uint32_t pixel(uint32_t, uint32_t, uint32_t s) const {
+        return (s * c.red) >> 24 << 16 | (s * c.green) >> 24 << 8 | (s * c.blue) >> 24;
     }
 };
 
@@ -358,39 +367,27 @@ template <class T> struct TexturedRule {
     static constexpr unsigned uses = USE_UV;
     Targets t;
     T tex;
-    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word) {
-            t.frame[i] = tex.word(u, v);
-            t.depth[i] = word;
-        }
-    }
+    uint32_t pixel(uint32_t u, uint32_t v, uint32_t) const { return tex.word(u, v); }
 };
 
 template <class T> struct TexturedShadedRule {
     static constexpr unsigned uses = USE_UV | USE_SHADE;
     Targets t;
     T tex;
-    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t s, uint32_t word) const {
-        if (t.depth[i] < word) {
-            const uint32_t w = tex.word(u, v);
-            t.frame[i] = ((w >> 16) * s) >> 24 << 16 | ((w >> 8 & 255) * s) >> 24 << 8 |
-                         ((w & 255) * s) >> 24;
-            t.depth[i] = word;
-        }
+    uint32_t pixel(uint32_t u, uint32_t v, uint32_t s) const {
+        const uint32_t w = tex.word(u, v);
+        return ((w >> 16) * s) >> 24 << 16 | ((w >> 8 & 255) * s) >> 24 << 8 |
+               ((w & 255) * s) >> 24;
     }
 #if VORN_AVX2
-    // The same with the three channels multiplied side by side; the texel's
-    // top byte, 0, is a fourth channel that stays 0.
-    VORN_TARGET_AVX2 void draw_wide(size_t i, uint32_t u, uint32_t v, uint32_t s,
-                                    uint32_t word) const {
-        if (t.depth[i] < word) {
-            const __m128i channels = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(tex.word(u, v))));
-            const __m128i shaded =
-                _mm_srli_epi32(_mm_mullo_epi32(channels, _mm_set1_epi32(int(s))), 24);
-            const __m128i words = _mm_packus_epi32(shaded, shaded);
-            t.frame[i] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
-            t.depth[i] = word;
-        }
+    // The three channels multiplied side by side; the texel's top byte, 0, is
+    // a fourth channel that stays 0.
+    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t u, uint32_t v, uint32_t s) const {
+        const __m128i channels = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(tex.word(u, v))));
+        const __m128i shaded =
+            _mm_srli_epi32(_mm_mullo_epi32(channels, _mm_set1_epi32(int(s))), 24);
+        const __m128i words = _mm_packus_epi32(shaded, shaded);
+        return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
     }
 #endif
 };
