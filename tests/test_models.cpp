@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <numeric>
 #include <string>
@@ -254,28 +255,26 @@ TEST(Models, BuiltInPackCarriesTheGeneratedModels) {
 }
 
 TEST(ModelWriter, RefusesMeshesTheFormatCannotHold) {
+    ScopedDirectory dir;
     ModelMesh mesh;
     model_begin_surface(mesh, "s", 16, 0, 0, 0, 0, 1, 2);
     for (int i = 0; i < 3; i++) model_add_vertex(mesh, {float(i), float(i * i), 0.0f});
     model_add_face(mesh, 0, 1, 2);
     model_end_surface(mesh);
-    const std::vector<uint8_t> good = model_encode(mesh);
-    ASSERT_EQ(good.size(), 34u + 8 + 36 + 8 + 6 + 8 + 36);
-    EXPECT_EQ(get_u16(good, 34 + 8 + 36 + 8 + 6 + 8 + 12), 0u); // first
-    EXPECT_EQ(get_u16(good, 34 + 8 + 36 + 8 + 6 + 8 + 14), 1u); // count
+    const Model good = encoded(mesh); // the strict reader: every chunk its exact size
+    EXPECT_EQ(good.faces, (std::vector<std::array<uint32_t, 3>>{{0, 1, 2}}));
+    EXPECT_EQ(good.surfaces, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 1}}));
 
-    ModelMesh bad_index = mesh;
-    bad_index.faces[0].c = 3;
-    EXPECT_TRUE(model_encode(bad_index).empty());
-
-    ModelMesh bad_surface = mesh;
-    bad_surface.surfaces[0].count = 2;
-    EXPECT_TRUE(model_encode(bad_surface).empty());
-
-    ModelMesh too_many = mesh;
-    too_many.vertices.resize(0x10000, Vec3{0, 0, 0});
-    EXPECT_TRUE(model_encode(too_many).empty());
-    EXPECT_FALSE(model_write(too_many, "/nonexistent-dir/never.m3d"));
+    // Refused by the encoder, and by the writer without leaving a file.
+    auto refused = [&](void (*spoil)(ModelMesh&)) {
+        ModelMesh bad = mesh;
+        spoil(bad);
+        return model_encode(bad).empty() && !model_write(bad, "bad.m3d") &&
+               !std::filesystem::exists("bad.m3d");
+    };
+    EXPECT_TRUE(refused([](ModelMesh& m) { m.faces[0].c = 3; }));        // past the vertices
+    EXPECT_TRUE(refused([](ModelMesh& m) { m.surfaces[0].count = 2; })); // past the faces
+    EXPECT_TRUE(refused([](ModelMesh& m) { m.vertices.resize(0x10000, Vec3{0, 0, 0}); }));
 }
 
 TEST(ModelBuilder, CellsMakeAClosedOutwardBoundary) {

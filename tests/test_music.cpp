@@ -6,6 +6,7 @@
 #include <libopenmpt/libopenmpt.h>
 #include <xmp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -64,20 +65,12 @@ double sounding_frequency(const XmInstrument& instrument, int note) {
     const int rate = 48000;
     std::vector<float> audio(size_t(rate) * 2);
     openmpt_module_read_interleaved_float_stereo(mod.get(), rate, size_t(rate), audio.data());
-    const int start = rate / 2, window = rate / 4;
-    auto correlation = [&](int lag) {
-        double sum = 0;
+    const int start = rate / 2, window = rate / 4, shortest = rate / 2000, longest = rate / 25;
+    std::vector<double> r(size_t(longest) + 2, 0.0); // the left channel's autocorrelation
+    for (int lag = shortest; lag <= longest + 1; lag++)
         for (int i = start; i < start + window; i++)
-            sum += double(audio[2 * size_t(i)]) * audio[2 * size_t(i + lag)];
-        return sum;
-    };
-    const int shortest = rate / 2000, longest = rate / 25;
-    std::vector<double> r(size_t(longest) + 2, 0.0);
-    double best = 0;
-    for (int lag = shortest; lag <= longest + 1; lag++) {
-        r[size_t(lag)] = correlation(lag);
-        if (lag <= longest) best = std::max(best, r[size_t(lag)]);
-    }
+            r[size_t(lag)] += double(audio[2 * size_t(i)]) * audio[2 * size_t(i + lag)];
+    const double best = *std::max_element(r.begin() + shortest, r.begin() + longest + 1);
     for (int lag = shortest + 1; lag <= longest; lag++) {
         double a = r[size_t(lag) - 1], b = r[size_t(lag)], c = r[size_t(lag) + 1];
         if (b >= 0.9 * best && b >= a && b >= c) {
@@ -150,10 +143,8 @@ TEST(Music, CuesFallOnTheScenesRows) {
         EXPECT_TRUE(plays_at(mod, order, row, crash)) << order << " " << row;
     EXPECT_FALSE(plays_at(mod, 4, 21, crash));
     // The intro without drums.
-    for (int order = 0; order <= 1; order++) {
-        EXPECT_FALSE(plays_at(mod, order, -1, kick));
-        EXPECT_FALSE(plays_at(mod, order, -1, snare));
-    }
+    for (int order : {0, 1})
+        for (int drum : {kick, snare}) EXPECT_FALSE(plays_at(mod, order, -1, drum)) << order;
     EXPECT_TRUE(plays_at(mod, 2, -1, kick));
     EXPECT_TRUE(plays_at(mod, 7, -1, snare));
     // Nothing but the last hit's tail after row 8 of the last order.

@@ -194,25 +194,18 @@ TEST_F(Sound, LockstepFramesCarryTheRemainderAndRepeatExactly) {
 // After n frames at 60 fps and 44,100 Hz, 735 n samples are rendered; away from row boundaries
 // (one tick of margin) the row is the count of whole rows of speed * 2.5 / bpm s in that time.
 TEST_F(Sound, PositionFollowsSpeedAndTempo) {
-    struct Tempo {
-        int speed, bpm;
-        int samples_per_tick; // 44100 * 2.5 / bpm
-    };
-    for (Tempo tempo : {Tempo{6, 125, 882}, Tempo{3, 150, 735}, Tempo{4, 90, 1225}}) {
-        SCOPED_TRACE(tempo.bpm);
-        const int rows = 32;
-        MusicSong* song =
-            start_lockstep(make_short_module(20, rows, tempo.speed, tempo.bpm), 44100, 60);
-        const int64_t row_samples = int64_t(tempo.speed) * tempo.samples_per_tick;
+    for (auto [speed, bpm] : {std::pair{6, 125}, {3, 150}, {4, 90}}) {
+        SCOPED_TRACE(bpm);
+        const int rows = 32, tick = 44100 * 5 / (2 * bpm); // whole samples at these tempos
+        MusicSong* song = start_lockstep(make_short_module(20, rows, speed, bpm), 44100, 60);
+        const int64_t row_samples = int64_t(speed) * tick;
         std::vector<int16_t> out;
         int checked = 0;
         for (int64_t n = 1; n <= 1200; n++) {
             ASSERT_EQ(sound_lockstep_frame(song, &out), 735u);
             int64_t rendered = 735 * n;
             int64_t into_row = rendered % row_samples;
-            if (into_row < tempo.samples_per_tick ||
-                into_row > row_samples - tempo.samples_per_tick)
-                continue;
+            if (into_row < tick || into_row > row_samples - tick) continue;
             int64_t whole_rows = rendered / row_samples;
             ASSERT_EQ(position(song),
                       Position(uint32_t(whole_rows / rows), uint32_t(whole_rows % rows)))
@@ -239,30 +232,25 @@ TEST_F(Sound, RowIsReadWithItsOrder) {
 }
 
 TEST_F(Sound, EndOfSongReportsOrderFortyTwoAtLeast) {
-    struct Case {
-        int orders;
-        uint32_t end_order;
-    };
-    for (Case c : {Case{2, 42}, Case{50, 50}}) {
-        SCOPED_TRACE(c.orders);
-        MusicSong* song = start_lockstep(make_short_module(c.orders, 2, 1, 255), 44100, 60);
+    for (auto [orders, end_order] : {std::pair{2, 42u}, {50, 50u}}) {
+        SCOPED_TRACE(orders);
+        MusicSong* song = start_lockstep(make_short_module(orders, 2, 1, 255), 44100, 60);
         // Each order lasts two ticks of 2.5 / 255 s: the song ends well within the frames given.
         std::vector<int16_t> out;
         int frames = 0;
         while (sound_lockstep_frame(song, &out) > 0) {
             ASSERT_LT(++frames, 200);
-            if (c.orders == 50 && frames == 1) {
+            if (orders == 50 && frames == 1) {
                 EXPECT_LT(FMUSIC_GetOrder(song), 42u);
             }
         }
         EXPECT_TRUE(out.empty());
-        EXPECT_EQ(FMUSIC_GetOrder(song), c.end_order);
-        EXPECT_EQ(FMUSIC_GetRow(song), 0u);
-        // It stays there.
+        // It stays there, played on or stopped.
+        EXPECT_EQ(position(song), Position(end_order, 0));
         EXPECT_EQ(sound_lockstep_frame(song, &out), 0u);
-        EXPECT_EQ(FMUSIC_GetOrder(song), c.end_order);
+        EXPECT_EQ(position(song), Position(end_order, 0));
         FMUSIC_StopSong(song);
-        EXPECT_EQ(FMUSIC_GetOrder(song), c.end_order);
+        EXPECT_EQ(position(song), Position(end_order, 0));
         finish(song);
     }
 }
