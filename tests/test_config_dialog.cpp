@@ -37,11 +37,9 @@ class ConfigDialog : public ::testing::Test {
         selected_mode = make_mode(1, 1);
     }
     void TearDown() override {
-        demo_nosound = 0;
         if (music_song) FMUSIC_FreeSong(music_song);
         music_song = nullptr;
         FSOUND_Close();
-        sound_set_lockstep(0, 0);
         release_display();
     }
     std::string settings_text() { return read_text(directory.path + "/vorn/settings"); }

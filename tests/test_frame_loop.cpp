@@ -44,9 +44,16 @@ TEST(FrameRate, UpdatesOnlyAfterMoreThanOneSecond) {
     EXPECT_EQ(fps_value, 1u);
 }
 
-// The back buffer's pixel (x, y) for a display w pixels wide.
-uint32_t back_pixel(int w, int x, int y) {
-    return surface_back->pixels[size_t(y) * w + x];
+// A memory display's back-buffer pixel.
+uint32_t back_pixel(int x, int y) {
+    return surface_back->pixels[size_t(y) * surface_back->width + x];
+}
+// The back buffer as the display shows it (a window's is read back), always
+// width x height pixels.
+std::vector<uint32_t> back_buffer() {
+    std::vector<uint32_t> pixels;
+    EXPECT_EQ(read_surface_pixels(surface_back, &pixels), 1);
+    return pixels;
 }
 
 // The frame rate white on black at the top left, and nothing around it.
@@ -58,23 +65,23 @@ TEST(FrameRateText, FpsTextAndProgressBar) {
     // "FPS 20" at scale 1: a column of space, then six cells of 6 x 9.
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++) {
-            const uint32_t p = back_pixel(320, x, y);
+            const uint32_t p = back_pixel(x, y);
             if (x >= 1 + 6 * 6 || y >= 9)
                 ASSERT_EQ(p, 0x336699u) << x << "," << y;
             else
                 ASSERT_TRUE(p == 0 || p == 0xFFFFFF) << x << "," << y;
         }
     // F: a full top bar, then only its left column; 2 (fifth cell, from x 25) ends in a bar.
-    for (int x = 1; x <= 5; x++) EXPECT_EQ(back_pixel(320, x, 1), 0xFFFFFFu);
-    for (int x = 25; x <= 29; x++) EXPECT_EQ(back_pixel(320, x, 7), 0xFFFFFFu);
-    EXPECT_EQ(back_pixel(320, 1, 2), 0xFFFFFFu);
-    EXPECT_EQ(back_pixel(320, 2, 2), 0u);
+    for (int x = 1; x <= 5; x++) EXPECT_EQ(back_pixel(x, 1), 0xFFFFFFu);
+    for (int x = 25; x <= 29; x++) EXPECT_EQ(back_pixel(x, 7), 0xFFFFFFu);
+    EXPECT_EQ(back_pixel(1, 2), 0xFFFFFFu);
+    EXPECT_EQ(back_pixel(2, 2), 0u);
 
     // Nothing when the back buffer cannot be locked.
     fill_surface(surface_back, 0x336699);
     surface_failing_locks = 1;
     draw_fps();
-    EXPECT_EQ(back_pixel(320, 1, 1), 0x336699u);
+    EXPECT_EQ(back_pixel(1, 1), 0x336699u);
     surface_failing_locks = 0;
     release_display();
 
@@ -85,14 +92,14 @@ TEST(FrameRateText, FpsTextAndProgressBar) {
     draw_progress_bar(35, 1, 4);
     // Half the width at scale 1: x 160..479; the text (9 rows), then the bar.
     const int top = (400 - (9 + 6)) / 2, bar = top + 9 + 2;
-    EXPECT_EQ(back_pixel(640, 159, bar), 0x336699u);
-    EXPECT_EQ(back_pixel(640, 160, bar), 0x606060u); // the frame of the bar
-    EXPECT_EQ(back_pixel(640, 161 + 40, bar), 0xFFFFFFu);
-    EXPECT_EQ(back_pixel(640, 161 + 318 / 2, bar), 0u);
-    EXPECT_EQ(back_pixel(640, 320, top - 1), 0x336699u);
+    EXPECT_EQ(back_pixel(159, bar), 0x336699u);
+    EXPECT_EQ(back_pixel(160, bar), 0x606060u); // the frame of the bar
+    EXPECT_EQ(back_pixel(161 + 40, bar), 0xFFFFFFu);
+    EXPECT_EQ(back_pixel(161 + 318 / 2, bar), 0u);
+    EXPECT_EQ(back_pixel(320, top - 1), 0x336699u);
     int inked = 0;
     for (int x = 160; x < 480; x++)
-        for (int y = top; y < top + 9; y++) inked += back_pixel(640, x, y) == 0xFFFFFF;
+        for (int y = top; y < top + 9; y++) inked += back_pixel(x, y) == 0xFFFFFF;
     EXPECT_GT(inked, 40); // "TO ORDER 35"
     release_display();
 }
@@ -213,16 +220,14 @@ TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     ASSERT_EQ(frame_loop_pass(), 1);
     EXPECT_EQ(demo_frames_drawn, drawn + 1);
     EXPECT_EQ(show_fps, 1);
-    std::vector<uint32_t> plain, keys, again;
-    ASSERT_EQ(read_surface_pixels(surface_back, &plain), 1);
-    EXPECT_EQ(plain[640 + 1], 0xFFFFFFu); // the top of the F
+    EXPECT_EQ(back_buffer()[640 + 1], 0xFFFFFFu); // the top of the F
     ASSERT_TRUE(press(SDLK_RETURN));
     EXPECT_EQ(show_fps, 0);
 
     ASSERT_TRUE(passes(20));
     ASSERT_TRUE(press(SDLK_SPACE));
     const auto paused_at = position();
-    ASSERT_EQ(read_surface_pixels(surface_back, &plain), 1);
+    const std::vector<uint32_t> plain = back_buffer();
     const uint32_t frames = demo_frames_drawn;
     ASSERT_TRUE(passes(30));
     EXPECT_EQ(demo_frames_drawn, frames + 30);
@@ -231,19 +236,18 @@ TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u);
 
     ASSERT_TRUE(press(SDLK_F1));
-    ASSERT_EQ(read_surface_pixels(surface_back, &keys), 1);
+    const std::vector<uint32_t> keys = back_buffer();
     int x, y, w, h, changed = 0;
     key_overlay_box(&x, &y, &w, &h);
-    for (int i = 0; i < 640 * 400; i++) {
-        const int px = i % 640, py = i / 640;
+    for (size_t i = 0; i < keys.size(); i++) {
+        const int px = int(i % 640), py = int(i / 640);
         ASSERT_TRUE(keys[i] == plain[i] || (px >= x && px < x + w && py >= y && py < y + h))
             << "outside the box at " << px << "," << py;
         changed += keys[i] != plain[i];
     }
     EXPECT_GT(changed, 1000);
     ASSERT_TRUE(press(SDLK_F1));
-    ASSERT_EQ(read_surface_pixels(surface_back, &again), 1);
-    EXPECT_EQ(again, plain);
+    EXPECT_TRUE(back_buffer() == plain);
 
     push_key(SDLK_SPACE);
     ASSERT_TRUE(passes(30));
@@ -284,20 +288,18 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     while (seen[35].size() < 2) {
         ASSERT_EQ(frame_loop_pass(), 1);
         const uint32_t order = position().first;
-        if ((order == 7 || order == 21 || order == 35) && seen[order].size() < 2) {
-            ASSERT_EQ(read_surface_pixels(surface_back, &seen[order].emplace_back()), 1);
-        }
+        if ((order == 7 || order == 21 || order == 35) && seen[order].size() < 2)
+            seen[order].push_back(back_buffer());
     }
     for (uint32_t order : {7u, 35u, 21u}) {
         ASSERT_EQ(seek_to_order(order), 1);
-        std::vector<uint32_t> first, second;
-        ASSERT_EQ(frame_loop_pass(), 1);
-        EXPECT_EQ(position(), std::make_pair(order, 0u));
-        ASSERT_EQ(read_surface_pixels(surface_back, &first), 1);
-        ASSERT_EQ(frame_loop_pass(), 1);
-        ASSERT_EQ(read_surface_pixels(surface_back, &second), 1);
-        EXPECT_TRUE(first == seen[order][0]) << "first frame of order " << order;
-        EXPECT_TRUE(second == seen[order][1]) << "second frame of order " << order;
+        for (size_t k = 0; k < 2; k++) {
+            ASSERT_EQ(frame_loop_pass(), 1);
+            if (k == 0) {
+                EXPECT_EQ(position(), std::make_pair(order, 0u));
+            }
+            EXPECT_TRUE(back_buffer() == seen[order][k]) << "frame " << k << " of order " << order;
+        }
     }
 }
 

@@ -74,8 +74,7 @@ TEST_F(SceneTest, TransformShiftsInTheObjectsOwnFrame) {
     // A quarter turn about y maps the object's x axis onto world z: loaded at z 100, a shift of
     // 10 along its own x moves it to z 110.
     object_apply_transform(&scene, 0, 64, 0, 0, 10, 0, 0);
-    EXPECT_NEAR(object.position.x, 0, 1e-4);
-    EXPECT_NEAR(object.position.z, 110, 1e-4);
+    expect_vec(object.position, 0, 0, 110, 1e-4);
     EXPECT_NEAR(object.matrix.m[8], -1, 1e-6);
     object_move(&scene, 0, 1, 2, 3);
     EXPECT_NEAR(object.position.z, 113, 1e-4);
@@ -118,9 +117,7 @@ TEST(Camera, LookAtPutsTheTargetOnTheViewAxisWithoutRoll) {
         Vec3 v;
         transform_point(&v, &d, &m);
         const double dist = std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z);
-        EXPECT_NEAR(v.x, 0, dist * 1e-5);
-        EXPECT_NEAR(v.y, 0, dist * 1e-5);
-        EXPECT_NEAR(v.z, dist, dist * 1e-5);
+        expect_vec(v, 0, 0, dist, dist * 1e-5);
         EXPECT_NEAR(camera.orientation.m[4], 0, 1e-6); // x axis stays horizontal
     }
     // At the camera itself, or straight above or below it: no change.

@@ -166,8 +166,7 @@ TEST_F(Settings, HomeIsUsedWithoutAnAbsoluteConfigHome) {
             setenv("XDG_CONFIG_HOME", "relative/dir", 1);
         else
             unsetenv("XDG_CONFIG_HOME");
-        std::string expected = directory.path + "/.config/vorn/settings";
-        EXPECT_EQ(settings_file_path(), expected);
+        EXPECT_EQ(settings_file_path(), directory.path + "/.config/vorn/settings");
         sound_driver = relative ? 4 : 3;
         save_settings();
         sound_driver = 0;
@@ -177,25 +176,21 @@ TEST_F(Settings, HomeIsUsedWithoutAnAbsoluteConfigHome) {
 }
 
 TEST(DialogPosition, OffDesktopPositionsAreCentred) {
-    struct Case {
-        int32_t x, y;
-        int width, height;
-        int32_t expected_x, expected_y;
+    // The stored place, the desktop's size, the place corrected.
+    const int32_t cases[][6] = {
+        {100, 50, 1920, 1080, 100, 50},       // on the desktop
+        {1920, 1080, 1920, 1080, 1920, 1080}, // on the edge is not beyond it
+        {-1, 50, 1920, 1080, 640, 50},        // left of the desktop
+        {10, -3, 1920, 1080, 10, 400},        // above it
+        {1921, 1081, 1920, 1080, 640, 400},   // right of and below it
+        {-5, -5, 1001, 801, 180, 260},        // odd sizes round down
+        {600, 300, 500, 200, -70, -40},       // a desktop smaller than the dialog
     };
-    for (Case c : {
-             Case{100, 50, 1920, 1080, 100, 50},       // on the desktop
-             Case{1920, 1080, 1920, 1080, 1920, 1080}, // on the edge is not beyond it
-             Case{-1, 50, 1920, 1080, 640, 50},        // left of the desktop
-             Case{10, -3, 1920, 1080, 10, 400},        // above it
-             Case{1921, 1081, 1920, 1080, 640, 400},   // right of and below it
-             Case{-5, -5, 1001, 801, 180, 260},        // odd sizes round down
-             Case{600, 300, 500, 200, -70, -40},       // a desktop smaller than the dialog
-         }) {
-        dialog_xpos = c.x;
-        dialog_ypos = c.y;
-        correct_dialog_position(c.width, c.height);
-        EXPECT_EQ(dialog_xpos, c.expected_x) << c.x << "," << c.y;
-        EXPECT_EQ(dialog_ypos, c.expected_y) << c.x << "," << c.y;
+    for (const auto& c : cases) {
+        std::tie(dialog_xpos, dialog_ypos) = std::make_pair(c[0], c[1]);
+        correct_dialog_position(c[2], c[3]);
+        EXPECT_EQ(std::make_pair(dialog_xpos, dialog_ypos), std::make_pair(c[4], c[5]))
+            << c[0] << "," << c[1];
     }
 }
 
