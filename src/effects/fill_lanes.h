@@ -91,7 +91,7 @@ template <unsigned Uses> struct PlainLanes {
     }
     // The quotients of the column (with Column) and of the kept lanes, with
     // one look-up of the table when every magnitude allows it.
-    template <unsigned, bool Column> static void quotients(Lanes& q, const Lanes& a, int64_t n) {
+    template <bool Column> static void quotients(Lanes& q, const Lanes& a, int64_t n) {
         const auto magnitude = [](int64_t value) {
             return value < 0 ? 0 - uint64_t(value) : uint64_t(value);
         };
@@ -113,7 +113,8 @@ template <unsigned Uses> struct PlainLanes {
 };
 
 #if VORN_AVX2
-struct Avx2Lanes {
+// The AVX2 carrier keeps all four lanes; Uses names those a rule reads.
+template <unsigned Uses> struct Avx2Lanes {
     static constexpr bool wide = true; // rules may draw their pixels with vector steps
 
     struct Lanes {
@@ -148,7 +149,7 @@ struct Avx2Lanes {
     }
     // Magnitudes below 2^31 and a multiplier below 2^32 multiply exactly in
     // the 32 x 32 -> 64-bit lanes; anything else divides lane by lane.
-    template <unsigned Uses, bool Column>
+    template <bool Column>
     VORN_TARGET_AVX2 static void quotients(Lanes& q, const Lanes& a, int64_t n) {
         const __m256i checked =
             _mm256_setr_epi64x(lane_used<Uses, Column>(0) ? -(int64_t(1) << 31) : 0,

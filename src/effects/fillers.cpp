@@ -103,14 +103,14 @@ template <class L> struct Edge {
 };
 
 // The edge from one corner to a lower one (to.y > from.y), at `from`.
-template <class L, unsigned Uses>
+template <class L>
 [[gnu::always_inline]] inline void edge_between(Edge<L>& e, const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
     typename L::Lanes end;
     L::load(e.at, from.x, from.u, from.v, from.shade);
     L::load(end, to.x, to.u, to.v, to.shade);
     L::difference(end, end, e.at);
-    L::template quotients<Uses, true>(e.step, end, n);
+    L::template quotients<true>(e.step, end, n);
     e.w = from.w;
     e.w_step = (to.w - from.w) / float(n);
 }
@@ -210,7 +210,7 @@ template <class L, class Rule>
     }
     typename L::Lanes steps;
     L::difference(steps, right.at, left.at);
-    L::template quotients<Rule::uses, false>(steps, steps, n);
+    L::template quotients<false>(steps, steps, n);
     uint32_t su, sv, ss;
     L::low_words(steps, su, sv, ss);
     const int64_t dd = depth_step(left.w, right.w, n);
@@ -279,13 +279,13 @@ void walk_triangle(const Rule& shared_rule, const Corner& a, const Corner& b, co
     sort_by_row(top, middle, bottom);
     if (top->y == bottom->y) return;
     Edge<L> long_edge, short_edge;
-    edge_between<L, Rule::uses>(long_edge, *top, *bottom);
+    edge_between<L>(long_edge, *top, *bottom);
     if (middle->y != top->y) {
-        edge_between<L, Rule::uses>(short_edge, *top, *middle);
+        edge_between<L>(short_edge, *top, *middle);
         walk_rows(rule, long_edge, short_edge, top->y, middle->y);
     }
     if (bottom->y != middle->y) {
-        edge_between<L, Rule::uses>(short_edge, *middle, *bottom);
+        edge_between<L>(short_edge, *middle, *bottom);
         edge_jump(long_edge, int64_t(middle->y) - top->y);
         walk_rows(rule, long_edge, short_edge, middle->y, int64_t(bottom->y) + 1);
     }
@@ -296,7 +296,7 @@ void walk_triangle(const Rule& shared_rule, const Corner& a, const Corner& b, co
 template <class Rule>
 [[gnu::flatten]] VORN_TARGET_AVX2 void walk_triangle_avx2(const Rule& rule, const Corner& a,
                                                           const Corner& b, const Corner& c) {
-    walk_triangle<Avx2Lanes>(rule, a, b, c);
+    walk_triangle<Avx2Lanes<Rule::uses>>(rule, a, b, c);
 }
 #endif
 
