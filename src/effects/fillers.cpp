@@ -134,13 +134,19 @@ template <class L> void edge_skip(Edge<L>& e, int64_t rows) {
 
 // ---- span frame ----
 
-// What a span needs of fill_context, read once per walk: a pixel rule's
-// stores could otherwise change it as far as the compiler knows.
+// What the walk needs of fill_context, read once per call of a filler: a
+// pixel rule's stores could otherwise change it as far as the compiler knows.
 struct SpanFrame {
-    int32_t clip_left, clip_right;
+    int32_t clip_left, clip_right, clip_top, clip_bottom;
     size_t row_length;
     uint32_t stamp; // the frame stamp in the depth word's top byte
 };
+
+SpanFrame context_frame() {
+    const FillContext& fc = fill_context;
+    return {fc.clip_left,   fc.clip_right, fc.clip_top,
+            fc.clip_bottom, fc.row_length, uint32_t(fc.frame_stamp) << 24};
+}
 
 // Depth at 1/z: the float times 2^24 - 1 is exact in double, so it truncates
 // as in any wider format.
@@ -245,18 +251,16 @@ template <class L, class Rule>
 // clip box's rows; each row is filled between the edges' columns, whichever
 // is on the left.
 template <class L, class Rule>
-[[gnu::always_inline]] inline void walk_rows(const Rule& rule, Edge<L> long_edge,
-                                             Edge<L> short_edge, int64_t y, int64_t y_end) {
-    const FillContext& fc = fill_context;
-    const SpanFrame frame{fc.clip_left, fc.clip_right, fc.row_length,
-                          uint32_t(fc.frame_stamp) << 24};
-    if (y < fc.clip_top) {
-        const int64_t skip = std::min<int64_t>(fc.clip_top, y_end) - y;
+[[gnu::always_inline]] inline void walk_rows(const Rule& rule, const SpanFrame& frame,
+                                             Edge<L> long_edge, Edge<L> short_edge, int64_t y,
+                                             int64_t y_end) {
+    if (y < frame.clip_top) {
+        const int64_t skip = std::min<int64_t>(frame.clip_top, y_end) - y;
         edge_skip(long_edge, skip);
         edge_skip(short_edge, skip);
         y += skip;
     }
-    const int64_t last = std::min<int64_t>(y_end, int64_t(fc.clip_bottom) + 1);
+    const int64_t last = std::min<int64_t>(y_end, int64_t(frame.clip_bottom) + 1);
     for (; y < last; y++) {
         const int32_t long_x = L::column(long_edge.at), short_x = L::column(short_edge.at);
         if (long_x < short_x)
@@ -273,8 +277,9 @@ template <class L, class Rule>
 // Rows top.y .. middle.y - 1 come from the upper part, middle.y .. bottom.y
 // from the lower part, whose long edge starts again from the top corner.
 template <class L, class Rule>
-void walk_triangle(const Rule& shared_rule, const Corner& a, const Corner& b, const Corner& c) {
-    const Rule rule = shared_rule; // a copy no pixel store can reach
+[[gnu::always_inline]] inline void walk_triangle(const Rule& rule, const SpanFrame& frame,
+                                                 const Corner& a, const Corner& b,
+                                                 const Corner& c) {
     const Corner *top = &a, *middle = &b, *bottom = &c;
     sort_by_row(top, middle, bottom);
     if (top->y == bottom->y) return;
@@ -282,35 +287,49 @@ void walk_triangle(const Rule& shared_rule, const Corner& a, const Corner& b, co
     edge_between<L>(long_edge, *top, *bottom);
     if (middle->y != top->y) {
         edge_between<L>(short_edge, *top, *middle);
-        walk_rows(rule, long_edge, short_edge, top->y, middle->y);
+        walk_rows(rule, frame, long_edge, short_edge, top->y, middle->y);
     }
     if (bottom->y != middle->y) {
         edge_between<L>(short_edge, *middle, *bottom);
         edge_jump(long_edge, int64_t(middle->y) - top->y);
-        walk_rows(rule, long_edge, short_edge, middle->y, int64_t(bottom->y) + 1);
+        walk_rows(rule, frame, long_edge, short_edge, middle->y, int64_t(bottom->y) + 1);
+    }
+}
+
+// `faces` triangles of three corners each, one after the other; a face with
+// a corner at z below 1 draws nothing.
+template <class L, class Rule>
+[[gnu::always_inline]] inline void walk_faces(const Rule& shared_rule, const FillVertex* corners,
+                                              size_t faces) {
+    const Rule rule = shared_rule; // a copy no pixel store can reach
+    const SpanFrame frame = context_frame();
+    for (const FillVertex* v = corners; v != corners + 3 * faces; v += 3) {
+        if (!corners_in_front(v[0], v[1], v[2])) continue;
+        walk_triangle<L>(rule, frame, make_corner(v[0], Rule::uses), make_corner(v[1], Rule::uses),
+                         make_corner(v[2], Rule::uses));
     }
 }
 
 #if VORN_AVX2
 // The whole walk inlined into one function built for AVX2.
 template <class Rule>
-[[gnu::flatten]] VORN_TARGET_AVX2 void walk_triangle_avx2(const Rule& rule, const Corner& a,
-                                                          const Corner& b, const Corner& c) {
-    walk_triangle<Avx2Lanes<Rule::uses>>(rule, a, b, c);
+[[gnu::flatten]] VORN_TARGET_AVX2 void walk_faces_avx2(const Rule& rule, const FillVertex* corners,
+                                                       size_t faces) {
+    walk_faces<Avx2Lanes<Rule::uses>>(rule, corners, faces);
 }
 #endif
 
 // A rule that reads no attribute leaves only the column to carry, which the
 // plain lanes do with less work.
 template <class Rule>
-void fill_triangle(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
+void fill_triangles(const Rule& rule, const FillVertex* corners, size_t faces) {
 #if VORN_AVX2
     if (Rule::uses != 0 && use_simd && use_avx2) {
-        walk_triangle_avx2(rule, a, b, c);
+        walk_faces_avx2(rule, corners, faces);
         return;
     }
 #endif
-    walk_triangle<PlainLanes<Rule::uses>>(rule, a, b, c);
+    walk_faces<PlainLanes<Rule::uses>>(rule, corners, faces);
 }
 
 // ---- texels ----
@@ -444,22 +463,20 @@ template <class T> struct KeyedTranslucentRule {
 
 template <class Rule>
 void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, const FillVertex& c) {
-    if (!context_ready(false) || !corners_in_front(a, b, c)) return;
-    fill_triangle(rule, make_corner(a, Rule::uses), make_corner(b, Rule::uses),
-                  make_corner(c, Rule::uses));
+    if (!context_ready(false)) return;
+    const FillVertex corners[3] = {a, b, c};
+    fill_triangles(rule, corners, 1);
 }
 
 // Rule<Texels>{targets, texels, extra...} is the variant's per-pixel rule; the
-// choice between direct and wrapped fetches is made once per triangle.
+// choice between direct and wrapped fetches is made once per call.
 template <template <class> class Rule, int Bytes = 3, class... Extra>
-void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVertex& c,
-                       const TextureRecord* texture, bool needs_ids, const Extra&... extra) {
+void fill_with_texture(const FillVertex* corners, size_t faces, const TextureRecord* texture,
+                       bool needs_ids, const Extra&... extra) {
     const uint32_t count = texel_count(texture, Bytes);
-    if (count == 0 || !context_ready(needs_ids) || !corners_in_front(a, b, c)) return;
-    constexpr unsigned use = Rule<Texels<Bytes, false>>::uses;
-    const Corner ca = make_corner(a, use), cb = make_corner(b, use), cc = make_corner(c, use);
+    if (count == 0 || !context_ready(needs_ids)) return;
     const auto walk = [&](auto texels) {
-        fill_triangle(Rule<decltype(texels)>{context_targets(), texels, extra...}, ca, cb, cc);
+        fill_triangles(Rule<decltype(texels)>{context_targets(), texels, extra...}, corners, faces);
     };
     if constexpr (Bytes == 3) {
         if (count == FULL_TEXELS && texture->wide) {
@@ -485,12 +502,19 @@ void fill_gouraud(const FillVertex& a, const FillVertex& b, const FillVertex& c)
 
 void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    fill_with_texture<TexturedRule>(a, b, c, texture, false);
+    const FillVertex corners[3] = {a, b, c};
+    fill_with_texture<TexturedRule>(corners, 1, texture, false);
 }
 
 void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                           const TextureRecord* texture) {
-    fill_with_texture<TexturedShadedRule>(a, b, c, texture, false);
+    const FillVertex corners[3] = {a, b, c};
+    fill_textured_shaded_faces(corners, 1, texture);
+}
+
+void fill_textured_shaded_faces(const FillVertex* corners, size_t faces,
+                                const TextureRecord* texture) {
+    fill_with_texture<TexturedShadedRule>(corners, faces, texture, false);
 }
 
 // Surface type 4 has a set-up of its own that draws nothing.
@@ -498,15 +522,18 @@ void fill_type4(const FillVertex&, const FillVertex&, const FillVertex&, const L
 
 void fill_additive(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    fill_with_texture<AdditiveRule, 1>(a, b, c, texture, true, colour_of(a));
+    const FillVertex corners[3] = {a, b, c};
+    fill_with_texture<AdditiveRule, 1>(corners, 1, texture, true, colour_of(a));
 }
 
 void fill_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                       const TextureRecord* texture) {
-    fill_with_texture<TranslucentRule>(a, b, c, texture, true);
+    const FillVertex corners[3] = {a, b, c};
+    fill_with_texture<TranslucentRule>(corners, 1, texture, true);
 }
 
 void fill_keyed_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                             const TextureRecord* texture) {
-    fill_with_texture<KeyedTranslucentRule>(a, b, c, texture, true);
+    const FillVertex corners[3] = {a, b, c};
+    fill_with_texture<KeyedTranslucentRule>(corners, 1, texture, true);
 }

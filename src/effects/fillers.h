@@ -10,6 +10,7 @@
 // full size wraps every texel index within the texels it holds.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct TextureRecord;
@@ -44,6 +45,10 @@ void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c
                    const TextureRecord* texture);
 void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                           const TextureRecord* texture);
+// fill_textured_shaded of `faces` triangles in turn, corners[3 * i .. 3 * i + 2]
+// the corners of the i-th; the texture and fill_context are looked at once.
+void fill_textured_shaded_faces(const FillVertex* corners, size_t faces,
+                                const TextureRecord* texture);
 void fill_type4(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                 const LightSource& light);
 void fill_additive(const FillVertex& a, const FillVertex& b, const FillVertex& c,

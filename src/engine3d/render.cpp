@@ -381,6 +381,23 @@ static void fill_face(const FillVertex* rec, const Scene* scene, const TextureRe
         fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
 }
 
+// The filler of each type over `faces` faces, three corner records each; the
+// textured shaded types hand them over together.
+template <uint32_t TYPE>
+static void fill_faces(const FillVertex* rec, size_t faces, const Scene* scene,
+                       const TextureRecord* texture) {
+    if constexpr (TYPE == 3 || TYPE == 6) {
+        fill_textured_shaded_faces(rec, faces, texture);
+        return;
+    }
+    for (const FillVertex* end = rec + 3 * faces; rec != end; rec += 3)
+        fill_face<TYPE>(rec, scene, texture);
+}
+
+// The corner records of drawn faces waiting for their filler, in order.
+constexpr size_t FACES_A_BATCH = 128;
+static FillVertex face_batch[3 * FACES_A_BATCH];
+
 // The faces of one surface of a given type: its corner inputs and filler are
 // fixed at compile time, and everything the loop reads that the fillers cannot
 // change (guard box, work arrays) is held in locals.
@@ -396,13 +413,14 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
     const uint32_t base = object.vertex_base;
     const uint32_t end = uint32_t(range.first) + range.count;
     const bool simd = use_simd;
-    FillVertex rec[3] = {};
+    size_t drawn = 0;
     for (uint32_t i = range.first; i < end; i++) {
         const Face& face = faces[i];
         const uint32_t entry[3] = {base + face.vert_a, base + face.vert_b, base + face.vert_c};
         const ScreenPoint &p0 = points[entry[0]], &p1 = points[entry[1]], &p2 = points[entry[2]];
         if (!face_drawn(p0, p1, p2, box)) continue;
         // Only a drawn face's corners reach a filler.
+        FillVertex* rec = face_batch + 3 * drawn;
         set_corner_point(&rec[0], p0);
         set_corner_point(&rec[1], p1);
         set_corner_point(&rec[2], p2);
@@ -419,8 +437,12 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
             }
         }
         if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
-        fill_face<TYPE>(rec, scene, texture);
+        if (++drawn == FACES_A_BATCH) {
+            fill_faces<TYPE>(face_batch, drawn, scene, texture);
+            drawn = 0;
+        }
     }
+    fill_faces<TYPE>(face_batch, drawn, scene, texture);
 }
 
 using SurfaceDrawer = void (*)(const Scene*, const SceneObject&, const SurfaceRange&,
