@@ -165,6 +165,9 @@ TEST_F(RenderTest, TriangleVisibility) {
     EXPECT_EQ(visible({-100, 100, 5}, {100, 900, 5}, {900, -400, 5}), 1);
     EXPECT_EQ(visible({330, -400, 5}, {324, 900, 5}, {900, 100, 5}), 0);
     EXPECT_EQ(visible({0, 204, 5}, {-50, 900, 5}, {900, 900, 5}), 0);
+    // Corners saturated far outside: the winding's products pass 64 bits.
+    EXPECT_EQ(visible({-3e9f, 3e9f, 5}, {100, -3e9f, 5}, {3e9f, 100, 5}), 0);
+    EXPECT_EQ(visible({-3e9f, 3e9f, 5}, {3e9f, 100, 5}, {100, -3e9f, 5}), 1);
 }
 
 TEST_F(RenderTest, LightSumsAndClamps) {

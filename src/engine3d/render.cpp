@@ -214,6 +214,18 @@ static void round_points(ScreenPoint* dst, const Vec3* src, uint32_t count) {
     for (; i < count; i++) dst[i] = round_point(src[i]);
 }
 
+// Clockwise on screen (rows growing downwards) or zero area is a back face.
+// The differences take up to 33 bits; products beyond 64 bits, which only
+// corners far outside the frame make, are made again in 128.
+static inline bool counter_clockwise(const ScreenPoint& p0, const ScreenPoint& p1,
+                                     const ScreenPoint& p2) {
+    const int64_t a = int64_t(p2.x) - p0.x, b = int64_t(p0.y) - p1.y;
+    const int64_t c = int64_t(p0.x) - p1.x, d = int64_t(p2.y) - p0.y;
+    int64_t ab, cd;
+    if (!__builtin_mul_overflow(a, b, &ab) && !__builtin_mul_overflow(c, d, &cd)) return ab < cd;
+    return __int128(a) * b < __int128(c) * d;
+}
+
 // Whether a face with these rounded corners is drawn: all corners at z >= 1,
 // counter-clockwise on screen, a corner column and a corner row inside the
 // guard box.
@@ -221,9 +233,7 @@ static inline bool face_drawn(const ScreenPoint& p0, const ScreenPoint& p1, cons
                               const GuardBox& box) {
     if (p0.z < 1 || p1.z < 1 || p2.z < 1) return false;
 
-    // Clockwise on screen (rows growing downwards) or zero area: back face.
-    const int64_t x0 = p0.x, y0 = p0.y, x1 = p1.x, y1 = p1.y, x2 = p2.x, y2 = p2.y;
-    if ((x2 - x0) * (y0 - y1) >= (x0 - x1) * (y2 - y0)) return false;
+    if (!counter_clockwise(p0, p1, p2)) return false;
 
     const auto column_inside = [&box](int32_t x) { return x > box.left && x < box.right; };
     const auto row_inside = [&box](int32_t y) { return y > box.top && y < box.bottom; };
