@@ -54,6 +54,16 @@ FillVertex corner(int32_t x, int32_t y, int32_t z = 100, int32_t u = 0, int32_t 
 
 using Fill = std::function<void(const FillVertex&, const FillVertex&, const FillVertex&)>;
 
+// The face between two that lie behind the viewer (a corner at z = 0), as
+// one run; they would cover the whole frame.
+void fill_shaded_run(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                     const TextureRecord* texture) {
+    const FillVertex behind[3] = {corner(0, 0), corner(319, 0, 0), corner(0, 199)};
+    const FillVertex run[9] = {behind[0], behind[1], behind[2], a,        b,
+                               c,         behind[1], behind[0], behind[2]};
+    fill_textured_shaded_faces(run, 3, texture);
+}
+
 // Every variant that fills spans, with textures whose texels all draw.
 std::vector<std::pair<std::string, Fill>> span_fillers(const TextureRecord* rgb,
                                                        const TextureRecord* grey) {
@@ -61,6 +71,7 @@ std::vector<std::pair<std::string, Fill>> span_fillers(const TextureRecord* rgb,
             {"gouraud", fill_gouraud},
             {"textured", [=](auto& a, auto& b, auto& c) { fill_textured(a, b, c, rgb); }},
             {"shaded", [=](auto& a, auto& b, auto& c) { fill_textured_shaded(a, b, c, rgb); }},
+            {"shaded run", [=](auto& a, auto& b, auto& c) { fill_shaded_run(a, b, c, rgb); }},
             {"additive", [=](auto& a, auto& b, auto& c) { fill_additive(a, b, c, grey); }},
             {"translucent", [=](auto& a, auto& b, auto& c) { fill_translucent(a, b, c, rgb); }},
             {"keyed", [=](auto& a, auto& b, auto& c) { fill_keyed_translucent(a, b, c, rgb); }}};

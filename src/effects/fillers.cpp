@@ -296,40 +296,71 @@ template <class L, class Rule>
     }
 }
 
-// `faces` triangles of three corners each, one after the other; a face with
-// a corner at z below 1 draws nothing.
+// One triangle.
 template <class L, class Rule>
-[[gnu::always_inline]] inline void walk_faces(const Rule& shared_rule, const FillVertex* corners,
-                                              size_t faces) {
+[[gnu::always_inline]] inline void walk_one(const Rule& shared_rule, const Corner& a,
+                                            const Corner& b, const Corner& c) {
     const Rule rule = shared_rule; // a copy no pixel store can reach
+    walk_triangle<L>(rule, context_frame(), a, b, c);
+}
+
+// A run of faces, three corner records each, one after the other; a face with
+// a corner at z below 1 draws nothing.
+struct FaceRun {
+    const FillVertex* records;
+    size_t faces;
+};
+
+template <class L, class Rule>
+[[gnu::always_inline]] inline void walk_run(const Rule& shared_rule, FaceRun run) {
+    const Rule rule = shared_rule;
     const SpanFrame frame = context_frame();
-    for (const FillVertex* v = corners; v != corners + 3 * faces; v += 3) {
+    for (const FillVertex* v = run.records; v != run.records + 3 * run.faces; v += 3) {
         if (!corners_in_front(v[0], v[1], v[2])) continue;
         walk_triangle<L>(rule, frame, make_corner(v[0], Rule::uses), make_corner(v[1], Rule::uses),
                          make_corner(v[2], Rule::uses));
     }
 }
 
+// A rule that reads no attribute leaves only the column to carry, which the
+// plain lanes do with less work; the others take the AVX2 walk where there is
+// one, each walk inlined whole into a function built for AVX2.
+template <class Rule> bool walks_avx2() {
+    return VORN_AVX2 && Rule::uses != 0 && use_simd && use_avx2;
+}
+
 #if VORN_AVX2
-// The whole walk inlined into one function built for AVX2.
 template <class Rule>
-[[gnu::flatten]] VORN_TARGET_AVX2 void walk_faces_avx2(const Rule& rule, const FillVertex* corners,
-                                                       size_t faces) {
-    walk_faces<Avx2Lanes<Rule::uses>>(rule, corners, faces);
+[[gnu::flatten]] VORN_TARGET_AVX2 void walk_one_avx2(const Rule& rule, const Corner& a,
+                                                     const Corner& b, const Corner& c) {
+    walk_one<Avx2Lanes<Rule::uses>>(rule, a, b, c);
+}
+
+template <class Rule>
+[[gnu::flatten]] VORN_TARGET_AVX2 void walk_run_avx2(const Rule& rule, FaceRun run) {
+    walk_run<Avx2Lanes<Rule::uses>>(rule, run);
 }
 #endif
 
-// A rule that reads no attribute leaves only the column to carry, which the
-// plain lanes do with less work.
 template <class Rule>
-void fill_triangles(const Rule& rule, const FillVertex* corners, size_t faces) {
+void fill_triangle(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
 #if VORN_AVX2
-    if (Rule::uses != 0 && use_simd && use_avx2) {
-        walk_faces_avx2(rule, corners, faces);
+    if (walks_avx2<Rule>()) {
+        walk_one_avx2(rule, a, b, c);
         return;
     }
 #endif
-    walk_faces<PlainLanes<Rule::uses>>(rule, corners, faces);
+    walk_one<PlainLanes<Rule::uses>>(rule, a, b, c);
+}
+
+template <class Rule> void fill_run(const Rule& rule, FaceRun run) {
+#if VORN_AVX2
+    if (walks_avx2<Rule>()) {
+        walk_run_avx2(rule, run);
+        return;
+    }
+#endif
+    walk_run<PlainLanes<Rule::uses>>(rule, run);
 }
 
 // ---- texels ----
@@ -463,20 +494,21 @@ template <class T> struct KeyedTranslucentRule {
 
 template <class Rule>
 void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, const FillVertex& c) {
-    if (!context_ready(false)) return;
-    const FillVertex corners[3] = {a, b, c};
-    fill_triangles(rule, corners, 1);
+    if (!context_ready(false) || !corners_in_front(a, b, c)) return;
+    fill_triangle(rule, make_corner(a, Rule::uses), make_corner(b, Rule::uses),
+                  make_corner(c, Rule::uses));
 }
 
-// Rule<Texels>{targets, texels, extra...} is the variant's per-pixel rule; the
-// choice between direct and wrapped fetches is made once per call.
-template <template <class> class Rule, int Bytes = 3, class... Extra>
-void fill_with_texture(const FillVertex* corners, size_t faces, const TextureRecord* texture,
-                       bool needs_ids, const Extra&... extra) {
+// Rule<Texels>{targets, texels, extra...} is the variant's per-pixel rule,
+// handed to draw; the choice between direct and wrapped fetches is made once
+// per call.
+template <template <class> class Rule, int Bytes, class Draw, class... Extra>
+void with_texture_rule(const TextureRecord* texture, bool needs_ids, const Draw& draw,
+                       const Extra&... extra) {
     const uint32_t count = texel_count(texture, Bytes);
     if (count == 0 || !context_ready(needs_ids)) return;
     const auto walk = [&](auto texels) {
-        fill_triangles(Rule<decltype(texels)>{context_targets(), texels, extra...}, corners, faces);
+        draw(Rule<decltype(texels)>{context_targets(), texels, extra...});
     };
     if constexpr (Bytes == 3) {
         if (count == FULL_TEXELS && texture->wide) {
@@ -488,6 +520,18 @@ void fill_with_texture(const FillVertex* corners, size_t faces, const TextureRec
         walk(Texels<Bytes, false>{texture->pixels, count});
     else
         walk(Texels<Bytes, true>{texture->pixels, count});
+}
+
+// One face with a textured rule; its corners are made before the texels are
+// chosen.
+template <template <class> class Rule, int Bytes = 3, class... Extra>
+void fill_with_texture(const FillVertex& a, const FillVertex& b, const FillVertex& c,
+                       const TextureRecord* texture, bool needs_ids, const Extra&... extra) {
+    if (!corners_in_front(a, b, c)) return;
+    constexpr unsigned use = Rule<Texels<Bytes, false>>::uses;
+    const Corner ca = make_corner(a, use), cb = make_corner(b, use), cc = make_corner(c, use);
+    with_texture_rule<Rule, Bytes>(
+        texture, needs_ids, [&](const auto& rule) { fill_triangle(rule, ca, cb, cc); }, extra...);
 }
 
 } // namespace
@@ -502,19 +546,19 @@ void fill_gouraud(const FillVertex& a, const FillVertex& b, const FillVertex& c)
 
 void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    const FillVertex corners[3] = {a, b, c};
-    fill_with_texture<TexturedRule>(corners, 1, texture, false);
+    fill_with_texture<TexturedRule>(a, b, c, texture, false);
 }
 
 void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                           const TextureRecord* texture) {
-    const FillVertex corners[3] = {a, b, c};
-    fill_textured_shaded_faces(corners, 1, texture);
+    fill_with_texture<TexturedShadedRule>(a, b, c, texture, false);
 }
 
 void fill_textured_shaded_faces(const FillVertex* corners, size_t faces,
                                 const TextureRecord* texture) {
-    fill_with_texture<TexturedShadedRule>(corners, faces, texture, false);
+    with_texture_rule<TexturedShadedRule, 3>(texture, false, [&](const auto& rule) {
+        fill_run(rule, FaceRun{corners, faces});
+    });
 }
 
 // Surface type 4 has a set-up of its own that draws nothing.
@@ -522,18 +566,15 @@ void fill_type4(const FillVertex&, const FillVertex&, const FillVertex&, const L
 
 void fill_additive(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture) {
-    const FillVertex corners[3] = {a, b, c};
-    fill_with_texture<AdditiveRule, 1>(corners, 1, texture, true, colour_of(a));
+    fill_with_texture<AdditiveRule, 1>(a, b, c, texture, true, colour_of(a));
 }
 
 void fill_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                       const TextureRecord* texture) {
-    const FillVertex corners[3] = {a, b, c};
-    fill_with_texture<TranslucentRule>(corners, 1, texture, true);
+    fill_with_texture<TranslucentRule>(a, b, c, texture, true);
 }
 
 void fill_keyed_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                             const TextureRecord* texture) {
-    const FillVertex corners[3] = {a, b, c};
-    fill_with_texture<KeyedTranslucentRule>(corners, 1, texture, true);
+    fill_with_texture<KeyedTranslucentRule>(a, b, c, texture, true);
 }
