@@ -377,8 +377,6 @@ static void fill_face(const FillVertex* rec, const Scene* scene, const TextureRe
         fill_gouraud(rec[0], rec[1], rec[2]);
     else if constexpr (TYPE == 2 || TYPE == 5)
         fill_textured(rec[0], rec[1], rec[2], texture);
-    else if constexpr (TYPE == 3 || TYPE == 6)
-        fill_textured_shaded(rec[0], rec[1], rec[2], texture);
     else if constexpr (TYPE == 4)
         fill_type4(rec[0], rec[1], rec[2], scene->lights[0]);
     else if constexpr (TYPE == 7)
@@ -392,16 +390,15 @@ static void fill_face(const FillVertex* rec, const Scene* scene, const TextureRe
 }
 
 // The filler of each type over `faces` faces, three corner records each; the
-// textured shaded types hand them over together.
+// textured shaded types (3 and 6) hand them over together.
 template <uint32_t TYPE>
 static void fill_faces(const FillVertex* rec, size_t faces, const Scene* scene,
                        const TextureRecord* texture) {
-    if constexpr (TYPE == 3 || TYPE == 6) {
+    if constexpr (TYPE == 3 || TYPE == 6)
         fill_textured_shaded_faces(rec, faces, texture);
-        return;
-    }
-    for (const FillVertex* end = rec + 3 * faces; rec != end; rec += 3)
-        fill_face<TYPE>(rec, scene, texture);
+    else
+        for (const FillVertex* end = rec + 3 * faces; rec != end; rec += 3)
+            fill_face<TYPE>(rec, scene, texture);
 }
 
 // The corner records of drawn faces waiting for their filler, in order.
