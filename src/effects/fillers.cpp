@@ -8,7 +8,8 @@
 // along the edges as a float and becomes the 24-bit depth once per span. The
 // walker is written once over the carrier of those four 64-bit values
 // (fill_lanes.h) and built twice: with plain integers, and inlined whole into
-// one AVX2 function per variant, taken where the processor has AVX2.
+// AVX2 functions per variant (one for a triangle, one for a run of faces),
+// taken where the processor has AVX2.
 
 #include "effects/fillers.h"
 
