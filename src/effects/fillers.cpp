@@ -323,14 +323,14 @@ template <class L, class Rule>
     }
 }
 
+#if VORN_AVX2
 // A rule that reads no attribute leaves only the column to carry, which the
-// plain lanes do with less work; the others take the AVX2 walk where there is
-// one, each walk inlined whole into a function built for AVX2.
+// plain lanes do with less work; the others take the AVX2 walk where the
+// processor has it, each walk inlined whole into a function built for AVX2.
 template <class Rule> bool walks_avx2() {
-    return VORN_AVX2 && Rule::uses != 0 && use_simd && use_avx2;
+    return Rule::uses != 0 && use_simd && use_avx2;
 }
 
-#if VORN_AVX2
 template <class Rule>
 [[gnu::flatten]] VORN_TARGET_AVX2 void walk_one_avx2(const Rule& rule, const Corner& a,
                                                      const Corner& b, const Corner& c) {
