@@ -116,6 +116,12 @@ template <class L>
     e.w_step = (to.w - from.w) / float(n);
 }
 
+// Moves the edge one row on, as the row walk does.
+template <class L> void edge_step(Edge<L>& e) {
+    L::add(e.at, e.step);
+    e.w += e.w_step;
+}
+
 // Moves the edge `rows` rows on in one go (rows < 2^32).
 template <class L> void edge_jump(Edge<L>& e, int64_t rows) {
     L::add_times(e.at, e.step, rows);
@@ -268,10 +274,8 @@ template <class L, class Rule>
             draw_run(rule, frame, long_edge, short_edge, long_x, short_x, y);
         else if (short_x < long_x)
             draw_run(rule, frame, short_edge, long_edge, short_x, long_x, y);
-        L::add(long_edge.at, long_edge.step);
-        long_edge.w += long_edge.w_step;
-        L::add(short_edge.at, short_edge.step);
-        short_edge.w += short_edge.w_step;
+        edge_step(long_edge);
+        edge_step(short_edge);
     }
 }
 
@@ -288,7 +292,16 @@ template <class L, class Rule>
     edge_between<L>(long_edge, *top, *bottom);
     if (middle->y != top->y) {
         edge_between<L>(short_edge, *top, *middle);
-        walk_rows(rule, frame, long_edge, short_edge, top->y, middle->y);
+        // Both edges leave the top corner at one column, so its row is empty
+        // and a walk that starts there starts a row lower.
+        Edge<L> long_upper = long_edge;
+        int64_t first = top->y;
+        if (first >= frame.clip_top) {
+            edge_step(long_upper);
+            edge_step(short_edge);
+            first++;
+        }
+        walk_rows(rule, frame, long_upper, short_edge, first, middle->y);
     }
     if (bottom->y != middle->y) {
         edge_between<L>(short_edge, *middle, *bottom);
