@@ -5,7 +5,8 @@
 // quotients of a span's steps share one multiply. Each operation takes and
 // gives its lanes by reference, so code generic over the carrier passes no
 // AVX2 register by value; that code is built for AVX2 by inlining it whole
-// into a function that is.
+// into a function that is. Along a span, each carrier also steps the shade in
+// the form its rules multiply the pixel's channels by (Shade).
 //
 // Quotients by n truncate toward zero, as the division gives them. Below
 // SPAN_RECIPROCALS they come from a table: for 0 <= a < 2^31 and
@@ -61,6 +62,11 @@ template <unsigned Uses> struct PlainLanes {
     static constexpr bool wide = false; // rules draw their plain pixels
     static constexpr bool UV = (Uses & USE_UV) != 0, SHADE = (Uses & USE_SHADE) != 0;
 
+    using Shade = uint32_t; // a span's shade as its pixels step it
+    static Shade shade(uint32_t s) { return s; }
+    static void step_shade(Shade& s, const Shade& step) { s += step; }
+    static uint32_t shade_word(const Shade& s) { return s; }
+
     struct Lanes {
         int64_t x = 0, u = 0, v = 0, s = 0;
     };
@@ -113,9 +119,24 @@ template <unsigned Uses> struct PlainLanes {
 };
 
 #if VORN_AVX2
+// A span's shade in all four 32-bit lanes, ready to multiply the channels of
+// a pixel at once.
+struct ShadeLanes {
+    __m128i lanes;
+};
+
 // The AVX2 carrier keeps all four lanes; Uses names those a rule reads.
 template <unsigned Uses> struct Avx2Lanes {
     static constexpr bool wide = true; // rules may draw their pixels with vector steps
+
+    using Shade = ShadeLanes;
+    VORN_TARGET_AVX2 static Shade shade(uint32_t s) { return {_mm_set1_epi32(int(s))}; }
+    VORN_TARGET_AVX2 static void step_shade(Shade& s, const Shade& step) {
+        s.lanes = _mm_add_epi32(s.lanes, step.lanes);
+    }
+    VORN_TARGET_AVX2 static uint32_t shade_word(const Shade& s) {
+        return uint32_t(_mm_cvtsi128_si32(s.lanes));
+    }
 
     struct Lanes {
         __m256i lanes; // column, u, v, shade

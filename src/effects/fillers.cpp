@@ -178,8 +178,8 @@ int64_t depth_step(float wa, float wb, int64_t n) {
 
 // Opaque rules name only the colour of a pixel that passes the depth test,
 // pixel(u, v, shade), and may have a second form of it for the AVX2 build,
-// pixel_wide, which gives the same; the other rules draw the whole pixel,
-// rule(index, u, v, shade, depth word).
+// pixel_wide(u, v, shade in four lanes), which gives the same; the other
+// rules draw the whole pixel, rule(index, u, v, shade, depth word).
 template <class Rule, class = void> constexpr bool is_opaque = false;
 template <class Rule> constexpr bool is_opaque<Rule, std::void_t<decltype(&Rule::pixel)>> = true;
 template <class Rule, class = void> constexpr bool has_wide = false;
@@ -188,17 +188,17 @@ constexpr bool has_wide<Rule, std::void_t<decltype(&Rule::pixel_wide)>> = true;
 
 template <class L, class Rule>
 [[gnu::always_inline]] inline void draw_one(const Rule& rule, size_t i, uint32_t u, uint32_t v,
-                                            uint32_t s, uint32_t word) {
+                                            const typename L::Shade& s, uint32_t word) {
     if constexpr (is_opaque<Rule>) {
         if (rule.t.depth[i] < word) {
             if constexpr (L::wide && has_wide<Rule>)
                 rule.t.frame[i] = rule.pixel_wide(u, v, s);
             else
-                rule.t.frame[i] = rule.pixel(u, v, s);
+                rule.t.frame[i] = rule.pixel(u, v, L::shade_word(s));
             rule.t.depth[i] = word;
         }
     } else {
-        rule(i, u, v, s, word);
+        rule(i, u, v, L::shade_word(s), word);
     }
 }
 
@@ -218,7 +218,8 @@ template <class L, class Rule>
     L::low_words(left.at, u, v, s);
     if (n == 1) { // one pixel: no steps
         if (ax >= f.clip_left && ax < f.clip_right)
-            draw_one<L>(rule, row + size_t(ax), u, v, s, uint32_t(depth_of(left.w)) + f.stamp);
+            draw_one<L>(rule, row + size_t(ax), u, v, L::shade(s),
+                        uint32_t(depth_of(left.w)) + f.stamp);
         return;
     }
     typename L::Lanes steps;
@@ -243,11 +244,13 @@ template <class L, class Rule>
 
     uint32_t word = uint32_t(d) + f.stamp;
     const uint32_t sd = uint32_t(dd);
+    typename L::Shade shade = L::shade(s);
+    const typename L::Shade shade_step = L::shade(ss);
     for (size_t i = row + size_t(x), stop = row + size_t(end); i < stop; i++) {
-        draw_one<L>(rule, i, u, v, s, word);
+        draw_one<L>(rule, i, u, v, shade, word);
         u += su;
         v += sv;
-        s += ss;
+        L::step_shade(shade, shade_step);
         word += sd;
     }
 }
@@ -410,6 +413,16 @@ uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
 
 // ---- per-pixel rules ----
 
+#if VORN_AVX2
+// The pixel word of channels (blue, green, red, 0) each times the shade, taken
+// >> 24 in 32 bits: the plain rules' sums, side by side.
+VORN_TARGET_AVX2 inline uint32_t shaded_channels(__m128i channels, const ShadeLanes& shade) {
+    const __m128i shaded = _mm_srli_epi32(_mm_mullo_epi32(channels, shade.lanes), 24);
+    const __m128i words = _mm_packus_epi32(shaded, shaded);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+}
+#endif
+
 struct DepthOnlyRule {
     static constexpr unsigned uses = 0;
     Targets t;
@@ -425,6 +438,11 @@ struct GouraudRule {
     uint32_t pixel(uint32_t, uint32_t, uint32_t s) const {
         return (s * c.red) >> 24 << 16 | (s * c.green) >> 24 << 8 | (s * c.blue) >> 24;
     }
+#if VORN_AVX2
+    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t, uint32_t, const ShadeLanes& s) const {
+        return shaded_channels(_mm_setr_epi32(int(c.blue), int(c.green), int(c.red), 0), s);
+    }
+#endif
 };
 
 template <class T> struct TexturedRule {
@@ -444,14 +462,9 @@ template <class T> struct TexturedShadedRule {
                ((w & 255) * s) >> 24;
     }
 #if VORN_AVX2
-    // The three channels multiplied side by side; the texel's top byte, 0, is
-    // a fourth channel that stays 0.
-    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t u, uint32_t v, uint32_t s) const {
-        const __m128i channels = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(tex.word(u, v))));
-        const __m128i shaded =
-            _mm_srli_epi32(_mm_mullo_epi32(channels, _mm_set1_epi32(int(s))), 24);
-        const __m128i words = _mm_packus_epi32(shaded, shaded);
-        return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+    // The texel's top byte, 0, is a fourth channel that stays 0.
+    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t u, uint32_t v, const ShadeLanes& s) const {
+        return shaded_channels(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(tex.word(u, v)))), s);
     }
 #endif
 };
