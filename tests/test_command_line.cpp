@@ -30,18 +30,17 @@ std::tuple<uint32_t, uint32_t, uint32_t> size_and_fps(const CommandLine& o) {
     return {o.width, o.height, o.fps};
 }
 
-// No options is the plain show; captures default to a size of their kind.
+// No options is the plain show from the start, paced at 60 frames a second and
+// scaled sharp (the zeros the options start from); captures default to a size
+// of their kind.
 TEST(CommandLine, Defaults) {
-    const Parsed p = parse({});
-    ASSERT_EQ(p.ok, 1);
+    const Parsed p = parse({}), record = parse({"--record", "show.mp4"}),
+                 frames = parse({"--frames", "dir"});
+    ASSERT_EQ(p.ok + record.ok + frames.ok, 3);
     EXPECT_FALSE(p.options.play || p.options.windowed || p.options.nosound || p.options.benchmark ||
                  p.options.no_builtin_data || is_lockstep_run(p.options));
-    EXPECT_EQ(p.options.pace, PACE_60);
-    EXPECT_EQ(p.options.filter, FILTER_SHARP);
-    EXPECT_EQ(p.options.start_order, 0u);
-
-    const Parsed record = parse({"--record", "show.mp4"}), frames = parse({"--frames", "dir"});
-    ASSERT_EQ(record.ok + frames.ok, 2);
+    EXPECT_EQ(std::make_tuple(p.options.pace, p.options.filter, p.options.start_order),
+              std::make_tuple(int(PACE_60), int(FILTER_SHARP), 0u));
     EXPECT_EQ(size_and_fps(record.options), std::make_tuple(1280u, 960u, 60u));
     EXPECT_EQ(size_and_fps(frames.options), std::make_tuple(320u, 200u, 60u));
 }
@@ -52,9 +51,8 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
     ASSERT_EQ(p.ok, 1) << p.error;
     EXPECT_TRUE(p.options.play && p.options.windowed && p.options.nosound &&
                 p.options.no_builtin_data);
-    EXPECT_EQ(p.options.start_order, 17u);
-    EXPECT_EQ(p.options.pace, PACE_VSYNC);
-    EXPECT_EQ(p.options.filter, FILTER_LINEAR);
+    EXPECT_EQ(std::make_tuple(p.options.start_order, p.options.pace, p.options.filter),
+              std::make_tuple(17u, int(PACE_VSYNC), int(FILTER_LINEAR)));
 
     const Parsed frames = parse({"--frames", "out dir", "--every=5", "--seconds", "2.5", "--size",
                                  "640x480", "--fps", "30"});

@@ -82,24 +82,22 @@ TEST_F(Sound, CallOrderErrorsAndTheirText) {
     EXPECT_STREQ(sound_error_text(19), "Recording not supported on this device");
     EXPECT_STREQ(sound_error_text(20), "Unknown error");
     EXPECT_STREQ(sound_error_text(-1), "Unknown error");
+    // A call's result with the error left after it.
+    auto failed = [](int result) { return std::make_pair(result, FSOUND_GetError()); };
     MusicSong* song = load(make_short_module(1, 4, 6, 125));
-    EXPECT_EQ(FMUSIC_PlaySong(song), 0);
-    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_UNINITIALIZED);
+    EXPECT_EQ(failed(FMUSIC_PlaySong(song)), std::make_pair(0, int(SOUND_ERR_UNINITIALIZED)));
 
     FSOUND_SetOutput(SOUND_OUTPUT_NONE);
     ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1);
-    EXPECT_EQ(FSOUND_Init(44100, 256, 0), 0);
-    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_BUSY);
-    EXPECT_EQ(FSOUND_SetOutput(SOUND_OUTPUT_ALSA), 0);
-    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_BUSY);
+    EXPECT_EQ(failed(FSOUND_Init(44100, 256, 0)), std::make_pair(0, int(SOUND_ERR_BUSY)));
+    EXPECT_EQ(failed(FSOUND_SetOutput(SOUND_OUTPUT_ALSA)), std::make_pair(0, int(SOUND_ERR_BUSY)));
     EXPECT_EQ(FSOUND_SetBufferSize(200), 0);
-    EXPECT_EQ(FSOUND_SetMixer(9), 0);
-    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INVALID_MIXER);
+    EXPECT_EQ(failed(FSOUND_SetMixer(9)), std::make_pair(0, int(SOUND_ERR_INVALID_MIXER)));
     EXPECT_EQ(sound_mixer_name(9), nullptr);
     EXPECT_EQ(FSOUND_SetMixer(8), 1); // the mixer may change while open
     EXPECT_NE(sound_mixer_name(8), nullptr);
-    EXPECT_EQ(FMUSIC_SetMasterVolume(song, 257), 0);
-    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_INVALID_PARAM);
+    EXPECT_EQ(failed(FMUSIC_SetMasterVolume(song, 257)),
+              std::make_pair(0, int(SOUND_ERR_INVALID_PARAM)));
     EXPECT_EQ(FMUSIC_PlaySong(song), 1);
 
     FSOUND_Close();
@@ -109,86 +107,76 @@ TEST_F(Sound, CallOrderErrorsAndTheirText) {
     EXPECT_EQ(FMUSIC_FreeSong(song), 1);
 }
 
+// Each output lists its drivers, the first one named; the dummy driver stands in
+// for the desktop's sound server here.
 TEST_F(Sound, DriversOfEachOutput) {
-    FSOUND_SetOutput(SOUND_OUTPUT_NONE);
-    EXPECT_EQ(FSOUND_GetNumDrivers(), 1);
-    EXPECT_STREQ(FSOUND_GetDriverName(0), "No sound");
-    EXPECT_EQ(FSOUND_GetDriverName(1), nullptr);
-
-    // The dummy driver stands in for the desktop's sound server here.
-    FSOUND_SetOutput(SOUND_OUTPUT_SOUND_SERVER);
-    int count = FSOUND_GetNumDrivers();
-    ASSERT_GE(count, 1);
-    EXPECT_STREQ(FSOUND_GetDriverName(0), "Default device");
-    for (int i = 0; i < count; i++) EXPECT_NE(FSOUND_GetDriverName(i), nullptr);
-    EXPECT_EQ(FSOUND_GetDriverName(count), nullptr);
+    for (auto [output, first] : {std::pair{SOUND_OUTPUT_NONE, "No sound"},
+                                 {SOUND_OUTPUT_SOUND_SERVER, "Default device"}}) {
+        FSOUND_SetOutput(output);
+        const int count = FSOUND_GetNumDrivers();
+        ASSERT_GE(count, 1);
+        EXPECT_STREQ(FSOUND_GetDriverName(0), first);
+        EXPECT_EQ(FSOUND_GetDriverName(count), nullptr);
+    }
     EXPECT_EQ(FSOUND_Init(44100, 256, 0), 1); // enumerating leaves the output to open
 }
 
+// A module in the current directory is played. Without one there (no file, a file that is
+// no module, a directory or a FIFO in its place, which must not stall the start) the load
+// fails with its code, or plays the built-in module when that is enabled, saying so in
+// one line unless there simply is no file.
 TEST_F(Sound, LoadSongLooksInTheCurrentDirectoryFirst) {
     ScopedDirectory directory;
-    sound_set_builtin_module(0);
-    EXPECT_EQ(FMUSIC_LoadSong("system2.xm"), nullptr);
-    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_FILE_NOT_FOUND);
-    const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd'};
-    write_file("system2.xm", junk);
-    EXPECT_EQ(FMUSIC_LoadSong("system2.xm"), nullptr);
-    EXPECT_EQ(FSOUND_GetError(), SOUND_ERR_FILE_FORMAT);
-
-    write_file("system2.xm", make_short_module(1, 4, 6, 125));
-    MusicSong* song = FMUSIC_LoadSong("system2.xm");
-    ASSERT_NE(song, nullptr);
-    FMUSIC_FreeSong(song);
-
-    // A file there that is no module, a directory or a FIFO in its place
-    // (which must not stall the start): one line, and the built-in module.
-    sound_set_builtin_module(1);
-    for (int kind = 0; kind < 3; kind++) {
+    const int errors[] = {SOUND_ERR_FILE_NOT_FOUND, SOUND_ERR_NONE, SOUND_ERR_FILE_FORMAT,
+                          SOUND_ERR_FILE_BAD, SOUND_ERR_FILE_BAD};
+    for (int kind = 0; kind < 5; kind++) { // none, a module, junk, a directory, a FIFO
         SCOPED_TRACE(kind);
         std::filesystem::remove_all("system2.xm");
-        if (kind == 0) write_file("system2.xm", junk);
-        if (kind == 1) std::filesystem::create_directory("system2.xm");
-        if (kind == 2) {
+        if (kind == 1) write_file("system2.xm", make_short_module(1, 4, 6, 125));
+        if (kind == 2) write_file("system2.xm", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd'});
+        if (kind == 3) std::filesystem::create_directory("system2.xm");
+        if (kind == 4) {
             ASSERT_EQ(mkfifo("system2.xm", 0600), 0);
         }
-        testing::internal::CaptureStderr();
-        song = FMUSIC_LoadSong("system2.xm");
-        const std::string said = testing::internal::GetCapturedStderr();
-        ASSERT_NE(song, nullptr);
-        FMUSIC_FreeSong(song);
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        EXPECT_NE(said.find("system2.xm cannot be loaded"), std::string::npos) << said;
+        for (int builtin : {0, 1}) {
+            sound_set_builtin_module(builtin);
+            testing::internal::CaptureStderr();
+            MusicSong* song = FMUSIC_LoadSong("system2.xm");
+            const std::string said = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(song != nullptr, builtin || kind == 1) << builtin;
+            if (song)
+                FMUSIC_FreeSong(song);
+            else
+                EXPECT_EQ(FSOUND_GetError(), errors[kind]);
+            const bool explained = builtin && kind >= 2;
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), explained ? 1 : 0) << said;
+            EXPECT_EQ(said.find("system2.xm cannot be loaded") != std::string::npos, explained);
+        }
     }
 }
 
-// Over N frames the samples total rate * N / fps, rounded down. Two runs give the same frames,
-// samples and positions, and playing the song again starts it afresh.
+// Over N frames the samples total rate * N / fps, rounded down. The song is
+// audible and moves, and playing it again starts it afresh: the same frames,
+// samples and positions.
 TEST_F(Sound, LockstepFramesCarryTheRemainderAndRepeatExactly) {
-    const std::vector<uint8_t> bytes = make_short_module(8, 16, 3, 140); // 6.9 s
-    MusicSong* first = start_lockstep(bytes, 22050, 60);
-    PlayedFrames a = run_frames(first, 300);
-    finish(first);
+    MusicSong* song = start_lockstep(make_short_module(8, 16, 3, 140), 22050, 60); // 6.9 s
+    const PlayedFrames a = run_frames(song, 300);
     uint64_t total = 0;
     for (size_t i = 0; i < a.frame_sizes.size(); i++) {
         total += a.frame_sizes[i];
         EXPECT_EQ(total, 22050 * (i + 1) / 60) << i;
     }
     EXPECT_EQ(a.samples.size(), 2 * total);
-    MusicSong* second = start_lockstep(bytes, 22050, 60);
-    PlayedFrames b = run_frames(second, 300);
-    EXPECT_EQ(a.frame_sizes, b.frame_sizes);
-    EXPECT_EQ(a.positions, b.positions);
-    EXPECT_EQ(a.samples, b.samples);
-    // The song is audible and moves.
     EXPECT_NE(a.samples, std::vector<int16_t>(a.samples.size(), 0));
     EXPECT_NE(a.positions.front(), a.positions.back());
 
-    ASSERT_EQ(FMUSIC_PlaySong(second), 1);
-    EXPECT_EQ(position(second), Position(0, 0));
-    PlayedFrames c = run_frames(second, 300);
-    EXPECT_EQ(a.positions, c.positions);
-    EXPECT_EQ(a.samples, c.samples);
-    FMUSIC_FreeSong(second);
+    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+    EXPECT_EQ(position(song), Position(0, 0));
+    const PlayedFrames b = run_frames(song, 300);
+    EXPECT_EQ(a.frame_sizes, b.frame_sizes);
+    EXPECT_EQ(a.positions, b.positions);
+    EXPECT_EQ(a.samples, b.samples);
+    finish(song);
 }
 
 // After n frames at 60 fps and 44,100 Hz, 735 n samples are rendered; away from row boundaries
@@ -244,7 +232,7 @@ TEST_F(Sound, EndOfSongReportsOrderFortyTwoAtLeast) {
                 EXPECT_LT(FMUSIC_GetOrder(song), 42u);
             }
         }
-        EXPECT_TRUE(out.empty());
+        EXPECT_TRUE(out.empty()); // no samples past the end
         // It stays there, played on or stopped.
         EXPECT_EQ(position(song), Position(end_order, 0));
         EXPECT_EQ(sound_lockstep_frame(song, &out), 0u);
@@ -266,16 +254,11 @@ TEST_F(Sound, MasterVolumeAndMixerShapeTheSamples) {
         finish(song);
         return samples;
     };
-    const std::vector<int16_t> loud = play(0, 256), half = play(0, 150), silent = play(0, 0);
-    ASSERT_EQ(loud.size(), half.size());
-    double loud_sum = 0, half_sum = 0;
-    for (size_t i = 0; i < loud.size(); i++) {
-        loud_sum += std::abs(loud[i]);
-        half_sum += std::abs(half[i]);
-    }
+    // Full and none; the show's own 150 is pinned by the music digests of show_digests.txt.
+    const std::vector<int16_t> loud = play(0, 256), silent = play(0, 0);
+    double loud_sum = 0;
+    for (int16_t sample : loud) loud_sum += std::abs(sample);
     EXPECT_GT(loud_sum / loud.size(), 500.0); // clearly audible
-    // 150 / 256 = 0.586, less at most one unit a sample for rounding down.
-    EXPECT_NEAR(half_sum / loud_sum, 0.586, 0.002);
     EXPECT_EQ(silent, std::vector<int16_t>(loud.size(), 0));
 
     const std::vector<int16_t> one = play(1, 256), three = play(3, 256), eight = play(8, 256);
@@ -288,7 +271,8 @@ TEST_F(Sound, MasterVolumeAndMixerShapeTheSamples) {
 // device (its buffer, a quarter of 200 ms rounded down to a power of two, yet to be heard). The
 // row heard lies between the rows that fit in the time since playback surely began (after
 // FMUSIC_PlaySong returned), less the slack, and since it could have begun (before the call).
-// Paused or stopped, the position stands still however long it waits; resumed, it moves on.
+// Paused, the position stands still however long it waits; resumed, it moves on. (A stopped
+// song stands still too: ConfigDialog.SoundTestPlaysTheModuleUnderItsNotice.)
 TEST_F(Sound, PositionFollowsTheTimeHeard) {
     for (bool device : {false, true}) {
         SCOPED_TRACE(device ? "device" : "no sound");
@@ -316,10 +300,6 @@ TEST_F(Sound, PositionFollowsTheTimeHeard) {
         FMUSIC_SetPaused(song, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(device ? 300 : 200));
         EXPECT_GT(position(song).second, paused.second);
-        FMUSIC_StopSong(song);
-        const Position stopped = position(song);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_EQ(position(song), stopped);
         finish(song);
     }
 }

@@ -48,13 +48,6 @@ ModulePtr load(const std::vector<uint8_t>& bytes) {
     return ModulePtr(module, openmpt_module_destroy);
 }
 
-std::string instrument_name(openmpt_module* module, int index) {
-    const char* name = openmpt_module_get_instrument_name(module, index);
-    std::string text = name ? name : "";
-    openmpt_free_string(name);
-    return text;
-}
-
 // Decodes packed pattern data back into cells, independently of the writer:
 // five bytes a cell (note, instrument, volume, effect, parameter).
 std::vector<std::array<uint8_t, 5>> unpack_cells(const std::vector<uint8_t>& bytes, size_t at,
@@ -80,16 +73,15 @@ std::vector<std::array<uint8_t, 5>> cells_of(const XmPattern& pattern) {
 
 } // namespace
 
-// libopenmpt loads the module, names its instruments and plays it for as long
+// libopenmpt loads the module, finds its instruments and plays it for as long
 // as its orders, rows, speed and tempo make; the header's fields are pinned
-// byte for byte, as a lenient reader would not notice them wrong.
+// byte for byte, as a lenient reader would not notice them wrong (an
+// instrument's name: InstrumentSampleHeadersAndDeltaData).
 TEST(XmWriter, ModuleLoadsWithItsStructureTimingAndHeader) {
     const std::vector<uint8_t> bytes = xm_serialise(small_module());
     ModulePtr module = load(bytes);
     ASSERT_TRUE(module);
-    ASSERT_EQ(openmpt_module_get_num_instruments(module.get()), 2);
-    EXPECT_EQ(instrument_name(module.get(), 0), "square");
-    EXPECT_EQ(instrument_name(module.get(), 1), "second");
+    EXPECT_EQ(openmpt_module_get_num_instruments(module.get()), 2);
     // 64 rows of 5 ticks of 2.5 / 140 s; the player rounds a tick to whole samples.
     const double expected = (16 + 32 + 16) * 5 * 2.5 / 140;
     EXPECT_NEAR(openmpt_module_get_duration_seconds(module.get()), expected, expected * 1e-3);
