@@ -64,17 +64,12 @@ static std::vector<std::string> files_here() {
 
 TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     ScopedDirectory dir;
-    const Buffer logo = read_file(ITEMS + "qxlogo.raw");
     const Buffer mask = read_file(ITEMS + "a_qxpres.raw");
-    ASSERT_EQ(logo.size(), 320u * 200 * 3);
     ASSERT_EQ(mask.size(), 259u * 105);
 
-    write_png_file("logo.png", 320, 200, PNG_FORMAT_RGB, logo.data());
-    EXPECT_EQ(run_import({"logo.png", "QXLOGO.RAW"}), 0); // written under its own name
-    EXPECT_EQ(read_file("qxlogo.raw"), logo);
-
     // The mask as grey, as the opacity of a white picture, as 16-bit grey and as
-    // a palette holding every grey level.
+    // a palette holding every grey level, written under its own name. (An RGB
+    // picture's round trip: ImportInto.)
     Buffer ga, palette(256 * 3);
     std::vector<uint16_t> deep;
     for (uint8_t m : mask)
@@ -88,7 +83,7 @@ TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     for (std::vector<std::string> args :
          {std::vector<std::string>{"mask.png"}, {"ga.png", "--alpha"}, {"deep.png"}, {"pal.png"}}) {
         fs::remove("a_qxpres.raw");
-        args.insert(args.begin() + 1, "a_qxpres.raw");
+        args.insert(args.begin() + 1, "A_QXPRES.raw");
         EXPECT_EQ(run_import(args), 0) << args[0];
         EXPECT_EQ(read_file("a_qxpres.raw"), mask) << args[0];
     }
