@@ -186,12 +186,6 @@ TEST_F(Fillers, EdgesCoverTheirRowsAndFlatBottomsLoseTheLastRow) {
         fill(corner(0, 10), corner(40, 10), corner(10, 13));
         expect_runs(flat_top, name + " flat top");
     }
-    // A span to column 320 stops before the clip-right column (far beyond it:
-    // FarOutsideCornersStayInsideTheFrame).
-    reset();
-    fill_gouraud(corner(0, 10), corner(320, 10), corner(0, 20));
-    EXPECT_EQ(pixel(318, 10), 0xFEFEFEu);
-    EXPECT_FALSE(touched(319, 10));
 }
 
 // Clipping never changes what is drawn right of the clip edge, nor draws left of it.
@@ -220,7 +214,6 @@ TEST_F(Fillers, LinesStayStrictlyInsideTheClipBox) {
     draw_shaded_line(-50, 100, 400, 100, 255, 255, 255, 255, 255);
     draw_shaded_line(-1000000000, 50, 1000000000, 50, 255, 255, 255, 255, 255);
     expect_runs({{50, {1, 318}}, {100, {1, 318}}}, "lines across the frame");
-    EXPECT_EQ(pixel(1, 50), 0xFEFEFEu);
 
     reset();
     draw_shaded_line(10, 0, 100, 0, 255, 255, 255, 255, 255);
