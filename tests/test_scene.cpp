@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
 const std::vector<ModelPoint> kPoints = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
@@ -106,14 +104,13 @@ TEST(Camera, LookAtPutsTheTargetOnTheViewAxisWithoutRoll) {
     for (const auto& t : targets) {
         SCOPED_TRACE(testing::Message() << t[0] << " " << t[1] << " " << t[2]);
         camera_look_at(&camera, t[0], t[1], t[2]);
-        // The target in camera space: (target - position) x orientation.
-        Matrix4 m = camera.orientation;
-        m.m[12] = m.m[13] = m.m[14] = 0;
+        // The target in camera space: (target - position) x orientation, whose
+        // translation row stays zero.
         const Vec3 d = {t[0] - camera.position.x, t[1] - camera.position.y,
                         t[2] - camera.position.z};
         Vec3 v;
-        transform_point(&v, &d, &m);
-        const double dist = std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z);
+        transform_point(&v, &d, &camera.orientation);
+        const double dist = vec_length(d.x, d.y, d.z);
         expect_vec(v, 0, 0, dist, dist * 1e-5);
         EXPECT_NEAR(camera.orientation.m[4], 0, 1e-6); // x axis stays horizontal
     }
