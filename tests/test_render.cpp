@@ -46,19 +46,6 @@ class RenderTest : public ::testing::Test {
     uint16_t load(const char* name, uint32_t type, uint8_t texture = 0) {
         return scene_load_object(&scene, name, 1, 0, 0, 0, type, texture, 200, 100, 50);
     }
-    // Texture 0 with texel (u, v) = texel(u, v) as 0x00RRGGBB.
-    template <typename Texel> void give_texture(Texel texel) {
-        TextureRecord& t = texture_table[0];
-        t.pixels = static_cast<uint8_t*>(std::malloc(TEXTURE_RGB_BYTES));
-        t.width = t.height = TEXTURE_SIZE;
-        t.byte_size = TEXTURE_RGB_BYTES;
-        for (int v = 0; v < 256; v++)
-            for (int u = 0; u < 256; u++) {
-                const uint32_t c = texel(u, v);
-                uint8_t* p = t.pixels + 3 * (v * 256 + u);
-                p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
-            }
-    }
     // Transforms every object and renders one frame; the pixels drawn.
     int frame() {
         scene_alloc_work(&scene);
@@ -238,7 +225,10 @@ TEST_F(RenderTest, FrontFacesDrawButNotBackFacesBoxesBehindFailedFramesOrHiddenS
 // Nearer squares whose texture is beyond the table of 5, or in it but never
 // loaded, draw nothing (they would have covered a wider square).
 TEST_F(RenderTest, EnvironmentMapFollowsTheNormalsAndNeedsAUsableTexture) {
-    give_texture([](int u, int v) { return uint32_t(u << 16 | v << 8); });
+    uint8_t* texels = static_cast<uint8_t*>(std::malloc(TEXTURE_RGB_BYTES));
+    for (uint32_t i = 0; i < 65536; i++)
+        texels[3 * i] = uint8_t(i), texels[3 * i + 1] = uint8_t(i >> 8), texels[3 * i + 2] = 0;
+    texture_table[0] = {texels, 256, 256, 0, nullptr, TEXTURE_RGB_BYTES, nullptr};
     ASSERT_EQ(load("front.m3d", 21, 0), 0);
     ASSERT_EQ(load("front.m3d", 18, 7), 1);
     ASSERT_EQ(load("front.m3d", 21, 3), 2);
