@@ -180,11 +180,11 @@ TEST_F(RenderTest, LightSumsAndClamps) {
 
     // The slot's matrix already holds the position, so a light away from the
     // origin lands at position x rotation + position - camera.
-    scene_add_light(&scene, 10, 0, 0, 0, 0, 0, 1, LIGHT_POINT);
+    scene_add_light(&scene, 10, 0, 5, 0, 0, 0, 1, LIGHT_POINT);
     camera_set_position(&camera, 0, 0, -100);
     lights_to_view(&scene, &camera);
     EXPECT_FLOAT_EQ(scene.lights[2].view_position.x, 20);
-    EXPECT_FLOAT_EQ(scene.lights[2].view_position.z, 100);
+    EXPECT_FLOAT_EQ(scene.lights[2].view_position.z, 110);
 }
 
 TEST_F(RenderTest, FrontFacesDrawButNotBackFacesBoxesBehindFailedFramesOrHiddenSurfaces) {
