@@ -23,7 +23,9 @@ class SceneTest : public ::testing::Test {
     }
 };
 
-TEST_F(SceneTest, FailedLoadsKeepTheCount) {
+// Failed loads and loads past the capacity keep the count; releases shrink it
+// from the end only.
+TEST_F(SceneTest, TheObjectCountGrowsByLoadsAndShrinksFromTheEnd) {
     ASSERT_EQ(load(), 0);
     write_file("quad.obj", read_file("quad.m3d"));
     write_file("broken.m3d", {'Q', 'X', '3', 'D'});
@@ -35,6 +37,16 @@ TEST_F(SceneTest, FailedLoadsKeepTheCount) {
     EXPECT_EQ(load(), 1);
     EXPECT_EQ(load(), NO_OBJECT);
     EXPECT_EQ(scene.object_count, 2);
+    // Releasing the first keeps the count (the last still has vertices);
+    // releasing the last then drops both. A released scene has no room left.
+    ASSERT_EQ(scene_alloc_work(&scene), 1);
+    object_release(&scene, 0);
+    EXPECT_EQ(scene.object_count, 2);
+    object_release(&scene, 1);
+    EXPECT_EQ(scene.object_count, 0);
+    scene_release_objects(&scene);
+    scene_release_objects(&scene);
+    EXPECT_EQ(load(), NO_OBJECT);
 }
 
 TEST_F(SceneTest, SurfaceAttributesCarryColourTextureOrNothing) {
@@ -78,21 +90,6 @@ TEST_F(SceneTest, TransformShiftsInTheObjectsOwnFrame) {
     object_rotate(&scene, 1, 3, 3, 3);
     object_move(&scene, NO_OBJECT, 5, 5, 5);
     EXPECT_EQ(scene.objects[1].matrix.m[15], 0.0f);
-}
-
-TEST_F(SceneTest, WorkArraysAndRelease) {
-    ASSERT_EQ(load(), 0);
-    ASSERT_EQ(load(), 1);
-    ASSERT_EQ(scene_alloc_work(&scene), 1);
-    // Releasing the first keeps the count (the last still has vertices);
-    // releasing the last then drops both.
-    object_release(&scene, 0);
-    EXPECT_EQ(scene.object_count, 2);
-    object_release(&scene, 1);
-    EXPECT_EQ(scene.object_count, 0);
-    scene_release_objects(&scene);
-    scene_release_objects(&scene);
-    EXPECT_EQ(load(), NO_OBJECT);
 }
 
 TEST(Camera, LookAtPutsTheTargetOnTheViewAxisWithoutRoll) {
