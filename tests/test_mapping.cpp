@@ -66,21 +66,6 @@ TEST_F(MappingTest, BoxModePicksTheAxisFromTheFaceNormal) {
     expect_uv(mesh.faces[1], 1, 254, 0); // (2, 0, 0): x = +1, y = -1
 }
 
-TEST_F(MappingTest, SphericalSeamFaceGoesPastOneTextureWidth) {
-    // Surface centre (0, 0, 0). Face 0 lies at z = +1 and straddles y = 0: its
-    // corner at y >= 0 is shifted by 256. Face 1 lies at z = -1: no shift.
-    const Mesh& mesh =
-        load({{-1, -1, 1}, {1, -1, 1}, {0, 1, 1}, {-1, -1, -1}, {0, 1, -1}, {1, -1, -1}},
-             {{0, 1, 2}, {3, 4, 5}});
-    surface_map(&scene, 0, 0, 22, 3, 0, 0, 0, MAP_SPHERICAL, 2);
-    // Corner (0, 1, 1): azimuth of (z, y) = (1, 1) is pi / 4.
-    expect_uv(mesh.faces[0], 2, 255 * 0.125 + 256, 255 * 0.5);
-    // Corner (-1, -1, 1): azimuth of (1, -1) is 7 pi / 4; polar from +x is 3 pi / 4.
-    const double polar = std::acos(-1 / std::sqrt(3.0));
-    expect_uv(mesh.faces[0], 0, 255 * 0.875, 255 * polar / kPi);
-    for (const auto& uv : mesh.faces[1].uv) EXPECT_TRUE(uv[0] >= 0 && uv[0] <= 255) << uv[0];
-}
-
 // Coordinates are rounded to f32 once, where stored, not in the quotients on the way.
 TEST_F(MappingTest, CoordinatesAreRoundedOnceWhereStored) {
     // A ring vertex of a radius-30 sphere at polar angle 0.6 pi (f32): 255 x 1.8849555 / pi is
