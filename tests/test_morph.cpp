@@ -38,29 +38,16 @@ class MorphTest : public ::testing::Test {
     Scene scene;
 };
 
-TEST_F(MorphTest, BlendRunsUpAndDownHoldingEachEndTwice) {
+TEST_F(MorphTest, HalfWayTheNormalsFollowWithALag) {
     // Objects past the count change nothing, not even the step.
+    morph_step = 50;
     morph_object(&scene, 0, 1, NO_OBJECT, 0.0f, 1);
     morph_object(&scene, 4, 1, 2, 0.0f, 1);
-    EXPECT_EQ(morph_step, 0.0f);
+    EXPECT_EQ(morph_step, 50.0f);
     expect_vec(target().vertices[0], 0, 0, 0);
 
-    std::vector<int> expected;
-    for (int i = 0; i <= 99; i++) expected.push_back(i);
-    for (int round = 0; round < 2; round++) {
-        for (int i = 99; i >= 1; i--) expected.push_back(i);
-        for (int i = 1; i <= 99; i++) expected.push_back(i);
-    }
-    for (size_t call = 0; call < expected.size(); call++) {
-        morph_object(&scene, 0, 1, 2, 0.0f, 1);
-        ASSERT_NEAR(target().vertices[0].x, expected[call], 1e-3) << "call " << call;
-    }
-}
-
-TEST_F(MorphTest, NormalsFollowWithALag) {
     // Half way the face is tilted 45 degrees: (0, -1, 1) / sqrt 2. Each vertex
     // normal is the normalised sum of its old normal (0, 0, 1) and that.
-    morph_step = 50;
     morph_object(&scene, 0, 1, 2, 0.0f, 1);
     expect_vec(target().vertices[2], 50, 0.5, 0.5);
     const double r = std::sqrt(0.5);

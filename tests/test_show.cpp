@@ -18,10 +18,7 @@ namespace {
 
 CommandLine lockstep_options(uint32_t start_order = 0) {
     CommandLine options;
-    options.width = 320;
-    options.height = 200;
-    options.fps = 60;
-    options.start_order = start_order;
+    options.width = 320, options.height = 200, options.fps = 60, options.start_order = start_order;
     return options;
 }
 

@@ -18,6 +18,8 @@ Buffer index_texture(size_t texels) {
     return b;
 }
 const Buffer full_texture = index_texture(65536);
+// The smallest texture the displaced texture may read: texels 0..15,872.
+const Buffer displaced_texture = index_texture(15873);
 
 // The texel index a pixel was read from, or -1 when it is no texel of index_texture.
 long texel_of(uint32_t pixel) {
@@ -25,7 +27,6 @@ long texel_of(uint32_t pixel) {
 }
 
 struct Lookups : FrameTest<0x00ABCDEF> {
-    bool frame_untouched() { return pixels_not(CANARY) == 0; }
     void SetUp() override {
         FrameTest::SetUp();
         ModeRecord mode{640, 480, 60, 32, 0xFF0000, 0xFF00, 0xFF};
@@ -40,7 +41,17 @@ struct Lookups : FrameTest<0x00ABCDEF> {
     }
 };
 
-TEST_F(Lookups, TunnelDrawsNothingWhenItCannot) {
+TEST_F(Lookups, NothingIsDrawnWithoutTablesASurfaceOrWholeInputs) {
+    build_angle_tables();
+    draw_rotated_texture(surface_virtual1, 0, 0, 0, full_texture); // no sphere table yet
+    build_sphere_table(320, 200, 100.0f, 250.0f);
+    draw_rotated_texture(surface_virtual1, 0, 0, 0,
+                         Buffer(full_texture.begin(), full_texture.end() - 3));
+    const Buffer zero(64000, 0), short_map(63999, 0);
+    draw_displaced_texture(0, surface_virtual1, short_map, zero, displaced_texture);
+    draw_displaced_texture(0, surface_virtual1, zero, short_map, displaced_texture);
+    draw_displaced_texture(0, surface_virtual1, zero, zero,
+                           Buffer(displaced_texture.begin(), displaced_texture.end() - 1));
     draw_tunnel(0, 0, surface_virtual1, Buffer(full_texture.begin(), full_texture.end() - 1));
     draw_tunnel(0, 0, nullptr, full_texture);
     surface_failing_locks = 1;
@@ -49,22 +60,15 @@ TEST_F(Lookups, TunnelDrawsNothingWhenItCannot) {
     draw_tunnel(0, 0, surface_virtual1, full_texture);
     display_depth = 32;
     build_tunnel_tables(64, 40); // tables of another size do not fit the frame
-    EXPECT_EQ(tunnel_depth[20 * 64 + 32], 97);
     draw_tunnel(0, 0, surface_virtual1, full_texture);
     free_tunnel_tables();
     draw_tunnel(0, 0, surface_virtual1, full_texture);
-    EXPECT_TRUE(frame_untouched());
+    EXPECT_EQ(pixels_not(CANARY), 0);
 }
 
 TEST_F(Lookups, RotatedTexture) {
     build_angle_tables();
-    draw_rotated_texture(surface_virtual1, 0, 0, 0, full_texture); // no sphere table yet
-    EXPECT_TRUE(frame_untouched());
     build_sphere_table(320, 200, 100.0f, 250.0f);
-    draw_rotated_texture(surface_virtual1, 0, 0, 0,
-                         Buffer(full_texture.begin(), full_texture.end() - 3));
-    EXPECT_TRUE(frame_untouched());
-
     // The last texel, whose three bytes end the texture, and its neighbours,
     // through the SSE2 path and the plain loop. Angle 64: moving right walks
     // down the texture rows, moving down walks left along the columns.
@@ -79,21 +83,12 @@ TEST_F(Lookups, RotatedTexture) {
     use_simd = true;
 }
 
+// Both maps at 64 reach the last texel; the display's depth does not matter.
 TEST_F(Lookups, DisplacedTexture) {
-    const Buffer zero(64000, 0), short_map(63999, 0);
-    // The smallest texture it may read: texels 0..15,872.
-    const Buffer texture = index_texture(15873);
-    draw_displaced_texture(0, surface_virtual1, short_map, zero, texture);
-    draw_displaced_texture(0, surface_virtual1, zero, short_map, texture);
-    draw_displaced_texture(0, surface_virtual1, zero, zero,
-                           Buffer(texture.begin(), texture.end() - 1));
-    EXPECT_TRUE(frame_untouched());
-
-    // Both maps at 64 reach the last texel; the display's depth does not matter.
     display_depth = 16;
-    Buffer map = zero;
+    Buffer map(64000, 0);
     map[64000 - 1] = 64;
-    draw_displaced_texture(0, surface_virtual1, map, map, texture);
+    draw_displaced_texture(0, surface_virtual1, map, map, displaced_texture);
     EXPECT_EQ(texel_of(pixel(319, 199)), 15872);
     EXPECT_EQ(texel_of(pixel(318, 199)), 8192);
 }
