@@ -102,9 +102,21 @@ TEST(MappingAngles, AzimuthAndPolarAgreeWithAtan2AndAcos) {
             }
 }
 
-TEST(MappingAngles, PointOnTheAxisAndCylinder) {
+TEST(MappingAngles, PointOnTheAxisTheSeamAndCylinder) {
     const Vec3 unit = {1, 1, 1};
     float u = -1, v = -1;
+    // About y (axis 1: p = x, s = z), a face with every x at or above 0 and z
+    // of both signs straddles the seam: its corners at x > 0, z >= 0 go a
+    // texture width on.
+    const auto seam_shift = [&](Vec3 point) {
+        float plain = -1;
+        map_point_uv(MAP_KIND_SPHERE, &point, &unit, 1, 256, 256, 1, 0, 0, &u, &v);
+        map_point_uv(MAP_KIND_SPHERE, &point, &unit, 1, 256, 256, 0, 0, 0, &plain, &v);
+        return u - plain;
+    };
+    EXPECT_NEAR(seam_shift({5, 1, 0}), 256, 1e-3);
+    EXPECT_NEAR(seam_shift({0, 1, 5}), 0, 1e-3);
+    EXPECT_NEAR(seam_shift({5, 1, -1}), 0, 1e-3);
     // Axis 3 wraps about x (p = z, q = x, s = y). On the axis (p = s = 0) the
     // azimuth is a quarter or three quarters of a turn by the flag of y.
     const Vec3 on_axis = {5, 0, 0};
