@@ -36,8 +36,11 @@ struct TestTexture {
 // Texel (row, column) holds (column, row, 7).
 TestTexture coordinate_texture() {
     TestTexture t(TEXTURE_RGB_BYTES);
-    for (size_t i = 0; i < 65536; i++)
-        t.bytes[3 * i] = uint8_t(i), t.bytes[3 * i + 1] = uint8_t(i >> 8), t.bytes[3 * i + 2] = 7;
+    for (size_t i = 0; i < 65536; i++) {
+        t.bytes[3 * i] = uint8_t(i);
+        t.bytes[3 * i + 1] = uint8_t(i >> 8);
+        t.bytes[3 * i + 2] = 7;
+    }
     return t;
 }
 

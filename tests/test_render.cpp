@@ -226,8 +226,11 @@ TEST_F(RenderTest, FrontFacesDrawButNotBackFacesBoxesBehindFailedFramesOrHiddenS
 // loaded, draw nothing (they would have covered a wider square).
 TEST_F(RenderTest, EnvironmentMapFollowsTheNormalsAndNeedsAUsableTexture) {
     uint8_t* texels = static_cast<uint8_t*>(std::malloc(TEXTURE_RGB_BYTES));
-    for (uint32_t i = 0; i < 65536; i++)
-        texels[3 * i] = uint8_t(i), texels[3 * i + 1] = uint8_t(i >> 8), texels[3 * i + 2] = 0;
+    for (uint32_t i = 0; i < 65536; i++) {
+        texels[3 * i] = uint8_t(i);
+        texels[3 * i + 1] = uint8_t(i >> 8);
+        texels[3 * i + 2] = 0;
+    }
     texture_table[0] = {texels, 256, 256, 0, nullptr, TEXTURE_RGB_BYTES, nullptr};
     ASSERT_EQ(load("front.m3d", 21, 0), 0);
     ASSERT_EQ(load("front.m3d", 18, 7), 1);
