@@ -205,19 +205,19 @@ template <class L, class Rule>
 // Fills row y from column ax of edge `left` to column bx (ax < bx) of edge
 // `right`. The right end and the clip-right column are never drawn; a run
 // starting left of the clip box starts at its edge with every attribute
-// stepped there. Only the low 32 bits of the attributes reach the pixels, so
-// from the steps on they are worked out in 32 bits.
-template <class L, class Rule>
+// stepped there (without Clip, the run lies inside). Only the low 32 bits of the attributes reach
+// the pixels, so from the steps on they are worked out in 32 bits.
+template <class L, bool Clip, class Rule>
 [[gnu::always_inline]] inline void draw_run(const Rule& rule, const SpanFrame& f,
                                             const Edge<L>& left, const Edge<L>& right, int32_t ax,
                                             int32_t bx, int64_t y) {
-    if (ax > f.clip_right || bx < f.clip_left) return;
+    if (Clip && (ax > f.clip_right || bx < f.clip_left)) return;
     const int64_t n = int64_t(bx) - ax;
     const size_t row = size_t(y) * f.row_length;
     uint32_t u, v, s;
     L::low_words(left.at, u, v, s);
     if (n == 1) { // one pixel: no steps
-        if (ax >= f.clip_left && ax < f.clip_right)
+        if (!Clip || (ax >= f.clip_left && ax < f.clip_right))
             draw_one<L>(rule, row + size_t(ax), u, v, L::shade(s),
                         uint32_t(depth_of(left.w)) + f.stamp);
         return;
@@ -231,8 +231,8 @@ template <class L, class Rule>
     int64_t d = depth_of(left.w);
 
     int64_t x = ax;
-    const int64_t end = std::min<int64_t>(bx, f.clip_right);
-    if (x < f.clip_left) {
+    const int64_t end = Clip ? std::min<int64_t>(bx, f.clip_right) : bx;
+    if (Clip && x < f.clip_left) {
         const int64_t k = f.clip_left - x;
         u += uint32_t(k) * su;
         v += uint32_t(k) * sv;
@@ -240,7 +240,7 @@ template <class L, class Rule>
         d += k * dd;
         x = f.clip_left;
     }
-    if (x >= end) return;
+    if (Clip && x >= end) return;
 
     uint32_t word = uint32_t(d) + f.stamp;
     const uint32_t sd = uint32_t(dd);
@@ -258,25 +258,25 @@ template <class L, class Rule>
 // ---- edge walker ----
 
 // Rows y .. y_end - 1 between the long and the short edge, clipped to the
-// clip box's rows; each row is filled between the edges' columns, whichever
-// is on the left.
-template <class L, class Rule>
+// clip box's rows (without Clip, they lie inside); each row is filled between the edges' columns,
+// whichever is on the left.
+template <class L, bool Clip, class Rule>
 [[gnu::always_inline]] inline void walk_rows(const Rule& rule, const SpanFrame& frame,
                                              Edge<L> long_edge, Edge<L> short_edge, int64_t y,
                                              int64_t y_end) {
-    if (y < frame.clip_top) {
+    if (Clip && y < frame.clip_top) {
         const int64_t skip = std::min<int64_t>(frame.clip_top, y_end) - y;
         edge_skip(long_edge, skip);
         edge_skip(short_edge, skip);
         y += skip;
     }
-    const int64_t last = std::min<int64_t>(y_end, int64_t(frame.clip_bottom) + 1);
+    const int64_t last = Clip ? std::min<int64_t>(y_end, int64_t(frame.clip_bottom) + 1) : y_end;
     for (; y < last; y++) {
         const int32_t long_x = L::column(long_edge.at), short_x = L::column(short_edge.at);
         if (long_x < short_x)
-            draw_run(rule, frame, long_edge, short_edge, long_x, short_x, y);
+            draw_run<L, Clip>(rule, frame, long_edge, short_edge, long_x, short_x, y);
         else if (short_x < long_x)
-            draw_run(rule, frame, short_edge, long_edge, short_x, long_x, y);
+            draw_run<L, Clip>(rule, frame, short_edge, long_edge, short_x, long_x, y);
         edge_step(long_edge);
         edge_step(short_edge);
     }
@@ -284,6 +284,34 @@ template <class L, class Rule>
 
 // Rows top.y .. middle.y - 1 come from the upper part, middle.y .. bottom.y
 // from the lower part, whose long edge starts again from the top corner.
+template <class L, bool Clip, class Rule>
+[[gnu::always_inline]] inline void walk_parts(const Rule& rule, const SpanFrame& frame,
+                                              const Corner& top, const Corner& middle,
+                                              const Corner& bottom) {
+    Edge<L> long_edge, short_edge;
+    edge_between<L>(long_edge, top, bottom);
+    if (middle.y != top.y) {
+        edge_between<L>(short_edge, top, middle);
+        // Both edges leave the top corner at one column, so its row is empty
+        // and a walk that starts there starts a row lower.
+        Edge<L> long_upper = long_edge;
+        int64_t first = top.y;
+        if (!Clip || first >= frame.clip_top) {
+            edge_step(long_upper);
+            edge_step(short_edge);
+            first++;
+        }
+        walk_rows<L, Clip>(rule, frame, long_upper, short_edge, first, middle.y);
+    }
+    if (bottom.y != middle.y) {
+        edge_between<L>(short_edge, middle, bottom);
+        edge_jump(long_edge, int64_t(middle.y) - top.y);
+        walk_rows<L, Clip>(rule, frame, long_edge, short_edge, middle.y, int64_t(bottom.y) + 1);
+    }
+}
+
+// A triangle inside the clip box, as most are, takes a walk that makes none
+// of the clipping tests: the edges' columns stay between their corners'.
 template <class L, class Rule>
 [[gnu::always_inline]] inline void walk_triangle(const Rule& rule, const SpanFrame& frame,
                                                  const Corner& a, const Corner& b,
@@ -291,26 +319,12 @@ template <class L, class Rule>
     const Corner *top = &a, *middle = &b, *bottom = &c;
     sort_by_row(top, middle, bottom);
     if (top->y == bottom->y) return;
-    Edge<L> long_edge, short_edge;
-    edge_between<L>(long_edge, *top, *bottom);
-    if (middle->y != top->y) {
-        edge_between<L>(short_edge, *top, *middle);
-        // Both edges leave the top corner at one column, so its row is empty
-        // and a walk that starts there starts a row lower.
-        Edge<L> long_upper = long_edge;
-        int64_t first = top->y;
-        if (first >= frame.clip_top) {
-            edge_step(long_upper);
-            edge_step(short_edge);
-            first++;
-        }
-        walk_rows(rule, frame, long_upper, short_edge, first, middle->y);
-    }
-    if (bottom->y != middle->y) {
-        edge_between<L>(short_edge, *middle, *bottom);
-        edge_jump(long_edge, int64_t(middle->y) - top->y);
-        walk_rows(rule, frame, long_edge, short_edge, middle->y, int64_t(bottom->y) + 1);
-    }
+    const int32_t left = std::min({a.x, b.x, c.x}), right = std::max({a.x, b.x, c.x});
+    if (top->y >= frame.clip_top && bottom->y <= frame.clip_bottom && left >= frame.clip_left &&
+        right <= frame.clip_right)
+        walk_parts<L, false>(rule, frame, *top, *middle, *bottom);
+    else
+        walk_parts<L, true>(rule, frame, *top, *middle, *bottom);
 }
 
 // One triangle.
