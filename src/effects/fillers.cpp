@@ -162,17 +162,15 @@ int64_t depth_of(float w) {
 }
 
 // Depth step over n columns: trunc((wb - wa) * (2^24 - 1) / n) in extended
-// precision. The double quotient (or the product with the double 1 / n) is
-// within 2^-51 of it relative, so it truncates the same unless an integer
-// lies within 2^-40 of it; only then is the (much slower) extended division
-// made, and near such an integer both forms make it.
+// precision. The double quotient q (or the product with the double 1 / n) is
+// within 2^-51 of it relative, so it truncates the same when q made 2^-40 of
+// itself smaller and larger truncates alike; only otherwise is the (much
+// slower) extended division made, and near such an integer both forms make it.
 int64_t depth_step(float wa, float wb, int64_t n) {
-    if (wa == wb) return 0;
     const double x = (double(wb) - double(wa)) * DEPTH_SCALE;
     const double q = n < SPAN_RECIPROCALS ? x * span_reciprocals.inverse[n] : x / double(n);
-    const int64_t t = int64_t(q);
-    const double frac = std::fabs(q - double(t)), margin = std::fabs(q) * 0x1p-40;
-    if (frac > margin && 1.0 - frac > margin) return t;
+    const int64_t low = int64_t(q * (1.0 - 0x1p-40)), high = int64_t(q * (1.0 + 0x1p-40));
+    if (low == high) return low;
     return int64_t((static_cast<long double>(wb) - wa) * static_cast<long double>(DEPTH_SCALE) / n);
 }
 
