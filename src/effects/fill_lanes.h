@@ -17,6 +17,7 @@
 
 #include "engine3d/math.h"
 
+#include <array>
 #include <cstdint>
 
 #if VORN_AVX2
@@ -26,6 +27,9 @@
 namespace fill {
 
 enum : unsigned { USE_UV = 1, USE_SHADE = 2 };
+
+// A corner's column, u, v and shade as whole numbers, as the lanes load them.
+using CornerValues = std::array<int32_t, 4>;
 
 constexpr int64_t SPAN_RECIPROCALS = 1024;
 
@@ -71,10 +75,10 @@ template <unsigned Uses> struct PlainLanes {
         int64_t x = 0, u = 0, v = 0, s = 0;
     };
 
-    static void load(Lanes& r, int32_t x, int32_t u, int32_t v, int32_t shade) {
-        r.x = int64_t(x) * 65536;
-        if constexpr (UV) r.u = int64_t(u) * 65536, r.v = int64_t(v) * 65536;
-        if constexpr (SHADE) r.s = int64_t(shade) * 65536;
+    static void load(Lanes& r, const CornerValues& values) {
+        r.x = int64_t(values[0]) * 65536;
+        if constexpr (UV) r.u = int64_t(values[1]) * 65536, r.v = int64_t(values[2]) * 65536;
+        if constexpr (SHADE) r.s = int64_t(values[3]) * 65536;
     }
     static void add(Lanes& a, const Lanes& b) {
         a.x += b.x;
@@ -142,8 +146,9 @@ template <unsigned Uses> struct Avx2Lanes {
         __m256i lanes; // column, u, v, shade
     };
 
-    VORN_TARGET_AVX2 static void load(Lanes& r, int32_t x, int32_t u, int32_t v, int32_t shade) {
-        r.lanes = _mm256_slli_epi64(_mm256_cvtepi32_epi64(_mm_setr_epi32(x, u, v, shade)), 16);
+    VORN_TARGET_AVX2 static void load(Lanes& r, const CornerValues& values) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values.data()));
+        r.lanes = _mm256_slli_epi64(_mm256_cvtepi32_epi64(four), 16);
     }
     VORN_TARGET_AVX2 static void add(Lanes& a, const Lanes& b) {
         a.lanes = _mm256_add_epi64(a.lanes, b.lanes);

@@ -39,8 +39,8 @@ constexpr int64_t MAX_STEPPED_ROWS = 65536;
 
 // A corner as the edge walker sees it; attributes the variant does not use are 0.
 struct Corner {
-    int32_t x, y;
-    int32_t u, v, shade;
+    CornerValues values; // column, u, v, shade
+    int32_t y;
     float w; // 1/z
 };
 
@@ -66,12 +66,12 @@ inline float reciprocal_depth(int32_t z) { // z >= 1
 }
 
 Corner make_corner(const FillVertex& p, unsigned use) {
-    Corner c{p.x, p.y, 0, 0, 0, reciprocal_depth(p.z)};
+    Corner c{{p.x, 0, 0, 0}, p.y, reciprocal_depth(p.z)};
     if (use & USE_UV) {
-        c.u = p.u;
-        c.v = p.v;
+        c.values[1] = p.u;
+        c.values[2] = p.v;
     }
-    if (use & USE_SHADE) c.shade = p.shade;
+    if (use & USE_SHADE) c.values[3] = p.shade;
     return c;
 }
 
@@ -108,8 +108,8 @@ template <class L>
 [[gnu::always_inline]] inline void edge_between(Edge<L>& e, const Corner& from, const Corner& to) {
     const int64_t n = int64_t(to.y) - from.y;
     typename L::Lanes end;
-    L::load(e.at, from.x, from.u, from.v, from.shade);
-    L::load(end, to.x, to.u, to.v, to.shade);
+    L::load(e.at, from.values);
+    L::load(end, to.values);
     L::difference(end, end, e.at);
     L::template quotients<true>(e.step, end, n);
     e.w = from.w;
@@ -317,7 +317,8 @@ template <class L, class Rule>
     const Corner *top = &a, *middle = &b, *bottom = &c;
     sort_by_row(top, middle, bottom);
     if (top->y == bottom->y) return;
-    const int32_t left = std::min({a.x, b.x, c.x}), right = std::max({a.x, b.x, c.x});
+    const int32_t left = std::min({a.values[0], b.values[0], c.values[0]}),
+                  right = std::max({a.values[0], b.values[0], c.values[0]});
     if (top->y >= frame.clip_top && bottom->y <= frame.clip_bottom && left >= frame.clip_left &&
         right <= frame.clip_right)
         walk_parts<L, false>(rule, frame, *top, *middle, *bottom);
