@@ -155,6 +155,44 @@ TEST_F(RenderTest, TriangleVisibility) {
     EXPECT_EQ(visible({-3e9f, 3e9f, 5}, {3e9f, 100, 5}, {100, -3e9f, 5}), 1);
 }
 
+// The batch culling lists just the faces face_drawn draws, in order, on every
+// path: corners around the guard box's edges, behind the viewer, and far
+// enough out that the winding's differences leave 32 bits.
+TEST(DrawnFaces, ListTheFacesTheTestDraws) {
+    const int32_t coordinates[] = {
+        -6,        -5,       -4,  0,       100,        203,           204,
+        323,       324,      325, 1 << 30, -(1 << 30), (1 << 30) - 1, -(1 << 30) - 1,
+        INT32_MAX, INT32_MIN};
+    const int32_t depths[] = {-1, 0, 1, 1, 1, 900};
+    uint32_t seed = 12345;
+    const auto pick = [&seed](uint32_t n) {
+        return ((seed = seed * 1664525u + 1013904223u) >> 8) % n;
+    };
+    std::vector<ScreenPoint> points(41); // one more than used: the culling reads sixteen bytes
+    for (size_t i = 0; i + 1 < points.size(); i++)
+        points[i] = {coordinates[pick(16)], coordinates[pick(16)], depths[pick(6)]};
+    std::vector<Face> faces(203); // not a whole number of eight-face steps
+    for (Face& f : faces) f.vert_a = pick(38), f.vert_b = pick(38), f.vert_c = pick(38);
+    const GuardBox box = {-5, 324, -5, 204};
+    const uint32_t base = 2;
+
+    std::vector<uint32_t> expected;
+    for (uint32_t i = 3; i < faces.size(); i++)
+        if (face_drawn(points[base + faces[i].vert_a], points[base + faces[i].vert_b],
+                       points[base + faces[i].vert_c], box))
+            expected.push_back(i);
+    ASSERT_GT(expected.size(), 10u);
+    const bool has_avx2 = use_avx2;
+    for (const bool avx2 : {true, false}) {
+        use_avx2 = avx2 && has_avx2;
+        std::vector<uint32_t> drawn(faces.size());
+        drawn.resize(drawn_faces(faces.data(), 3, uint32_t(faces.size()), base, points.data(), box,
+                                 drawn.data()));
+        EXPECT_EQ(drawn, expected) << (avx2 ? "AVX2" : "scalar");
+    }
+    use_avx2 = has_avx2;
+}
+
 TEST_F(RenderTest, LightSumsAndClamps) {
     // Only the reserved slot: the ambient level, clamped to 1..255.
     EXPECT_EQ(light_vertex(&scene, 0, 0, -1, 0, 0, 100), 1);

@@ -6,8 +6,6 @@
 #include "effects/effect_tables.h"
 
 #include <algorithm>
-#include <cfloat>
-#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -159,87 +157,6 @@ void lights_to_view(Scene* scene, const Camera* camera) {
         light.view_direction.x = -light.view_direction.x;
         light.view_direction.y = -light.view_direction.y;
     }
-}
-
-// Nearest integer, ties to even, saturated to the 32-bit range (NaN gives the
-// minimum, which every test rejects). Below 2^23 in magnitude, adding and
-// taking away 2^23 rounds in float arithmetic exactly as nearbyint does (the
-// sum lies where floats are whole numbers); from 2^23 on floats are whole.
-static inline int32_t round_to_int(float value) {
-    constexpr float TWO_23 = 8388608.0f;
-    const float magnitude = std::fabs(value);
-#if FLT_EVAL_METHOD == 0
-    if (magnitude < TWO_23) {
-        const float rounded = (magnitude + TWO_23) - TWO_23;
-        return int32_t(value < 0.0f ? -rounded : rounded);
-    }
-#else
-    value = std::nearbyint(value);
-#endif
-    if (!(value >= -2147483648.0f)) return INT32_MIN;
-    if (value >= 2147483648.0f) return INT32_MAX;
-    return int32_t(value);
-}
-
-// A screen point rounded to whole pixels (z included).
-struct ScreenPoint {
-    int32_t x, y, z;
-};
-
-static ScreenPoint round_point(const Vec3& s) {
-    return {round_to_int(s.x), round_to_int(s.y), round_to_int(s.z)};
-}
-
-// round_point over count points. The SSE2 path rounds four points (twelve
-// coordinates, three registers) a step: the conversion rounds to nearest even
-// and gives 0x80000000 for NaN and anything outside the 32-bit range, which the
-// exclusive or with the "at least 2^31" mask turns into INT32_MAX there.
-static void round_points(ScreenPoint* dst, const Vec3* src, uint32_t count) {
-    uint32_t i = 0;
-#if VORN_SSE2
-    static_assert(sizeof(Vec3) == 12 && sizeof(ScreenPoint) == 12, "three packed coordinates");
-    if (use_simd) {
-        const __m128 limit = _mm_set1_ps(2147483648.0f);
-        for (; i + 4 <= count; i += 4) {
-            const float* in = reinterpret_cast<const float*>(src + i);
-            __m128i* out = reinterpret_cast<__m128i*>(dst + i);
-            for (int k = 0; k < 3; k++) {
-                const __m128 v = _mm_loadu_ps(in + 4 * k);
-                const __m128i beyond = _mm_castps_si128(_mm_cmpge_ps(v, limit));
-                _mm_storeu_si128(out + k, _mm_xor_si128(_mm_cvtps_epi32(v), beyond));
-            }
-        }
-    }
-#endif
-    for (; i < count; i++) dst[i] = round_point(src[i]);
-}
-
-// Clockwise on screen (rows growing downwards) or zero area is a back face.
-// The differences take up to 33 bits; products beyond 64 bits, which only
-// corners far outside the frame make, are made again in 128.
-static inline bool counter_clockwise(const ScreenPoint& p0, const ScreenPoint& p1,
-                                     const ScreenPoint& p2) {
-    const int64_t a = int64_t(p2.x) - p0.x, b = int64_t(p0.y) - p1.y;
-    const int64_t c = int64_t(p0.x) - p1.x, d = int64_t(p2.y) - p0.y;
-    int64_t ab, cd;
-    if (!__builtin_mul_overflow(a, b, &ab) && !__builtin_mul_overflow(c, d, &cd)) return ab < cd;
-    return __int128(a) * b < __int128(c) * d;
-}
-
-// Whether a face with these rounded corners is drawn: all corners at z >= 1,
-// counter-clockwise on screen, a corner column and a corner row inside the
-// guard box.
-static inline bool face_drawn(const ScreenPoint& p0, const ScreenPoint& p1, const ScreenPoint& p2,
-                              const GuardBox& box) {
-    if (p0.z < 1 || p1.z < 1 || p2.z < 1) return false;
-
-    if (!counter_clockwise(p0, p1, p2)) return false;
-
-    const auto column_inside = [&box](int32_t x) { return x > box.left && x < box.right; };
-    const auto row_inside = [&box](int32_t y) { return y > box.top && y < box.bottom; };
-    const bool column = column_inside(p0.x) || column_inside(p1.x) || column_inside(p2.x);
-    const bool row = row_inside(p0.y) || row_inside(p1.y) || row_inside(p2.y);
-    return column && row;
 }
 
 static void set_corner_point(FillVertex* rec, const ScreenPoint& p) {
@@ -420,36 +337,33 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
     const uint32_t base = object.vertex_base;
     const uint32_t end = uint32_t(range.first) + range.count;
     const bool simd = use_simd;
-    size_t drawn = 0;
-    for (uint32_t i = range.first; i < end; i++) {
-        const Face& face = faces[i];
-        const uint32_t entry[3] = {base + face.vert_a, base + face.vert_b, base + face.vert_c};
-        const ScreenPoint &p0 = points[entry[0]], &p1 = points[entry[1]], &p2 = points[entry[2]];
-        if (!face_drawn(p0, p1, p2, box)) continue;
+    uint32_t listed[FACES_A_BATCH];
+    for (uint32_t i = range.first; i < end;) {
+        const uint32_t stop = end - i > FACES_A_BATCH ? i + uint32_t(FACES_A_BATCH) : end;
+        const size_t drawn = drawn_faces(faces, i, stop, base, points, box, listed);
+        i = stop;
         // Only a drawn face's corners reach a filler.
-        FillVertex* rec = face_batch + 3 * drawn;
-        set_corner_point(&rec[0], p0);
-        set_corner_point(&rec[1], p1);
-        set_corner_point(&rec[2], p2);
-        if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(rec, face, simd);
-        for (int k = 0; k < 3; k++) {
-            if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0)
-                corner_environment_uv(&rec[k], normals[entry[k]]);
-            if constexpr ((inputs & CORNER_SHADE) != 0)
-                corner_shade(&rec[k], scene, shades, entry[k]);
-            if constexpr ((inputs & CORNER_NORMAL) != 0) {
-                rec[k].extra[0] = normals[entry[k]].x;
-                rec[k].extra[1] = normals[entry[k]].y;
-                rec[k].extra[2] = normals[entry[k]].z;
+        for (size_t k = 0; k < drawn; k++) {
+            const Face& face = faces[listed[k]];
+            const uint32_t entry[3] = {base + face.vert_a, base + face.vert_b, base + face.vert_c};
+            FillVertex* rec = face_batch + 3 * k;
+            for (int c = 0; c < 3; c++) set_corner_point(&rec[c], points[entry[c]]);
+            if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(rec, face, simd);
+            for (int c = 0; c < 3; c++) {
+                if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0)
+                    corner_environment_uv(&rec[c], normals[entry[c]]);
+                if constexpr ((inputs & CORNER_SHADE) != 0)
+                    corner_shade(&rec[c], scene, shades, entry[c]);
+                if constexpr ((inputs & CORNER_NORMAL) != 0) {
+                    rec[c].extra[0] = normals[entry[c]].x;
+                    rec[c].extra[1] = normals[entry[c]].y;
+                    rec[c].extra[2] = normals[entry[c]].z;
+                }
             }
+            if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
         }
-        if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
-        if (++drawn == FACES_A_BATCH) {
-            fill_faces<TYPE>(face_batch, drawn, scene, texture);
-            drawn = 0;
-        }
+        fill_faces<TYPE>(face_batch, drawn, scene, texture);
     }
-    fill_faces<TYPE>(face_batch, drawn, scene, texture);
 }
 
 using SurfaceDrawer = void (*)(const Scene*, const SceneObject&, const SurfaceRange&,
@@ -470,8 +384,10 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
         vertex_shades.resize(scene->screen_positions.size());
     // 0 marks an entry not yet lit; the lighting sums start from it too.
     std::fill_n(vertex_shades.begin() + object.vertex_base, mesh.vertex_count, 0);
-    if (rounded_points.size() < scene->screen_positions.size())
-        rounded_points.resize(scene->screen_positions.size());
+    // One point more than the work arrays: the culling reads each point as
+    // sixteen bytes.
+    if (rounded_points.size() <= scene->screen_positions.size())
+        rounded_points.resize(scene->screen_positions.size() + 1);
     round_points(rounded_points.data() + object.vertex_base,
                  scene->screen_positions.data() + object.vertex_base, mesh.vertex_count);
 #if VORN_SSE2

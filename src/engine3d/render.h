@@ -4,6 +4,7 @@
 
 #include "data/surface.h"
 #include "effects/fillers.h"
+#include "engine3d/culling.h"
 #include "engine3d/scene.h"
 
 #include <cstdint>
@@ -15,11 +16,7 @@ constexpr uint8_t FRAME_CLEAR_IDS = 2;
 // Frames of one depth-buffer clear cycle.
 constexpr uint8_t FRAME_STAMP_CYCLE = 127;
 
-// The camera clip box widened by 5 pixels on every side, exclusive bounds: a
-// face is drawn only if a corner column and a corner row lie strictly inside.
-struct GuardBox {
-    int32_t left, right, top, bottom;
-};
+// The camera clip box widened by 5 pixels on every side (culling.h).
 extern GuardBox guard_box;
 void set_guard_box(const Camera* camera);
 
