@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -88,6 +89,26 @@ TEST_F(MathTest, TransformUsesRowVectorsAndTranslation) {
     transform_points(points, points, 2, &m);
     expect_vec(points[0], 10, 20, 1 + 30, 1e-5);
     expect_vec(points[1], -1 + 10, 20, 30, 1e-5);
+
+    // Runs of any length give transform_point's floats on every path.
+    mat_rotation_angles(&m, 37, 201, 90);
+    m.m[12] = -0.1f, m.m[13] = 1e5f, m.m[14] = 3.3f;
+    Vec3 many[11], expected[11];
+    for (int i = 0; i < 11; i++) {
+        many[i] = {i * 1.7f - 5, 100.0f / (i + 1), -i * 0.3f};
+        transform_point(&expected[i], &many[i], &m);
+    }
+    const bool has_avx2 = use_avx2;
+    for (const auto& [simd, avx2] : {std::pair{true, true}, {true, false}, {false, false}}) {
+        use_simd = simd, use_avx2 = avx2 && has_avx2;
+        Vec3 out[11];
+        transform_points(out, many, 11, &m);
+        for (int i = 0; i < 11; i++)
+            EXPECT_TRUE(out[i].x == expected[i].x && out[i].y == expected[i].y &&
+                        out[i].z == expected[i].z)
+                << "point " << i << (simd ? avx2 ? " (AVX2)" : " (SSE2)" : " (plain)");
+    }
+    use_simd = true, use_avx2 = has_avx2;
 }
 
 TEST_F(MathTest, NormalsDotsAndLengths) {

@@ -5,6 +5,9 @@
 #if VORN_SSE2
 #include <emmintrin.h>
 #endif
+#if VORN_AVX2
+#include <immintrin.h>
+#endif
 
 bool use_simd = true;
 
@@ -142,11 +145,56 @@ static int32_t transform_pairs_sse2(Vec3* dst, const Vec3* src, int32_t count,
 }
 #endif
 
+#if VORN_AVX2
+// Output c of four points, rounded to float.
+VORN_TARGET_AVX2 static inline __m128 matrix_column(const __m256d* M, __m256d x, __m256d y,
+                                                    __m256d z, int c) {
+    const __m256d xy = _mm256_add_pd(_mm256_mul_pd(x, M[c]), _mm256_mul_pd(y, M[4 + c]));
+    return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_add_pd(xy, _mm256_mul_pd(z, M[8 + c])), M[12 + c]));
+}
+
+// Four points a step: their twelve floats read in three loads and sorted into
+// x, y and z fours, each output summed in transform_point's order, then
+// sorted back into points and written in three stores.
+VORN_TARGET_AVX2 static int32_t transform_quads_avx2(Vec3* dst, const Vec3* src, int32_t count,
+                                                     const WideMatrix& w) {
+    __m256d M[16];
+    for (int i = 0; i < 16; i++) M[i] = _mm256_set1_pd(w.m[i]);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        float* out = &dst[i].x;
+        const float* in = &src[i].x;
+        // a = x0 y0 z0 x1, b = y1 z1 x2 y2, c = z2 x3 y3 z3
+        const __m128 a = _mm_loadu_ps(in), b = _mm_loadu_ps(in + 4), c = _mm_loadu_ps(in + 8);
+        const __m128 xs = _mm_blend_ps(_mm_blend_ps(a, b, 0x4), c, 0x2); // x0 x3 x2 x1
+        const __m128 ys = _mm_blend_ps(_mm_blend_ps(a, b, 0x9), c, 0x4); // y1 y0 y3 y2
+        const __m128 zs = _mm_blend_ps(_mm_blend_ps(a, b, 0x2), c, 0x9); // z2 z1 z0 z3
+        const __m256d x = _mm256_cvtps_pd(_mm_shuffle_ps(xs, xs, _MM_SHUFFLE(1, 2, 3, 0)));
+        const __m256d y = _mm256_cvtps_pd(_mm_shuffle_ps(ys, ys, _MM_SHUFFLE(2, 3, 0, 1)));
+        const __m256d z = _mm256_cvtps_pd(_mm_shuffle_ps(zs, zs, _MM_SHUFFLE(3, 0, 1, 2)));
+        const __m128 ox = matrix_column(M, x, y, z, 0), oy = matrix_column(M, x, y, z, 1);
+        const __m128 oz = matrix_column(M, x, y, z, 2);
+        const __m128 xy01 = _mm_unpacklo_ps(ox, oy), xy23 = _mm_unpackhi_ps(ox, oy);
+        const __m128 z0x1 = _mm_shuffle_ps(oz, xy01, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m128 y1z1 = _mm_shuffle_ps(xy01, oz, _MM_SHUFFLE(1, 1, 3, 3));
+        const __m128 z2x3 = _mm_shuffle_ps(oz, xy23, _MM_SHUFFLE(2, 2, 2, 2));
+        const __m128 y3z3 = _mm_shuffle_ps(xy23, oz, _MM_SHUFFLE(3, 3, 3, 3));
+        _mm_storeu_ps(out, _mm_shuffle_ps(xy01, z0x1, _MM_SHUFFLE(2, 0, 1, 0)));
+        _mm_storeu_ps(out + 4, _mm_shuffle_ps(y1z1, xy23, _MM_SHUFFLE(1, 0, 2, 0)));
+        _mm_storeu_ps(out + 8, _mm_shuffle_ps(z2x3, y3z3, _MM_SHUFFLE(2, 0, 2, 0)));
+    }
+    return i;
+}
+#endif
+
 void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* m) {
     const WideMatrix w = widen(m);
     int32_t i = 0;
+#if VORN_AVX2
+    if (use_simd && use_avx2) i = transform_quads_avx2(dst, src, count, w);
+#endif
 #if VORN_SSE2
-    if (use_simd) i = transform_pairs_sse2(dst, src, count, w);
+    if (use_simd && i == 0) i = transform_pairs_sse2(dst, src, count, w);
 #endif
     for (; i < count; i++) dst[i] = transformed(src[i], w.m);
 }
