@@ -194,7 +194,7 @@ void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* 
     if (use_simd && use_avx2) i = transform_quads_avx2(dst, src, count, w);
 #endif
 #if VORN_SSE2
-    if (use_simd && i == 0) i = transform_pairs_sse2(dst, src, count, w);
+    if (use_simd && i == 0) i = transform_pairs_sse2(dst, src, count, w); // no AVX2, or under four
 #endif
     for (; i < count; i++) dst[i] = transformed(src[i], w.m);
 }

@@ -324,7 +324,8 @@ static FillVertex face_batch[3 * FACES_A_BATCH];
 
 // The faces of one surface of a given type: its corner inputs and filler are
 // fixed at compile time, and everything the loop reads that the fillers cannot
-// change (guard box, work arrays) is held in locals.
+// change (guard box, work arrays) is held in locals. The faces are culled a
+// batch at a time, then the drawn ones' corners are made and filled.
 template <uint32_t TYPE>
 static void draw_surface(const Scene* scene, const SceneObject& object, const SurfaceRange& range,
                          const TextureRecord* texture) {
