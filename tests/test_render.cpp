@@ -223,6 +223,35 @@ TEST_F(RenderTest, LightSumsAndClamps) {
     lights_to_view(&scene, &camera);
     EXPECT_FLOAT_EQ(scene.lights[2].view_position.x, 20);
     EXPECT_FLOAT_EQ(scene.lights[2].view_position.z, 110);
+
+#if VORN_SSE2
+    // A whole object lit on the vector paths: every light type, each entry
+    // light_vertex's level; an odd last entry is left for the face loop.
+    scene.lights[1].type = LIGHT_SPOT;
+    scene_add_light(&scene, 0, 0, 0, 40, 90, 10, 300, LIGHT_DIRECTIONAL);
+    lights_to_view(&scene, &camera);
+    constexpr uint32_t kEntries = 13, kFirst = 2;
+    scene.world_normals.resize(kFirst + kEntries);
+    scene.view_positions.resize(kFirst + kEntries);
+    for (uint32_t i = 0; i < kEntries; i++) {
+        const float a = 0.7f * float(i);
+        scene.world_normals[kFirst + i] = {std::sin(a), std::cos(a) * 0.6f, -0.8f * std::cos(a)};
+        scene.view_positions[kFirst + i] = {a * 90 - 400, 300 - a * 40, 500 + a * 300};
+    }
+    const bool has_avx2 = use_avx2;
+    for (const bool avx2 : {true, false}) {
+        use_avx2 = avx2 && has_avx2;
+        int32_t shades[kFirst + kEntries] = {};
+        light_entries(&scene, kFirst, kEntries, shades);
+        for (uint32_t e = kFirst; e + 1 < kFirst + kEntries; e++) {
+            const Vec3 &n = scene.world_normals[e], &p = scene.view_positions[e];
+            EXPECT_EQ(shades[e], light_vertex(&scene, n.x, n.y, n.z, p.x, p.y, p.z))
+                << "entry " << e << (avx2 ? " (AVX2)" : " (SSE2)");
+        }
+        EXPECT_EQ(shades[kFirst + kEntries - 1], 0);
+    }
+    use_avx2 = has_avx2;
+#endif
 }
 
 TEST_F(RenderTest, FrontFacesDrawButNotBackFacesBoxesBehindFailedFramesOrHiddenSurfaces) {

@@ -5,9 +5,6 @@
 #if VORN_SSE2
 #include <emmintrin.h>
 #endif
-#if VORN_AVX2
-#include <immintrin.h>
-#endif
 
 bool use_simd = true;
 
@@ -153,8 +150,7 @@ VORN_TARGET_AVX2 static inline __m128 matrix_column(const __m256d* M, __m256d x,
     return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_add_pd(xy, _mm256_mul_pd(z, M[8 + c])), M[12 + c]));
 }
 
-// Four points a step: their twelve floats read in three loads and sorted into
-// x, y and z fours, each output summed in transform_point's order, then
+// Four points a step: their x, y and z fours, each output summed in transform_point's order, then
 // sorted back into points and written in three stores.
 VORN_TARGET_AVX2 static int32_t transform_quads_avx2(Vec3* dst, const Vec3* src, int32_t count,
                                                      const WideMatrix& w) {
@@ -163,15 +159,9 @@ VORN_TARGET_AVX2 static int32_t transform_quads_avx2(Vec3* dst, const Vec3* src,
     int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         float* out = &dst[i].x;
-        const float* in = &src[i].x;
-        // a = x0 y0 z0 x1, b = y1 z1 x2 y2, c = z2 x3 y3 z3
-        const __m128 a = _mm_loadu_ps(in), b = _mm_loadu_ps(in + 4), c = _mm_loadu_ps(in + 8);
-        const __m128 xs = _mm_blend_ps(_mm_blend_ps(a, b, 0x4), c, 0x2); // x0 x3 x2 x1
-        const __m128 ys = _mm_blend_ps(_mm_blend_ps(a, b, 0x9), c, 0x4); // y1 y0 y3 y2
-        const __m128 zs = _mm_blend_ps(_mm_blend_ps(a, b, 0x2), c, 0x9); // z2 z1 z0 z3
-        const __m256d x = _mm256_cvtps_pd(_mm_shuffle_ps(xs, xs, _MM_SHUFFLE(1, 2, 3, 0)));
-        const __m256d y = _mm256_cvtps_pd(_mm_shuffle_ps(ys, ys, _MM_SHUFFLE(2, 3, 0, 1)));
-        const __m256d z = _mm256_cvtps_pd(_mm_shuffle_ps(zs, zs, _MM_SHUFFLE(3, 0, 1, 2)));
+        __m128 xs, ys, zs;
+        load_four_points(src + i, &xs, &ys, &zs);
+        const __m256d x = _mm256_cvtps_pd(xs), y = _mm256_cvtps_pd(ys), z = _mm256_cvtps_pd(zs);
         const __m128 ox = matrix_column(M, x, y, z, 0), oy = matrix_column(M, x, y, z, 1);
         const __m128 oz = matrix_column(M, x, y, z, 2);
         const __m128 xy01 = _mm_unpacklo_ps(ox, oy), xy23 = _mm_unpackhi_ps(ox, oy);

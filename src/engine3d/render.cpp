@@ -409,7 +409,7 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
         // Lit two vertices a step before the first shaded surface, rather than
         // one drawn corner at a time.
         if ((surface_inputs[type] & CORNER_SHADE) && use_simd && !lit) {
-            light_entries_sse2(scene, object.vertex_base, mesh.vertex_count, vertex_shades.data());
+            light_entries(scene, object.vertex_base, mesh.vertex_count, vertex_shades.data());
             lit = true;
         }
 #endif
