@@ -1,6 +1,7 @@
 // Triangle fillers. Every filled variant shares one edge walker and one span
-// frame; a variant is a small per-pixel rule that the span loop calls inline,
-// and names the attributes it reads, so the walk divides only those.
+// frame; a variant is a small per-pixel rule (fill_rules.h) that the span loop
+// calls inline, and names the attributes it reads, so the walk divides only
+// those.
 //
 // Fixed point: columns and the attributes u, v, shade are 16.16. Edges carry
 // them in 64 bits, so corners anywhere in the 32-bit range cannot overflow the
@@ -17,6 +18,7 @@
 #include "effects/effect_tables.h"
 #include "effects/fill_common.h"
 #include "effects/fill_lanes.h"
+#include "effects/fill_rules.h"
 
 #include <algorithm>
 #include <array>
@@ -42,14 +44,7 @@ struct Corner {
     CornerValues values; // column, u, v, shade
     int32_t y;
     float w; // 1/z
-};
-
-// Where a span writes.
-struct Targets {
-    uint32_t* frame;
-    uint32_t* depth;
-    uint8_t* ids;
-    uint8_t object_id;
+    int32_t x() const { return values[0]; }
 };
 
 // 1/z of the nearer depths, each made once by the same float division.
@@ -286,6 +281,20 @@ template <class L, bool Clip, class Rule>
 [[gnu::always_inline]] inline void walk_parts(const Rule& rule, const SpanFrame& frame,
                                               const Corner& top, const Corner& middle,
                                               const Corner& bottom) {
+    if (!Clip && bottom.y == top.y + 1) { // one row high: the edges need no steps
+        if (middle.y == bottom.y) return; // its one row is the bottom one, never drawn
+        // The top row, between the top and middle corners (the bottom row is
+        // empty: both edges end on the bottom corner).
+        Edge<L> a, b;
+        L::load(a.at, top.values);
+        L::load(b.at, middle.values);
+        a.w = top.w, b.w = middle.w;
+        if (top.x() < middle.x())
+            draw_run<L, false>(rule, frame, a, b, top.x(), middle.x(), top.y);
+        else if (middle.x() < top.x())
+            draw_run<L, false>(rule, frame, b, a, middle.x(), top.x(), top.y);
+        return;
+    }
     Edge<L> long_edge, short_edge;
     edge_between<L>(long_edge, top, bottom);
     if (middle.y != top.y) {
@@ -317,8 +326,7 @@ template <class L, class Rule>
     const Corner *top = &a, *middle = &b, *bottom = &c;
     sort_by_row(top, middle, bottom);
     if (top->y == bottom->y) return;
-    const int32_t left = std::min({a.values[0], b.values[0], c.values[0]}),
-                  right = std::max({a.values[0], b.values[0], c.values[0]});
+    const int32_t left = std::min({a.x(), b.x(), c.x()}), right = std::max({a.x(), b.x(), c.x()});
     if (top->y >= frame.clip_top && bottom->y <= frame.clip_bottom && left >= frame.clip_left &&
         right <= frame.clip_right)
         walk_parts<L, false>(rule, frame, *top, *middle, *bottom);
@@ -393,144 +401,13 @@ template <class Rule> void fill_run(const Rule& rule, FaceRun run) {
     walk_run<PlainLanes<Rule::uses>>(rule, run);
 }
 
-// ---- texels ----
+// ---- set-ups ----
 
-// Column u >> 16 is not masked: columns of 256 and more carry into the next row.
-inline uint32_t texel_index(uint32_t u, uint32_t v) {
-    return (((v >> 16) & 255u) * 256u + (u >> 16)) & 0xFFFFu;
-}
-
-// A full texture is indexed directly; a short one wraps the index within the
-// texels it has, so no fetch reads past its end.
-template <int Bytes, bool Wrapped> struct Texels {
-    const uint8_t* pixels;
-    uint32_t count;
-    const uint8_t* at(uint32_t u, uint32_t v) const {
-        uint32_t t = texel_index(u, v);
-        if constexpr (Wrapped) t %= count;
-        return pixels + size_t(t) * Bytes;
-    }
-    uint32_t word(uint32_t u, uint32_t v) const { return rgb_pixel(at(u, v)); }
-};
-
-// A full texture widened to words at load: one read a texel.
-struct WideTexels {
-    const uint32_t* words;
-    uint32_t word(uint32_t u, uint32_t v) const { return words[texel_index(u, v)]; }
-};
-
+// The texels a fetch may read: none without pixels, at most a full texture.
 uint32_t texel_count(const TextureRecord* texture, uint32_t bytes) {
     if (!texture || !texture->pixels) return 0;
     return std::min(texture->byte_size / bytes, FULL_TEXELS);
 }
-
-// ---- per-pixel rules ----
-
-#if VORN_AVX2
-// The pixel word of channels (blue, green, red, 0) each times the shade, taken
-// >> 24 in 32 bits: the plain rules' sums, side by side.
-VORN_TARGET_AVX2 inline uint32_t shaded_channels(__m128i channels, const ShadeLanes& shade) {
-    const __m128i shaded = _mm_srli_epi32(_mm_mullo_epi32(channels, shade.lanes), 24);
-    const __m128i words = _mm_packus_epi32(shaded, shaded);
-    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
-}
-#endif
-
-struct DepthOnlyRule {
-    static constexpr unsigned uses = 0;
-    Targets t;
-    void operator()(size_t i, uint32_t, uint32_t, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word) t.depth[i] = word;
-    }
-};
-
-struct GouraudRule {
-    static constexpr unsigned uses = USE_SHADE;
-    Targets t;
-    Colour c;
-    uint32_t pixel(uint32_t, uint32_t, uint32_t s) const {
-        return (s * c.red) >> 24 << 16 | (s * c.green) >> 24 << 8 | (s * c.blue) >> 24;
-    }
-#if VORN_AVX2
-    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t, uint32_t, const ShadeLanes& s) const {
-        return shaded_channels(_mm_setr_epi32(int(c.blue), int(c.green), int(c.red), 0), s);
-    }
-#endif
-};
-
-template <class T> struct TexturedRule {
-    static constexpr unsigned uses = USE_UV;
-    Targets t;
-    T tex;
-    uint32_t pixel(uint32_t u, uint32_t v, uint32_t) const { return tex.word(u, v); }
-};
-
-template <class T> struct TexturedShadedRule {
-    static constexpr unsigned uses = USE_UV | USE_SHADE;
-    Targets t;
-    T tex;
-    uint32_t pixel(uint32_t u, uint32_t v, uint32_t s) const {
-        const uint32_t w = tex.word(u, v);
-        return ((w >> 16) * s) >> 24 << 16 | ((w >> 8 & 255) * s) >> 24 << 8 |
-               ((w & 255) * s) >> 24;
-    }
-#if VORN_AVX2
-    // The texel's top byte, 0, is a fourth channel that stays 0.
-    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t u, uint32_t v, const ShadeLanes& s) const {
-        return shaded_channels(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(tex.word(u, v)))), s);
-    }
-#endif
-};
-
-template <class T> struct AdditiveRule {
-    static constexpr unsigned uses = USE_UV;
-    Targets t;
-    T tex;
-    Colour c;
-    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            const uint32_t texel = *tex.at(u, v);
-            const uint32_t pixel = t.frame[i];
-            t.frame[i] = add_saturated(pixel >> 16 & 255, texel * c.red >> 8) << 16 |
-                         add_saturated(pixel >> 8 & 255, texel * c.green >> 8) << 8 |
-                         add_saturated(pixel & 255, texel * c.blue >> 8);
-            t.ids[i] = t.object_id;
-        }
-    }
-};
-
-template <class T> struct TranslucentRule {
-    static constexpr unsigned uses = USE_UV;
-    Targets t;
-    T tex;
-    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            t.frame[i] = ((tex.word(u, v) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
-            t.depth[i] = word;
-            t.ids[i] = t.object_id;
-        }
-    }
-};
-
-template <class T> struct KeyedTranslucentRule {
-    static constexpr unsigned uses = USE_UV;
-    Targets t;
-    T tex;
-    void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            const uint32_t texel = tex.word(u, v);
-            if (texel == 0) return;
-            const uint32_t pixel = t.frame[i];
-            t.frame[i] = ((pixel >> 16 & 255) + (texel >> 16)) >> 1 << 16 |
-                         ((pixel >> 8 & 255) + (texel >> 8 & 255)) >> 1 << 8 |
-                         ((pixel & 255) + (texel & 255)) >> 1;
-            t.depth[i] = word;
-            t.ids[i] = t.object_id;
-        }
-    }
-};
-
-// ---- set-ups ----
 
 template <class Rule>
 void fill_plain(const Rule& rule, const FillVertex& a, const FillVertex& b, const FillVertex& c) {
