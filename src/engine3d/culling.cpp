@@ -102,6 +102,23 @@ static size_t drawn_faces_scalar(const Face* faces, uint32_t first, uint32_t end
 }
 
 #if VORN_AVX2
+// For each set of eight lanes (bit j for lane j): the lanes in it in order,
+// byte by byte, and how many there are.
+struct LaneLists {
+    uint64_t order[256];
+    uint8_t count[256];
+};
+
+static constexpr LaneLists make_lane_lists() {
+    LaneLists lists{};
+    for (unsigned set = 0; set < 256; set++)
+        for (unsigned lane = 0; lane < 8; lane++)
+            if (set & (1u << lane)) lists.order[set] |= uint64_t(lane) << (8 * lists.count[set]++);
+    return lists;
+}
+
+static constexpr LaneLists lane_lists = make_lane_lists();
+
 static uint32_t corner_vertex(const Face& face, int k) {
     return k == 0 ? face.vert_a : k == 1 ? face.vert_b : face.vert_c;
 }
@@ -141,20 +158,23 @@ VORN_TARGET_AVX2 static size_t drawn_faces_avx2(const Face* faces, uint32_t firs
     const __m256i zero = _mm256_setzero_si256(), near_range = _mm256_set1_epi32(1 << 30);
     // A point read as sixteen bytes takes four past it: the caller's points
     // run on past the last one used.
-    const auto point = [points, base](uint32_t vertex) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(points + base + vertex));
+    const ScreenPoint* object = points + base;
+    const auto point = [object](uint32_t vertex) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(object + vertex));
     };
     size_t count = 0;
     uint32_t i = first;
     for (; i + 8 <= end; i += 8) {
         // Faces i .. i + 3 in the low halves, i + 4 .. i + 7 in the high ones.
+        const Face* eight = faces + i;
         __m256i x[3], y[3], z[3];
+#pragma GCC unroll 3
         for (int k = 0; k < 3; k++) {
             __m256i rows[4];
             for (int r = 0; r < 4; r++)
                 rows[r] = _mm256_inserti128_si256(
-                    _mm256_castsi128_si256(point(corner_vertex(faces[i + r], k))),
-                    point(corner_vertex(faces[i + 4 + r], k)), 1);
+                    _mm256_castsi128_si256(point(corner_vertex(eight[r], k))),
+                    point(corner_vertex(eight[4 + r], k)), 1);
             columns_of(rows, &x[k], &y[k], &z[k]);
         }
         // x + 2^30 is negative (as a 32-bit word) just where x lies outside
@@ -183,7 +203,13 @@ VORN_TARGET_AVX2 static size_t drawn_faces_avx2(const Face* faces, uint32_t firs
                            points[base + f.vert_c], box))
                 lanes |= 1u << k;
         }
-        for (; lanes; lanes &= lanes - 1) drawn[count++] = i + unsigned(__builtin_ctz(lanes));
+        // The drawn faces' numbers in order, eight written and as many kept
+        // as are drawn: the list never runs ahead of the faces culled.
+        const __m256i order =
+            _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(lane_lists.order[lanes])));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(drawn + count),
+                            _mm256_add_epi32(_mm256_set1_epi32(int32_t(i)), order));
+        count += lane_lists.count[lanes];
     }
     // The scalar code that follows runs at full speed only with the upper
     // halves of the registers cleared, and the compiler leaves that out here.
