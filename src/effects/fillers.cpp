@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -198,8 +197,9 @@ template <class L, class Rule>
 // Fills row y from column ax of edge `left` to column bx (ax < bx) of edge
 // `right`. The right end and the clip-right column are never drawn; a run
 // starting left of the clip box starts at its edge with every attribute
-// stepped there (without Clip, the run lies inside). Only the low 32 bits of the attributes reach
-// the pixels, so from the steps on they are worked out in 32 bits.
+// stepped there (without Clip, the run lies inside). Only the low 32 bits of
+// the attributes reach the pixels, so from the steps on they are worked out in
+// 32 bits.
 template <class L, bool Clip, class Rule>
 [[gnu::always_inline]] inline void draw_run(const Rule& rule, const SpanFrame& f,
                                             const Edge<L>& left, const Edge<L>& right, int32_t ax,
@@ -251,8 +251,8 @@ template <class L, bool Clip, class Rule>
 // ---- edge walker ----
 
 // Rows y .. y_end - 1 between the long and the short edge, clipped to the
-// clip box's rows (without Clip, they lie inside); each row is filled between the edges' columns,
-// whichever is on the left.
+// clip box's rows (without Clip, they lie inside); each row is filled between
+// the edges' columns, whichever is on the left.
 template <class L, bool Clip, class Rule>
 [[gnu::always_inline]] inline void walk_rows(const Rule& rule, const SpanFrame& frame,
                                              Edge<L> long_edge, Edge<L> short_edge, int64_t y,
