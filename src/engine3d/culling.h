@@ -30,8 +30,8 @@ bool face_drawn(const ScreenPoint& p0, const ScreenPoint& p1, const ScreenPoint&
                 const GuardBox& box);
 
 // The faces first .. end - 1 that face_drawn draws, their corners at
-// points[base + vertex], listed in order into drawn; gives how many. The
-// points must run on one past the last a face uses: the vector path reads
-// each point as sixteen bytes.
+// points[base + vertex], listed in order into drawn (room for end - first);
+// gives how many. The points must run on one past the last a face uses: the
+// vector path reads each point as sixteen bytes.
 size_t drawn_faces(const Face* faces, uint32_t first, uint32_t end, uint32_t base,
                    const ScreenPoint* points, const GuardBox& box, uint32_t* drawn);
