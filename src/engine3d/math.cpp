@@ -1,5 +1,7 @@
 #include "engine3d/math.h"
 
+#include "engine3d/four_points.h"
+
 #include <cmath>
 
 #if VORN_SSE2
