@@ -54,14 +54,19 @@ FillVertex corner(int32_t x, int32_t y, int32_t z = 100, int32_t u = 0, int32_t 
 
 using Fill = std::function<void(const FillVertex&, const FillVertex&, const FillVertex&)>;
 
+FillCorner ready(const FillVertex& p) {
+    return {{p.x, p.u, p.v, p.shade}, p.y, fill_corner_depth(p.z)};
+}
+
 // The face between two that lie behind the viewer (a corner at z = 0), as
 // one run; they would cover the whole frame.
 void fill_shaded_run(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                      const TextureRecord* texture) {
-    const FillVertex behind[3] = {corner(0, 0), corner(319, 0, 0), corner(0, 199)};
-    const FillVertex run[9] = {behind[0], behind[1], behind[2], a,        b,
-                               c,         behind[1], behind[0], behind[2]};
-    fill_textured_shaded_faces(run, 3, texture);
+    const FillCorner behind[3] = {ready(corner(0, 0)), ready(corner(319, 0, 0)),
+                                  ready(corner(0, 199))};
+    const FillCorner run[9] = {behind[0], behind[1], behind[2], ready(a), ready(b),
+                               ready(c),  behind[1], behind[0], behind[2]};
+    fill_textured_shaded_corners(run, 3, texture);
 }
 
 // Every variant that fills spans, with textures whose texels all draw.

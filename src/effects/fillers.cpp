@@ -28,6 +28,12 @@
 
 FillContext fill_context;
 
+const std::array<float, FILL_DEPTH_RECIPROCALS> fill_depth_reciprocals = [] {
+    std::array<float, FILL_DEPTH_RECIPROCALS> r{};
+    for (uint32_t z = 1; z < FILL_DEPTH_RECIPROCALS; z++) r[z] = 1.0f / float(int32_t(z));
+    return r;
+}();
+
 namespace {
 
 using namespace fill;
@@ -39,28 +45,11 @@ constexpr uint32_t FULL_TEXELS = 256 * 256;
 constexpr int64_t MAX_STEPPED_ROWS = 65536;
 
 // A corner as the edge walker sees it; attributes the variant does not use are 0.
-struct Corner {
-    CornerValues values; // column, u, v, shade
-    int32_t y;
-    float w; // 1/z
-    int32_t x() const { return values[0]; }
-};
-
-// 1/z of the nearer depths, each made once by the same float division.
-constexpr uint32_t DEPTH_RECIPROCALS = 4096;
-
-const std::array<float, DEPTH_RECIPROCALS> depth_reciprocals = [] {
-    std::array<float, DEPTH_RECIPROCALS> r{};
-    for (uint32_t z = 1; z < DEPTH_RECIPROCALS; z++) r[z] = 1.0f / float(int32_t(z));
-    return r;
-}();
-
-inline float reciprocal_depth(int32_t z) { // z >= 1
-    return uint32_t(z) < DEPTH_RECIPROCALS ? depth_reciprocals[uint32_t(z)] : 1.0f / float(z);
-}
+using Corner = FillCorner;
+static_assert(std::is_same_v<decltype(Corner::values), CornerValues>, "lanes load the values");
 
 Corner make_corner(const FillVertex& p, unsigned use) {
-    Corner c{{p.x, 0, 0, 0}, p.y, reciprocal_depth(p.z)};
+    Corner c{{p.x, 0, 0, 0}, p.y, fill_corner_depth(p.z)};
     if (use & USE_UV) {
         c.values[1] = p.u;
         c.values[2] = p.v;
@@ -342,10 +331,10 @@ template <class L, class Rule>
     walk_triangle<L>(rule, context_frame(), a, b, c);
 }
 
-// A run of faces, three corner records each, one after the other; a face with
-// a corner at z below 1 draws nothing.
+// A run of faces, three corners each, one after the other; a face with a
+// corner behind the viewer (w = 0) draws nothing.
 struct FaceRun {
-    const FillVertex* records;
+    const Corner* corners;
     size_t faces;
 };
 
@@ -353,10 +342,9 @@ template <class L, class Rule>
 [[gnu::always_inline]] inline void walk_run(const Rule& shared_rule, FaceRun run) {
     const Rule rule = shared_rule;
     const SpanFrame frame = context_frame();
-    for (const FillVertex* v = run.records; v != run.records + 3 * run.faces; v += 3) {
-        if (!corners_in_front(v[0], v[1], v[2])) continue;
-        walk_triangle<L>(rule, frame, make_corner(v[0], Rule::uses), make_corner(v[1], Rule::uses),
-                         make_corner(v[2], Rule::uses));
+    for (const Corner* c = run.corners; c != run.corners + 3 * run.faces; c += 3) {
+        if (!(c[0].w > 0.0f && c[1].w > 0.0f && c[2].w > 0.0f)) continue;
+        walk_triangle<L>(rule, frame, c[0], c[1], c[2]);
     }
 }
 
@@ -471,8 +459,8 @@ void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVe
     fill_with_texture<TexturedShadedRule>(a, b, c, texture, false);
 }
 
-void fill_textured_shaded_faces(const FillVertex* corners, size_t faces,
-                                const TextureRecord* texture) {
+void fill_textured_shaded_corners(const FillCorner* corners, size_t faces,
+                                  const TextureRecord* texture) {
     with_texture_rule<TexturedShadedRule, 3>(texture, false, [&](const auto& rule) {
         fill_run(rule, FaceRun{corners, faces});
     });

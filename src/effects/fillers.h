@@ -10,6 +10,7 @@
 // full size wraps every texel index within the texels it holds.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -45,10 +46,32 @@ void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c
                    const TextureRecord* texture);
 void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                           const TextureRecord* texture);
+// A corner made ready for the fillers' walk: column, u, v and shade side by
+// side, the row, and 1/z as fill_corner_depth gives it.
+struct FillCorner {
+    std::array<int32_t, 4> values; // x, u, v, shade
+    int32_t y;
+    float w;
+    int32_t x() const { return values[0]; }
+};
+
+// 1/z of the nearer depths, each made once by the same float division.
+constexpr uint32_t FILL_DEPTH_RECIPROCALS = 4096;
+extern const std::array<float, FILL_DEPTH_RECIPROCALS> fill_depth_reciprocals;
+
+// 1/z of a corner at camera depth z, as the fillers carry it; 0 (which no
+// corner in front has) for z below 1.
+inline float fill_corner_depth(int32_t z) {
+    if (z < 1) return 0.0f;
+    return uint32_t(z) < FILL_DEPTH_RECIPROCALS ? fill_depth_reciprocals[uint32_t(z)]
+                                                : 1.0f / float(z);
+}
+
 // fill_textured_shaded of `faces` triangles in turn, corners[3 * i .. 3 * i + 2]
-// the corners of the i-th; the texture and fill_context are looked at once.
-void fill_textured_shaded_faces(const FillVertex* corners, size_t faces,
-                                const TextureRecord* texture);
+// the corners of the i-th; a face with a corner at w = 0 draws nothing. The
+// texture and fill_context are looked at once.
+void fill_textured_shaded_corners(const FillCorner* corners, size_t faces,
+                                  const TextureRecord* texture);
 void fill_type4(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                 const LightSource& light);
 void fill_additive(const FillVertex& a, const FillVertex& b, const FillVertex& c,

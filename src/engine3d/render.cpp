@@ -185,11 +185,6 @@ static int32_t texel_coordinate(double value) {
     return int32_t(value);
 }
 
-static void corner_face_uv(FillVertex* rec, const Face& face, int k) {
-    rec->u = texel_coordinate(face.uv[k][0]);
-    rec->v = texel_coordinate(face.uv[k][1]);
-}
-
 #if VORN_SSE2
 // texel_coordinate of a face's six (u, v) at once: each value in (0, 65535]
 // truncated, 0 at or below 0 (NaN too), 65535 above.
@@ -202,28 +197,39 @@ static __m128i texel_coordinates(__m128 value) {
 }
 #endif
 
-// The stored (u, v) of a face's three corners; u and v lie side by side in
-// both records.
-static inline void face_uvs(FillVertex* rec, const Face& face, bool simd) {
+// Where a corner record keeps its (u, v), side by side.
+static int32_t* uv_of(FillVertex& rec) {
+    static_assert(offsetof(FillVertex, v) == offsetof(FillVertex, u) + 4, "u, v side by side");
+    return &rec.u;
+}
+static int32_t* uv_of(FillCorner& corner) {
+    return &corner.values[1];
+}
+
+// The stored (u, v) of a face's three corners.
+template <class Record> static inline void face_uvs(Record* rec, const Face& face, bool simd) {
 #if VORN_SSE2
     if (simd) {
-        static_assert(offsetof(FillVertex, v) == offsetof(FillVertex, u) + 4, "u, v side by side");
         const __m128i first = texel_coordinates(_mm_loadu_ps(&face.uv[0][0]));
         const __m128i last = texel_coordinates(
             _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&face.uv[2][0])));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[0].u), first);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[1].u), _mm_unpackhi_epi64(first, first));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(&rec[2].u), last);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(uv_of(rec[0])), first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(uv_of(rec[1])),
+                         _mm_unpackhi_epi64(first, first));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(uv_of(rec[2])), last);
         return;
     }
 #endif
     (void)simd;
-    for (int k = 0; k < 3; k++) corner_face_uv(&rec[k], face, k);
+    for (int k = 0; k < 3; k++) {
+        uv_of(rec[k])[0] = texel_coordinate(face.uv[k][0]);
+        uv_of(rec[k])[1] = texel_coordinate(face.uv[k][1]);
+    }
 }
 
-static void corner_environment_uv(FillVertex* rec, const Vec3& normal) {
-    rec->u = texel_coordinate((double(normal.x) + 1.0) * 127.0);
-    rec->v = texel_coordinate((double(normal.y) + 1.0) * 127.0);
+template <class Record> static void corner_environment_uv(Record& rec, const Vec3& normal) {
+    uv_of(rec)[0] = texel_coordinate((double(normal.x) + 1.0) * 127.0);
+    uv_of(rec)[1] = texel_coordinate((double(normal.y) + 1.0) * 127.0);
 }
 
 // The light at each work-array entry, worked out the first time a drawn
@@ -232,14 +238,34 @@ static std::vector<int32_t> vertex_shades;
 // The screen positions of the object being drawn, each rounded once.
 static std::vector<ScreenPoint> rounded_points;
 
-static void corner_shade(FillVertex* rec, const Scene* scene, int32_t* shades, uint32_t entry) {
+// The corners of the object being drawn, for the textured shaded surfaces:
+// each entry's column, row, light and 1/z, made once; a face's (u, v) go in
+// as its corners are copied out.
+static std::vector<FillCorner> entry_corners;
+
+static int32_t entry_shade(const Scene* scene, int32_t* shades, uint32_t entry) {
     int32_t& shade = shades[entry];
     if (shade == 0) {
         const Vec3& n = scene->world_normals[entry];
         const Vec3& p = scene->view_positions[entry];
         shade = light_vertex(scene, n.x, n.y, n.z, p.x, p.y, p.z);
     }
-    rec->shade = shade;
+    return shade;
+}
+
+static void corner_shade(FillVertex* rec, const Scene* scene, int32_t* shades, uint32_t entry) {
+    rec->shade = entry_shade(scene, shades, entry);
+}
+
+static void make_entry_corners(const Scene* scene, uint32_t first, uint32_t count) {
+    if (entry_corners.size() < scene->screen_positions.size())
+        entry_corners.resize(scene->screen_positions.size());
+    for (uint32_t entry = first; entry < first + count; entry++) {
+        const ScreenPoint& p = rounded_points[entry];
+        entry_corners[entry] = {{p.x, 0, 0, entry_shade(scene, vertex_shades.data(), entry)},
+                                p.y,
+                                fill_corner_depth(p.z)};
+    }
 }
 
 static void set_colour(FillVertex* rec, const Face& face) {
@@ -306,21 +332,47 @@ static void fill_face(const FillVertex* rec, const Scene* scene, const TextureRe
         fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
 }
 
-// The filler of each type over `faces` faces, three corner records each; the
-// textured shaded types (3 and 6) hand them over together.
-template <uint32_t TYPE>
-static void fill_faces(const FillVertex* rec, size_t faces, const Scene* scene,
-                       const TextureRecord* texture) {
-    if constexpr (TYPE == 3 || TYPE == 6)
-        fill_textured_shaded_faces(rec, faces, texture);
-    else
-        for (const FillVertex* end = rec + 3 * faces; rec != end; rec += 3)
-            fill_face<TYPE>(rec, scene, texture);
-}
+// The textured shaded types (3 and 6) hand their faces to the filler together,
+// as ready corners; the others one face of corner records at a time.
+template <uint32_t TYPE> constexpr bool fills_corners = TYPE == 3 || TYPE == 6;
 
-// The corner records of drawn faces waiting for their filler, in order.
+// The corners of drawn faces waiting for their filler, in order.
 constexpr size_t FACES_A_BATCH = 128;
 static FillVertex face_batch[3 * FACES_A_BATCH];
+static FillCorner corner_batch[3 * FACES_A_BATCH];
+
+// Corner records of a face of a type filled a face at a time.
+template <uint32_t TYPE>
+static void make_records(FillVertex* rec, const Face& face, const uint32_t entry[3],
+                         const Scene* scene, int32_t* shades, bool simd) {
+    constexpr uint8_t inputs = surface_inputs[TYPE];
+    const ScreenPoint* points = rounded_points.data();
+    for (int c = 0; c < 3; c++) set_corner_point(&rec[c], points[entry[c]]);
+    if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(rec, face, simd);
+    for (int c = 0; c < 3; c++) {
+        const Vec3& normal = scene->world_normals[entry[c]];
+        if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0) corner_environment_uv(rec[c], normal);
+        if constexpr ((inputs & CORNER_SHADE) != 0) corner_shade(&rec[c], scene, shades, entry[c]);
+        if constexpr ((inputs & CORNER_NORMAL) != 0) {
+            rec[c].extra[0] = normal.x;
+            rec[c].extra[1] = normal.y;
+            rec[c].extra[2] = normal.z;
+        }
+    }
+    if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
+}
+
+// Ready corners of a face of a textured shaded type.
+template <uint32_t TYPE>
+static void make_corners(FillCorner* corner, const Face& face, const uint32_t entry[3],
+                         const Scene* scene, bool simd) {
+    for (int c = 0; c < 3; c++) corner[c] = entry_corners[entry[c]];
+    if constexpr (TYPE == 3)
+        face_uvs(corner, face, simd);
+    else
+        for (int c = 0; c < 3; c++)
+            corner_environment_uv(corner[c], scene->world_normals[entry[c]]);
+}
 
 // The faces of one surface of a given type: its corner inputs and filler are
 // fixed at compile time, and everything the loop reads that the fillers cannot
@@ -329,9 +381,7 @@ static FillVertex face_batch[3 * FACES_A_BATCH];
 template <uint32_t TYPE>
 static void draw_surface(const Scene* scene, const SceneObject& object, const SurfaceRange& range,
                          const TextureRecord* texture) {
-    constexpr uint8_t inputs = surface_inputs[TYPE];
     const GuardBox box = guard_box;
-    const Vec3* normals = scene->world_normals.data();
     const ScreenPoint* points = rounded_points.data();
     int32_t* shades = vertex_shades.data();
     const Face* faces = object.mesh.faces.data();
@@ -347,23 +397,15 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
         for (size_t k = 0; k < drawn; k++) {
             const Face& face = faces[listed[k]];
             const uint32_t entry[3] = {base + face.vert_a, base + face.vert_b, base + face.vert_c};
-            FillVertex* rec = face_batch + 3 * k;
-            for (int c = 0; c < 3; c++) set_corner_point(&rec[c], points[entry[c]]);
-            if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(rec, face, simd);
-            for (int c = 0; c < 3; c++) {
-                if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0)
-                    corner_environment_uv(&rec[c], normals[entry[c]]);
-                if constexpr ((inputs & CORNER_SHADE) != 0)
-                    corner_shade(&rec[c], scene, shades, entry[c]);
-                if constexpr ((inputs & CORNER_NORMAL) != 0) {
-                    rec[c].extra[0] = normals[entry[c]].x;
-                    rec[c].extra[1] = normals[entry[c]].y;
-                    rec[c].extra[2] = normals[entry[c]].z;
-                }
-            }
-            if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
+            if constexpr (fills_corners<TYPE>)
+                make_corners<TYPE>(corner_batch + 3 * k, face, entry, scene, simd);
+            else
+                make_records<TYPE>(face_batch + 3 * k, face, entry, scene, shades, simd);
         }
-        fill_faces<TYPE>(face_batch, drawn, scene, texture);
+        if constexpr (fills_corners<TYPE>)
+            fill_textured_shaded_corners(corner_batch, drawn, texture);
+        else
+            for (size_t k = 0; k < drawn; k++) fill_face<TYPE>(face_batch + 3 * k, scene, texture);
     }
 }
 
@@ -394,6 +436,7 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
 #if VORN_SSE2
     bool lit = false;
 #endif
+    bool cornered = false;
     for (const SurfaceRange& range : mesh.surfaces) {
         if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
         // The surface's first face decides how all its faces are drawn.
@@ -413,6 +456,10 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
             lit = true;
         }
 #endif
+        if ((type == 3 || type == 6) && !cornered) {
+            make_entry_corners(scene, object.vertex_base, mesh.vertex_count);
+            cornered = true;
+        }
         surface_drawers[type](scene, object, range, texture);
     }
 }
