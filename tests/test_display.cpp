@@ -1,5 +1,7 @@
 #include "presentation/display.h"
 
+#include "engine3d/math.h" // use_simd, use_avx2, use_avx512
+
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -209,6 +211,22 @@ TEST_F(DisplayTest, FailedLockDrawsNothingAndPutPixelsClips) {
     for (auto [x, y] : {std::pair{-1, -1}, {3, 2}, {10, 10}})
         EXPECT_EQ(put_pixels(&small, x, y, block.data(), 2, 2), 1);
     EXPECT_EQ(small.pixels, (std::vector<uint32_t>{4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+}
+
+TEST(FillPixels, EveryPathSetsTheWordsAskedAndNoOthers) {
+    const bool has_avx2 = use_avx2, has_avx512 = use_avx512;
+    for (const auto& [simd, avx2, avx512] :
+         {std::tuple{true, true, true}, {true, true, false}, {false, false, false}}) {
+        if ((avx2 && !has_avx2) || (avx512 && !has_avx512)) continue;
+        use_simd = simd, use_avx2 = avx2, use_avx512 = avx512;
+        for (const size_t count : {0, 1, 7, 8, 15, 16, 17, 47, 64000}) {
+            std::vector<uint32_t> words(count + 2, 0xDEAD);
+            fill_pixels(words.data() + 1, count, 0x123456);
+            EXPECT_EQ(size_t(std::count(words.begin(), words.end(), 0x123456u)), count);
+            EXPECT_EQ(words.front() + words.back(), 2u * 0xDEAD) << count;
+        }
+    }
+    use_simd = true, use_avx2 = has_avx2, use_avx512 = has_avx512;
 }
 
 // What the window shows after a flip.

@@ -42,10 +42,12 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
     } cases[] = {{300.0f, 2000.0f, 4092, 1}, {10.0f, 20.0f, 3685, 26}, {1.0f, 2.0003f, 1, 1},
                  {1.0f, 2.0152f, 61, 1},     {1.0f, 150.0f, 4067, 1},  {1.0f, 3.001f, 2048, 1},
                  {1.0f, 1701.0f, 4092, 1},   {1.0f, 1e17f, 4095, 1},   {1.0f, 0.5f, 12285, 50}};
-    const bool has_avx2 = use_avx2;
-    for (const bool avx2 : {true, false}) {
-        if (avx2 && !has_avx2) continue;
+    const bool has_avx2 = use_avx2, has_avx512 = use_avx512;
+    for (const auto& [avx2, avx512, path] :
+         {std::tuple{true, true, "AVX-512"}, {true, false, "AVX2"}, {false, false, "SSE2"}}) {
+        if ((avx2 && !has_avx2) || (avx512 && !has_avx512)) continue;
         use_avx2 = avx2;
+        use_avx512 = avx512;
         for (const auto& c : cases) {
             for (uint32_t base = 0; base * c.depth_step <= 256 * c.divisor; base += 64000) {
                 fill_frame(0);
@@ -58,12 +60,13 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
                                               ? rgb((128 * k) >> 8, (128 * k) >> 8, (255 * k) >> 8)
                                               : 0;
                     ASSERT_EQ(surface_virtual1->pixels[i], want)
-                        << (avx2 ? "AVX2" : "SSE2") << ", D " << c.divisor << " depth " << e;
+                        << path << ", D " << c.divisor << " depth " << e;
                 }
             }
         }
     }
     use_avx2 = has_avx2;
+    use_avx512 = has_avx512;
 }
 
 TEST_F(Overlays, FogAndDotCellsDrawNothingWhenTheyCannot) {

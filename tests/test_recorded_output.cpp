@@ -320,13 +320,16 @@ const Case CASES[] = {
 
 TEST(RecordedOutput, EveryRoutineGivesItsRecordedBytesOnEveryPath) {
     inputs();
-    const bool has_avx2 = use_avx2;
-    const std::tuple<const char*, bool, bool> paths[] = {
-        {"AVX2", true, true}, {"SSE2", true, false}, {"plain", false, false}};
-    for (const auto& [path, simd, avx2] : paths) {
-        if (avx2 && !has_avx2) continue; // this processor cannot run it
+    const bool has_avx2 = use_avx2, has_avx512 = use_avx512;
+    const std::tuple<const char*, bool, bool, bool> paths[] = {{"AVX-512", true, true, true},
+                                                               {"AVX2", true, true, false},
+                                                               {"SSE2", true, false, false},
+                                                               {"plain", false, false, false}};
+    for (const auto& [path, simd, avx2, avx512] : paths) {
+        if ((avx2 && !has_avx2) || (avx512 && !has_avx512)) continue; // this processor cannot
         use_simd = simd;
         use_avx2 = avx2;
+        use_avx512 = avx512;
         for (const Case& c : CASES) {
             const uint64_t got = c.run();
             EXPECT_EQ(got, c.recorded) << c.name << " (" << path << " paths) gives 0x" << std::hex
@@ -335,4 +338,5 @@ TEST(RecordedOutput, EveryRoutineGivesItsRecordedBytesOnEveryPath) {
     }
     use_simd = true;
     use_avx2 = has_avx2;
+    use_avx512 = has_avx512;
 }

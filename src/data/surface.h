@@ -5,6 +5,7 @@
 // (pitch 1280), so effects and tests need no window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -49,6 +50,10 @@ extern Surface* surface_virtual1;
 // display's init makes it the same way.
 int create_working_surface();
 void release_working_surface();
+
+// Sets count pixel words to colour, with the widest stores the processor has:
+// a frame's fill is bound by how many stores it takes.
+void fill_pixels(uint32_t* pixels, size_t count, uint32_t colour);
 
 int lock_surface(Surface* surface, FrameSurface* out);
 int unlock_surface(Surface* surface);

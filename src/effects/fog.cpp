@@ -78,7 +78,8 @@ static inline uint32_t fog_pixel(uint32_t o, uint32_t e, const Reciprocal& per_d
 // 8-11 in the low half and 4-7 and 12-15 in the high one, and unpacking the
 // low and then the high words of each half gives pixels 0-7 and then 8-15,
 // the order of the loads and stores. So the step is written once, over a set
-// of vector operations of either width.
+// of vector operations of any width (the AVX-512 path's 512-bit registers
+// take 32 pixels a step).
 //
 // The float quotient: with r the smallest float not below 1/D, trunc(fl(e * r))
 // is e / D for e < 256 D and at least 256 beyond, for every e < 2^24 and D <=
@@ -174,6 +175,47 @@ struct Avx2 {
     AVX2_OP I slli_epi64(I a, int n) { return _mm256_slli_epi64(a, n); }
 };
 #undef AVX2_OP
+
+// Avx512 holds sixteen pixels a register; its packs and unpacks also act on
+// each 128-bit quarter alone, so the step's order argument holds as for AVX2.
+// Its compares give bit masks, which it widens back into lane masks. The
+// conversions and 64-bit steps name every lane in a mask: GCC 12's unmasked
+// forms start from an undefined register, which its warnings take for an
+// uninitialised one.
+#define AVX512_OP __attribute__((always_inline)) VORN_TARGET_AVX512 static
+struct Avx512 {
+    using I = __m512i;
+    using F = __m512;
+    static constexpr int LANES = 16;
+    static constexpr __mmask8 ALL_64 = 0xFF;    // the 64-bit lanes
+    static constexpr __mmask16 ALL_32 = 0xFFFF; // the 32-bit lanes
+    AVX512_OP I loadu(const uint32_t* p) { return _mm512_loadu_si512(p); }
+    AVX512_OP void storeu(uint32_t* p, I a) { _mm512_storeu_si512(p, a); }
+    AVX512_OP I set1_epi32(int32_t v) { return _mm512_set1_epi32(v); }
+    AVX512_OP I set1_epi16(int16_t v) { return _mm512_set1_epi16(v); }
+    AVX512_OP F set1_ps(float v) { return _mm512_set1_ps(v); }
+    AVX512_OP I and_si(I a, I b) { return _mm512_and_si512(a, b); }
+    AVX512_OP I or_si(I a, I b) { return _mm512_or_si512(a, b); }
+    AVX512_OP bool any_byte(I a) { return _mm512_test_epi8_mask(a, a) != 0; }
+    AVX512_OP I cmplt_epi32(I a, I b) { return _mm512_movm_epi32(_mm512_cmplt_epi32_mask(a, b)); }
+    AVX512_OP I packs_epi32(I a, I b) { return _mm512_packs_epi32(a, b); }
+    AVX512_OP I unpacklo_epi16(I a, I b) { return _mm512_unpacklo_epi16(a, b); }
+    AVX512_OP I unpackhi_epi16(I a, I b) { return _mm512_unpackhi_epi16(a, b); }
+    AVX512_OP I subs_epu16(I a, I b) { return _mm512_subs_epu16(a, b); }
+    AVX512_OP I srli_epi16(I a, int n) { return _mm512_srli_epi16(a, n); }
+    AVX512_OP I mullo_epi16(I a, I b) { return _mm512_mullo_epi16(a, b); }
+    AVX512_OP I mulhi_epu16(I a, I b) { return _mm512_mulhi_epu16(a, b); }
+    AVX512_OP I subs_epu8(I a, I b) { return _mm512_subs_epu8(a, b); }
+    AVX512_OP I adds_epu8(I a, I b) { return _mm512_adds_epu8(a, b); }
+    AVX512_OP F cvtepi32_ps(I a) { return _mm512_maskz_cvtepi32_ps(ALL_32, a); }
+    AVX512_OP F mul_ps(F a, F b) { return _mm512_mul_ps(a, b); }
+    AVX512_OP I cvttps_epi32(F a) { return _mm512_maskz_cvttps_epi32(ALL_32, a); }
+    AVX512_OP I mul_epu32(I a, I b) { return _mm512_maskz_mul_epu32(ALL_64, a, b); }
+    AVX512_OP I srl_epi64(I a, __m128i n) { return _mm512_maskz_srl_epi64(ALL_64, a, n); }
+    AVX512_OP I srli_epi64(I a, int n) { return _mm512_maskz_srli_epi64(ALL_64, a, unsigned(n)); }
+    AVX512_OP I slli_epi64(I a, int n) { return _mm512_maskz_slli_epi64(ALL_64, a, unsigned(n)); }
+};
+#undef AVX512_OP
 #endif
 
 // Quotients e / D, one a 32-bit lane, not yet clamped; each lies below 2^25.
@@ -247,6 +289,14 @@ template VORN_TARGET_AVX2 void fog_pixels<Avx2, true>(uint32_t*, const uint32_t*
                                                       const Divider&, uint8_t, uint8_t, uint8_t);
 template VORN_TARGET_AVX2 void fog_pixels<Avx2, false>(uint32_t*, const uint32_t*, int, uint32_t,
                                                        const Divider&, uint8_t, uint8_t, uint8_t);
+template VORN_TARGET_AVX512 __m512i quotients<Avx512, true>(__m512i, __m512, __m512i, __m128i);
+template VORN_TARGET_AVX512 __m512i quotients<Avx512, false>(__m512i, __m512, __m512i, __m128i);
+template VORN_TARGET_AVX512 void fog_pixels<Avx512, true>(uint32_t*, const uint32_t*, int, uint32_t,
+                                                          const Divider&, uint8_t, uint8_t,
+                                                          uint8_t);
+template VORN_TARGET_AVX512 void fog_pixels<Avx512, false>(uint32_t*, const uint32_t*, int,
+                                                           uint32_t, const Divider&, uint8_t,
+                                                           uint8_t, uint8_t);
 #endif
 #endif
 
@@ -266,7 +316,7 @@ void apply_depth_fog(Surface* surface, float near, float far, uint8_t fog_r, uin
     uint32_t* p = frame.pixels;
 #if VORN_SSE2
     if (use_simd) {
-        static_assert(FRAME_PIXELS % 16 == 0, "the AVX2 path takes sixteen pixels a step");
+        static_assert(FRAME_PIXELS % 32 == 0, "the AVX-512 path takes 32 pixels a step");
         const uint32_t d = uint32_t(divisor);
         const bool by_float = d <= MAX_FLOAT_DIVISOR;
         const Divider divider{by_float ? reciprocal_rounded_up(d) : 0.0f,
@@ -276,6 +326,8 @@ void apply_depth_fog(Surface* surface, float near, float far, uint8_t fog_r, uin
         FogPixels fog_pixels_on = by_float ? fog_pixels<Sse2, true> : fog_pixels<Sse2, false>;
 #if VORN_AVX2
         if (use_avx2) fog_pixels_on = by_float ? fog_pixels<Avx2, true> : fog_pixels<Avx2, false>;
+        if (use_avx2 && use_avx512)
+            fog_pixels_on = by_float ? fog_pixels<Avx512, true> : fog_pixels<Avx512, false>;
 #endif
         fog_pixels_on(p, depth_buffer, FRAME_PIXELS, limit, divider, fog_r, fog_g, fog_b);
         unlock_surface(surface);

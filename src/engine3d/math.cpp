@@ -21,6 +21,18 @@ static bool processor_has_avx2() {
 
 bool use_avx2 = processor_has_avx2();
 
+static bool processor_has_avx512() {
+#if VORN_AVX512
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq");
+#else
+    return false;
+#endif
+}
+
+bool use_avx512 = processor_has_avx512();
+
 float sin_table[256];
 float cos_table[256];
 

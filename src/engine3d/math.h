@@ -29,6 +29,16 @@ extern bool use_simd;
 #endif
 extern bool use_avx2;
 
+// A few full-frame passes also have an AVX-512 path (its F, BW and DQ parts),
+// built and chosen the same way and taken while use_avx512 is on as well.
+#if VORN_AVX2
+#define VORN_AVX512 1
+#define VORN_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq")))
+#else
+#define VORN_AVX512 0
+#endif
+extern bool use_avx512;
+
 struct Vec3 {
     float x, y, z;
 };

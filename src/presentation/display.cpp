@@ -415,7 +415,7 @@ int fill_surface(Surface* surface, uint32_t colour) {
     }
     FrameSurface frame;
     if (!lock_surface(surface, &frame)) return 0;
-    std::fill(surface->pixels.begin(), surface->pixels.end(), colour & 0xFFFFFF);
+    fill_pixels(surface->pixels.data(), surface->pixels.size(), colour & 0xFFFFFF);
     unlock_surface(surface);
     return 1;
 }
