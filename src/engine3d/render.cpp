@@ -257,10 +257,60 @@ static void corner_shade(FillVertex* rec, const Scene* scene, int32_t* shades, u
     rec->shade = entry_shade(scene, shades, entry);
 }
 
+#if VORN_SSE2
+// The entry corners of first .. end - 1 four a step, from entries that
+// light_entries has lit: x, y and z sorted out of the points' three loads, 1/z
+// by the float division fill_corner_depth's table holds (0 for z below 1),
+// each corner written as its four values and its (y, w). Returns the entry
+// it stopped at.
+static uint32_t entry_corners_sse2(const int32_t* shades, uint32_t first, uint32_t end) {
+    static_assert(offsetof(FillCorner, w) == offsetof(FillCorner, y) + 4, "y, w side by side");
+    const __m128i zero = _mm_setzero_si128();
+    uint32_t entry = first;
+    for (; entry + 4 <= end; entry += 4) {
+        // a = x0 y0 z0 x1, b = y1 z1 x2 y2, c = z2 x3 y3 z3
+        const float* in = reinterpret_cast<const float*>(rounded_points.data() + entry);
+        const __m128 a = _mm_loadu_ps(in), b = _mm_loadu_ps(in + 4), c = _mm_loadu_ps(in + 8);
+        const __m128 x23 = _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 1, 2, 2));
+        const __m128 y01 = _mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 1, 1));
+        const __m128 y23 = _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 2, 3, 3));
+        const __m128 z01 = _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 1, 2, 2));
+        const __m128 z23 = _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 3, 0, 0));
+        const __m128i x = _mm_castps_si128(_mm_shuffle_ps(a, x23, _MM_SHUFFLE(2, 0, 3, 0)));
+        const __m128i y = _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128i z = _mm_castps_si128(_mm_shuffle_ps(z01, z23, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128 w = _mm_and_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(z, zero)),
+                                    _mm_div_ps(_mm_set1_ps(1.0f), _mm_cvtepi32_ps(z)));
+        const __m128i shade = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shades + entry));
+        const __m128i x_low = _mm_unpacklo_epi32(x, zero), x_high = _mm_unpackhi_epi32(x, zero);
+        const __m128i s_low = _mm_unpacklo_epi32(zero, shade);
+        const __m128i s_high = _mm_unpackhi_epi32(zero, shade);
+        const __m128i yw_low = _mm_unpacklo_epi32(y, _mm_castps_si128(w));
+        const __m128i yw_high = _mm_unpackhi_epi32(y, _mm_castps_si128(w));
+        const __m128i values[4] = {
+            _mm_unpacklo_epi64(x_low, s_low), _mm_unpackhi_epi64(x_low, s_low),
+            _mm_unpacklo_epi64(x_high, s_high), _mm_unpackhi_epi64(x_high, s_high)};
+        const __m128i yw[4] = {yw_low, _mm_unpackhi_epi64(yw_low, yw_low), yw_high,
+                               _mm_unpackhi_epi64(yw_high, yw_high)};
+        FillCorner* out = entry_corners.data() + entry;
+        for (int k = 0; k < 4; k++) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out[k].values.data()), values[k]);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(&out[k].y), yw[k]);
+        }
+    }
+    return entry;
+}
+#endif
+
 static void make_entry_corners(const Scene* scene, uint32_t first, uint32_t count) {
     if (entry_corners.size() < scene->screen_positions.size())
         entry_corners.resize(scene->screen_positions.size());
-    for (uint32_t entry = first; entry < first + count; entry++) {
+    uint32_t entry = first;
+#if VORN_SSE2
+    // light_entries has lit every entry but an odd last one.
+    if (use_simd) entry = entry_corners_sse2(vertex_shades.data(), first, first + (count & ~1u));
+#endif
+    for (; entry < first + count; entry++) {
         const ScreenPoint& p = rounded_points[entry];
         entry_corners[entry] = {{p.x, 0, 0, entry_shade(scene, vertex_shades.data(), entry)},
                                 p.y,
