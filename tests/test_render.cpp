@@ -234,7 +234,7 @@ TEST_F(RenderTest, LightSumsAndClamps) {
     scene.world_normals.resize(kFirst + kEntries);
     scene.view_positions.resize(kFirst + kEntries);
     for (uint32_t i = 0; i < kEntries; i++) {
-        const float a = 0.7f * float(i);
+        const float a = 0.5f * float(i); // entries 4 .. 9 turned away from the spot light
         scene.world_normals[kFirst + i] = {std::sin(a), std::cos(a) * 0.6f, -0.8f * std::cos(a)};
         scene.view_positions[kFirst + i] = {a * 90 - 400, 300 - a * 40, 500 + a * 300};
     }

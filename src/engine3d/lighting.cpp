@@ -7,6 +7,7 @@
 #include "engine3d/four_points.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #if VORN_SSE2
 #include <emmintrin.h>
@@ -69,7 +70,11 @@ static __m128i positive_contributions(__m128d value) {
 
 // Adds one light's contribution to the sums of entries first .. end - 1, two
 // a step, each lane in light_vertex's operations and order (float
-// differences to the light, the spot falloff stored as a float).
+// differences to the light, the spot falloff stored as a float). A spot
+// light's falloff is never below 0 (nor is its intensity), so entries whose
+// normals do not face it (no dot above 0; NaN neither) add 0 without the
+// distance's square root and division.
+static_assert(std::is_unsigned_v<decltype(LightSource::intensity)>, "falloff at least 0");
 template <uint16_t TYPE>
 static void add_light_sse2(const LightSource& light, const Vec3* normals, const Vec3* positions,
                            uint32_t first, uint32_t end, int32_t* sums) {
@@ -84,6 +89,8 @@ static void add_light_sse2(const LightSource& light, const Vec3* normals, const 
         const __m128d dot = _mm_add_pd(_mm_add_pd(_mm_mul_pd(dir_x, _mm_setr_pd(na.x, nb.x)),
                                                   _mm_mul_pd(dir_y, _mm_setr_pd(na.y, nb.y))),
                                        _mm_mul_pd(dir_z, _mm_setr_pd(na.z, nb.z)));
+        if constexpr (TYPE == LIGHT_SPOT)
+            if (_mm_movemask_pd(_mm_cmpgt_pd(dot, zero)) == 0) continue; // both add 0
         __m128d value = _mm_mul_pd(dot, whole);
         if constexpr (TYPE != LIGHT_DIRECTIONAL) {
             const __m128d dx = _mm_setr_pd(pa.x - l.x, pb.x - l.x);
@@ -125,6 +132,8 @@ VORN_TARGET_AVX2 static uint32_t add_light_avx2(const LightSource& light, const 
         const __m256d dot = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dir_x, _mm256_cvtps_pd(nx)),
                                                         _mm256_mul_pd(dir_y, _mm256_cvtps_pd(ny))),
                                           _mm256_mul_pd(dir_z, _mm256_cvtps_pd(nz)));
+        if constexpr (TYPE == LIGHT_SPOT)
+            if (_mm256_movemask_pd(_mm256_cmp_pd(dot, zero, _CMP_GT_OQ)) == 0) continue;
         __m256d value = _mm256_mul_pd(dot, whole);
         if constexpr (TYPE != LIGHT_DIRECTIONAL) {
             __m128 px, py, pz;
