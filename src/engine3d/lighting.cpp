@@ -68,13 +68,14 @@ static __m128i positive_contributions(__m128d value) {
     return _mm_and_si128(mask, _mm_cvttpd_epi32(_mm_min_pd(value, _mm_set1_pd(1.0e6))));
 }
 
+static_assert(std::is_unsigned_v<decltype(LightSource::intensity)>, "falloff at least 0");
+
 // Adds one light's contribution to the sums of entries first .. end - 1, two
 // a step, each lane in light_vertex's operations and order (float
 // differences to the light, the spot falloff stored as a float). A spot
 // light's falloff is never below 0 (nor is its intensity), so entries whose
 // normals do not face it (no dot above 0; NaN neither) add 0 without the
 // distance's square root and division.
-static_assert(std::is_unsigned_v<decltype(LightSource::intensity)>, "falloff at least 0");
 template <uint16_t TYPE>
 static void add_light_sse2(const LightSource& light, const Vec3* normals, const Vec3* positions,
                            uint32_t first, uint32_t end, int32_t* sums) {
