@@ -12,6 +12,9 @@
 #if VORN_SSE2
 #include <emmintrin.h>
 #endif
+#if VORN_AVX2
+#include <immintrin.h>
+#endif
 
 // A light's contribution truncated toward zero; only positive whole values
 // count, and anything beyond the clamp range saturates.

@@ -7,6 +7,9 @@
 #if VORN_SSE2
 #include <emmintrin.h>
 #endif
+#if VORN_AVX2
+#include <immintrin.h>
+#endif
 
 bool use_simd = true;
 

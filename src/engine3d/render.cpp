@@ -1,5 +1,6 @@
 #include "engine3d/render.h"
 
+#include "engine3d/four_points.h"
 #include "engine3d/lighting.h"
 
 #include "data/render_resources.h"
@@ -259,7 +260,7 @@ static void corner_shade(FillVertex* rec, const Scene* scene, int32_t* shades, u
 
 #if VORN_SSE2
 // The entry corners of first .. end - 1 four a step, from entries that
-// light_entries has lit: x, y and z sorted out of the points' three loads, 1/z
+// light_entries has lit: x, y and z of four points at once, 1/z
 // by the float division fill_corner_depth's table holds (0 for z below 1),
 // each corner written as its four values and its (y, w). Returns the entry
 // it stopped at.
@@ -268,17 +269,10 @@ static uint32_t entry_corners_sse2(const int32_t* shades, uint32_t first, uint32
     const __m128i zero = _mm_setzero_si128();
     uint32_t entry = first;
     for (; entry + 4 <= end; entry += 4) {
-        // a = x0 y0 z0 x1, b = y1 z1 x2 y2, c = z2 x3 y3 z3
-        const float* in = reinterpret_cast<const float*>(rounded_points.data() + entry);
-        const __m128 a = _mm_loadu_ps(in), b = _mm_loadu_ps(in + 4), c = _mm_loadu_ps(in + 8);
-        const __m128 x23 = _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 1, 2, 2));
-        const __m128 y01 = _mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 1, 1));
-        const __m128 y23 = _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 2, 3, 3));
-        const __m128 z01 = _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 1, 2, 2));
-        const __m128 z23 = _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 3, 0, 0));
-        const __m128i x = _mm_castps_si128(_mm_shuffle_ps(a, x23, _MM_SHUFFLE(2, 0, 3, 0)));
-        const __m128i y = _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(2, 0, 2, 0)));
-        const __m128i z = _mm_castps_si128(_mm_shuffle_ps(z01, z23, _MM_SHUFFLE(2, 0, 2, 0)));
+        __m128 xs, ys, zs;
+        load_four_points(rounded_points.data() + entry, &xs, &ys, &zs);
+        const __m128i x = _mm_castps_si128(xs), y = _mm_castps_si128(ys);
+        const __m128i z = _mm_castps_si128(zs);
         const __m128 w = _mm_and_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(z, zero)),
                                     _mm_div_ps(_mm_set1_ps(1.0f), _mm_cvtepi32_ps(z)));
         const __m128i shade = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shades + entry));
