@@ -326,20 +326,24 @@ constexpr uint8_t CORNER_NORMAL = 8;         // the world normal itself
 constexpr uint8_t FACE_COLOUR = 16;          // the face colour, on the first corner
 constexpr uint8_t NEEDS_TEXTURE = 32;        // drawn only with a usable texture
 constexpr uint8_t SURFACE_DRAWN = 64;        // types 10 and 12-15 are never drawn
+constexpr uint8_t READY_CORNERS = 128;       // the faces go to the filler together, their
+                                             // corners made once per entry
+// What both textured shaded types carry; they differ in where (u, v) come from.
+constexpr uint8_t TEXTURED_SHADED = SURFACE_DRAWN | READY_CORNERS | CORNER_SHADE | NEEDS_TEXTURE;
 
 constexpr uint8_t surface_inputs[16] = {
-    SURFACE_DRAWN | FACE_COLOUR,                                          // 0 depth only
-    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                           // 1 gouraud
-    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,                       // 2 textured
-    SURFACE_DRAWN | CORNER_FACE_UV | CORNER_SHADE | NEEDS_TEXTURE,        // 3 textured shaded
-    SURFACE_DRAWN | CORNER_NORMAL | FACE_COLOUR,                          // 4 lit by slot 0
-    SURFACE_DRAWN | CORNER_ENVIRONMENT_UV | NEEDS_TEXTURE,                // 5 environment
-    SURFACE_DRAWN | CORNER_ENVIRONMENT_UV | CORNER_SHADE | NEEDS_TEXTURE, // 6 shaded environment
-    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE,         // 7 additive
-    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                           // 8 wireframe
-    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,                       // 9 translucent
-    0,                                                                    // 10
-    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE,         // 11 keyed translucent
+    SURFACE_DRAWN | FACE_COLOUR,                                  // 0 depth only
+    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                   // 1 gouraud
+    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,               // 2 textured
+    TEXTURED_SHADED | CORNER_FACE_UV,                             // 3 textured shaded
+    SURFACE_DRAWN | CORNER_NORMAL | FACE_COLOUR,                  // 4 lit by slot 0
+    SURFACE_DRAWN | CORNER_ENVIRONMENT_UV | NEEDS_TEXTURE,        // 5 environment
+    TEXTURED_SHADED | CORNER_ENVIRONMENT_UV,                      // 6 shaded environment
+    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE, // 7 additive
+    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                   // 8 wireframe
+    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,               // 9 translucent
+    0,                                                            // 10
+    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE, // 11 keyed translucent
     0,
     0,
     0,
@@ -376,9 +380,9 @@ static void fill_face(const FillVertex* rec, const Scene* scene, const TextureRe
         fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
 }
 
-// The textured shaded types (3 and 6) hand their faces to the filler together,
-// as ready corners; the others one face of corner records at a time.
-template <uint32_t TYPE> constexpr bool fills_corners = TYPE == 3 || TYPE == 6;
+// The types with READY_CORNERS (the textured shaded ones) hand their faces
+// to the filler together; the others one face of corner records at a time.
+template <uint32_t TYPE> constexpr bool fills_corners = (surface_inputs[TYPE] & READY_CORNERS) != 0;
 
 // The corners of drawn faces waiting for their filler, in order.
 constexpr size_t FACES_A_BATCH = 128;
@@ -406,14 +410,14 @@ static void make_records(FillVertex* rec, const Face& face, const uint32_t entry
     if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
 }
 
-// Ready corners of a face of a textured shaded type.
+// Ready corners of a face: the entries' corners with the face's (u, v).
 template <uint32_t TYPE>
 static void make_corners(FillCorner* corner, const Face& face, const uint32_t entry[3],
                          const Scene* scene, bool simd) {
+    constexpr uint8_t inputs = surface_inputs[TYPE];
     for (int c = 0; c < 3; c++) corner[c] = entry_corners[entry[c]];
-    if constexpr (TYPE == 3)
-        face_uvs(corner, face, simd);
-    else
+    if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(corner, face, simd);
+    if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0)
         for (int c = 0; c < 3; c++)
             corner_environment_uv(corner[c], scene->world_normals[entry[c]]);
 }
@@ -500,7 +504,7 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
             lit = true;
         }
 #endif
-        if ((type == 3 || type == 6) && !cornered) {
+        if ((surface_inputs[type] & READY_CORNERS) && !cornered) {
             make_entry_corners(scene, object.vertex_base, mesh.vertex_count);
             cornered = true;
         }
