@@ -19,6 +19,18 @@ struct Targets {
     uint32_t* depth;
     uint8_t* ids;
     uint8_t object_id;
+
+    // The see-through rules draw a pixel nearer than what is there, and only
+    // once per object.
+    bool shows_through(size_t i, uint32_t word) const {
+        return depth[i] < word && ids[i] != object_id;
+    }
+    // They mark what they draw with the object's id (and the depth word).
+    void mark(size_t i) const { ids[i] = object_id; }
+    void mark(size_t i, uint32_t word) const {
+        depth[i] = word;
+        ids[i] = object_id;
+    }
 };
 
 // ---- texels ----
@@ -111,14 +123,13 @@ template <class T> struct AdditiveRule {
     T tex;
     Colour c;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            const uint32_t texel = *tex.at(u, v);
-            const uint32_t pixel = t.frame[i];
-            t.frame[i] = add_saturated(pixel >> 16 & 255, texel * c.red >> 8) << 16 |
-                         add_saturated(pixel >> 8 & 255, texel * c.green >> 8) << 8 |
-                         add_saturated(pixel & 255, texel * c.blue >> 8);
-            t.ids[i] = t.object_id;
-        }
+        if (!t.shows_through(i, word)) return;
+        const uint32_t texel = *tex.at(u, v);
+        const uint32_t pixel = t.frame[i];
+        t.frame[i] = add_saturated(pixel >> 16 & 255, texel * c.red >> 8) << 16 |
+                     add_saturated(pixel >> 8 & 255, texel * c.green >> 8) << 8 |
+                     add_saturated(pixel & 255, texel * c.blue >> 8);
+        t.mark(i);
     }
 };
 
@@ -127,11 +138,9 @@ template <class T> struct TranslucentRule {
     Targets t;
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            t.frame[i] = ((tex.word(u, v) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
-            t.depth[i] = word;
-            t.ids[i] = t.object_id;
-        }
+        if (!t.shows_through(i, word)) return;
+        t.frame[i] = ((tex.word(u, v) & 0xFCFCFCu) + (t.frame[i] & 0xFCFCFCu)) >> 1;
+        t.mark(i, word);
     }
 };
 
@@ -140,16 +149,14 @@ template <class T> struct KeyedTranslucentRule {
     Targets t;
     T tex;
     void operator()(size_t i, uint32_t u, uint32_t v, uint32_t, uint32_t word) const {
-        if (t.depth[i] < word && t.ids[i] != t.object_id) {
-            const uint32_t texel = tex.word(u, v);
-            if (texel == 0) return;
-            const uint32_t pixel = t.frame[i];
-            t.frame[i] = ((pixel >> 16 & 255) + (texel >> 16)) >> 1 << 16 |
-                         ((pixel >> 8 & 255) + (texel >> 8 & 255)) >> 1 << 8 |
-                         ((pixel & 255) + (texel & 255)) >> 1;
-            t.depth[i] = word;
-            t.ids[i] = t.object_id;
-        }
+        if (!t.shows_through(i, word)) return;
+        const uint32_t texel = tex.word(u, v);
+        if (texel == 0) return;
+        const uint32_t pixel = t.frame[i];
+        t.frame[i] = ((pixel >> 16 & 255) + (texel >> 16)) >> 1 << 16 |
+                     ((pixel >> 8 & 255) + (texel >> 8 & 255)) >> 1 << 8 |
+                     ((pixel & 255) + (texel & 255)) >> 1;
+        t.mark(i, word);
     }
 };
 
