@@ -4,11 +4,10 @@
 // of this program.
 #include "data/builtin.h"
 #include "data/pack.h"
-#include "effects/effect_tables.h"
-#include "launcher/settings.h"
-#include "presentation/demo_run.h"
-#include "presentation/display.h"
-#include "presentation/sound.h"
+#include "platform/sound.h"
+#include "presentation/catch_up.h"
+#include "presentation/lockstep.h"
+#include "presentation/show.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,20 +15,16 @@ static void BM_catch_up_to_order(benchmark::State& state) {
     pack_builtin = builtin_pack();
     const Blob module = builtin_module();
     music_song = FMUSIC_LoadSongMemory(module.data, module.size);
-    init_memory_display(320, 200);
-    init_effect_tables(make_mode(320, 200));
-    sound_set_lockstep(1, 60);
-    FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0);
+    CommandLine options;
+    options.width = 320;
+    options.height = 200;
+    LockstepRun run;
+    if (!start_lockstep_show(options, &run)) state.SkipWithError("the show did not start");
     const uint32_t order = uint32_t(state.range(0));
     for (auto _ : state) {
         if (!seek_to_order(order)) state.SkipWithError("the catch-up did not reach the order");
     }
-    FMUSIC_FreeSong(music_song);
-    music_song = nullptr;
-    FSOUND_Close();
-    sound_set_lockstep(0, 0);
-    release_effect_tables();
-    release_display();
+    stop_lockstep_show();
 }
 BENCHMARK(BM_catch_up_to_order)
     ->ArgName("order")

@@ -1,5 +1,6 @@
 // The presentation's share of a frame: stretching the 320 x 200 frame onto a
 // memory back buffer with each filter, and the frame-rate text.
+#include "data/scaler.h"
 #include "presentation/display.h"
 #include "presentation/fps_text.h"
 

@@ -1,6 +1,6 @@
 // libFuzzer target: the settings file from untrusted bytes. Whatever it holds,
 // the loaded values obey their corrections.
-#include "launcher/settings.h"
+#include "presentation/settings.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // libFuzzer target: modules from untrusted bytes through the sound layer's
 // load from memory, played for a few lockstep frames and freed.
 #include "data/builtin.h"
-#include "presentation/sound.h"
+#include "platform/sound.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,15 +6,15 @@
 // 128 + the signal when SIGINT or SIGTERM ended it.
 #include "data/builtin.h"
 #include "data/pack.h"
+#include "data/scaler.h"
 #include "launcher/entry.h"
-#include "launcher/settings.h"
-#include "launcher/stop_signal.h"
+#include "platform/sound.h"
+#include "platform/video.h"
 #include "presentation/capture.h"
 #include "presentation/command_line.h"
 #include "presentation/demo_run.h"
-#include "presentation/display.h"
-#include "presentation/platform.h"
-#include "presentation/sound.h"
+#include "presentation/settings.h"
+#include "presentation/stop_signal.h"
 
 #include <cstdio>
 #include <string>

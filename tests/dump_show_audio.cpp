@@ -4,7 +4,7 @@
 // reads order 42. Writes the sound as raw 16-bit stereo and, for every row
 // heard, a line "SAMPLE ORDER ROW": the sample frame at which it starts.
 #include "data/builtin.h"
-#include "presentation/sound.h"
+#include "platform/sound.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,5 +1,6 @@
+#include "data/scaler.h"
+#include "platform/video.h"
 #include "presentation/command_line.h"
-#include "presentation/display.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,11 @@
 // The configuration dialog driven through its control ids, SDL's dummy drivers for the desktop.
 #include "launcher/config_dialog.h"
 #include "launcher/entry.h"
-#include "launcher/settings.h"
+#include "platform/sound.h"
+#include "platform/video.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
-#include "presentation/sound.h"
+#include "presentation/settings.h"
 #include "short_module.h"
 #include "support.h"
 
@@ -244,7 +245,7 @@ TEST_F(ConfigDialog, DisplayTestShowsTheModeAndReturns) {
     EXPECT_EQ(picture_shown[0] & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(picture_shown[100 * 320 + 200] & 0xFFFFFF, 0xFF0000u); // sixth bar
     EXPECT_EQ(picture_shown[199 * 320 + 319] & 0xFFFFFF, 0u);
-    EXPECT_EQ(demo_window, nullptr); // back on the desktop
+    EXPECT_FALSE(video_is_open()); // back on the desktop
     EXPECT_FALSE(view.ended);
 }
 
@@ -256,8 +257,8 @@ TEST_F(ConfigDialog, RunNeedsAModeAndHandsOverTheChoices) {
     EXPECT_FALSE(view.run_enabled || view.test_display_enabled);
     EXPECT_EQ(dialog_press(&view, IDOK) + dialog_press(&view, IDC_TEST_DISPLAY), 0);
     EXPECT_EQ(std::make_tuple(run_requested, selected_device, selected_mode.width, view.ended,
-                              view.messages.size(), demo_window),
-              std::make_tuple(0, 77, 1u, false, size_t(0), nullptr));
+                              view.messages.size(), video_is_open()),
+              std::make_tuple(0, 77, 1u, false, size_t(0), 0));
 
     // Choosing the device again lists its modes; the first is the smallest 320-wide one.
     dialog_choose(&view, IDC_DISPLAY_DEVICE, 0);

@@ -1,6 +1,11 @@
+// The display: surfaces and their operations, the scaler, and the SDL window
+// that presents them.
 #include "presentation/display.h"
 
+#include "data/scaler.h"
 #include "engine3d/math.h" // use_simd, use_avx2, use_avx512
+#include "platform/sdl/sdl_video.h"
+#include "platform/video.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -24,7 +29,7 @@ std::vector<uint32_t> test_picture(int w, int h) {
 }
 
 Surface memory_surface(int w, int h, uint32_t fill = 0) {
-    return Surface{std::vector<uint32_t>(size_t(w) * h, fill), uint32_t(w), uint32_t(h), false, {}};
+    return Surface{std::vector<uint32_t>(size_t(w) * h, fill), uint32_t(w), uint32_t(h), false};
 }
 
 int channel(uint32_t p, int shift) {
@@ -64,14 +69,7 @@ class DisplayTest : public ::testing::Test {
         release_display();
         release_working_surface();
         surface_failing_locks = 0;
-        if (window) SDL_DestroyWindow(window);
     }
-    SDL_Window* make_window(int w, int h) {
-        if (!SDL_WasInit(SDL_INIT_VIDEO)) SDL_InitSubSystem(SDL_INIT_VIDEO);
-        window = SDL_CreateWindow("VORN", 0, 0, w, h, SDL_WINDOW_HIDDEN);
-        return window;
-    }
-    SDL_Window* window = nullptr;
 };
 
 void expect_working_surface_shape() {
@@ -88,12 +86,11 @@ TEST_F(DisplayTest, SetUpAndRelease) {
     release_display();
     ASSERT_EQ(init_memory_display(1280, 800), 1);
     expect_working_surface_shape();
-    ASSERT_NE(make_window(640, 480), nullptr);
-    ASSERT_EQ(init_display(window, -1, make_mode(640, 480)), 1);
+    ASSERT_EQ(init_display(-1, make_mode(640, 480)), 1);
     expect_working_surface_shape();
 
     release_display();
-    EXPECT_TRUE(!surface_back && !surface_primary && !surface_virtual1);
+    EXPECT_TRUE(!surface_back && !surface_primary && !surface_virtual1 && !video_is_open());
     release_display();
     // A working surface made without a display is not the display's to release.
     create_working_surface();
@@ -101,20 +98,14 @@ TEST_F(DisplayTest, SetUpAndRelease) {
     EXPECT_NE(surface_virtual1, nullptr);
 }
 
-// No window, then a mode it cannot set: each shows its message and leaves no surface.
+// A mode it cannot set: its message, and no window or surface left.
 TEST_F(DisplayTest, FailedSetUpShowsItsMessageAndLeavesNothing) {
     ModeRecord sixteen_bits = make_mode(640, 480);
     sixteen_bits.bits_per_pixel = 16;
-    for (auto [to, mode, text] :
-         {std::tuple{(SDL_Window*)nullptr, make_mode(640, 480),
-                     "Couldn't create DirectDraw object.\n"},
-          {make_window(640, 480), sixteen_bits, "Couldn't set the mode.\n"}}) {
-        last_message_caption.clear();
-        EXPECT_EQ(init_display(to, -1, mode), 0) << text;
-        EXPECT_EQ(last_message_caption, "DDRAW");
-        EXPECT_EQ(last_message_text, text);
-        EXPECT_TRUE(!surface_primary && !surface_back && !surface_virtual1) << text;
-    }
+    last_message_caption.clear();
+    EXPECT_EQ(init_display(-1, sixteen_bits), -1);
+    EXPECT_EQ(last_message_caption + ": " + last_message_text, "DDRAW: Couldn't set the mode.\n");
+    EXPECT_TRUE(!surface_primary && !surface_back && !surface_virtual1 && !video_is_open());
 }
 
 // Pixels of `out` (k times as large) that are not their source pixel repeated.
@@ -139,8 +130,7 @@ TEST_F(DisplayTest, WholeMultiplesRepeatEveryPixel) {
             EXPECT_EQ(wrong_multiples(dest.pixels, picture, k), 0) << filter << " times " << k;
         }
 
-    ASSERT_NE(make_window(640, 400), nullptr);
-    ASSERT_EQ(init_display(window, -1, make_mode(640, 400)), 1);
+    ASSERT_EQ(init_display(-1, make_mode(640, 400)), 1);
     surface_virtual1->pixels = picture;
     ASSERT_EQ(blit_surface(surface_virtual1, surface_back), 1);
     std::vector<uint32_t> back;
@@ -241,8 +231,9 @@ uint32_t window_pixel(SDL_Window* window, int x, int y) {
 
 TEST_F(DisplayTest, FlipShowsTheBackBufferCentredWithItsAspectKept) {
     // A 320 x 200 back buffer in an 800 x 400 window: 640 x 400 in the middle, 80-pixel bars.
-    ASSERT_NE(make_window(800, 400), nullptr);
-    ASSERT_EQ(init_display(window, -1, make_mode(320, 200)), 1);
+    ASSERT_EQ(init_display(-1, make_mode(320, 200)), 1);
+    SDL_Window* window = sdl_video_window();
+    SDL_SetWindowSize(window, 800, 400);
     for (int filter : {FILTER_SHARP, FILTER_NEAREST, FILTER_LINEAR}) {
         display_filter = filter;
         ASSERT_EQ(fill_surface(surface_back, 0x20A040), 1);
@@ -254,7 +245,7 @@ TEST_F(DisplayTest, FlipShowsTheBackBufferCentredWithItsAspectKept) {
 }
 
 TEST_F(DisplayTest, ModeListOffersTheFourSmallModesAndOnly320Or640Wide) {
-    make_window(320, 200);
+    ASSERT_EQ(init_display(-1, make_mode(320, 200)), 1);
     std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> keys;
     std::set<std::pair<uint32_t, uint32_t>> sizes;
     for (const ModeRecord& m : list_display_modes(-1)) {

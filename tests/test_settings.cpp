@@ -1,4 +1,4 @@
-#include "launcher/settings.h"
+#include "presentation/settings.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -9,9 +9,9 @@
 #include "director/timeline.h"
 #include "engine3d/scenes.h"
 #include "frame_support.h"
-#include "presentation/capture.h"
-#include "presentation/demo_run.h"
-#include "presentation/sound.h"
+#include "platform/sound.h"
+#include "presentation/lockstep.h"
+#include "presentation/show.h"
 #include "support.h"
 
 namespace {
@@ -41,7 +41,7 @@ TEST(WholeShow, PlaysToItsEndAndReleasesEverything) {
     for (uint32_t frames = 0; render_lockstep_frame(&run) && frames < 40000; frames++)
         if (FMUSIC_GetOrder(music_song) == 17 && frames17.size() < 2) {
             frames17.push_back(surface_back->pixels);
-            samples17.push_back(run.samples);
+            samples17.push_back(demo_lockstep_samples);
         }
     EXPECT_TRUE(demo_close_requested) << "the show asks to close by itself";
 
@@ -62,7 +62,7 @@ TEST(WholeShow, PlaysToItsEndAndReleasesEverything) {
         ASSERT_EQ(render_lockstep_frame(&run), 1);
         EXPECT_EQ(FMUSIC_GetOrder(music_song), 17u);
         EXPECT_TRUE(surface_back->pixels == frames17[i]) << "frame " << i;
-        EXPECT_EQ(run.samples, samples17[i]) << "frame " << i;
+        EXPECT_EQ(demo_lockstep_samples, samples17[i]) << "frame " << i;
     }
     stop_lockstep_show();
     pack_builtin = {nullptr, 0};

@@ -6,9 +6,9 @@
 // (this program with VORN_WRITE_DIGESTS naming the file).
 #include "data/builtin.h"
 #include "data/surface.h"
-#include "presentation/capture.h"
-#include "presentation/demo_run.h"
-#include "presentation/sound.h"
+#include "platform/sound.h"
+#include "presentation/lockstep.h"
+#include "presentation/show.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,8 @@ std::vector<std::string> show_digests() {
     const uint64_t start = 0xCBF29CE484222325ull;
     uint64_t music = start;
     while (render_lockstep_frame(&run) && run.frame <= 40000) {
-        music = fnv1a(music, run.samples.data(), run.samples.size() * sizeof(int16_t));
+        music = fnv1a(music, demo_lockstep_samples.data(),
+                      demo_lockstep_samples.size() * sizeof(int16_t));
         if (run.frame % EVERY) continue;
         const std::vector<uint32_t>& pixels = surface_virtual1->pixels;
         char line[96];

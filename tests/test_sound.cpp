@@ -1,4 +1,4 @@
-#include "presentation/sound.h"
+#include "platform/sound.h"
 #include "short_module.h"
 #include "support.h"
 

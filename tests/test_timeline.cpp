@@ -9,9 +9,9 @@
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
 #include "frame_support.h"
+#include "platform/sound.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
-#include "presentation/sound.h"
 #include "short_module.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
-// The display surfaces as drawing code sees them, without the display: the
-// records, the working surface and the operations every surface has (the
-// presentation implements them for the window). The working surface
-// surface_virtual1 is always a 320 x 200, 32-bit memory buffer without gaps
-// (pitch 1280), so effects and tests need no window.
+// The display surfaces as drawing code sees them: the records, the working
+// surface and the operations every surface has. Every surface is memory (the
+// window's back buffer too, which the platform only presents), so the
+// operations are defined here once and effects and tests need no window. The
+// working surface surface_virtual1 is always a 320 x 200, 32-bit buffer
+// without gaps (pitch 1280).
 #pragma once
 
 #include <cstddef>
@@ -32,14 +33,17 @@ struct ModeRecord {
     uint32_t blue_mask;
 };
 
-// A surface: memory pixels, or (for the back buffer) a handle of the display
-// layer whose pixels live there.
+// A 32-bit RGB mode record (masks 0xFF0000, 0xFF00, 0xFF; default refresh).
+inline ModeRecord make_mode(uint32_t width, uint32_t height) {
+    return ModeRecord{width, height, 0, 32, 0xFF0000, 0x00FF00, 0x0000FF};
+}
+
+// A surface: its pixels, rows top to bottom without gaps.
 struct Surface {
     std::vector<uint32_t> pixels;
     uint32_t width;
     uint32_t height;
     bool locked;
-    void* platform;
 };
 
 extern Surface* surface_primary;
@@ -55,11 +59,21 @@ void release_working_surface();
 // a frame's fill is bound by how many stores it takes.
 void fill_pixels(uint32_t* pixels, size_t count, uint32_t colour);
 
+// A width x height surface of black pixels; release with delete.
+Surface* new_surface(uint32_t width, uint32_t height);
+
 int lock_surface(Surface* surface, FrameSurface* out);
 int unlock_surface(Surface* surface);
 int fill_surface(Surface* surface, uint32_t colour);
+// Scales source onto destination with display_filter (a copy at equal sizes).
 int blit_surface(Surface* source, Surface* destination);
-int flip_primary();
+
+// Copies a width x height block of pixels 1:1 onto surface at (x, y), clipped
+// to the surface. Returns 0 when the surface cannot be written.
+int put_pixels(Surface* surface, int x, int y, const uint32_t* pixels, int width, int height);
+
+// The surface's pixels, width x height without gaps.
+int read_surface_pixels(Surface* surface, std::vector<uint32_t>* out);
 
 // Test hook: the next n calls of lock_surface fail.
 extern int surface_failing_locks;

@@ -10,7 +10,7 @@
 #include "engine3d/morph.h"
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
-#include "presentation/sound.h"
+#include "platform/sound.h"
 
 TimelineState timeline;
 Camera camera_vkocka, camera_opod, camera_brain, camera_istu, camera_kocka;

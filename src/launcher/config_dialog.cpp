@@ -1,15 +1,17 @@
+// The configuration dialog's procedures over its plain view record: the
+// sound half acts on the sound library and the settings, the display half on
+// the platform's displays; the toolkit only mirrors the record.
 #include "launcher/config_dialog.h"
 
-#include "launcher/entry.h"
-#include "launcher/settings.h"
+#include "platform/sound.h"
+#include "platform/video.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
-#include "presentation/sound.h"
+#include "presentation/settings.h"
 
 #include <cstdio>
 
 constexpr int SOUND_BUFFER_MS = 200;
-constexpr int SOUND_CHANNELS = 256;
 constexpr int TEST_MASTER_VOLUME = 150;
 constexpr int BOX_ERROR = MB_ICONHAND | MB_SYSTEMMODAL;
 constexpr int BOX_NOTICE = MB_ICONINFORMATION | MB_SYSTEMMODAL;
@@ -30,6 +32,8 @@ static const int mixer_entry_values[MIXER_ENTRY_COUNT] = {4, 1, 2, 3, 5, 6, 7, 8
 // The rate radios, in id order from IDC_RATE_44KHZ.
 static const int rate_values[] = {44100, 22050, 11025, 8000};
 constexpr int RATE_COUNT = int(sizeof(rate_values) / sizeof(rate_values[0]));
+
+int run_requested = 0;
 
 DialogView make_dialog_view() {
     DialogView view{};
@@ -208,9 +212,9 @@ static void prepare_sound(DialogView* dialog) {
     FSOUND_SetHWND(dialog);
 }
 
-static int open_sound(DialogView* dialog) {
-    prepare_sound(dialog);
-    return FSOUND_Init(output_rate, SOUND_CHANNELS, 0);
+// Opened as the show opens it.
+static int open_sound(DialogView*) {
+    return open_show_sound(run_output());
 }
 
 // The output list shows the run's output, the driver list its devices.
@@ -226,13 +230,11 @@ static void show_run_output(DialogView* dialog) {
 static void sound_failure(DialogView* dialog) {
     dialog_message(dialog, "FSOUND", sound_error_text(FSOUND_GetError()), BOX_ERROR);
     demo_nosound = 1;
-    FSOUND_Close();
     open_sound(dialog);
 }
 
 // "Test SND": the module plays while the notice is open.
 static intptr_t test_sound(DialogView* dialog) {
-    FSOUND_Close();
     if (!open_sound(dialog)) {
         sound_failure(dialog);
         show_run_output(dialog);

@@ -91,6 +91,9 @@ struct DialogView {
     DialogMessageBox message_box;
 };
 
+// 1 once "Run DEMO" has ended the dialog: the show is to start.
+extern int run_requested;
+
 // A view with empty lists and nothing shown.
 DialogView make_dialog_view();
 

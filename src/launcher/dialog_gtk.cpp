@@ -1,7 +1,7 @@
 #include "launcher/dialog_gtk.h"
 
 #include "data/pack.h"
-#include "launcher/stop_signal.h"
+#include "presentation/stop_signal.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>

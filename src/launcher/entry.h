@@ -6,7 +6,6 @@
 #include "launcher/config_dialog.h"
 
 extern DialogView config_dialog; // the configuration dialog's view
-extern int run_requested;        // 1 once "Run DEMO" has ended the dialog
 
 // The whole launch: returns the program's exit status: 0 after "Exit" or the
 // show, 1 without a display or when the show failed.
@@ -19,9 +18,3 @@ const char* no_display_text();
 // given size when the desktop reports window positions, and left as stored when
 // it does not.
 void place_config_dialog(int desktop_width, int desktop_height, int reports_positions);
-
-// "Test GFX": the chosen mode shown full screen on device (a test picture), and
-// back to the desktop. open_test_display returns 1 when the mode is shown, 0
-// when it cannot be set, -1 when the display layer has already said why.
-int open_test_display(int device, const ModeRecord& mode);
-void close_test_display();

@@ -1,13 +1,11 @@
+// Lockstep capture: the show's frames into PNG files, or with its sound into
+// a video through ffmpeg, fed through two pipes without ever blocking on one.
 #include "presentation/capture.h"
 
-#include "data/assets.h"
-#include "director/timeline.h"
-#include "effects/effect_tables.h"
-#include "launcher/settings.h"
-#include "presentation/demo_run.h"
-#include "presentation/display.h"
+#include "presentation/lockstep.h"
 #include "presentation/png_writer.h"
-#include "presentation/sound.h"
+#include "presentation/settings.h"
+#include "presentation/show.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,89 +40,6 @@ static std::string find_on_path(const char* program) {
         start = end + 1;
     }
     return {};
-}
-
-int render_lockstep_frame(LockstepRun* run) {
-    if (run->frame_limit && run->frame >= run->frame_limit) return 0;
-    size_t rendered = 0;
-    if (run->frame_waiting) {
-        run->samples = demo_lockstep_samples;
-        rendered = run->samples.size() / 2;
-    } else {
-        rendered = sound_lockstep_frame(music_song, &run->samples);
-    }
-    const ShowScene scene = scene_for_order(FMUSIC_GetOrder(music_song));
-    const steady::time_point start = steady::now();
-    if (!run->frame_waiting && !director_frame(music_song)) request_demo_close();
-    run->frame_waiting = false;
-    const double seconds = std::chrono::duration<double>(steady::now() - start).count();
-    run->director_seconds += seconds;
-    run->scene_seconds[scene] += seconds;
-    run->scene_frames[scene]++;
-    if (demo_close_requested) return 0;
-    if (music_song && rendered == 0) return 0;
-    run->frame++;
-    return 1;
-}
-
-int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
-    demo_close_requested = 0;
-    if (!music_song && options.seconds <= 0) {
-        std::fprintf(stderr, "vorn: no music to follow; give --seconds\n");
-        return 0;
-    }
-    if (!init_memory_display(options.width, options.height)) return 0;
-    load_all_assets();
-    init_effect_tables(make_mode(options.width, options.height));
-    sound_set_lockstep(1, int(options.fps));
-    FSOUND_Close();
-    FSOUND_SetMixer(sound_mixer);
-    if (!FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0)) {
-        show_message("FSOUND", sound_error_text(FSOUND_GetError()), 1);
-        return 0;
-    }
-    if (music_song) {
-        FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
-        FMUSIC_PlaySong(music_song);
-    }
-    run->fps = options.fps;
-    run->frame_limit = 0;
-    // Frames before the start order are computed unseen, as a seek does.
-    run->frame_waiting = false;
-    if (music_song && options.start_order > 0) {
-        if (!seek_to_order(options.start_order)) return 0;
-        run->frame_waiting = true;
-    }
-    run->frame_limit =
-        options.seconds > 0 ? uint32_t(std::llround(options.seconds * options.fps)) : 0;
-    // The show ends where its last scene starts or where the music does.
-    const double end_seconds =
-        sound_order_seconds(music_song, show_scenes[SCENE_END_OF_SHOW].first_order);
-    const double start_seconds =
-        options.start_order > 0 ? sound_order_seconds(music_song, options.start_order) : 0;
-    const double left = std::max(0.0, (end_seconds - start_seconds) * options.fps);
-    run->expected = music_song ? uint32_t(std::llround(left)) : 0;
-    if (run->frame_limit && (!run->expected || run->frame_limit < run->expected))
-        run->expected = run->frame_limit;
-    run->frame = 0;
-    run->director_seconds = 0;
-    for (int i = 0; i < SCENE_COUNT; i++) {
-        run->scene_seconds[i] = 0;
-        run->scene_frames[i] = 0;
-    }
-    run->started = run->last_progress = steady::now();
-    run->show_progress = isatty(2);
-    return 1;
-}
-
-void stop_lockstep_show() {
-    free_all_assets();
-    release_effect_tables();
-    if (music_song) FMUSIC_FreeSong(music_song);
-    music_song = nullptr;
-    FSOUND_Close();
-    sound_set_lockstep(0, 0);
-    release_display();
 }
 
 // One line on a terminal, rewritten in place at most four times a second:
@@ -340,7 +255,8 @@ static int capture_video(const CommandLine& options, LockstepRun* run) {
     Pending sound{with_sound ? inputs[1].write_end : -1, {}, 0};
     SendResult sent = encoder < 0 ? SEND_CLOSED : SEND_OK;
     while (sent == SEND_OK && render_lockstep_frame(run)) {
-        if (with_sound) queue_bytes(sound, run->samples.data(), run->samples.size() * 2);
+        if (with_sound)
+            queue_bytes(sound, demo_lockstep_samples.data(), demo_lockstep_samples.size() * 2);
         queue_bytes(pictures, surface_back->pixels.data(), size_t(frame_bytes));
         sent = send_pending(pictures, with_sound ? &sound : nullptr);
         report_progress(run, false);
@@ -384,61 +300,4 @@ int run_capture(const CommandLine& options) {
         options.record_path.empty() ? capture_frames(options, &run) : capture_video(options, &run);
     stop_lockstep_show();
     return status;
-}
-
-//
-// --benchmark
-//
-
-// Seconds it takes to write one full 320 x 200 frame of pixels.
-static double full_frame_write_seconds() {
-    std::vector<uint32_t> frame(FRAME_PIXELS);
-    volatile uint32_t sink = 0;
-    const int writes = 2000;
-    const steady::time_point start = steady::now();
-    for (int n = 0; n < writes; n++) {
-        uint32_t* p = frame.data();
-        const uint32_t colour = uint32_t(n) * 0x010101;
-        for (int i = 0; i < FRAME_PIXELS; i++) p[i] = colour + uint32_t(i);
-        sink = sink + p[n % FRAME_PIXELS];
-    }
-    return std::chrono::duration<double>(steady::now() - start).count() / writes;
-}
-
-int run_benchmark(const CommandLine& options) {
-    LockstepRun run{};
-    if (!start_lockstep_show(options, &run)) {
-        stop_lockstep_show();
-        return 1;
-    }
-    run.show_progress = false;
-    while (render_lockstep_frame(&run)) {
-    }
-    stop_lockstep_show();
-    const double loop_seconds = run.director_seconds;
-    const double write_seconds = full_frame_write_seconds();
-    const double per_frame = run.frame ? loop_seconds / run.frame : 0;
-    std::printf("frame loop: %u frames of %ux%u in %.3f s: %.0f frames per second\n", run.frame,
-                options.width, options.height, loop_seconds, per_frame > 0 ? 1 / per_frame : 0);
-    std::printf("one full 320x200 frame write: %.2f us; one frame of the loop: %.2f us = %.2f "
-                "full-frame writes\n",
-                write_seconds * 1e6, per_frame * 1e6,
-                write_seconds > 0 ? per_frame / write_seconds : 0);
-    std::printf("\n%-7s  %-34s %7s %10s %10s %9s\n", "orders", "scene", "frames", "us/frame",
-                "frames/s", "x write");
-    for (int i = 0; i < SCENE_COUNT; i++) {
-        const SceneRange& s = show_scenes[i];
-        if (!run.scene_frames[i]) continue;
-        const double us = run.scene_seconds[i] / run.scene_frames[i] * 1e6;
-        char orders[16];
-        if (s.first_order == s.last_order)
-            std::snprintf(orders, sizeof orders, "%u", s.first_order);
-        else if (s.last_order == UINT32_MAX)
-            std::snprintf(orders, sizeof orders, "%u+", s.first_order);
-        else
-            std::snprintf(orders, sizeof orders, "%u-%u", s.first_order, s.last_order);
-        std::printf("%-7s  %-34s %7u %10.1f %10.0f %9.1f\n", orders, s.name, run.scene_frames[i],
-                    us, us > 0 ? 1e6 / us : 0, write_seconds > 0 ? us / (write_seconds * 1e6) : 0);
-    }
-    return 0;
 }

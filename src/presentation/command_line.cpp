@@ -1,7 +1,8 @@
 #include "presentation/command_line.h"
 
+#include "data/scaler.h"
 #include "director/scene_table.h"
-#include "presentation/display.h"
+#include "platform/video.h"
 
 #include <cerrno>
 #include <cstdlib>

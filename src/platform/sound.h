@@ -104,4 +104,3 @@ double sound_order_seconds(MusicSong* song, uint32_t order);
 // Test hook: while pinned, FMUSIC_GetOrder and FMUSIC_GetRow report the given
 // position instead of the song's.
 void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t row);
-

@@ -1,6 +1,6 @@
-#include "launcher/settings.h"
+#include "presentation/settings.h"
 
-#include "presentation/sound.h"
+#include "platform/sound.h"
 
 #include <algorithm>
 #include <cerrno>

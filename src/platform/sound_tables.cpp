@@ -1,5 +1,5 @@
-#include "presentation/sound_tables.h"
-#include "presentation/sound.h"
+#include "platform/sound_tables.h"
+#include "platform/sound.h"
 
 const MixerChoice mixer_choices[] = {
     {0, -1, "Library default"},

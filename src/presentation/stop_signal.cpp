@@ -1,4 +1,4 @@
-#include "launcher/stop_signal.h"
+#include "presentation/stop_signal.h"
 
 volatile std::sig_atomic_t stop_signal = 0;
 

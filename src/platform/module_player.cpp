@@ -1,16 +1,16 @@
-// The sound library layer: modules played by libopenmpt, heard through SDL
-// audio. One song plays at a time. It is rendered by the audio callback when a
-// device is open, by sound_lockstep_frame in lockstep mode, and otherwise on the
-// main thread whenever its position is asked for, as far as the wall clock says.
-// Every render records (output sample, order, row) marks, and the position
-// reported is the mark of the output sample being heard now.
-#include "presentation/sound.h"
-#include "presentation/sound_tables.h"
+// The module player: songs played by libopenmpt, behind the sound library's
+// FSOUND_ and FMUSIC_ calls, heard through the platform's sound device. One
+// song plays at a time. It is rendered when the device pulls samples, by
+// sound_lockstep_frame in lockstep mode, and otherwise on the main thread
+// whenever its position is asked for, as far as the wall clock says. Every
+// render records (output sample, order, row) marks, and the position reported
+// is the mark of the output sample being heard now.
+#include "platform/sound.h"
+#include "platform/sound_device.h"
+#include "platform/sound_tables.h"
 
 #include "data/builtin.h"
 
-#include <SDL.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <libopenmpt/libopenmpt.h>
 #include <sys/stat.h>
@@ -74,18 +74,13 @@ int sound_builtin_enabled = 1;
 // The open output.
 int sound_initialised = 0;
 int sound_rate = 44100;
-int sound_audio_loaded = 0; // output type whose SDL driver is loaded, 0 for none
-SDL_AudioDeviceID sound_device = 0;
-int sound_device_frames = 0; // the device buffer, in sample frames
 
 // The current song and the output clock. The clock counts every sample frame
-// handed to the device (silence included) or rendered without one; the audio
-// callback and the main thread share these under the device lock.
+// handed to the device (silence included) or rendered without one; the
+// device's pulls and the main thread share these under the device lock.
 MusicSong* sound_current = nullptr;
 uint64_t output_clock = 0;
-uint64_t callback_clock_start = 0; // output_clock at the last callback
-uint64_t callback_clock_end = 0;
-uint64_t callback_counter = 0; // SDL performance counter at the last callback
+uint64_t pulled_clock_end = 0; // output_clock after the device's last pull
 
 // Lockstep mode.
 int lockstep_on = 0;
@@ -106,56 +101,12 @@ int fail(int code) {
     return 0;
 }
 
-const char* sdl_driver_name(int output) {
-    return output == SOUND_OUTPUT_ALSA ? "alsa" : nullptr;
-}
-
 void lock_output() {
-    if (sound_device) SDL_LockAudioDevice(sound_device);
+    sound_device_lock();
 }
 
 void unlock_output() {
-    if (sound_device) SDL_UnlockAudioDevice(sound_device);
-}
-
-// libasound reports every failed look-up of a sound card on stderr, eight
-// lines on a machine without one. Its error handler is pointed at one that
-// says nothing before SDL first loads the library; SDL then opens this same
-// copy, which stays loaded for the process.
-extern "C" {
-typedef void (*AlsaErrorHandler)(const char* file, int line, const char* function, int error,
-                                 const char* format, ...);
-static void alsa_say_nothing(const char*, int, const char*, int, const char*, ...) {}
-}
-
-void quieten_alsa() {
-    static int done = 0;
-    if (done) return;
-    done = 1;
-    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (!alsa) return;
-    using SetHandler = int (*)(AlsaErrorHandler);
-    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
-        set(alsa_say_nothing);
-}
-
-void unload_audio_driver() {
-    if (sound_audio_loaded) SDL_AudioQuit();
-    sound_audio_loaded = 0;
-}
-
-// Loads the SDL audio driver of an output type (none for SOUND_OUTPUT_NONE).
-int load_audio_driver(int output) {
-    if (output == SOUND_OUTPUT_NONE) {
-        unload_audio_driver();
-        return 1;
-    }
-    if (sound_audio_loaded == output) return 1;
-    unload_audio_driver();
-    quieten_alsa();
-    if (SDL_AudioInit(sdl_driver_name(output)) != 0) return 0;
-    sound_audio_loaded = output;
-    return 1;
+    sound_device_unlock();
 }
 
 void refresh_driver_names() {
@@ -165,13 +116,10 @@ void refresh_driver_names() {
         driver_names.push_back("No sound");
         return;
     }
-    if (!load_audio_driver(sound_output_type)) return;
+    std::vector<std::string> devices;
+    if (!sound_device_names(sound_output_type, &devices)) return;
     driver_names.push_back("Default device");
-    int count = SDL_GetNumAudioDevices(0);
-    for (int i = 0; i < count; i++) {
-        const char* name = SDL_GetAudioDeviceName(i, 0);
-        driver_names.push_back(name ? name : "");
-    }
+    driver_names.insert(driver_names.end(), devices.begin(), devices.end());
 }
 
 void apply_mixer(MusicSong* song) {
@@ -245,17 +193,15 @@ int song_advancing(const MusicSong* song) {
     return song && song == sound_current && song->playing && !song->paused && !song->ended;
 }
 
-void SDLCALL audio_callback(void*, Uint8* stream, int length) {
-    int16_t* out = reinterpret_cast<int16_t*>(stream);
-    size_t frames = size_t(length) / (2 * sizeof(int16_t));
-    callback_counter = SDL_GetPerformanceCounter();
-    callback_clock_start = output_clock;
+// What the device plays: the current song, silence where it has none or
+// after its end.
+void pull_song(int16_t* out, size_t frames) {
     size_t done = 0;
     if (!lockstep_on && song_advancing(sound_current))
         done = render_song(sound_current, out, frames);
     std::memset(out + 2 * done, 0, (frames - done) * 2 * sizeof(int16_t));
     output_clock += frames - done;
-    callback_clock_end = output_clock;
+    pulled_clock_end = output_clock;
 }
 
 void restart_wall_clock() {
@@ -266,7 +212,7 @@ void restart_wall_clock() {
 // Without a device (and outside lockstep) the current song is rendered here,
 // up to the sample the wall clock has reached, and the samples are dropped.
 void advance_by_wall_clock() {
-    if (sound_device || lockstep_on || !song_advancing(sound_current)) return;
+    if (sound_device_is_open() || lockstep_on || !song_advancing(sound_current)) return;
     auto elapsed = std::chrono::steady_clock::now() - clock_origin_time;
     int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     uint64_t target = clock_origin_samples + uint64_t(ms) * uint64_t(sound_rate) / 1000;
@@ -277,17 +223,13 @@ void advance_by_wall_clock() {
     }
 }
 
-// The output sample being heard now: with a device, the sample handed over at
-// the last callback plus the time since, less the device buffer; without one,
-// the last sample rendered.
+// The output sample being heard now: with a device, the end of its last pull
+// less what it has not played yet; without one, the last sample rendered.
 int64_t heard_sample() {
-    if (!sound_device || lockstep_on) return int64_t(output_clock);
-    if (!callback_counter) return -1;
-    uint64_t ticks = SDL_GetPerformanceCounter() - callback_counter;
-    double seconds = double(ticks) / double(SDL_GetPerformanceFrequency());
-    int64_t heard = int64_t(callback_clock_start) + int64_t(seconds * sound_rate) -
-                    int64_t(sound_device_frames);
-    return std::min(heard, int64_t(callback_clock_end));
+    if (!sound_device_is_open() || lockstep_on) return int64_t(output_clock);
+    const int64_t unheard = sound_device_unheard_frames();
+    if (unheard < 0) return -1;
+    return int64_t(pulled_clock_end) - unheard;
 }
 
 // The newest mark at or before the sample being heard; the oldest mark while
@@ -322,14 +264,7 @@ void stop_current() {
     sound_current = nullptr;
 }
 
-void close_device() {
-    if (sound_device) SDL_CloseAudioDevice(sound_device);
-    sound_device = 0;
-    callback_counter = 0;
-}
-
 int open_device() {
-    if (!load_audio_driver(sound_output_type)) return 0;
     refresh_driver_names();
     const char* name = nullptr;
     if (sound_driver_index > 0 && size_t(sound_driver_index) < driver_names.size())
@@ -338,17 +273,7 @@ int open_device() {
     int wanted = sound_rate * sound_buffer_ms / 4000;
     int frames = 256;
     while (frames * 2 <= wanted && frames < 8192) frames *= 2;
-    SDL_AudioSpec want{}, have{};
-    want.freq = sound_rate;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = Uint16(frames);
-    want.callback = audio_callback;
-    sound_device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
-    if (!sound_device) return 0;
-    sound_device_frames = have.samples;
-    SDL_PauseAudioDevice(sound_device, 0);
-    return 1;
+    return sound_device_open(sound_output_type, name, sound_rate, frames, pull_song);
 }
 
 // Reads a module file whole: only a regular file (opened without waiting, so
@@ -434,7 +359,7 @@ int FSOUND_Init(int rate, int channels, unsigned flags) {
         return fail(SOUND_ERR_INVALID_PARAM);
     sound_rate = rate;
     if (sound_output_type != SOUND_OUTPUT_NONE && !lockstep_on && !open_device()) {
-        unload_audio_driver();
+        sound_device_close();
         return fail(SOUND_ERR_INIT);
     }
     sound_initialised = 1;
@@ -464,8 +389,7 @@ void FSOUND_Close() {
     lock_output();
     stop_current();
     unlock_output();
-    close_device();
-    unload_audio_driver();
+    sound_device_close();
     sound_initialised = 0;
 }
 

@@ -1,0 +1,47 @@
+# Every library's sources, listed once: the program, the tests, the tools,
+# the fuzz targets and the web build take their files from here.
+set(S ${CMAKE_SOURCE_DIR}/src)
+
+# The pack reader and the table of the show's items (the tools use them too).
+set(VORN_PACK_SOURCES ${S}/data/pack.cpp ${S}/data/items.cpp)
+
+# The 3D engine's model reader and its math, on their own for the model fuzzers.
+set(VORN_MODEL_SOURCES ${S}/engine3d/model.cpp ${S}/engine3d/scene.cpp ${S}/engine3d/math.cpp)
+
+# The drawing: surfaces and the scaler, the assets, the effects and the 3D
+# engine, free of any platform library.
+set(VORN_ENGINE_SOURCES
+    ${S}/data/assets.cpp ${S}/data/render_resources.cpp ${S}/data/scaler.cpp
+    ${S}/data/surface.cpp
+    ${S}/effects/effect_tables.cpp ${S}/effects/fillers.cpp ${S}/effects/fog.cpp
+    ${S}/effects/lines.cpp ${S}/effects/pictures.cpp ${S}/effects/tunnel.cpp
+    ${S}/engine3d/culling.cpp ${S}/engine3d/lighting.cpp ${S}/engine3d/mapping.cpp
+    ${S}/engine3d/morph.cpp ${S}/engine3d/render.cpp ${S}/engine3d/scenes.cpp
+    ${VORN_MODEL_SOURCES})
+
+# The show's script, and the show itself over the platform interfaces: its
+# start, frame, seeking, the live loop and lockstep runs, the settings and the
+# module player (libopenmpt, shared by every platform).
+set(VORN_DIRECTOR_SOURCES ${S}/director/scene_table.cpp ${S}/director/timeline.cpp
+    ${S}/director/timeline_effects.cpp)
+set(VORN_SOUND_SOURCES ${S}/platform/module_player.cpp ${S}/platform/sound_tables.cpp)
+set(VORN_SHOW_SOURCES
+    ${S}/data/builtin.cpp
+    ${S}/presentation/catch_up.cpp ${S}/presentation/command_line.cpp
+    ${S}/presentation/demo_run.cpp ${S}/presentation/display.cpp
+    ${S}/presentation/fps_text.cpp ${S}/presentation/lockstep.cpp
+    ${S}/presentation/settings.cpp ${S}/presentation/show.cpp
+    ${S}/presentation/stop_signal.cpp
+    ${VORN_DIRECTOR_SOURCES} ${VORN_SOUND_SOURCES})
+# Lockstep capture to files, native only (ffmpeg, libpng).
+set(VORN_CAPTURE_SOURCES ${S}/presentation/capture.cpp ${S}/presentation/benchmark.cpp
+    ${S}/presentation/png_writer.cpp)
+
+# The platforms: SDL2 on the desktop, none at all for lockstep runs and tests.
+set(VORN_SDL_SOURCES ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
+    ${S}/platform/sdl/sdl_video.cpp)
+set(VORN_NULL_SOURCES ${S}/platform/null/null_platform.cpp)
+
+# The configuration dialog (its logic, the GTK view) and the program's entry.
+set(VORN_LAUNCHER_SOURCES ${S}/launcher/config_dialog.cpp ${S}/launcher/dialog_gtk.cpp
+    ${S}/launcher/entry.cpp)

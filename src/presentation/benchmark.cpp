@@ -1,0 +1,65 @@
+// --benchmark: the show in lockstep without presenting, timed scene by scene
+// and given as multiples of one full-frame write in the same run.
+#include "presentation/capture.h"
+
+#include "data/surface.h"
+#include "presentation/lockstep.h"
+
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using steady = std::chrono::steady_clock;
+
+// Seconds it takes to write one full 320 x 200 frame of pixels.
+static double full_frame_write_seconds() {
+    std::vector<uint32_t> frame(FRAME_PIXELS);
+    volatile uint32_t sink = 0;
+    const int writes = 2000;
+    const steady::time_point start = steady::now();
+    for (int n = 0; n < writes; n++) {
+        uint32_t* p = frame.data();
+        const uint32_t colour = uint32_t(n) * 0x010101;
+        for (int i = 0; i < FRAME_PIXELS; i++) p[i] = colour + uint32_t(i);
+        sink = sink + p[n % FRAME_PIXELS];
+    }
+    return std::chrono::duration<double>(steady::now() - start).count() / writes;
+}
+
+int run_benchmark(const CommandLine& options) {
+    LockstepRun run{};
+    if (!start_lockstep_show(options, &run)) {
+        stop_lockstep_show();
+        return 1;
+    }
+    run.show_progress = false;
+    while (render_lockstep_frame(&run)) {
+    }
+    stop_lockstep_show();
+    const double loop_seconds = run.director_seconds;
+    const double write_seconds = full_frame_write_seconds();
+    const double per_frame = run.frame ? loop_seconds / run.frame : 0;
+    std::printf("frame loop: %u frames of %ux%u in %.3f s: %.0f frames per second\n", run.frame,
+                options.width, options.height, loop_seconds, per_frame > 0 ? 1 / per_frame : 0);
+    std::printf("one full 320x200 frame write: %.2f us; one frame of the loop: %.2f us = %.2f "
+                "full-frame writes\n",
+                write_seconds * 1e6, per_frame * 1e6,
+                write_seconds > 0 ? per_frame / write_seconds : 0);
+    std::printf("\n%-7s  %-34s %7s %10s %10s %9s\n", "orders", "scene", "frames", "us/frame",
+                "frames/s", "x write");
+    for (int i = 0; i < SCENE_COUNT; i++) {
+        const SceneRange& s = show_scenes[i];
+        if (!run.scene_frames[i]) continue;
+        const double us = run.scene_seconds[i] / run.scene_frames[i] * 1e6;
+        char orders[16];
+        if (s.first_order == s.last_order)
+            std::snprintf(orders, sizeof orders, "%u", s.first_order);
+        else if (s.last_order == UINT32_MAX)
+            std::snprintf(orders, sizeof orders, "%u+", s.first_order);
+        else
+            std::snprintf(orders, sizeof orders, "%u-%u", s.first_order, s.last_order);
+        std::printf("%-7s  %-34s %7u %10.1f %10.0f %9.1f\n", orders, s.name, run.scene_frames[i],
+                    us, us > 0 ? 1e6 / us : 0, write_seconds > 0 ? us / (write_seconds * 1e6) : 0);
+    }
+    return 0;
+}

@@ -1,0 +1,96 @@
+// The catch-up of a seek, in slices of wall time: a state (where it goes, how
+// far it is) and one step that renders the song's share and draws the scene
+// unseen, as the frame step does for shown frames.
+#include "presentation/catch_up.h"
+
+#include "director/timeline.h"
+#include "platform/sound.h"
+#include "presentation/show.h"
+
+#include <chrono>
+
+struct CatchUp {
+    int active;
+    uint32_t order;      // the order it goes to
+    uint32_t done;       // frames computed so far
+    uint32_t total;      // frames to the order at the module's tempo
+    int lockstep_before; // the show was in lockstep before the seek
+};
+
+static CatchUp catch_up = {};
+
+static uint32_t frames_to(uint32_t order) {
+    const double seconds = sound_order_seconds(music_song, order);
+    return seconds > 0 ? uint32_t(seconds * CATCH_UP_FPS) : 0;
+}
+
+int begin_seek(uint32_t order) {
+    abandon_catch_up();
+    if (!music_song || !surface_virtual1) return 0;
+    if (!reset_show()) return 0;
+    FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
+    if (!FMUSIC_PlaySong(music_song)) return 0;
+    const int lockstep_before = sound_lockstep_enabled();
+    if (!lockstep_before) sound_set_lockstep(1, CATCH_UP_FPS);
+    catch_up = CatchUp{1, order, 0, frames_to(order), lockstep_before};
+    show_frame_waiting = 0;
+    return 1;
+}
+
+static void finish_catch_up() {
+    catch_up.active = 0;
+    if (!catch_up.lockstep_before) sound_set_lockstep(0, 0);
+}
+
+// The frame at the start of the order, with the share of the song already
+// rendered for it.
+static void arrive() {
+    draw_show_frame();
+    show_frame_waiting = 1;
+    finish_catch_up();
+}
+
+int continue_catch_up(uint32_t milliseconds) {
+    using clock = std::chrono::steady_clock;
+    const clock::time_point until = clock::now() + std::chrono::milliseconds(milliseconds);
+    while (catch_up.active) {
+        if (advance_show_music() == 0 || FMUSIC_GetOrder(music_song) >= catch_up.order) {
+            arrive();
+            break;
+        }
+        director_draw(FMUSIC_GetOrder(music_song), FMUSIC_GetRow(music_song));
+        demo_frames_drawn++;
+        catch_up.done++;
+        if (milliseconds && clock::now() >= until) break;
+    }
+    return catch_up.active;
+}
+
+int catch_up_active() {
+    return catch_up.active;
+}
+
+uint32_t catch_up_order() {
+    return catch_up.order;
+}
+
+void catch_up_progress(uint32_t* done, uint32_t* total) {
+    *done = catch_up.done;
+    *total = catch_up.total;
+}
+
+void extend_catch_up(uint32_t order) {
+    if (!catch_up.active || order <= catch_up.order) return;
+    catch_up.order = order;
+    catch_up.total = frames_to(order);
+}
+
+void abandon_catch_up() {
+    if (catch_up.active) finish_catch_up();
+}
+
+int seek_to_order(uint32_t order) {
+    if (!begin_seek(order)) return 0;
+    continue_catch_up(0);
+    return 1;
+}

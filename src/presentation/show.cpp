@@ -1,0 +1,84 @@
+// One start-up, one frame, one end: the sequences every way of running the
+// show goes through, so that a window, a recording and a benchmark draw the
+// same frames.
+#include "presentation/show.h"
+
+#include "data/assets.h"
+#include "director/timeline.h"
+#include "effects/effect_tables.h"
+#include "platform/sound.h"
+#include "platform/video.h"
+#include "presentation/settings.h"
+
+#include <cstdio>
+
+MusicSong* music_song = nullptr;
+uint32_t demo_frames_drawn = 0;
+int demo_close_requested = 0;
+std::vector<int16_t> demo_lockstep_samples;
+int show_frame_waiting = 0;
+
+void request_demo_close() {
+    demo_close_requested = 1;
+}
+
+int open_show_sound(int output) {
+    FSOUND_Close();
+    FSOUND_SetOutput(output);
+    FSOUND_SetDriver(sound_driver);
+    FSOUND_SetMixer(sound_mixer);
+    return FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0);
+}
+
+static void free_show_data() {
+    free_all_assets();
+    release_effect_tables();
+}
+
+int start_show(const ModeRecord& mode, int output, int fall_back) {
+    demo_close_requested = 0;
+    show_frame_waiting = 0;
+    load_all_assets();
+    init_effect_tables(mode);
+    if (!open_show_sound(output)) {
+        const char* text = sound_error_text(FSOUND_GetError());
+        if (!fall_back || !open_show_sound(SOUND_OUTPUT_NONE)) {
+            show_message("FSOUND", text, 1);
+            free_show_data();
+            return 0;
+        }
+        std::fprintf(stderr, "vorn: FSOUND: %s The show plays on without sound.\n", text);
+    }
+    FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
+    if (music_song && !FMUSIC_PlaySong(music_song))
+        show_message("TEST SOUND", "Can't play music!", 0);
+    return 1;
+}
+
+void stop_show() {
+    free_show_data();
+    if (music_song) FMUSIC_FreeSong(music_song);
+    music_song = nullptr;
+    FSOUND_Close();
+}
+
+size_t advance_show_music() {
+    if (!sound_lockstep_enabled()) return 0;
+    return sound_lockstep_frame(music_song, &demo_lockstep_samples);
+}
+
+void draw_show_frame() {
+    if (!director_frame(music_song)) request_demo_close();
+}
+
+int take_waiting_frame() {
+    const int waiting = show_frame_waiting;
+    show_frame_waiting = 0;
+    return waiting;
+}
+
+void next_show_frame() {
+    if (take_waiting_frame()) return;
+    advance_show_music();
+    draw_show_frame();
+}
