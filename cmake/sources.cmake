@@ -22,7 +22,7 @@ set(VORN_ENGINE_SOURCES
 # The show's script, and the show itself over the platform interfaces: its
 # start, frame, seeking, the live loop and lockstep runs, the settings and the
 # module player (libopenmpt, shared by every platform).
-set(VORN_DIRECTOR_SOURCES ${S}/director/scene_table.cpp ${S}/director/timeline.cpp
+set(VORN_DIRECTOR_SOURCES ${S}/director/show_parts.cpp ${S}/director/timeline.cpp
     ${S}/director/timeline_effects.cpp)
 set(VORN_SOUND_SOURCES ${S}/platform/module_player.cpp ${S}/platform/sound_tables.cpp)
 set(VORN_SHOW_SOURCES

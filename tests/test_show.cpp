@@ -82,11 +82,11 @@ TEST(WholeShow, WithoutAnyPictureOrModelThePictureScenesStayEmpty) {
     std::vector<uint32_t> before_end;
     uint32_t frames = 0, logo_frames = 0, end_frames = 0;
     while (render_lockstep_frame(&run) && ++frames <= 40000) {
-        const ShowScene scene = scene_for_order(FMUSIC_GetOrder(music_song));
-        if (scene == SCENE_LOGO) {
+        const ShowPart part = part_for_order(FMUSIC_GetOrder(music_song));
+        if (part == PART_LOGO) {
             logo_frames++;
             ASSERT_EQ(pixels_not(0), 0) << "frame " << frames;
-        } else if (scene == SCENE_END_PICTURE) {
+        } else if (part == PART_END_PICTURE) {
             if (before_end.empty()) before_end = surface_virtual1->pixels;
             ASSERT_EQ(surface_virtual1->pixels, before_end) << "frame " << frames;
             end_frames++;

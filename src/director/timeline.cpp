@@ -316,40 +316,40 @@ static void end_of_show() {
 }
 
 void director_draw(uint32_t order, uint32_t row) {
-    switch (scene_for_order(order)) {
-    case SCENE_LOGO:
+    switch (part_for_order(order)) {
+    case PART_LOGO:
         draw_picture(pic_logo, surface_virtual1, 0);
         break;
-    case SCENE_PRESENTS:
+    case PART_PRESENTS:
         scene_presents();
         break;
-    case SCENE_TITLE:
+    case PART_TITLE:
         scene_title(order, row);
         break;
-    case SCENE_TITLE_FADE:
+    case PART_TITLE_FADE:
         scene_title_fade();
         break;
-    case SCENE_CUBES:
-    case SCENE_CUBES_RETREAT:
+    case PART_CUBES:
+    case PART_CUBES_RETREAT:
         scene_vkocka_frame(order, row);
         break;
-    case SCENE_GREETINGS:
+    case PART_GREETINGS:
         row < 32 ? scene_greeting(order) : scene_interlude(order);
         break;
-    case SCENE_TUNNEL:
+    case PART_TUNNEL:
         scene_tunnel();
         break;
-    case SCENE_FIGURE:
+    case PART_FIGURE:
         scene_istu_frame();
         break;
-    case SCENE_MORPH:
+    case PART_MORPH:
         scene_kocka_frame();
         break;
-    case SCENE_END_PICTURE:
+    case PART_END_PICTURE:
         draw_picture(pic_odjava, surface_virtual1, 0);
         break;
-    case SCENE_END_OF_SHOW:
-    case SCENE_COUNT:
+    case PART_END_OF_SHOW:
+    case PART_COUNT:
         end_of_show();
         break;
     }

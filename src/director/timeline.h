@@ -4,7 +4,7 @@
 // end of the show is its result, for the caller to act on.
 #pragma once
 
-#include "director/scene_table.h"
+#include "director/show_parts.h"
 #include "engine3d/scene.h"
 
 #include <cstdint>

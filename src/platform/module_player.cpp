@@ -63,11 +63,13 @@ struct MusicSong {
 
 namespace {
 
-// Settings for the next FSOUND_Init.
-int sound_buffer_ms = 200;
-int sound_output_type = SOUND_OUTPUT_SOUND_SERVER;
-int sound_driver_index = 0;
-int sound_mixer_value = 0;
+// What the next FSOUND_Init opens (the settings file's sound_output and
+// sound_driver are what the user chose; these are what the library was told),
+// and the mixer songs render with.
+int pending_buffer_ms = 200;
+int pending_output = SOUND_OUTPUT_SOUND_SERVER;
+int pending_driver = 0;
+int mixer_in_use = 0;
 int sound_last_error = SOUND_ERR_NONE;
 int sound_builtin_enabled = 1;
 
@@ -111,19 +113,19 @@ void unlock_output() {
 
 void refresh_driver_names() {
     driver_names.clear();
-    driver_names_output = sound_output_type;
-    if (sound_output_type == SOUND_OUTPUT_NONE) {
+    driver_names_output = pending_output;
+    if (pending_output == SOUND_OUTPUT_NONE) {
         driver_names.push_back("No sound");
         return;
     }
     std::vector<std::string> devices;
-    if (!sound_device_names(sound_output_type, &devices)) return;
+    if (!sound_device_names(pending_output, &devices)) return;
     driver_names.push_back("Default device");
     driver_names.insert(driver_names.end(), devices.begin(), devices.end());
 }
 
 void apply_mixer(MusicSong* song) {
-    const MixerChoice& choice = mixer_choices[sound_mixer_value];
+    const MixerChoice& choice = mixer_choices[mixer_in_use];
     openmpt_module_set_render_param(song->module, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH,
                                     choice.filter_length);
     openmpt_module_set_render_param(song->module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
@@ -267,13 +269,13 @@ void stop_current() {
 int open_device() {
     refresh_driver_names();
     const char* name = nullptr;
-    if (sound_driver_index > 0 && size_t(sound_driver_index) < driver_names.size())
-        name = driver_names[size_t(sound_driver_index)].c_str();
+    if (pending_driver > 0 && size_t(pending_driver) < driver_names.size())
+        name = driver_names[size_t(pending_driver)].c_str();
     // A device buffer of about a quarter of the buffer size, a power of two.
-    int wanted = sound_rate * sound_buffer_ms / 4000;
+    int wanted = sound_rate * pending_buffer_ms / 4000;
     int frames = 256;
     while (frames * 2 <= wanted && frames < 8192) frames *= 2;
-    return sound_device_open(sound_output_type, name, sound_rate, frames, pull_song);
+    return sound_device_open(pending_output, name, sound_rate, frames, pull_song);
 }
 
 // Reads a module file whole: only a regular file (opened without waiting, so
@@ -319,7 +321,7 @@ MusicSong* load_song(std::vector<uint8_t> data) {
 int FSOUND_SetBufferSize(int milliseconds) {
     if (sound_initialised) return fail(SOUND_ERR_BUSY);
     if (milliseconds < 1 || milliseconds > 2000) return fail(SOUND_ERR_INVALID_PARAM);
-    sound_buffer_ms = milliseconds;
+    pending_buffer_ms = milliseconds;
     return 1;
 }
 
@@ -327,21 +329,21 @@ int FSOUND_SetOutput(int output) {
     if (sound_initialised) return fail(SOUND_ERR_BUSY);
     if (output < SOUND_OUTPUT_ALSA || output > SOUND_OUTPUT_NONE)
         return fail(SOUND_ERR_INVALID_PARAM);
-    sound_output_type = output;
+    pending_output = output;
     return 1;
 }
 
 int FSOUND_SetDriver(int driver) {
     if (sound_initialised) return fail(SOUND_ERR_BUSY);
     if (driver < 0) return fail(SOUND_ERR_INVALID_PARAM);
-    sound_driver_index = driver;
+    pending_driver = driver;
     return 1;
 }
 
 int FSOUND_SetMixer(int mixer) {
     if (mixer < 0 || mixer >= MIXER_COUNT) return fail(SOUND_ERR_INVALID_MIXER);
     lock_output();
-    sound_mixer_value = mixer;
+    mixer_in_use = mixer;
     if (sound_current) apply_mixer(sound_current);
     unlock_output();
     return 1;
@@ -358,7 +360,7 @@ int FSOUND_Init(int rate, int channels, unsigned flags) {
     if (rate < SOUND_RATE_MIN || rate > SOUND_RATE_MAX || channels < 1)
         return fail(SOUND_ERR_INVALID_PARAM);
     sound_rate = rate;
-    if (sound_output_type != SOUND_OUTPUT_NONE && !lockstep_on && !open_device()) {
+    if (pending_output != SOUND_OUTPUT_NONE && !lockstep_on && !open_device()) {
         sound_device_close();
         return fail(SOUND_ERR_INIT);
     }
@@ -377,7 +379,7 @@ int FSOUND_GetNumDrivers() {
 }
 
 const char* FSOUND_GetDriverName(int driver) {
-    if (driver_names_output != sound_output_type || driver_names.empty()) refresh_driver_names();
+    if (driver_names_output != pending_output || driver_names.empty()) refresh_driver_names();
     if (driver < 0 || size_t(driver) >= driver_names.size()) {
         fail(SOUND_ERR_INVALID_PARAM);
         return nullptr;

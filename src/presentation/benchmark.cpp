@@ -47,10 +47,10 @@ int run_benchmark(const CommandLine& options) {
                 write_seconds > 0 ? per_frame / write_seconds : 0);
     std::printf("\n%-7s  %-34s %7s %10s %10s %9s\n", "orders", "scene", "frames", "us/frame",
                 "frames/s", "x write");
-    for (int i = 0; i < SCENE_COUNT; i++) {
-        const SceneRange& s = show_scenes[i];
-        if (!run.scene_frames[i]) continue;
-        const double us = run.scene_seconds[i] / run.scene_frames[i] * 1e6;
+    for (int i = 0; i < PART_COUNT; i++) {
+        const PartRange& s = show_parts[i];
+        if (!run.part_frames[i]) continue;
+        const double us = run.part_seconds[i] / run.part_frames[i] * 1e6;
         char orders[16];
         if (s.first_order == s.last_order)
             std::snprintf(orders, sizeof orders, "%u", s.first_order);
@@ -58,8 +58,8 @@ int run_benchmark(const CommandLine& options) {
             std::snprintf(orders, sizeof orders, "%u+", s.first_order);
         else
             std::snprintf(orders, sizeof orders, "%u-%u", s.first_order, s.last_order);
-        std::printf("%-7s  %-34s %7u %10.1f %10.0f %9.1f\n", orders, s.name, run.scene_frames[i],
-                    us, us > 0 ? 1e6 / us : 0, write_seconds > 0 ? us / (write_seconds * 1e6) : 0);
+        std::printf("%-7s  %-34s %7u %10.1f %10.0f %9.1f\n", orders, s.name, run.part_frames[i], us,
+                    us > 0 ? 1e6 / us : 0, write_seconds > 0 ? us / (write_seconds * 1e6) : 0);
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "presentation/command_line.h"
 
 #include "data/scaler.h"
-#include "director/scene_table.h"
+#include "director/show_parts.h"
 #include "platform/video.h"
 
 #include <cerrno>
@@ -96,9 +96,9 @@ static bool read_size(const std::string& text, uint32_t* width, uint32_t* height
 // An order number or the key of a scene, which stands for its first order.
 static bool read_start(const std::string& text, uint32_t* order) {
     if (read_number(text, 0, ORDER_LIMIT, order)) return true;
-    const ShowScene scene = scene_for_key(text.c_str());
-    if (scene == SCENE_COUNT) return false;
-    *order = show_scenes[scene].first_order;
+    const ShowPart part = part_for_key(text.c_str());
+    if (part == PART_COUNT) return false;
+    *order = show_parts[part].first_order;
     return true;
 }
 

@@ -276,7 +276,7 @@ void close_test_display() {
 void print_scene_list(MusicSong* song, std::FILE* out) {
     std::fprintf(out, "%-7s  %-13s  %8s  %8s  %s\n", "orders", "name", "start s", "length s",
                  "scene");
-    for (const SceneRange& scene : show_scenes) {
+    for (const PartRange& scene : show_parts) {
         const double start = sound_order_seconds(song, scene.first_order);
         const double end = scene.last_order == UINT32_MAX
                                ? start

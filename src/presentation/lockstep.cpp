@@ -1,5 +1,5 @@
 // The lockstep run: the show's one start-up on a memory display with the
-// sound library in lockstep, then the show's frame step, timed per scene.
+// sound library in lockstep, then the show's frame step, timed per part of the show.
 #include "presentation/lockstep.h"
 
 #include "platform/sound.h"
@@ -17,16 +17,16 @@ using steady = std::chrono::steady_clock;
 
 int render_lockstep_frame(LockstepRun* run) {
     if (run->frame_limit && run->frame >= run->frame_limit) return 0;
-    // Only the drawing is timed, in the scene of the position it draws.
+    // Only the drawing is timed, in the part of the position it draws.
     const bool waiting = take_waiting_frame();
     if (!waiting) advance_show_music();
-    const ShowScene scene = scene_for_order(FMUSIC_GetOrder(music_song));
+    const ShowPart part = part_for_order(FMUSIC_GetOrder(music_song));
     const steady::time_point start = steady::now();
     if (!waiting) draw_show_frame();
     const double seconds = std::chrono::duration<double>(steady::now() - start).count();
     run->director_seconds += seconds;
-    run->scene_seconds[scene] += seconds;
-    run->scene_frames[scene]++;
+    run->part_seconds[part] += seconds;
+    run->part_frames[part]++;
     if (demo_close_requested) return 0;
     // The music's end ends the run.
     if (music_song && demo_lockstep_samples.empty()) return 0;
@@ -49,9 +49,9 @@ int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
     if (music_song && options.start_order > 0 && !seek_to_order(options.start_order)) return 0;
     run->frame_limit =
         options.seconds > 0 ? uint32_t(std::llround(options.seconds * options.fps)) : 0;
-    // The show ends where its last scene starts or where the music does.
+    // The show ends where its last part starts or where the music does.
     const double end_seconds =
-        sound_order_seconds(music_song, show_scenes[SCENE_END_OF_SHOW].first_order);
+        sound_order_seconds(music_song, show_parts[PART_END_OF_SHOW].first_order);
     const double start_seconds =
         options.start_order > 0 ? sound_order_seconds(music_song, options.start_order) : 0;
     const double left = std::max(0.0, (end_seconds - start_seconds) * options.fps);

@@ -3,7 +3,7 @@
 // time. Capture, the benchmark and the tests drive the show through these.
 #pragma once
 
-#include "director/scene_table.h"
+#include "director/show_parts.h"
 #include "presentation/command_line.h"
 
 #include <chrono>
@@ -17,8 +17,8 @@ struct LockstepRun {
     uint32_t frame;          // frames rendered so far
     uint32_t expected;       // frames the run will take (0: not known)
     double director_seconds; // time spent drawing them
-    double scene_seconds[SCENE_COUNT];
-    uint32_t scene_frames[SCENE_COUNT];
+    double part_seconds[PART_COUNT];
+    uint32_t part_frames[PART_COUNT];
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point last_progress;
     bool show_progress;

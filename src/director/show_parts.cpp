@@ -1,8 +1,9 @@
-#include "director/scene_table.h"
+// The table of the show's parts and the two look-ups over it.
+#include "director/show_parts.h"
 
 #include <cstring>
 
-const SceneRange show_scenes[SCENE_COUNT] = {
+const PartRange show_parts[PART_COUNT] = {
     {0, 1, "logo", "logo"},
     {2, 3, "presents over the plasma", "presents"},
     {4, 5, "title words", "title"},
@@ -17,14 +18,14 @@ const SceneRange show_scenes[SCENE_COUNT] = {
     {42, UINT32_MAX, "end of show", "end"},
 };
 
-ShowScene scene_for_key(const char* key) {
-    int scene = 0;
-    while (scene < SCENE_COUNT && std::strcmp(show_scenes[scene].key, key) != 0) scene++;
-    return ShowScene(scene);
+ShowPart part_for_key(const char* key) {
+    int part = 0;
+    while (part < PART_COUNT && std::strcmp(show_parts[part].key, key) != 0) part++;
+    return ShowPart(part);
 }
 
-ShowScene scene_for_order(uint32_t order) {
-    int scene = 0;
-    while (order > show_scenes[scene].last_order) scene++;
-    return ShowScene(scene);
+ShowPart part_for_order(uint32_t order) {
+    int part = 0;
+    while (order > show_parts[part].last_order) part++;
+    return ShowPart(part);
 }
