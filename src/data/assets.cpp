@@ -1,3 +1,5 @@
+// The asset catalogue as a table of slots and entry names, loaded and freed
+// in one fixed order; a slot that fails to load stays empty.
 #include "data/assets.h"
 
 #include "data/items.h"

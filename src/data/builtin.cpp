@@ -1,3 +1,5 @@
+// The built-in pack and module: the bytes the assembler file embeds, handed
+// out as blobs so that no reader knows where they came from.
 #include "data/builtin.h"
 
 extern "C" {

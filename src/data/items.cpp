@@ -1,3 +1,5 @@
+// Look-ups over the table of the show's items (by name, and a word for each
+// kind), shared by the show and the pack tool.
 #include "data/items.h"
 
 #include "data/pack.h"

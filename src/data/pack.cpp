@@ -1,3 +1,5 @@
+// Named items looked up loose, in demo.qxd, then built in; the pack's
+// directory and LZ blocks are read with every size checked before use.
 #include "data/pack.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The render resources made once at load: the texture table over the
+// texture slots, the depth and id buffers, the view geometry, the sphere table.
 #include "data/render_resources.h"
 
 #include "data/pack.h"

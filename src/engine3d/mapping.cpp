@@ -1,3 +1,5 @@
+// Surface mapping: one small function per projection, each writing the
+// faces' (u, v) in texels, so the renderer only reads them.
 #include "engine3d/mapping.h"
 
 #include "data/render_resources.h"

@@ -1,3 +1,5 @@
+// The model reader: chunks read with their sizes checked against the entry,
+// then the load-time work done once (scale, normals, box corners).
 #include "engine3d/model.h"
 
 #include "data/pack.h"

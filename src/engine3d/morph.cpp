@@ -1,3 +1,5 @@
+// The morph: the target object's vertices blended between two shapes of one
+// layout, the step a hundredth a call, turning back at either end.
 #include "engine3d/morph.h"
 
 float morph_step = 0.0f;

@@ -1,3 +1,5 @@
+// The scene model: objects, lights and cameras as plain records with the
+// operations that move them; nothing here draws.
 #include "engine3d/scene.h"
 
 #include <cmath>

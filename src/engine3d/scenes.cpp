@@ -1,3 +1,5 @@
+// The five 3D scenes, each built by one set-up function that loads its
+// models and places its objects and lights.
 #include "engine3d/scenes.h"
 
 #include "data/render_resources.h"

@@ -1,3 +1,5 @@
+// The GTK view of the configuration dialog: builds the window once, mirrors
+// the view record into it and sends the user's actions back as commands.
 #include "launcher/dialog_gtk.h"
 
 #include "data/pack.h"

@@ -1,3 +1,5 @@
+// The launch with the dialog: its loop until Run or Exit, then the show; the
+// dialog's logic and view live in their own units.
 #include "launcher/entry.h"
 
 #include "launcher/dialog_gtk.h"

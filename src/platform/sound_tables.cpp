@@ -1,3 +1,5 @@
+// The sound library's fixed tables, kept apart from the player so that the
+// dialog and the settings read them without libopenmpt.
 #include "platform/sound_tables.h"
 #include "platform/sound.h"
 

@@ -1,3 +1,5 @@
+// The command line: each option read into a plain record, every value
+// checked with its range, the first fault said in one line.
 #include "presentation/command_line.h"
 
 #include "data/scaler.h"

@@ -1,3 +1,4 @@
+// PNG files through libpng: one function, 32-bit frames in, 8-bit RGB out.
 #include "presentation/png_writer.h"
 
 #include <png.h>

@@ -1,3 +1,5 @@
+// The settings file read leniently (a bad line keeps the default) and
+// written whole to a temporary file that is then renamed into place.
 #include "presentation/settings.h"
 
 #include "platform/sound.h"

@@ -1,3 +1,5 @@
+// The stop signal: a handler that only records the signal, read by the
+// loops that can end the program cleanly.
 #include "presentation/stop_signal.h"
 
 volatile std::sig_atomic_t stop_signal = 0;
