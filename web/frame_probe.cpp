@@ -18,8 +18,16 @@
 namespace {
 
 // The page's key codes (page/vorn.js, KEY_CODES).
-enum WebKey { KEY_SPACE = 1, KEY_LEFT, KEY_RIGHT, KEY_PAGE_UP, KEY_PAGE_DOWN, KEY_ENTER, KEY_F1,
-              KEY_ESCAPE };
+enum WebKey {
+    KEY_SPACE = 1,
+    KEY_LEFT,
+    KEY_RIGHT,
+    KEY_PAGE_UP,
+    KEY_PAGE_DOWN,
+    KEY_ENTER,
+    KEY_F1,
+    KEY_ESCAPE
+};
 
 constexpr uint32_t SOUND_CHUNK_MAX = 8192; // frames one vorn_web_sound_render may give
 constexpr double TONE_HZ = 441.0;

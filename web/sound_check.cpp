@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
 
     uint64_t hash = 0xCBF29CE484222325ull;
     for (int16_t s : samples)
-        for (int b = 0; b < 2; b++) hash = (hash ^ ((uint16_t(s) >> (8 * b)) & 0xFF)) * 0x100000001B3ull;
+        for (int b = 0; b < 2; b++)
+            hash = (hash ^ ((uint16_t(s) >> (8 * b)) & 0xFF)) * 0x100000001B3ull;
     std::printf("%zu frames %016" PRIX64 "\n", samples.size() / 2, hash);
     if (argc == 3) {
         FILE* raw = std::fopen(argv[2], "wb");
