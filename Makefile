@@ -91,7 +91,7 @@ web-run: web
 # The native module is the reference the web music is checked against.
 test-web: web $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target vorn_content
-	cd $(WEB_BUILD) && ctest --output-on-failure
+	cd $(WEB_BUILD)/web && ctest --output-on-failure
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
