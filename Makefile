@@ -88,9 +88,9 @@ web-run: web
 	@echo "web-run: the page is at http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends)"
 	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/page $(WEB_PORT)
 
-# The native module is the reference the web music is checked against.
+# The native module and sound layer are what the web music is checked against.
 test-web: web $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target vorn_content
+	cmake --build $(BUILD) -j $(JOBS) --target vorn_content dump_show_audio
 	cd $(WEB_BUILD)/web && ctest --output-on-failure
 
 format:
