@@ -13,7 +13,8 @@ FUZZ_LIMIT  := $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECON
 FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack \
                fuzz_import_png fuzz_import_model
 
-.PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package
+.PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package \
+        web web-deps web-run test-web
 
 deps:
 	@scripts/install-deps
@@ -64,6 +65,33 @@ fuzz: fuzz-build
 # Every committed input once through its target: a fixed fault stays fixed.
 fuzz-replay: fuzz-build
 	for t in $(FUZZ_TARGETS); do $(FUZZ_BUILD)/fuzz/$$t -runs=0 $(CURDIR)/fuzz/corpus/$$t || exit 1; done
+
+# The web page (web/): emscripten and chromium from Debian, libopenmpt built
+# once from Debian's source into $(WEB_BUILD)/libopenmpt, the engine and its
+# tests with emcmake. emcc needs Debian's node modules and node without fetch.
+WEB_BUILD   ?= build-web
+WEB_PORT    ?= 8080
+WEB_ENV     := NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch CCACHE_BASEDIR=$(CURDIR)/..
+
+web-deps:
+	@scripts/install-web-deps
+
+web: web-deps
+	@$(WEB_ENV) JOBS=$(JOBS) scripts/build-web-libopenmpt $(WEB_BUILD)
+	@test -f $(WEB_BUILD)/CMakeCache.txt || \
+	  $(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) \
+	    -DVORN_NATIVE_BUILD=$(abspath $(BUILD))
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+# Serves the page on this machine only.
+web-run: web
+	@echo "web-run: the page is at http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends)"
+	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/page $(WEB_PORT)
+
+# The native module and sound layer are what the web music is checked against.
+test-web: web $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target vorn_content dump_show_audio
+	cd $(WEB_BUILD)/web && ctest --output-on-failure
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
