@@ -76,7 +76,9 @@ WEB_ENV     := NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch 
 web-deps:
 	@scripts/install-web-deps
 
-web: web-deps
+# The page embeds the native build's generated content.
+web: web-deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target vorn_content
 	@$(WEB_ENV) JOBS=$(JOBS) scripts/build-web-libopenmpt $(WEB_BUILD)
 	@test -f $(WEB_BUILD)/CMakeCache.txt || \
 	  $(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) \
@@ -89,8 +91,8 @@ web-run: web
 	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/page $(WEB_PORT)
 
 # The native module and sound layer are what the web music is checked against.
-test-web: web $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target vorn_content dump_show_audio
+test-web: web
+	cmake --build $(BUILD) -j $(JOBS) --target dump_show_audio
 	cd $(WEB_BUILD)/web && ctest --output-on-failure
 
 format:

@@ -27,20 +27,23 @@ set(VORN_DIRECTOR_SOURCES ${S}/director/show_parts.cpp ${S}/director/timeline.cp
 set(VORN_SOUND_SOURCES ${S}/platform/module_player.cpp ${S}/platform/sound_tables.cpp)
 set(VORN_SHOW_SOURCES
     ${S}/data/builtin.cpp
-    ${S}/presentation/catch_up.cpp ${S}/presentation/command_line.cpp
+    ${S}/presentation/benchmark.cpp ${S}/presentation/catch_up.cpp ${S}/presentation/command_line.cpp
     ${S}/presentation/demo_run.cpp ${S}/presentation/display.cpp
     ${S}/presentation/fps_text.cpp ${S}/presentation/lockstep.cpp
-    ${S}/presentation/settings.cpp ${S}/presentation/show.cpp
-    ${S}/presentation/stop_signal.cpp
-    ${VORN_DIRECTOR_SOURCES} ${VORN_SOUND_SOURCES})
+    ${S}/presentation/settings.cpp ${S}/presentation/show.cpp ${S}/presentation/show_digests.cpp
+    ${S}/presentation/stop_signal.cpp)
 # Lockstep capture to files, native only (ffmpeg, libpng).
-set(VORN_CAPTURE_SOURCES ${S}/presentation/capture.cpp ${S}/presentation/benchmark.cpp
-    ${S}/presentation/png_writer.cpp)
+set(VORN_CAPTURE_SOURCES ${S}/presentation/capture.cpp ${S}/presentation/png_writer.cpp)
 
 # The platforms: SDL2 on the desktop, none at all for lockstep runs and tests.
 set(VORN_SDL_SOURCES ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
     ${S}/platform/sdl/sdl_video.cpp)
 set(VORN_NULL_SOURCES ${S}/platform/null/null_platform.cpp)
+# The web page: the canvas, the page's keys and its AudioWorklet, and the
+# calls the page makes (with the built-in content embedded, not assembled in).
+set(VORN_WEB_SOURCES ${S}/platform/web/web_platform.cpp ${S}/platform/web/web_main.cpp)
+set(VORN_WEB_SHOW_SOURCES ${VORN_SHOW_SOURCES})
+list(REMOVE_ITEM VORN_WEB_SHOW_SOURCES ${S}/data/builtin.cpp)
 
 # The configuration dialog (its logic, the GTK view) and the program's entry.
 set(VORN_LAUNCHER_SOURCES ${S}/launcher/config_dialog.cpp ${S}/launcher/dialog_gtk.cpp

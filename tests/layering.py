@@ -14,7 +14,7 @@ LAYERS = [
     ("platform interfaces", r"platform/[^/]+\.h$"),
     ("director", r"director/"),
     ("show", r"presentation/"),
-    ("platforms", r"platform/"),  # the implementations: sdl/, null/, web/, the module player
+    ("platforms", r"platform/(?!.*_main\.cpp$)"),  # sdl/, null/, web/, the module player
     ("launcher", r"launcher/"),
     ("entry", r"(main\.cpp|platform/[^/]+/[^/]+_main\.cpp)$"),
 ]

@@ -7,8 +7,8 @@
 #include "data/builtin.h"
 #include "data/surface.h"
 #include "platform/sound.h"
-#include "presentation/lockstep.h"
 #include "presentation/show.h"
+#include "presentation/show_digests.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +22,6 @@
 
 namespace {
 
-constexpr uint32_t EVERY = 30;
-
-uint64_t fnv1a(uint64_t h, const void* data, size_t size) {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < size; i++) h = (h ^ p[i]) * 0x100000001B3ull;
-    return h;
-}
-
 std::vector<std::string> show_digests() {
     pack_builtin = builtin_pack();
     const Blob module = builtin_module();
@@ -42,20 +34,10 @@ std::vector<std::string> show_digests() {
     LockstepRun run{};
     EXPECT_EQ(start_lockstep_show(options, &run), 1);
     std::vector<std::string> lines;
-    const uint64_t start = 0xCBF29CE484222325ull;
-    uint64_t music = start;
-    while (render_lockstep_frame(&run) && run.frame <= 40000) {
-        music = fnv1a(music, demo_lockstep_samples.data(),
-                      demo_lockstep_samples.size() * sizeof(int16_t));
-        if (run.frame % EVERY) continue;
-        const std::vector<uint32_t>& pixels = surface_virtual1->pixels;
-        char line[96];
-        std::snprintf(line, sizeof line, "%6u %2u %2u %016" PRIx64 " %016" PRIx64, run.frame,
-                      FMUSIC_GetOrder(music_song), FMUSIC_GetRow(music_song),
-                      fnv1a(start, pixels.data(), pixels.size() * 4), music);
-        lines.push_back(line);
-        music = start;
-    }
+    ShowDigests digests{FNV_BASIS};
+    std::string line;
+    while (digest_next_frame(&run, &digests, &line) && run.frame <= 40000)
+        if (!line.empty()) lines.push_back(line);
     stop_lockstep_show();
     pack_builtin = {nullptr, 0};
     return lines;
@@ -68,7 +50,7 @@ TEST(ShowDigests, EveryThirtiethFrameMatchesTheRecordedDigests) {
     ASSERT_GT(lines.size(), 600u);
     if (const char* out = std::getenv("VORN_WRITE_DIGESTS")) {
         std::ofstream file(out);
-        file << "# frame order row frame-hash music-hash (FNV-1a/64), every " << EVERY
+        file << "# frame order row frame-hash music-hash (FNV-1a/64), every " << DIGEST_EVERY
              << "th frame at 60 fps\n";
         for (const std::string& line : lines) file << line << "\n";
         ASSERT_TRUE(file.good()) << "cannot write " << out;
@@ -83,7 +65,7 @@ TEST(ShowDigests, EveryThirtiethFrameMatchesTheRecordedDigests) {
     size_t reported = 0;
     for (size_t i = 0; i < lines.size() && i < recorded.size() && reported < 5; i++)
         if (lines[i] != recorded[i]) {
-            ADD_FAILURE() << "frame " << (i + 1) * EVERY << ":\n  now      " << lines[i]
+            ADD_FAILURE() << "frame " << (i + 1) * DIGEST_EVERY << ":\n  now      " << lines[i]
                           << "\n  recorded " << recorded[i];
             reported++;
         }

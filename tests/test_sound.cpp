@@ -201,6 +201,10 @@ TEST_F(Sound, PositionFollowsSpeedAndTempo) {
             checked++;
         }
         EXPECT_GT(checked, 300);
+        // The time of a position at the same tempo (within a sixth of a row): order 2, row 5.
+        const double row_seconds = double(row_samples) / 44100;
+        EXPECT_NEAR(sound_order_seconds(song, 2), 2 * rows * row_seconds, 0.01);
+        EXPECT_NEAR(sound_position_seconds(song, 2, 5), (2 * rows + 5) * row_seconds, 0.01);
         finish(song);
     }
 }
@@ -271,8 +275,9 @@ TEST_F(Sound, MasterVolumeAndMixerShapeTheSamples) {
 // device (its buffer, a quarter of 200 ms rounded down to a power of two, yet to be heard). The
 // row heard lies between the rows that fit in the time since playback surely began (after
 // FMUSIC_PlaySong returned), less the slack, and since it could have begun (before the call).
-// Paused, the position stands still however long it waits; resumed, it moves on. (A stopped
-// song stands still too: ConfigDialog.SoundTestPlaysTheModuleUnderItsNotice.)
+// Paused, the position stands still however long it waits; resumed, it moves on; after a
+// lockstep catch-up it goes on from there. (A stopped song stands still too:
+// ConfigDialog.SoundTestPlaysTheModuleUnderItsNotice.)
 TEST_F(Sound, PositionFollowsTheTimeHeard) {
     for (bool device : {false, true}) {
         SCOPED_TRACE(device ? "device" : "no sound");
@@ -300,6 +305,16 @@ TEST_F(Sound, PositionFollowsTheTimeHeard) {
         FMUSIC_SetPaused(song, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(device ? 300 : 200));
         EXPECT_GT(position(song).second, paused.second);
+
+        // A seek's catch-up: played afresh in lockstep to row 40, then live again. What the
+        // device had queued before never takes the position back behind row 40.
+        sound_set_lockstep(1, 60);
+        ASSERT_EQ(FMUSIC_PlaySong(song), 1);
+        std::vector<int16_t> out;
+        while (position(song).second < 40) ASSERT_GT(sound_lockstep_frame(song, &out), 0u);
+        const Position caught_up = position(song);
+        sound_set_lockstep(0, 0);
+        EXPECT_EQ(position(song), caught_up);
         finish(song);
     }
 }

@@ -83,6 +83,10 @@ int sound_rate = 44100;
 MusicSong* sound_current = nullptr;
 uint64_t output_clock = 0;
 uint64_t pulled_clock_end = 0; // output_clock after the device's last pull
+// Where lockstep last ended: what it rendered counts as heard, so a device
+// still playing what it pulled before (silence, while lockstep was on) never
+// takes the position back behind it.
+uint64_t heard_floor = 0;
 
 // Lockstep mode.
 int lockstep_on = 0;
@@ -230,8 +234,8 @@ void advance_by_wall_clock() {
 int64_t heard_sample() {
     if (!sound_device_is_open() || lockstep_on) return int64_t(output_clock);
     const int64_t unheard = sound_device_unheard_frames();
-    if (unheard < 0) return -1;
-    return int64_t(pulled_clock_end) - unheard;
+    if (unheard < 0) return heard_floor ? int64_t(heard_floor) : -1;
+    return std::max(int64_t(pulled_clock_end) - unheard, int64_t(heard_floor));
 }
 
 // The newest mark at or before the sample being heard; the oldest mark while
@@ -517,6 +521,7 @@ int FMUSIC_FreeSong(MusicSong* song) {
 
 void sound_set_lockstep(int enabled, int fps) {
     lock_output();
+    if (lockstep_on && !enabled) heard_floor = output_clock;
     lockstep_on = enabled ? 1 : 0;
     lockstep_fps = fps > 0 ? fps : DEFAULT_FPS;
     lockstep_carry = 0;
@@ -547,6 +552,15 @@ void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t ro
     song->pinned = pinned;
     song->pinned_order = order;
     song->pinned_row = row;
+}
+
+double sound_position_seconds(MusicSong* song, uint32_t order, uint32_t row) {
+    if (!song) return -1;
+    openmpt_module* module = create_module(song->data);
+    if (!module) return -1;
+    const double at = openmpt_module_set_position_order_row(module, int32_t(order), int32_t(row));
+    openmpt_module_destroy(module);
+    return at >= 0 ? at : -1;
 }
 
 double sound_order_seconds(MusicSong* song, uint32_t order) {

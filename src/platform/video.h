@@ -20,6 +20,8 @@ enum FramePacing {
 
 extern int display_pacing;   // FramePacing; read when the window opens
 extern int display_windowed; // 1: a window of the mode's size instead of full screen
+// The keys that switch full screen here, as the key overlay names them.
+extern const char* const video_full_screen_keys;
 
 // Whether the environment names a display to show windows on.
 bool have_display();

@@ -1,5 +1,6 @@
-// --benchmark: the show in lockstep without presenting, timed scene by scene
-// and given as multiples of one full-frame write in the same run.
+// --benchmark: the show in lockstep without presenting, timed part by part
+// and given as multiples of one full-frame write in the same run (the web
+// page's lockstep run reports the same table).
 #include "presentation/capture.h"
 
 #include "data/surface.h"
@@ -26,27 +27,19 @@ static double full_frame_write_seconds() {
     return std::chrono::duration<double>(steady::now() - start).count() / writes;
 }
 
-int run_benchmark(const CommandLine& options) {
-    LockstepRun run{};
-    if (!start_lockstep_show(options, &run)) {
-        stop_lockstep_show();
-        return 1;
-    }
-    run.show_progress = false;
-    while (render_lockstep_frame(&run)) {
-    }
-    stop_lockstep_show();
-    const double loop_seconds = run.director_seconds;
+void print_lockstep_timings(const LockstepRun& run, uint32_t width, uint32_t height,
+                            std::FILE* out) {
     const double write_seconds = full_frame_write_seconds();
-    const double per_frame = run.frame ? loop_seconds / run.frame : 0;
-    std::printf("frame loop: %u frames of %ux%u in %.3f s: %.0f frames per second\n", run.frame,
-                options.width, options.height, loop_seconds, per_frame > 0 ? 1 / per_frame : 0);
-    std::printf("one full 320x200 frame write: %.2f us; one frame of the loop: %.2f us = %.2f "
-                "full-frame writes\n",
-                write_seconds * 1e6, per_frame * 1e6,
-                write_seconds > 0 ? per_frame / write_seconds : 0);
-    std::printf("\n%-7s  %-34s %7s %10s %10s %9s\n", "orders", "scene", "frames", "us/frame",
-                "frames/s", "x write");
+    const double per_frame = run.frame ? run.director_seconds / run.frame : 0;
+    std::fprintf(out, "frame loop: %u frames of %ux%u in %.3f s: %.0f frames per second\n",
+                 run.frame, width, height, run.director_seconds, per_frame > 0 ? 1 / per_frame : 0);
+    std::fprintf(out,
+                 "one full 320x200 frame write: %.2f us; one frame of the loop: %.2f us = %.2f "
+                 "full-frame writes\n",
+                 write_seconds * 1e6, per_frame * 1e6,
+                 write_seconds > 0 ? per_frame / write_seconds : 0);
+    std::fprintf(out, "\n%-7s  %-34s %7s %10s %10s %9s\n", "orders", "scene", "frames", "us/frame",
+                 "frames/s", "x write");
     for (int i = 0; i < PART_COUNT; i++) {
         const PartRange& s = show_parts[i];
         if (!run.part_frames[i]) continue;
@@ -58,8 +51,22 @@ int run_benchmark(const CommandLine& options) {
             std::snprintf(orders, sizeof orders, "%u+", s.first_order);
         else
             std::snprintf(orders, sizeof orders, "%u-%u", s.first_order, s.last_order);
-        std::printf("%-7s  %-34s %7u %10.1f %10.0f %9.1f\n", orders, s.name, run.part_frames[i], us,
-                    us > 0 ? 1e6 / us : 0, write_seconds > 0 ? us / (write_seconds * 1e6) : 0);
+        std::fprintf(out, "%-7s  %-34s %7u %10.1f %10.0f %9.1f\n", orders, s.name,
+                     run.part_frames[i], us, us > 0 ? 1e6 / us : 0,
+                     write_seconds > 0 ? us / (write_seconds * 1e6) : 0);
     }
+}
+
+int run_benchmark(const CommandLine& options) {
+    LockstepRun run{};
+    if (!start_lockstep_show(options, &run)) {
+        stop_lockstep_show();
+        return 1;
+    }
+    run.show_progress = false;
+    while (render_lockstep_frame(&run)) {
+    }
+    stop_lockstep_show();
+    print_lockstep_timings(run, options.width, options.height, stdout);
     return 0;
 }

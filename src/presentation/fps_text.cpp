@@ -2,6 +2,7 @@
 // buffer's resolution through put_pixels.
 #include "presentation/fps_text.h"
 
+#include "platform/video.h"
 #include "presentation/display.h"
 
 #include <algorithm>
@@ -82,7 +83,7 @@ static std::vector<uint32_t> fps_box;
 static const char* const key_lines[][2] = {
     {"ESC F12", "END THE SHOW"},
     {"ENTER", "FRAME RATE"},
-    {"F11 ALT+ENTER", "FULL SCREEN / WINDOW"},
+    {nullptr, "FULL SCREEN / WINDOW"}, // the platform's keys: video_full_screen_keys
     {"SPACE", "PAUSE / GO ON"},
     {"RIGHT PGDN", "NEXT ORDER"},
     {"LEFT PGUP", "ORDER START / PREVIOUS"},
@@ -181,7 +182,8 @@ void draw_key_overlay() {
     fps_box.assign(size_t(w) * h, 0);
     for (int line = 0; line < KEY_LINE_COUNT; line++) {
         const int ty = (1 + line * TEXT_CELL_HEIGHT) * scale;
-        draw_text_box(fps_box.data(), w, w, h, 0, ty, key_lines[line][0], scale, 0xFFFF80, 0);
+        const char* keys = key_lines[line][0] ? key_lines[line][0] : video_full_screen_keys;
+        draw_text_box(fps_box.data(), w, w, h, 0, ty, keys, scale, 0xFFFF80, 0);
         draw_text_box(fps_box.data(), w, w, h, KEY_COLUMN * TEXT_CELL_WIDTH * scale, ty,
                       key_lines[line][1], scale, 0xFFFFFF, 0);
     }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 // One lockstep run in progress.
@@ -34,3 +35,8 @@ int start_lockstep_show(const CommandLine& options, LockstepRun* run);
 int render_lockstep_frame(LockstepRun* run);
 // Frees everything start_lockstep_show made.
 void stop_lockstep_show();
+
+// The run's drawing time, in all and part by part, also as multiples of the
+// time one full 320 x 200 frame write takes here.
+void print_lockstep_timings(const LockstepRun& run, uint32_t width, uint32_t height,
+                            std::FILE* out);

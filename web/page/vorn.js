@@ -27,6 +27,7 @@
         audio: null, // {context, node, sent, report: {frame, time}, underruns}
         files: new Map(), // dropped files by name: Uint8Array
         frames: 0, // frames drawn since the show started
+        onFrame: null, // called after each frame is on the canvas (tests)
         error: '',
     };
 
@@ -107,6 +108,9 @@
             const engine = await window.createVornEngine({
                 wasmBinary: wasm,
                 onAbort: (what) => fail(`The engine stopped: ${what}`),
+                // The show's warnings (a wrong file, no sound): on the page.
+                printErr: (line) => addWarning(line),
+                print: (line) => console.log(line),
             });
             state.engine = engine;
             if (engine._vorn_web_init() !== 0) {
@@ -129,6 +133,13 @@
                 : 'Sound needs the page served from this machine (127.0.0.1) or over https';
         }
         return '';
+    }
+
+    function addWarning(line) {
+        console.warn(line);
+        const item = document.createElement('li');
+        item.textContent = line;
+        $('warnings').appendChild(item);
     }
 
     function showNote(text) {
@@ -228,6 +239,8 @@
                 return;
             }
         }
+        $('warnings').replaceChildren();
+        state.engine._vorn_web_use_builtin($('no-builtin').checked ? 0 : 1);
         if (state.engine._vorn_web_start(rate, order) !== 0) {
             fail(`The show could not start: ${engineError()}`);
             return;
@@ -257,6 +270,7 @@
             going = engine._vorn_web_frame(now);
             drawFrame();
             state.frames++;
+            if (state.onFrame) state.onFrame();
         } catch (error) {
             fail(`The show stopped: ${error.message}`);
             return;
@@ -316,9 +330,9 @@
         const key = KEY_CODES[event.code];
         if (!key) return;
         event.preventDefault();
-        // In full screen the browser takes Escape to leave it.
+        // In full screen the browser takes Escape to leave it; a held key acts once.
         if (key === KEY_CODES.Escape && document.fullscreenElement) return;
-        state.engine._vorn_web_key(key, down ? 1 : 0);
+        if (down && !event.repeat) state.engine._vorn_web_key(key);
     }
 
     // --- dropped files ----------------------------------------------------------

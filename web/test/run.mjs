@@ -1,11 +1,12 @@
 // The page in headless Chromium: serves build-web/page from 127.0.0.1 itself,
 // drives Debian's chromium with puppeteer-core, clicks, presses keys, runs
 // functions in the page and writes screenshots into build-web/shots.
-// node web/test/run.mjs [--page DIR] [--shots DIR] [--chromium PATH]
-// Checks what the page does with the engine module it is given: loading, the
-// start screen, the frame on the canvas byte for byte, the sound worklet's
-// heard position, keys, dropped files and the words shown when the browser
-// lacks WebAssembly. Ends with "N passed, N failed".
+// node web/test/run.mjs [--page DIR] [--shots DIR] [--chromium PATH] [--digests FILE]
+// Checks the show in the page: loading, the start screen, dropped files and
+// their warnings, the frame on the canvas byte for byte, about 15 s of sound
+// against the wall clock and the module's tempo, the keys, the whole show in
+// lockstep against tests/show_digests.txt, and the words shown when the
+// browser lacks WebAssembly or Web Audio. Ends with "N passed, N failed".
 import {createServer} from 'node:http';
 import {mkdirSync, readFileSync, statSync, writeFileSync} from 'node:fs';
 import {extname, join, resolve} from 'node:path';
@@ -17,6 +18,7 @@ const options = {
     page: resolve(here, '../../build-web/page'),
     shots: resolve(here, '../../build-web/shots'),
     chromium: '/usr/bin/chromium',
+    digests: resolve(here, '../../tests/show_digests.txt'),
 };
 for (let i = 2; i + 1 < process.argv.length; i += 2) {
     const name = process.argv[i].replace(/^--/, '');
@@ -72,6 +74,7 @@ async function openPage(browser, url, prepare) {
     page.on('pageerror', (error) => errors.push(error.message));
     page.on('console', (message) => {
         if (message.type() === 'error') errors.push(message.text());
+        if (message.type() === 'log') console.log(`       page: ${message.text()}`);
     });
     if (prepare) await page.evaluateOnNewDocument(prepare);
     await page.goto(url, {waitUntil: 'load'});
@@ -96,6 +99,7 @@ async function startScreen(browser, url) {
     return page;
 }
 
+// A picture of the wrong size: kept, listed, and warned about as natively.
 async function dropFile(page) {
     await page.evaluate(() => window.vorn.addFiles([new File([new Uint8Array(300)], 'qxlogo.raw')]));
     const listed = await page.$$eval('#file-list li', (list) => list.map((e) => e.textContent));
@@ -103,15 +107,52 @@ async function dropFile(page) {
         listed.join(', '));
 }
 
+const position = (page) => page.evaluate(() => {
+    const engine = window.vorn.state.engine;
+    const at = engine._vorn_web_position();
+    return {order: at >>> 16, row: at & 0xFFFF, song: engine._vorn_web_song_seconds()};
+});
+
+// Readings of the wall clock, the heard frame and the song's position.
+async function readings(page, count, gap) {
+    return page.evaluate(async (count, gap) => {
+        const engine = window.vorn.state.engine;
+        const list = [];
+        for (let i = 0; i < count; i++) {
+            const at = engine._vorn_web_position();
+            list.push({wall: performance.now() / 1000, heard: window.vorn.heardFrame(),
+                order: at >>> 16, row: at & 0xFFFF, song: engine._vorn_web_song_seconds()});
+            await new Promise((done) => setTimeout(done, gap));
+        }
+        return list;
+    }, count, gap);
+}
+
+const pixelsDiffer = (a, b) => {
+    let n = 0;
+    for (let i = 0; i < a.length; i++) if (a[i] !== b[i]) n++;
+    return n;
+};
+
 async function playWithSound(page) {
-    await page.click('#play');
-    await page.waitForFunction(() => window.vorn.state.frames > 30, {timeout: 20000});
+    // From the tunnel: the catch-up's progress first, then the part itself.
+    await page.evaluate(() => {
+        const item = [...document.querySelectorAll('#scene-list li')].find((e) => /^tunnel/.test(e.textContent));
+        item.click();
+    });
+    await page.waitForFunction(() => window.vorn.state.frames > 3, {timeout: 20000});
+    await shot(page, 'catch-up');
+    await page.waitForFunction(() => (window.vorn.state.engine._vorn_web_position() >>> 16) >= 27,
+        {timeout: 120000});
+    await page.waitForFunction(() => window.vorn.state.frames > 120, {timeout: 20000});
+    const warnings = await page.$$eval('#warnings li', (list) => list.map((e) => e.textContent));
+    check('a wrong dropped file is warned about on the page', warnings.some((w) => /qxlogo\.raw/.test(w)),
+        warnings.join(' | '));
     const shown = await visible(page, 'screen');
     const size = await page.$eval('#screen', (c) => [c.width, c.height, c.style.width, c.style.height]);
     const ratio = parseFloat(size[2]) / parseFloat(size[3]);
     check('Play shows the picture at 4:3', shown && Math.abs(ratio - 4 / 3) < 0.01,
         `canvas ${size[0]}x${size[1]}, shown ${size[2]} x ${size[3]}`);
-
     const same = await page.evaluate(() => {
         window.vorn.drawFrame();
         const a = window.vorn.enginePixels();
@@ -122,109 +163,172 @@ async function playWithSound(page) {
         for (let i = 0; i < a.length; i += 4) colours.add((a[i] << 16) | (a[i + 1] << 8) | a[i + 2]);
         return {differing, colours: colours.size};
     });
-    check('the canvas holds the engine\'s frame byte for byte', same.differing === 0 && same.colours > 16,
+    check('the canvas holds the show\'s frame byte for byte', same.differing === 0 && same.colours > 16,
         `${same.differing} bytes differ, ${same.colours} colours`);
-    await shot(page, 'playing');
+    await shot(page, 'frame');
 
-    // Five readings 200 ms apart by the page's clock.
-    const readings = await page.evaluate(async () => {
-        const list = [];
-        for (let i = 0; i < 5; i++) {
-            list.push([performance.now(), window.vorn.heardFrame()]);
-            await new Promise((done) => setTimeout(done, 200));
-        }
-        return list;
-    });
-    const heard = readings.map((r) => r[1]);
-    const sound = await page.evaluate(() => {
-        const a = window.vorn.state.audio;
-        return a && {rate: a.context.sampleRate, sent: a.sent, state: a.context.state, underruns: a.underruns};
-    });
-    const rising = heard.every((h, i) => i === 0 || h > heard[i - 1]);
-    const step = (heard[4] - heard[0]) / ((readings[4][0] - readings[0][0]) / 1000);
-    check('the heard position follows the audio clock', sound && rising && heard[4] <= sound.sent &&
-        Math.abs(step - sound.rate) < 0.1 * sound.rate,
-        `heard ${heard.map(Math.round).join(' ')}, ${Math.round(step)} frames/s, ${JSON.stringify(sound)}`);
+    // F1 lays the keys over the picture; paused, everything else stays.
+    await page.keyboard.press('Space');
+    await sleep(300);
+    const plain = await page.evaluate(() => window.vorn.enginePixels());
+    await page.keyboard.press('F1');
+    await sleep(300);
+    const overlaid = await page.evaluate(() => window.vorn.enginePixels());
+    await shot(page, 'keys');
+    await page.keyboard.press('F1');
+    await sleep(300);
+    const after = await page.evaluate(() => window.vorn.enginePixels());
+    check('F1 shows the keys over the paused picture and takes them away',
+        pixelsDiffer(plain, overlaid) > 1000 && pixelsDiffer(plain, after) === 0,
+        `${pixelsDiffer(plain, overlaid)} bytes under the keys`);
+    const still = await readings(page, 2, 1000);
+    check('Space pauses: the heard position stands for a second', still[0].song === still[1].song &&
+        still[0].order === still[1].order && still[0].row === still[1].row,
+        `${JSON.stringify(still[0])} ${JSON.stringify(still[1])}`);
+    await page.keyboard.press('Space');
+    await sleep(500);
 
-    // The engine's frame alone, then its way to the screen, per frame.
+    // About 15 s of playing: the heard frame keeps the audio rate by the wall
+    // clock, and the song's position keeps the module's tempo within a row.
+    const list = await readings(page, 31, 500);
+    const rate = await page.evaluate(() => window.vorn.state.audio.context.sampleRate);
+    const first = list[0];
+    const last = list[list.length - 1];
+    const frameRate = (last.heard - first.heard) / (last.wall - first.wall);
+    const row = 6 * 2.5 / 125; // the show's rows: speed 6 at 125 BPM
+    let worst = 0;
+    for (const r of list) worst = Math.max(worst, Math.abs((r.song - first.song) - (r.wall - first.wall)));
+    check('the heard position advances with the wall clock', Math.abs(frameRate - rate) < 0.02 * rate,
+        `${Math.round(frameRate)} frames/s at ${rate} Hz over ${(last.wall - first.wall).toFixed(1)} s`);
+    check('the heard order and row keep the module\'s tempo within one row', worst <= row,
+        `worst ${(1000 * worst).toFixed(0)} ms off, a row is ${(1000 * row).toFixed(0)} ms; ` +
+        `${first.order}:${first.row} to ${last.order}:${last.row}`);
+
+    // Right: the first frame shown at the next order is kept for the lockstep run.
+    const landing = await page.evaluate(async () => {
+        const engine = window.vorn.state.engine;
+        const target = (engine._vorn_web_position() >>> 16) + 1;
+        const frame = new Promise((done) => {
+            window.vorn.state.onFrame = () => {
+                if ((engine._vorn_web_position() >>> 16) !== target) return;
+                window.vorn.state.onFrame = null;
+                done(window.vorn.enginePixels());
+            };
+        });
+        document.dispatchEvent(new KeyboardEvent('keydown', {code: 'ArrowRight'}));
+        return {target, pixels: await frame};
+    });
+
     const timing = await page.evaluate(() => {
-        const engine = window.vorn.state.engine;
-        const count = 200;
+        const count = 100;
         const t0 = performance.now();
-        for (let i = 0; i < count; i++) engine._vorn_web_frame(0);
-        const t1 = performance.now();
         for (let i = 0; i < count; i++) window.vorn.drawFrame();
-        const t2 = performance.now();
-        return {engine: (t1 - t0) / count, show: (t2 - t1) / count};
+        return (performance.now() - t0) / count;
     });
-    check('a frame is drawn and shown within a 60 Hz frame', timing.engine + timing.show < 16,
-        `engine ${timing.engine.toFixed(3)} ms, canvas ${timing.show.toFixed(3)} ms`);
-
-    // A checkerboard of single pixels: enlarged by whole multiples first, many
-    // more screen pixels keep one of its two colours exactly than when the
-    // frame is enlarged smoothly in one step. The screen is read in the same
-    // task, before the next frame replaces the board.
-    const sharp = await page.evaluate(() => {
-        const engine = window.vorn.state.engine;
-        const at = engine._vorn_web_pixels();
-        for (let y = 0; y < 200; y++) {
-            for (let x = 0; x < 320; x++) {
-                const v = (x + y) & 1 ? 255 : 0;
-                engine.HEAPU8.set([v, 255 - v, 64, 255], at + 4 * (320 * y + x));
-            }
-        }
-        const pure = (canvas) => {
-            const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-            let count = 0;
-            for (let i = 0; i < data.length; i += 4)
-                if ((data[i] === 255 && data[i + 1] === 0) || (data[i] === 0 && data[i + 1] === 255)) count++;
-            return count / (data.length / 4);
-        };
-        window.vorn.drawFrame();
-        const screen = document.getElementById('screen');
-        const board = document.createElement('canvas');
-        board.width = 320;
-        board.height = 200;
-        board.getContext('2d').putImageData(
-            new ImageData(new Uint8ClampedArray(engine.HEAPU8.subarray(at, at + 256000)), 320, 200), 0, 0);
-        const direct = document.createElement('canvas');
-        direct.width = screen.width;
-        direct.height = screen.height;
-        const context = direct.getContext('2d');
-        context.imageSmoothingEnabled = true;
-        context.imageSmoothingQuality = 'high';
-        context.drawImage(board, 0, 0, direct.width, direct.height);
-        return {shown: pure(screen), direct: pure(direct), png: screen.toDataURL('image/png')};
-    });
-    check('pixels stay sharp blocks on the screen', sharp.shown > 2 * sharp.direct,
-        `${Math.round(100 * sharp.shown)}% unblended, ${Math.round(100 * sharp.direct)}% when smoothed at once`);
-    writeFileSync(join(options.shots, 'sharp.png'), Buffer.from(sharp.png.split(',')[1], 'base64'));
-    console.log(`       screenshot ${join(options.shots, 'sharp.png')}`);
-
-    const frame = () => page.evaluate(() => window.vorn.enginePixels().join(','));
-    await page.keyboard.press('Space');
-    await sleep(100);
-    const paused1 = await frame();
-    await sleep(200);
-    const paused2 = await frame();
-    await page.keyboard.press('Space');
-    await sleep(200);
-    const going = await frame();
-    check('Space pauses the picture and goes on', paused1 === paused2 && going !== paused2);
+    check('a frame is put on the canvas well within a 60 Hz frame', timing < 8, `${timing.toFixed(2)} ms`);
 
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 5000}).catch(() => {});
     const phase = await page.evaluate(() => [window.vorn.state.phase, window.vorn.state.audio]);
     check('Escape ends the show: the start screen again, the sound closed',
         phase[0] === 'start' && phase[1] === null && (await visible(page, 'start')), phase[0]);
+    return landing;
 }
 
 async function playSilent(page) {
     await page.click('#play-silent');
     await page.waitForFunction(() => window.vorn.state.frames > 10, {timeout: 20000});
     const audio = await page.evaluate(() => [window.vorn.state.audio, window.vorn.heardFrame()]);
-    check('Play without sound runs the picture with no audio context', audio[0] === null && audio[1] === -1);
+    const moving = await readings(page, 2, 1500);
+    check('Play without sound runs the show on the wall clock, with no audio context',
+        audio[0] === null && audio[1] === -1 && moving[1].song > moving[0].song,
+        `${moving[0].song.toFixed(2)} s to ${moving[1].song.toFixed(2)} s`);
     await page.keyboard.press('Escape');
+    await page.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 5000}).catch(() => {});
+}
+
+// FNV-1a/64 of a canvas's RGBA bytes read back as the show's 0x00RRGGBB words
+// (in memory B, G, R, 0), in two 32-bit halves.
+function canvasHash(rgba) {
+    let lo = 0x84222325;
+    let hi = 0xCBF29CE4;
+    const step = (byte) => {
+        lo = (lo ^ byte) >>> 0;
+        const low = lo * 0x1B3;
+        const carry = Math.floor(low / 0x100000000);
+        hi = (hi * 0x1B3 + carry + ((lo << 8) >>> 0)) % 0x100000000;
+        lo = low % 0x100000000;
+    };
+    for (let i = 0; i < rgba.length; i += 4) {
+        step(rgba[i + 2]);
+        step(rgba[i + 1]);
+        step(rgba[i]);
+        step(0);
+    }
+    return hi.toString(16).padStart(8, '0') + (lo >>> 0).toString(16).padStart(8, '0');
+}
+
+// The whole show in lockstep in the page, 30 frames a step: every digest line
+// as recorded, the frame hash also read back from the canvas, and the first
+// frame of the order the seek went to.
+async function digests(page, landing) {
+    const recorded = readFileSync(options.digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
+    const run = await page.evaluate(async (source, target) => {
+        const engine = window.vorn.state.engine;
+        const canvasHash = new Function(`return ${source}`)();
+        if (engine._vorn_web_digest_begin() !== 0) return {error: engine.UTF8ToString(engine._vorn_web_error())};
+        const lines = [];
+        const shown = [];
+        let targetFrame = null;
+        let frames = 0;
+        const started = performance.now();
+        for (;;) {
+            // To the next digested frame, single frames near the seek's order to catch its first.
+            const near = !targetFrame && (engine._vorn_web_position() >>> 16) >= target - 1;
+            const done = engine._vorn_web_digest_frames(near ? 1 : 30 - (frames % 30));
+            if (done === 0) break;
+            frames += done;
+            if (!targetFrame && (engine._vorn_web_position() >>> 16) === target) targetFrame = window.vorn.enginePixels();
+            const text = engine.UTF8ToString(engine._vorn_web_digest_lines());
+            if (!text) continue;
+            lines.push(...text.split('\n').filter(Boolean));
+            window.vorn.drawFrame();
+            const rgba = window.vorn.canvasPixels();
+            shown.push(canvasHash(rgba));
+            if (lines.length === 300) {
+                rgba[4 * (320 * 100 + 160)] ^= 1; // one changed pixel
+                shown.changed = canvasHash(rgba);
+            }
+            if (lines.length % 30 === 0) await new Promise((done) => setTimeout(done, 0));
+        }
+        return {lines, shown, changed: shown.changed, targetFrame, seconds: (performance.now() - started) / 1000};
+    }, canvasHash.toString(), landing.target);
+    if (run.error) {
+        check('the show runs in lockstep in the page', false, run.error);
+        return;
+    }
+    let differing = 0;
+    let firstDiff = '';
+    for (let i = 0; i < Math.max(run.lines.length, recorded.length); i++) {
+        if (run.lines[i] === recorded[i]) continue;
+        differing++;
+        firstDiff ||= `now "${run.lines[i]}", recorded "${recorded[i]}"`;
+    }
+    check('every digest line of the page\'s lockstep show is the recorded one (frames and music)',
+        differing === 0 && run.lines.length === recorded.length,
+        `${run.lines.length} lines in ${run.seconds.toFixed(1)} s, ${differing} differ${firstDiff ? `: ${firstDiff}` : ''}`);
+    const frameHash = (line) => line.trim().split(/\s+/)[3];
+    const unlike = run.shown.filter((h, i) => h !== frameHash(run.lines[i])).length;
+    check('what the canvas shows is the frame drawn, for every digested frame', unlike === 0,
+        `${unlike} of ${run.shown.length} differ`);
+    // The comparison can fail: a clock one step late and one changed pixel are both seen.
+    const shifted = run.lines.slice(1).filter((line, i) => line === recorded[i]).length;
+    check('a shifted clock or a changed pixel would be caught',
+        shifted < run.lines.length / 100 && run.changed !== frameHash(run.lines[299]),
+        `${shifted} lines alike one step late`);
+    check(`the frame after the seek is the lockstep frame at order ${landing.target}'s start`,
+        run.targetFrame && pixelsDiffer(run.targetFrame, landing.pixels) === 0,
+        run.targetFrame ? `${pixelsDiffer(run.targetFrame, landing.pixels)} bytes differ` : 'not reached');
 }
 
 async function withoutWebAssembly(browser, url) {
@@ -265,9 +369,14 @@ const browser = await puppeteer.launch({
 try {
     const page = await startScreen(browser, url);
     await dropFile(page);
-    await playWithSound(page);
+    const landing = await playWithSound(page);
     await playSilent(page);
     await page.close();
+    // A fresh page, without the dropped file: the show as built in.
+    const fresh = (await openPage(browser, url)).page;
+    await fresh.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 20000});
+    await digests(fresh, landing);
+    await fresh.close();
     await withoutWebAssembly(browser, url);
     await withoutAudio(browser, url);
 } catch (error) {

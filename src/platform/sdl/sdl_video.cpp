@@ -19,6 +19,7 @@
 #include <tuple>
 
 int display_pacing = PACE_60;
+const char* const video_full_screen_keys = "F11 ALT+ENTER";
 int display_windowed = 0;
 
 std::string last_message_caption;
