@@ -21,10 +21,28 @@ struct SurfaceRange {
     uint16_t count;
 };
 
+// How the faces of a surface are drawn: the low 4 bits of a face's attribute,
+// each naming the filler and what its corners carry. 10 and 12-15 are never
+// drawn.
+enum SurfaceType : uint32_t {
+    SURFACE_DEPTH_ONLY = 0,         // the face colour, flat
+    SURFACE_GOURAUD = 1,            // the face colour, lit at each vertex
+    SURFACE_TEXTURED = 2,           // the face's texture coordinates
+    SURFACE_TEXTURED_SHADED = 3,    // those, lit at each vertex
+    SURFACE_LIT = 4,                // the face colour, lit by light slot 0
+    SURFACE_ENVIRONMENT = 5,        // texture coordinates from the world normal
+    SURFACE_ENVIRONMENT_SHADED = 6, // those, lit at each vertex
+    SURFACE_ADDITIVE = 7,           // a texture added to the frame
+    SURFACE_WIREFRAME = 8,          // the edges, lit at each vertex
+    SURFACE_TRANSLUCENT = 9,        // a texture mixed with the frame
+    SURFACE_KEYED_TRANSLUCENT = 11, // that, with a colour key
+    SURFACE_TYPE_MASK = 15,
+};
+
 struct Face {
     uint32_t vert_a, vert_b, vert_c;
     Vec3 normal;   // unit face normal, (0, 0, 0) for a degenerate face
-    uint32_t attr; // surface type in the low 4 bits, colour or texture from bit 8
+    uint32_t attr; // SurfaceType in the low 4 bits, colour or texture from bit 8
     uint8_t red, green, blue;
     float uv[3][2]; // (u, v) of corners a, b, c in texels
 };

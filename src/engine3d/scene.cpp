@@ -47,13 +47,13 @@ uint16_t scene_load_object(Scene* scene, const char* name, float scale, float x,
 
 uint32_t surface_attribute(uint32_t type, uint8_t texture, uint8_t red, uint8_t green,
                            uint8_t blue) {
-    switch (type & 15) {
-    case 0:
-    case 1:
-    case 4:
-    case 8:
+    switch (type & SURFACE_TYPE_MASK) {
+    case SURFACE_DEPTH_ONLY:
+    case SURFACE_GOURAUD:
+    case SURFACE_LIT:
+    case SURFACE_WIREFRAME:
         return type + ((uint32_t(blue) << 16) + (uint32_t(green) << 8) + red) * 256u;
-    case 12:
+    case 12: // the types never drawn carry nothing
     case 13:
     case 14:
     case 15:

@@ -18,21 +18,19 @@ uint16_t obj_kocka_target = NO_OBJECT, obj_kocka_from = NO_OBJECT, obj_kocka_to 
 uint16_t obj_opod_target = NO_OBJECT, obj_opod_from = NO_OBJECT, obj_opod_to = NO_OBJECT;
 uint16_t obj_istu = NO_OBJECT;
 
-// Surface types as passed: 16 + the filler's type.
-constexpr uint32_t SURFACE_DEPTH_ONLY = 16;
-constexpr uint32_t SURFACE_TEXTURED = 18;
-constexpr uint32_t SURFACE_TEXTURED_SHADED = 19;
-constexpr uint32_t SURFACE_ENVIRONMENT = 21;
-constexpr uint32_t SURFACE_ENVIRONMENT_SHADED = 22;
-constexpr uint32_t SURFACE_TRANSLUCENT = 25;
+// The scenes pass their surface types with bit 4 set (16 + the type); only the
+// low four bits choose how a face is drawn.
+constexpr uint32_t as_passed(SurfaceType type) {
+    return 16 + type;
+}
 
 constexpr uint16_t SCENE_AMBIENT = 50;
 constexpr uint32_t SCENE_LIGHT_INTENSITY = 2000;
 
 static uint16_t load(Scene* scene, const char* name, uint8_t texture, uint8_t red, uint8_t green,
                      uint8_t blue) {
-    return scene_load_object(scene, name, 1.0f, 0.0f, 0.0f, 0.0f, SURFACE_DEPTH_ONLY, texture, red,
-                             green, blue);
+    return scene_load_object(scene, name, 1.0f, 0.0f, 0.0f, 0.0f, as_passed(SURFACE_DEPTH_ONLY),
+                             texture, red, green, blue);
 }
 
 // Ambient level, the one spot light at the origin, the work arrays.
@@ -46,7 +44,8 @@ void setup_scene_brain() {
     Scene* scene = &scene_brain;
     scene_init(scene, 1);
     obj_brain = load(scene, "brain.m3d", TEX_WOOD, 32, 64, 128);
-    surface_map(scene, obj_brain, 0, SURFACE_TRANSLUCENT, TEX_BRAIN, 32, 64, 128, MAP_PLANAR, 2);
+    surface_map(scene, obj_brain, 0, as_passed(SURFACE_TRANSLUCENT), TEX_BRAIN, 32, 64, 128,
+                MAP_PLANAR, 2);
     object_apply_transform(scene, obj_brain, 0, 0, 0, 0.0f, 0.0f, 0.0f);
     object_move(scene, obj_brain, 0.0f, 0.0f, 310.0f);
     finish_scene(scene);
@@ -59,7 +58,8 @@ void setup_scene_vkocka() {
     obj_vkocka2 = load(scene, "vkocka2.m3d", TEX_BRAIN, 32, 128, 255);
     obj_vkocka3 = load(scene, "vkocka3.m3d", TEX_BRAIN, 32, 128, 255);
     for (uint16_t obj : {obj_vkocka1, obj_vkocka2, obj_vkocka3})
-        surface_map(scene, obj, 0, SURFACE_TEXTURED_SHADED, TEX_BRAIN, 32, 64, 148, MAP_PLANAR, 2);
+        surface_map(scene, obj, 0, as_passed(SURFACE_TEXTURED_SHADED), TEX_BRAIN, 32, 64, 148,
+                    MAP_PLANAR, 2);
     for (uint16_t obj : {obj_vkocka1, obj_vkocka2, obj_vkocka3}) {
         object_apply_transform(scene, obj, 128, 0, 128, -30.0f, 0.0f, 0.0f);
         object_move(scene, obj, 0.0f, 300.0f, 1000.0f);
@@ -77,15 +77,16 @@ static void setup_morph_scene(Scene* scene, const char* first, const char* secon
     *from = load(scene, first, TEX_BRAIN, 32, 128, 255);
     *to = load(scene, second, TEX_BRAIN, 32, 128, 255);
     surface_map(scene, *target, 0, target_type, texture, 32, 64, 148, MAP_SPHERICAL, 2);
-    surface_map(scene, *from, 0, SURFACE_TEXTURED, texture, 32, 64, 148, MAP_SPHERICAL, 2);
-    surface_map(scene, *to, 0, SURFACE_TEXTURED, texture, 32, 64, 148, MAP_SPHERICAL, 2);
+    surface_map(scene, *from, 0, as_passed(SURFACE_TEXTURED), texture, 32, 64, 148, MAP_SPHERICAL,
+                2);
+    surface_map(scene, *to, 0, as_passed(SURFACE_TEXTURED), texture, 32, 64, 148, MAP_SPHERICAL, 2);
     for (uint16_t obj : {*target, *from, *to})
         object_apply_transform(scene, obj, 128, 0, 128, 0.0f, 0.0f, 0.0f);
 }
 
 void setup_scene_kocka() {
     Scene* scene = &scene_kocka;
-    setup_morph_scene(scene, "kocka1.m3d", "kocka2.m3d", SURFACE_ENVIRONMENT, TEX_BROWN,
+    setup_morph_scene(scene, "kocka1.m3d", "kocka2.m3d", as_passed(SURFACE_ENVIRONMENT), TEX_BROWN,
                       &obj_kocka_target, &obj_kocka_from, &obj_kocka_to);
     for (uint16_t obj : {obj_kocka_target, obj_kocka_from, obj_kocka_to})
         object_move(scene, obj, 0.0f, 300.0f, 1100.0f);
@@ -94,8 +95,8 @@ void setup_scene_kocka() {
 
 void setup_scene_opod() {
     Scene* scene = &scene_opod;
-    setup_morph_scene(scene, "o_pod1.m3d", "o_pod2.m3d", SURFACE_ENVIRONMENT_SHADED, TEX_ENV,
-                      &obj_opod_target, &obj_opod_from, &obj_opod_to);
+    setup_morph_scene(scene, "o_pod1.m3d", "o_pod2.m3d", as_passed(SURFACE_ENVIRONMENT_SHADED),
+                      TEX_ENV, &obj_opod_target, &obj_opod_from, &obj_opod_to);
     finish_scene(scene);
 }
 
@@ -104,9 +105,10 @@ void setup_scene_istu() {
     scene_init(scene, 2);
     obj_istu = load(scene, "istu2.m3d", TEX_BRAIN, 32, 128, 255);
     object_rotate(scene, obj_istu, 0, 90, 0);
-    surface_map(scene, obj_istu, 0, SURFACE_ENVIRONMENT_SHADED, TEX_BLUE, 32, 64, 148,
+    surface_map(scene, obj_istu, 0, as_passed(SURFACE_ENVIRONMENT_SHADED), TEX_BLUE, 32, 64, 148,
                 MAP_SPHERICAL, 2);
-    surface_map(scene, obj_istu, 1, SURFACE_TEXTURED, TEX_WOOD, 32, 64, 148, MAP_CYLINDRICAL, 1);
+    surface_map(scene, obj_istu, 1, as_passed(SURFACE_TEXTURED), TEX_WOOD, 32, 64, 148,
+                MAP_CYLINDRICAL, 1);
     object_apply_transform(scene, obj_istu, 128, 0, 128, 0.0f, 0.0f, 0.0f);
     finish_scene(scene);
 }
