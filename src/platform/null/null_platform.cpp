@@ -5,15 +5,9 @@
 #include "platform/sound_device.h"
 #include "platform/video.h"
 
-#include <cstdio>
-#include <cstring>
-
 int display_pacing = PACE_60;
 const char* const video_full_screen_keys = "F11 ALT+ENTER";
 int display_windowed = 0;
-
-std::string last_message_caption;
-std::string last_message_text;
 
 void platform_start() {}
 void platform_end() {}
@@ -28,14 +22,6 @@ bool open_show_display() {
 
 int video_message_box(const char*, const char*, int) {
     return 0;
-}
-
-void show_message(const char* caption, const char* text, int) {
-    last_message_caption = caption;
-    last_message_text = text;
-    size_t length = std::strlen(text);
-    while (length > 0 && text[length - 1] == '\n') length--;
-    std::fprintf(stderr, "%s: %.*s\n", caption, int(length), text);
 }
 
 int video_open(int, const ModeRecord&) {

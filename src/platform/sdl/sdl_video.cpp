@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -21,9 +20,6 @@
 int display_pacing = PACE_60;
 const char* const video_full_screen_keys = "F11 ALT+ENTER";
 int display_windowed = 0;
-
-std::string last_message_caption;
-std::string last_message_text;
 
 // A texture kept between frames with its size.
 struct SizedTexture {
@@ -87,15 +83,6 @@ int video_message_box(const char* caption, const char* text, int is_error) {
         return 0;
     const Uint32 flags = is_error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
     return SDL_ShowSimpleMessageBox(flags, caption, text, video_window) == 0;
-}
-
-void show_message(const char* caption, const char* text, int is_error) {
-    last_message_caption = caption;
-    last_message_text = text;
-    if (video_message_box(caption, text, is_error)) return;
-    size_t length = std::strlen(text);
-    while (length > 0 && text[length - 1] == '\n') length--;
-    std::fprintf(stderr, "%s: %.*s\n", caption, int(length), text);
 }
 
 //

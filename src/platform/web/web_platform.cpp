@@ -9,17 +9,12 @@
 #include "platform/sound_device.h"
 #include "platform/video.h"
 
-#include <cstdio>
-#include <cstring>
 #include <deque>
 #include <vector>
 
 int display_pacing = PACE_UNLIMITED;
 const char* const video_full_screen_keys = "F";
 int display_windowed = 1;
-
-std::string last_message_caption;
-std::string last_message_text;
 
 static std::vector<uint8_t> frame_rgba(size_t(FRAME_PIXELS) * 4, 0);
 static int window_open = 0;
@@ -43,14 +38,6 @@ bool open_show_display() {
 // Messages go to the page's console and its list of notes (stderr).
 int video_message_box(const char*, const char*, int) {
     return 0;
-}
-
-void show_message(const char* caption, const char* text, int) {
-    last_message_caption = caption;
-    last_message_text = text;
-    size_t length = std::strlen(text);
-    while (length > 0 && text[length - 1] == '\n') length--;
-    std::fprintf(stderr, "%s: %.*s\n", caption, int(length), text);
 }
 
 // The page shows the show's own 320 x 200 frame; it scales it to the canvas.
