@@ -1,6 +1,6 @@
 #include "presentation/display.h"
 
-#include "engine3d/math.h" // use_simd, use_avx2, use_avx512
+#include "core/cpu.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

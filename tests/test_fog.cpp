@@ -2,6 +2,7 @@
 // nothing, and the dot cells' squares and their clipping at the frame's edges.
 // The fog over coloured pixels and stamped depth words is pinned by
 // test_recorded_output.
+#include "core/cpu.h"
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "effects/fog.h"

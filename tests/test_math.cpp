@@ -1,3 +1,4 @@
+#include "core/cpu.h"
 #include "engine3d/math.h"
 #include "model_writer.h"
 

@@ -4,6 +4,7 @@
 // as a mismatch, with the new hash printed. Everything runs on the AVX2 paths
 // (where the processor has them), the SSE2 paths and the plain loops; all
 // must give the same bytes.
+#include "core/cpu.h"
 #include "data/render_resources.h"
 #include "director/timeline_effects.h"
 #include "effects/effect_tables.h"

@@ -1,3 +1,4 @@
+#include "core/cpu.h"
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "engine3d/lighting.h"

@@ -1,3 +1,4 @@
+#include "core/cpu.h"
 #include "data/assets.h"
 #include "data/builtin.h"
 #include "data/render_resources.h"

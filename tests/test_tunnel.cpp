@@ -3,6 +3,7 @@
 // and the texels each effect reads are in test_recorded_output's hash).
 // Textures here encode each texel's own index, so a frame pixel tells which
 // texel it was read from.
+#include "core/cpu.h"
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "effects/tunnel.h"

@@ -1,6 +1,6 @@
 #include "data/surface.h"
 
-#include "engine3d/math.h" // use_simd, use_avx2, use_avx512
+#include "core/cpu.h"
 
 #include <algorithm>
 

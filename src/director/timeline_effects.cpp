@@ -1,5 +1,7 @@
 #include "director/timeline_effects.h"
 
+#include "core/cpu.h"
+
 #include "effects/effect_tables.h"
 
 #include <algorithm>

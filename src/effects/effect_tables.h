@@ -4,7 +4,7 @@
 #pragma once
 
 #include "data/surface.h"
-#include "engine3d/math.h" // use_simd, VORN_SSE2
+#include "core/cpu.h"
 
 #include <cstdint>
 #include <cstring>

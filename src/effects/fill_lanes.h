@@ -15,7 +15,7 @@
 // double 1 / n serves the fillers' depth step.
 #pragma once
 
-#include "engine3d/math.h"
+#include "core/cpu.h"
 
 #include <array>
 #include <cstdint>

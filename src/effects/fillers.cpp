@@ -14,6 +14,8 @@
 
 #include "effects/fillers.h"
 
+#include "core/cpu.h"
+
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 #include "effects/fill_common.h"

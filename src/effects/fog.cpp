@@ -1,5 +1,7 @@
 #include "effects/fog.h"
 
+#include "core/cpu.h"
+
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
 

@@ -1,5 +1,7 @@
 #include "effects/pictures.h"
 
+#include "core/cpu.h"
+
 #include "effects/effect_tables.h"
 
 #include <algorithm>

@@ -5,6 +5,8 @@
 // beyond takes the scalar test.
 #include "engine3d/culling.h"
 
+#include "core/cpu.h"
+
 #include <cfloat>
 #include <cmath>
 #include <cstddef>

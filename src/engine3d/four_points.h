@@ -4,7 +4,7 @@
 // are, so the words need not be floats.
 #pragma once
 
-#include "engine3d/math.h"
+#include "core/cpu.h"
 
 #if VORN_SSE2
 #include <emmintrin.h>

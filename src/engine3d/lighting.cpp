@@ -4,6 +4,8 @@
 // four on AVX2, with every lane in light_vertex's operations and order.
 #include "engine3d/lighting.h"
 
+#include "core/cpu.h"
+
 #include "engine3d/four_points.h"
 
 #include <algorithm>

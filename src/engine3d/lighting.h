@@ -1,6 +1,7 @@
 // The light reaching the vertices of a scene.
 #pragma once
 
+#include "core/cpu.h"
 #include "engine3d/scene.h"
 
 #include <cstdint>

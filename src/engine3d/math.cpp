@@ -1,5 +1,7 @@
 #include "engine3d/math.h"
 
+#include "core/cpu.h"
+
 #include "engine3d/four_points.h"
 
 #include <cmath>
@@ -10,31 +12,6 @@
 #if VORN_AVX2
 #include <immintrin.h>
 #endif
-
-bool use_simd = true;
-
-static bool processor_has_avx2() {
-#if VORN_AVX2
-    __builtin_cpu_init(); // may run before the library's own constructors
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
-bool use_avx2 = processor_has_avx2();
-
-static bool processor_has_avx512() {
-#if VORN_AVX512
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512dq");
-#else
-    return false;
-#endif
-}
-
-bool use_avx512 = processor_has_avx512();
 
 float sin_table[256];
 float cos_table[256];

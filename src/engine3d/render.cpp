@@ -1,5 +1,7 @@
 #include "engine3d/render.h"
 
+#include "core/cpu.h"
+
 #include "engine3d/four_points.h"
 #include "engine3d/lighting.h"
 
