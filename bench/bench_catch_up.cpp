@@ -4,6 +4,7 @@
 // of this program.
 #include "data/builtin.h"
 #include "data/pack.h"
+#include "director/kernels.h"
 #include "effects/effect_tables.h"
 #include "launcher/settings.h"
 #include "presentation/demo_run.h"
@@ -17,6 +18,7 @@ static void BM_catch_up_to_order(benchmark::State& state) {
     const Blob module = builtin_module();
     music_song = FMUSIC_LoadSongMemory(module.data, module.size);
     init_memory_display(320, 200);
+    choose_kernels();
     init_effect_tables(make_mode(320, 200));
     sound_set_lockstep(1, 60);
     FSOUND_Init(output_rate, DEMO_SOUND_CHANNELS, 0);

@@ -4,6 +4,7 @@
 // test_recorded_output.
 #include "core/cpu.h"
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "effects/effect_tables.h"
 #include "effects/fog.h"
 #include "engine3d/math.h"
@@ -49,6 +50,7 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
         if ((avx2 && !has_avx2) || (avx512 && !has_avx512)) continue;
         use_avx2 = avx2;
         use_avx512 = avx512;
+        choose_kernels();
         for (const auto& c : cases) {
             for (uint32_t base = 0; base * c.depth_step <= 256 * c.divisor; base += 64000) {
                 fill_frame(0);
@@ -68,6 +70,7 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
     }
     use_avx2 = has_avx2;
     use_avx512 = has_avx512;
+    choose_kernels();
 }
 
 TEST_F(Overlays, FogAndDotCellsDrawNothingWhenTheyCannot) {

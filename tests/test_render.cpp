@@ -1,5 +1,6 @@
 #include "core/cpu.h"
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "effects/effect_tables.h"
 #include "engine3d/lighting.h"
 #include "engine3d/render.h"
@@ -186,12 +187,14 @@ TEST(DrawnFaces, ListTheFacesTheTestDraws) {
     const bool has_avx2 = use_avx2;
     for (const bool avx2 : {true, false}) {
         use_avx2 = avx2 && has_avx2;
+        choose_kernels();
         std::vector<uint32_t> drawn(faces.size());
         drawn.resize(drawn_faces(faces.data(), 3, uint32_t(faces.size()), base, points.data(), box,
                                  drawn.data()));
         EXPECT_EQ(drawn, expected) << (avx2 ? "AVX2" : "scalar");
     }
     use_avx2 = has_avx2;
+    choose_kernels();
 }
 
 TEST_F(RenderTest, LightSumsAndClamps) {

@@ -1,6 +1,7 @@
 #include "presentation/capture.h"
 
 #include "data/assets.h"
+#include "director/kernels.h"
 #include "director/timeline.h"
 #include "effects/effect_tables.h"
 #include "launcher/settings.h"
@@ -74,6 +75,7 @@ int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
         return 0;
     }
     if (!init_memory_display(options.width, options.height)) return 0;
+    choose_kernels();
     load_all_assets();
     init_effect_tables(make_mode(options.width, options.height));
     sound_set_lockstep(1, int(options.fps));

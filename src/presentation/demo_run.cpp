@@ -1,6 +1,7 @@
 #include "presentation/demo_run.h"
 
 #include "data/assets.h"
+#include "director/kernels.h"
 #include "director/timeline.h"
 #include "effects/effect_tables.h"
 #include "launcher/settings.h"
@@ -295,6 +296,7 @@ int start_demo() {
         destroy_demo_window();
         return 1;
     }
+    choose_kernels();
     load_all_assets();
     init_effect_tables(selected_mode);
 
