@@ -9,7 +9,13 @@
 #include "engine3d/kernels.h"
 
 #include "data/surface.h"
+#include "effects/effect_tables.h"
+#include "effects/pictures.h"
+#include "effects/tunnel.h"
 
 void choose_drawing_kernels() {
     choose_surface_kernels();
+    choose_effect_table_kernels();
+    choose_picture_kernels();
+    choose_tunnel_kernels();
 }
