@@ -10,12 +10,14 @@
 
 #include "data/surface.h"
 #include "effects/effect_tables.h"
+#include "effects/fog.h"
 #include "effects/pictures.h"
 #include "effects/tunnel.h"
 
 void choose_drawing_kernels() {
     choose_surface_kernels();
     choose_effect_table_kernels();
+    choose_fog_kernels();
     choose_picture_kernels();
     choose_tunnel_kernels();
 }
