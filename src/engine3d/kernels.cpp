@@ -13,6 +13,7 @@
 #include "effects/fog.h"
 #include "effects/pictures.h"
 #include "effects/tunnel.h"
+#include "engine3d/math.h"
 
 void choose_drawing_kernels() {
     choose_surface_kernels();
@@ -20,4 +21,5 @@ void choose_drawing_kernels() {
     choose_fog_kernels();
     choose_picture_kernels();
     choose_tunnel_kernels();
+    choose_math_kernels();
 }

@@ -6,7 +6,7 @@
 
 #include "core/cpu.h"
 
-#include "engine3d/four_points.h"
+#include "engine3d/four_points_simd.h"
 
 #include <algorithm>
 #include <type_traits>

@@ -33,6 +33,19 @@ void transform_point(Vec3* out, const Vec3* in, const Matrix4* m);
 // transform_point over count points; dst may be src.
 void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* m);
 
+// A matrix widened to double once, so that the point loops need not read it
+// back after every store (dst might have been the matrix, as far as the
+// compiler knows).
+struct WideMatrix {
+    double m[16];
+};
+
+// transform_points' kernel: choose_math_kernels (math_simd.cpp) points it at
+// the plain loop or an SSE2 / AVX2 twin.
+extern void (*transform_wide)(Vec3* dst, const Vec3* src, int32_t count, const WideMatrix& w);
+void transform_wide_plain(Vec3* dst, const Vec3* src, int32_t count, const WideMatrix& w);
+void choose_math_kernels();
+
 // Inline, as the lighting calls them for every lit corner.
 inline double vec_dot(const Vec3* a, const Vec3* b) {
     return double(a->x) * b->x + double(a->y) * b->y + double(a->z) * b->z;

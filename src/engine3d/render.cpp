@@ -2,7 +2,7 @@
 
 #include "core/cpu.h"
 
-#include "engine3d/four_points.h"
+#include "engine3d/four_points_simd.h"
 #include "engine3d/lighting.h"
 
 #include "data/render_resources.h"
