@@ -13,6 +13,7 @@
 #include "effects/fog.h"
 #include "effects/pictures.h"
 #include "effects/tunnel.h"
+#include "engine3d/culling.h"
 #include "engine3d/math.h"
 
 void choose_drawing_kernels() {
@@ -22,4 +23,5 @@ void choose_drawing_kernels() {
     choose_picture_kernels();
     choose_tunnel_kernels();
     choose_math_kernels();
+    choose_culling_kernels();
 }
