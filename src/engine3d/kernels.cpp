@@ -14,7 +14,9 @@
 #include "effects/pictures.h"
 #include "effects/tunnel.h"
 #include "engine3d/culling.h"
+#include "engine3d/lighting.h"
 #include "engine3d/math.h"
+#include "engine3d/render.h"
 
 void choose_drawing_kernels() {
     choose_surface_kernels();
@@ -24,4 +26,6 @@ void choose_drawing_kernels() {
     choose_tunnel_kernels();
     choose_math_kernels();
     choose_culling_kernels();
+    choose_lighting_kernels();
+    choose_render_kernels();
 }
