@@ -10,6 +10,7 @@
 
 #include "data/surface.h"
 #include "effects/effect_tables.h"
+#include "effects/fillers.h"
 #include "effects/fog.h"
 #include "effects/pictures.h"
 #include "effects/tunnel.h"
@@ -21,6 +22,7 @@
 void choose_drawing_kernels() {
     choose_surface_kernels();
     choose_effect_table_kernels();
+    choose_fill_kernels();
     choose_fog_kernels();
     choose_picture_kernels();
     choose_tunnel_kernels();
