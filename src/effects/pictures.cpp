@@ -10,14 +10,9 @@ static const size_t FULL_PICTURE_BYTES = size_t(FRAME_PIXELS) * 3;
 // Pixels are widened from the picture's bytes a run of at most this many at a time.
 static const size_t RUN = 256;
 
-// Picture pixels over frame pixels, n of them (n <= RUN): mode 0 copies,
-// mode 1 skips black, mode 2 skips black and averages each channel with the
-// frame, rounding down.
+// Picture pixels over frame pixels, n of them (n <= RUN): mode 1 skips black,
+// mode 2 skips black and averages each channel with the frame, rounding down.
 static void draw_run(uint32_t* p, const uint8_t* q, size_t n, uint8_t mode) {
-    if (mode == 0) {
-        widen_rgb(q, p, n);
-        return;
-    }
     uint32_t w[RUN];
     widen_rgb(q, w, n);
     if (mode == 1) {
@@ -31,7 +26,12 @@ static void draw_run(uint32_t* p, const uint8_t* q, size_t n, uint8_t mode) {
     }
 }
 
+// A copy widens the whole row in one call; the others go a run at a time.
 static void draw_row(uint32_t* p, const uint8_t* q, size_t n, uint8_t mode) {
+    if (mode == 0) {
+        widen_rgb(q, p, n);
+        return;
+    }
     for (size_t c = 0; c < n; c += RUN) draw_run(p + c, q + 3 * c, std::min(RUN, n - c), mode);
 }
 

@@ -184,8 +184,8 @@ static void fade_run_sse2(uint32_t* p, const uint32_t* w, size_t n, uint8_t step
 
 #if VORN_AVX2
 // The AVX2 steps, then the SSE2 ones for what they leave, then the plain loop.
-VORN_TARGET_AVX2 static void blend_run_avx2(uint32_t* p, const uint8_t* q, const uint8_t* m,
-                                            size_t n, uint8_t alpha) {
+static void blend_run_avx2(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n,
+                           uint8_t alpha) {
     const size_t c = blend_steps_sse2(p, q, m, n, alpha, blend_steps_avx2(p, q, m, n, alpha));
     blend_run_plain(p + c, q + 3 * c, m + c, n - c, alpha);
 }
