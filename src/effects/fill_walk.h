@@ -298,13 +298,15 @@ template <class L, class Rule>
 
 // ---- kernels ----
 
-// The walks on the plain lanes: the reference of every rule's kernels.
+// The walks on the plain lanes, each inlined whole as the AVX2 ones are: the
+// reference of every rule's kernels.
 template <class Rule>
-void walk_one_plain(const Rule& rule, const Corner& a, const Corner& b, const Corner& c) {
+[[gnu::flatten]] void walk_one_plain(const Rule& rule, const Corner& a, const Corner& b,
+                                     const Corner& c) {
     walk_one<PlainLanes<Rule::uses>>(rule, a, b, c);
 }
 
-template <class Rule> void walk_run_plain(const Rule& rule, FaceRun run) {
+template <class Rule> [[gnu::flatten]] void walk_run_plain(const Rule& rule, FaceRun run) {
     walk_run<PlainLanes<Rule::uses>>(rule, run);
 }
 
