@@ -1,6 +1,7 @@
 // One frame of each full-frame 2D effect, beside the full-frame write baseline
 // that baseline.cpp registers in the same program.
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "director/timeline_effects.h"
 #include "effects/effect_tables.h"
 #include "effects/fog.h"
@@ -35,6 +36,7 @@ struct Inputs {
 Inputs& inputs() {
     static Inputs* made = [] {
         create_working_surface();
+        choose_kernels();
         build_angle_tables();
         ModeRecord mode{320, 200, 60, 32, 0xFF0000, 0xFF00, 0xFF};
         init_effect_tables(mode);

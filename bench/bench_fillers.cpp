@@ -2,6 +2,7 @@
 // triangles, in pixels per second (items = pixels the triangles cover).
 #include "data/render_resources.h"
 #include "data/surface.h"
+#include "director/kernels.h"
 #include "effects/fillers.h"
 
 #include <benchmark/benchmark.h>
@@ -56,6 +57,7 @@ struct Buffers {
     TextureRecord rgb{}, grey{};
 
     Buffers() {
+        choose_kernels();
         for (size_t i = 0; i < rgb_texels.size(); i++) rgb_texels[i] = uint8_t(i * 7 + 1);
         for (size_t i = 0; i < grey_texels.size(); i++) grey_texels[i] = uint8_t(i * 3 + 1);
         for (size_t i = 0; i < rgb_words.size(); i++)

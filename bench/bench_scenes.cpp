@@ -3,6 +3,7 @@
 #include "data/assets.h"
 #include "data/builtin.h"
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "effects/effect_tables.h"
 #include "engine3d/morph.h"
 #include "engine3d/render.h"
@@ -18,6 +19,7 @@ void load_once() {
     loaded = true;
     pack_builtin = builtin_pack();
     create_working_surface();
+    choose_kernels();
     load_all_assets();
     display_depth = 32;
 }

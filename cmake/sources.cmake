@@ -8,22 +8,29 @@ set(VORN_PACK_SOURCES ${S}/data/pack.cpp ${S}/data/items.cpp)
 # The 3D engine's model reader and its math, on their own for the model fuzzers.
 set(VORN_MODEL_SOURCES ${S}/engine3d/model.cpp ${S}/engine3d/scene.cpp ${S}/engine3d/math.cpp)
 
-# The drawing: surfaces and the scaler, the assets, the effects and the 3D
-# engine, free of any platform library.
+# The drawing: the processor's features, surfaces and the scaler, the assets,
+# the effects and the 3D engine, free of any platform library. Each unit with
+# vector kernels has its twin *_simd.cpp beside it; kernels.cpp chooses them.
 set(VORN_ENGINE_SOURCES
+    ${S}/core/cpu.cpp
     ${S}/data/assets.cpp ${S}/data/render_resources.cpp ${S}/data/scaler.cpp
-    ${S}/data/surface.cpp
-    ${S}/effects/effect_tables.cpp ${S}/effects/fillers.cpp ${S}/effects/fog.cpp
-    ${S}/effects/lines.cpp ${S}/effects/pictures.cpp ${S}/effects/tunnel.cpp
-    ${S}/engine3d/culling.cpp ${S}/engine3d/lighting.cpp ${S}/engine3d/mapping.cpp
-    ${S}/engine3d/morph.cpp ${S}/engine3d/render.cpp ${S}/engine3d/scenes.cpp
+    ${S}/data/surface.cpp ${S}/data/surface_simd.cpp
+    ${S}/effects/effect_tables.cpp ${S}/effects/effect_tables_simd.cpp
+    ${S}/effects/fillers.cpp ${S}/effects/fillers_simd.cpp ${S}/effects/fog.cpp
+    ${S}/effects/fog_simd.cpp ${S}/effects/lines.cpp ${S}/effects/pictures.cpp
+    ${S}/effects/pictures_simd.cpp ${S}/effects/tunnel.cpp ${S}/effects/tunnel_simd.cpp
+    ${S}/engine3d/culling.cpp ${S}/engine3d/culling_simd.cpp ${S}/engine3d/kernels.cpp
+    ${S}/engine3d/lighting.cpp ${S}/engine3d/lighting_simd.cpp ${S}/engine3d/mapping.cpp
+    ${S}/engine3d/math_simd.cpp ${S}/engine3d/morph.cpp ${S}/engine3d/render.cpp
+    ${S}/engine3d/render_simd.cpp ${S}/engine3d/scenes.cpp
     ${VORN_MODEL_SOURCES})
 
 # The show's script, and the show itself over the platform interfaces: its
 # start, frame, seeking, the live loop and lockstep runs, the settings and the
 # module player (libopenmpt, shared by every platform).
-set(VORN_DIRECTOR_SOURCES ${S}/director/show_parts.cpp ${S}/director/timeline.cpp
-    ${S}/director/timeline_effects.cpp)
+set(VORN_DIRECTOR_SOURCES ${S}/director/kernels.cpp ${S}/director/show_parts.cpp
+    ${S}/director/timeline.cpp ${S}/director/timeline_effects.cpp
+    ${S}/director/timeline_effects_simd.cpp)
 set(VORN_SOUND_SOURCES ${S}/platform/module_player.cpp ${S}/platform/sound_tables.cpp)
 set(VORN_SHOW_SOURCES
     ${S}/data/builtin.cpp

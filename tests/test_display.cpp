@@ -2,8 +2,9 @@
 // that presents them.
 #include "presentation/display.h"
 
+#include "core/cpu.h"
 #include "data/scaler.h"
-#include "engine3d/math.h" // use_simd, use_avx2, use_avx512
+#include "director/kernels.h"
 #include "platform/sdl/sdl_video.h"
 #include "platform/video.h"
 
@@ -209,6 +210,7 @@ TEST(FillPixels, EveryPathSetsTheWordsAskedAndNoOthers) {
          {std::tuple{true, true, true}, {true, true, false}, {false, false, false}}) {
         if ((avx2 && !has_avx2) || (avx512 && !has_avx512)) continue;
         use_simd = simd, use_avx2 = avx2, use_avx512 = avx512;
+        choose_kernels();
         for (const size_t count : {0, 1, 7, 8, 15, 16, 17, 47, 64000}) {
             std::vector<uint32_t> words(count + 2, 0xDEAD);
             fill_pixels(words.data() + 1, count, 0x123456);
@@ -217,6 +219,7 @@ TEST(FillPixels, EveryPathSetsTheWordsAskedAndNoOthers) {
         }
     }
     use_simd = true, use_avx2 = has_avx2, use_avx512 = has_avx512;
+    choose_kernels();
 }
 
 // What the window shows after a flip.

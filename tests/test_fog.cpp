@@ -2,10 +2,11 @@
 // nothing, and the dot cells' squares and their clipping at the frame's edges.
 // The fog over coloured pixels and stamped depth words is pinned by
 // test_recorded_output.
+#include "core/cpu.h"
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "effects/effect_tables.h"
 #include "effects/fog.h"
-#include "engine3d/math.h"
 #include "frame_support.h"
 
 #include <vector>
@@ -35,7 +36,7 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
     // each up to 256 D, where the amount reaches its end: D = 1, 61, 2048, 4067,
     // 4092 and 4095 take the float quotient, D = 3685 every 26th depth to 1.66M,
     // and far below near gives D = 3 * 4095, beyond it, every 50th depth. Both
-    // vector widths are checked where the processor has AVX2.
+    // vector widths are checked where the processor has them, and the plain loop.
     const struct {
         float near, far;
         uint32_t divisor, depth_step;
@@ -43,11 +44,14 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
                  {1.0f, 2.0152f, 61, 1},     {1.0f, 150.0f, 4067, 1},  {1.0f, 3.001f, 2048, 1},
                  {1.0f, 1701.0f, 4092, 1},   {1.0f, 1e17f, 4095, 1},   {1.0f, 0.5f, 12285, 50}};
     const bool has_avx2 = use_avx2, has_avx512 = use_avx512;
-    for (const auto& [avx2, avx512, path] :
-         {std::tuple{true, true, "AVX-512"}, {true, false, "AVX2"}, {false, false, "SSE2"}}) {
+    for (const auto& [simd, avx2, avx512, path] :
+         {std::tuple{true, true, true, "AVX-512"}, {true, true, false, "AVX2"},
+          {true, false, false, "SSE2"}, {false, false, false, "plain"}}) {
         if ((avx2 && !has_avx2) || (avx512 && !has_avx512)) continue;
+        use_simd = simd;
         use_avx2 = avx2;
         use_avx512 = avx512;
+        choose_kernels();
         for (const auto& c : cases) {
             for (uint32_t base = 0; base * c.depth_step <= 256 * c.divisor; base += 64000) {
                 fill_frame(0);
@@ -65,8 +69,10 @@ TEST_F(Overlays, FogAmountOverTheWholeDepthRange) {
             }
         }
     }
+    use_simd = true;
     use_avx2 = has_avx2;
     use_avx512 = has_avx512;
+    choose_kernels();
 }
 
 TEST_F(Overlays, FogAndDotCellsDrawNothingWhenTheyCannot) {

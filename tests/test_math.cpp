@@ -1,3 +1,5 @@
+#include "core/cpu.h"
+#include "director/kernels.h"
 #include "engine3d/math.h"
 #include "model_writer.h"
 
@@ -101,6 +103,7 @@ TEST_F(MathTest, TransformUsesRowVectorsAndTranslation) {
     const bool has_avx2 = use_avx2;
     for (const auto& [simd, avx2] : {std::pair{true, true}, {true, false}, {false, false}}) {
         use_simd = simd, use_avx2 = avx2 && has_avx2;
+        choose_kernels();
         Vec3 out[11];
         transform_points(out, many, 11, &m);
         for (int i = 0; i < 11; i++)
@@ -109,6 +112,7 @@ TEST_F(MathTest, TransformUsesRowVectorsAndTranslation) {
                 << "point " << i << (simd ? avx2 ? " (AVX2)" : " (SSE2)" : " (plain)");
     }
     use_simd = true, use_avx2 = has_avx2;
+    choose_kernels();
 }
 
 TEST_F(MathTest, NormalsDotsAndLengths) {

@@ -4,7 +4,9 @@
 // as a mismatch, with the new hash printed. Everything runs on the AVX2 paths
 // (where the processor has them), the SSE2 paths and the plain loops; all
 // must give the same bytes.
+#include "core/cpu.h"
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "director/timeline_effects.h"
 #include "effects/effect_tables.h"
 #include "effects/fillers.h"
@@ -330,6 +332,7 @@ TEST(RecordedOutput, EveryRoutineGivesItsRecordedBytesOnEveryPath) {
         use_simd = simd;
         use_avx2 = avx2;
         use_avx512 = avx512;
+        choose_kernels();
         for (const Case& c : CASES) {
             const uint64_t got = c.run();
             EXPECT_EQ(got, c.recorded) << c.name << " (" << path << " paths) gives 0x" << std::hex
@@ -339,4 +342,5 @@ TEST(RecordedOutput, EveryRoutineGivesItsRecordedBytesOnEveryPath) {
     use_simd = true;
     use_avx2 = has_avx2;
     use_avx512 = has_avx512;
+    choose_kernels();
 }

@@ -1,6 +1,8 @@
+#include "core/cpu.h"
 #include "data/assets.h"
 #include "data/builtin.h"
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "effects/effect_tables.h"
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
@@ -19,6 +21,7 @@ class ScenesTest : public ::testing::Test {
     static void SetUpTestSuite() {
         pack_builtin = builtin_pack();
         create_working_surface();
+        choose_kernels();
         load_all_assets();
         display_depth = 32;
     }
@@ -57,8 +60,10 @@ TEST_F(ScenesTest, EachSceneFillsAFairPartOfTheFrameStaysInItsClipBoxAndIsTheSam
         // The plain loops draw the very same frame.
         const std::vector<uint32_t> simd_frame = surface_virtual1->pixels;
         use_simd = false;
+        choose_kernels();
         render_shot(shot, &camera);
         use_simd = true;
+        choose_kernels();
         EXPECT_TRUE(surface_virtual1->pixels == simd_frame) << "plain paths";
         camera.clip_left = 100, camera.clip_right = 250;
         camera.clip_top = 60, camera.clip_bottom = 140;

@@ -3,7 +3,9 @@
 // and the texels each effect reads are in test_recorded_output's hash).
 // Textures here encode each texel's own index, so a frame pixel tells which
 // texel it was read from.
+#include "core/cpu.h"
 #include "data/render_resources.h"
+#include "director/kernels.h"
 #include "effects/effect_tables.h"
 #include "effects/tunnel.h"
 #include "engine3d/math.h"
@@ -74,6 +76,7 @@ TEST_F(Lookups, RotatedTexture) {
     // down the texture rows, moving down walks left along the columns.
     for (bool simd : {true, false}) {
         use_simd = simd;
+        choose_kernels();
         draw_rotated_texture(surface_virtual1, 27, 0, 64, full_texture);
         EXPECT_EQ(texel_of(pixel(286, 0)), 65279) << simd;
         EXPECT_EQ(texel_of(pixel(287, 0)), 65535) << simd;
@@ -81,6 +84,7 @@ TEST_F(Lookups, RotatedTexture) {
         EXPECT_EQ(texel_of(pixel(288, 0)), 255) << simd;
     }
     use_simd = true;
+    choose_kernels();
 }
 
 // Both maps at 64 reach the last texel; the display's depth does not matter.

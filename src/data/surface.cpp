@@ -3,14 +3,9 @@
 #include "data/surface.h"
 
 #include "data/scaler.h"
-#include "engine3d/math.h" // use_simd, use_avx2, use_avx512
 
 #include <algorithm>
 #include <cstring>
-
-#if VORN_AVX2
-#include <immintrin.h>
-#endif
 
 Surface* surface_primary = nullptr;
 Surface* surface_back = nullptr;
@@ -97,31 +92,8 @@ int read_surface_pixels(Surface* surface, std::vector<uint32_t>* out) {
     return 1;
 }
 
-#if VORN_AVX2
-// The first whole steps of fill_pixels; returns how many words they set.
-VORN_TARGET_AVX2 static size_t fill_pixels_avx2(uint32_t* pixels, size_t count, uint32_t colour) {
-    const __m256i words = _mm256_set1_epi32(int(colour));
-    size_t i = 0;
-    for (; i + 8 <= count; i += 8)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i), words);
-    return i;
+void fill_pixels_plain(uint32_t* pixels, size_t count, uint32_t colour) {
+    std::fill(pixels, pixels + count, colour);
 }
 
-VORN_TARGET_AVX512 static size_t fill_pixels_avx512(uint32_t* pixels, size_t count,
-                                                    uint32_t colour) {
-    const __m512i words = _mm512_set1_epi32(int(colour));
-    size_t i = 0;
-    for (; i + 16 <= count; i += 16) _mm512_storeu_si512(pixels + i, words);
-    return i;
-}
-#endif
-
-void fill_pixels(uint32_t* pixels, size_t count, uint32_t colour) {
-    size_t i = 0;
-#if VORN_AVX2
-    if (use_simd && use_avx2)
-        i = use_avx512 ? fill_pixels_avx512(pixels, count, colour)
-                       : fill_pixels_avx2(pixels, count, colour);
-#endif
-    std::fill(pixels + i, pixels + count, colour);
-}
+void (*fill_pixels)(uint32_t* pixels, size_t count, uint32_t colour) = fill_pixels_plain;

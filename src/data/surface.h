@@ -56,8 +56,12 @@ int create_working_surface();
 void release_working_surface();
 
 // Sets count pixel words to colour, with the widest stores the processor has:
-// a frame's fill is bound by how many stores it takes.
-void fill_pixels(uint32_t* pixels, size_t count, uint32_t colour);
+// a frame's fill is bound by how many stores it takes. A kernel:
+// choose_surface_kernels (surface_simd.cpp) points it at fill_pixels_plain or
+// a wider twin.
+extern void (*fill_pixels)(uint32_t* pixels, size_t count, uint32_t colour);
+void fill_pixels_plain(uint32_t* pixels, size_t count, uint32_t colour);
+void choose_surface_kernels();
 
 // A width x height surface of black pixels; release with delete.
 Surface* new_surface(uint32_t width, uint32_t height);

@@ -38,6 +38,13 @@ void build_band_tables();
 void advance_band_phases();
 // Brightens the frame by 20 or 30 per channel along the moving bands.
 void draw_light_bands(Surface* surface);
+// The bands over the 320 x 200 pixels p: pixel (x, y) gains 20 where
+// row_parts[y] + column_part[x] (modulo 256) is 0..7 or 16..24, 30 where it is
+// 8..15, each channel at most 255. A kernel: choose_timeline_effect_kernels
+// (timeline_effects_simd.cpp) points it at the plain loop or the SSE2 twin.
+extern void (*lift_bands)(uint32_t* p, const uint8_t* column_part, const uint8_t* row_parts);
+void lift_bands_plain(uint32_t* p, const uint8_t* column_part, const uint8_t* row_parts);
+void choose_timeline_effect_kernels();
 
 void build_path_tables();
 void set_path_rates(uint8_t m0, uint8_t m1, uint8_t m2, uint8_t m3);

@@ -2,10 +2,6 @@
 
 #include <cmath>
 
-#if VORN_AVX2
-#include <immintrin.h>
-#endif
-
 uint32_t display_depth = 0;
 uint32_t column_order[FRAME_PIXELS];
 
@@ -115,21 +111,16 @@ int lock_full_frame(Surface* surface, FrameSurface* frame) {
     return 1;
 }
 
-#if VORN_AVX2
-// Each 16-byte half holds four pixels' bytes (R G B, from a read at pixel 0
-// and one at pixel 4, each four bytes longer than its pixels) and becomes
-// their words, blue in the low byte, the top byte clear.
-VORN_TARGET_AVX2 size_t widen_rgb_avx2(const uint8_t* rgb, uint32_t* out, size_t count) {
-    const __m256i to_words = _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1,
-                                              2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+void widen_rgb_plain(const uint8_t* rgb, uint32_t* out, size_t count) {
     size_t i = 0;
-    for (; i + 10 <= count; i += 8) {
-        const uint8_t* q = rgb + 3 * i;
-        const __m256i bytes =
-            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128((const __m128i*)q)),
-                                    _mm_loadu_si128((const __m128i*)(q + 12)), 1);
-        _mm256_storeu_si256((__m256i*)(out + i), _mm256_shuffle_epi8(bytes, to_words));
+    for (; i + 3 <= count; i += 2, rgb += 6) {
+        uint64_t w;
+        std::memcpy(&w, rgb, 8);
+        const uint64_t s = swap_bytes64(w); // byte 0 on top
+        out[i] = uint32_t(s >> 40);
+        out[i + 1] = uint32_t(s >> 16) & 0xFFFFFF;
     }
-    return i;
+    for (; i < count; i++, rgb += 3) out[i] = rgb_pixel(rgb);
 }
-#endif
+
+void (*widen_rgb)(const uint8_t* rgb, uint32_t* out, size_t count) = widen_rgb_plain;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "data/surface.h"
-#include "engine3d/math.h" // use_simd, VORN_SSE2
 
 #include <cstdint>
 #include <cstring>
@@ -60,31 +59,13 @@ inline uint64_t swap_bytes64(uint64_t w) {
 #endif
 }
 
-#if VORN_AVX2
-// The first pixels of widen_rgb, eight a step by byte shuffles; returns how
-// many it widened (it leaves at least the last two to the caller).
-size_t widen_rgb_avx2(const uint8_t* rgb, uint32_t* out, size_t count);
-#endif
-
-// out[i] = rgb_pixel(rgb + 3 * i) for i < count, two pixels from each 8-byte
-// read; nothing beyond the count's bytes is read.
-inline void widen_rgb(const uint8_t* rgb, uint32_t* out, size_t count) {
-    size_t i = 0;
-#if VORN_AVX2
-    if (use_simd && use_avx2) {
-        i = widen_rgb_avx2(rgb, out, count);
-        rgb += 3 * i;
-    }
-#endif
-    for (; i + 3 <= count; i += 2, rgb += 6) {
-        uint64_t w;
-        std::memcpy(&w, rgb, 8);
-        const uint64_t s = swap_bytes64(w); // byte 0 on top
-        out[i] = uint32_t(s >> 40);
-        out[i + 1] = uint32_t(s >> 16) & 0xFFFFFF;
-    }
-    for (; i < count; i++, rgb += 3) out[i] = rgb_pixel(rgb);
-}
+// out[i] = rgb_pixel(rgb + 3 * i) for i < count; nothing beyond the count's
+// bytes is read. A kernel: choose_effect_table_kernels (effect_tables_simd.cpp)
+// points it at widen_rgb_plain or the AVX2 twin.
+extern void (*widen_rgb)(const uint8_t* rgb, uint32_t* out, size_t count);
+// Two pixels from each 8-byte read.
+void widen_rgb_plain(const uint8_t* rgb, uint32_t* out, size_t count);
+void choose_effect_table_kernels();
 
 // Locks surface for an effect that treats it as the 320 x 200 frame of 64,000
 // consecutive pixels. Returns 0, with the surface left unlocked, when it is

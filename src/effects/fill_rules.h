@@ -1,7 +1,8 @@
 // The triangle fillers' per-pixel rules and the texel fetches they read
 // through. Each rule names the attributes it reads (uses) and either the
-// colour of a pixel that passes the depth test (pixel, and where it pays a
-// form on the AVX2 lanes, pixel_wide) or the whole pixel (operator()).
+// colour of a pixel that passes the depth test (pixel; fill_lanes_simd.h
+// gives some rules a second form on the AVX2 lanes) or the whole pixel
+// (operator()).
 #pragma once
 
 #include "effects/effect_tables.h"
@@ -61,16 +62,6 @@ struct WideTexels {
 
 // ---- per-pixel rules ----
 
-#if VORN_AVX2
-// The pixel word of channels (blue, green, red, 0) each times the shade, taken
-// >> 24 in 32 bits: the plain rules' sums, side by side.
-VORN_TARGET_AVX2 inline uint32_t shaded_channels(__m128i channels, const ShadeLanes& shade) {
-    const __m128i shaded = _mm_srli_epi32(_mm_mullo_epi32(channels, shade.lanes), 24);
-    const __m128i words = _mm_packus_epi32(shaded, shaded);
-    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
-}
-#endif
-
 struct DepthOnlyRule {
     static constexpr unsigned uses = 0;
     Targets t;
@@ -86,11 +77,6 @@ struct GouraudRule {
     uint32_t pixel(uint32_t, uint32_t, uint32_t s) const {
         return (s * c.red) >> 24 << 16 | (s * c.green) >> 24 << 8 | (s * c.blue) >> 24;
     }
-#if VORN_AVX2
-    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t, uint32_t, const ShadeLanes& s) const {
-        return shaded_channels(_mm_setr_epi32(int(c.blue), int(c.green), int(c.red), 0), s);
-    }
-#endif
 };
 
 template <class T> struct TexturedRule {
@@ -109,12 +95,6 @@ template <class T> struct TexturedShadedRule {
         return ((w >> 16) * s) >> 24 << 16 | ((w >> 8 & 255) * s) >> 24 << 8 |
                ((w & 255) * s) >> 24;
     }
-#if VORN_AVX2
-    // The texel's top byte, 0, is a fourth channel that stays 0.
-    VORN_TARGET_AVX2 uint32_t pixel_wide(uint32_t u, uint32_t v, const ShadeLanes& s) const {
-        return shaded_channels(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(tex.word(u, v)))), s);
-    }
-#endif
 };
 
 template <class T> struct AdditiveRule {

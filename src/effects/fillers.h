@@ -82,6 +82,10 @@ void fill_translucent(const FillVertex& a, const FillVertex& b, const FillVertex
 void fill_keyed_translucent(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                             const TextureRecord* texture);
 
+// Points every rule's walk kernels (fill_walk.h) at the plain walks or, where
+// use_simd and use_avx2 allow, at their AVX2 builds (fillers_simd.cpp).
+void choose_fill_kernels();
+
 // Adds colour x shade (shade stepped from shade0 to shade1) along the line,
 // saturating each channel; the end point and points on the clip box's edges
 // are not drawn. No depth test.

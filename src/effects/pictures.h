@@ -8,6 +8,7 @@
 #include "data/pack.h"
 #include "data/surface.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // Copies a full-frame picture: mode 0 every pixel, mode 1 every pixel that is
@@ -27,3 +28,19 @@ void blend_picture_masked(const Buffer& picture, Surface* surface, const Buffer&
 // Moves every frame channel towards the full-frame picture's by at most its step.
 void fade_to_picture(const Buffer& picture, Surface* surface, uint8_t step_r, uint8_t step_g,
                      uint8_t step_b);
+
+// The row kernels of the blend and the fade: program-wide pointers that
+// choose_picture_kernels (pictures_simd.cpp) sets to the plain loops below or
+// to their SSE2 / AVX2 twins.
+
+// n picture pixels (RGB bytes at q) over frame pixels p through the mask m.
+extern void (*blend_run)(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n, uint8_t alpha);
+void blend_run_plain(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n, uint8_t alpha);
+
+// n frame pixels moved towards the picture's words w by at most each step.
+extern void (*fade_run)(uint32_t* p, const uint32_t* w, size_t n, uint8_t step_r, uint8_t step_g,
+                        uint8_t step_b);
+void fade_run_plain(uint32_t* p, const uint32_t* w, size_t n, uint8_t step_r, uint8_t step_g,
+                    uint8_t step_b);
+
+void choose_picture_kernels();

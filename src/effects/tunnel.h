@@ -7,6 +7,7 @@
 #include "data/pack.h"
 #include "data/surface.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // One tunnel frame from tunnel_depth and tunnel_angle: depth_shift scrolls
@@ -22,3 +23,24 @@ void draw_rotated_texture(Surface* surface, uint8_t u_shift, uint8_t v_shift, ui
 // through two 320 x 200 displacement maps moved by phase in opposite directions.
 void draw_displaced_texture(uint8_t phase, Surface* surface, const Buffer& map1, const Buffer& map2,
                             const Buffer& texture);
+
+// The rows of the turned plane: the frame's first pixel, its row stride in
+// pixels and its size, the texture, the index shift, column 0's 16.16
+// coordinates on the first row, and the turn's steps (a column on moves u by c
+// and v by -s, a row down moves u by s and v by c).
+struct TurnedPlane {
+    uint32_t* pixels;
+    size_t stride;
+    uint32_t width, height;
+    const uint8_t* texture;
+    uint32_t shift, row_u, row_v, c, s;
+};
+
+// A kernel: choose_tunnel_kernels (tunnel_simd.cpp) points it at the plain
+// loop or the SSE2 twin.
+extern void (*draw_turned_plane)(const TurnedPlane& plane);
+void draw_turned_plane_plain(const TurnedPlane& plane);
+// Columns x .. width - 1 of the row whose column 0 has coordinates (row_u, row_v).
+void draw_turned_columns(uint32_t* p, uint32_t x, const TurnedPlane& plane, uint32_t row_u,
+                         uint32_t row_v);
+void choose_tunnel_kernels();

@@ -21,7 +21,9 @@ struct ScreenPoint {
 };
 
 ScreenPoint round_point(const Vec3& s);
-void round_points(ScreenPoint* dst, const Vec3* src, uint32_t count);
+// round_point over count points. A kernel, as drawn_faces below.
+extern void (*round_points)(ScreenPoint* dst, const Vec3* src, uint32_t count);
+void round_points_plain(ScreenPoint* dst, const Vec3* src, uint32_t count);
 
 // Whether a face with these corners is drawn: all corners at z >= 1,
 // counter-clockwise on screen, a corner column and a corner row inside the
@@ -33,5 +35,10 @@ bool face_drawn(const ScreenPoint& p0, const ScreenPoint& p1, const ScreenPoint&
 // points[base + vertex], listed in order into drawn (room for end - first);
 // gives how many. The points must run on one past the last a face uses: the
 // vector path reads each point as sixteen bytes.
-size_t drawn_faces(const Face* faces, uint32_t first, uint32_t end, uint32_t base,
-                   const ScreenPoint* points, const GuardBox& box, uint32_t* drawn);
+// A kernel: choose_culling_kernels (culling_simd.cpp) points it and
+// round_points at the plain loops or their vector twins.
+extern size_t (*drawn_faces)(const Face* faces, uint32_t first, uint32_t end, uint32_t base,
+                             const ScreenPoint* points, const GuardBox& box, uint32_t* drawn);
+size_t drawn_faces_plain(const Face* faces, uint32_t first, uint32_t end, uint32_t base,
+                         const ScreenPoint* points, const GuardBox& box, uint32_t* drawn);
+void choose_culling_kernels();

@@ -4,41 +4,6 @@
 #include <cmath>
 #include <cstdint>
 
-// True by default: the effects, fillers, fog and the 3D engine's vertex work
-// take their SSE2 paths where the build has them. False keeps them to the
-// plain loops, which give the same bytes (the tests run both). It lives with
-// the vector math, the one unit every piece of drawing code links.
-extern bool use_simd;
-
-// The SSE2 paths are built wherever the compiler targets SSE2 (every x86-64).
-#if defined(__SSE2__) && !defined(VORN_NO_SSE2)
-#define VORN_SSE2 1
-#else
-#define VORN_SSE2 0
-#endif
-
-// Routines with an AVX2 path build it beside the SSE2 one (GCC and Clang build
-// it for one function at a time) and take it while use_simd and use_avx2 are
-// on. use_avx2 starts as the processor's own answer, so the program still runs
-// on any x86-64; tests turn it off to check the SSE2 path.
-#if VORN_SSE2 && defined(__GNUC__)
-#define VORN_AVX2 1
-#define VORN_TARGET_AVX2 __attribute__((target("avx2"))) // an AVX2 function
-#else
-#define VORN_AVX2 0
-#endif
-extern bool use_avx2;
-
-// A few full-frame passes also have an AVX-512 path (its F, BW and DQ parts),
-// built and chosen the same way and taken while use_avx512 is on as well.
-#if VORN_AVX2
-#define VORN_AVX512 1
-#define VORN_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq")))
-#else
-#define VORN_AVX512 0
-#endif
-extern bool use_avx512;
-
 struct Vec3 {
     float x, y, z;
 };
@@ -67,6 +32,19 @@ void mat_rotation_angles(Matrix4* m, uint8_t a, uint8_t b, uint8_t c);
 void transform_point(Vec3* out, const Vec3* in, const Matrix4* m);
 // transform_point over count points; dst may be src.
 void transform_points(Vec3* dst, const Vec3* src, int32_t count, const Matrix4* m);
+
+// A matrix widened to double once, so that the point loops need not read it
+// back after every store (dst might have been the matrix, as far as the
+// compiler knows).
+struct WideMatrix {
+    double m[16];
+};
+
+// transform_points' kernel: choose_math_kernels (math_simd.cpp) points it at
+// the plain loop or an SSE2 / AVX2 twin.
+extern void (*transform_wide)(Vec3* dst, const Vec3* src, int32_t count, const WideMatrix& w);
+void transform_wide_plain(Vec3* dst, const Vec3* src, int32_t count, const WideMatrix& w);
+void choose_math_kernels();
 
 // Inline, as the lighting calls them for every lit corner.
 inline double vec_dot(const Vec3* a, const Vec3* b) {

@@ -1,6 +1,5 @@
 #include "engine3d/render.h"
 
-#include "engine3d/four_points.h"
 #include "engine3d/lighting.h"
 
 #include "data/render_resources.h"
@@ -9,10 +8,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <vector>
-
-#if VORN_SSE2
-#include <emmintrin.h>
-#endif
 
 GuardBox guard_box = {-5, FRAME_WIDTH + 4, -5, FRAME_HEIGHT + 4};
 
@@ -53,45 +48,11 @@ static void rotation_only(Matrix4* out, const Matrix4* m) {
 
 // Projects count points from src into dst (dst may be src), z kept. The scaled
 // form multiplies the projected x and y by the camera's scale factors.
-#if VORN_SSE2
-// Two points a step: one division for both, then each point's x and y side by
-// side, every lane in the plain loop's order.
 template <bool SCALED>
-static int32_t project_pairs_sse2(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count) {
-    const __m128d focal = _mm_set1_pd(camera->focal), minus_one = _mm_set1_pd(-1.0);
-    const __m128d centre = _mm_setr_pd(camera->centre_x, camera->centre_y);
-    const __m128d scale = _mm_setr_pd(camera->scale_x, camera->scale_y);
-    int32_t i = 0;
-    for (; i + 2 <= count; i += 2) {
-        const Vec3 a = src[i], b = src[i + 1];
-        const __m128d z = _mm_setr_pd(a.z, b.z);
-        const __m128d at_zero = _mm_cmpeq_pd(z, _mm_setzero_pd());
-        const __m128d k =
-            _mm_div_pd(focal, _mm_or_pd(_mm_and_pd(at_zero, minus_one), _mm_andnot_pd(at_zero, z)));
-        __m128d xy_a = _mm_add_pd(_mm_mul_pd(_mm_unpacklo_pd(k, k), _mm_setr_pd(a.x, a.y)), centre);
-        __m128d xy_b = _mm_add_pd(_mm_mul_pd(_mm_unpackhi_pd(k, k), _mm_setr_pd(b.x, b.y)), centre);
-        if (SCALED) {
-            xy_a = _mm_mul_pd(xy_a, scale);
-            xy_b = _mm_mul_pd(xy_b, scale);
-        }
-        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), _mm_cvtpd_ps(xy_a));
-        dst[i].z = a.z;
-        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), _mm_cvtpd_ps(xy_b));
-        dst[i + 1].z = b.z;
-    }
-    return i;
-}
-#endif
-
-template <bool SCALED>
-static void project_into(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count) {
+static void project_plain(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count) {
     const double focal = camera->focal, cx = camera->centre_x, cy = camera->centre_y;
     const double scale_x = camera->scale_x, scale_y = camera->scale_y;
-    int32_t i = 0;
-#if VORN_SSE2
-    if (use_simd) i = project_pairs_sse2<SCALED>(dst, src, camera, count);
-#endif
-    for (; i < count; i++) {
+    for (int32_t i = 0; i < count; i++) {
         const Vec3 p = src[i];
         const double z = p.z == 0.0f ? -1.0 : double(p.z);
         const double k = focal / z;
@@ -104,12 +65,25 @@ static void project_into(Vec3* dst, const Vec3* src, const Camera* camera, int32
     }
 }
 
+void project_into_plain(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count) {
+    project_plain<false>(dst, src, camera, count);
+}
+
+void project_scaled_into_plain(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count) {
+    project_plain<true>(dst, src, camera, count);
+}
+
+void (*project_into)(Vec3* dst, const Vec3* src, const Camera* camera,
+                     int32_t count) = project_into_plain;
+void (*project_scaled_into)(Vec3* dst, const Vec3* src, const Camera* camera,
+                            int32_t count) = project_scaled_into_plain;
+
 void project_points(Vec3* points, const Camera* camera, int32_t count) {
-    project_into<false>(points, points, camera, count);
+    project_into(points, points, camera, count);
 }
 
 void project_points_scaled(Vec3* points, const Camera* camera, int32_t count) {
-    project_into<true>(points, points, camera, count);
+    project_scaled_into(points, points, camera, count);
 }
 
 void object_transform(Scene* scene, uint16_t index, const Camera* camera) {
@@ -140,9 +114,9 @@ void object_transform(Scene* scene, uint16_t index, const Camera* camera) {
     transform_points(scene->world_normals.data() + base, object.mesh.normals.data(), int32_t(count),
                      &rotation);
     if (camera->scale_x == 1.0f && camera->scale_y == 1.0f)
-        project_into<false>(screen, view, camera, int32_t(count));
+        project_into(screen, view, camera, int32_t(count));
     else
-        project_into<true>(screen, view, camera, int32_t(count));
+        project_scaled_into(screen, view, camera, int32_t(count));
     object.vertex_base = uint16_t(base);
     scene->vertex_cursor = base + count;
 }
@@ -186,18 +160,6 @@ static int32_t texel_coordinate(double value) {
     return int32_t(value);
 }
 
-#if VORN_SSE2
-// texel_coordinate of a face's six (u, v) at once: each value in (0, 65535]
-// truncated, 0 at or below 0 (NaN too), 65535 above.
-static __m128i texel_coordinates(__m128 value) {
-    const __m128i truncated = _mm_and_si128(_mm_castps_si128(_mm_cmpgt_ps(value, _mm_setzero_ps())),
-                                            _mm_cvttps_epi32(value));
-    const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(value, _mm_set1_ps(65535.0f)));
-    return _mm_or_si128(_mm_and_si128(above, _mm_set1_epi32(65535)),
-                        _mm_andnot_si128(above, truncated));
-}
-#endif
-
 // Where a corner record keeps its (u, v), side by side.
 static int32_t* uv_of(FillVertex& rec) {
     static_assert(offsetof(FillVertex, v) == offsetof(FillVertex, u) + 4, "u, v side by side");
@@ -207,26 +169,20 @@ static int32_t* uv_of(FillCorner& corner) {
     return &corner.values[1];
 }
 
-// The stored (u, v) of a face's three corners.
-template <class Record> static inline void face_uvs(Record* rec, const Face& face, bool simd) {
-#if VORN_SSE2
-    if (simd) {
-        const __m128i first = texel_coordinates(_mm_loadu_ps(&face.uv[0][0]));
-        const __m128i last = texel_coordinates(
-            _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&face.uv[2][0])));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(uv_of(rec[0])), first);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(uv_of(rec[1])),
-                         _mm_unpackhi_epi64(first, first));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(uv_of(rec[2])), last);
-        return;
-    }
-#endif
-    (void)simd;
-    for (int k = 0; k < 3; k++) {
-        uv_of(rec[k])[0] = texel_coordinate(face.uv[k][0]);
-        uv_of(rec[k])[1] = texel_coordinate(face.uv[k][1]);
+void face_uvs_plain(int32_t* uv, size_t stride, const Face* faces, const uint32_t* listed,
+                    size_t drawn) {
+    for (size_t j = 0; j < drawn; j++) {
+        const Face& face = faces[listed[j]];
+        for (int k = 0; k < 3; k++) {
+            int32_t* at = corner_uv(uv, stride, 3 * j + size_t(k));
+            at[0] = texel_coordinate(face.uv[k][0]);
+            at[1] = texel_coordinate(face.uv[k][1]);
+        }
     }
 }
+
+void (*face_uvs)(int32_t* uv, size_t stride, const Face* faces, const uint32_t* listed,
+                 size_t drawn) = face_uvs_plain;
 
 template <class Record> static void corner_environment_uv(Record& rec, const Vec3& normal) {
     uv_of(rec)[0] = texel_coordinate((double(normal.x) + 1.0) * 127.0);
@@ -258,59 +214,17 @@ static void corner_shade(FillVertex* rec, const Scene* scene, int32_t* shades, u
     rec->shade = entry_shade(scene, shades, entry);
 }
 
-#if VORN_SSE2
-// The entry corners of first .. end - 1 four a step, from entries that
-// light_entries has lit: x, y and z of four points at once, 1/z
-// by the float division fill_corner_depth's table holds (0 for z below 1),
-// each corner written as its four values and its (y, w). Returns the entry
-// it stopped at.
-static uint32_t entry_corners_sse2(const int32_t* shades, uint32_t first, uint32_t end) {
-    static_assert(offsetof(FillCorner, w) == offsetof(FillCorner, y) + 4, "y, w side by side");
-    const __m128i zero = _mm_setzero_si128();
-    uint32_t entry = first;
-    for (; entry + 4 <= end; entry += 4) {
-        __m128 xs, ys, zs;
-        load_four_points(rounded_points.data() + entry, &xs, &ys, &zs);
-        const __m128i x = _mm_castps_si128(xs), y = _mm_castps_si128(ys);
-        const __m128i z = _mm_castps_si128(zs);
-        const __m128 w = _mm_and_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(z, zero)),
-                                    _mm_div_ps(_mm_set1_ps(1.0f), _mm_cvtepi32_ps(z)));
-        const __m128i shade = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shades + entry));
-        const __m128i x_low = _mm_unpacklo_epi32(x, zero), x_high = _mm_unpackhi_epi32(x, zero);
-        const __m128i s_low = _mm_unpacklo_epi32(zero, shade);
-        const __m128i s_high = _mm_unpackhi_epi32(zero, shade);
-        const __m128i yw_low = _mm_unpacklo_epi32(y, _mm_castps_si128(w));
-        const __m128i yw_high = _mm_unpackhi_epi32(y, _mm_castps_si128(w));
-        const __m128i values[4] = {
-            _mm_unpacklo_epi64(x_low, s_low), _mm_unpackhi_epi64(x_low, s_low),
-            _mm_unpacklo_epi64(x_high, s_high), _mm_unpackhi_epi64(x_high, s_high)};
-        const __m128i yw[4] = {yw_low, _mm_unpackhi_epi64(yw_low, yw_low), yw_high,
-                               _mm_unpackhi_epi64(yw_high, yw_high)};
-        FillCorner* out = entry_corners.data() + entry;
-        for (int k = 0; k < 4; k++) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out[k].values.data()), values[k]);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(&out[k].y), yw[k]);
-        }
+void make_entry_corners_plain(FillCorner* out, const ScreenPoint* points, int32_t* shades,
+                              const Scene* scene, uint32_t first, uint32_t count) {
+    for (uint32_t entry = first; entry < first + count; entry++) {
+        const ScreenPoint& p = points[entry];
+        out[entry] = {{p.x, 0, 0, entry_shade(scene, shades, entry)}, p.y, fill_corner_depth(p.z)};
     }
-    return entry;
 }
-#endif
 
-static void make_entry_corners(const Scene* scene, uint32_t first, uint32_t count) {
-    if (entry_corners.size() < scene->screen_positions.size())
-        entry_corners.resize(scene->screen_positions.size());
-    uint32_t entry = first;
-#if VORN_SSE2
-    // light_entries has lit every entry but an odd last one.
-    if (use_simd) entry = entry_corners_sse2(vertex_shades.data(), first, first + (count & ~1u));
-#endif
-    for (; entry < first + count; entry++) {
-        const ScreenPoint& p = rounded_points[entry];
-        entry_corners[entry] = {{p.x, 0, 0, entry_shade(scene, vertex_shades.data(), entry)},
-                                p.y,
-                                fill_corner_depth(p.z)};
-    }
-}
+void (*make_entry_corners)(FillCorner* out, const ScreenPoint* points, int32_t* shades,
+                           const Scene* scene, uint32_t first,
+                           uint32_t count) = make_entry_corners_plain;
 
 static void set_colour(FillVertex* rec, const Face& face) {
     rec->red = face.red;
@@ -392,11 +306,10 @@ static FillCorner corner_batch[3 * FACES_A_BATCH];
 // Corner records of a face of a type filled a face at a time.
 template <uint32_t TYPE>
 static void make_records(FillVertex* rec, const Face& face, const uint32_t entry[3],
-                         const Scene* scene, int32_t* shades, bool simd) {
+                         const Scene* scene, int32_t* shades) {
     constexpr uint8_t inputs = surface_inputs[TYPE];
     const ScreenPoint* points = rounded_points.data();
     for (int c = 0; c < 3; c++) set_corner_point(&rec[c], points[entry[c]]);
-    if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(rec, face, simd);
     for (int c = 0; c < 3; c++) {
         const Vec3& normal = scene->world_normals[entry[c]];
         if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0) corner_environment_uv(rec[c], normal);
@@ -410,13 +323,12 @@ static void make_records(FillVertex* rec, const Face& face, const uint32_t entry
     if constexpr ((inputs & FACE_COLOUR) != 0) set_colour(&rec[0], face);
 }
 
-// Ready corners of a face: the entries' corners with the face's (u, v).
+// Ready corners of a face: the entries' corners, with (u, v) from the
+// normals where the type takes them so (face_uvs sets the stored ones).
 template <uint32_t TYPE>
-static void make_corners(FillCorner* corner, const Face& face, const uint32_t entry[3],
-                         const Scene* scene, bool simd) {
+static void make_corners(FillCorner* corner, const uint32_t entry[3], const Scene* scene) {
     constexpr uint8_t inputs = surface_inputs[TYPE];
     for (int c = 0; c < 3; c++) corner[c] = entry_corners[entry[c]];
-    if constexpr ((inputs & CORNER_FACE_UV) != 0) face_uvs(corner, face, simd);
     if constexpr ((inputs & CORNER_ENVIRONMENT_UV) != 0)
         for (int c = 0; c < 3; c++)
             corner_environment_uv(corner[c], scene->world_normals[entry[c]]);
@@ -435,7 +347,6 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
     const Face* faces = object.mesh.faces.data();
     const uint32_t base = object.vertex_base;
     const uint32_t end = uint32_t(range.first) + range.count;
-    const bool simd = use_simd;
     uint32_t listed[FACES_A_BATCH];
     for (uint32_t i = range.first; i < end;) {
         const uint32_t stop = end - i > FACES_A_BATCH ? i + uint32_t(FACES_A_BATCH) : end;
@@ -446,9 +357,16 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
             const Face& face = faces[listed[k]];
             const uint32_t entry[3] = {base + face.vert_a, base + face.vert_b, base + face.vert_c};
             if constexpr (fills_corners<TYPE>)
-                make_corners<TYPE>(corner_batch + 3 * k, face, entry, scene, simd);
+                make_corners<TYPE>(corner_batch + 3 * k, entry, scene);
             else
-                make_records<TYPE>(face_batch + 3 * k, face, entry, scene, shades, simd);
+                make_records<TYPE>(face_batch + 3 * k, face, entry, scene, shades);
+        }
+        // The faces' stored (u, v), the batch's at once.
+        if constexpr ((surface_inputs[TYPE] & CORNER_FACE_UV) != 0) {
+            if constexpr (fills_corners<TYPE>)
+                face_uvs(uv_of(corner_batch[0]), sizeof(FillCorner), faces, listed, drawn);
+            else
+                face_uvs(uv_of(face_batch[0]), sizeof(FillVertex), faces, listed, drawn);
         }
         if constexpr (fills_corners<TYPE>)
             fill_textured_shaded_corners(corner_batch, drawn, texture);
@@ -481,9 +399,7 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
         rounded_points.resize(scene->screen_positions.size() + 1);
     round_points(rounded_points.data() + object.vertex_base,
                  scene->screen_positions.data() + object.vertex_base, mesh.vertex_count);
-#if VORN_SSE2
     bool lit = false;
-#endif
     bool cornered = false;
     for (const SurfaceRange& range : mesh.surfaces) {
         if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
@@ -496,16 +412,17 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
             texture = surface_texture(type, attr >> 8);
             if (!texture) continue;
         }
-#if VORN_SSE2
-        // Lit two vertices a step before the first shaded surface, rather than
-        // one drawn corner at a time.
-        if ((surface_inputs[type] & CORNER_SHADE) && use_simd && !lit) {
+        // The whole object lit before the first shaded surface, by the
+        // vector twins two or four vertices a step.
+        if ((surface_inputs[type] & CORNER_SHADE) && !lit) {
             light_entries(scene, object.vertex_base, mesh.vertex_count, vertex_shades.data());
             lit = true;
         }
-#endif
         if ((surface_inputs[type] & READY_CORNERS) && !cornered) {
-            make_entry_corners(scene, object.vertex_base, mesh.vertex_count);
+            if (entry_corners.size() < scene->screen_positions.size())
+                entry_corners.resize(scene->screen_positions.size());
+            make_entry_corners(entry_corners.data(), rounded_points.data(), vertex_shades.data(),
+                               scene, object.vertex_base, mesh.vertex_count);
             cornered = true;
         }
         surface_drawers[type](scene, object, range, texture);

@@ -7,6 +7,7 @@
 #include "engine3d/culling.h"
 #include "engine3d/scene.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // scene_begin_frame flags.
@@ -43,3 +44,39 @@ void lights_to_view(Scene* scene, const Camera* camera);
 // guard box), else 0.
 int triangle_visible(FillVertex* rec0, FillVertex* rec1, FillVertex* rec2, const Vec3* s0,
                      const Vec3* s1, const Vec3* s2);
+
+// ---- kernels ----
+// Program-wide pointers that choose_render_kernels (render_simd.cpp) sets to
+// the plain loops below or to their SSE2 twins.
+
+// The projection of project_points and project_points_scaled from src into dst
+// (dst may be src).
+extern void (*project_into)(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count);
+extern void (*project_scaled_into)(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count);
+void project_into_plain(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count);
+void project_scaled_into_plain(Vec3* dst, const Vec3* src, const Camera* camera, int32_t count);
+
+// Corner n's (u, v) among corner records stride bytes apart, the first
+// record's (u, v) at uv.
+inline int32_t* corner_uv(int32_t* uv, size_t stride, size_t n) {
+    return reinterpret_cast<int32_t*>(reinterpret_cast<char*>(uv) + n * stride);
+}
+
+// The stored (u, v) of the faces listed[0 .. drawn - 1], three corners each,
+// into corner records (corner_uv): each value truncated, 0 at or below 0 (NaN
+// too), 65535 above 65535.
+extern void (*face_uvs)(int32_t* uv, size_t stride, const Face* faces, const uint32_t* listed,
+                        size_t drawn);
+void face_uvs_plain(int32_t* uv, size_t stride, const Face* faces, const uint32_t* listed,
+                    size_t drawn);
+
+// The corners of work-array entries first .. first + count - 1 into out: each
+// entry's column, row, light (from shades, lit there first where it is still
+// 0) and 1/z. The twins take shades as light_entries left them, every entry
+// lit but an odd last one.
+extern void (*make_entry_corners)(FillCorner* out, const ScreenPoint* points, int32_t* shades,
+                                  const Scene* scene, uint32_t first, uint32_t count);
+void make_entry_corners_plain(FillCorner* out, const ScreenPoint* points, int32_t* shades,
+                              const Scene* scene, uint32_t first, uint32_t count);
+
+void choose_render_kernels();

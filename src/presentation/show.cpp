@@ -4,6 +4,7 @@
 #include "presentation/show.h"
 
 #include "data/assets.h"
+#include "director/kernels.h"
 #include "director/timeline.h"
 #include "effects/effect_tables.h"
 #include "platform/sound.h"
@@ -38,6 +39,7 @@ static void free_show_data() {
 int start_show(const ModeRecord& mode, int output, int fall_back) {
     demo_close_requested = 0;
     show_frame_waiting = 0;
+    choose_kernels();
     load_all_assets();
     init_effect_tables(mode);
     if (!open_show_sound(output)) {

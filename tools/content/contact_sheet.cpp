@@ -6,6 +6,7 @@
 #include "data/pack.h"
 #include "data/render_resources.h"
 #include "effects/effect_tables.h"
+#include "engine3d/kernels.h"
 #include "engine3d/scenes.h"
 #include "font.h"
 #include "raster.h"
@@ -49,6 +50,7 @@ struct FolderItems {
 static std::vector<std::pair<std::string, Image>> scene_pictures() {
     std::vector<std::pair<std::string, Image>> pictures;
     create_working_surface();
+    choose_drawing_kernels();
     load_all_assets();
     display_depth = 32;
     for (const SceneView& view : scene_views()) {

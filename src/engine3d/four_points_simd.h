@@ -1,10 +1,10 @@
 // The vertex loops' shared load: four packed points of three 32-bit
 // coordinates (Vec3, or the rounded screen points' whole numbers), sorted
 // into x, y and z, each four side by side. Shuffles move the bits as they
-// are, so the words need not be floats.
+// are, so the words need not be floats. Only the vector twins include it.
 #pragma once
 
-#include "engine3d/math.h"
+#include "core/cpu.h"
 
 #if VORN_SSE2
 #include <emmintrin.h>
