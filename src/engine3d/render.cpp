@@ -245,19 +245,20 @@ constexpr uint8_t READY_CORNERS = 128;       // the faces go to the filler toget
 // What both textured shaded types carry; they differ in where (u, v) come from.
 constexpr uint8_t TEXTURED_SHADED = SURFACE_DRAWN | READY_CORNERS | CORNER_SHADE | NEEDS_TEXTURE;
 
-constexpr uint8_t surface_inputs[16] = {
-    SURFACE_DRAWN | FACE_COLOUR,                                  // 0 depth only
-    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                   // 1 gouraud
-    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,               // 2 textured
-    TEXTURED_SHADED | CORNER_FACE_UV,                             // 3 textured shaded
-    SURFACE_DRAWN | CORNER_NORMAL | FACE_COLOUR,                  // 4 lit by slot 0
-    SURFACE_DRAWN | CORNER_ENVIRONMENT_UV | NEEDS_TEXTURE,        // 5 environment
-    TEXTURED_SHADED | CORNER_ENVIRONMENT_UV,                      // 6 shaded environment
-    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE, // 7 additive
-    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                   // 8 wireframe
-    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,               // 9 translucent
+// By SurfaceType; the types never drawn have none.
+constexpr uint8_t surface_inputs[SURFACE_TYPE_MASK + 1] = {
+    SURFACE_DRAWN | FACE_COLOUR,                                  // SURFACE_DEPTH_ONLY
+    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                   // SURFACE_GOURAUD
+    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,               // SURFACE_TEXTURED
+    TEXTURED_SHADED | CORNER_FACE_UV,                             // SURFACE_TEXTURED_SHADED
+    SURFACE_DRAWN | CORNER_NORMAL | FACE_COLOUR,                  // SURFACE_LIT
+    SURFACE_DRAWN | CORNER_ENVIRONMENT_UV | NEEDS_TEXTURE,        // SURFACE_ENVIRONMENT
+    TEXTURED_SHADED | CORNER_ENVIRONMENT_UV,                      // SURFACE_ENVIRONMENT_SHADED
+    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE, // SURFACE_ADDITIVE
+    SURFACE_DRAWN | CORNER_SHADE | FACE_COLOUR,                   // SURFACE_WIREFRAME
+    SURFACE_DRAWN | CORNER_FACE_UV | NEEDS_TEXTURE,               // SURFACE_TRANSLUCENT
     0,                                                            // 10
-    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE, // 11 keyed translucent
+    SURFACE_DRAWN | CORNER_FACE_UV | FACE_COLOUR | NEEDS_TEXTURE, // SURFACE_KEYED_TRANSLUCENT
     0,
     0,
     0,
@@ -269,28 +270,29 @@ constexpr uint8_t surface_inputs[16] = {
 static const TextureRecord* surface_texture(uint32_t type, uint32_t number) {
     if (!texture_table || number >= texture_count) return nullptr;
     const TextureRecord* texture = &texture_table[number];
-    const uint32_t needed = type == 7 ? uint32_t(TEXTURE_SIZE * TEXTURE_SIZE) : TEXTURE_RGB_BYTES;
+    const uint32_t needed =
+        type == SURFACE_ADDITIVE ? uint32_t(TEXTURE_SIZE * TEXTURE_SIZE) : TEXTURE_RGB_BYTES;
     if (!texture->pixels || texture->byte_size < needed) return nullptr;
     return texture;
 }
 
 template <uint32_t TYPE>
 static void fill_face(const FillVertex* rec, const Scene* scene, const TextureRecord* texture) {
-    if constexpr (TYPE == 0)
+    if constexpr (TYPE == SURFACE_DEPTH_ONLY)
         fill_depth_only(rec[0], rec[1], rec[2]);
-    else if constexpr (TYPE == 1)
+    else if constexpr (TYPE == SURFACE_GOURAUD)
         fill_gouraud(rec[0], rec[1], rec[2]);
-    else if constexpr (TYPE == 2 || TYPE == 5)
+    else if constexpr (TYPE == SURFACE_TEXTURED || TYPE == SURFACE_ENVIRONMENT)
         fill_textured(rec[0], rec[1], rec[2], texture);
-    else if constexpr (TYPE == 4)
+    else if constexpr (TYPE == SURFACE_LIT)
         fill_type4(rec[0], rec[1], rec[2], scene->lights[0]);
-    else if constexpr (TYPE == 7)
+    else if constexpr (TYPE == SURFACE_ADDITIVE)
         fill_additive(rec[0], rec[1], rec[2], texture);
-    else if constexpr (TYPE == 8)
+    else if constexpr (TYPE == SURFACE_WIREFRAME)
         fill_wireframe(rec[0], rec[1], rec[2]);
-    else if constexpr (TYPE == 9)
+    else if constexpr (TYPE == SURFACE_TRANSLUCENT)
         fill_translucent(rec[0], rec[1], rec[2], texture);
-    else if constexpr (TYPE == 11)
+    else if constexpr (TYPE == SURFACE_KEYED_TRANSLUCENT)
         fill_keyed_translucent(rec[0], rec[1], rec[2], texture);
 }
 
@@ -378,11 +380,23 @@ static void draw_surface(const Scene* scene, const SceneObject& object, const Su
 using SurfaceDrawer = void (*)(const Scene*, const SceneObject&, const SurfaceRange&,
                                const TextureRecord*);
 // One drawer per drawn surface type; none for the types never drawn.
-static const SurfaceDrawer surface_drawers[16] = {
-    draw_surface<0>, draw_surface<1>, draw_surface<2>, draw_surface<3>,
-    draw_surface<4>, draw_surface<5>, draw_surface<6>, draw_surface<7>,
-    draw_surface<8>, draw_surface<9>, nullptr,         draw_surface<11>,
-    nullptr,         nullptr,         nullptr,         nullptr,
+static const SurfaceDrawer surface_drawers[SURFACE_TYPE_MASK + 1] = {
+    draw_surface<SURFACE_DEPTH_ONLY>,
+    draw_surface<SURFACE_GOURAUD>,
+    draw_surface<SURFACE_TEXTURED>,
+    draw_surface<SURFACE_TEXTURED_SHADED>,
+    draw_surface<SURFACE_LIT>,
+    draw_surface<SURFACE_ENVIRONMENT>,
+    draw_surface<SURFACE_ENVIRONMENT_SHADED>,
+    draw_surface<SURFACE_ADDITIVE>,
+    draw_surface<SURFACE_WIREFRAME>,
+    draw_surface<SURFACE_TRANSLUCENT>,
+    nullptr,
+    draw_surface<SURFACE_KEYED_TRANSLUCENT>,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 static void draw_object(const Scene* scene, const SceneObject& object) {
@@ -405,7 +419,7 @@ static void draw_object(const Scene* scene, const SceneObject& object) {
         if (range.count == 0 || size_t(range.first) + range.count > mesh.faces.size()) continue;
         // The surface's first face decides how all its faces are drawn.
         const uint32_t attr = mesh.faces[range.first].attr;
-        const uint32_t type = attr & 15;
+        const uint32_t type = attr & SURFACE_TYPE_MASK;
         if (!(surface_inputs[type] & SURFACE_DRAWN)) continue;
         const TextureRecord* texture = nullptr;
         if (surface_inputs[type] & NEEDS_TEXTURE) {
