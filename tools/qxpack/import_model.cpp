@@ -546,6 +546,19 @@ static bool gather_isolated(const std::string& path, unsigned seconds, Gathered*
     return decode_gathered(message, out, error);
 }
 
+bool import_model_message(const uint8_t* data, size_t size, const ItemShape& shape,
+                          const ModelOptions& options, Buffer* out, ModelSummary* summary,
+                          std::string* error) {
+    try {
+        Gathered gathered;
+        if (!decode_gathered(Buffer(data, data + size), &gathered, error)) return false;
+        return build_model(gathered, shape, options, out, summary, error);
+    } catch (const std::bad_alloc&) {
+        *error = "out of memory";
+    }
+    return false;
+}
+
 bool import_model_file(const std::string& path, const ItemShape& shape, const ModelOptions& options,
                        Buffer* out, ModelSummary* summary, std::string* error) {
     try {
