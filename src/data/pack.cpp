@@ -168,7 +168,7 @@ static bool read_index(const PackSource& src, PackIndex* index) {
     const size_t count = source_entry_count(src);
     index->records.clear();
     index->records.reserve(count);
-    std::vector<uint8_t> slice(SLICE * PACK_DIR_ENTRY_SIZE);
+    std::vector<uint8_t> slice(std::min(SLICE, count) * PACK_DIR_ENTRY_SIZE);
     for (size_t first = 0; first < count; first += SLICE) {
         if (load_stop && *load_stop) {
             index->records.clear();
