@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_RUNS   ?=
 FUZZ_LIMIT  := $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECONDS))
 FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack \
-               fuzz_import_png fuzz_import_model
+               fuzz_import_png fuzz_import_model fuzz_model_build fuzz_render fuzz_import_into
 
 .PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package \
         web web-deps web-run test-web

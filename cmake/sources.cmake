@@ -3,7 +3,7 @@
 set(S ${CMAKE_SOURCE_DIR}/src)
 
 # The pack reader and the table of the show's items (the tools use them too).
-set(VORN_PACK_SOURCES ${S}/data/pack.cpp ${S}/data/items.cpp)
+set(VORN_PACK_SOURCES ${S}/data/pack.cpp ${S}/data/items.cpp ${S}/data/files.cpp)
 
 # The 3D engine's model reader and its math, on their own for the model fuzzers.
 set(VORN_MODEL_SOURCES ${S}/engine3d/model.cpp ${S}/engine3d/scene.cpp ${S}/engine3d/math.cpp)

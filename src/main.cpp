@@ -76,7 +76,9 @@ int main(int argc, char** argv) {
     if (options.benchmark) {
         status = run_benchmark(options);
     } else if (is_lockstep_run(options)) {
+        catch_stop_signals();
         status = run_capture(options);
+        if (stop_signal) status = stop_signal_status();
     } else {
         // Unattended: a sound output that cannot be opened gives a silent show.
         demo_sound_fallback = 1;

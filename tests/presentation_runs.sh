@@ -55,7 +55,13 @@ record)
     duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 out.mp4)
     awk -v d="$duration" 'BEGIN { exit !(d >= 4.9 && d <= 5.15) }' ||
         fail "duration $duration is not 5 seconds"
-    [ -z "$(ls | grep -vx -e out.mp4 -e system2.xm -e stderr.txt)" ] || fail "files left: $(ls)"
+    [ -z "$(ls -A | grep -vx -e out.mp4 -e system2.xm -e stderr.txt)" ] || fail "files left: $(ls -A)"
+    # A name that looks like an option is a file name to ffmpeg too.
+    "$vorn" --record=-h.mp4 --seconds 0.1 2>/dev/null || fail "vorn --record=-h.mp4 failed"
+    [ -s ./-h.mp4 ] || fail "no recording named -h.mp4"
+    # Less than half a frame is still one frame, not the whole show.
+    "$vorn" --frames tiny --seconds 0.008 2>/dev/null || fail "vorn --frames --seconds 0.008"
+    [ "$(ls tiny)" = frame000000.png ] || fail "--seconds 0.008 gave $(ls tiny | wc -l) frames"
     # PNG frames hold the pixels: twice the size is each pixel doubled.
     "$vorn" --frames small --seconds 0.2 --every 6 2>/dev/null || fail "vorn --frames failed"
     "$vorn" --frames large --seconds 0.2 --every 6 --size 640x400 2>/dev/null || fail "--frames --size"
@@ -74,6 +80,21 @@ record)
     PATH="$PWD/stuck:$PATH" timeout 40 "$vorn" --record stuck.mp4 --seconds 5 2>stuck.txt || status=$?
     [ "$status" -eq 1 ] || fail "a stuck encoder gave status $status"
     grep -q 'ffmpeg read nothing for 10 s' stuck.txt || fail "no message for a stuck encoder"
+    # A recording over a good file, stopped by a signal: the good file stays as
+    # it was, what was made is kept as partial, one line says so. 64 orders:
+    # the music outlasts the wait.
+    "$make_module" system2.xm 64 16 6 125
+    cp out.mp4 good.mp4
+    status=0
+    "$vorn" --record out.mp4 2>stopped.txt &
+    sleep 3
+    kill -TERM $!
+    wait $! || status=$?
+    [ "$status" -eq 143 ] || fail "a recording ended by SIGTERM exited with $status"
+    cmp -s out.mp4 good.mp4 || fail "the file recorded over was changed"
+    [ "$(grep -c 'stopped after .*out.partial.mp4' stopped.txt)" = 1 ] || fail "$(cat stopped.txt)"
+    ffprobe -v error out.partial.mp4 || fail "the partial recording cannot be read"
+    [ -z "$(find . -name '*.tmp-*')" ] || fail "temporary files left: $(ls -A)"
     ;;
 full_screen_keys)
     on_xvfb 150 bash "$0" inside_full_screen_keys "$vorn" "$make_module" "$build_dir"

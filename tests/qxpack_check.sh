@@ -47,6 +47,22 @@ check "a folder with its pack passes" "$qxpack" check "$work/packed" >"$work/pac
 check "found in the folder's pack" test "$(grep -c ' demo.qxd ' "$work/packed.txt")" = 52
 check "missing items are built-in" "$qxpack" check "$work" >/dev/null
 
+# A pack list calls corrupt (a cut directory, a 7-byte file) and a model with
+# a coordinate that is not a number (import refuses it) do not pass.
+head -c 100 "$content/demo.qxd" >"$work/cut.qxd"
+head -c 7 "$content/demo.qxd" >"$work/seven.qxd"
+for pack in cut seven; do
+    "$qxpack" check "$work/$pack.qxd" >/dev/null 2>"$work/err.txt"
+    check "$pack pack: status 1" test $? = 1
+    check "$pack pack: corrupt" grep -q "corrupt pack .*$pack.qxd" "$work/err.txt"
+done
+mkdir "$work/nan"
+cp "$content/items/brain.m3d" "$work/nan/"
+printf '\0\0\300\177' | dd of="$work/nan/brain.m3d" bs=1 seek=42 conv=notrunc status=none
+"$qxpack" check "$work/nan" >"$work/nan.txt" 2>/dev/null
+check "a NaN coordinate: status 1" test $? = 1
+check "a NaN coordinate: said" grep -q '^brain.m3d .*not a finite number' "$work/nan.txt"
+
 # The contact sheet of any content, the bad folder's included.
 check "sheet of the pack" "$qxpack" sheet "$content/demo.qxd" "$work/pack.png"
 check "sheet of a folder" "$qxpack" sheet "$work/bad" "$work/bad.png"

@@ -64,6 +64,35 @@ cp plain.qxd dots.qxd
 printf '..\0\0\0\0\0\0\0\0' | dd of=dots.qxd bs=1 seek=12 conv=notrunc status=none
 check "extract --all refuses a name leaving the folder" status_is 1 "$qxpack" extract dots.qxd --all dots
 check "... and writes the other entries" test -f dots/qxpd.bin
+# Control bytes in a name are escaped on the terminal and never become a file name.
+cp plain.qxd esc.qxd
+printf 'a\033[2Jb\0' | dd of=esc.qxd bs=1 seek=12 conv=notrunc status=none
+check "list escapes control bytes" grep -q '^a\\x1B\[2Jb ' <("$qxpack" list esc.qxd)
+check "extract --all refuses a control byte in a file name" status_is 1 "$qxpack" extract esc.qxd --all esc
+check "... and writes the other entries" test -f esc/qxpd.bin
+
+# Only regular files are read, never waited on, never longer than a pack can be.
+mkdir adir
+mkfifo fifo
+truncate -s 4G sparse.qxd
+for what in adir fifo /dev/zero sparse.qxd; do
+    check "list of $what: status 1" status_is 1 timeout 20 "$qxpack" list "$what"
+    check "create from $what: status 1" status_is 1 timeout 20 "$qxpack" create none.qxd "$what"
+done
+check "... and nothing is written" test ! -e none.qxd
+# A full disk (a file size limit here): status 1, the old file whole, no
+# temporary file left behind.
+full() { # its messages through a pipe, which the limit does not hold
+    (trap '' XFSZ; ulimit -f 0; "$@" 2>&1 >/dev/null) | cat >&2
+    return "${PIPESTATUS[0]}"
+}
+cp out.qxd keep.qxd
+check "create on a full disk: status 1" status_is 1 full "$qxpack" create keep.qxd in/text.txt
+check "... the old pack is whole" cmp -s out.qxd keep.qxd
+check "extract on a full disk: status 1" status_is 1 full "$qxpack" extract out.qxd text.txt x.txt
+check "... nothing is written" test ! -e x.txt
+check "... no temporary file is left" test -z "$(find . -name '*.tmp-*')"
+
 touch in/sixteen_chars_xx
 check "16-character name: status 1" status_is 1 "$qxpack" create long.qxd in/sixteen_chars_xx
 check "bad command: status 2" status_is 2 "$qxpack" frobnicate out.qxd

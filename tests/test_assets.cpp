@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +56,9 @@ TEST_F(AssetsTest, SlotsFillFromTheLookUpAndWrongSizesCountAsMissing) {
     write_file("b_using.raw", std::vector<uint8_t>(100 * 170 * 3, 0xAB));
     write_file("qxlogo.raw", std::vector<uint8_t>(192001, 1));
     ASSERT_EQ(mkdir("odjava.raw", 0755), 0);
+    write_file("brain.m3d", std::vector<uint8_t>(64, 'Q'));
+    write_file("istu2.m3d", {'Q'});
+    ASSERT_EQ(truncate("istu2.m3d", off_t(PACK_ITEM_LIMIT) + 1), 0);
 
     // A working surface that cannot lock loads nothing.
     surface_failing_locks = 1;
@@ -66,6 +70,8 @@ TEST_F(AssetsTest, SlotsFillFromTheLookUpAndWrongSizesCountAsMissing) {
     ASSERT_EQ(load_all_assets(), 1);
     const std::string warnings = testing::internal::GetCapturedStderr();
     EXPECT_EQ(warnings,
+              "vorn: brain.m3d from ./brain.m3d is no model the show can read; not used\n"
+              "vorn: istu2.m3d from ./istu2.m3d cannot be read (67108865 bytes); not used\n"
               "vorn: qxlogo.raw has 192001 bytes, expected 192000, from ./qxlogo.raw; not used\n"
               "vorn: b_vorn.raw has 19322 bytes, expected 19323, from built-in data; not used\n");
     EXPECT_TRUE(pic_think.empty()) << "missing from the pack";

@@ -63,6 +63,13 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
     EXPECT_DOUBLE_EQ(frames.options.seconds, 2.5);
     EXPECT_EQ(size_and_fps(frames.options), std::make_tuple(640u, 480u, 30u));
     EXPECT_TRUE(is_lockstep_run(frames.options));
+
+    // The largest values taken; one more is refused below.
+    const Parsed most = parse({"--frames", "d", "--start", "255", "--fps", "1000", "--size",
+                               "8192x8192", "--seconds", "0.008"});
+    ASSERT_EQ(most.ok, 1) << most.error;
+    EXPECT_EQ(most.options.start_order, 255u);
+    EXPECT_EQ(size_and_fps(most.options), std::make_tuple(8192u, 8192u, 1000u));
 }
 
 TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
@@ -80,6 +87,9 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
         {"--frames", "d", "--size", "0x200"},
         {"--frames", "d", "--size", "640"},
         {"--frames", "d", "--size", "9000x10"},
+        {"--frames", "d", "--size", "8193x8192"},
+        {"--frames", "d", "--size", "8192x8193"},
+        {"--frames", "d", "--fps", "1001"},
         {"--frames", "d", "--fps", "0"},
         {"--frames", "d", "--every", "0"},
         {"--frames", "d", "--seconds", "-3"},

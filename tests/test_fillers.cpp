@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <functional>
 #include <map>
@@ -182,6 +183,28 @@ TEST_F(Fillers, EdgesCoverTheRowsBelowTheTopCorner) {
         reset();
         fill(corner(20, 10), corner(10, 14), corner(30, 20));
         expect_runs(both_parts, name);
+    }
+}
+
+// A see-through face draws only where it is nearer than what is there: at
+// exactly the stored depth, another object's pixels, depth and ids stay; one
+// step nearer it draws.
+TEST_F(Fillers, SeeThroughFacesDrawOnlyWhereNearer) {
+    const auto at = [](int32_t z) {
+        return std::array<FillVertex, 3>{corner(10, 10, z), corner(200, 30, z), corner(40, 150, z)};
+    };
+    for (auto& [name, fill] : span_fillers(&rgb.record, &grey.record)) {
+        if (name != "additive" && name != "translucent" && name != "keyed") continue;
+        reset();
+        const auto same = at(100), nearer = at(99);
+        fill_gouraud(same[0], same[1], same[2]);
+        const std::vector<uint32_t> frame = frame_store, depths = depth_store;
+        const std::vector<uint8_t> ids = id_store;
+        fill_context.object_id = 2;
+        fill(same[0], same[1], same[2]);
+        EXPECT_TRUE(frame == frame_store && depths == depth_store && ids == id_store) << name;
+        fill(nearer[0], nearer[1], nearer[2]);
+        EXPECT_FALSE(frame == frame_store && ids == id_store) << name << ": one step nearer";
     }
 }
 

@@ -88,13 +88,14 @@ TEST(ImportPicture, PngsOfBuiltItemsComeBackByteForByte) {
         EXPECT_EQ(read_file("a_qxpres.raw"), mask) << args[0];
     }
 
-    // Colour over transparency is composited on black; colour becomes luma.
-    const uint8_t rgba[] = {200, 100, 50, 128, 255, 255, 255, 0, 10, 20, 30, 255, 0, 0, 255, 255};
+    // Colour over transparency is composited on black, rounded (201 and 1 at
+    // alpha 128 are 100.9 and 0.5); colour becomes luma.
+    const uint8_t rgba[] = {201, 100, 1, 128, 255, 255, 255, 0, 10, 20, 30, 255, 0, 0, 255, 255};
     ItemShape shape{KIND_RGB, 2, 2, 0, 0, false, false};
     EXPECT_EQ(imported(2, 2, PNG_FORMAT_RGBA, rgba, shape),
-              (Buffer{100, 50, 25, 0, 0, 0, 10, 20, 30, 0, 0, 255}));
+              (Buffer{101, 50, 1, 0, 0, 0, 10, 20, 30, 0, 0, 255}));
     shape.kind = KIND_BYTES;
-    EXPECT_EQ(imported(2, 2, PNG_FORMAT_RGBA, rgba, shape), (Buffer{62, 0, 18, 29}));
+    EXPECT_EQ(imported(2, 2, PNG_FORMAT_RGBA, rgba, shape), (Buffer{60, 0, 18, 29}));
 }
 
 TEST(ImportPicture, FitScalesCropsAndPads) {

@@ -65,13 +65,17 @@ TEST_F(ModelTest, MalformedAndTruncatedEntriesAreRejectedWithNothingKept) {
     expect_rejected(magic);
     // Both chunks present but no vertices (and so no faces).
     expect_rejected(model_bytes({}, {}));
-    // Payloads consistent with their chunk sizes but shorter than the counts.
-    for (auto counts : {std::make_pair(7, 3), std::make_pair(6, 4)}) {
-        std::vector<uint8_t> bytes = model_header(uint16_t(counts.first), uint16_t(counts.second));
-        model_chunk(bytes, "VREX", vertex_payload(kPoints));
-        model_chunk(bytes, "FACE", face_payload(kFaces));
-        expect_rejected(bytes);
-    }
+    // Payloads consistent with their chunk sizes but shorter than the counts,
+    // in either chunk order.
+    for (bool faces_first : {false, true})
+        for (auto counts : {std::make_pair(7, 3), std::make_pair(6, 4)}) {
+            std::vector<uint8_t> bytes =
+                model_header(uint16_t(counts.first), uint16_t(counts.second));
+            if (faces_first) model_chunk(bytes, "FACE", face_payload(kFaces));
+            model_chunk(bytes, "VREX", vertex_payload(kPoints));
+            if (!faces_first) model_chunk(bytes, "FACE", face_payload(kFaces));
+            expect_rejected(bytes);
+        }
     // A corner naming vertex 6 of 6, a surface running past the faces.
     expect_rejected(model_bytes(kPoints, {{0, 1, 2}, {0, 6, 1}, {0, 1, 4}}));
     expect_rejected(model_bytes(kPoints, kFaces, {{0, 2}, {2, 2}}));

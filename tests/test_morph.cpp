@@ -61,6 +61,19 @@ TEST_F(MorphTest, HalfWayTheNormalsFollowWithALag) {
     morph_object(&scene, 0, 3, 3, 0.0f, 1);
     expect_vec(target().faces[0].normal, 0, 0, 0);
     expect_vec(target().normals[1], 0, -r / len, (1 + r) / len);
+
+    // The step climbs a hundredth a call to 99, stays there one call as it
+    // turns, falls to 1, stays one call and climbs again.
+    morph_step = 0.0f;
+    std::vector<float> steps;
+    for (int i = 0; i < 200; i++) {
+        morph_object(&scene, 0, 1, 2, 0.0f, 0);
+        steps.push_back(morph_step);
+    }
+    EXPECT_EQ(std::vector<float>(steps.begin() + 97, steps.begin() + 101),
+              (std::vector<float>{98, 99, 99, 98}));
+    EXPECT_EQ(std::vector<float>(steps.begin() + 196, steps.end()),
+              (std::vector<float>{2, 1, 1, 2}));
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include <sys/stat.h>
@@ -131,6 +134,43 @@ TEST(PackLookup, EmptyAndBrokenPacksHaveNoEntries) {
         write_file(PACK_FILE_NAME, broken[k]);
         expect_entry("a", std::nullopt, 0);
     }
+}
+
+// The most records a pack may have (all empty but the last, in a sparse
+// file) are read once for every look-up that follows, not once per look-up;
+// one record more is a corrupt pack, and a stop signal gives up the read.
+TEST(PackLookup, LargeDirectoriesAreReadOnceAndBounded) {
+    ScopedDirectory dir;
+    const auto write_sparse_pack = [](uint32_t count) {
+        const size_t end = PACK_HEADER_SIZE + size_t(count) * PACK_DIR_ENTRY_SIZE + 1;
+        std::vector<uint8_t> head(8, 0), last = {'l', 'a', 's', 't'};
+        put_u32(head, count);
+        last.resize(PACK_NAME_SIZE, 0);
+        put_u32(last, 1);
+        put_u32(last, uint32_t(end - 1));
+        FILE* f = std::fopen(PACK_FILE_NAME, "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(head.data(), 1, head.size(), f);
+        std::fseek(f, long(end - 1 - PACK_DIR_ENTRY_SIZE), SEEK_SET);
+        std::fwrite(last.data(), 1, last.size(), f);
+        std::fputc(42, f);
+        std::fclose(f);
+    };
+    write_sparse_pack(uint32_t(PACK_ENTRIES_MAX));
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 50; i++) expect_entry(("n" + std::to_string(i)).c_str(), std::nullopt, 0);
+    expect_entry("last", Buffer{42}, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    write_sparse_pack(uint32_t(PACK_ENTRIES_MAX + 1));
+    expect_entry("last", std::nullopt, 0);
+
+    write_sparse_pack(2);
+    volatile std::sig_atomic_t stop = 1;
+    load_stop = &stop;
+    expect_entry("last", std::nullopt, 0);
+    load_stop = nullptr;
+    expect_entry("last", Buffer{42}, 1);
 }
 
 TEST(PackLookup, OnlyRegularFilesAreReadAndNeverPastWhatTheCallerTakes) {

@@ -61,6 +61,14 @@ TEST_F(Pictures, ShortInputsOtherModesAndFailedLocksDrawNothing) {
 }
 
 TEST_F(Pictures, ClippingAtEveryEdge) {
+    // Right, on row 0: a copy and a masked blend cut at column 319 leave row 1
+    // alone (a row running over would land at its start).
+    draw_picture_at(pattern_picture(40, 1), surface_virtual1, 0, 300, 0, 40, 1);
+    EXPECT_EQ(pixel(319, 0), pattern_pixel(19, 0));
+    blend_picture_masked(pattern_picture(40, 1), surface_virtual1, Buffer(40, 0), 290, 0, 40, 1,
+                         255);
+    EXPECT_EQ(pixels_not(CANARY), 30);
+    fill_frame(CANARY);
     // Left: x = -10 puts the picture's eleventh column at frame column 0.
     draw_picture_at(pattern_picture(30, 20), surface_virtual1, 0, -10, 3, 30, 20);
     EXPECT_EQ(pixel(0, 3), pattern_pixel(10, 0));

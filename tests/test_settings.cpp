@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -105,18 +106,31 @@ TEST_F(Settings, RoundTripWritesSevenLines) {
     EXPECT_EQ(all_values(), (std::vector<int32_t>{-12, 345, 3, 2, 8, 1, 22050}));
 
     // Saving again replaces the whole file, and takes away what killed saves
-    // left an hour ago; a save in progress just now keeps its file.
+    // left an hour ago; a save in progress just now keeps its file, and the
+    // user's own files of any name stay.
     const std::string dir = directory.path + "/vorn/";
-    write_text(dir + "settings.aB3xYz", "xpos=1\n");
-    write_text(dir + "settings.Qw12er", "xpos=2\n");
-    fs::last_write_time(dir + "settings.aB3xYz",
-                        fs::file_time_type::clock::now() - std::chrono::hours(1));
+    const std::string old_names[] = {".settings.tmp-aB3xYz", "settings.backup", "settings.aB3xYz"};
+    for (const std::string& name : old_names) {
+        write_text(dir + name, "xpos=1\n");
+        fs::last_write_time(dir + name, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    write_text(dir + ".settings.tmp-Qw12er", "xpos=2\n");
     sound_mixer = 4;
     save_settings();
     EXPECT_EQ(read_text(file), "xpos=-12\nypos=345\noutput=3\ndriver=2\nmixer=4\nmulaw=1\n"
                                "outputrate=22050\n");
-    EXPECT_FALSE(fs::exists(dir + "settings.aB3xYz"));
-    EXPECT_TRUE(fs::exists(dir + "settings.Qw12er"));
+    EXPECT_FALSE(fs::exists(dir + old_names[0]));
+    EXPECT_TRUE(fs::exists(dir + old_names[1]));
+    EXPECT_TRUE(fs::exists(dir + old_names[2]));
+    EXPECT_TRUE(fs::exists(dir + ".settings.tmp-Qw12er"));
+
+    // A symbolic link (kept with the user's other dotfiles) is written through.
+    fs::rename(file, dir + "kept");
+    fs::create_symlink("kept", file);
+    sound_mixer = 9;
+    save_settings();
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_NE(read_text(dir + "kept").find("mixer=9\n"), std::string::npos);
 }
 
 // A missing file gives the defaults, a garbled one what is readable in it;
@@ -142,8 +156,23 @@ TEST_F(Settings, MissingFileAndGarbageLinesKeepWhatWasReadable) {
 }
 
 // A configuration directory that is a plain file, then a directory in the
-// settings file's place: nothing is stored, and no temporary file is left.
+// settings file's place: nothing is stored, and no temporary file is left. A
+// settings file that cannot be read is never replaced by the defaults.
 TEST_F(Settings, UnwritablePlacesStoreNothing) {
+    fs::create_directories(directory.path + "/vorn");
+    ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
+    save_settings();
+    EXPECT_TRUE(fs::is_fifo(file));
+    fs::remove(file);
+    if (geteuid() != 0) { // the owner of everything reads any file
+        write_text(file, "mixer=3\n");
+        fs::permissions(file, fs::perms::none);
+        save_settings();
+        fs::permissions(file, fs::perms::owner_read);
+        EXPECT_EQ(read_text(file), "mixer=3\n");
+        fs::remove(file);
+    }
+
     const std::string blocker = directory.path + "/not-a-directory";
     write_text(blocker, "x");
     fs::create_directories(file);

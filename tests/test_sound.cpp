@@ -88,6 +88,14 @@ TEST_F(Sound, CallOrderErrorsAndTheirText) {
     EXPECT_EQ(failed(FMUSIC_PlaySong(song)), std::make_pair(0, int(SOUND_ERR_UNINITIALIZED)));
 
     FSOUND_SetOutput(SOUND_OUTPUT_NONE);
+    // The highest and lowest rates the settings keep open; one step out does not.
+    for (int rate : {SOUND_RATE_MIN - 1, SOUND_RATE_MAX + 1})
+        EXPECT_EQ(failed(FSOUND_Init(rate, 256, 0)),
+                  std::make_pair(0, int(SOUND_ERR_INVALID_PARAM)));
+    for (int rate : {SOUND_RATE_MIN, 192000}) {
+        EXPECT_EQ(FSOUND_Init(rate, 256, 0), 1) << rate;
+        FSOUND_Close();
+    }
     ASSERT_EQ(FSOUND_Init(44100, 256, 0), 1);
     EXPECT_EQ(failed(FSOUND_Init(44100, 256, 0)), std::make_pair(0, int(SOUND_ERR_BUSY)));
     EXPECT_EQ(failed(FSOUND_SetOutput(SOUND_OUTPUT_ALSA)), std::make_pair(0, int(SOUND_ERR_BUSY)));

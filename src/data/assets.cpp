@@ -7,6 +7,7 @@
 #include "data/surface.h"
 #include "effects/effect_tables.h"
 #include "engine3d/math.h"
+#include "engine3d/model.h"
 #include "engine3d/scenes.h"
 
 #include <cstdio>
@@ -74,6 +75,32 @@ static void load_slot(const AssetSlot& a) {
                      item_source_text(item.source));
 }
 
+// A model found but of no use (longer than any item is read, unreadable, or
+// refused by the model reader) is said in one line, as a picture of the wrong
+// size is; its scene goes without it.
+static void warn_unusable_models() {
+    for (const ShowItem& item : show_items) {
+        if (item.kind != ITEM_MODEL) continue;
+        const PackItem found = pack_read_item(item.name);
+        if (found.source == ITEM_NOT_FOUND) continue;
+        const bool loose = found.source == ITEM_LOOSE_FILE;
+        const char* from = loose ? item.name : item_source_text(found.source);
+        if (!found.data) {
+            std::fprintf(stderr, "vorn: %s from %s%s cannot be read (%llu bytes); not used\n",
+                         item.name, loose ? "./" : "", from, (unsigned long long)found.size);
+            continue;
+        }
+        Mesh mesh;
+        model_set_entry(found.data->data(), found.data->size());
+        const int usable = model_parse(&mesh, 1.0f);
+        model_set_entry(nullptr, 0);
+        mesh_free(&mesh);
+        if (!usable)
+            std::fprintf(stderr, "vorn: %s from %s%s is no model the show can read; not used\n",
+                         item.name, loose ? "./" : "", from);
+    }
+}
+
 // The texture table, then the five scene set-ups that map their surfaces on it.
 static void load_textures_and_scenes() {
     if (texture_table_alloc(5))
@@ -83,6 +110,7 @@ static void load_textures_and_scenes() {
     setup_scene_kocka();
     setup_scene_opod();
     setup_scene_istu();
+    warn_unusable_models();
 }
 
 int load_all_assets() {

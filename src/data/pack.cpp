@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -127,29 +129,107 @@ bool pack_entry_in_bounds(const PackDirEntry& entry, size_t pack_size) {
     return entry.offset <= pack_size && entry.stored_size <= pack_size - entry.offset;
 }
 
-// The entry count, or 0 when the pack is empty or its directory does not fit.
+// The entry count, or 0 when the pack is empty or its directory does not fit
+// in the pack or in PACK_ENTRIES_MAX records.
 static size_t source_entry_count(const PackSource& src) {
     uint8_t header[PACK_HEADER_SIZE];
     if (!source_read(src, 0, header, sizeof header)) return 0;
     const int32_t count = int32_t(read_u32(header + 8));
-    if (count <= 0) return 0;
+    if (count <= 0 || size_t(count) > PACK_ENTRIES_MAX) return 0;
     if (size_t(count) > (src.size - PACK_HEADER_SIZE) / PACK_DIR_ENTRY_SIZE) return 0;
     return size_t(count);
 }
 
-static std::optional<PackDirEntry> source_find(const PackSource& src, const char* name) {
-    const size_t count = source_entry_count(src);
-    for (size_t i = 0; i < count; i++) {
-        uint8_t record[PACK_DIR_ENTRY_SIZE];
-        if (!source_read(src, PACK_HEADER_SIZE + i * PACK_DIR_ENTRY_SIZE, record, sizeof record))
-            return {};
-        PackDirEntry e = decode_dir_entry(record);
-        if (pack_names_equal(e.name, name)) {
-            if (!pack_entry_in_bounds(e, src.size)) return {};
-            return e;
-        }
+const volatile std::sig_atomic_t* load_stop = nullptr;
+
+// A pack's directory read once: its records in file order and their indices
+// ordered by name (A-Z folded), the first of equal names first, so that a
+// look-up is a binary search instead of a pass over the pack.
+struct PackIndex {
+    uint64_t identity[6] = {};
+    bool read = false;
+    std::vector<PackDirEntry> records;
+    std::vector<uint32_t> by_name;
+};
+
+static int compare_names(const char* a, const char* b) {
+    for (;; a++, b++) {
+        char ca = *a, cb = *b;
+        if (ca >= 'A' && ca <= 'Z') ca = char(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z') cb = char(cb - 'A' + 'a');
+        if (ca != cb || ca == 0) return int(uint8_t(ca)) - int(uint8_t(cb));
     }
-    return {};
+}
+
+// Reads the directory in slices of records, giving up (an empty index, not
+// kept) when the stop signal comes.
+static bool read_index(const PackSource& src, PackIndex* index) {
+    constexpr size_t SLICE = 4096;
+    const size_t count = source_entry_count(src);
+    index->records.clear();
+    index->records.reserve(count);
+    std::vector<uint8_t> slice(std::min(SLICE, count) * PACK_DIR_ENTRY_SIZE);
+    for (size_t first = 0; first < count; first += SLICE) {
+        if (load_stop && *load_stop) {
+            index->records.clear();
+            return false;
+        }
+        const size_t n = std::min(SLICE, count - first);
+        if (!source_read(src, PACK_HEADER_SIZE + first * PACK_DIR_ENTRY_SIZE, slice.data(),
+                         n * PACK_DIR_ENTRY_SIZE))
+            break;
+        for (size_t i = 0; i < n; i++)
+            index->records.push_back(decode_dir_entry(&slice[i * PACK_DIR_ENTRY_SIZE]));
+    }
+    index->by_name.resize(index->records.size());
+    for (size_t i = 0; i < index->by_name.size(); i++) index->by_name[i] = uint32_t(i);
+    const std::vector<PackDirEntry>& records = index->records;
+    std::stable_sort(index->by_name.begin(), index->by_name.end(), [&](uint32_t a, uint32_t b) {
+        return compare_names(records[a].name, records[b].name) < 0;
+    });
+    return true;
+}
+
+// The index of src, read again only when src is another pack than the one
+// read last into *cache (another file, or the same one changed: its size,
+// times or entry count).
+static const PackIndex& source_index(const PackSource& src, PackIndex* cache) {
+    uint64_t identity[6] = {uint64_t(uintptr_t(src.memory)), src.size, 0, 0, 0, 0};
+    uint8_t header[PACK_HEADER_SIZE];
+    if (source_read(src, 0, header, sizeof header)) identity[5] = read_u32(header + 8);
+    struct stat st;
+    if (src.fd >= 0 && fstat(src.fd, &st) == 0) {
+        identity[0] = st.st_dev, identity[2] = st.st_ino;
+        identity[3] = uint64_t(st.st_mtim.tv_sec) * 1000000000u + uint64_t(st.st_mtim.tv_nsec);
+        identity[4] = uint64_t(st.st_ctim.tv_sec) * 1000000000u + uint64_t(st.st_ctim.tv_nsec);
+    }
+    if (cache->read && std::equal(identity, identity + 6, cache->identity)) return *cache;
+    cache->read = read_index(src, cache);
+    std::copy(identity, identity + 6, cache->identity);
+    return *cache;
+}
+
+static PackIndex file_index, builtin_index;
+
+static std::optional<PackDirEntry> index_find(const PackIndex& index, size_t pack_size,
+                                              const char* name) {
+    const auto first = std::lower_bound(
+        index.by_name.begin(), index.by_name.end(), name,
+        [&](uint32_t i, const char* n) { return compare_names(index.records[i].name, n) < 0; });
+    if (first == index.by_name.end() || !pack_names_equal(index.records[*first].name, name))
+        return {};
+    const PackDirEntry& e = index.records[*first];
+    if (!pack_entry_in_bounds(e, pack_size)) return {};
+    return e;
+}
+
+static std::optional<PackDirEntry> source_find(const PackSource& src, const char* name) {
+    if (src.fd >= 0) return index_find(source_index(src, &file_index), src.size, name);
+    if (src.memory == pack_builtin.data)
+        return index_find(source_index(src, &builtin_index), src.size, name);
+    PackIndex once;
+    read_index(src, &once);
+    return index_find(once, src.size, name);
 }
 
 std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size) {
@@ -160,6 +240,31 @@ std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size) 
     for (size_t i = 0; i < count; i++)
         dir.push_back(decode_dir_entry(pack + PACK_HEADER_SIZE + i * PACK_DIR_ENTRY_SIZE));
     return dir;
+}
+
+std::string pack_problem(const uint8_t* pack, size_t pack_size) {
+    if (pack_size < PACK_HEADER_SIZE)
+        return "shorter than its " + std::to_string(PACK_HEADER_SIZE) + "-byte header";
+    const int32_t claimed = int32_t(read_u32(pack + 8));
+    if (claimed > 0 && source_entry_count(PackSource{-1, pack, pack_size}) == 0)
+        return "its directory of " + std::to_string(claimed) + " entries does not fit in " +
+               std::to_string(pack_size) + " bytes";
+    return "";
+}
+
+std::string printable_name(const char* name) {
+    std::string out;
+    for (const char* c = name; *c; c++) {
+        const uint8_t b = uint8_t(*c);
+        if (b < 0x20 || b >= 0x7F || b == '\\') {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", b);
+            out += code;
+        } else {
+            out += char(b);
+        }
+    }
+    return out;
 }
 
 std::optional<PackDirEntry> pack_find(const uint8_t* pack, size_t pack_size, const char* name) {

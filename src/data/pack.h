@@ -2,9 +2,11 @@
 // the LZ-coded "QXPD" blocks.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 using Buffer = std::vector<uint8_t>;
@@ -17,6 +19,11 @@ constexpr size_t PACKED_HEADER_SIZE = 20; // "QXPD", unpacked size, method at 10
 constexpr uint16_t PACKED_METHOD_LZ = 2;
 constexpr size_t LZ_RING_SIZE = 4096;
 constexpr const char* PACK_FILE_NAME = "demo.qxd";
+// A pack's offsets are 32-bit: no longer file is a pack.
+constexpr size_t PACK_BYTES_MAX = UINT32_MAX;
+// The most directory records a pack may have (a 24 MB directory): a pack
+// claiming more is corrupt.
+constexpr size_t PACK_ENTRIES_MAX = size_t(1) << 20;
 
 // Where an item is looked for, in order: a loose file in the current directory,
 // demo.qxd in the current directory, then pack_builtin: the pack in memory that
@@ -27,6 +34,11 @@ struct Blob {
     size_t size;
 };
 extern Blob pack_builtin;
+
+// Set by the program to its stop signal: a pack directory being read is
+// given up (the pack treated as empty) as soon as it is non-zero. A pack's
+// directory is read once and kept until the file changes.
+extern const volatile std::sig_atomic_t* load_stop;
 
 // The largest item a reader takes unless it asks for less: more than any item
 // of the show, little enough to hold in memory.
@@ -72,9 +84,19 @@ struct PackDirEntry {
 // The directory of a pack in memory, in file order. Records whose data does not
 // lie inside the pack are kept (stored_size and offset as written) so that a
 // tool can report them; pack_entry_in_bounds tells which ones are usable. An
-// entry count that cannot fit in the pack gives an empty directory.
+// entry count that cannot fit in the pack, or above PACK_ENTRIES_MAX, gives
+// an empty directory.
 std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size);
 bool pack_entry_in_bounds(const PackDirEntry& entry, size_t pack_size);
+
+// What makes a pack in memory unreadable as a whole (shorter than its header,
+// a directory that does not fit), or an empty string: the one judgement of
+// every tool that reads packs.
+std::string pack_problem(const uint8_t* pack, size_t pack_size);
+
+// An entry name fit for a terminal: bytes outside printable ASCII, and the
+// backslash, as \xNN.
+std::string printable_name(const char* name);
 
 // Case-insensitive (A-Z only) name comparison of the pack look-up.
 bool pack_names_equal(const char* a, const char* b);

@@ -1,11 +1,14 @@
 // Lockstep capture: the show's frames into PNG files, or with its sound into
 // a video through ffmpeg, fed through two pipes without ever blocking on one.
+// A video is made under a temporary name and renamed when whole; a stop
+// signal ends it early under a name that says it is partial.
 #include "presentation/capture.h"
 
 #include "presentation/lockstep.h"
 #include "presentation/png_writer.h"
 #include "presentation/settings.h"
 #include "presentation/show.h"
+#include "presentation/stop_signal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -77,7 +81,7 @@ static int capture_frames(const CommandLine& options, LockstepRun* run) {
     }
     uint32_t written = 0;
     char name[32];
-    while (render_lockstep_frame(run)) {
+    while (!stop_signal && render_lockstep_frame(run)) {
         const uint32_t index = run->frame - 1;
         if (index % options.every == 0) {
             std::snprintf(name, sizeof name, "/frame%06u.png", index);
@@ -91,8 +95,9 @@ static int capture_frames(const CommandLine& options, LockstepRun* run) {
         report_progress(run, false);
     }
     report_progress(run, true);
-    std::fprintf(stderr, "vorn: %u frames written to %s\n", written, options.frames_dir.c_str());
-    return 0;
+    std::fprintf(stderr, "vorn: %u frames written to %s%s\n", written, options.frames_dir.c_str(),
+                 stop_signal ? "; stopped before the end" : "");
+    return stop_signal ? stop_signal_status() : 0;
 }
 
 //
@@ -111,7 +116,8 @@ struct ChildInput {
 };
 
 // Starts program with args, its standard input from /dev/null unless one of
-// inputs is descriptor 0; returns its id or -1.
+// inputs is descriptor 0, in a process group of its own (Ctrl+C on the
+// terminal reaches us, and we end its input); returns its id or -1.
 static pid_t spawn_program(const std::vector<std::string>& args, std::vector<ChildInput>& inputs) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -123,8 +129,13 @@ static pid_t spawn_program(const std::vector<std::string>& args, std::vector<Chi
     if (!stdin_given) posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     for (const ChildInput& in : inputs)
         posix_spawn_file_actions_adddup2(&actions, in.read_end, in.child_fd);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     for (ChildInput& in : inputs) {
         close(in.read_end);
@@ -205,7 +216,8 @@ static bool open_child_input(ChildInput* in, int child_fd, int pipe_bytes) {
 // recording's size with nearest-neighbour sampling, so that every pixel stays
 // a sharp block.
 static std::vector<std::string> encoder_command(const std::string& ffmpeg,
-                                                const CommandLine& options, bool with_sound) {
+                                                const CommandLine& options, bool with_sound,
+                                                const std::string& output) {
     std::vector<std::string> args = {ffmpeg,
                                      "-hide_banner",
                                      "-loglevel",
@@ -233,8 +245,30 @@ static std::vector<std::string> encoder_command(const std::string& ffmpeg,
                  "-map", "0:v:0", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "18",
                  "-pix_fmt", "yuv420p"});
     if (with_sound) args.insert(args.end(), {"-map", "1:a:0", "-c:a", "aac", "-b:a", "192k"});
-    args.push_back(options.record_path);
+    args.push_back(output);
     return args;
+}
+
+// The names of a recording: its own, the temporary one it is made under
+// (beside it, hidden, with its extension so that ffmpeg picks the format,
+// never starting with '-') and the one an interrupted recording is kept under.
+struct RecordingNames {
+    std::string final_name, temporary, partial;
+};
+
+static bool make_recording_names(const std::string& path, RecordingNames* names) {
+    namespace fs = std::filesystem;
+    const fs::path target = path;
+    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string extension = target.extension().string();
+    names->final_name = path;
+    names->partial = (directory / (target.stem().string() + ".partial" + extension)).string();
+    names->temporary =
+        (directory / ("." + target.filename().string() + ".tmp-XXXXXX" + extension)).string();
+    const int fd = mkstemps(names->temporary.data(), int(extension.size()));
+    if (fd < 0) return false;
+    close(fd);
+    return true;
 }
 
 // Draws every frame into the encoder, pictures and sound through their own
@@ -249,12 +283,18 @@ static int capture_video(const CommandLine& options, LockstepRun* run) {
         std::fprintf(stderr, "vorn: cannot make a pipe to ffmpeg\n");
         return 1;
     }
+    RecordingNames names;
+    if (!make_recording_names(options.record_path, &names)) {
+        std::fprintf(stderr, "vorn: cannot create a file beside %s\n", options.record_path.c_str());
+        return 1;
+    }
     signal(SIGPIPE, SIG_IGN);
-    const pid_t encoder = spawn_program(encoder_command(ffmpeg, options, with_sound), inputs);
+    const pid_t encoder =
+        spawn_program(encoder_command(ffmpeg, options, with_sound, names.temporary), inputs);
     Pending pictures{inputs[0].write_end, {}, 0};
     Pending sound{with_sound ? inputs[1].write_end : -1, {}, 0};
     SendResult sent = encoder < 0 ? SEND_CLOSED : SEND_OK;
-    while (sent == SEND_OK && render_lockstep_frame(run)) {
+    while (sent == SEND_OK && !stop_signal && render_lockstep_frame(run)) {
         if (with_sound)
             queue_bytes(sound, demo_lockstep_samples.data(), demo_lockstep_samples.size() * 2);
         queue_bytes(pictures, surface_back->pixels.data(), size_t(frame_bytes));
@@ -270,9 +310,24 @@ static int capture_video(const CommandLine& options, LockstepRun* run) {
         kill(encoder, SIGKILL);
     }
     const bool encoded = encoder >= 0 && wait_program(encoder);
-    if (sent == SEND_STALLED) return 1;
     if (sent != SEND_OK || !encoded) {
-        std::fprintf(stderr, "vorn: ffmpeg could not write %s\n", options.record_path.c_str());
+        unlink(names.temporary.c_str());
+        if (sent != SEND_STALLED)
+            std::fprintf(stderr, "vorn: ffmpeg could not write %s\n", options.record_path.c_str());
+        return 1;
+    }
+    if (stop_signal) {
+        const bool kept = std::rename(names.temporary.c_str(), names.partial.c_str()) == 0;
+        if (!kept) unlink(names.temporary.c_str());
+        std::fprintf(stderr, "vorn: stopped after %u frames (%.2f s); %s%s\n", run->frame,
+                     run->frame / double(run->fps), kept ? "the part made is in " : "",
+                     kept ? names.partial.c_str() : "nothing is kept");
+        return stop_signal_status();
+    }
+    if (std::rename(names.temporary.c_str(), names.final_name.c_str()) != 0) {
+        std::fprintf(stderr, "vorn: cannot write %s: %s\n", options.record_path.c_str(),
+                     std::strerror(errno));
+        unlink(names.temporary.c_str());
         return 1;
     }
     std::fprintf(stderr, "vorn: %u frames (%.2f s) recorded to %s\n", run->frame,

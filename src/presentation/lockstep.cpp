@@ -47,8 +47,11 @@ int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
     run->fps = options.fps;
     // Frames before the start order are computed unseen, as a seek does.
     if (music_song && options.start_order > 0 && !seek_to_order(options.start_order)) return 0;
+    // Any --seconds gives at least one frame: a limit of 0 would mean none.
     run->frame_limit =
-        options.seconds > 0 ? uint32_t(std::llround(options.seconds * options.fps)) : 0;
+        options.seconds > 0
+            ? uint32_t(std::max<long long>(1, std::llround(options.seconds * options.fps)))
+            : 0;
     // The show ends where its last part starts or where the music does.
     const double end_seconds =
         sound_order_seconds(music_song, show_parts[PART_END_OF_SHOW].first_order);

@@ -1,14 +1,15 @@
-// PNG files through libpng: one function, 32-bit frames in, 8-bit RGB out.
+// PNG files through libpng: one function, 32-bit frames in, 8-bit RGB out,
+// written whole or not at all.
 #include "presentation/png_writer.h"
+
+#include "data/files.h"
 
 #include <png.h>
 
 #include <cstdio>
 #include <vector>
 
-int write_png(const std::string& path, const uint32_t* pixels, int width, int height) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
+static bool encode_png(FILE* f, const uint32_t* pixels, int width, int height) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<uint8_t> row(size_t(width) * 3);
@@ -35,5 +36,11 @@ int write_png(const std::string& path, const uint32_t* pixels, int width, int he
         ok = 1;
     }
     png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0 ? ok : 0;
+    return ok;
+}
+
+int write_png(const std::string& path, const uint32_t* pixels, int width, int height) {
+    std::string error;
+    return write_file_atomically(
+        path, [&](FILE* f) { return encode_png(f, pixels, width, height); }, &error);
 }

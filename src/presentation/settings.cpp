@@ -1,7 +1,8 @@
 // The settings file read leniently (a bad line keeps the default) and
-// written whole to a temporary file that is then renamed into place.
+// written whole through a temporary file renamed into place (data/files).
 #include "presentation/settings.h"
 
+#include "data/files.h"
 #include "platform/sound.h"
 
 #include <algorithm>
@@ -139,6 +140,17 @@ void load_settings() {
     }
 }
 
+// True when path names something we cannot read: a file without read
+// permission, a directory, FIFO or device. Such a thing is never replaced.
+static bool unreadable_settings(const std::string& path) {
+    const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) return errno != ENOENT;
+    struct stat info;
+    const bool regular = fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+    close(file);
+    return !regular;
+}
+
 void save_settings() {
     std::string path = settings_file_path();
     if (path.empty()) return;
@@ -146,32 +158,34 @@ void save_settings() {
     std::filesystem::path directory = std::filesystem::path(path).parent_path();
     std::filesystem::create_directories(directory, error);
     if (error) return;
+    static bool unreadable_said = false;
+    if (unreadable_settings(path)) {
+        if (!unreadable_said)
+            std::fprintf(stderr, "vorn: %s cannot be read; the settings are not saved over it\n",
+                         path.c_str());
+        unreadable_said = true;
+        return;
+    }
 
-    // Temporary files of saves that were killed before their rename, left a
-    // minute ago or more (a save in progress elsewhere is younger).
+    // Our own temporary files of saves that were killed before their rename,
+    // left a minute ago or more (a save in progress elsewhere is younger).
     const auto stale = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
     for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == 15 && name.compare(0, 9, "settings.") == 0 &&
+        if (is_temporary_name_of(entry.path().filename().string(), "settings") &&
             entry.is_regular_file(error) && entry.last_write_time(error) < stale)
             std::filesystem::remove(entry.path(), error);
     }
 
-    std::string temporary = directory.string() + "/settings.XXXXXX";
-    int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) return;
-    FILE* file = fdopen(descriptor, "w");
-    if (!file) {
-        close(descriptor);
-        unlink(temporary.c_str());
-        return;
-    }
-    bool written = true;
-    for (const SettingValue& setting : setting_values)
-        written &= std::fprintf(file, "%s=%d\n", setting.name, int(*setting.variable)) > 0;
-    written &= std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    written &= std::fclose(file) == 0;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) unlink(temporary.c_str());
+    std::string failure;
+    write_file_atomically(
+        path,
+        [](std::FILE* file) {
+            bool written = true;
+            for (const SettingValue& setting : setting_values)
+                written &= std::fprintf(file, "%s=%d\n", setting.name, int(*setting.variable)) > 0;
+            return written;
+        },
+        &failure);
 }
 
 void correct_dialog_position(int desktop_width, int desktop_height) {

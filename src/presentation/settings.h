@@ -21,8 +21,10 @@ extern int32_t output_rate;  // "outputrate": mixing rate in Hz
 // and a rate below 4,000 becomes 44,100.
 void load_settings();
 
-// Writes all seven values to a temporary file beside the settings file and
-// renames it into place; nothing is stored, silently, when that fails.
+// Writes all seven values to a temporary file beside the settings file (its
+// target when it is a symbolic link) and renames it into place; nothing is
+// stored, silently, when that fails. A settings file that cannot be read
+// (no permission, not a regular file) is never replaced: one line says so.
 void save_settings();
 
 // A dialog position off the desktop (greater than its size or negative) moves

@@ -10,6 +10,7 @@
 #include "platform/sound.h"
 #include "platform/video.h"
 #include "presentation/settings.h"
+#include "presentation/stop_signal.h"
 
 #include <cstdio>
 
@@ -41,6 +42,11 @@ int start_show(const ModeRecord& mode, int output, int fall_back) {
     show_frame_waiting = 0;
     choose_kernels();
     load_all_assets();
+    // A stop signal during the loading ends the start-up here.
+    if (stop_signal) {
+        free_show_data();
+        return 0;
+    }
     init_effect_tables(mode);
     if (!open_show_sound(output)) {
         const char* text = sound_error_text(FSOUND_GetError());

@@ -2,6 +2,8 @@
 // loops that can end the program cleanly.
 #include "presentation/stop_signal.h"
 
+#include "data/pack.h"
+
 volatile std::sig_atomic_t stop_signal = 0;
 
 // The first signal asks for the orderly end; a second one, should that end
@@ -21,6 +23,7 @@ void catch_stop_signals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    load_stop = &stop_signal;
 }
 
 int stop_signal_status() {

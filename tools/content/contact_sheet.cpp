@@ -2,6 +2,7 @@
 // each 3D scene's models as the show renders them from its camera, in one PNG.
 #include "content.h"
 #include "data/assets.h"
+#include "data/files.h"
 #include "data/items.h"
 #include "data/pack.h"
 #include "data/render_resources.h"
@@ -73,9 +74,7 @@ static void draw_label(Image& sheet, const std::string& text, int x, int y) {
     paint(sheet, cov, rgb8(230, 230, 240), x, y);
 }
 
-static bool save_png(const std::string& path, const Image& img) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+static bool encode_png(FILE* f, const Image& img) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     const std::vector<uint8_t> bytes = rgb_bytes(img);
@@ -91,7 +90,13 @@ static bool save_png(const std::string& path, const Image& img) {
         ok = true;
     }
     png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0 && ok;
+    return ok;
+}
+
+static bool save_png(const std::string& path, const Image& img) {
+    std::string error;
+    return write_file_atomically(
+        path, [&](FILE* f) { return encode_png(f, img); }, &error);
 }
 
 // An item's raw bytes as a picture (masks and maps in grey); none if missing

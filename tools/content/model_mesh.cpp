@@ -1,4 +1,5 @@
 #include "model_mesh.h"
+#include "data/files.h"
 
 #include <cstdio>
 #include <cstring>
@@ -225,9 +226,6 @@ std::vector<uint8_t> model_encode(const ModelMesh& mesh) {
 bool model_write(const ModelMesh& mesh, const std::string& path) {
     std::vector<uint8_t> bytes = model_encode(mesh);
     if (bytes.empty()) return false;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    return ok;
+    std::string error;
+    return write_file_atomically(path, bytes.data(), bytes.size(), &error);
 }

@@ -1,4 +1,5 @@
 #include "raster.h"
+#include "data/files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -258,10 +259,8 @@ std::vector<uint8_t> gray_bytes(const Gray& g) {
 }
 
 bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    std::string error;
+    return write_file_atomically(path, bytes.data(), bytes.size(), &error);
 }
 
 void stamp(Gray& g, const Gray& coverage, int ox, int oy) {

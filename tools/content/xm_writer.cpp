@@ -1,4 +1,5 @@
 #include "xm_writer.h"
+#include "data/files.h"
 
 #include <cstdio>
 
@@ -216,8 +217,6 @@ std::vector<uint8_t> xm_serialise(const XmModule& module) {
 bool xm_write_file(const XmModule& module, const std::string& path) {
     std::vector<uint8_t> bytes = xm_serialise(module);
     if (bytes.empty()) return false;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    std::string error;
+    return write_file_atomically(path, bytes.data(), bytes.size(), &error);
 }

@@ -7,15 +7,16 @@
 
 #include "content.h"
 
+#include "data/files.h"
 #include "data/items.h"
 #include "data/pack.h"
 #include "engine3d/model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -64,19 +65,19 @@ Found find_in_pack(const Buffer& pack, const std::string& pack_name, const char*
     return f;
 }
 
-// Reads a regular file of at most PACK_ITEM_LIMIT bytes; none otherwise.
-std::optional<Buffer> read_regular_file(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > PACK_ITEM_LIMIT) return {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    return Buffer(std::istreambuf_iterator<char>(in), {});
+// A regular file of at most `most` bytes, as the program reads it; none
+// otherwise.
+std::optional<Buffer> read_file(const fs::path& path, size_t most = PACK_ITEM_LIMIT) {
+    Buffer data;
+    std::string error;
+    if (!read_regular_file(path.string(), most, &data, &error)) return {};
+    return data;
 }
 
 // As the program looks from inside the folder: a loose file (an empty one
 // gives way), then the folder's demo.qxd.
 Found find_in_folder(const fs::path& folder, const Buffer& pack, const char* name) {
-    std::optional<Buffer> loose = read_regular_file(folder / name);
+    std::optional<Buffer> loose = read_file(folder / name);
     if (loose && !loose->empty()) return {"loose file", std::move(*loose), false};
     return find_in_pack(pack, PACK_FILE_NAME, name);
 }
@@ -89,19 +90,26 @@ struct Content {
     std::string pack_name;
 };
 
-// False, with the line said, when path is neither a folder nor a readable file.
+// False, with the line said, when path is neither a folder nor a readable
+// file, or its pack is corrupt as a whole (as qxpack list finds it).
 bool open_content(const std::string& path, Content* c) {
     std::error_code ec;
     c->path = path;
     c->folder = fs::is_directory(path, ec);
     const fs::path pack_path = c->folder ? fs::path(path) / PACK_FILE_NAME : fs::path(path);
     c->pack_name = pack_path.filename().string();
-    std::optional<Buffer> pack = read_regular_file(pack_path);
+    std::optional<Buffer> pack = read_file(pack_path, PACK_BYTES_MAX);
     if (!c->folder && !pack) {
         std::fprintf(stderr, "qxpack: cannot read %s\n", path.c_str());
         return false;
     }
-    if (pack) c->pack = std::move(*pack);
+    if (!pack) return true;
+    const std::string problem = pack_problem(pack->data(), pack->size());
+    if (!problem.empty()) {
+        std::fprintf(stderr, "qxpack: corrupt pack %s: %s\n", pack_path.c_str(), problem.c_str());
+        return false;
+    }
+    c->pack = std::move(*pack);
     return true;
 }
 
@@ -126,7 +134,11 @@ std::string verdict(const ShowItem& item, const Found& f) {
                        ? std::string("not a model: ") + other
                        : "rejected by the model reader";
         const int surfaces = mesh.surface_count;
+        const bool finite = std::all_of(mesh.vertices.begin(), mesh.vertices.end(), [](Vec3 v) {
+            return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+        });
         mesh_free(&mesh);
+        if (!finite) return "a vertex coordinate is not a finite number";
         if (surfaces < item.surfaces)
             return "has " + std::to_string(surfaces) + " surfaces, its scene maps " +
                    std::to_string(item.surfaces);
@@ -204,9 +216,9 @@ int sheet_command(const std::string& path, const std::string& png_path) {
     for (const ShowItem& item : show_items) {
         const Found f = find_item_in(content, item);
         if (f.where.empty() || f.corrupt) continue;
-        std::ofstream out(work / item.name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(f.data.data()), std::streamsize(f.data.size()));
-        written = written && bool(out);
+        std::string error;
+        written = written && write_file_atomically((work / item.name).string(), f.data.data(),
+                                                   f.data.size(), &error);
     }
     const bool ok = written && write_contact_sheet(work.string(), png_path);
     std::error_code ec;

@@ -4,6 +4,7 @@
 // failed import leaves nothing behind.
 #include "import.h"
 
+#include "data/files.h"
 #include "data/items.h"
 #include "lz_encode.h"
 
@@ -85,51 +86,19 @@ static long model_vertices_at(const char* name, const std::string& into) {
 static bool read_input(const std::string& path, Buffer* out, std::string* error) {
     error->clear();
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        *error = fs::exists(path, ec) ? "not a regular file" : "no such file";
+    if (!fs::exists(path, ec)) {
+        *error = "no such file";
         return false;
     }
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    out->clear();
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0 && out->size() <= IMPORT_MOST_INPUT)
-        out->insert(out->end(), chunk, chunk + got);
-    const bool bad = std::ferror(f);
-    std::fclose(f);
-    if (bad) *error = "cannot be read";
-    if (out->size() > IMPORT_MOST_INPUT) *error = "larger than 256 MiB";
-    return error->empty();
+    return read_regular_file(path, IMPORT_MOST_INPUT, out, error);
 }
 
-// Writes bytes to path by way of a temporary file in the same directory.
+// Writes bytes to path by way of a temporary file beside it.
 static bool write_replacing(const std::string& path, const Buffer& data, std::string* error) {
-    const fs::path dir = fs::path(path).parent_path();
-    std::string temp = (dir.empty() ? fs::path(".") : dir).string() + "/.qxpack-XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-        *error = "cannot create a file beside " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    const mode_t mask = umask(0);
-    umask(mask);
-    bool ok = done == data.size() && fchmod(fd, 0666 & ~mask) == 0;
-    ok = close(fd) == 0 && ok && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        unlink(temp.c_str());
-    }
-    return ok;
+    std::string why;
+    if (write_file_atomically(path, data.data(), data.size(), &why)) return true;
+    *error = "cannot write " + path + ": " + why;
+    return false;
 }
 
 static void put_u32(Buffer& out, size_t at, uint32_t value) {

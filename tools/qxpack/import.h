@@ -50,5 +50,11 @@ struct ModelSummary {
 bool import_model_file(const std::string& path, const ItemShape& shape, const ModelOptions& options,
                        Buffer* out, ModelSummary* summary, std::string* error);
 
+// Our side of import_model_file: the reading process's message (its triangles
+// and surface names) decoded, welded, wound, scaled and encoded.
+bool import_model_message(const uint8_t* data, size_t size, const ItemShape& shape,
+                          const ModelOptions& options, Buffer* out, ModelSummary* summary,
+                          std::string* error);
+
 // qxpack import FILE NAME [options]; returns the exit status.
 int import_command(int argc, char** argv);

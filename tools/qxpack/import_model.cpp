@@ -458,9 +458,14 @@ static bool decode_gathered(const Buffer& b, Gathered* g, std::string* error) {
     uint8_t ok = 0;
     uint32_t counts[3] = {0, 0, 0};
     bool whole = r.get(&ok, 1);
-    if (whole && !ok) return r.text(error) ? false : (*error = "the model reader failed", false);
+    if (whole && !ok) {
+        if (!r.text(error) || error->empty()) *error = "the model reader failed";
+        return false;
+    }
+    // Every surface name takes at least its 4-byte length.
     whole = whole && r.get(counts, sizeof counts) &&
-            uint64_t(counts[0]) * sizeof(Vec3) + uint64_t(counts[1]) * sizeof(Triangle) <=
+            uint64_t(counts[0]) * sizeof(Vec3) + uint64_t(counts[1]) * sizeof(Triangle) +
+                    uint64_t(counts[2]) * 4 <=
                 b.size() - r.at;
     if (whole) {
         g->vertices.resize(counts[0]);
@@ -470,8 +475,15 @@ static bool decode_gathered(const Buffer& b, Gathered* g, std::string* error) {
                 r.get(g->triangles.data(), counts[1] * sizeof(Triangle));
         for (std::string& name : g->surface_names) whole = whole && r.text(&name);
     }
-    for (const Triangle& t : g->triangles)
+    // As the reader sends them: corners inside the vertices and apart, every
+    // coordinate a finite number.
+    for (const Triangle& t : g->triangles) {
         for (uint32_t c : t.corner) whole = whole && c < counts[0] && t.surface < counts[2];
+        whole = whole && t.corner[0] != t.corner[1] && t.corner[1] != t.corner[2] &&
+                t.corner[0] != t.corner[2];
+    }
+    for (const Vec3& v : g->vertices)
+        whole = whole && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
     if (!whole) *error = "the model reader failed";
     return whole;
 }
@@ -544,6 +556,19 @@ static bool gather_isolated(const std::string& path, unsigned seconds, Gathered*
         return false;
     }
     return decode_gathered(message, out, error);
+}
+
+bool import_model_message(const uint8_t* data, size_t size, const ItemShape& shape,
+                          const ModelOptions& options, Buffer* out, ModelSummary* summary,
+                          std::string* error) {
+    try {
+        Gathered gathered;
+        if (!decode_gathered(Buffer(data, data + size), &gathered, error)) return false;
+        return build_model(gathered, shape, options, out, summary, error);
+    } catch (const std::bad_alloc&) {
+        *error = "out of memory";
+    }
+    return false;
 }
 
 bool import_model_file(const std::string& path, const ItemShape& shape, const ModelOptions& options,

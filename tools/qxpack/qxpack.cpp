@@ -10,6 +10,7 @@
 //   qxpack import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] [--radius R] [--centre]
 //                 [--into PACK]
 #include "check.h"
+#include "data/files.h"
 #include "data/pack.h"
 #include "import.h"
 #include "lz_encode.h"
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -38,17 +38,18 @@ static int fail(const std::string& message) {
     return 1;
 }
 
-static bool read_whole_file(const std::string& path, Buffer& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+static bool read_whole_file(const std::string& path, size_t most, Buffer& out) {
+    std::string error;
+    if (read_regular_file(path, most, &out, &error)) return true;
+    std::fprintf(stderr, "qxpack: cannot read %s: %s\n", path.c_str(), error.c_str());
+    return false;
 }
 
 static bool write_whole_file(const std::string& path, const Buffer& data) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-    return bool(out);
+    std::string error;
+    if (write_file_atomically(path, data.data(), data.size(), &error)) return true;
+    std::fprintf(stderr, "qxpack: cannot write %s: %s\n", path.c_str(), error.c_str());
+    return false;
 }
 
 static void put_u32(Buffer& out, size_t at, uint32_t value) {
@@ -66,6 +67,8 @@ static Buffer stored_form(const Buffer& data, bool pack) {
 
 static int create_pack(const std::string& out_path, bool pack,
                        const std::vector<std::string>& files) {
+    if (files.size() > PACK_ENTRIES_MAX)
+        return fail("a pack holds at most " + std::to_string(PACK_ENTRIES_MAX) + " entries");
     Buffer out(PACK_HEADER_SIZE + files.size() * PACK_DIR_ENTRY_SIZE, 0);
     std::memcpy(out.data(), PACK_TAG, sizeof PACK_TAG);
     put_u32(out, 8, uint32_t(files.size()));
@@ -74,7 +77,7 @@ static int create_pack(const std::string& out_path, bool pack,
         if (name.empty() || name.size() >= PACK_NAME_SIZE)
             return fail("entry name '" + name + "' must be 1 to 15 characters");
         Buffer data;
-        if (!read_whole_file(files[i], data)) return fail("cannot read " + files[i]);
+        if (!read_whole_file(files[i], PACK_ITEM_LIMIT, data)) return 1;
         const std::string problem = item_problem(name, data);
         if (!problem.empty())
             std::fprintf(stderr, "qxpack: warning: %s: %s\n", files[i].c_str(), problem.c_str());
@@ -86,21 +89,15 @@ static int create_pack(const std::string& out_path, bool pack,
         put_u32(out, record + 20, uint32_t(out.size()));
         out.insert(out.end(), stored.begin(), stored.end());
     }
-    if (!write_whole_file(out_path, out)) return fail("cannot write " + out_path);
-    return 0;
+    return write_whole_file(out_path, out) ? 0 : 1;
 }
 
 // Reads a pack whose directory fits the file. A header that claims more
 // records than the file holds is a corrupt pack, not an empty one.
 static int load_pack(const std::string& path, Buffer& pack) {
-    if (!read_whole_file(path, pack) || pack.size() < PACK_HEADER_SIZE)
-        return fail("cannot read pack " + path);
-    const int32_t claimed = int32_t(uint32_t(pack[8]) | uint32_t(pack[9]) << 8 |
-                                    uint32_t(pack[10]) << 16 | uint32_t(pack[11]) << 24);
-    if (claimed > 0 && pack_directory(pack.data(), pack.size()).empty())
-        return fail("corrupt pack " + path + ": its directory of " + std::to_string(claimed) +
-                    " entries does not fit in " + std::to_string(pack.size()) + " bytes");
-    return 0;
+    if (!read_whole_file(path, PACK_BYTES_MAX, pack)) return 1;
+    const std::string problem = pack_problem(pack.data(), pack.size());
+    return problem.empty() ? 0 : fail("corrupt pack " + path + ": " + problem);
 }
 
 // The decoded contents of one entry, as the program would read it.
@@ -126,7 +123,7 @@ static size_t first_record(const std::vector<PackDirEntry>& dir, const char* nam
 }
 
 static int corrupt(const char* name) {
-    return fail("corrupt entry " + std::string(name));
+    return fail("corrupt entry " + printable_name(name));
 }
 
 // Every entry, the corrupt ones said and counted: the status is 1 if any.
@@ -141,8 +138,8 @@ static int list_pack(const std::string& path) {
             continue;
         }
         const bool packed = is_packed_block(pack.data() + e.offset, e.stored_size);
-        std::printf("%-15s %10u %10zu %s\n", e.name, e.stored_size, contents.size(),
-                    packed ? "packed" : "plain");
+        std::printf("%-15s %10u %10zu %s\n", printable_name(e.name).c_str(), e.stored_size,
+                    contents.size(), packed ? "packed" : "plain");
     }
     return status;
 }
@@ -152,18 +149,21 @@ static int extract_one(const std::string& path, const std::string& name, const c
     if (load_pack(path, pack)) return 1;
     const std::vector<PackDirEntry> dir = pack_directory(pack.data(), pack.size());
     const size_t i = first_record(dir, name.c_str());
-    if (i == dir.size()) return fail("no entry '" + name + "' in " + path);
+    if (i == dir.size()) return fail("no entry '" + printable_name(name.c_str()) + "' in " + path);
     Buffer contents;
     if (!entry_contents(pack, dir[i], contents)) return corrupt(dir[i].name);
     if (!out_path) {
         const bool ok = std::fwrite(contents.data(), 1, contents.size(), stdout) == contents.size();
         return ok && std::fflush(stdout) == 0 ? 0 : fail("cannot write standard output");
     }
-    return write_whole_file(out_path, contents) ? 0 : fail("cannot write " + std::string(out_path));
+    return write_whole_file(out_path, contents) ? 0 : 1;
 }
 
-// A name written into DIR stays in DIR: not empty, no separators, not "." or "..".
+// A name written into DIR stays in DIR and is fit for a file name: not
+// empty, no separators or control bytes, not "." or "..".
 static bool plain_file_name(const char* name) {
+    for (const char* c = name; *c; c++)
+        if (uint8_t(*c) < 0x20 || *c == 0x7F) return false;
     return name[0] != 0 && std::strchr(name, '/') == nullptr && std::strcmp(name, ".") != 0 &&
            std::strcmp(name, "..") != 0;
 }
@@ -183,7 +183,8 @@ static int extract_all(const std::string& path, const std::string& dir_path) {
         if (first_record(dir, e.name) != i) continue;
         Buffer contents;
         if (!plain_file_name(e.name)) {
-            status = fail("entry name '" + std::string(e.name) + "' would leave " + dir_path);
+            status =
+                fail("entry name '" + printable_name(e.name) + "' is no file name in " + dir_path);
             continue;
         }
         if (!entry_contents(pack, e, contents)) {
@@ -191,7 +192,7 @@ static int extract_all(const std::string& path, const std::string& dir_path) {
             continue;
         }
         const std::string out = (fs::path(dir_path) / e.name).string();
-        if (!write_whole_file(out, contents)) return fail("cannot write " + out);
+        if (!write_whole_file(out, contents)) return 1;
         std::printf("%-15s %10zu\n", e.name, contents.size());
     }
     return status;

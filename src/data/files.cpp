@@ -1,0 +1,113 @@
+// Whole files read with their kind and size checked first, and written through
+// a temporary file and a rename: the one place every reader and writer of the
+// program and its tools goes through, so each rule is kept once.
+#include "data/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+static const char TEMPORARY_MARK[] = ".tmp-";
+
+bool read_regular_file(const std::string& path, size_t most, std::vector<uint8_t>* out,
+                       std::string* error) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    if (!ok)
+        *error = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        *error = "is a directory", ok = false;
+    else if (!S_ISREG(st.st_mode))
+        *error = "not a regular file", ok = false;
+    else if (uint64_t(st.st_size) > most)
+        *error = "longer than " + std::to_string(most) + " bytes", ok = false;
+    if (ok) {
+        out->resize(size_t(st.st_size));
+        size_t done = 0;
+        while (ok && done < out->size()) {
+            const ssize_t got = read(fd, out->data() + done, out->size() - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) *error = std::strerror(errno), ok = false;
+            if (got <= 0) break;
+            done += size_t(got);
+        }
+        out->resize(done); // a file that shrank while read gives what it had
+    }
+    close(fd);
+    return ok;
+}
+
+bool is_temporary_name_of(const std::string& file_name, const std::string& name) {
+    const std::string head = "." + name + TEMPORARY_MARK;
+    return file_name.size() == head.size() + 6 && file_name.compare(0, head.size(), head) == 0;
+}
+
+// The file a write to path lands in: a symbolic link's target, followed as
+// far as it leads.
+static fs::path write_target(const std::string& path) {
+    std::error_code ec;
+    fs::path target = path;
+    for (int links = 0; links < 40 && fs::is_symlink(target, ec); links++) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec) break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
+static mode_t new_file_mode(const fs::path& target) {
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+bool write_file_atomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
+                           std::string* error) {
+    const fs::path target = write_target(path);
+    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string temporary =
+        (directory / ("." + target.filename().string() + TEMPORARY_MARK + "XXXXXX")).string();
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    fchmod(fd, new_file_mode(target));
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        *error = std::strerror(errno);
+        close(fd);
+        unlink(temporary.c_str());
+        return false;
+    }
+    errno = 0;
+    bool ok = fill(file);
+    ok = ok && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    int failure = errno;
+    if (std::fclose(file) != 0 && ok) ok = false, failure = errno;
+    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) ok = false, failure = errno;
+    if (!ok) {
+        *error = failure ? std::strerror(failure) : "write failed";
+        unlink(temporary.c_str());
+    }
+    return ok;
+}
+
+bool write_file_atomically(const std::string& path, const void* data, size_t size,
+                           std::string* error) {
+    return write_file_atomically(
+        path, [&](std::FILE* f) { return std::fwrite(data, 1, size, f) == size; }, error);
+}

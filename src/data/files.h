@@ -1,0 +1,33 @@
+// Whole files in and out, for every reader and writer of the program and its
+// tools: reads take regular files only, bounded and without blocking; writes
+// go to a temporary file beside the target that is renamed over it once every
+// byte and the close have succeeded, so a failed write never costs the old file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The whole of a regular file of at most `most` bytes. False, with the reason
+// in *error, for a missing or unreadable file, a directory, FIFO or device
+// (never waited on), or a longer file.
+bool read_regular_file(const std::string& path, size_t most, std::vector<uint8_t>* out,
+                       std::string* error);
+
+// Writes path through `fill` given a stream on a temporary file beside it
+// (named ".NAME.tmp-XXXXXX"), then checks the flush, fsync and close and
+// renames it over path. A symbolic link at path is written through to its
+// target. An existing file keeps its permissions; a new one gets 0666 less the
+// umask. False, with the reason in *error and the temporary removed, when any
+// step fails: path is then as it was.
+bool write_file_atomically(const std::string& path, const std::function<bool(std::FILE*)>& fill,
+                           std::string* error);
+bool write_file_atomically(const std::string& path, const void* data, size_t size,
+                           std::string* error);
+
+// True for the names write_file_atomically gives its temporary files for the
+// target named `name` (no directory).
+bool is_temporary_name_of(const std::string& file_name, const std::string& name);
