@@ -4,6 +4,7 @@
 // and a model that loads has every index inside its arrays.
 #include "data/pack.h"
 #include "engine3d/model.h"
+#include "scratch.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,15 +15,13 @@
 
 #include <unistd.h>
 
-// The scratch directory is entered on the first input, after libFuzzer has
-// read its corpus paths; give them as absolute paths all the same.
+// The scratch directory (on memory, removed when the run ends) is entered on
+// the first input, after libFuzzer has read its corpus paths; give them as
+// absolute paths all the same.
 static void enter_scratch_directory() {
     static bool entered = false;
     if (entered) return;
-    const std::string dir = std::filesystem::temp_directory_path().string() + "/vorn-fuzz-files-" +
-                            std::to_string(getpid());
-    std::filesystem::create_directories(dir);
-    if (chdir(dir.c_str()) != 0) std::abort();
+    if (chdir(scratch_directory().c_str()) != 0) std::abort();
     entered = true;
 }
 

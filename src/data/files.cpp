@@ -109,5 +109,6 @@ bool write_file_atomically(const std::string& path, const std::function<bool(std
 bool write_file_atomically(const std::string& path, const void* data, size_t size,
                            std::string* error) {
     return write_file_atomically(
-        path, [&](std::FILE* f) { return std::fwrite(data, 1, size, f) == size; }, error);
+        path, [&](std::FILE* f) { return size == 0 || std::fwrite(data, 1, size, f) == size; },
+        error);
 }
