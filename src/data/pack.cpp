@@ -141,6 +141,7 @@ static size_t source_entry_count(const PackSource& src) {
 }
 
 const volatile std::sig_atomic_t* load_stop = nullptr;
+uint32_t pack_directory_reads = 0;
 
 // A pack's directory read once: its records in file order and their indices
 // ordered by name (A-Z folded), the first of equal names first, so that a
@@ -165,6 +166,7 @@ static int compare_names(const char* a, const char* b) {
 // kept) when the stop signal comes.
 static bool read_index(const PackSource& src, PackIndex* index) {
     constexpr size_t SLICE = 4096;
+    pack_directory_reads++;
     const size_t count = source_entry_count(src);
     index->records.clear();
     index->records.reserve(count);

@@ -39,6 +39,8 @@ extern Blob pack_builtin;
 // given up (the pack treated as empty) as soon as it is non-zero. A pack's
 // directory is read once and kept until the file changes.
 extern const volatile std::sig_atomic_t* load_stop;
+// Test hook: how many times a pack's directory has been read.
+extern uint32_t pack_directory_reads;
 
 // The largest item a reader takes unless it asks for less: more than any item
 // of the show, little enough to hold in memory.
