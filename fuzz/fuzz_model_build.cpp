@@ -3,8 +3,7 @@
 // scaled and encoded (fuzz_import_model covers the asset library's side in its
 // child). The first byte picks the options. A model that builds is accepted by
 // the show's model reader with the counts reported, and no face is degenerate.
-#include "engine3d/model.h"
-#include "import.h"
+#include "imported_model.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,18 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Buffer out;
     ModelSummary summary;
     std::string error;
-    if (!import_model_message(data + 1, size - 1, shape, options, &out, &summary, &error)) {
-        if (error.empty()) __builtin_trap();
-        return 0;
-    }
-    Mesh mesh;
-    model_set_entry(out.data(), out.size());
-    if (!model_parse(&mesh, 1.0f) || mesh.vertex_count != summary.vertices ||
-        mesh.face_count != summary.faces || mesh.surface_count != summary.surfaces.size())
-        __builtin_trap();
-    for (const Face& f : mesh.faces)
-        if (f.vert_a == f.vert_b || f.vert_b == f.vert_c || f.vert_a == f.vert_c) __builtin_trap();
-    model_set_entry(nullptr, 0);
-    mesh_free(&mesh);
+    const bool imported =
+        import_model_message(data + 1, size - 1, shape, options, &out, &summary, &error);
+    check_imported_model(imported, error, out, summary);
     return 0;
 }

@@ -50,7 +50,7 @@ static void follow_pause_state() {
     if (!catch_up_active()) FMUSIC_SetPaused(music_song, demo_paused || !app_active);
 }
 
-void toggle_demo_pause() {
+static void toggle_demo_pause() {
     demo_paused ^= 1;
     follow_pause_state();
 }

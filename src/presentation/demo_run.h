@@ -39,8 +39,6 @@ int start_demo();
 int frame_loop_pass();
 void shut_down_demo();
 
-void toggle_demo_pause();
-
 // "Test GFX": the chosen mode shown on device (a test picture), and back to
 // the desktop. open_test_display returns 1 when the mode is shown, 0 when the
 // window cannot be made, -1 when the display layer has already said why.
