@@ -15,8 +15,6 @@
 #include "presentation/settings.h"
 #include "presentation/show_digests.h"
 
-#include <emscripten/emscripten.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -57,7 +55,7 @@ static ShowKey page_key(int code) {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE int vorn_web_init() {
+int vorn_web_init() {
     pack_builtin = builtin_pack();
     if (!pack_builtin.size || !builtin_module().size) {
         web_error = "the built-in content is missing";
@@ -67,7 +65,7 @@ EMSCRIPTEN_KEEPALIVE int vorn_web_init() {
 }
 
 // A dropped file, as a loose file of the current directory.
-EMSCRIPTEN_KEEPALIVE int vorn_web_add_file(const char* name, const uint8_t* data, uint32_t size) {
+int vorn_web_add_file(const char* name, const uint8_t* data, uint32_t size) {
     std::FILE* file = std::fopen(name, "wb");
     const bool written = file && std::fwrite(data, 1, size, file) == size;
     if (file && std::fclose(file) != 0) return 1;
@@ -79,13 +77,13 @@ EMSCRIPTEN_KEEPALIVE int vorn_web_add_file(const char* name, const uint8_t* data
 }
 
 // The page's "without the built-in content" option (--no-builtin-data).
-EMSCRIPTEN_KEEPALIVE void vorn_web_use_builtin(int enabled) {
+void vorn_web_use_builtin(int enabled) {
     pack_builtin = enabled ? builtin_pack() : Blob{nullptr, 0};
     sound_set_builtin_module(enabled);
 }
 
 // One line a part: its first order, name and start in seconds.
-EMSCRIPTEN_KEEPALIVE const char* vorn_web_scene_list() {
+const char* vorn_web_scene_list() {
     web_text.clear();
     MusicSong* song = FMUSIC_LoadSong("system2.xm");
     for (const PartRange& part : show_parts) {
@@ -100,7 +98,7 @@ EMSCRIPTEN_KEEPALIVE const char* vorn_web_scene_list() {
 }
 
 // The show, live: with sound at the page's audio rate, or without (rate 0).
-EMSCRIPTEN_KEEPALIVE int vorn_web_start(int sound_rate, int start_order) {
+int vorn_web_start(int sound_rate, int start_order) {
     web_error.clear();
     selected_mode = make_mode(FRAME_WIDTH, FRAME_HEIGHT);
     demo_nosound = sound_rate <= 0;
@@ -116,46 +114,46 @@ EMSCRIPTEN_KEEPALIVE int vorn_web_start(int sound_rate, int start_order) {
 }
 
 // One pass of the frame loop; 0 once the show has ended.
-EMSCRIPTEN_KEEPALIVE int vorn_web_frame(double) {
+int vorn_web_frame(double) {
     if (frame_loop_pass()) return 1;
     shut_down_demo();
     return 0;
 }
 
-EMSCRIPTEN_KEEPALIVE const uint8_t* vorn_web_pixels() {
+const uint8_t* vorn_web_pixels() {
     return web_frame_rgba();
 }
 
-EMSCRIPTEN_KEEPALIVE void vorn_web_key(int code) {
+void vorn_web_key(int code) {
     web_push_key(page_key(code));
 }
 
-EMSCRIPTEN_KEEPALIVE uint32_t vorn_web_sound_render(uint32_t frames) {
+uint32_t vorn_web_sound_render(uint32_t frames) {
     sound_buffer.resize(2 * size_t(frames));
     return uint32_t(web_sound_pull(sound_buffer.data(), frames));
 }
 
-EMSCRIPTEN_KEEPALIVE const int16_t* vorn_web_sound_buffer() {
+const int16_t* vorn_web_sound_buffer() {
     return sound_buffer.data();
 }
 
-EMSCRIPTEN_KEEPALIVE void vorn_web_sound_heard(double frame) {
+void vorn_web_sound_heard(double frame) {
     web_sound_heard(frame);
 }
 
 // The position heard now, order << 16 | row, and its time in the song at the
 // module's own tempo (for the page's tests).
-EMSCRIPTEN_KEEPALIVE uint32_t vorn_web_position() {
+uint32_t vorn_web_position() {
     const uint32_t order = FMUSIC_GetOrder(music_song);
     return order << 16 | FMUSIC_GetRow(music_song);
 }
 
-EMSCRIPTEN_KEEPALIVE double vorn_web_song_seconds() {
+double vorn_web_song_seconds() {
     const uint32_t order = FMUSIC_GetOrder(music_song);
     return sound_position_seconds(music_song, order, FMUSIC_GetRow(music_song));
 }
 
-EMSCRIPTEN_KEEPALIVE const char* vorn_web_error() {
+const char* vorn_web_error() {
     return web_error.c_str();
 }
 
@@ -166,7 +164,7 @@ EMSCRIPTEN_KEEPALIVE const char* vorn_web_error() {
 static LockstepRun digest_run;
 static ShowDigests digests;
 
-EMSCRIPTEN_KEEPALIVE int vorn_web_digest_begin() {
+int vorn_web_digest_begin() {
     music_song = FMUSIC_LoadSong("system2.xm");
     CommandLine options;
     options.width = FRAME_WIDTH;
@@ -181,7 +179,7 @@ EMSCRIPTEN_KEEPALIVE int vorn_web_digest_begin() {
 // Up to frames lockstep frames, the last one presented; returns how many
 // were drawn (0: the show is over, and stopped). Their digest lines are then
 // vorn_web_digest_lines.
-EMSCRIPTEN_KEEPALIVE int vorn_web_digest_frames(int frames) {
+int vorn_web_digest_frames(int frames) {
     web_text.clear();
     std::string line;
     int done = 0;
@@ -200,7 +198,7 @@ EMSCRIPTEN_KEEPALIVE int vorn_web_digest_frames(int frames) {
     return 0;
 }
 
-EMSCRIPTEN_KEEPALIVE const char* vorn_web_digest_lines() {
+const char* vorn_web_digest_lines() {
     return web_text.c_str();
 }
 
