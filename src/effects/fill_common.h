@@ -1,10 +1,35 @@
-// What the triangle fillers and the lines share: the 16.16 fixed point, a
-// colour's three channels, the saturating add and the corner sort by row.
+// What the triangle fillers, their walk and the lines share: the state they
+// draw into, a ready corner, the 16.16 fixed point, a colour's three
+// channels, the saturating add and the corner sort by row.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
+
+struct FillContext {
+    uint32_t* frame_pixels;
+    uint16_t row_length;
+    uint8_t bytes_per_pixel;
+    int32_t clip_left, clip_top;
+    int32_t clip_right, clip_bottom; // inclusive maxima (clip box - 1)
+    uint32_t* depth_buffer;
+    uint8_t* id_buffer;
+    uint8_t frame_stamp;
+    uint8_t object_id;
+};
+
+extern FillContext fill_context;
+
+// A corner made ready for the fillers' walk: column, u, v and shade side by
+// side, the row, and 1/z as fill_corner_depth gives it.
+struct FillCorner {
+    std::array<int32_t, 4> values; // x, u, v, shade
+    int32_t y;
+    float w;
+    int32_t x() const { return values[0]; }
+};
 
 namespace fill {
 

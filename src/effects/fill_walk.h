@@ -13,7 +13,6 @@
 #include "effects/fill_common.h"
 #include "effects/fill_lanes.h"
 #include "effects/fill_rules.h"
-#include "effects/fillers.h"
 
 #include <algorithm>
 #include <cstddef>

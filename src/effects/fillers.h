@@ -10,6 +10,8 @@
 // full size wraps every texel index within the texels it holds.
 #pragma once
 
+#include "effects/fill_common.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,35 +28,12 @@ struct FillVertex {
     float extra[3];
 };
 
-struct FillContext {
-    uint32_t* frame_pixels;
-    uint16_t row_length;
-    uint8_t bytes_per_pixel;
-    int32_t clip_left, clip_top;
-    int32_t clip_right, clip_bottom; // inclusive maxima (clip box - 1)
-    uint32_t* depth_buffer;
-    uint8_t* id_buffer;
-    uint8_t frame_stamp;
-    uint8_t object_id;
-};
-
-extern FillContext fill_context;
-
 void fill_depth_only(const FillVertex& a, const FillVertex& b, const FillVertex& c);
 void fill_gouraud(const FillVertex& a, const FillVertex& b, const FillVertex& c);
 void fill_textured(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                    const TextureRecord* texture);
 void fill_textured_shaded(const FillVertex& a, const FillVertex& b, const FillVertex& c,
                           const TextureRecord* texture);
-// A corner made ready for the fillers' walk: column, u, v and shade side by
-// side, the row, and 1/z as fill_corner_depth gives it.
-struct FillCorner {
-    std::array<int32_t, 4> values; // x, u, v, shade
-    int32_t y;
-    float w;
-    int32_t x() const { return values[0]; }
-};
-
 // 1/z of the nearer depths, each made once by the same float division.
 constexpr uint32_t FILL_DEPTH_RECIPROCALS = 4096;
 extern const std::array<float, FILL_DEPTH_RECIPROCALS> fill_depth_reciprocals;
