@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Whole-program runs of the configuration dialog, in a fresh directory with its
 # own home and settings folder: --nosound, Exit and SIGTERM (dialog_exit); no
-# sound device, the message, then the show without sound, and a show whose
+# sound device: the message once, then no sound shown and stored alike, no box
+# at the next start, the output offered again once it works, and a show whose
 # output fails (dialog_run); no display at all (no_display).
 #   launcher_runs.sh dialog_exit|dialog_run|no_display VORN MAKE_TEST_MODULE BUILD_DIR SOURCE_DIR
 # The dialog runs start an Xvfb server and run this script again inside it
@@ -55,6 +56,19 @@ check_settings_stored() {
     done
 }
 
+# Exit, from the dialog's keyboard: the focus starts on "Run DEMO" and the
+# next control is "Exit".
+press_exit() {
+    xdotool key --delay 200 Tab Return
+}
+
+# Fails unless the settings file holds exactly these lines of the sound output.
+check_stored_output() {
+    local stored
+    stored=$(grep -E '^(output|lostoutput)=' "$XDG_CONFIG_HOME/vorn/settings" | tr '\n' ' ')
+    [ "$stored" = "$1" ] || fail "stored '$stored', not '$1'"
+}
+
 # Exit status 0, the settings stored, and not a word on stderr.
 check_ended_well() {
     [ "$vorn_status" -eq 0 ] || fail "vorn exited with $vorn_status"
@@ -93,8 +107,7 @@ inside_exit)
     echo "$geometry"
     grep -q 'Geometry: 609x289' <<<"$geometry" || fail "the dialog is not the template's size"
     import -window root "$build_dir/launcher_dialog.png"
-    # The focus starts on "Run DEMO"; the next control is "Exit".
-    xdotool key --delay 200 Tab Return
+    press_exit
     wait_vorn 20
     check_ended_well
     grep -qx 'output=1' "$XDG_CONFIG_HOME/vorn/settings" &&
@@ -115,7 +128,7 @@ inside_run)
     # 3 orders of 16 rows at 0.06 s: the music lasts 2.88 s.
     "$make_module" system2.xm 3 16 3 125
     SOUND_MESSAGE=$build_dir/launcher_sound_message.png open_dialog
-    # The dialog, on no sound for this run.
+    # The dialog on no sound, a line under the lists saying why.
     import -window root "$build_dir/launcher_dialog_no_sound.png"
     start=$(date +%s%N)
     xdotool key Return
@@ -123,7 +136,28 @@ inside_run)
     elapsed_ms=$((($(date +%s%N) - start) / 1000000))
     check_ended_well
     [ "$elapsed_ms" -ge 2800 ] || fail "the show ended after $elapsed_ms ms, before its music"
-    grep -qx 'output=2' "$XDG_CONFIG_HOME/vorn/settings" || fail "the stored output changed"
+    # What was shown is stored, with the output it replaced.
+    check_stored_output "output=3 lostoutput=2 "
+
+    # The next start shows no box: the lost output is tried quietly, and
+    # Exit keeps no sound.
+    open_dialog
+    sleep 1
+    ! xdotool search --onlyvisible --name '^FSOUND$' >/dev/null 2>&1 || fail "a box at the next start"
+    press_exit
+    wait_vorn 20
+    check_ended_well
+    check_stored_output "output=3 lostoutput=2 "
+
+    # Where the sound server works again it is offered, with one line and no
+    # box, and Exit stores it.
+    SDL_AUDIODRIVER=dummy open_dialog
+    ! xdotool search --onlyvisible --name '^FSOUND$' >/dev/null 2>&1 || fail "a box for the sound back"
+    import -window root "$build_dir/launcher_dialog_sound_back.png"
+    press_exit
+    wait_vorn 20
+    check_ended_well
+    check_stored_output "output=2 "
 
     # Choosing ALSA again and "Run DEMO": the show cannot open it and the
     # program ends with status 1.

@@ -65,19 +65,22 @@ Shown shown(const DialogMessage& m) {
 }
 
 // The stored values choose the entries; the sound opens on the output shown.
+// A mixer outside the list is shown and stored as the entry that plays alike.
 TEST_F(ConfigDialog, SettingsChooseTheirEntries) {
     struct Case {
         const char* what;
         int output, mixer, driver, rate, nosound;
-        int output_entry, mixer_entry, driver_entry, rate_id;
+        int output_entry, mixer_entry, driver_entry, rate_id, mixer_stored;
     };
-    for (Case c : {Case{"defaults", 2, 0, 0, 44100, 0, 0, -1, 0, IDC_RATE_44KHZ},
-                   // "No sound" has one driver only.
-                   Case{"saved", 3, 8, 1, 11025, 0, 2, 7, -1, IDC_RATE_11KHZ},
-                   Case{"not one of the four rates", 2, 0, 0, 12345, 0, 0, -1, 0, IDC_RATE_44KHZ},
-                   // No sound shown and opened for this run (the stored
-                   // output could not open), the stored output and driver kept.
-                   Case{"--nosound", 2, 0, 3, 44100, 1, 2, -1, 0, IDC_RATE_44KHZ}}) {
+    for (Case c :
+         {Case{"defaults", 2, 0, 0, 44100, 0, 0, 0, 0, IDC_RATE_44KHZ, 4},
+          // "No sound" has one driver only.
+          Case{"saved", 3, 8, 1, 11025, 0, 2, 7, -1, IDC_RATE_11KHZ, 8},
+          Case{"not one of the four rates", 2, 99, 0, 12345, 0, 0, 0, 0, IDC_RATE_44KHZ, 4},
+          // No sound shown and opened for this run (the stored
+          // output could not open), the stored output and driver
+          // kept, and the line under the lists says so.
+          Case{"--nosound", 2, 2, 3, 44100, 1, 2, 2, 0, IDC_RATE_44KHZ, 2}}) {
         SCOPED_TRACE(c.what);
         FSOUND_Close();
         view = make_dialog_view();
@@ -88,8 +91,10 @@ TEST_F(ConfigDialog, SettingsChooseTheirEntries) {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         EXPECT_TRUE(view.messages.empty() && sound_open() && view.sound_timer);
         EXPECT_EQ(std::make_tuple(view.output_list.selection, view.mixer_list.selection,
-                                  view.driver_list.selection, view.rate_checked),
-                  std::make_tuple(c.output_entry, c.mixer_entry, c.driver_entry, c.rate_id));
+                                  view.driver_list.selection, view.rate_checked, sound_mixer),
+                  std::make_tuple(c.output_entry, c.mixer_entry, c.driver_entry, c.rate_id,
+                                  c.mixer_stored));
+        EXPECT_EQ(view.sound_note, c.nosound ? "No sound for this run only (--nosound)." : "");
     }
     dialog_press(&view, IDCANCEL);
     EXPECT_NE(settings_text().find("output=2\ndriver=3\n"), std::string::npos);
@@ -171,32 +176,68 @@ TEST_F(ConfigDialog, ExitAndCloseStoreAllSevenValuesAndCloseTheLibrary) {
     EXPECT_FALSE(sound_open());
 }
 
-TEST_F(ConfigDialog, AnOutputThatCannotOpenLeavesTheDialogOnNoSound) {
+// What the dialog shows is what it stores: an output that cannot open gives
+// way to no sound, said in one box and one line; later starts show no box,
+// and the output comes back, with a line, once it opens again.
+TEST_F(ConfigDialog, AnOutputThatCannotOpenGivesWayToNoSoundShownAndStored) {
+    const std::string gave_way = "The sound server did not open: No sound is chosen.";
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    sound_driver = 1;
     EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(shown(view.messages[0]),
               Shown("FSOUND", "Error initializing output device.", MB_ICONHAND | MB_SYSTEMMODAL));
     EXPECT_FALSE(view.ended);
     EXPECT_TRUE(sound_open()); // with no sound
-    EXPECT_EQ(view.output_list.selection, 2);
+    EXPECT_EQ(std::make_tuple(view.output_list.selection, sound_output, sound_output_lost,
+                              view.driver_list.selection, sound_driver, view.sound_note),
+              std::make_tuple(2, 3, 2, 0, 0, gave_way));
     EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
+    EXPECT_EQ(view.mixer_list.entries.size(), 8u);
     EXPECT_TRUE(view.run_enabled);
 
-    // The user tries the failing output again with "Test SND": the same.
+    // The user tries the failing output again with "Test SND": the same, and
+    // another output chosen is stored as chosen, its line gone.
     dialog_choose(&view, IDC_OUTPUT, 0);
+    EXPECT_EQ(std::make_tuple(sound_output, sound_output_lost, view.sound_note),
+              std::make_tuple(2, 0, std::string()));
     EXPECT_EQ(dialog_press(&view, IDC_TEST_SOUND), 1);
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[1].caption, "FSOUND");
     EXPECT_FALSE(view.ended);
     EXPECT_EQ(std::make_tuple(view.output_list.selection, view.driver_list.entries.size(),
-                              view.driver_list.selection),
-              std::make_tuple(2, size_t(1), 0));
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-
-    // No sound for this run only: the stored output is the one chosen.
+                              view.driver_list.selection, view.mixer_list.entries.size(),
+                              view.sound_note),
+              std::make_tuple(2, size_t(1), 0, size_t(8), gave_way));
     EXPECT_EQ(dialog_press(&view, IDCANCEL), 1);
+    EXPECT_NE(settings_text().find("output=3\n"), std::string::npos);
+    EXPECT_NE(settings_text().find("lostoutput=2\n"), std::string::npos);
+
+    // The next start, still without sound: no box, no sound as stored.
+    struct Start {
+        const char* driver;
+        int output_entry, output, lost;
+        const char* note;
+    };
+    for (Start start :
+         {Start{"no-such-driver", 2, 3, 2, "The sound server still does not open: No sound."},
+          Start{"dummy", 0, 2, 0, "The sound server works again and is chosen."}}) {
+        SCOPED_TRACE(start.driver);
+        setenv("SDL_AUDIODRIVER", start.driver, 1);
+        FSOUND_Close();
+        load_settings();
+        view = make_dialog_view();
+        config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
+        EXPECT_TRUE(view.messages.empty() && sound_open());
+        EXPECT_EQ(std::make_tuple(view.output_list.selection, sound_output, sound_output_lost,
+                                  view.sound_note, view.mixer_list.entries.size()),
+                  std::make_tuple(start.output_entry, start.output, start.lost,
+                                  std::string(start.note), size_t(8)));
+        dialog_press(&view, IDCANCEL);
+    }
     EXPECT_NE(settings_text().find("output=2\n"), std::string::npos);
+    EXPECT_EQ(settings_text().find("lostoutput"), std::string::npos);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
 // What a message box saw while it was open.

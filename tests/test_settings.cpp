@@ -105,6 +105,19 @@ TEST_F(Settings, RoundTripWritesSevenLines) {
     load_settings();
     EXPECT_EQ(all_values(), (std::vector<int32_t>{-12, 345, 3, 2, 8, 1, 22050}));
 
+    // An output lost to no sound is an eighth line while there is one, and
+    // reading starts from none.
+    sound_output_lost = 2;
+    save_settings();
+    EXPECT_EQ(read_text(file).substr(52), "outputrate=22050\nlostoutput=2\n");
+    sound_output_lost = 7;
+    load_settings();
+    EXPECT_EQ(sound_output_lost, 2);
+    sound_output_lost = 0;
+    save_settings();
+    load_settings();
+    EXPECT_EQ(sound_output_lost, 0);
+
     // Saving again replaces the whole file, and takes away what killed saves
     // left an hour ago; a save in progress just now keeps its file, and the
     // user's own files of any name stay.

@@ -4,6 +4,7 @@
 #include "launcher/config_dialog.h"
 
 #include "platform/sound.h"
+#include "platform/sound_tables.h"
 #include "platform/video.h"
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
@@ -25,7 +26,12 @@ static const char* const output_entry_texts[OUTPUT_ENTRY_COUNT] = {
     "ALSA directly",
     "No sound (the music keeps time)",
 };
-// The mixer list's entries, by the sound_mixer each stores.
+// The outputs as the line under the lists names them.
+static const char* output_short_name(int output) {
+    return output == SOUND_OUTPUT_ALSA ? "ALSA" : "The sound server";
+}
+// The mixer list's entries, by the sound_mixer each stores; the first is
+// what a stored value outside the list plays as.
 constexpr int MIXER_ENTRY_COUNT = 8;
 static const int mixer_entry_values[MIXER_ENTRY_COUNT] = {4, 1, 2, 3, 5, 6, 7, 8};
 
@@ -198,8 +204,8 @@ static intptr_t run_show(DialogView* dialog) {
 // Sound half
 //
 
-// The output used in this run: the stored one, unless --nosound or a failed
-// output put this run on no sound.
+// The output used in this run: the stored one, unless --nosound put this run
+// on no sound.
 static int run_output() {
     return demo_nosound ? SOUND_OUTPUT_NONE : sound_output;
 }
@@ -224,13 +230,41 @@ static void show_run_output(DialogView* dialog) {
     select_entry(&dialog->driver_list, demo_nosound ? 0 : sound_driver);
 }
 
-// A sound-library failure: its text, then the rest of this run without sound,
-// so that the user can choose another output or go on without one. The stored
-// output stays as it was unless the user changes it.
+static void note_sound(DialogView* dialog, int output, const char* what) {
+    dialog->sound_note = std::string(output_short_name(output)) + what;
+}
+
+// A sound-library failure: its text in the one box, then no sound chosen in
+// the failed output's place, shown and stored alike, so that the user can
+// choose another output or go on without one. The failed output is kept as
+// lost, for a later start to offer again.
 static void sound_failure(DialogView* dialog) {
     dialog_message(dialog, "FSOUND", sound_error_text(FSOUND_GetError()), BOX_ERROR);
-    demo_nosound = 1;
+    if (sound_output != SOUND_OUTPUT_NONE) {
+        note_sound(dialog, sound_output, " did not open: No sound is chosen.");
+        sound_output_lost = sound_output;
+    }
+    sound_output = SOUND_OUTPUT_NONE;
+    sound_driver = 0;
     open_sound(dialog);
+}
+
+// The sound opened at the start. An output lost to no sound on an earlier
+// start is tried first and, when it opens again, chosen again with a line
+// that says so; while it still fails, no sound stays without a box.
+static void open_start_sound(DialogView* dialog) {
+    const int lost = sound_output_lost;
+    const bool retry = !demo_nosound && sound_output == SOUND_OUTPUT_NONE &&
+                       (lost == SOUND_OUTPUT_ALSA || lost == SOUND_OUTPUT_SOUND_SERVER);
+    if (retry && open_show_sound(lost)) {
+        sound_output = lost;
+        sound_output_lost = 0;
+        note_sound(dialog, lost, " works again and is chosen.");
+        return;
+    }
+    if (retry) note_sound(dialog, lost, " still does not open: No sound.");
+    if (demo_nosound) dialog->sound_note = "No sound for this run only (--nosound).";
+    if (!open_sound(dialog)) sound_failure(dialog);
 }
 
 // "Test SND": the module plays while the notice is open.
@@ -255,7 +289,9 @@ static void choose_output(DialogView* dialog) {
     const int index = dialog->output_list.selection;
     if (index >= 0 && index < OUTPUT_ENTRY_COUNT) {
         sound_output = output_entry_values[index];
+        sound_output_lost = 0;
         demo_nosound = 0;
+        dialog->sound_note.clear();
     }
     sound_driver = 0;
     FSOUND_Close();
@@ -272,9 +308,28 @@ static void choose_mixer(DialogView* dialog) {
     FSOUND_SetMixer(sound_mixer);
 }
 
+// A stored mixer outside the list is shown and stored as the entry that plays
+// as it does (the library default is "Automatic"), or as the first entry.
+static bool same_mixing(int a, int b) {
+    return mixer_choices[a].filter_length == mixer_choices[b].filter_length &&
+           mixer_choices[a].ramping == mixer_choices[b].ramping;
+}
+
+static void show_mixer(DialogView* dialog) {
+    DialogList* list = &dialog->mixer_list;
+    int index = index_of_value(*list, sound_mixer);
+    const bool known = sound_mixer >= 0 && sound_mixer < MIXER_COUNT;
+    for (int i = 0; i < MIXER_ENTRY_COUNT && index < 0 && known; i++)
+        if (same_mixing(mixer_entry_values[i], sound_mixer)) index = i;
+    if (index < 0) index = 0;
+    select_entry(list, index);
+    sound_mixer = list->values[size_t(index)];
+}
+
 static intptr_t init_dialog(DialogView* dialog, uint32_t wparam, intptr_t lparam) {
     FSOUND_SetBufferSize(SOUND_BUFFER_MS);
-    if (!open_sound(dialog)) sound_failure(dialog);
+    dialog->sound_note.clear();
+    open_start_sound(dialog);
     dialog->sound_timer = 1;
 
     clear_list(&dialog->output_list);
@@ -286,7 +341,7 @@ static intptr_t init_dialog(DialogView* dialog, uint32_t wparam, intptr_t lparam
         const char* name = sound_mixer_name(value);
         add_entry(&dialog->mixer_list, name ? name : "", value);
     }
-    select_entry(&dialog->mixer_list, index_of_value(dialog->mixer_list, sound_mixer));
+    show_mixer(dialog);
 
     show_run_output(dialog);
 

@@ -23,10 +23,10 @@ constexpr int CBN_SELCHANGE = 1;
 // Control ids.
 constexpr int IDOK = 1;                  // "Run DEMO"
 constexpr int IDCANCEL = 2;              // "Exit"
-constexpr int IDC_RATE_44KHZ = 1000;     // radio "44khz"
-constexpr int IDC_RATE_22KHZ = 1001;     // radio "22khz"
-constexpr int IDC_RATE_11KHZ = 1002;     // radio "11khz"
-constexpr int IDC_RATE_8KHZ = 1003;      // radio "8khz"
+constexpr int IDC_RATE_44KHZ = 1000;     // radio "44,100 Hz"
+constexpr int IDC_RATE_22KHZ = 1001;     // radio "22,050 Hz"
+constexpr int IDC_RATE_11KHZ = 1002;     // radio "11,025 Hz"
+constexpr int IDC_RATE_8KHZ = 1003;      // radio "8,000 Hz"
 constexpr int IDC_TEST_SOUND = 1007;     // "Test SND"
 constexpr int IDC_TEST_DISPLAY = 1008;   // "Test GFX"
 constexpr int IDC_DISPLAY_DEVICE = 1009; // display device list
@@ -74,6 +74,9 @@ struct DialogView {
     DialogList mode_list;   // 1014; mode_records holds each entry's record
     std::vector<ModeRecord> mode_records;
     int rate_checked; // id of the checked rate radio, 0 for none
+    // One line under the sound lists: why the output shown is not the one
+    // asked for; empty when there is nothing to say.
+    std::string sound_note;
     int test_display_enabled;
     int run_enabled;
     int sound_timer; // the dialog's 30 ms timer runs

@@ -46,8 +46,9 @@ struct GtkDialogWidgets {
     GtkWidget* rates[4];
     GtkWidget* test_display;
     GtkWidget* run;
-    GtkWidget* open_box; // the message box being shown, none while there is none
-    int updating;        // set while the widgets follow the view: their signals are not the user's
+    GtkWidget* sound_note; // the line under the sound lists
+    GtkWidget* open_box;   // the message box being shown, none while there is none
+    int updating; // set while the widgets follow the view: their signals are not the user's
 };
 
 static GtkDialogWidgets widgets;
@@ -98,6 +99,7 @@ static void follow_view(DialogView* dialog) {
     for (int i = 0; i < 4; i++)
         if (dialog->rate_checked == IDC_RATE_44KHZ + i)
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widgets.rates[i]), TRUE);
+    gtk_label_set_text(GTK_LABEL(widgets.sound_note), dialog->sound_note.c_str());
     gtk_widget_set_sensitive(widgets.test_display, dialog->test_display_enabled);
     gtk_widget_set_sensitive(widgets.run, dialog->run_enabled);
     if (dialog->ended) gtk_widget_hide(widgets.window);
@@ -173,10 +175,11 @@ static void add_group(GtkFixed* fixed, const char* text, int x, int y, int width
     place(fixed, gtk_frame_new(text), x, y, width, height);
 }
 
-static void add_label(GtkFixed* fixed, const char* text, int x, int y) {
+static GtkWidget* add_label(GtkFixed* fixed, const char* text, int x, int y, int width = 0) {
     GtkWidget* label = gtk_label_new(text);
     gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
-    place(fixed, label, x, y, 0, 0);
+    place(fixed, label, x, y, width, 0);
+    return label;
 }
 
 static GtkComboBoxText* add_list(GtkFixed* fixed, DialogView* dialog, int slot, int id, int x,
@@ -271,7 +274,7 @@ void dialog_gtk_create(DialogView* dialog) {
     add_label(fixed, "Choose a Mixing driver", 10, 70);
     add_list(fixed, dialog, 2, IDC_MIXER, 10, 81);
     add_group(fixed, "Select Output Rate", 14, 100, 175, 59);
-    static const char* const rate_texts[4] = {"44khz", "22khz", "11khz", "8khz"};
+    static const char* const rate_texts[4] = {"44,100 Hz", "22,050 Hz", "11,025 Hz", "8,000 Hz"};
     static const int rate_rows[4] = {113, 122, 132, 142};
     GSList* group = nullptr;
     for (int i = 0; i < 4; i++) {
@@ -282,6 +285,7 @@ void dialog_gtk_create(DialogView* dialog) {
         place(fixed, radio, 84, rate_rows[i], 0, 0);
         widgets.rates[i] = radio;
     }
+    widgets.sound_note = add_label(fixed, "", 10, 159, 187);
     add_group(fixed, "Display Configuration", 204, 2, 196, 68);
     add_label(fixed, "Choose a display device", 210, 15);
     add_list(fixed, dialog, 3, IDC_DISPLAY_DEVICE, 210, 23);

@@ -24,6 +24,7 @@ int32_t sound_driver = 0;
 int32_t sound_mixer = 0;
 int32_t sound_mulaw = 0;
 int32_t output_rate = 44100;
+int32_t sound_output_lost = 0;
 
 namespace {
 
@@ -33,13 +34,15 @@ constexpr size_t SETTINGS_BYTES_MAX = 4096;
 struct SettingValue {
     const char* name;
     int32_t* variable;
+    bool only_when_set; // not written while it is 0
 };
 
 // In the order they are written.
 const SettingValue setting_values[] = {
-    {"xpos", &dialog_xpos},       {"ypos", &dialog_ypos},  {"output", &sound_output},
-    {"driver", &sound_driver},    {"mixer", &sound_mixer}, {"mulaw", &sound_mulaw},
-    {"outputrate", &output_rate},
+    {"xpos", &dialog_xpos, false},       {"ypos", &dialog_ypos, false},
+    {"output", &sound_output, false},    {"driver", &sound_driver, false},
+    {"mixer", &sound_mixer, false},      {"mulaw", &sound_mulaw, false},
+    {"outputrate", &output_rate, false}, {"lostoutput", &sound_output_lost, true},
 };
 
 std::string trim(const std::string& text) {
@@ -118,6 +121,7 @@ void load_settings() {
     sound_mixer = 0;
     output_rate = 44100;
     sound_mulaw = 0;
+    sound_output_lost = 0;
 
     const std::string path = settings_file_path();
     const std::string text = read_settings_text(path);
@@ -182,7 +186,9 @@ void save_settings() {
         [](std::FILE* file) {
             bool written = true;
             for (const SettingValue& setting : setting_values)
-                written &= std::fprintf(file, "%s=%d\n", setting.name, int(*setting.variable)) > 0;
+                if (!setting.only_when_set || *setting.variable)
+                    written &=
+                        std::fprintf(file, "%s=%d\n", setting.name, int(*setting.variable)) > 0;
             return written;
         },
         &failure);
