@@ -4,6 +4,9 @@ JOBS        ?= $(shell nproc)
 BUILD       ?= build
 SAN_BUILD   ?= build-sanitize
 LAUNCHER    := $(shell command -v ccache >/dev/null 2>&1 && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# CMake's makefiles run make within make: without this every level says which
+# directory it enters and leaves.
+MAKEFLAGS   += --no-print-directory
 
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
@@ -13,7 +16,7 @@ FUZZ_LIMIT  := $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECON
 FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack \
                fuzz_import_png fuzz_import_model fuzz_model_build fuzz_render fuzz_import_into
 
-.PHONY: run test test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package \
+.PHONY: run test checks test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package \
         web web-deps web-run test-web
 
 deps:
@@ -22,12 +25,18 @@ deps:
 $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(LAUNCHER)
 
+# What is installed: the programs, the content, the icons and the manual page.
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The tests and benchmarks as well (they are not part of the default build).
+checks: build
+	cmake --build $(BUILD) -j $(JOBS) --target vorn_checks
+
 # The show alone: the program with its content and the pack tool, no tests.
 run: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target vorn qxpack
+	@echo "make run: building vorn and qxpack in $(BUILD)/"
+	@bash -o pipefail -c "cmake --build $(BUILD) -j $(JOBS) --target vorn qxpack | sed -u '/Built target/d'"
 	@scripts/run-show $(BUILD)
 
 # `make install PREFIX=/usr DESTDIR=/tmp/stage` as usual.
@@ -39,16 +48,16 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-test: build
+test: checks
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Writes tests/show_digests.txt anew from the show as it now draws and sounds.
-digests: build
+digests: checks
 	VORN_WRITE_DIGESTS=$(CURDIR)/tests/show_digests.txt $(BUILD)/tests/test_show_digests
 
 test-sanitize: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON $(LAUNCHER)
-	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target all vorn_checks
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE nosanitize
 
 fuzz-build: deps
