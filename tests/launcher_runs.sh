@@ -206,7 +206,9 @@ no_display)
     env -u DISPLAY -u WAYLAND_DISPLAY bash "$source_dir/scripts/run-show" fake-build > said.txt
     cat said.txt
     [ "$(cat arguments)" = "--record fake-build/vorn.mp4" ] || fail "run-show ran: $(cat arguments)"
-    grep -q "$work/fake-build/vorn.mp4" said.txt || fail "run-show does not say where the video is"
+    grep -q "$work/fake-build/vorn.mp4 (0.0 MB)" said.txt ||
+        fail "run-show does not say where the video is and its size"
+    ! grep -qE 'ffplay|play it' said.txt || fail "run-show suggests a player on a machine without a display"
     ;;
 *)
     fail "unknown run $run"
