@@ -19,6 +19,16 @@
 #include <cstdio>
 #include <string>
 
+// A start order the music never reaches is a wrong command line: said with
+// the reason, never a run of no frames.
+static bool start_within_song(uint32_t start_order) {
+    const uint32_t orders = sound_song_orders(music_song);
+    if (!music_song || start_order < orders) return true;
+    std::fprintf(stderr, "vorn: --start %u: the music has %u orders (0 to %u) and ends before it\n",
+                 start_order, orders, orders ? orders - 1 : 0);
+    return false;
+}
+
 int main(int argc, char** argv) {
     CommandLine options;
     std::string error;
@@ -73,7 +83,9 @@ int main(int argc, char** argv) {
     if (!music_song) show_message("TEST SOUND", "Can't load music!", 0);
 
     int status = 0;
-    if (options.benchmark) {
+    if (!start_within_song(options.start_order)) {
+        status = 2;
+    } else if (options.benchmark) {
         status = run_benchmark(options);
     } else if (is_lockstep_run(options)) {
         catch_stop_signals();

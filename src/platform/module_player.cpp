@@ -563,6 +563,14 @@ double sound_position_seconds(MusicSong* song, uint32_t order, uint32_t row) {
     return at >= 0 ? at : -1;
 }
 
+uint32_t sound_song_orders(MusicSong* song) {
+    if (!song) return 0;
+    lock_output();
+    const int32_t orders = openmpt_module_get_num_orders(song->module);
+    unlock_output();
+    return uint32_t(std::max(orders, 0));
+}
+
 double sound_order_seconds(MusicSong* song, uint32_t order) {
     if (!song) return -1;
     openmpt_module* module = create_module(song->data);

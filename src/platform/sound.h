@@ -100,6 +100,8 @@ size_t sound_lockstep_frame(MusicSong* song, std::vector<int16_t>* out);
 // Seconds from the start of the song to the start of order at the module's
 // own tempo; the song's length for an order past its last one, -1 for no song.
 double sound_order_seconds(MusicSong* song, uint32_t order);
+// The number of orders in the song's order list; 0 for no song.
+uint32_t sound_song_orders(MusicSong* song);
 // The same for a row of an order; -1 for no song or a position it does not have.
 double sound_position_seconds(MusicSong* song, uint32_t order, uint32_t row);
 
