@@ -15,6 +15,7 @@
 #include "presentation/demo_run.h"
 #include "presentation/settings.h"
 #include "presentation/stop_signal.h"
+#include "presentation/watch.h"
 
 #include <cstdio>
 #include <string>
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
     display_windowed = options.windowed ? 1 : 0;
     demo_nosound = options.nosound ? 1 : 0;
     demo_start_order = options.start_order;
+    demo_watch = options.watch ? 1 : 0;
+    show_loop = {options.loop ? 1 : 0, options.loop_first, options.loop_last};
 
     if (options.list_scenes) {
         MusicSong* song = FMUSIC_LoadSong("system2.xm");

@@ -68,6 +68,9 @@ void FSOUND_Close();
 // change. Once the song has played to its end the order is max(42, last order + 1).
 MusicSong* FMUSIC_LoadSong(const char* name);
 int FMUSIC_PlaySong(MusicSong* song);
+// Plays the song from the start of a row of an order instead (a song that
+// replaces another where it stood); 0 when it cannot be played from there.
+int sound_play_from(MusicSong* song, uint32_t order, uint32_t row);
 int FMUSIC_SetMasterVolume(MusicSong* song, int volume);
 int FMUSIC_StopSong(MusicSong* song);
 int FMUSIC_SetPaused(MusicSong* song, int paused);
