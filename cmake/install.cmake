@@ -49,7 +49,8 @@ install(FILES data/vorn.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/application
 install(DIRECTORY ${VORN_ICON_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${CMAKE_BINARY_DIR}/vorn.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${CMAKE_BINARY_DIR}/qxpack.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES data/copyright ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES data/copyright ${CMAKE_BINARY_DIR}/changelog.gz docs/content.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vorn)

@@ -38,14 +38,16 @@ set(VORN_SHOW_SOURCES
     ${S}/presentation/demo_run.cpp ${S}/presentation/display.cpp
     ${S}/presentation/fps_text.cpp ${S}/presentation/lockstep.cpp
     ${S}/presentation/settings.cpp ${S}/presentation/show.cpp ${S}/presentation/show_digests.cpp
-    ${S}/presentation/stop_signal.cpp)
+    ${S}/presentation/stop_signal.cpp ${S}/presentation/watch.cpp)
 # Lockstep capture to files, native only (ffmpeg, libpng).
 set(VORN_CAPTURE_SOURCES ${S}/presentation/capture.cpp ${S}/presentation/png_writer.cpp)
 
 # The platforms: SDL2 on the desktop, none at all for lockstep runs and tests.
-set(VORN_SDL_SOURCES ${S}/platform/messages.cpp ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
+set(VORN_SDL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
+    ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
     ${S}/platform/sdl/sdl_video.cpp)
-set(VORN_NULL_SOURCES ${S}/platform/messages.cpp ${S}/platform/null/null_platform.cpp)
+set(VORN_NULL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
+    ${S}/platform/null/null_platform.cpp)
 # The web page: the canvas, the page's keys and its AudioWorklet, and the
 # calls the page makes (with the built-in content embedded, not assembled in).
 set(VORN_WEB_SOURCES ${S}/platform/messages.cpp ${S}/platform/web/web_platform.cpp ${S}/web_main.cpp)

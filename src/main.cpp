@@ -15,9 +15,20 @@
 #include "presentation/demo_run.h"
 #include "presentation/settings.h"
 #include "presentation/stop_signal.h"
+#include "presentation/watch.h"
 
 #include <cstdio>
 #include <string>
+
+// A start order the music never reaches is a wrong command line: said with
+// the reason, never a run of no frames.
+static bool start_within_song(uint32_t start_order) {
+    const uint32_t orders = sound_song_orders(music_song);
+    if (!music_song || start_order < orders) return true;
+    std::fprintf(stderr, "vorn: --start %u: the music has %u orders (0 to %u) and ends before it\n",
+                 start_order, orders, orders ? orders - 1 : 0);
+    return false;
+}
 
 int main(int argc, char** argv) {
     CommandLine options;
@@ -45,6 +56,8 @@ int main(int argc, char** argv) {
     display_windowed = options.windowed ? 1 : 0;
     demo_nosound = options.nosound ? 1 : 0;
     demo_start_order = options.start_order;
+    demo_watch = options.watch ? 1 : 0;
+    show_loop = {options.loop ? 1 : 0, options.loop_first, options.loop_last};
 
     if (options.list_scenes) {
         MusicSong* song = FMUSIC_LoadSong("system2.xm");
@@ -73,7 +86,9 @@ int main(int argc, char** argv) {
     if (!music_song) show_message("TEST SOUND", "Can't load music!", 0);
 
     int status = 0;
-    if (options.benchmark) {
+    if (!start_within_song(options.start_order)) {
+        status = 2;
+    } else if (options.benchmark) {
         status = run_benchmark(options);
     } else if (is_lockstep_run(options)) {
         catch_stop_signals();

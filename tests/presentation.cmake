@@ -16,3 +16,8 @@ add_test(NAME presentation_full_screen_keys
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/presentation_runs.sh full_screen_keys
                  $<TARGET_FILE:vorn> $<TARGET_FILE:make_test_module> ${CMAKE_BINARY_DIR})
 set_tests_properties(presentation_full_screen_keys PROPERTIES TIMEOUT 180 LABELS nosanitize)
+
+add_test(NAME maker_loop
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/maker_loop.sh $<TARGET_FILE:vorn>
+                 $<TARGET_FILE:make_test_module>)
+set_tests_properties(maker_loop PROPERTIES TIMEOUT 150 LABELS nosanitize)

@@ -62,6 +62,16 @@ record)
     # Less than half a frame is still one frame, not the whole show.
     "$vorn" --frames tiny --seconds 0.008 2>/dev/null || fail "vorn --frames --seconds 0.008"
     [ "$(ls tiny)" = frame000000.png ] || fail "--seconds 0.008 gave $(ls tiny | wc -l) frames"
+    # A start the music never reaches is a wrong command line, said with why.
+    status=0
+    "$vorn" --frames late --start tunnel 2>stderr.txt || status=$?
+    [ "$status" = 2 ] && grep -q 'the music has 8 orders (0 to 7)' stderr.txt && [ ! -e late ] ||
+        fail "--start past the music's end: status $status, $(cat stderr.txt)"
+    # A loop's every turn starts with the frame its first did: orders 2 and 3
+    # are 230.4 frames long.
+    "$vorn" --frames loop --loop 2-3 --seconds 4 2>/dev/null || fail "vorn --frames --loop 2-3"
+    turns=$(for f in loop/*.png; do if cmp -s loop/frame000000.png "$f"; then echo "$f"; fi; done)
+    [ "$(echo $turns)" = "loop/frame000000.png loop/frame000230.png" ] || fail "turns at $turns"
     # PNG frames hold the pixels: twice the size is each pixel doubled.
     "$vorn" --frames small --seconds 0.2 --every 6 2>/dev/null || fail "vorn --frames failed"
     "$vorn" --frames large --seconds 0.2 --every 6 --size 640x400 2>/dev/null || fail "--frames --size"

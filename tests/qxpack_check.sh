@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # qxpack check passes the built content, as a folder and as a pack, and finds a
-# short item, an item of the wrong kind, a mask that hides everything and a
-# model the reader rejects, each on its own line, with status 1; qxpack sheet
-# draws any of them.
-#   qxpack_check.sh QXPACK CONTENT_DIR
+# short item, an item of the wrong kind, a mask that hides everything, a model
+# the reader rejects, a morph pair of two vertex counts and a module that the
+# show's script outruns, each on its own line, with status 1; qxpack sheet
+# draws any of them, the built-in data where the content has nothing.
+#   qxpack_check.sh QXPACK CONTENT_DIR MAKE_TEST_MODULE
 set -u
-qxpack=$1 content=$2
+qxpack=$1 content=$2 make_module=$3
 source "$(dirname "$0")/script_support.sh"
 enter_work_directory
 verdict() { # output file, item: the item's verdict column
@@ -29,7 +30,7 @@ check "short item" test "$(verdict "$work/bad.txt" b_greet1.raw)" = "has 8000 by
 check "wrong kind" grep -q '^qxlogo.raw .*wrong kind: a PNG file' "$work/bad.txt"
 check "hiding mask" grep -q '^a_vorn.raw .*hides its picture' "$work/bad.txt"
 check "bad model" grep -q '^brain.m3d .*rejected by the model reader' "$work/bad.txt"
-check "bad module" grep -q '^system2.xm .*not an XM module' "$work/bad.txt"
+check "bad module" grep -q '^system2.xm .*not a module the player reads' "$work/bad.txt"
 check "the rest still pass" test "$(grep -c ' ok$' "$work/bad.txt")" = 48
 check "one line on stderr" test "$(wc -l <"$work/err.txt")" = 1
 
@@ -63,12 +64,51 @@ printf '\0\0\300\177' | dd of="$work/nan/brain.m3d" bs=1 seek=42 conv=notrunc st
 check "a NaN coordinate: status 1" test $? = 1
 check "a NaN coordinate: said" grep -q '^brain.m3d .*not a finite number' "$work/nan.txt"
 
+# The module as the show plays it: any format the player reads, every order
+# and row the script waits for.
+module_check() { # folder, then the lines expected among check's output
+    local folder=$1; shift
+    "$qxpack" check "$folder" >"$folder.txt" 2>/dev/null
+    local status=$?
+    for line in "$@"; do grep -q -- "$line" "$folder.txt" || return 1; done
+    return $status
+}
+mkdir "$work/ten" "$work/short" "$work/mod" "$work/good"
+"$make_module" "$work/ten/system2.xm" 10 64 6 125
+"$make_module" "$work/short/system2.xm" 43 32 6 125
+cp "$content/system2.xm" "$work/good/"
+# A ProTracker module of 43 orders of one empty pattern, saved under the XM name.
+{ head -c 950 /dev/zero; printf '\053\177'; head -c 128 /dev/zero; printf 'M.K.'
+  head -c 1024 /dev/zero; } >"$work/mod/system2.xm"
+check "the built module passes" module_check "$work/good" "FastTracker 2.* 43 orders.*every part"
+check "a MOD passes, named" module_check "$work/mod" "ProTracker MOD .*(.mod), 43 orders"
+module_check "$work/ten" "10 orders, .*reaches 5 of the show's 11 parts" \
+    "the show ends in the cube frames and never reaches: .*; end picture$"
+check "10 orders: status 1, the parts said" test $? = 1
+module_check "$work/short" "order 4 has 32 rows: the second title word comes at row 37" \
+    "order 5 has 32 rows: the fourth title word" "orders 10, 11 and 12 have 32 rows" \
+    "orders 17, .* and 26 have 32 rows: each interlude comes at row 32"
+check "32-row patterns: status 1, each cue said" test $? = 1
+check "... one line a cue" test "$(grep -c '^module: order' "$work/short.txt")" = 4
+
+# The morph blends kocka1 into kocka2 vertex by vertex.
+mkdir "$work/morph"
+cp "$content/items/o_pod1.m3d" "$work/morph/kocka2.m3d"
+"$qxpack" check "$work/morph" >"$work/morph.txt" 2>/dev/null
+check "a morph pair of two layouts: status 1" test $? = 1
+check "... said with both" grep -q '^morph: kocka1.m3d (built-in data) has .* kocka2.m3d (loose file)' \
+    "$work/morph.txt"
+
 # The contact sheet of any content, the bad folder's included.
 check "sheet of the pack" "$qxpack" sheet "$content/demo.qxd" "$work/pack.png"
 check "sheet of a folder" "$qxpack" sheet "$work/bad" "$work/bad.png"
 check "sheets are PNG pictures" test "$(head -c 4 "$work/pack.png" | od -An -tx1 | tr -d ' ')" = 89504e47
-mkdir "$work/empty"
+mkdir "$work/empty" "$work/one"
 check "a sheet of no content still draws" "$qxpack" sheet "$work/empty" "$work/none.png"
+check "... the built-in content" cmp -s "$work/none.png" "$work/pack.png"
+cp "$content/items/o_pod1.m3d" "$work/one/brain.m3d"
+check "a sheet of one model" "$qxpack" sheet "$work/one" "$work/one.png"
+check "... draws that model" sh -c '! cmp -s "$1" "$2"' - "$work/one.png" "$work/none.png"
 check "no such content: status 1" test "$("$qxpack" sheet "$work/nothing" x.png 2>/dev/null; echo $?)" = 1
 
 checks_passed "qxpack check"

@@ -98,4 +98,19 @@ check "16-character name: status 1" status_is 1 "$qxpack" create long.qxd in/six
 check "bad command: status 2" status_is 2 "$qxpack" frobnicate out.qxd
 check "missing arguments: status 2" status_is 2 "$qxpack" extract out.qxd
 
+# Help on standard output with status 0: all of it, or one command's.
+check "help: status 0" "$qxpack" help >help.txt
+check "help lists every command" test "$(grep -c '^  qxpack ' help.txt)" = 8
+check "--help is help" sh -c '"$1" --help | cmp -s - help.txt' - "$qxpack"
+check "help of a command" sh -c '"$1" help import | grep -q -- "--into PACK"' - "$qxpack"
+check "a command's --help" sh -c '"$1" check --help | grep -q "^usage: qxpack check"' - "$qxpack"
+check "help of no such command: status 2" status_is 2 "$qxpack" help frobnicate
+
+# The built-in content comes out of the tool itself, the module with it.
+check "extract --builtin --all" "$qxpack" extract --builtin --all builtin >/dev/null
+check "... every item and the module" test "$(ls builtin | wc -l)" = 53 -a -s builtin/system2.xm
+check "... as check finds them" test "$("$qxpack" check builtin | grep -c ' loose file .* ok$')" = 53
+check "extract --builtin NAME" "$qxpack" extract --builtin T_TUN.RAW tun.raw
+check "... the same bytes" cmp -s tun.raw builtin/t_tun.raw
+
 checks_passed qxpack

@@ -55,6 +55,23 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(std::make_tuple(p.options.start_order, p.options.pace, p.options.filter),
               std::make_tuple(17u, int(PACE_VSYNC), int(FILTER_LINEAR)));
 
+    // A loop starts where it turns back to: a scene's orders, one order or a range.
+    const Parsed tunnel = parse({"--play", "--watch", "--loop", "tunnel"});
+    ASSERT_EQ(tunnel.ok, 1) << tunnel.error;
+    EXPECT_TRUE(tunnel.options.watch && tunnel.options.loop);
+    EXPECT_EQ(std::make_tuple(tunnel.options.start_order, tunnel.options.loop_first,
+                              tunnel.options.loop_last),
+              std::make_tuple(27u, 27u, 28u));
+    for (const auto& [text, first, last] :
+         {std::make_tuple("9", 9u, 9u), std::make_tuple("0-255", 0u, 255u),
+          std::make_tuple("3-3", 3u, 3u)}) {
+        const Parsed range = parse({"--frames", "d", "--loop", text});
+        ASSERT_EQ(range.ok, 1) << text << ": " << range.error;
+        EXPECT_EQ(std::make_tuple(range.options.loop_first, range.options.loop_last),
+                  std::make_tuple(first, last))
+            << text;
+    }
+
     const Parsed frames = parse({"--frames", "out dir", "--every=5", "--seconds", "2.5", "--size",
                                  "640x480", "--fps", "30"});
     ASSERT_EQ(frames.ok, 1) << frames.error;
@@ -101,6 +118,13 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
         {"--record", ""},
         {"--\n\x1b[2J"},
         {"--start", "1\r"},
+        {"--loop", "end"},
+        {"--loop", "5-4"},
+        {"--loop", "3-256"},
+        {"--loop", "-3"},
+        {"--loop", "2-"},
+        {"--loop", "2", "--start", "2"},
+        {"--watch"},
     };
     for (const auto& args : wrong) {
         const Parsed p = parse(args);

@@ -1,5 +1,6 @@
 // The asset catalogue as a table of slots and entry names, loaded and freed
-// in one fixed order; a slot that fails to load stays empty.
+// in one fixed order; a slot that fails to load stays empty. A reload goes
+// through the same loaders, one item at a time.
 #include "data/assets.h"
 
 #include "data/items.h"
@@ -11,6 +12,7 @@
 #include "engine3d/scenes.h"
 
 #include <cstdio>
+#include <cstring>
 
 Buffer pic_tex, pic_logo, pic_presents, mask_presents, pic_odjava, map_displace, pic_eye, pic_006,
     pic_girl, pic_podloga, pic_zarotate, pic_think, pic_greet5, pic_greet4, pic_greet3, pic_greet2,
@@ -113,6 +115,36 @@ static void load_textures_and_scenes() {
     warn_unusable_models();
 }
 
+// The scenes, the models each is built from and the objects it keeps, in
+// release order.
+struct SceneModels {
+    Scene* scene;
+    void (*setup)();
+    const char* models[3];
+    uint16_t* objects[3];
+    size_t object_count;
+};
+
+static const SceneModels scene_models[] = {
+    {&scene_brain, setup_scene_brain, {"brain.m3d"}, {&obj_brain}, 1},
+    {&scene_vkocka,
+     setup_scene_vkocka,
+     {"vkocka1.m3d", "vkocka2.m3d", "vkocka3.m3d"},
+     {&obj_vkocka1, &obj_vkocka2, &obj_vkocka3},
+     3},
+    {&scene_kocka,
+     setup_scene_kocka,
+     {"kocka1.m3d", "kocka2.m3d"},
+     {&obj_kocka_target, &obj_kocka_from, &obj_kocka_to},
+     3},
+    {&scene_opod,
+     setup_scene_opod,
+     {"o_pod1.m3d", "o_pod2.m3d"},
+     {&obj_opod_target, &obj_opod_from, &obj_opod_to},
+     3},
+    {&scene_istu, setup_scene_istu, {"istu2.m3d"}, {&obj_istu}, 1},
+};
+
 int load_all_assets() {
     build_angle_tables();
     FrameSurface frame;
@@ -129,27 +161,58 @@ int load_all_assets() {
     return 1;
 }
 
-static void release_scene(Scene* scene, const uint16_t* objects, size_t count) {
-    for (size_t i = 0; i < count; i++) object_release(scene, objects[i]);
-    scene_release_objects(scene);
+static void release_scene(const SceneModels& s) {
+    for (size_t i = 0; i < s.object_count; i++) object_release(s.scene, *s.objects[i]);
+    scene_release_objects(s.scene);
 }
 
 void free_all_assets() {
     for (uint8_t i : release_order) Buffer().swap(*asset_slots[i].slot);
 
-    const uint16_t brain[] = {obj_brain};
-    const uint16_t vkocka[] = {obj_vkocka1, obj_vkocka2, obj_vkocka3};
-    const uint16_t kocka[] = {obj_kocka_target, obj_kocka_from, obj_kocka_to};
-    const uint16_t opod[] = {obj_opod_target, obj_opod_from, obj_opod_to};
-    const uint16_t istu[] = {obj_istu};
-    release_scene(&scene_brain, brain, 1);
-    release_scene(&scene_vkocka, vkocka, 3);
-    release_scene(&scene_kocka, kocka, 3);
-    release_scene(&scene_opod, opod, 3);
-    release_scene(&scene_istu, istu, 1);
+    for (const SceneModels& s : scene_models) release_scene(s);
 
     texture_table_free();
     free_sphere_table();
     free_tunnel_tables();
     free_render_buffers();
+}
+
+// What keeps the show from using the item found under the name now: a
+// picture of a size outside what the show reads, or a model the reader
+// refuses; empty when it can be used.
+static std::string unusable(const ShowItem& item) {
+    const PackItem found =
+        pack_read_item(item.name, item_bytes(item) ? item_bytes(item) : PACK_ITEM_LIMIT);
+    if (found.source == ITEM_NOT_FOUND) return "";
+    if (!found.data) return "cannot be read";
+    if (item.kind != ITEM_MODEL) {
+        if (found.size >= item_least_bytes(item) && found.size <= item_bytes(item)) return "";
+        return "has " + std::to_string(found.size) + " bytes, expected " +
+               std::to_string(item_bytes(item));
+    }
+    Mesh mesh;
+    model_set_entry(found.data->data(), found.data->size());
+    const int usable = model_parse(&mesh, 1.0f);
+    model_set_entry(nullptr, 0);
+    mesh_free(&mesh);
+    return usable ? "" : "is no model the show can read";
+}
+
+bool reload_asset(const char* name, std::string* why) {
+    why->clear();
+    const ShowItem* item = find_item(name);
+    if (!item || item->kind == ITEM_MODULE) return false;
+    *why = unusable(*item);
+    if (!why->empty()) return false;
+    for (size_t i = 0; i < asset_slot_count; i++)
+        if (std::strcmp(asset_slots[i].entry, item->name) == 0) load_slot(asset_slots[i]);
+    for (uint16_t i = 0; i < 5; i++)
+        if (std::strcmp(texture_entries[i], item->name) == 0) texture_load(item->name, i, 0);
+    for (const SceneModels& s : scene_models)
+        for (const char* model : s.models)
+            if (model && std::strcmp(model, item->name) == 0) {
+                release_scene(s);
+                s.setup();
+            }
+    return true;
 }

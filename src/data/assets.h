@@ -6,6 +6,7 @@
 #include "data/pack.h"
 
 #include <cstddef>
+#include <string>
 
 // Picture slots; an empty slot is a missing picture.
 extern Buffer pic_tex, pic_logo, pic_presents, mask_presents, pic_odjava, map_displace, pic_eye,
@@ -29,3 +30,10 @@ extern const size_t asset_slot_count;
 // locked (then nothing is loaded).
 int load_all_assets();
 void free_all_assets();
+
+// Loads one item of the show again into its slot, texture or scene with the
+// start-up's own loaders, so that a maker sees a saved file at once. A version
+// the show cannot use (wrong size, a model the reader refuses) leaves the last
+// one in place: false, with the reason in *why. Names the show does not read,
+// and the module, are not assets: false with *why empty.
+bool reload_asset(const char* name, std::string* why);

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -342,7 +343,35 @@ static PackItem source_read_item(const PackSource& src, const char* name, size_t
     return read_stored_item(src, e->offset, e->stored_size, most, where);
 }
 
+static std::map<std::string, Buffer> held_items; // by name in capitals
+
+static std::string held_key(const char* name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return key;
+}
+
+void pack_hold_item(const char* name, Buffer bytes) {
+    held_items[held_key(name)] = std::move(bytes);
+}
+
+void pack_let_go_item(const char* name) {
+    held_items.erase(held_key(name));
+}
+
+static const Buffer* held_item(const char* name) {
+    if (held_items.empty()) return nullptr;
+    const auto found = held_items.find(held_key(name));
+    return found == held_items.end() ? nullptr : &found->second;
+}
+
 PackItem pack_read_item(const char* name, size_t most) {
+    if (const Buffer* held = held_item(name)) {
+        PackItem item{std::nullopt, held->size(), ITEM_HELD};
+        if (held->size() <= most) item.data = *held;
+        return item;
+    }
     uint64_t length = 0;
     const int fd = open_regular_file(name, &length);
     if (fd >= 0) {
@@ -376,6 +405,8 @@ const char* item_source_text(ItemSource where) {
         return PACK_FILE_NAME;
     case ITEM_BUILTIN:
         return "built-in data";
+    case ITEM_HELD:
+        return "the last good version";
     default:
         return "nowhere";
     }
@@ -392,6 +423,7 @@ static uint32_t source_entry_size(const PackSource& src, const char* name) {
 }
 
 uint32_t pack_entry_size(const char* name) {
+    if (const Buffer* held = held_item(name)) return uint32_t(held->size());
     uint64_t length = 0;
     const int fd = open_regular_file(name, &length);
     if (fd >= 0) {

@@ -46,7 +46,7 @@ extern uint32_t pack_directory_reads;
 // of the show, little enough to hold in memory.
 constexpr size_t PACK_ITEM_LIMIT = size_t(64) << 20;
 
-enum ItemSource { ITEM_NOT_FOUND, ITEM_LOOSE_FILE, ITEM_PACK_FILE, ITEM_BUILTIN };
+enum ItemSource { ITEM_NOT_FOUND, ITEM_LOOSE_FILE, ITEM_PACK_FILE, ITEM_BUILTIN, ITEM_HELD };
 
 // Where an item came from and how long it is: its stored length, the unpacked
 // size for a packed item.
@@ -62,7 +62,13 @@ struct PackItem {
 // and is not read past its header.
 PackItem pack_read_item(const char* name, size_t most = PACK_ITEM_LIMIT);
 
-// "loose file", "demo.qxd" or "built-in data".
+// An item held in memory in place of what the files now give (the last good
+// version of an item saved broken while the show plays): the look-up finds
+// it before any file until it is let go.
+void pack_hold_item(const char* name, Buffer bytes);
+void pack_let_go_item(const char* name);
+
+// "loose file", "demo.qxd", "built-in data" or "the last good version".
 const char* item_source_text(ItemSource where);
 
 // The whole contents of a named item, decoded if packed; none when it is found

@@ -1,4 +1,5 @@
-// The table of the show's parts and the two look-ups over it.
+// The table of the show's parts, the rows its script waits for, and the two
+// look-ups over the parts.
 #include "director/show_parts.h"
 
 #include <cstring>
@@ -16,6 +17,12 @@ const PartRange show_parts[PART_COUNT] = {
     {35, 38, "morph and dot cells", "morph"},
     {39, 41, "end picture", "end-picture"},
     {42, UINT32_MAX, "end of show", "end"},
+};
+
+const CueRow show_cues[CUE_COUNT] = {
+    {4, 4, 5, "the first title word"},    {4, 4, 37, "the second title word"},
+    {5, 5, 5, "the third title word"},    {5, 5, 33, "the fourth title word"},
+    {10, 12, 57, "the last camera jolt"}, {17, 26, 32, "each interlude"},
 };
 
 ShowPart part_for_key(const char* key) {

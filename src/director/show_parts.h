@@ -32,6 +32,31 @@ struct PartRange {
 
 extern const PartRange show_parts[PART_COUNT];
 
+// Rows the script waits for within an order: a module whose pattern there is
+// shorter never shows what the row brings.
+enum ShowCue {
+    CUE_FIRST_WORD,
+    CUE_SECOND_WORD,
+    CUE_THIRD_WORD,
+    CUE_FOURTH_WORD,
+    CUE_LAST_JOLT,
+    CUE_INTERLUDE,
+    CUE_COUNT
+};
+
+struct CueRow {
+    uint32_t first_order;
+    uint32_t last_order;
+    uint32_t row;
+    const char* what; // what appears there, for people
+};
+
+extern const CueRow show_cues[CUE_COUNT];
+
+inline uint32_t cue_row(ShowCue cue) {
+    return show_cues[cue].row;
+}
+
 // The first part whose range holds order.
 ShowPart part_for_order(uint32_t order);
 // The scene whose key is the given word; PART_COUNT for none.

@@ -79,8 +79,10 @@ static void scene_title(uint32_t order, uint32_t row) {
         t.bands_ready = true;
     }
     draw_picture(pic_006, surface_virtual1, 0);
-    const bool shown[4] = {order == 5 || row >= 5, order == 5 || row >= 37, order == 5 && row >= 5,
-                           order == 5 && row >= 33};
+    const bool shown[4] = {order == 5 || row >= cue_row(CUE_FIRST_WORD),
+                           order == 5 || row >= cue_row(CUE_SECOND_WORD),
+                           order == 5 && row >= cue_row(CUE_THIRD_WORD),
+                           order == 5 && row >= cue_row(CUE_FOURTH_WORD)};
     for (int i = 0; i < 4; i++)
         if (shown[i]) draw_title_word(title_words[i], 255);
     t.step_counter++;
@@ -116,7 +118,7 @@ static const Turn vkocka_turns[5][3] = {
 static float vkocka_camera_y(uint32_t order, uint32_t row) {
     if (order < 10 || order > 12) return 0.0f;
     const uint32_t r = row % 16;
-    return (row <= 57 && (r == 8 || r == 9)) ? 100.0f : 0.0f;
+    return (row <= cue_row(CUE_LAST_JOLT) && (r == 8 || r == 9)) ? 100.0f : 0.0f;
 }
 
 static void scene_vkocka_frame(uint32_t order, uint32_t row) {
@@ -334,7 +336,7 @@ void director_draw(uint32_t order, uint32_t row) {
         scene_vkocka_frame(order, row);
         break;
     case PART_GREETINGS:
-        row < 32 ? scene_greeting(order) : scene_interlude(order);
+        row < cue_row(CUE_INTERLUDE) ? scene_greeting(order) : scene_interlude(order);
         break;
     case PART_TUNNEL:
         scene_tunnel();

@@ -460,6 +460,19 @@ int FMUSIC_PlaySong(MusicSong* song) {
     return 1;
 }
 
+int sound_play_from(MusicSong* song, uint32_t order, uint32_t row) {
+    if (!FMUSIC_PlaySong(song)) return 0;
+    lock_output();
+    const double at =
+        openmpt_module_set_position_order_row(song->module, int32_t(order), int32_t(row));
+    if (at >= 0) {
+        song->last_order = order;
+        song->last_row = row;
+    }
+    unlock_output();
+    return at >= 0;
+}
+
 int FMUSIC_SetMasterVolume(MusicSong* song, int volume) {
     if (!song || volume < 0 || volume > VOLUME_MAX) return fail(SOUND_ERR_INVALID_PARAM);
     lock_output();
@@ -561,6 +574,14 @@ double sound_position_seconds(MusicSong* song, uint32_t order, uint32_t row) {
     const double at = openmpt_module_set_position_order_row(module, int32_t(order), int32_t(row));
     openmpt_module_destroy(module);
     return at >= 0 ? at : -1;
+}
+
+uint32_t sound_song_orders(MusicSong* song) {
+    if (!song) return 0;
+    lock_output();
+    const int32_t orders = openmpt_module_get_num_orders(song->module);
+    unlock_output();
+    return uint32_t(std::max(orders, 0));
 }
 
 double sound_order_seconds(MusicSong* song, uint32_t order) {

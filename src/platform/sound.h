@@ -68,6 +68,9 @@ void FSOUND_Close();
 // change. Once the song has played to its end the order is max(42, last order + 1).
 MusicSong* FMUSIC_LoadSong(const char* name);
 int FMUSIC_PlaySong(MusicSong* song);
+// Plays the song from the start of a row of an order instead (a song that
+// replaces another where it stood); 0 when it cannot be played from there.
+int sound_play_from(MusicSong* song, uint32_t order, uint32_t row);
 int FMUSIC_SetMasterVolume(MusicSong* song, int volume);
 int FMUSIC_StopSong(MusicSong* song);
 int FMUSIC_SetPaused(MusicSong* song, int paused);
@@ -100,6 +103,8 @@ size_t sound_lockstep_frame(MusicSong* song, std::vector<int16_t>* out);
 // Seconds from the start of the song to the start of order at the module's
 // own tempo; the song's length for an order past its last one, -1 for no song.
 double sound_order_seconds(MusicSong* song, uint32_t order);
+// The number of orders in the song's order list; 0 for no song.
+uint32_t sound_song_orders(MusicSong* song);
 // The same for a row of an order; -1 for no song or a position it does not have.
 double sound_position_seconds(MusicSong* song, uint32_t order, uint32_t row);
 

@@ -21,6 +21,11 @@ static const char usage_text[] =
     "  --start ORDER|NAME   begin at that order of the music (0..255) or at the first\n"
     "                       order of the named scene (see --list-scenes)\n"
     "  --list-scenes        print the scene table: orders, names, start and length\n"
+    "  --loop NAME|FIRST[-LAST]\n"
+    "                       play that scene (or those orders) over and over, from its\n"
+    "                       start, music and all\n"
+    "  --watch              with --play: reload the pictures, models, demo.qxd and the\n"
+    "                       module saved in the current directory while the show plays\n"
     "  --pace 60|vsync|unlimited\n"
     "                       frame pacing (default 60 frames a second)\n"
     "  --filter sharp|nearest|linear\n"
@@ -104,6 +109,21 @@ static bool read_start(const std::string& text, uint32_t* order) {
     return true;
 }
 
+// A scene's orders, or FIRST or FIRST-LAST (0..255, in order).
+static bool read_loop(const std::string& text, uint32_t* first, uint32_t* last) {
+    const ShowPart part = part_for_key(text.c_str());
+    if (part != PART_COUNT && part != PART_END_OF_SHOW) {
+        *first = show_parts[part].first_order;
+        *last = show_parts[part].last_order;
+        return true;
+    }
+    const size_t dash = text.find('-');
+    if (dash == std::string::npos)
+        return read_number(text, 0, ORDER_LIMIT, first) && (*last = *first, true);
+    return read_number(text.substr(0, dash), 0, ORDER_LIMIT, first) &&
+           read_number(text.substr(dash + 1), *first, ORDER_LIMIT, last);
+}
+
 static bool read_seconds(const std::string& text, double* seconds) {
     if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
     errno = 0;
@@ -133,7 +153,8 @@ static int fail(std::string* error, const std::string& text) {
 int parse_command_line(int argc, const char* const* argv, CommandLine* options,
                        std::string* error) {
     CommandLine o;
-    bool size_given = false, fps_given = false, every_given = false, seconds_given = false;
+    bool size_given = false, fps_given = false, every_given = false, seconds_given = false,
+         start_given = false;
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         std::string value;
@@ -146,7 +167,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
         }
         const bool takes_value = arg == "--start" || arg == "--pace" || arg == "--filter" ||
                                  arg == "--record" || arg == "--frames" || arg == "--size" ||
-                                 arg == "--fps" || arg == "--every" || arg == "--seconds";
+                                 arg == "--fps" || arg == "--every" || arg == "--seconds" ||
+                                 arg == "--loop";
         if (takes_value && !has_value) {
             if (i + 1 >= argc) return fail(error, arg + " needs a value");
             value = argv[++i];
@@ -175,6 +197,15 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
                 return fail(error, "--start needs an order from 0 to 255 or a scene name (see "
                                    "--list-scenes), not '" +
                                        value + "'");
+            start_given = true;
+        } else if (arg == "--loop") {
+            if (!read_loop(value, &o.loop_first, &o.loop_last))
+                return fail(error, "--loop needs a scene name (see --list-scenes) or orders "
+                                   "FIRST-LAST from 0 to 255, not '" +
+                                       value + "'");
+            o.loop = true;
+        } else if (arg == "--watch") {
+            o.watch = true;
         } else if (arg == "--pace") {
             if (!read_choice(value, pace_choices, &o.pace))
                 return fail(error, "--pace must be 60, vsync or unlimited, not '" + value + "'");
@@ -220,6 +251,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
     if ((size_given || fps_given || seconds_given) && lockstep_modes == 0)
         return fail(error, "--size, --fps and --seconds need --record, --frames or --benchmark");
     if (every_given && o.frames_dir.empty()) return fail(error, "--every needs --frames");
+    if (o.watch && !o.play) return fail(error, "--watch needs --play");
+    if (o.loop && start_given) return fail(error, "--loop starts at its first order: no --start");
+    if (o.loop) o.start_order = o.loop_first;
     if (!size_given) {
         o.width = o.record_path.empty() ? FRAME_WIDTH : 1280;
         o.height = o.record_path.empty() ? FRAME_HEIGHT : 960;

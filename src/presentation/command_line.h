@@ -13,12 +13,16 @@ struct CommandLine {
     bool no_builtin_data = false;
     bool benchmark = false;
     bool list_scenes = false;
+    bool watch = false;       // --watch: reload saved files while the show plays
     uint32_t start_order = 0; // --start (an order or a scene's first); 0 is the beginning
-    int pace = 0;             // FramePacing
-    int filter = 0;           // ScaleFilter
-    std::string record_path;  // --record FILE
-    std::string frames_dir;   // --frames DIR
-    uint32_t width = 0;       // --size; 0 until given
+    bool loop = false;        // --loop: the orders loop_first..loop_last over and over
+    uint32_t loop_first = 0;
+    uint32_t loop_last = 0;
+    int pace = 0;            // FramePacing
+    int filter = 0;          // ScaleFilter
+    std::string record_path; // --record FILE
+    std::string frames_dir;  // --frames DIR
+    uint32_t width = 0;      // --size; 0 until given
     uint32_t height = 0;
     uint32_t fps = 60;  // --fps
     uint32_t every = 1; // --every

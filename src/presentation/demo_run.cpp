@@ -14,6 +14,7 @@
 #include "presentation/fps_text.h"
 #include "presentation/settings.h"
 #include "presentation/stop_signal.h"
+#include "presentation/watch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -149,6 +150,7 @@ static void advance_show_clock() {
 static void draw_demo_frame() {
     count_fps_frame(ticks_ms());
     demo_frames_drawn++;
+    if (show_loop_turns() && !show_frame_waiting && begin_seek(show_loop.first)) return;
     if (demo_paused && !show_frame_waiting)
         blit_surface(surface_virtual1, surface_back);
     else
@@ -156,6 +158,7 @@ static void draw_demo_frame() {
     advance_show_clock();
     if (show_fps) draw_fps();
     if (show_keys) draw_key_overlay();
+    if (demo_watch) draw_reload_notice(ticks_ms());
     flip_primary();
 }
 
@@ -198,6 +201,8 @@ int start_demo() {
         flip_primary();
     }
     if (demo_start_order > 0) begin_seek(demo_start_order);
+    if (demo_watch && !start_watching())
+        std::fprintf(stderr, "vorn: --watch: this system cannot watch the current directory\n");
     fps_start_ms = ticks_ms();
     fps_frames = 0;
     return -1;
@@ -210,6 +215,7 @@ int frame_loop_pass() {
         if (!handle_demo_event(event)) close_demo_window();
     if (demo_close_requested) close_demo_window();
     if (!window_open) return 0;
+    if (demo_watch) reload_saved_files(ticks_ms());
     if (catch_up_active()) {
         draw_catch_up();
     } else if (!app_active) {
@@ -223,6 +229,7 @@ int frame_loop_pass() {
 
 void shut_down_demo() {
     abandon_catch_up();
+    stop_watching();
     int desktop_width = 0, desktop_height = 0;
     if (video_desktop_size(&desktop_width, &desktop_height))
         correct_dialog_position(desktop_width, desktop_height);

@@ -6,8 +6,10 @@
 #include "presentation/display.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 int show_fps = 0;
@@ -207,4 +209,17 @@ void draw_progress_bar(uint32_t order, uint32_t done, uint32_t total) {
     fill_box(fps_box.data(), w, w, h, scale, bar_y + scale, int((w - 2 * scale) * fraction / 1024),
              bar, 0xFFFFFF);
     put_pixels(surface_back, (bw - w) / 2, (bh - h) / 2, fps_box.data(), w, h);
+}
+
+void draw_notice(const char* text) {
+    if (!surface_back || !text) return;
+    const int scale = display_text_scale();
+    const size_t fits =
+        size_t(std::max(0, (int(surface_back->width) / scale - 1) / TEXT_CELL_WIDTH));
+    std::string line(text, std::min(std::strlen(text), fits));
+    for (char& c : line) c = char(std::toupper(uint8_t(c)));
+    const int w = text_box_width(line.c_str(), scale), h = text_box_height(scale);
+    fps_box.assign(size_t(w) * h, 0);
+    draw_text_box(fps_box.data(), w, w, h, 0, 0, line.c_str(), scale, 0xFFFF80, 0);
+    put_pixels(surface_back, 0, int(surface_back->height) - h, fps_box.data(), w, h);
 }

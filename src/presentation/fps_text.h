@@ -1,5 +1,6 @@
 // The texts the show draws on the display at its resolution: the frame-rate
-// counter and its text, the key overlay and the catch-up progress bar.
+// counter and its text, the key overlay, the catch-up progress bar and a
+// notice line.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,10 @@ void draw_fps();
 // (display pixels) is given by key_overlay_box.
 void draw_key_overlay();
 void key_overlay_box(int* x, int* y, int* width, int* height);
+
+// One line of text at the bottom-left of surface_back, in capitals (what the
+// font lacks is left blank), cut at the frame's edge.
+void draw_notice(const char* text);
 
 // "TO ORDER <order>" over a bar filled done / total, centred on surface_back.
 void draw_progress_bar(uint32_t order, uint32_t done, uint32_t total);

@@ -18,8 +18,11 @@ using steady = std::chrono::steady_clock;
 int render_lockstep_frame(LockstepRun* run) {
     if (run->frame_limit && run->frame >= run->frame_limit) return 0;
     // Only the drawing is timed, in the part of the position it draws.
-    const bool waiting = take_waiting_frame();
+    bool waiting = take_waiting_frame();
     if (!waiting) advance_show_music();
+    // A loop's next turn starts with the frame its first turn started with.
+    if (!waiting && show_loop_turns() && seek_to_order(show_loop.first))
+        waiting = take_waiting_frame();
     const ShowPart part = part_for_order(FMUSIC_GetOrder(music_song));
     const steady::time_point start = steady::now();
     if (!waiting) draw_show_frame();

@@ -19,6 +19,7 @@ uint32_t demo_frames_drawn = 0;
 int demo_close_requested = 0;
 std::vector<int16_t> demo_lockstep_samples;
 int show_frame_waiting = 0;
+ShowLoop show_loop = {0, 0, 0};
 
 void request_demo_close() {
     demo_close_requested = 1;
@@ -89,4 +90,8 @@ void next_show_frame() {
     if (take_waiting_frame()) return;
     advance_show_music();
     draw_show_frame();
+}
+
+int show_loop_turns() {
+    return show_loop.on && music_song && FMUSIC_GetOrder(music_song) > show_loop.last;
 }

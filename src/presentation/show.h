@@ -58,3 +58,13 @@ int take_waiting_frame();
 // The next frame into surface_back: the waiting one, or the song's share and
 // the director's frame.
 void next_show_frame();
+
+// --loop: the orders played over and over.
+struct ShowLoop {
+    int on;
+    uint32_t first, last;
+};
+extern ShowLoop show_loop;
+// Whether the song has gone past the loop's last order (or ended): the show
+// goes back to the loop's first before it draws another frame.
+int show_loop_turns();

@@ -48,9 +48,7 @@ static const char* canonical_name(const std::string& name) {
     return item ? item->name : nullptr;
 }
 
-// The morph scenes blend two models vertex by vertex: each needs the other's
-// vertex layout.
-static const char* morph_partner(const char* name) {
+const char* morph_partner(const char* name) {
     static const char* const pairs[][2] = {{"kocka1.m3d", "kocka2.m3d"},
                                            {"o_pod1.m3d", "o_pod2.m3d"}};
     for (const auto& p : pairs)

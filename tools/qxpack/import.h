@@ -56,5 +56,9 @@ bool import_model_message(const uint8_t* data, size_t size, const ItemShape& sha
                           const ModelOptions& options, Buffer* out, ModelSummary* summary,
                           std::string* error);
 
+// The morph scenes blend two models vertex by vertex, so each needs the other's
+// vertex layout: the other model of the named one's pair, or none.
+const char* morph_partner(const char* name);
+
 // qxpack import FILE NAME [options]; returns the exit status.
 int import_command(int argc, char** argv);

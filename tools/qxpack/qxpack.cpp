@@ -1,15 +1,7 @@
 // qxpack: writes, lists, extracts and checks data packs, and makes items.
-//
-//   qxpack create OUT.qxd [--pack] FILE...
-//   qxpack list PACK
-//   qxpack extract PACK NAME [OUT]
-//   qxpack extract PACK --all DIR
-//   qxpack check DIR|PACK
-//   qxpack sheet DIR|PACK OUT.png
-//   qxpack items
-//   qxpack import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] [--radius R] [--centre]
-//                 [--into PACK]
+// `qxpack help` says how; each command's text is in the table below.
 #include "check.h"
+#include "data/builtin.h"
 #include "data/files.h"
 #include "data/pack.h"
 #include "import.h"
@@ -26,11 +18,88 @@ namespace fs = std::filesystem;
 // format version.
 static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
-static int usage() {
-    std::fprintf(stderr, "usage: qxpack create OUT.qxd [--pack] FILE... | list PACK | "
-                         "extract PACK NAME [OUT] | extract PACK --all DIR | check DIR|PACK | "
-                         "sheet DIR|PACK OUT.png | items | import FILE NAME [options]\n");
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* text;
+};
+
+static const Command COMMANDS[] = {
+    {"create", "create OUT.qxd [--pack] FILE...",
+     "Writes a pack holding the files, each entry named by its file name (1 to 15\n"
+     "characters). With --pack an entry is stored LZ-packed where that is smaller.\n"
+     "An item of the show with the wrong size or kind is packed with a warning.\n"},
+    {"list", "list PACK",
+     "One line an entry: name, stored size, unpacked size, packed or plain.\n"
+     "Exit status 1 when an entry cannot be read.\n"},
+    {"extract", "extract PACK|--builtin NAME [OUT] | extract PACK|--builtin --all DIR",
+     "Writes one entry to OUT (standard output without OUT), or every entry into\n"
+     "DIR. --builtin reads the content the show carries itself: with --all it\n"
+     "writes every built-in item and the module, a maker's starting point.\n"},
+    {"check", "check DIR|PACK",
+     "Looks up every item of the show as the show does (a loose file in DIR, then\n"
+     "DIR/demo.qxd or PACK, then the built-in data) and checks its size and kind;\n"
+     "models go through the model reader, the morph pairs must share a vertex\n"
+     "count, and the module is judged as the show will play it: its format, its\n"
+     "orders and length, the parts of the show it reaches and the rows the show\n"
+     "waits for. One line for each shortfall; exit status 1 when there is one.\n"},
+    {"sheet", "sheet DIR|PACK OUT.png",
+     "Draws every item found as check finds it (the built-in data for the rest)\n"
+     "on one contact sheet, the models in their scenes.\n"},
+    {"items", "items", "Prints the table of the show's items: names, kinds, sizes, orders.\n"},
+    {"import",
+     "import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] [--radius R] [--centre] "
+     "[--into PACK]",
+     "Makes the item NAME from FILE: pictures, masks, maps and textures from PNG,\n"
+     "models from OBJ, glTF, PLY, STL, 3DS and the other formats the asset library\n"
+     "reads. Writes NAME in the current directory, or into PACK with --into.\n"
+     "  --fit, --fit=crop, --fit=pad  scale a picture of another size to the item\n"
+     "  --alpha                       take a mask or map from the picture's alpha\n"
+     "  --radius R                    the model's radius (0: the file's own units)\n"
+     "  --centre                      centre the model on its origin\n"},
+    {"help", "help [COMMAND]", "Says how to use qxpack, or one of its commands.\n"},
+};
+
+static const Command* find_command(const std::string& name) {
+    for (const Command& c : COMMANDS)
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+static void print_usage(FILE* out) {
+    std::fprintf(out, "usage:\n");
+    for (const Command& c : COMMANDS) std::fprintf(out, "  qxpack %s\n", c.synopsis);
+    std::fprintf(out, "'qxpack help COMMAND' says more of one.\n");
+}
+
+// A wrong command line: one line on stderr, the command's synopsis where
+// there is a command, status 2. With no command at all, the whole usage.
+static int usage(const char* name = nullptr) {
+    const Command* c = name ? find_command(name) : nullptr;
+    if (c)
+        std::fprintf(stderr, "usage: qxpack %s\n", c->synopsis);
+    else if (name)
+        std::fprintf(stderr, "qxpack: no command '%s'; 'qxpack help' lists them\n", name);
+    else
+        print_usage(stderr);
     return 2;
+}
+
+// qxpack help [COMMAND], qxpack --help, qxpack COMMAND --help: on standard output.
+static int help(const char* name) {
+    const Command* c = name ? find_command(name) : nullptr;
+    if (name && !c) return usage(name);
+    if (!c) {
+        std::printf("qxpack: makes, lists, extracts and checks the show's content.\n\n");
+        print_usage(stdout);
+        return 0;
+    }
+    std::printf("usage: qxpack %s\n\n%s", c->synopsis, c->text);
+    return 0;
+}
+
+static bool asks_for_help(const char* arg) {
+    return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0;
 }
 
 static int fail(const std::string& message) {
@@ -94,8 +163,16 @@ static int create_pack(const std::string& out_path, bool pack,
 
 // Reads a pack whose directory fits the file. A header that claims more
 // records than the file holds is a corrupt pack, not an empty one.
+// "--builtin" names the pack the show carries.
+static const char* const BUILTIN_PACK = "--builtin";
+
 static int load_pack(const std::string& path, Buffer& pack) {
-    if (!read_whole_file(path, PACK_BYTES_MAX, pack)) return 1;
+    if (path == BUILTIN_PACK) {
+        const Blob builtin = builtin_pack();
+        pack.assign(builtin.data, builtin.data + builtin.size);
+    } else if (!read_whole_file(path, PACK_BYTES_MAX, pack)) {
+        return 1;
+    }
     const std::string problem = pack_problem(pack.data(), pack.size());
     return problem.empty() ? 0 : fail("corrupt pack " + path + ": " + problem);
 }
@@ -195,12 +272,22 @@ static int extract_all(const std::string& path, const std::string& dir_path) {
         if (!write_whole_file(out, contents)) return 1;
         std::printf("%-15s %10zu\n", e.name, contents.size());
     }
+    // The show carries its module beside its pack.
+    const Blob module = builtin_module();
+    if (path == BUILTIN_PACK && module.data) {
+        const std::string out = (fs::path(dir_path) / "system2.xm").string();
+        if (!write_whole_file(out, Buffer(module.data, module.data + module.size))) return 1;
+        std::printf("%-15s %10zu\n", "system2.xm", module.size);
+    }
     return status;
 }
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && (std::strcmp(argv[1], "help") == 0 || asks_for_help(argv[1])))
+        return help(argc >= 3 ? argv[2] : nullptr);
+    if (argc >= 3 && asks_for_help(argv[2])) return help(argv[1]);
     if (argc == 2 && std::strcmp(argv[1], "items") == 0) return print_items_table();
-    if (argc < 3) return usage();
+    if (argc < 3) return usage(argc == 2 ? argv[1] : nullptr);
     const std::string command = argv[1];
     if (command == "create") {
         bool pack = false;
@@ -221,5 +308,5 @@ int main(int argc, char** argv) {
         return extract_all(argv[2], argv[4]);
     if (command == "extract" && (argc == 4 || argc == 5))
         return extract_one(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-    return usage();
+    return usage(argv[1]);
 }

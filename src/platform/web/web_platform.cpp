@@ -5,6 +5,7 @@
 // and the heard position is what the page's audio clock reports.
 #include "platform/web/web_platform.h"
 
+#include "platform/file_watch.h"
 #include "platform/sound.h"
 #include "platform/sound_device.h"
 #include "platform/video.h"
@@ -166,3 +167,14 @@ int64_t sound_device_unheard_frames() {
     const int64_t unheard = int64_t(device_pulled) - int64_t(device_heard);
     return unheard > 0 ? unheard : 0;
 }
+
+// The page has no directory of its own to watch.
+int file_watch_start() {
+    return 0;
+}
+
+void file_watch_poll(uint32_t, std::vector<std::string>* settled) {
+    settled->clear();
+}
+
+void file_watch_stop() {}

@@ -1,0 +1,140 @@
+// Reloading saved files while the show plays. Each name the platform reports
+// settled is an item (its slot, texture or scene reloaded by the start-up's
+// loaders), the pack (every item again: any of them may have changed) or the
+// module (the new song started at the old one's order and row). Nothing is
+// replaced by a version the show cannot use.
+#include "presentation/watch.h"
+
+#include "data/assets.h"
+#include "data/files.h"
+#include "data/items.h"
+#include "data/pack.h"
+#include "platform/file_watch.h"
+#include "platform/sound.h"
+#include "presentation/catch_up.h"
+#include "presentation/fps_text.h"
+#include "presentation/show.h"
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+int demo_watch = 0;
+
+// A notice stays this long on the screen.
+constexpr uint32_t NOTICE_MS = 4000;
+// The largest module file read.
+constexpr size_t MODULE_MOST_BYTES = size_t(64) << 20;
+
+static std::string notice;
+static uint32_t notice_until_ms = 0;
+// Every item as the show last took it: what a broken save is replaced by.
+static std::map<std::string, Buffer> last_good;
+
+static void remember(const char* name) {
+    std::optional<Buffer> bytes = pack_read_entry(name);
+    if (bytes) last_good[name] = std::move(*bytes);
+}
+
+static void say(uint32_t now_ms, const std::string& line) {
+    std::fprintf(stderr, "vorn: %s\n", line.c_str());
+    notice = line;
+    notice_until_ms = now_ms + NOTICE_MS;
+}
+
+int start_watching() {
+    for (const ShowItem& item : show_items)
+        if (item.kind != ITEM_MODULE) remember(item.name);
+    return file_watch_start();
+}
+
+void stop_watching() {
+    file_watch_stop();
+    for (const auto& held : last_good) pack_let_go_item(held.first.c_str());
+    last_good.clear();
+    notice.clear();
+}
+
+// The module from the file, started where the old one stands.
+static void reload_music(uint32_t now_ms, const char* name) {
+    std::vector<uint8_t> data;
+    std::string why;
+    MusicSong* song = nullptr;
+    if (read_regular_file(name, MODULE_MOST_BYTES, &data, &why)) {
+        song = FMUSIC_LoadSongMemory(data.data(), data.size());
+        if (!song) why = "not a module the player reads";
+    }
+    if (!song) {
+        say(now_ms, std::string(name) + ": " + why + "; the last good one plays on");
+        return;
+    }
+    const uint32_t order = FMUSIC_GetOrder(music_song);
+    const uint32_t row = FMUSIC_GetRow(music_song);
+    FMUSIC_StopSong(music_song);
+    FMUSIC_FreeSong(music_song);
+    music_song = song;
+    FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
+    sound_play_from(music_song, order, row);
+    say(now_ms, std::string(name) + " reloaded at order " + std::to_string(order) + " row " +
+                    std::to_string(row));
+}
+
+static std::string kept_line(const char* name, const std::string& why) {
+    return std::string(name) + ": " + why + "; the last good one stays";
+}
+
+// The item as the files now give it, or, when the show cannot use that, the
+// last good version held in its place (a seek, which loads the assets afresh,
+// finds that one too). Empty when reloaded, the reason otherwise.
+static std::string reload_or_hold(const char* name) {
+    std::string why;
+    pack_let_go_item(name);
+    if (reload_asset(name, &why)) {
+        remember(name);
+    } else if (!why.empty() && last_good.count(name)) {
+        pack_hold_item(name, last_good[name]);
+    }
+    return why;
+}
+
+static void reload_item(uint32_t now_ms, const char* name) {
+    const std::string why = reload_or_hold(name);
+    say(now_ms, why.empty() ? std::string(name) + " reloaded" : kept_line(name, why));
+}
+
+// Any item of the pack may have changed: each is loaded again, and the ones
+// the show cannot use are said after the count.
+static void reload_pack(uint32_t now_ms) {
+    std::vector<std::string> refused;
+    int reloaded = 0;
+    for (const ShowItem& item : show_items) {
+        if (item.kind == ITEM_MODULE) continue;
+        const std::string why = reload_or_hold(item.name);
+        if (why.empty())
+            reloaded++;
+        else
+            refused.push_back(kept_line(item.name, why));
+    }
+    say(now_ms, std::string(PACK_FILE_NAME) + " reloaded: " + std::to_string(reloaded) + " items");
+    for (const std::string& line : refused) say(now_ms, line);
+}
+
+void reload_saved_files(uint32_t now_ms) {
+    std::vector<std::string> names;
+    file_watch_poll(now_ms, &names);
+    for (const std::string& name : names) {
+        const ShowItem* item = find_item(name.c_str());
+        if (item && item->kind == ITEM_MODULE) {
+            reload_music(now_ms, item->name);
+        } else if (item) {
+            reload_item(now_ms, item->name);
+        } else if (pack_names_equal(name.c_str(), PACK_FILE_NAME)) {
+            reload_pack(now_ms);
+        }
+    }
+}
+
+void draw_reload_notice(uint32_t now_ms) {
+    if (!notice.empty() && int32_t(notice_until_ms - now_ms) > 0) draw_notice(notice.c_str());
+}

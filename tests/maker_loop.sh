@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The maker's live loop under Xvfb: `vorn --play --windowed --watch --loop
+# tunnel` in a folder, while the tunnel's texture is saved by rename and in
+# place (each seen on the screen within a second), saved broken (the last good
+# one stays, one line says why) and the module saved anew (the show stays in
+# the tunnel).
+#   maker_loop.sh VORN MAKE_TEST_MODULE
+set -euo pipefail
+vorn=$1
+make_module=$2
+
+source "$(dirname "$0")/script_support.sh"
+
+if [ "${3:-}" != inside ]; then
+    enter_work_directory
+    on_xvfb 120 bash "$0" "$vorn" "$make_module" inside
+    echo "ok: maker loop"
+    exit 0
+fi
+
+# 43 orders of 64 rows at 0.12 s a row: the tunnel (orders 27 and 28) lasts
+# 15 s a turn, longer than the saves below.
+"$make_module" system2.xm 43 64 6 125
+export SDL_AUDIODRIVER=dummy
+texture() { # a file of 256 x 256 RGB texels, every byte the given octal value
+    head -c 196608 /dev/zero | tr '\0' "\\$1"
+}
+brightness() { # the screen's mean, 0 to 255
+    import -window root png:- | convert - -resize '1x1!' -format '%[fx:int(255*mean)]' info:
+}
+texture 377 >t_tun.raw
+"$vorn" --play --windowed --watch --loop tunnel 2>stderr.txt &
+vorn_pid=$!
+trap 'kill $vorn_pid 2>/dev/null || true' EXIT
+window=$(timeout 30 xdotool search --sync --name '^VORN$' | head -n 1) ||
+    fail "the show window did not open"
+# The tunnel comes when the seek to its start has caught up.
+for tries in $(seq 120); do
+    white=$(brightness)
+    [ "$white" -lt 40 ] || break
+    sleep 0.5
+done
+[ "$white" -ge 40 ] || fail "the white tunnel did not appear: $white"
+
+# Saved by rename over the old file, as most editors do.
+texture 0 >t_tun.new
+mv t_tun.new t_tun.raw
+sleep 1
+black=$(brightness)
+[ "$black" -lt "$((white - 20))" ] || fail "a black texture saved by rename: $white, then $black"
+
+# Saved in place.
+texture 377 >t_tun.raw
+sleep 1
+again=$(brightness)
+[ "$again" -gt "$((black + 20))" ] || fail "a white texture saved in place: $black, then $again"
+
+# Saved broken: the white one stays, one line says why.
+head -c 100 /dev/zero >t_tun.raw
+sleep 1
+kept=$(brightness)
+[ "$kept" -gt "$((black + 20))" ] || fail "a broken texture changed the picture: $again, then $kept"
+[ "$(grep -c '^vorn: t_tun.raw: has 100 bytes, expected 196608; the last good one stays$' stderr.txt)" = 1 ] ||
+    fail "not one line for the broken texture: $(cat stderr.txt)"
+
+# A new module (longer rows) starts where the old one stood: still the tunnel.
+"$make_module" system2.new 43 64 3 125
+mv system2.new system2.xm
+sleep 1
+grep -q '^vorn: system2.xm reloaded at order 2[78] row ' stderr.txt ||
+    fail "the module was not reloaded in the tunnel: $(cat stderr.txt)"
+kill -0 "$vorn_pid" || fail "the show ended"
+xdotool windowfocus --sync "$window" key Escape
+timeout 20 tail --pid="$vorn_pid" -f /dev/null || fail "Escape did not end the show"
+status=0
+wait "$vorn_pid" || status=$?
+[ "$status" -eq 0 ] || fail "vorn exited with $status"
