@@ -10,7 +10,8 @@ DESTDIR="$work/stage" cmake --install "$build" --prefix /usr >/dev/null
 stage=$work/stage/usr
 icon_sizes="16 32 48 64 128 256"
 installed="games/vorn games/qxpack share/applications/vorn.desktop share/man/man6/vorn.6.gz
-    share/man/man1/qxpack.1.gz share/doc/vorn/copyright share/doc/vorn/changelog.gz"
+    share/man/man1/qxpack.1.gz share/doc/vorn/copyright share/doc/vorn/changelog.gz
+    share/doc/vorn/content.md"
 for size in $icon_sizes; do installed+=" share/icons/hicolor/${size}x$size/apps/vorn.png"; done
 for f in $installed; do
     [ -s "$stage/$f" ] || fail "$f not installed"
