@@ -52,6 +52,8 @@ record)
     "$vorn" --record out.mp4 --seconds 5 --size 640x400 2>stderr.txt || fail "vorn --record failed"
     streams=$(ffprobe -v error -show_entries stream=codec_type,width,height -of csv=p=0 out.mp4)
     [ "$(echo $streams)" = "video,640,400 audio" ] || fail "streams: $streams"
+    [ "$(stat -c %a out.mp4)" = "$(printf %o $((0666 & ~$(umask))))" ] ||
+        fail "the recording's permissions are $(stat -c %a out.mp4), not the umask's"
     duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 out.mp4)
     awk -v d="$duration" 'BEGIN { exit !(d >= 4.9 && d <= 5.15) }' ||
         fail "duration $duration is not 5 seconds"

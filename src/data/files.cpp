@@ -66,9 +66,9 @@ static fs::path write_target(const std::string& path) {
     return target;
 }
 
-static mode_t new_file_mode(const fs::path& target) {
+unsigned file_mode_for(const std::string& path) {
     struct stat st;
-    if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    if (stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
@@ -85,7 +85,7 @@ bool write_file_atomically(const std::string& path, const std::function<bool(std
         *error = std::strerror(errno);
         return false;
     }
-    fchmod(fd, new_file_mode(target));
+    fchmod(fd, mode_t(file_mode_for(target.string())));
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
         *error = std::strerror(errno);

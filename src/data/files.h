@@ -28,6 +28,10 @@ bool write_file_atomically(const std::string& path, const std::function<bool(std
 bool write_file_atomically(const std::string& path, const void* data, size_t size,
                            std::string* error);
 
+// The permissions a file written at path by way of a temporary file gets: the
+// existing file's, or 0666 less the umask for a new one.
+unsigned file_mode_for(const std::string& path);
+
 // True for the names write_file_atomically gives its temporary files for the
 // target named `name` (no directory).
 bool is_temporary_name_of(const std::string& file_name, const std::string& name);

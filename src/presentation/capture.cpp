@@ -4,6 +4,7 @@
 // signal ends it early under a name that says it is partial.
 #include "presentation/capture.h"
 
+#include "data/files.h"
 #include "presentation/lockstep.h"
 #include "presentation/png_writer.h"
 #include "presentation/settings.h"
@@ -22,6 +23,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -322,6 +324,8 @@ static bool make_recording_names(const std::string& path, RecordingNames* names)
         (directory / ("." + target.filename().string() + ".tmp-XXXXXX" + extension)).string();
     const int fd = mkstemps(names->temporary.data(), int(extension.size()));
     if (fd < 0) return false;
+    // The recording gets the permissions any file written there would.
+    fchmod(fd, mode_t(file_mode_for(path)));
     close(fd);
     return true;
 }
