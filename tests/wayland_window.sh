@@ -139,25 +139,32 @@ wait "$vorn_pid" || status=$?
 cat stderr.txt >&2
 check "the show ended by SIGTERM exited with $status" test "$status" = 143
 
-# The F11 path, from a window and from full screen, each switched twice.
-switch_full_screen() {
-    echo "full $1" >&"${window[1]}"
+# The F11 path, from a window and from full screen, each switched twice; then
+# a switch by the compositor, which the next F11 must take back.
+press_f11() {
+    echo f11 >&"${window[1]}"
     local answer
     read -r -t 20 answer <&"${window[0]}" || fail "window_steps did not answer"
-    [ "$answer" = "full $1" ] || fail "window_steps answered $answer to full $1"
+    [ "$answer" = "full $1" ] || fail "F11 gave $answer, not full $1"
 }
 for start in windowed full; do
     coproc window { "$steps" "$start"; }
     window_pid=$window_PID
     wait_for_window
-    if [ "$start" = windowed ]; then first=$tile; else first=$output; fi
+    if [ "$start" = windowed ]; then full=0 first=$tile; else full=1 first=$output; fi
     expect_picture "$start" "$first"
-    for full in 1 0; do
-        [ "$start" = windowed ] || full=$((1 - full))
-        switch_full_screen "$full"
+    for _ in 1 2; do
+        full=$((1 - full))
+        press_f11 "$full"
         if [ "$full" = 1 ]; then rect=$output; else rect=$tile; fi
         expect_picture "$start-then-full-$full" "$rect"
     done
+    if [ "$start" = windowed ]; then
+        swaymsg -q '[title="^VORN$"] fullscreen enable'
+        expect_picture "$start-then-full-by-sway" "$output"
+        press_f11 0
+        expect_picture "$start-then-F11-after-sway" "$tile"
+    fi
     echo quit >&"${window[1]}"
     wait "$window_pid" || fail "window_steps failed"
 done

@@ -1,10 +1,9 @@
 // The show's window driven line by line from stdin, for window tests on
-// display servers where no keys can be sent to it: "full 1" and "full 0"
-// take the path of F11 (video_set_full_screen) and are answered with the
-// state it reports, "quit" ends. Between lines it presents frames without
-// pause, the window system's events handled before each, so the window
-// follows every size it is given. The picture is one colour, so a screenshot
-// shows exactly where it lands.
+// display servers where no keys can be sent to it: "f11" does what the
+// show's F11 does (video_set_full_screen to the other state than the one
+// the window is in) and is answered "full 1" or "full 0", "quit" ends. Between lines it presents
+// frames without pause, the window system's events handled before each, so the window follows every
+// size it is given. The picture is one colour, so a screenshot shows exactly where it lands.
 //   window_steps windowed|full
 #include "platform/input.h"
 #include "platform/video.h"
@@ -40,8 +39,7 @@ int main(int argc, char** argv) {
         std::string line;
         if (line_waiting()) {
             if (!std::getline(std::cin, line) || line == "quit") break;
-            if ((line != "full 1" && line != "full 0") ||
-                !video_set_full_screen(line == "full 1")) {
+            if (line != "f11" || !video_set_full_screen(display_windowed)) {
                 status = 1;
                 break;
             }
