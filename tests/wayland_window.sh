@@ -62,11 +62,14 @@ start_sway() {
     export SWAYSOCK WAYLAND_DISPLAY=$socket SDL_VIDEODRIVER=wayland
     unset DISPLAY
 }
-# What a failed check leaves running, and the compositor.
+# What a failed check leaves running, and the compositor (killed outright
+# when it does not end on SIGTERM, as once seen while it was still starting).
 stop_programs() {
     for pid in ${vorn_pid:-} ${window_pid:-} ${sway_pid:-}; do
         kill "$pid" 2>/dev/null || true
     done
+    [ -z "${sway_pid:-}" ] || timeout 5 tail --pid="$sway_pid" -f /dev/null ||
+        kill -KILL "$sway_pid" 2>/dev/null || true
 }
 
 # The rectangle "X Y W H" of the window titled VORN (its tile, or the output
