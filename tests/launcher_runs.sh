@@ -132,6 +132,10 @@ inside_run)
     import -window root "$build_dir/launcher_dialog_no_sound.png"
     start=$(date +%s%N)
     xdotool key Return
+    # The dialog is off the screen once the show's window is there.
+    timeout 30 xdotool search --sync --name '^VORN$' >/dev/null || fail "no show window"
+    ! xdotool search --onlyvisible --name '^Vorn Demo Configuration$' >/dev/null 2>&1 ||
+        fail "the dialog stays on the screen over the show"
     wait_vorn 120
     elapsed_ms=$((($(date +%s%N) - start) / 1000000))
     check_ended_well

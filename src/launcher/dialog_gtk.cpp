@@ -326,6 +326,11 @@ void dialog_gtk_wait_event() {
     gtk_main_iteration_do(TRUE);
 }
 
+void dialog_gtk_finish() {
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    gdk_display_sync(gdk_display_get_default());
+}
+
 void dialog_gtk_press(DialogView* dialog, int id) {
     dialog_press(dialog, id);
     if (widgets.window) follow_view(dialog);

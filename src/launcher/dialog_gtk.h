@@ -23,6 +23,11 @@ void dialog_gtk_show(DialogView* dialog, int x, int y);
 // Waits for and handles one event of the dialog (or of any other window).
 void dialog_gtk_wait_event();
 
+// After the dialog's loop: what is still pending (the dialog's hiding above
+// all) handled and taken in by the display server, so that the dialog is off
+// the screen before the show's window opens, not left standing over it.
+void dialog_gtk_finish();
+
 // A button pressed by the program rather than the user; the window follows.
 void dialog_gtk_press(DialogView* dialog, int id);
 

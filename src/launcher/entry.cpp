@@ -65,6 +65,7 @@ int run_launcher() {
         else
             dialog_gtk_wait_event();
     }
+    dialog_gtk_finish();
     if (run_requested) {
         take_dialog_position(&config_dialog);
         return run_demo();

@@ -2,7 +2,9 @@
 // uploaded and scaled to the window's output each frame (the sharp filter
 // as two GPU steps: nearest to the largest whole multiple, then linear), the
 // pacing, full screen as a desktop-sized window, the display's modes and
-// message boxes.
+// message boxes. The window takes whatever size the window system gives it
+// (a tiling compositor decides every size), and the picture follows its
+// output size frame by frame.
 #include "platform/sdl/sdl_video.h"
 #include "platform/video.h"
 
@@ -136,16 +138,26 @@ static int draw_scaled(SDL_Texture* source, int sw, int sh, const SDL_Rect& rect
 // The window
 //
 
-// Windowed, the window has the mode's size; full screen, it covers the whole
-// display from the start (also where no window manager honours the
-// full-screen request) and the mode's picture is shown scaled on it.
+// On Wayland the compositor places and sizes every window: a size or place
+// asked for by the program is at most a wish for a floating window, and a
+// tiled one gets its tile.
+static bool compositor_places_windows() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, "wayland") == 0;
+}
+
+// Windowed, the window asks for the mode's size; full screen, it covers the
+// whole display from the start (also where no window manager honours the
+// full-screen request) and the mode's picture is shown scaled on it. It is
+// resizable, so that it takes the size a window manager or the user gives it
+// rather than drawing a small picture in a larger tile.
 static SDL_Window* create_window(int device, const ModeRecord& mode) {
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
     const int display = device < 0 ? 0 : device;
     SDL_Rect area = {int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)),
                      int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)), int(mode.width),
                      int(mode.height)};
-    Uint32 flags = SDL_WINDOW_SHOWN;
+    Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
     if (!display_windowed) {
         flags |= SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_BORDERLESS;
         SDL_Rect bounds;
@@ -238,8 +250,15 @@ static void pace_frame() {
         next_flip_time = now;
 }
 
+// The window system may switch full screen itself (a compositor's command,
+// a window manager's key): the next F11 then goes the other way.
+static void follow_full_screen_state() {
+    display_windowed = (SDL_GetWindowFlags(video_window) & SDL_WINDOW_FULLSCREEN) ? 0 : 1;
+}
+
 int video_present(const Surface* back) {
     if (!video_renderer || !back || back->pixels.empty()) return 0;
+    follow_full_screen_state();
     const int bw = int(back->width), bh = int(back->height);
     SDL_Texture* upload =
         sized_texture(back_upload, bw, bh, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING);
@@ -273,10 +292,19 @@ int video_present(const Surface* back) {
 
 // Full screen is a desktop-sized borderless window on top; a window has the
 // mode's size, centred on its display. The picture keeps its aspect either way
-// (video_present letterboxes it).
+// (video_present letterboxes it). Where the compositor places windows, the
+// mode's size is only the size wished for on leaving full screen (SDL keeps
+// it while full screen), and the window then takes what it is given.
 int video_set_full_screen(int full) {
     if (!video_window) return 0;
     full = full ? 1 : 0;
+    if (compositor_places_windows()) {
+        if (!full) SDL_SetWindowSize(video_window, int(video_mode.width), int(video_mode.height));
+        if (SDL_SetWindowFullscreen(video_window, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
+            return 0;
+        display_windowed = !full;
+        return 1;
+    }
     const int display = std::max(0, SDL_GetWindowDisplayIndex(video_window));
     SDL_Rect area = {int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)),
                      int(SDL_WINDOWPOS_CENTERED_DISPLAY(display)), int(video_mode.width),
