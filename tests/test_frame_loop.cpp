@@ -96,7 +96,7 @@ TEST(FrameRateText, FpsTextAndProgressBar) {
     int inked = 0;
     for (int x = 160; x < 480; x++)
         for (int y = top; y < top + 9; y++) inked += back_pixel(x, y) == 0xFFFFFF;
-    EXPECT_GT(inked, 40); // "TO ORDER 35"
+    EXPECT_GT(inked, 40); // "TO PART 35"
     release_display();
 }
 
@@ -211,8 +211,8 @@ TEST_F(FrameLoop, DrawsBackToBackAndFocusLostPausesAtTheSamePosition) {
 
 // Every waiting event is handled before the next frame: Enter toggles the text
 // each time, other keys change nothing. Space stops music and motion while the
-// window keeps drawing the same picture; F1 lays the keys over it and nothing
-// else; all three undo themselves.
+// window keeps drawing the same picture with the pause sign on it; F1 lays the
+// keys over it and nothing else; all three undo themselves.
 TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     start();
     ASSERT_TRUE(press(SDLK_RETURN));
@@ -226,6 +226,8 @@ TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     EXPECT_EQ(show_fps, 0);
 
     ASSERT_TRUE(passes(20));
+    const std::vector<uint32_t> before = back_buffer();
+    const std::vector<uint32_t> working = surface_virtual1->pixels;
     ASSERT_TRUE(press(SDLK_SPACE));
     const auto paused_at = position();
     const std::vector<uint32_t> plain = back_buffer();
@@ -233,6 +235,19 @@ TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     ASSERT_TRUE(passes(30));
     EXPECT_EQ(demo_frames_drawn, frames + 30);
     EXPECT_EQ(position(), paused_at);
+    // The pause sign is all that differs from the last frame shown, and the
+    // show's own working surface never gets it.
+    int sx, sy, sw, sh, signed_pixels = 0;
+    pause_sign_box(&sx, &sy, &sw, &sh);
+    ASSERT_TRUE(back_buffer() == plain);
+    for (size_t i = 0; i < plain.size(); i++) {
+        const int px = int(i % 640), py = int(i / 640);
+        const bool in_sign = px >= sx && px < sx + sw && py >= sy && py < sy + sh;
+        ASSERT_TRUE(plain[i] == before[i] || in_sign) << "outside the sign at " << px << "," << py;
+        signed_pixels += plain[i] != before[i];
+    }
+    EXPECT_GT(signed_pixels, sw * sh / 2);
+    EXPECT_TRUE(surface_virtual1->pixels == working);
     std::vector<int16_t> samples;
     EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u);
 

@@ -145,7 +145,7 @@ static void advance_show_clock() {
 }
 
 // One frame: counted, drawn (while paused the last picture again), the texts
-// on top, shown.
+// and, while paused, the pause sign on top, shown.
 static void draw_demo_frame() {
     count_fps_frame(ticks_ms());
     demo_frames_drawn++;
@@ -156,6 +156,7 @@ static void draw_demo_frame() {
     advance_show_clock();
     if (show_fps) draw_fps();
     if (show_keys) draw_key_overlay();
+    if (demo_paused) draw_pause_sign();
     flip_primary();
 }
 
