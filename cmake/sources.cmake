@@ -37,7 +37,8 @@ set(VORN_SHOW_SOURCES
     ${S}/data/builtin.cpp
     ${S}/presentation/benchmark.cpp ${S}/presentation/catch_up.cpp ${S}/presentation/command_line.cpp
     ${S}/presentation/demo_run.cpp ${S}/presentation/display.cpp
-    ${S}/presentation/fps_text.cpp ${S}/presentation/lockstep.cpp
+    ${S}/presentation/fps_text.cpp ${S}/presentation/keep_ahead.cpp
+    ${S}/presentation/kept_states.cpp ${S}/presentation/lockstep.cpp
     ${S}/presentation/settings.cpp ${S}/presentation/show.cpp ${S}/presentation/show_digests.cpp
     ${S}/presentation/stop_signal.cpp)
 # Lockstep capture to files, native only (ffmpeg, libpng).

@@ -12,6 +12,7 @@
 #include "presentation/catch_up.h"
 #include "presentation/display.h"
 #include "presentation/fps_text.h"
+#include "presentation/keep_ahead.h"
 #include "presentation/settings.h"
 #include "presentation/stop_signal.h"
 
@@ -198,6 +199,7 @@ int start_demo() {
         fill_surface(surface_back, 0);
         flip_primary();
     }
+    start_keeping_ahead();
     if (demo_start_order > 0) begin_seek(demo_start_order);
     fps_start_ms = ticks_ms();
     fps_frames = 0;
@@ -218,6 +220,7 @@ int frame_loop_pass() {
         if (input_wait(&event, 100) && !handle_demo_event(event)) close_demo_window();
     } else {
         draw_demo_frame();
+        keep_ahead();
     }
     return 1;
 }
