@@ -1,6 +1,6 @@
-// The catch-up of a seek, in slices of wall time: a state (where it goes, how
-// far it is) and one step that renders the song's share and draws the scene
-// unseen, as the frame step does for shown frames.
+// The catch-up of a seek, in slices of wall time: where it starts from, a
+// state (where it goes, how far it is) and one step that renders the song's
+// share and draws the scene unseen, as the frame step does for shown frames.
 #include "presentation/catch_up.h"
 
 #include "director/timeline.h"
@@ -29,9 +29,8 @@ static uint32_t frames_to(uint32_t order) {
 // Where a catch-up to order starts: on from the show's own state when that is
 // a lockstep state before the order and later than any kept one, else the
 // nearest kept state at or before the order, else the show's start. The song
-// is in lockstep at fps already.
-// Returns 2 when a kept state gave the next frame's share of the song already,
-// 0 when the show cannot start again.
+// is in lockstep at fps already. Returns 2 when a kept state gave the next
+// frame's share of the song already, 0 when the show cannot start again.
 static int start_catch_up_from(uint32_t order, int fps) {
     SongPlace here{};
     const bool on_from_here = show_state_exact_fps() == fps &&
