@@ -574,6 +574,10 @@ int sound_play_from(MusicSong* song, const SongPlace& place, std::vector<int16_t
     return unheard == 0 && rendered == kept ? 1 : fail(SOUND_ERR_PLAY);
 }
 
+const std::vector<uint8_t>* sound_song_bytes(MusicSong* song) {
+    return song ? &song->data : nullptr;
+}
+
 MusicSong* sound_song_aside(MusicSong* song) {
     if (!song) return nullptr;
     MusicSong* aside = load_song(song->data);

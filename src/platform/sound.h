@@ -114,6 +114,9 @@ int sound_song_place(MusicSong* song, SongPlace* place);
 int sound_play_from(MusicSong* song, const SongPlace& place, std::vector<int16_t>* tail,
                     size_t tail_frames);
 
+// The module file a song plays (to tell one song's content from another's).
+const std::vector<uint8_t>* sound_song_bytes(MusicSong* song);
+
 // A copy of song to compute aside, never heard nor made current: from its
 // start, sound_aside_frame renders one lockstep frame's share at fps unheard
 // (0 once it has ended) and gives its place; FMUSIC_GetOrder and

@@ -37,6 +37,16 @@ int nearest_kept_state(uint32_t order, int fps, uint32_t* kept_order, uint64_t* 
 // Returns 0 when it cannot; the show is then to be reset.
 int restore_kept_state(uint32_t kept_order);
 
+// Kept states in a file of the user's cache folder ($XDG_CACHE_HOME/vorn, or
+// ~/.cache/vorn), for the live shows of later runs. take_up_kept_states, at
+// the start of a live show (its state the start state), reads the file of
+// this very content (a digest of the program, the module, the assets and the
+// start state names it) only when it is whole and unchanged; store_kept_states
+// writes it back at the show's end when states were added, and removes the
+// files of other content.
+void take_up_kept_states(int fps);
+void store_kept_states();
+
 // How many states are kept and the bytes they hold, shared pieces once.
 void kept_state_memory(size_t* states, size_t* bytes);
 

@@ -9,6 +9,7 @@
 #include "effects/effect_tables.h"
 #include "platform/sound.h"
 #include "platform/video.h"
+#include "presentation/catch_up.h"
 #include "presentation/keep_ahead.h"
 #include "presentation/kept_states.h"
 #include "presentation/settings.h"
@@ -68,11 +69,14 @@ int start_show(const ModeRecord& mode, int output, int fall_back) {
     FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
     if (music_song && !FMUSIC_PlaySong(music_song))
         show_message("TEST SOUND", "Can't play music!", 0);
+    // A live show's seeks may start from the states an earlier run kept.
+    if (music_song && !sound_lockstep_enabled()) take_up_kept_states(CATCH_UP_FPS);
     return 1;
 }
 
 void stop_show() {
     stop_keeping_ahead();
+    store_kept_states();
     forget_kept_states();
     set_show_state_exact(0);
     free_show_data();
