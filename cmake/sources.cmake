@@ -31,12 +31,14 @@ set(VORN_ENGINE_SOURCES
 set(VORN_DIRECTOR_SOURCES ${S}/director/kernels.cpp ${S}/director/show_parts.cpp
     ${S}/director/timeline.cpp ${S}/director/timeline_effects.cpp
     ${S}/director/timeline_effects_simd.cpp)
-set(VORN_SOUND_SOURCES ${S}/platform/module_player.cpp ${S}/platform/sound_tables.cpp)
+set(VORN_SOUND_SOURCES ${S}/platform/module_data.cpp ${S}/platform/module_player.cpp
+    ${S}/platform/sound_tables.cpp)
 set(VORN_SHOW_SOURCES
     ${S}/data/builtin.cpp
     ${S}/presentation/benchmark.cpp ${S}/presentation/catch_up.cpp ${S}/presentation/command_line.cpp
     ${S}/presentation/demo_run.cpp ${S}/presentation/display.cpp
-    ${S}/presentation/fps_text.cpp ${S}/presentation/lockstep.cpp
+    ${S}/presentation/fps_text.cpp ${S}/presentation/keep_ahead.cpp
+    ${S}/presentation/kept_states.cpp ${S}/presentation/lockstep.cpp
     ${S}/presentation/settings.cpp ${S}/presentation/show.cpp ${S}/presentation/show_digests.cpp
     ${S}/presentation/stop_signal.cpp ${S}/presentation/watch.cpp)
 # Lockstep capture to files, native only (ffmpeg, libpng).

@@ -15,12 +15,12 @@ on_xvfb() {
 }
 
 # A fresh working directory, removed at the end, as the current directory and
-# the settings folder's home.
+# the settings and cache folders' home.
 enter_work_directory() {
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     cd "$work"
-    export XDG_CONFIG_HOME="$work/config"
+    export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
 }
 
 # Checks that go on after a failure: check DESCRIPTION COMMAND... counts the

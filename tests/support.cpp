@@ -28,6 +28,8 @@ ScopedConfigHome::ScopedConfigHome() {
     if (const char* config = std::getenv("XDG_CONFIG_HOME"))
         had_config = true, saved_config = config;
     setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+    if (const char* cache = std::getenv("XDG_CACHE_HOME")) had_cache = true, saved_cache = cache;
+    setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
 }
 
 ScopedConfigHome::~ScopedConfigHome() {
@@ -39,6 +41,10 @@ ScopedConfigHome::~ScopedConfigHome() {
         setenv("XDG_CONFIG_HOME", saved_config.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+    if (had_cache)
+        setenv("XDG_CACHE_HOME", saved_cache.c_str(), 1);
+    else
+        unsetenv("XDG_CACHE_HOME");
 }
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {

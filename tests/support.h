@@ -15,11 +15,11 @@ struct ScopedDirectory {
     ~ScopedDirectory();
 };
 
-// A ScopedDirectory that is also XDG_CONFIG_HOME; HOME and XDG_CONFIG_HOME
-// are put back as they were when it ends.
+// A ScopedDirectory that is also XDG_CONFIG_HOME, with XDG_CACHE_HOME in it;
+// HOME and both variables are put back as they were when it ends.
 struct ScopedConfigHome : ScopedDirectory {
-    std::string saved_home, saved_config;
-    bool had_home = false, had_config = false;
+    std::string saved_home, saved_config, saved_cache;
+    bool had_home = false, had_config = false, had_cache = false;
     ScopedConfigHome();
     ~ScopedConfigHome();
 };

@@ -6,6 +6,8 @@
 #include "presentation/demo_run.h"
 #include "presentation/display.h"
 #include "presentation/fps_text.h"
+#include "presentation/keep_ahead.h"
+#include "presentation/kept_states.h"
 #include "presentation/settings.h"
 #include "presentation/stop_signal.h"
 #include "short_module.h"
@@ -14,6 +16,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -96,7 +99,7 @@ TEST(FrameRateText, FpsTextAndProgressBar) {
     int inked = 0;
     for (int x = 160; x < 480; x++)
         for (int y = top; y < top + 9; y++) inked += back_pixel(x, y) == 0xFFFFFF;
-    EXPECT_GT(inked, 40); // "TO ORDER 35"
+    EXPECT_GT(inked, 40); // "TO PART 35"
     release_display();
 }
 
@@ -135,6 +138,7 @@ class FrameLoop : public ::testing::Test {
         demo_nosound = 1;
         demo_start_order = 0;
         show_fps = show_keys = 0;
+        keep_ahead_ms = 2;
     }
     void TearDown() override {
         if (video_is_open()) shut_down_demo();
@@ -211,8 +215,8 @@ TEST_F(FrameLoop, DrawsBackToBackAndFocusLostPausesAtTheSamePosition) {
 
 // Every waiting event is handled before the next frame: Enter toggles the text
 // each time, other keys change nothing. Space stops music and motion while the
-// window keeps drawing the same picture; F1 lays the keys over it and nothing
-// else; all three undo themselves.
+// window keeps drawing the same picture with the pause sign on it; F1 lays the
+// keys over it and nothing else; all three undo themselves.
 TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     start();
     ASSERT_TRUE(press(SDLK_RETURN));
@@ -226,6 +230,8 @@ TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     EXPECT_EQ(show_fps, 0);
 
     ASSERT_TRUE(passes(20));
+    const std::vector<uint32_t> before = back_buffer();
+    const std::vector<uint32_t> working = surface_virtual1->pixels;
     ASSERT_TRUE(press(SDLK_SPACE));
     const auto paused_at = position();
     const std::vector<uint32_t> plain = back_buffer();
@@ -233,6 +239,19 @@ TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
     ASSERT_TRUE(passes(30));
     EXPECT_EQ(demo_frames_drawn, frames + 30);
     EXPECT_EQ(position(), paused_at);
+    // The pause sign is all that differs from the last frame shown, and the
+    // show's own working surface never gets it.
+    int sx, sy, sw, sh, signed_pixels = 0;
+    pause_sign_box(&sx, &sy, &sw, &sh);
+    ASSERT_TRUE(back_buffer() == plain);
+    for (size_t i = 0; i < plain.size(); i++) {
+        const int px = int(i % 640), py = int(i / 640);
+        const bool in_sign = px >= sx && px < sx + sw && py >= sy && py < sy + sh;
+        ASSERT_TRUE(plain[i] == before[i] || in_sign) << "outside the sign at " << px << "," << py;
+        signed_pixels += plain[i] != before[i];
+    }
+    EXPECT_GT(signed_pixels, sw * sh / 2);
+    EXPECT_TRUE(surface_virtual1->pixels == working);
     std::vector<int16_t> samples;
     EXPECT_EQ(sound_lockstep_frame(music_song, &samples), 0u);
 
@@ -256,7 +275,8 @@ TEST_F(FrameLoop, EnterSpaceAndF1ToggleWhatTheyShow) {
 }
 
 // Right goes to the next order's start; Left to this order's start, or within
-// its first second to the one before. Orders here are 1.92 s.
+// its first second to the one before; presses during a seek add up. Orders
+// here are 1.92 s.
 TEST_F(FrameLoop, ArrowKeysSeekByOrder) {
     start();
     // The passes before (90: 1.5 s into the order), the key, how often in one pass, the order.
@@ -264,16 +284,28 @@ TEST_F(FrameLoop, ArrowKeysSeekByOrder) {
                                                {0, SDLK_PAGEDOWN, 1, 2u},
                                                {90, SDLK_LEFT, 1, 2u},
                                                {30, SDLK_PAGEUP, 1, 1u},
-                                               {0, SDLK_LEFT, 2, 0u}}) {
+                                               {0, SDLK_LEFT, 2, 0u},
+                                               {0, SDLK_RIGHT, 5, 5u}}) {
         ASSERT_TRUE(passes(before));
         for (int i = 0; i < presses; i++) push_key(key);
         ASSERT_TRUE(pass_until_caught_up());
         EXPECT_EQ(position(), std::make_pair(order, 0u)) << key << " after " << before;
     }
+    // Five quick presses, each in a pass of its own, go five orders on too.
+    ASSERT_EQ(begin_seek(1), 1);
+    for (int i = 0; i < 5; i++) {
+        push_key(SDLK_RIGHT);
+        ASSERT_EQ(frame_loop_pass(), 1);
+    }
+    ASSERT_TRUE(pass_until_caught_up());
+    EXPECT_EQ(position(), std::make_pair(6u, 0u));
 }
 
-// The show itself: the first two frames after a seek to orders 7, 21 and 35,
-// back and forth, are those of an uninterrupted lockstep run from the start.
+// The show itself: the first two frames after a seek, with the first one's
+// share of the song, are those of an uninterrupted lockstep run from the
+// start, whichever way the seek computes: from the start (to 35), back to a
+// kept state (7, 22, 30), on from a kept state (37) or on from where the show
+// is (38). Going back costs under a tenth of the first catch-up.
 TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     FMUSIC_FreeSong(music_song);
     pack_builtin = builtin_pack();
@@ -281,16 +313,29 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
     ASSERT_NE(music_song, nullptr);
     selected_mode = make_mode(320, 200);
+    const std::vector<uint32_t> orders = {35, 7, 22, 37, 38, 30};
     start();
     std::map<uint32_t, std::vector<std::vector<uint32_t>>> seen; // by order, its first two
-    while (seen[35].size() < 2) {
+    std::map<uint32_t, std::vector<int16_t>> first_share;
+    while (seen[38].size() < 2) {
         ASSERT_EQ(frame_loop_pass(), 1);
         const uint32_t order = position().first;
-        if ((order == 7 || order == 21 || order == 35) && seen[order].size() < 2)
+        if (std::count(orders.begin(), orders.end(), order) && seen[order].size() < 2) {
+            if (seen[order].empty()) first_share[order] = demo_lockstep_samples;
             seen[order].push_back(back_buffer());
+        }
     }
-    for (uint32_t order : {7u, 35u, 21u}) {
+    // Started afresh, nothing is kept beyond where the show is.
+    shut_down_demo();
+    music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
+    start();
+    std::map<uint32_t, double> seconds;
+    for (uint32_t order : orders) {
+        const auto begun = std::chrono::steady_clock::now();
         ASSERT_EQ(seek_to_order(order), 1);
+        seconds[order] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+        EXPECT_EQ(demo_lockstep_samples, first_share[order]) << "order " << order;
         for (size_t k = 0; k < 2; k++) {
             ASSERT_EQ(frame_loop_pass(), 1);
             if (k == 0) {
@@ -299,6 +344,88 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
             EXPECT_TRUE(back_buffer() == seen[order][k]) << "frame " << k << " of order " << order;
         }
     }
+    EXPECT_LT(seconds[7], seconds[35] / 10);
+    EXPECT_LT(seconds[30], seconds[35] / 10);
+
+    // A show that follows the clock keeps states by a run aside between its
+    // frames; a seek from them lands on the same frame, as fast.
+    shut_down_demo();
+    music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
+    sound_set_lockstep(0, 0);
+    keep_ahead_ms = 50;
+    start();
+    while (keeping_ahead()) ASSERT_EQ(frame_loop_pass(), 1);
+    size_t states = 0, bytes = 0;
+    kept_state_memory(&states, &bytes);
+    EXPECT_EQ(states, 42u); // orders 0 to 41
+    for (uint32_t order : {37u, 22u}) {
+        const auto begun = std::chrono::steady_clock::now();
+        ASSERT_EQ(seek_to_order(order), 1);
+        const double took =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+        EXPECT_LT(took, seconds[35] / 10) << "order " << order;
+        EXPECT_EQ(demo_lockstep_samples, first_share[order]) << "order " << order;
+        ASSERT_EQ(frame_loop_pass(), 1);
+        EXPECT_TRUE(back_buffer() == seen[order][0]) << "order " << order;
+    }
+
+    // Stored in the cache folder at the show's end, they serve the next run
+    // of the same content: --start lands at once. A file changed by one byte
+    // is not trusted, and the catch-up computes the same frame.
+    shut_down_demo();
+    const std::filesystem::path folder = std::string(std::getenv("XDG_CACHE_HOME")) + "/vorn";
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    keep_ahead_ms = 0;
+    demo_start_order = 22;
+    double start_seconds[2] = {};
+    for (bool spoiled : {false, true}) {
+        if (spoiled) {
+            std::vector<uint8_t> bytes = read_file(files[0].string());
+            bytes[bytes.size() / 2] ^= 1;
+            write_file(files[0].string(), bytes);
+        }
+        music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
+        const auto begun = std::chrono::steady_clock::now();
+        start();
+        kept_state_memory(&states, &bytes);
+        EXPECT_EQ(states, spoiled ? 0u : 42u);
+        ASSERT_TRUE(pass_until_caught_up());
+        start_seconds[spoiled] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+        EXPECT_TRUE(back_buffer() == seen[22][0]) << (spoiled ? "spoiled" : "whole");
+        shut_down_demo();
+    }
+    EXPECT_LT(start_seconds[0], start_seconds[1] / 4);
+}
+
+// The run aside leaves the show alone: with the song held at one place, the
+// frames shown are those of a show without it.
+TEST_F(FrameLoop, KeepingAheadLeavesTheShownFramesAlone) {
+    pack_builtin = builtin_pack();
+    const Blob module_data = builtin_module();
+    selected_mode = make_mode(320, 200);
+    sound_set_lockstep(0, 0);
+    std::vector<std::vector<uint32_t>> frames[2];
+    for (int aside = 0; aside < 2; aside++) {
+        keep_ahead_ms = aside ? 20 : 0;
+        FMUSIC_FreeSong(music_song);
+        music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
+        start();
+        EXPECT_EQ(keeping_ahead(), aside);
+        sound_pin_position(music_song, 1, 8, 0); // the cubes turn every frame
+        for (int i = 0; i < 20; i++) {
+            ASSERT_EQ(frame_loop_pass(), 1);
+            frames[aside].push_back(back_buffer());
+        }
+        size_t states = 0, bytes = 0;
+        kept_state_memory(&states, &bytes);
+        EXPECT_EQ(states > 0, aside == 1);
+        shut_down_demo();
+    }
+    EXPECT_TRUE(frames[0] == frames[1]);
 }
 
 // Escape, F12, the close button, the director's request and a stop signal: the pass that

@@ -369,7 +369,7 @@ int director_frame(MusicSong* song) {
     return 0;
 }
 
-int reset_show() {
+void reset_show_values() {
     timeline = TimelineState{};
     for (Camera* camera :
          {&camera_vkocka, &camera_opod, &camera_brain, &camera_istu, &camera_kocka})
@@ -377,6 +377,10 @@ int reset_show() {
     reset_timeline_effects();
     morph_step = 0.0f;
     morph_falling = 0;
+}
+
+int reset_show() {
+    reset_show_values();
     free_all_assets();
     if (!load_all_assets()) return 0;
     return fill_surface(surface_virtual1, 0);

@@ -45,6 +45,10 @@ int director_frame(MusicSong* song);
 // The scene of one music position, drawn into the working surface (no blit).
 void director_draw(uint32_t order, uint32_t row);
 
+// The timeline, its effects' phases, the cameras and the morph back to their
+// start values (what reset_show resets besides the assets and surfaces).
+void reset_show_values();
+
 // Everything the show changes as it runs back to its start values: the
 // timeline and its effects' phases, the cameras, the scenes' objects and the
 // morph (the assets are loaded afresh), the depth buffer and the working

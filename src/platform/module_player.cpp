@@ -5,19 +5,16 @@
 // whenever its position is asked for, as far as the wall clock says. Every
 // render records (output sample, order, row) marks, and the position reported
 // is the mark of the output sample being heard now.
+#include "platform/module_data.h"
 #include "platform/sound.h"
 #include "platform/sound_device.h"
 #include "platform/sound_tables.h"
 
 #include "data/builtin.h"
 
-#include <fcntl.h>
 #include <libopenmpt/libopenmpt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -31,7 +28,6 @@ constexpr size_t RENDER_PIECE = 256;   // frames rendered between two position m
 constexpr size_t MARK_RING = 1024;     // position marks kept per song
 constexpr int VOLUME_MAX = 256;
 constexpr int DEFAULT_FPS = 60;
-constexpr off_t MODULE_BYTES_MAX = off_t(64) << 20; // larger files are not modules we play
 
 struct PositionMark {
     uint64_t sample; // output sample at which the position was reached
@@ -50,6 +46,11 @@ struct MusicSong {
     int ended;
     uint32_t last_order; // position of the last rendered piece
     uint32_t last_row;
+    uint64_t song_sample; // sample frames rendered since the song's start
+    int64_t aside_carry;  // lockstep carry of a song computed aside
+    std::vector<uint64_t>
+        order_starts; // the sample frame each order starts at, at order_starts_rate
+    int order_starts_rate;
     PositionMark marks[MARK_RING];
     size_t mark_count;
     size_t mark_next;
@@ -136,33 +137,31 @@ void apply_mixer(MusicSong* song) {
                                     choice.ramping);
 }
 
-openmpt_module* create_module(const std::vector<uint8_t>& data) {
-    // Play once, stop at the end, no dither: the same module always renders the
-    // same samples.
-    const openmpt_module_initial_ctl ctls[] = {
-        {"play.at_end", "stop"}, {"dither", "0"}, {nullptr, nullptr}};
-    int error = 0;
-    const char* message = nullptr;
-    openmpt_module* module = openmpt_module_create_from_memory2(
-        data.data(), data.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
-        nullptr, &error, &message, ctls);
-    if (message) openmpt_free_string(message);
-    return module;
-}
-
 void push_mark(MusicSong* song, uint64_t sample, uint32_t order, uint32_t row) {
     song->marks[song->mark_next] = {sample, order, row};
     song->mark_next = (song->mark_next + 1) % MARK_RING;
     if (song->mark_count < MARK_RING) song->mark_count++;
 }
 
-// The library mixes in float; the master volume scales that mix and only then
-// is it rounded and clipped to 16 bits, so a lowered volume keeps the whole
-// range of the mix instead of clipping it first.
-void mix_to_16bit(const float* mix, int16_t* out, size_t count, int volume) {
-    const float scale = 32768.0f * float(volume) / float(VOLUME_MAX);
-    for (size_t i = 0; i < count; i++)
-        out[i] = int16_t(std::lrint(std::clamp(mix[i] * scale, -32768.0f, 32767.0f)));
+// The order reported once the song has ended.
+uint32_t end_order(const MusicSong* song) {
+    return std::max(END_ORDER_MIN, song->last_order + 1);
+}
+
+// Reads up to piece frames of the song's float mix (none once it ends, which
+// marks it ended), its position after a whole piece becoming its last one: a
+// short read has reached the end, and the position then already names the
+// restart order.
+size_t read_piece(MusicSong* song, float* mix, size_t piece) {
+    const size_t got =
+        openmpt_module_read_interleaved_float_stereo(song->module, sound_rate, piece, mix);
+    song->ended = got == 0;
+    if (got == piece) {
+        song->last_order = uint32_t(std::max(openmpt_module_get_current_order(song->module), 0));
+        song->last_row = uint32_t(std::max(openmpt_module_get_current_row(song->module), 0));
+    }
+    song->song_sample += got;
+    return got;
 }
 
 // Renders up to frames sample frames of a playing song as 16-bit stereo,
@@ -171,24 +170,14 @@ void mix_to_16bit(const float* mix, int16_t* out, size_t count, int volume) {
 size_t render_song(MusicSong* song, int16_t* out, size_t frames) {
     size_t done = 0;
     while (done < frames && !song->ended) {
-        size_t piece = std::min(RENDER_PIECE, frames - done);
         float mix[2 * RENDER_PIECE];
-        size_t got =
-            openmpt_module_read_interleaved_float_stereo(song->module, sound_rate, piece, mix);
+        const size_t got = read_piece(song, mix, std::min(RENDER_PIECE, frames - done));
         if (got == 0) {
-            song->ended = 1;
-            push_mark(song, output_clock, std::max(END_ORDER_MIN, song->last_order + 1), 0);
+            push_mark(song, output_clock, end_order(song), 0);
             break;
         }
-        // A short read has reached the end, and the position then already
-        // names the restart order: keep the last one.
-        if (got == piece) {
-            song->last_order =
-                uint32_t(std::max(openmpt_module_get_current_order(song->module), 0));
-            song->last_row = uint32_t(std::max(openmpt_module_get_current_row(song->module), 0));
-        }
         push_mark(song, output_clock, song->last_order, song->last_row);
-        mix_to_16bit(mix, out + 2 * done, 2 * got, song->volume);
+        mix_to_16bit(mix, out + 2 * done, 2 * got, song->volume, VOLUME_MAX);
         output_clock += got;
         done += got;
     }
@@ -270,6 +259,27 @@ void stop_current() {
     sound_current = nullptr;
 }
 
+// Makes song the current one, playing module from the start of order, which
+// lies start_sample frames into the song; lock held.
+void start_playing(MusicSong* song, openmpt_module* module, uint32_t order, uint64_t start_sample) {
+    stop_current();
+    openmpt_module_destroy(song->module);
+    song->module = module;
+    apply_mixer(song);
+    song->playing = 1;
+    song->paused = 0;
+    song->ended = 0;
+    song->last_order = order;
+    song->last_row = 0;
+    song->song_sample = start_sample;
+    song->mark_count = 0;
+    song->mark_next = 0;
+    song->held = {0, order, 0};
+    song->row_sampled = 0;
+    sound_current = song;
+    restart_wall_clock();
+}
+
 int open_device() {
     refresh_driver_names();
     const char* name = nullptr;
@@ -280,31 +290,6 @@ int open_device() {
     int frames = 256;
     while (frames * 2 <= wanted && frames < 8192) frames *= 2;
     return sound_device_open(pending_output, name, sound_rate, frames, pull_song);
-}
-
-// Reads a module file whole: only a regular file (opened without waiting, so
-// that a FIFO cannot stall the start) of a size a module can have. Returns
-// SOUND_ERR_NONE, SOUND_ERR_FILE_NOT_FOUND when there is no such file, or
-// SOUND_ERR_FILE_BAD.
-int read_module_file(const char* name, std::vector<uint8_t>* data) {
-    const int file = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (file < 0) return errno == ENOENT ? SOUND_ERR_FILE_NOT_FOUND : SOUND_ERR_FILE_BAD;
-    struct stat info;
-    int result = SOUND_ERR_FILE_BAD;
-    if (fstat(file, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-        info.st_size <= MODULE_BYTES_MAX) {
-        data->resize(size_t(info.st_size));
-        size_t done = 0;
-        while (done < data->size()) {
-            const ssize_t got = ::read(file, data->data() + done, data->size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            done += size_t(got);
-        }
-        if (done == data->size()) result = SOUND_ERR_NONE;
-    }
-    close(file);
-    return result;
 }
 
 MusicSong* load_song(std::vector<uint8_t> data) {
@@ -440,27 +425,13 @@ int FMUSIC_PlaySong(MusicSong* song) {
     openmpt_module* module = create_module(song->data);
     if (!module) return fail(SOUND_ERR_PLAY);
     lock_output();
-    stop_current();
-    openmpt_module_destroy(song->module);
-    song->module = module;
-    apply_mixer(song);
-    song->playing = 1;
-    song->paused = 0;
-    song->ended = 0;
-    song->last_order = 0;
-    song->last_row = 0;
-    song->mark_count = 0;
-    song->mark_next = 0;
-    song->held = {0, 0, 0};
-    song->row_sampled = 0;
-    sound_current = song;
+    start_playing(song, module, 0, 0);
     lockstep_carry = 0;
-    restart_wall_clock();
     unlock_output();
     return 1;
 }
 
-int sound_play_from(MusicSong* song, uint32_t order, uint32_t row) {
+int sound_play_at_row(MusicSong* song, uint32_t order, uint32_t row) {
     if (!FMUSIC_PlaySong(song)) return 0;
     lock_output();
     const double at =
@@ -560,6 +531,90 @@ size_t sound_lockstep_frame(MusicSong* song, std::vector<int16_t>* out) {
     return done;
 }
 
+int sound_lockstep_fps() {
+    return lockstep_fps;
+}
+
+int sound_song_place(MusicSong* song, SongPlace* place) {
+    if (!song || !lockstep_on || !song_advancing(song)) return 0;
+    lock_output();
+    *place = SongPlace{song->song_sample, lockstep_carry, sound_rate};
+    unlock_output();
+    return 1;
+}
+
+int sound_play_from(MusicSong* song, const SongPlace& place, std::vector<int16_t>* tail,
+                    size_t tail_frames) {
+    if (tail) tail->clear();
+    if (!song || !lockstep_on || !sound_initialised || place.rate != sound_rate) return 0;
+    if (song->order_starts_rate != sound_rate || song->order_starts.empty()) {
+        song->order_starts = module_order_starts(song->data, sound_rate);
+        song->order_starts_rate = sound_rate;
+    }
+    const std::vector<uint64_t>& starts = song->order_starts;
+    // From the start of the order before the one the place lies in, so that
+    // notes struck there ring on into the place as they did.
+    uint32_t order = 0;
+    for (uint32_t k = 0; k < starts.size(); k++)
+        if (starts[k] <= place.sample && starts[k] >= starts[order]) order = k;
+    if (order > 0 && starts[order - 1] < starts[order]) order--;
+    if (starts.empty() || starts[order] > place.sample) return fail(SOUND_ERR_PLAY);
+    openmpt_module* module = create_module(song->data);
+    if (!module) return fail(SOUND_ERR_PLAY);
+    if (openmpt_module_set_position_order_row(module, int32_t(order), 0) < 0) {
+        openmpt_module_destroy(module);
+        return fail(SOUND_ERR_PLAY);
+    }
+    lock_output();
+    start_playing(song, module, order, starts[order]);
+    lockstep_carry = place.carry;
+    // The frames up to the place rendered unheard, the last tail_frames kept.
+    uint64_t unheard = place.sample - starts[order];
+    const size_t kept = tail ? size_t(std::min<uint64_t>(unheard, tail_frames)) : 0;
+    unheard -= kept;
+    clock_scratch.resize(2 * 4096);
+    while (unheard > 0 && !song->ended) {
+        const size_t frames = size_t(std::min<uint64_t>(unheard, 4096));
+        unheard -= render_song(song, clock_scratch.data(), frames);
+    }
+    size_t rendered = 0;
+    if (tail) {
+        tail->resize(2 * kept);
+        rendered = render_song(song, tail->data(), kept);
+        tail->resize(2 * rendered);
+    }
+    unlock_output();
+    return unheard == 0 && rendered == kept ? 1 : fail(SOUND_ERR_PLAY);
+}
+
+const std::vector<uint8_t>* sound_song_bytes(MusicSong* song) {
+    return song ? &song->data : nullptr;
+}
+
+MusicSong* sound_song_aside(MusicSong* song) {
+    if (!song) return nullptr;
+    MusicSong* aside = load_song(song->data);
+    if (aside) aside->held = {0, 0, 0};
+    return aside;
+}
+
+size_t sound_aside_frame(MusicSong* song, int fps, SongPlace* place) {
+    if (!song || song == sound_current || song->ended || fps <= 0) return 0;
+    // As sound_lockstep_frame renders it, piece by piece.
+    song->aside_carry += sound_rate;
+    const size_t frames = size_t(song->aside_carry / fps);
+    song->aside_carry %= fps;
+    size_t done = 0;
+    while (done < frames && !song->ended) {
+        float mix[2 * RENDER_PIECE];
+        done += read_piece(song, mix, std::min(RENDER_PIECE, frames - done));
+    }
+    song->held = {0, song->ended ? end_order(song) : song->last_order,
+                  song->ended ? 0 : song->last_row};
+    *place = SongPlace{song->song_sample, song->aside_carry, sound_rate};
+    return done;
+}
+
 void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t row) {
     if (!song) return;
     song->pinned = pinned;
@@ -568,12 +623,7 @@ void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t ro
 }
 
 double sound_position_seconds(MusicSong* song, uint32_t order, uint32_t row) {
-    if (!song) return -1;
-    openmpt_module* module = create_module(song->data);
-    if (!module) return -1;
-    const double at = openmpt_module_set_position_order_row(module, int32_t(order), int32_t(row));
-    openmpt_module_destroy(module);
-    return at >= 0 ? at : -1;
+    return song ? module_position_seconds(song->data, order, row) : -1;
 }
 
 uint32_t sound_song_orders(MusicSong* song) {
@@ -585,15 +635,5 @@ uint32_t sound_song_orders(MusicSong* song) {
 }
 
 double sound_order_seconds(MusicSong* song, uint32_t order) {
-    if (!song) return -1;
-    openmpt_module* module = create_module(song->data);
-    if (!module) return -1;
-    const int32_t orders = openmpt_module_get_num_orders(module);
-    double seconds = openmpt_module_get_duration_seconds(module);
-    if (order < uint32_t(std::max(orders, 0))) {
-        const double at = openmpt_module_set_position_order_row(module, int32_t(order), 0);
-        if (at >= 0) seconds = at;
-    }
-    openmpt_module_destroy(module);
-    return seconds;
+    return song ? module_order_seconds(song->data, order) : -1;
 }

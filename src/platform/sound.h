@@ -70,7 +70,7 @@ MusicSong* FMUSIC_LoadSong(const char* name);
 int FMUSIC_PlaySong(MusicSong* song);
 // Plays the song from the start of a row of an order instead (a song that
 // replaces another where it stood); 0 when it cannot be played from there.
-int sound_play_from(MusicSong* song, uint32_t order, uint32_t row);
+int sound_play_at_row(MusicSong* song, uint32_t order, uint32_t row);
 int FMUSIC_SetMasterVolume(MusicSong* song, int volume);
 int FMUSIC_StopSong(MusicSong* song);
 int FMUSIC_SetPaused(MusicSong* song, int paused);
@@ -95,6 +95,39 @@ void sound_set_builtin_module(int enabled);
 // it is turned off. Without a device a playing song follows the wall clock.
 void sound_set_lockstep(int enabled, int fps);
 int sound_lockstep_enabled();
+// The frame rate lockstep advances by.
+int sound_lockstep_fps();
+
+// Where a playing song is in lockstep, to the sample frame: the frames
+// rendered since the song's start, the lockstep's carried part of a frame,
+// and the output rate they count at.
+struct SongPlace {
+    uint64_t sample;
+    int64_t carry;
+    int rate;
+};
+// The place of the current song; 0 outside lockstep or when it is not playing.
+int sound_song_place(MusicSong* song, SongPlace* place);
+// Plays song afresh from place, in lockstep at the same output rate: from the
+// start of the order before the one it lies in, the frames up to it rendered
+// unheard (the last tail_frames of them into tail, when given), so that
+// positions and lockstep frames from there are those of a song played from
+// its start, and so are the samples unless a note rings on for longer than an
+// order. Returns 0 when it cannot (the song then stands or ended).
+int sound_play_from(MusicSong* song, const SongPlace& place, std::vector<int16_t>* tail,
+                    size_t tail_frames);
+
+// The module file a song plays (to tell one song's content from another's).
+const std::vector<uint8_t>* sound_song_bytes(MusicSong* song);
+
+// A copy of song to compute aside, never heard nor made current: from its
+// start, sound_aside_frame renders one lockstep frame's share at fps unheard
+// (0 once it has ended) and gives its place; FMUSIC_GetOrder and
+// FMUSIC_GetRow read where it stopped, as in lockstep. Free it with
+// FMUSIC_FreeSong.
+MusicSong* sound_song_aside(MusicSong* song);
+size_t sound_aside_frame(MusicSong* song, int fps, SongPlace* place);
+
 // Renders one drawn frame's share of the song as interleaved 16-bit stereo
 // into out (resized to fit); returns the number of sample frames rendered
 // (0 once the song has ended).

@@ -1,8 +1,10 @@
-// Seeking: the show goes back to its start values and the song to its
-// beginning, then every frame before the order is computed in lockstep at 60
-// frames a second without being shown, so the frame after a seek is the one
-// a viewer from the start sees there. The catch-up runs in slices, so a live
-// show can draw its progress and answer keys between them.
+// Seeking: the show starts from a lockstep state at or before the order (its
+// own when it runs in lockstep, else the nearest one kept at an order's start,
+// else its start values with the song at its beginning), then every frame up
+// to the order is computed in lockstep at 60 frames a second without being
+// shown, so the frame after a seek is the one a viewer from the start sees
+// there. The catch-up runs in slices, so a live show can draw its progress and
+// answer keys between them.
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,7 @@
 #include "presentation/catch_up.h"
 #include "presentation/display.h"
 #include "presentation/fps_text.h"
+#include "presentation/keep_ahead.h"
 #include "presentation/settings.h"
 #include "presentation/stop_signal.h"
 #include "presentation/watch.h"
@@ -146,7 +147,7 @@ static void advance_show_clock() {
 }
 
 // One frame: counted, drawn (while paused the last picture again), the texts
-// on top, shown.
+// and, while paused, the pause sign on top, shown.
 static void draw_demo_frame() {
     count_fps_frame(ticks_ms());
     demo_frames_drawn++;
@@ -159,6 +160,7 @@ static void draw_demo_frame() {
     if (show_fps) draw_fps();
     if (show_keys) draw_key_overlay();
     if (demo_watch) draw_reload_notice(ticks_ms());
+    if (demo_paused) draw_pause_sign();
     flip_primary();
 }
 
@@ -200,6 +202,7 @@ int start_demo() {
         fill_surface(surface_back, 0);
         flip_primary();
     }
+    start_keeping_ahead();
     if (demo_start_order > 0) begin_seek(demo_start_order);
     if (demo_watch && !start_watching())
         std::fprintf(stderr, "vorn: --watch: this system cannot watch the current directory\n");
@@ -223,6 +226,7 @@ int frame_loop_pass() {
         if (input_wait(&event, 100) && !handle_demo_event(event)) close_demo_window();
     } else {
         draw_demo_frame();
+        keep_ahead();
     }
     return 1;
 }

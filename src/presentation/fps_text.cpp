@@ -82,15 +82,17 @@ static const Glyph font_glyphs[] = {
 static std::vector<uint32_t> fps_box;
 
 // The key overlay: key names, then what they do, in two columns.
+// clang-format off
 static const char* const key_lines[][2] = {
     {"ESC F12", "END THE SHOW"},
     {"ENTER", "FRAME RATE"},
     {nullptr, "FULL SCREEN / WINDOW"}, // the platform's keys: video_full_screen_keys
     {"SPACE", "PAUSE / GO ON"},
-    {"RIGHT PGDN", "NEXT ORDER"},
-    {"LEFT PGUP", "ORDER START / PREVIOUS"},
+    {"RIGHT PGDN", "NEXT PART"},
+    {"LEFT PGUP", "RESTART PART"},
     {"F1", "THESE KEYS"},
 };
+// clang-format on
 constexpr int KEY_LINE_COUNT = int(sizeof key_lines / sizeof key_lines[0]);
 constexpr int KEY_COLUMN = 14; // characters of the first column
 
@@ -197,7 +199,7 @@ void draw_progress_bar(uint32_t order, uint32_t done, uint32_t total) {
     const int scale = display_text_scale();
     const int bw = int(surface_back->width), bh = int(surface_back->height);
     char text[64];
-    std::snprintf(text, sizeof text, "TO ORDER %u", order);
+    std::snprintf(text, sizeof text, "TO PART %u", order);
     const int w = std::max(bw / 2, text_box_width(text, scale));
     const int bar = 4 * scale, h = text_box_height(scale) + bar + 2 * scale;
     fps_box.assign(size_t(w) * h, 0);
@@ -222,4 +224,29 @@ void draw_notice(const char* text) {
     fps_box.assign(size_t(w) * h, 0);
     draw_text_box(fps_box.data(), w, w, h, 0, 0, line.c_str(), scale, 0xFFFF80, 0);
     put_pixels(surface_back, 0, int(surface_back->height) - h, fps_box.data(), w, h);
+}
+
+// The sign: a dark square of 16 x 16 font pixels with two light bars of 4 x 10.
+constexpr int PAUSE_SIGN_SIZE = 16;
+constexpr int PAUSE_BAR_WIDTH = 4;
+constexpr int PAUSE_BAR_HEIGHT = 10;
+
+void pause_sign_box(int* x, int* y, int* width, int* height) {
+    const int scale = surface_back ? display_text_scale() : 1;
+    *width = *height = PAUSE_SIGN_SIZE * scale;
+    *x = (surface_back ? int(surface_back->width) : FRAME_WIDTH) - *width - 2 * scale;
+    *y = 2 * scale;
+}
+
+void draw_pause_sign() {
+    if (!surface_back) return;
+    const int scale = display_text_scale();
+    int x, y, w, h;
+    pause_sign_box(&x, &y, &w, &h);
+    fps_box.assign(size_t(w) * h, 0x202020);
+    const int bar_w = PAUSE_BAR_WIDTH * scale, bar_h = PAUSE_BAR_HEIGHT * scale;
+    const int top = (h - bar_h) / 2, gap = (w - 2 * bar_w) / 3;
+    fill_box(fps_box.data(), w, w, h, gap, top, bar_w, bar_h, 0xFFFFFF);
+    fill_box(fps_box.data(), w, w, h, w - gap - bar_w, top, bar_w, bar_h, 0xFFFFFF);
+    put_pixels(surface_back, x, y, fps_box.data(), w, h);
 }

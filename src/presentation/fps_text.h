@@ -1,6 +1,6 @@
 // The texts the show draws on the display at its resolution: the frame-rate
-// counter and its text, the key overlay, the catch-up progress bar and a
-// notice line.
+// counter and its text, the key overlay, the pause sign, the catch-up progress
+// bar and a notice line.
 #pragma once
 
 #include <cstdint>
@@ -29,5 +29,11 @@ void key_overlay_box(int* x, int* y, int* width, int* height);
 // font lacks is left blank), cut at the frame's edge.
 void draw_notice(const char* text);
 
-// "TO ORDER <order>" over a bar filled done / total, centred on surface_back.
+// The pause sign, two bars on a dark square at the top-right of surface_back
+// (its box in display pixels: pause_sign_box); only the presented frame gets
+// it, never the show's working surface.
+void draw_pause_sign();
+void pause_sign_box(int* x, int* y, int* width, int* height);
+
+// "TO PART <order>" over a bar filled done / total, centred on surface_back.
 void draw_progress_bar(uint32_t order, uint32_t done, uint32_t total);

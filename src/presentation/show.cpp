@@ -9,6 +9,9 @@
 #include "effects/effect_tables.h"
 #include "platform/sound.h"
 #include "platform/video.h"
+#include "presentation/catch_up.h"
+#include "presentation/keep_ahead.h"
+#include "presentation/kept_states.h"
 #include "presentation/settings.h"
 #include "presentation/stop_signal.h"
 
@@ -41,6 +44,8 @@ static void free_show_data() {
 int start_show(const ModeRecord& mode, int output, int fall_back) {
     demo_close_requested = 0;
     show_frame_waiting = 0;
+    forget_kept_states();
+    set_show_state_exact(sound_lockstep_enabled() ? sound_lockstep_fps() : 0);
     choose_kernels();
     load_all_assets();
     // A stop signal during the loading ends the start-up here.
@@ -48,6 +53,10 @@ int start_show(const ModeRecord& mode, int output, int fall_back) {
         free_show_data();
         return 0;
     }
+    // Freshly loaded assets and start values: a show started again in the same
+    // program begins where the first one did.
+    reset_show_values();
+    fill_surface(surface_virtual1, 0);
     init_effect_tables(mode);
     if (!open_show_sound(output)) {
         const char* text = sound_error_text(FSOUND_GetError());
@@ -61,10 +70,16 @@ int start_show(const ModeRecord& mode, int output, int fall_back) {
     FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
     if (music_song && !FMUSIC_PlaySong(music_song))
         show_message("TEST SOUND", "Can't play music!", 0);
+    // A live show's seeks may start from the states an earlier run kept.
+    if (music_song && !sound_lockstep_enabled()) take_up_kept_states(CATCH_UP_FPS);
     return 1;
 }
 
 void stop_show() {
+    stop_keeping_ahead();
+    store_kept_states();
+    forget_kept_states();
+    set_show_state_exact(0);
     free_show_data();
     if (music_song) FMUSIC_FreeSong(music_song);
     music_song = nullptr;
@@ -73,7 +88,9 @@ void stop_show() {
 
 size_t advance_show_music() {
     if (!sound_lockstep_enabled()) return 0;
-    return sound_lockstep_frame(music_song, &demo_lockstep_samples);
+    const size_t frames = sound_lockstep_frame(music_song, &demo_lockstep_samples);
+    keep_state_at_order_start();
+    return frames;
 }
 
 void draw_show_frame() {

@@ -44,8 +44,9 @@ int start_show(const ModeRecord& mode, int output, int fall_back);
 void stop_show();
 
 // In lockstep, renders the song's next frame share into
-// demo_lockstep_samples; returns the sample frames rendered (0 outside
-// lockstep and once the song has ended).
+// demo_lockstep_samples, and keeps the show's state when the song has just
+// reached a new order (kept_states.h); returns the sample frames rendered (0
+// outside lockstep and once the song has ended).
 size_t advance_show_music();
 
 // The director's frame of the song's position into surface_back; at the

@@ -13,6 +13,8 @@
 #include "platform/sound.h"
 #include "presentation/catch_up.h"
 #include "presentation/fps_text.h"
+#include "presentation/keep_ahead.h"
+#include "presentation/kept_states.h"
 #include "presentation/show.h"
 
 #include <cstdio>
@@ -75,9 +77,18 @@ static void reload_music(uint32_t now_ms, const char* name) {
     FMUSIC_FreeSong(music_song);
     music_song = song;
     FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
-    sound_play_from(music_song, order, row);
+    sound_play_at_row(music_song, order, row);
+    forget_show_states();
     say(now_ms, std::string(name) + " reloaded at order " + std::to_string(order) + " row " +
                     std::to_string(row));
+}
+
+// The kept states hold the content they were computed with: after a reload
+// the show computes them anew as it goes (a seek from the start keeps them
+// again), and the run aside, which began with the old content, ends.
+static void forget_show_states() {
+    stop_keeping_ahead();
+    forget_kept_states();
 }
 
 static std::string kept_line(const char* name, const std::string& why) {
@@ -92,6 +103,7 @@ static std::string reload_or_hold(const char* name) {
     pack_let_go_item(name);
     if (reload_asset(name, &why)) {
         remember(name);
+        forget_show_states();
     } else if (!why.empty() && last_good.count(name)) {
         pack_hold_item(name, last_good[name]);
     }
