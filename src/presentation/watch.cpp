@@ -45,6 +45,14 @@ static void say(uint32_t now_ms, const std::string& line) {
     notice_until_ms = now_ms + NOTICE_MS;
 }
 
+// The kept states hold the content they were computed with: after a reload
+// the show computes them anew as it goes (a seek from the start keeps them
+// again), and the run aside, which began with the old content, ends.
+static void forget_show_states() {
+    stop_keeping_ahead();
+    forget_kept_states();
+}
+
 int start_watching() {
     for (const ShowItem& item : show_items)
         if (item.kind != ITEM_MODULE) remember(item.name);
@@ -81,14 +89,6 @@ static void reload_music(uint32_t now_ms, const char* name) {
     forget_show_states();
     say(now_ms, std::string(name) + " reloaded at order " + std::to_string(order) + " row " +
                     std::to_string(row));
-}
-
-// The kept states hold the content they were computed with: after a reload
-// the show computes them anew as it goes (a seek from the start keeps them
-// again), and the run aside, which began with the old content, ends.
-static void forget_show_states() {
-    stop_keeping_ahead();
-    forget_kept_states();
 }
 
 static std::string kept_line(const char* name, const std::string& why) {
