@@ -271,11 +271,13 @@ int import_command(int argc, char** argv) {
     Buffer item;
     std::string error, summary;
     ModelSummary model;
+    size_t options_faces = 0;
     if (is_model) {
         ModelOptions options;
         options.radius = a.radius;
         options.centre = a.centre;
         options.faces = a.faces >= 0 ? size_t(a.faces) : default_face_budget(name);
+        options_faces = options.faces;
         std::error_code ec;
         if (!fs::is_regular_file(a.file, ec))
             return fail(a.file, fs::exists(a.file, ec) ? "not a regular file" : "no such file");
@@ -313,6 +315,11 @@ int import_command(int argc, char** argv) {
     }
     std::printf("%s: %s%s%s\n", name, summary.c_str(), a.into.empty() ? "" : ", into ",
                 a.into.c_str());
+    if (is_model && options_faces > 0 && model.faces > options_faces)
+        std::fprintf(stderr,
+                     "qxpack: %s: warning: %zu faces kept, over the budget of %zu: the faces "
+                     "along the surfaces' borders stay\n",
+                     a.file.c_str(), model.faces, options_faces);
     if (is_model && model.surfaces.size() < size_t(shape.surfaces))
         std::fprintf(stderr, "qxpack: %s: warning: the scene maps %d surfaces, the model has %zu\n",
                      a.file.c_str(), shape.surfaces, model.surfaces.size());
