@@ -387,6 +387,7 @@ TEST(ImportModel, LargeModelsAreSimplifiedClosedOutwardAndDrawn) {
     // The arguments, the least and most faces kept, how near the volume stays.
     const std::tuple<std::vector<std::string>, int, int, double> cases[] = {
         {{"big.obj", "istu2.m3d", "--faces", "1000"}, 900, 1000, 0.1},
+        {{"big.obj", "istu2.m3d", "--faces", "16000"}, 15000, 16000, 0.02}, // pinched once
         {{"small.obj", "istu2.m3d", "--faces", "0"}, 6000, 6000, 0.02},
         {{"small.obj", "istu2.m3d"}, 4000, 4500, 0.02}, // the figure's own budget
         {{"big.obj", "istu2.m3d"}, 4000, 4500, 0.02},

@@ -10,6 +10,7 @@
 #include <meshoptimizer.h>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <unordered_map>
 
@@ -95,6 +96,38 @@ static bool folds(const std::vector<Triangle>& faces) {
     return false;
 }
 
+// Removes each pair of faces on the same three corners wound opposite ways:
+// a fin enclosing nothing, which the simplifier can leave where it pinched a
+// surface together. The faces on either side then meet edge to edge again.
+static void drop_fins(std::vector<Triangle>& faces) {
+    struct Keyed {
+        std::array<uint32_t, 3> corners; // the lowest first, then the others in order
+        bool turned;                     // wound the other way from that order
+        size_t face;
+    };
+    std::vector<Keyed> keyed;
+    for (size_t i = 0; i < faces.size(); i++) {
+        const uint32_t* c = faces[i].corner;
+        const int low = c[0] < c[1] ? (c[0] < c[2] ? 0 : 2) : (c[1] < c[2] ? 1 : 2);
+        const uint32_t next = c[(low + 1) % 3], last = c[(low + 2) % 3];
+        keyed.push_back({{c[low], std::min(next, last), std::max(next, last)}, next > last, i});
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const Keyed& a, const Keyed& b) { return a.corners < b.corners; });
+    std::vector<uint8_t> fin(faces.size(), 0);
+    for (size_t i = 0; i + 1 < keyed.size(); i++) {
+        const bool pair = keyed[i].corners == keyed[i + 1].corners &&
+                          keyed[i].turned != keyed[i + 1].turned &&
+                          (i + 2 == keyed.size() || keyed[i + 2].corners != keyed[i].corners) &&
+                          (i == 0 || keyed[i - 1].corners != keyed[i].corners);
+        if (pair) fin[keyed[i].face] = fin[keyed[i + 1].face] = 1;
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < faces.size(); i++)
+        if (!fin[i]) faces[kept++] = faces[i];
+    faces.resize(kept);
+}
+
 // The surface's rest simplified towards `target` faces, with its border
 // locked, after the band.
 static void reduce_rest(SimplifyWork& w, const std::vector<Triangle>& band,
@@ -123,6 +156,7 @@ static void reduce_rest(SimplifyWork& w, const std::vector<Triangle>& band,
         out.push_back(
             {{model_vertex[reduced[i]], model_vertex[reduced[i + 1]], model_vertex[reduced[i + 2]]},
              rest[0].surface});
+    drop_fins(out);
 }
 
 // Tries at a surface's target, each asking twice the faces of the last.
