@@ -84,16 +84,18 @@ static void split_band(SimplifyWork& w, const std::vector<Triangle>& faces,
         w.border[entry.first >> 32] = w.border[uint32_t(entry.first)] = 0;
 }
 
-// Does some edge run the same way in two faces, or lie in more than two?
-// Then the faces fold over one another there, and the model is not closed.
-static bool folds(const std::vector<Triangle>& faces) {
+// The edges that run the same way in two faces, or lie in more than two:
+// where faces fold over one another, and a model is not closed.
+static size_t folded_edges(const std::vector<Triangle>& faces) {
     std::unordered_map<uint64_t, uint32_t> runs, edges;
+    size_t folded = 0;
     for (const Triangle& t : faces)
         for (int c = 0; c < 3; c++) {
             const uint32_t a = t.corner[c], b = t.corner[(c + 1) % 3];
-            if (++runs[uint64_t(a) << 32 | b] > 1 || ++edges[edge_key(a, b)] > 2) return true;
+            folded += ++runs[uint64_t(a) << 32 | b] == 2;
+            folded += ++edges[edge_key(a, b)] == 3;
         }
-    return false;
+    return folded;
 }
 
 // Removes each pair of faces on the same three corners wound opposite ways:
@@ -177,17 +179,19 @@ static size_t open_edges(const std::vector<Triangle>& faces) {
 // is and the rest is simplified with the band's inner edge locked, so the
 // surfaces on either side of a border never both fold onto the same edges.
 // Pressed far below what its locked edges allow, the simplifier can fold a
-// surface over itself: such a result is tried again with more faces.
+// surface over itself: a result with more folded edges than the surface had
+// is tried again with more faces.
 static void simplify_surface(SimplifyWork& w, SurfaceFaces& s) {
     const auto first = w.triangles.begin() + long(s.first);
     s.kept.assign(first, first + long(s.count));
     if (s.target >= s.count) return;
+    const size_t folded = folded_edges(s.kept);
     std::vector<Triangle> band, rest, reduced;
     split_band(w, s.kept, band, rest);
     size_t target = std::max(s.target > band.size() ? s.target - band.size() : 1, open_edges(rest));
     for (int tries = 0; tries < SIMPLIFY_TRIES && target < rest.size(); tries++) {
         reduce_rest(w, band, rest, target, reduced);
-        if (!folds(reduced)) {
+        if (folded_edges(reduced) <= folded) {
             s.kept.swap(reduced);
             return;
         }
