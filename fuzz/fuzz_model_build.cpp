@@ -1,6 +1,7 @@
 // libFuzzer target: our side of the model import from untrusted bytes, in
 // process: the reading process's message decoded, then welded, wound outwards,
-// scaled and encoded (fuzz_import_model covers the asset library's side in its
+// simplified (with a small face budget, when the first byte asks), scaled and
+// encoded (fuzz_import_model covers the asset library's side in its
 // child). The first byte picks the options. A model that builds is accepted by
 // the show's model reader with the counts reported, and no face is degenerate.
 #include "imported_model.h"
@@ -14,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ModelOptions options;
     options.centre = (data[0] & 2) != 0;
     options.radius = (data[0] & 4) ? 0.0f : -1.0f;
+    options.faces = (data[0] & 8) ? 8 : 0;
     Buffer out;
     ModelSummary summary;
     std::string error;

@@ -1,7 +1,14 @@
 // qxpack import: PNG pictures and model files made into the show's items, as
 // loose files or into a pack, and bad input refused with one line.
+#include "core/cpu.h"
+#include "data/assets.h"
+#include "data/builtin.h"
 #include "data/pack.h"
+#include "data/render_resources.h"
+#include "director/kernels.h"
+#include "effects/effect_tables.h"
 #include "engine3d/model.h"
+#include "engine3d/scenes.h"
 #include "import.h"
 #include "model_writer.h"
 
@@ -10,24 +17,29 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <map>
 #include <tuple>
 
 namespace fs = std::filesystem;
 
 static const std::string ITEMS = VORN_BINARY_DIR "/content/items/";
 
-// Runs `qxpack import args...`; the status, and what it printed on stderr.
-static int run_import(std::vector<std::string> args, std::string* err = nullptr) {
+// Runs `qxpack import args...`; the status, and what it printed on stderr
+// and stdout.
+static int run_import(std::vector<std::string> args, std::string* err = nullptr,
+                      std::string* out = nullptr) {
     args.insert(args.begin(), {"qxpack", "import"});
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int status = import_command(int(argv.size()), argv.data());
-    testing::internal::GetCapturedStdout();
+    const std::string said = testing::internal::GetCapturedStdout();
     const std::string text = testing::internal::GetCapturedStderr();
     if (err) *err = text;
+    if (out) *out = said;
     return status;
 }
 
@@ -250,6 +262,152 @@ TEST(ImportModel, ObjAndGltfAreWeldedWoundOutwardsPlacedAndGrouped) {
     }
 }
 
+// A bumpy torus of around x across quads (two faces each, wound outwards) as
+// an OBJ file, its first half around in the group "head", the rest in "body".
+static void write_torus_obj(const std::string& path, int around, int across) {
+    std::string obj;
+    for (int i = 0; i < around; i++)
+        for (int j = 0; j < across; j++) {
+            const double s = 2 * M_PI * i / around, t = 2 * M_PI * j / across;
+            const double r = 0.6 + 0.08 * std::sin(5 * s) * std::cos(3 * t);
+            const double ring = 2 + r * std::cos(t);
+            obj += "v " + std::to_string(ring * std::cos(s)) + " " +
+                   std::to_string(ring * std::sin(s)) + " " + std::to_string(r * std::sin(t)) +
+                   "\n";
+        }
+    auto at = [&](int i, int j) { return std::to_string((i % around) * across + j % across + 1); };
+    for (int i = 0; i < around; i++) {
+        if (i == 0 || i == around / 2) obj += i ? "g body\n" : "g head\n";
+        for (int j = 0; j < across; j++)
+            obj += "f " + at(i, j) + " " + at(i + 1, j) + " " + at(i + 1, j + 1) + " " +
+                   at(i, j + 1) + "\n";
+    }
+    write_text(path, obj);
+}
+
+// Closed and wound alike: every edge runs once in each direction.
+static bool closed(const Mesh& m) {
+    std::map<std::pair<uint32_t, uint32_t>, int> runs;
+    for (const Face& f : m.faces)
+        for (auto [a, b] :
+             {std::pair{f.vert_a, f.vert_b}, {f.vert_b, f.vert_c}, {f.vert_c, f.vert_a}})
+            runs[{a, b}]++;
+    for (const auto& [edge, count] : runs) {
+        const auto back = runs.find({edge.second, edge.first});
+        if (count != 1 || back == runs.end() || back->second != 1) return false;
+    }
+    return true;
+}
+
+// The enclosed volume: positive when the faces point outwards.
+static double volume(const Mesh& m) {
+    double six = 0;
+    for (const Face& f : m.faces) {
+        const Vec3 &a = m.vertices[f.vert_a], &b = m.vertices[f.vert_b], &c = m.vertices[f.vert_c];
+        six += a.x * (double(b.y) * c.z - double(b.z) * c.y) -
+               a.y * (double(b.x) * c.z - double(b.z) * c.x) +
+               a.z * (double(b.x) * c.y - double(b.y) * c.x);
+    }
+    return six / 6;
+}
+
+// The edges where faces of two surfaces meet.
+static size_t surface_border(const Mesh& m) {
+    std::map<std::pair<uint32_t, uint32_t>, std::vector<int>> surfaces_at;
+    for (int s = 0; s < m.surface_count; s++)
+        for (int i = m.surfaces[s].first; i < m.surfaces[s].first + m.surfaces[s].count; i++) {
+            const Face& f = m.faces[size_t(i)];
+            for (auto [a, b] :
+                 {std::pair{f.vert_a, f.vert_b}, {f.vert_b, f.vert_c}, {f.vert_c, f.vert_a}})
+                surfaces_at[{std::min(a, b), std::max(a, b)}].push_back(s);
+        }
+    return size_t(std::count_if(surfaces_at.begin(), surfaces_at.end(), [](const auto& e) {
+        return std::adjacent_find(e.second.begin(), e.second.end(), std::not_equal_to<int>()) !=
+               e.second.end();
+    }));
+}
+
+// The scene `view` drawn as the show loads it, loose items of the working
+// directory first: the pixels it covers, and its first object's faces.
+static int draw_view(const std::string& view, int* faces) {
+    pack_builtin = builtin_pack();
+    create_working_surface();
+    choose_kernels();
+    load_all_assets();
+    display_depth = 32;
+    int covered = 0;
+    for (const SceneView& shot : scene_views()) {
+        if (shot.name != view) continue;
+        *faces = shot.scene->objects[shot.objects[0]].mesh.face_count;
+        Camera camera = show_camera();
+        fill_surface(surface_virtual1, 0x010203);
+        draw_scene_view(shot, &camera, surface_virtual1);
+        for (uint32_t p : surface_virtual1->pixels) covered += p != 0x010203;
+    }
+    free_all_assets();
+    release_working_surface();
+    pack_builtin = {nullptr, 0};
+    return covered;
+}
+
+// A model over its item's face budget or the format's limits is simplified:
+// within the budget (--faces N, or the item's own), each surface on its own
+// with the border between them kept edge for edge, still closed and outward
+// and close to its volume; --faces 0 keeps every face the format holds. The
+// figure of 69,666 faces is drawn in its scene.
+TEST(ImportModel, LargeModelsAreSimplifiedClosedOutwardAndDrawn) {
+    ScopedDirectory dir;
+    write_torus_obj("big.obj", 683, 51); // 69,666 faces, 102 edges between head and body
+    write_torus_obj("small.obj", 100, 30);
+    const auto whole = [](const Mesh& m, size_t border) {
+        ASSERT_EQ(m.surface_count, 2);
+        EXPECT_GT(m.surfaces[0].count, 0);
+        EXPECT_TRUE(closed(m));
+        EXPECT_EQ(surface_border(m), border);
+    };
+    std::string said;
+    ASSERT_EQ(run_import({"big.obj", "istu2.m3d", "--faces", "0"}, nullptr, &said), 0) << said;
+    const Mesh most = read_model("istu2.m3d");
+    const double full = volume(most);
+    EXPECT_GE(most.face_count, 65000);
+    EXPECT_NE(said.find("69666 faces simplified to " + std::to_string(most.face_count)),
+              std::string::npos)
+        << said;
+    whole(most, 102);
+    // Borders that hold more faces than the budget asks are kept, and said.
+    ASSERT_EQ(run_import({"small.obj", "istu2.m3d", "--faces", "100"}, &said), 0);
+    const Mesh held = read_model("istu2.m3d");
+    EXPECT_GT(held.face_count, 100);
+    EXPECT_NE(said.find("warning: " + std::to_string(held.face_count) +
+                        " faces kept, over the budget of 100"),
+              std::string::npos)
+        << said;
+    whole(held, 60);
+
+    // The arguments, the least and most faces kept, how near the volume stays.
+    const std::tuple<std::vector<std::string>, int, int, double> cases[] = {
+        {{"big.obj", "istu2.m3d", "--faces", "1000"}, 900, 1000, 0.1},
+        {{"big.obj", "istu2.m3d", "--faces", "16000"}, 15000, 16000, 0.02}, // pinched once
+        {{"small.obj", "istu2.m3d", "--faces", "0"}, 6000, 6000, 0.02},
+        {{"small.obj", "istu2.m3d"}, 4000, 4500, 0.02}, // the figure's own budget
+        {{"big.obj", "istu2.m3d"}, 4000, 4500, 0.02},
+    };
+    for (const auto& [args, least, most_faces, near] : cases) {
+        SCOPED_TRACE(args[0] + (args.size() > 2 ? " --faces " + args[3] : ""));
+        ASSERT_EQ(run_import(args, &said), 0) << said;
+        EXPECT_EQ(said, "");
+        const Mesh m = read_model("istu2.m3d");
+        EXPECT_GE(m.face_count, least);
+        EXPECT_LE(m.face_count, most_faces);
+        whole(m, args[0] == "big.obj" ? 102 : 60);
+        EXPECT_NEAR(volume(m) / full, 1.0, near);
+    }
+    // The last, the figure of 69,666 faces in its budget, in its scene.
+    int faces = 0;
+    EXPECT_GE(draw_view("istu", &faces), FRAME_PIXELS / 20);
+    EXPECT_EQ(faces, read_model("istu2.m3d").face_count);
+}
+
 // Bad pictures, bad models and bad arguments: status 1, one line on stderr
 // after "qxpack: FILE: " that holds the case's last word, nothing written.
 TEST(Import, BadInputGivesOneLineAndNoOutput) {
@@ -272,7 +430,8 @@ TEST(Import, BadInputGivesOneLineAndNoOutput) {
                             "property float y\nproperty float z\nelement face 1\n"
                             "property list uchar int vertex_indices\nend_header\n"
                             "0 0 0\n1 0 0\n0 1 0\n; 0 1 2\n");
-    // 257 x 256 grid points: over the 65,535 vertices a model holds.
+    // 257 x 256 grid points: over the 65,535 vertices a model holds, in faces
+    // that share no edge, so that all are border and simplifying keeps them.
     std::string grid;
     for (int i = 0; i < 257 * 256; i++) {
         grid += "v " + std::to_string(i % 257) + " " + std::to_string(i / 257) + " 1\n";
@@ -292,6 +451,7 @@ TEST(Import, BadInputGivesOneLineAndNoOutput) {
              {"logo.png", "qxlogo.bmp", "not an item of the show"},
              {"logo.png", "qxlogo.raw", "--alpha", "one-byte items only"},
              {"logo.png", "kocka1.m3d", "--fit", "for pictures"},
+             {"logo.png", "qxlogo.raw", "--faces", "100", "for models"},
              {"range.obj", "kocka1.m3d", "out of range"},
              {"points.obj", "kocka1.m3d", "faces"},
              {"flat.obj", "kocka1.m3d", "no triangles"},
@@ -309,6 +469,9 @@ TEST(Import, BadInputGivesOneLineAndNoOutput) {
         EXPECT_NE(err.find(want), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }
+    // A face budget that is no whole number of at least 0 is a wrong argument.
+    for (const std::string faces : {"-1", "4k", ""})
+        EXPECT_EQ(run_import({"range.obj", "kocka1.m3d", "--faces", faces}), 2) << faces;
     EXPECT_EQ(files_here(), inputs) << "an output was written";
 }
 

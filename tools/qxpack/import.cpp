@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -55,6 +56,21 @@ const char* morph_partner(const char* name) {
         for (int i = 0; i < 2; i++)
             if (std::strcmp(name, p[i]) == 0) return p[1 - i];
     return nullptr;
+}
+
+// The faces a model item keeps unless --faces says otherwise: about one for
+// every two pixels it covers where its scene shows it (the contact sheet's
+// views), so that a front face still covers a few pixels at 320 x 200. The
+// morph pairs keep what the format holds: simplified apart, the two shapes
+// would lose their common vertex layout.
+static size_t default_face_budget(const char* name) {
+    static const std::pair<const char*, size_t> budgets[] = {
+        {"brain.m3d", 5000},   {"vkocka1.m3d", 4500}, {"vkocka2.m3d", 3000},
+        {"vkocka3.m3d", 1500}, {"istu2.m3d", 4500},
+    };
+    for (const auto& [item, faces] : budgets)
+        if (std::strcmp(name, item) == 0) return faces;
+    return 0;
 }
 
 static bool read_input(const std::string& path, Buffer* out, std::string* error);
@@ -182,7 +198,7 @@ static bool pack_with_entry(const std::string& path, const char* name, const Buf
 
 static int usage() {
     std::fprintf(stderr, "usage: qxpack import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] "
-                         "[--radius R] [--centre] [--into PACK]\n");
+                         "[--radius R] [--centre] [--faces N] [--into PACK]\n");
     return 2;
 }
 
@@ -191,6 +207,7 @@ struct ImportArgs {
     bool alpha = false, centre = false, picture_option = false, model_option = false;
     FitMode fit = FIT_NONE;
     float radius = -1.0f;
+    long faces = -1; // below 0: the item's budget
 };
 
 static bool parse_args(int argc, char** argv, ImportArgs* a) {
@@ -204,17 +221,22 @@ static bool parse_args(int argc, char** argv, ImportArgs* a) {
             a->picture_option = true;
         } else if (arg == "--centre" || arg == "--center") {
             a->centre = a->model_option = true;
-        } else if ((arg == "--radius" || arg == "--into") && i + 1 < argc) {
+        } else if ((arg == "--radius" || arg == "--into" || arg == "--faces") && i + 1 < argc) {
             const std::string value = argv[++i];
             if (arg == "--into") {
                 a->into = value;
                 continue;
             }
             char* end = nullptr;
+            a->model_option = true;
+            if (arg == "--faces") {
+                a->faces = std::strtol(value.c_str(), &end, 10);
+                if (value.empty() || value[0] == '-' || *end || a->faces < 0) return false;
+                continue;
+            }
             const double r = std::strtod(value.c_str(), &end);
             if (end == value.c_str() || *end || !(r >= 0) || r > 1e9) return false;
             a->radius = float(r);
-            a->model_option = true;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             return false;
         } else {
@@ -241,23 +263,32 @@ int import_command(int argc, char** argv) {
         return fail(a.file, "'" + a.name + "' is not an item of the show");
     const bool is_model = shape.kind == KIND_MODEL;
     if (is_model && a.picture_option) return fail(a.file, "--alpha and --fit are for pictures");
-    if (!is_model && a.model_option) return fail(a.file, "--radius and --centre are for models");
+    if (!is_model && a.model_option)
+        return fail(a.file, "--radius, --centre and --faces are for models");
 
     Buffer item;
     std::string error, summary;
     ModelSummary model;
+    size_t options_faces = 0;
     if (is_model) {
         ModelOptions options;
         options.radius = a.radius;
         options.centre = a.centre;
+        options.faces = a.faces >= 0 ? size_t(a.faces) : default_face_budget(name);
+        options_faces = options.faces;
         std::error_code ec;
         if (!fs::is_regular_file(a.file, ec))
             return fail(a.file, fs::exists(a.file, ec) ? "not a regular file" : "no such file");
         if (!import_model_file(a.file, shape, options, &item, &model, &error))
             return fail(a.file, error);
-        char text[96];
-        std::snprintf(text, sizeof text, "%zu vertices, %zu faces, radius %.6g, surfaces",
-                      model.vertices, model.faces, model.radius);
+        char text[128];
+        if (model.faces < model.faces_read)
+            std::snprintf(text, sizeof text,
+                          "%zu vertices, %zu faces simplified to %zu, radius %.6g, surfaces",
+                          model.vertices, model.faces_read, model.faces, model.radius);
+        else
+            std::snprintf(text, sizeof text, "%zu vertices, %zu faces, radius %.6g, surfaces",
+                          model.vertices, model.faces, model.radius);
         summary = text;
         for (size_t s = 0; s < model.surfaces.size(); s++)
             summary += (s ? ", " : " ") + std::to_string(s) + " '" + model.surfaces[s] + "'";
@@ -282,6 +313,11 @@ int import_command(int argc, char** argv) {
     }
     std::printf("%s: %s%s%s\n", name, summary.c_str(), a.into.empty() ? "" : ", into ",
                 a.into.c_str());
+    if (is_model && options_faces > 0 && model.faces > options_faces)
+        std::fprintf(stderr,
+                     "qxpack: %s: warning: %zu faces kept, over the budget of %zu: the faces "
+                     "along the surfaces' borders stay\n",
+                     a.file.c_str(), model.faces, options_faces);
     if (is_model && model.surfaces.size() < size_t(shape.surfaces))
         std::fprintf(stderr, "qxpack: %s: warning: the scene maps %d surfaces, the model has %zu\n",
                      a.file.c_str(), shape.surfaces, model.surfaces.size());

@@ -35,12 +35,16 @@ bool import_png(const uint8_t* data, size_t size, const ItemShape& shape, FitMod
 struct ModelOptions {
     float radius = -1.0f; // below 0: the shape's radius; 0: the file's own units
     bool centre = false;
+    // The most faces to keep (0: as many as the format holds); a model with
+    // more is simplified.
+    size_t faces = 0;
     unsigned read_seconds = 20; // CPU time the asset library may take
 };
 
 // What an imported model holds.
 struct ModelSummary {
     size_t vertices = 0, faces = 0;
+    size_t faces_read = 0; // before simplification
     double radius = 0;
     std::vector<std::string> surfaces; // names, in order
 };
@@ -51,7 +55,7 @@ bool import_model_file(const std::string& path, const ItemShape& shape, const Mo
                        Buffer* out, ModelSummary* summary, std::string* error);
 
 // Our side of import_model_file: the reading process's message (its triangles
-// and surface names) decoded, welded, wound, scaled and encoded.
+// and surface names) decoded, welded, wound, simplified, scaled and encoded.
 bool import_model_message(const uint8_t* data, size_t size, const ItemShape& shape,
                           const ModelOptions& options, Buffer* out, ModelSummary* summary,
                           std::string* error);

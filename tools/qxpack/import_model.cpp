@@ -2,10 +2,11 @@
 // process of its own): every triangle of every node (transforms applied),
 // corners of equal position welded, each connected piece wound consistently
 // and outwards, faces grouped into one surface a material (or an OBJ group
-// when there is one material), scaled and placed, and written as a "QX3D"
-// model.
+// when there is one material), simplified when over the face budget or the
+// format's limits, scaled and placed, and written as a "QX3D" model.
 #include "import.h"
 #include "model_mesh.h"
+#include "simplify_model.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
@@ -45,11 +46,6 @@ constexpr size_t MODEL_MOST_TRIANGLES = size_t(4) << 20;
 #ifndef VORN_ADDRESS_SANITIZER
 #define VORN_ADDRESS_SANITIZER 0
 #endif
-
-struct Triangle {
-    uint32_t corner[3];
-    uint32_t surface;
-};
 
 struct Gathered {
     std::vector<Vec3> vertices;
@@ -258,7 +254,23 @@ static Vec3 centring_offset(const std::vector<Vec3>& v, bool stands) {
     return {middle(lo.x, hi.x), middle(lo.y, hi.y), stands ? -lo.z : middle(lo.z, hi.z)};
 }
 
-// Places, scales and checks the gathered model, then encodes it.
+// Keeps only the vertices that faces use, in order of first use.
+static void drop_unused_vertices(std::vector<Vec3>& vertices, std::vector<Triangle>& triangles) {
+    std::vector<uint32_t> renumber(vertices.size(), UINT32_MAX);
+    std::vector<Vec3> used;
+    for (Triangle& t : triangles)
+        for (uint32_t& c : t.corner) {
+            if (renumber[c] == UINT32_MAX) {
+                renumber[c] = uint32_t(used.size());
+                used.push_back(vertices[c]);
+            }
+            c = renumber[c];
+        }
+    vertices.swap(used);
+}
+
+// Places, scales and checks the gathered model, simplified when it has more
+// faces than the options allow or more than the format holds, then encodes it.
 static bool build_model(Gathered& g, const ItemShape& shape, const ModelOptions& options,
                         Buffer* out, ModelSummary* summary, std::string* error) {
     drop_duplicates(g.triangles);
@@ -266,26 +278,20 @@ static bool build_model(Gathered& g, const ItemShape& shape, const ModelOptions&
         *error = "the model has no triangles";
         return false;
     }
-    // Only the vertices that faces use, in order of first use.
-    std::vector<uint32_t> renumber(g.vertices.size(), UINT32_MAX);
-    std::vector<Vec3> used;
-    for (Triangle& t : g.triangles)
-        for (uint32_t& c : t.corner) {
-            if (renumber[c] == UINT32_MAX) {
-                renumber[c] = uint32_t(used.size());
-                used.push_back(g.vertices[c]);
-            }
-            c = renumber[c];
-        }
+    std::vector<Vec3>& used = g.vertices;
+    drop_unused_vertices(used, g.triangles);
     std::stable_sort(g.triangles.begin(), g.triangles.end(),
                      [](const Triangle& a, const Triangle& b) { return a.surface < b.surface; });
-    if (used.size() > MODEL_MOST_COUNT || g.triangles.size() > MODEL_MOST_COUNT) {
-        *error = "the model has " + std::to_string(used.size()) + " vertices and " +
-                 std::to_string(g.triangles.size()) + " faces; the format holds at most " +
-                 std::to_string(MODEL_MOST_COUNT) + " of each";
-        return false;
-    }
     orient_outwards(used, g.triangles);
+    summary->faces_read = g.triangles.size();
+    // Within the format's limits after this (or an error).
+    const size_t budget =
+        options.faces > 0 ? std::min(options.faces, MODEL_MOST_COUNT) : MODEL_MOST_COUNT;
+    if (g.triangles.size() > budget || used.size() > MODEL_MOST_COUNT) {
+        if (!simplify_model(used, g.triangles, budget, MODEL_MOST_COUNT, error)) return false;
+        drop_unused_vertices(used, g.triangles);
+        orient_outwards(used, g.triangles);
+    }
 
     const Vec3 shift =
         options.centre ? centring_offset(used, shape.stands_on_origin) : Vec3{0, 0, 0};

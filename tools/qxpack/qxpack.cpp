@@ -49,14 +49,17 @@ static const Command COMMANDS[] = {
     {"items", "items", "Prints the table of the show's items: names, kinds, sizes, orders.\n"},
     {"import",
      "import FILE NAME [--alpha] [--fit|--fit=crop|--fit=pad] [--radius R] [--centre] "
-     "[--into PACK]",
+     "[--faces N] [--into PACK]",
      "Makes the item NAME from FILE: pictures, masks, maps and textures from PNG,\n"
      "models from OBJ, glTF, PLY, STL, 3DS and the other formats the asset library\n"
      "reads. Writes NAME in the current directory, or into PACK with --into.\n"
      "  --fit, --fit=crop, --fit=pad  scale a picture of another size to the item\n"
      "  --alpha                       take a mask or map from the picture's alpha\n"
      "  --radius R                    the model's radius (0: the file's own units)\n"
-     "  --centre                      centre the model on its origin\n"},
+     "  --centre                      centre the model on its origin\n"
+     "  --faces N                     simplify a model to at most N faces (default:\n"
+     "                                a budget for the item's size on the screen;\n"
+     "                                0: every face the format holds)\n"},
     {"help", "help [COMMAND]", "Says how to use qxpack, or one of its commands.\n"},
 };
 
