@@ -70,10 +70,15 @@ record)
     [ "$status" = 2 ] && grep -q 'the music has 8 orders (0 to 7)' stderr.txt && [ ! -e late ] ||
         fail "--start past the music's end: status $status, $(cat stderr.txt)"
     # A loop's every turn starts with the frame its first did: orders 2 and 3
-    # are 230.4 frames long.
-    "$vorn" --frames loop --loop 2-3 --seconds 4 2>/dev/null || fail "vorn --frames --loop 2-3"
-    turns=$(for f in loop/*.png; do if cmp -s loop/frame000000.png "$f"; then echo "$f"; fi; done)
-    [ "$(echo $turns)" = "loop/frame000000.png loop/frame000230.png" ] || fail "turns at $turns"
+    # are 230.4 frames long, and so are 6 and 7, the song's last, of a loop
+    # that runs past its end.
+    for orders in 2-3 6-60; do
+        rm -rf loop
+        "$vorn" --frames loop --loop $orders --seconds 4 2>/dev/null || fail "vorn --loop $orders"
+        turns=$(for f in loop/*.png; do if cmp -s loop/frame000000.png "$f"; then echo "$f"; fi; done)
+        [ "$(echo $turns)" = "loop/frame000000.png loop/frame000230.png" ] ||
+            fail "--loop $orders turns at $turns"
+    done
     # PNG frames hold the pixels: twice the size is each pixel doubled.
     "$vorn" --frames small --seconds 0.2 --every 6 2>/dev/null || fail "vorn --frames failed"
     "$vorn" --frames large --seconds 0.2 --every 6 --size 640x400 2>/dev/null || fail "--frames --size"

@@ -110,5 +110,8 @@ void next_show_frame() {
 }
 
 int show_loop_turns() {
-    return show_loop.on && music_song && FMUSIC_GetOrder(music_song) > show_loop.last;
+    if (!show_loop.on || !music_song) return 0;
+    // A loop past the song's end turns where the show would end.
+    const uint32_t order = FMUSIC_GetOrder(music_song);
+    return order > show_loop.last || order >= show_parts[PART_END_OF_SHOW].first_order;
 }

@@ -66,6 +66,7 @@ struct ShowLoop {
     uint32_t first, last;
 };
 extern ShowLoop show_loop;
-// Whether the song has gone past the loop's last order (or ended): the show
-// goes back to the loop's first before it draws another frame.
+// Whether the song has gone past the loop's last order, or reached the end of
+// the show (a loop running past the song's end): the show goes back to the
+// loop's first before it draws another frame.
 int show_loop_turns();
