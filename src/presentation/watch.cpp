@@ -133,6 +133,8 @@ static void reload_pack(uint32_t now_ms) {
 }
 
 void reload_saved_files(uint32_t now_ms) {
+    // A catch-up computes with the content it began with; saves wait for it.
+    if (catch_up_active()) return;
     std::vector<std::string> names;
     file_watch_poll(now_ms, &names);
     for (const std::string& name : names) {

@@ -10,7 +10,8 @@ extern int demo_watch; // --watch
 
 // Starts watching the current directory; 0 when the platform cannot.
 int start_watching();
-// Reloads what has been saved and settled by now_ms.
+// Reloads what has been saved and settled by now_ms (after a running
+// catch-up has arrived).
 void reload_saved_files(uint32_t now_ms);
 // The last reload's line over the frame, for a few seconds after it.
 void draw_reload_notice(uint32_t now_ms);
