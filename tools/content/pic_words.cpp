@@ -103,9 +103,21 @@ MaskedPicture pic_presents() {
     return {lettering_colour(l, style.glow), lettering_mask(l)};
 }
 
+// The title words fill their boxes' height but for a rim of TITLE_RIM_Y rows
+// (TITLE_RIM_X columns at the sides) where their glow fades out; narrowed
+// to the box, they keep their weight with stems TITLE_STEM of the em wider
+// for every halving.
+static const int TITLE_RIM_X = 5, TITLE_RIM_Y = 4;
+static const float TITLE_STEM = 0.09f;
+
 MaskedPicture pic_title_word(const char* text, int w, int h, int right_margin) {
-    const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 5.0f, 0.6f};
-    Lettering inner = set_words(text, w - right_margin, h, 7, 6, style);
+    const int S = TYPE_SUPERSAMPLE;
+    const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 4.0f, 0.6f};
+    const int inner_w = w - right_margin, box_w = inner_w - 2 * TITLE_RIM_X;
+    const Gray cov = fit_text_filled(text, box_w * S, (h - 2 * TITLE_RIM_Y) * S, TITLE_STEM);
+    Gray canvas = make_gray(inner_w * S, h * S, 0.0f);
+    stamp(canvas, cov, (inner_w * S - cov.w) / 2, TITLE_RIM_Y * S);
+    Lettering inner = style_coverage(canvas, style);
     fade_edges(inner, 4);
     Lettering l{make_image(w, h, {0, 0, 0}), make_gray(w, h, 0.0f)};
     place_lettering(l.premul, inner, 0, 0);
