@@ -5,7 +5,15 @@
 #   - the brain (order 23) and the morph shape (orders 35-38) stay inside the
 #     frame: no object pixels in the outermost columns and rows;
 #   - the tunnel (orders 27-28) has no seam where its angle wraps: the largest
-#     colour step across the wrap against the typical step elsewhere.
+#     colour step across the wrap against the typical step elsewhere;
+#   - round shapes are round on the 4:3 screen: the eye's iris (order 17) is
+#     1.2 times wider than tall in pixels;
+#   - the vivid picture whose red the counting map masks (order 20) leaves no
+#     pixel green;
+#   - the pictures' type: title words 45-50 rows tall in their boxes, the
+#     last word's cut margin empty, the "presents" letters in the middle of
+#     the frame, the I of the stacked words as bright as their other letters,
+#     and the scrolling circuit board light enough for its blue dots.
 #   art_frames.sh VORN ITEMS_DIR
 # Prints the figures; fails when one is out of its range.
 set -euo pipefail
@@ -22,6 +30,8 @@ render figure figure 46 60
 render brain 23 7.6 12
 render morph morph 30.6 60
 render tunnel tunnel 15.3 30
+render eye 17 3.8 60
+render vivid 20 7.6 15
 
 python3 - "$work" "$items" <<'EOF'
 import glob, math, os, subprocess, sys
@@ -131,5 +141,63 @@ print('tunnel: colour step across the wrap: largest %d, 99th percentile %d, mean
          other_top, sum(other_steps) / len(other_steps)))
 check('the tunnel wrap steps no more than the texture elsewhere (%d <= 1.5 x %d)'
       % (wrap_top, other_top), wrap_top <= 1.5 * other_top)
+
+# The iris: blue pixels of the eye (the name card's dark blue rim is dimmer).
+for rows in frames('eye')[:1]:
+    iris = [(x, y) for y in range(H) for x in range(W)
+            if pixel(rows, x, y)[2] > 120 and pixel(rows, x, y)[2] - pixel(rows, x, y)[0] > 70]
+    w = max(p[0] for p in iris) - min(p[0] for p in iris) + 1
+    h = max(p[1] for p in iris) - min(p[1] for p in iris) + 1
+    print('iris: %d x %d pixels, %.2f as wide as tall on the 4:3 screen' % (w, h, w / (1.2 * h)))
+    check('the iris is round on the 4:3 screen', 0.95 <= w / (1.2 * h) <= 1.05)
+
+# The vivid picture under the cycling mask (rows 32 and above of order 20).
+greens = [sum(1 for y in range(H) for x in range(W)
+              if pixel(rows, x, y)[1] > max(pixel(rows, x, y)[0], pixel(rows, x, y)[2]))
+          for rows in frames('vivid', first=int(3.9 * 60))]
+print('vivid: %d green pixels over %d frames' % (sum(greens), len(greens)))
+check('the masked vivid picture has no green', sum(greens) == 0 and len(greens) > 0)
+
+def item(name):
+    return open(os.path.join(items, name), 'rb').read()
+
+def inked_span(mask, w, h, axis):
+    """First and last row (axis 1) or column (axis 0) where a mask shows its letters."""
+    hits = [(x, y)[axis] for y in range(h) for x in range(w) if mask[y * w + x] <= 128]
+    return min(hits), max(hits)
+
+# Title words: letters filling their boxes' height; glow faded before the box edge.
+for name, w, h in (('vorn', 113, 57), ('start', 126, 54), ('the', 95, 54), ('unive', 218, 55)):
+    mask = item('a_%s.raw' % name)
+    top, bottom = inked_span(mask, w, h, 1)
+    border = [mask[i] for i in range(w)] + [mask[(h - 1) * w + i] for i in range(w)] + \
+             [mask[y * w + x] for y in range(h) for x in (0, w - 1)]
+    print('%s: letters %d rows tall in %d' % (name, bottom - top + 1, h))
+    check('%s fills its box: 45-50 rows, the box edge clear' % name,
+          45 <= bottom - top + 1 <= 50 and min(border) == 255)
+mask = item('a_unive.raw')
+check('the 8 columns the frame cuts off UNIVERSE are empty',
+      min(mask[y * 218 + x] for y in range(55) for x in range(210, 218)) == 255)
+# The scene lays the presents picture's left edge at column 7.
+left, right = inked_span(item('a_qxpres.raw'), 259, 105, 0)
+print('presents: letters from column %d to %d of the frame' % (left + 7, right + 7))
+check('the presents letters stand in the middle of the frame', abs((left + right) / 2 + 7 - 159.5) <= 2)
+
+# Stacked words: bright pixels in each letter's band (the letters' first row
+# and pitch as the pictures lay them out).
+for name, w, h, x0, top, pitch in (('think.raw', 320, 200, 244, 10, 37),
+                                   ('b_using.raw', 100, 170, 0, 4, 34)):
+    picture = item(name)
+    counts = [sum(1 for y in range(max(0, top + pitch * i - 3), min(h, top + pitch * (i + 1) - 3))
+                  for x in range(x0, w) if luma(picture[3 * (y * w + x):3 * (y * w + x) + 3]) > 100)
+              for i in range(5)]
+    print('%s: bright pixels per letter %s' % (name, counts))
+    check('%s: the I at least 2/3 of the other letters\' mean' % name,
+          counts[2] >= 2 / 3 * (sum(counts) - counts[2]) / 4)
+
+board = item('t_tex1.raw')
+mean = sum(luma(board[i:i + 3]) for i in range(0, len(board), 3)) / (len(board) // 3)
+print('t_tex1: mean luma %.0f' % mean)
+check('the circuit board is light enough for the blue dots (mean luma 80-160)', 80 <= mean <= 160)
 sys.exit(1 if failed else 0)
 EOF

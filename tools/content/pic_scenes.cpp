@@ -32,7 +32,7 @@ Image space_backdrop(int w, int h, uint32_t seed, float nebula) {
         const float tint = rng_next(rng);
         const Rgb colour = tint < 0.3f ? rgb8(255, 210, 160)
                                        : (tint < 0.7f ? rgb8(220, 230, 255) : rgb8(170, 190, 255));
-        add_spot(img, p, 0.4f + b * 0.6f, colour * (0.3f + b * 1.8f));
+        add_round_spot(img, p, 0.4f + b * 0.6f, colour * (0.3f + b * 1.8f));
     }
     return img;
 }
@@ -40,10 +40,11 @@ Image space_backdrop(int w, int h, uint32_t seed, float nebula) {
 Image pic_space() {
     Image img = space_backdrop(320, 200, 3, 1.0f);
     // A far sun behind the top right.
-    add_spot(img, {282.0f, 34.0f}, 40.0f, rgb8(255, 140, 60) * 0.35f);
-    add_spot(img, {282.0f, 34.0f}, 9.0f, rgb8(255, 230, 200) * 0.9f);
-    add_spot(img, {282.0f, 34.0f}, 2.5f, rgb8(255, 255, 255) * 1.0f);
-    // A planet low on the left, lit on its upper right rim by that sun.
+    add_round_spot(img, {282.0f, 34.0f}, 40.0f, rgb8(255, 140, 60) * 0.35f);
+    add_round_spot(img, {282.0f, 34.0f}, 9.0f, rgb8(255, 230, 200) * 0.9f);
+    add_round_spot(img, {282.0f, 34.0f}, 2.5f, rgb8(255, 255, 255) * 1.0f);
+    // A planet low on the left, lit on its upper right rim by that sun; round
+    // on the 4:3 screen, so r rows tall and SCREEN_WIDE times that across.
     const float cx = -40.0f, cy = 300.0f, r = 190.0f;
     const float lx = 0.78f, ly = -0.62f;
     const int S = 3;
@@ -56,7 +57,7 @@ Image pic_space() {
                 for (int i = 0; i < S; i++) {
                     const float px = float(x) + (float(i) + 0.5f) / S,
                                 py = float(y) + (float(j) + 0.5f) / S;
-                    const float dx = (px - cx) / r, dy = (py - cy) / r;
+                    const float dx = (px - cx) / (r * SCREEN_WIDE), dy = (py - cy) / r;
                     const float d = std::sqrt(dx * dx + dy * dy);
                     if (d < 1.0f) {
                         const float nz = std::sqrt(1.0f - d * d);
@@ -107,7 +108,9 @@ static float lid_lower(float x) {
 Image pic_eye() {
     const int S = 3;
     const int W = 320 * S, H = 200 * S;
-    const float icx = 160.0f, icy = 98.0f, ir = 62.0f, pr = 22.0f;
+    // The iris and the pupil are round on the 4:3 screen: ir and pr rows
+    // tall, SCREEN_WIDE times as wide.
+    const float icx = 160.0f, icy = 98.0f, ir = 58.0f, pr = 20.0f;
     Image big = make_image(W, H, {0, 0, 0});
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
@@ -128,7 +131,7 @@ Image pic_eye() {
                 const float inside = clamp01((148.0f - std::fabs(fx - 160.0f)) / 6.0f);
                 c = mix(c, rgb8(200, 110, 140), std::exp(-lid_edge / 2.5f) * 0.8f * inside);
             } else {
-                const float dx = fx - icx, dy = fy - icy;
+                const float dx = (fx - icx) / SCREEN_WIDE, dy = fy - icy;
                 const float d = std::sqrt(dx * dx + dy * dy);
                 if (d > ir) {
                     // White of the eye: shaded towards the corners, faint veins.
@@ -185,9 +188,10 @@ Image pic_eye() {
     paint(big, lashes, rgb8(14, 6, 26), 0, 0);
     Image img = downsample(big, S);
     // Highlights on the cornea.
-    add_spot(img, {icx - 20.0f, icy - 22.0f}, 6.0f, rgb8(255, 255, 255) * 1.1f);
-    add_spot(img, {icx - 20.0f, icy - 22.0f}, 2.5f, rgb8(255, 255, 255) * 1.0f);
-    add_spot(img, {icx + 24.0f, icy + 20.0f}, 2.5f, rgb8(220, 230, 255) * 0.6f);
+    const float w = SCREEN_WIDE;
+    add_round_spot(img, {icx - 20.0f * w, icy - 21.0f}, 5.5f, rgb8(255, 255, 255) * 1.1f);
+    add_round_spot(img, {icx - 20.0f * w, icy - 21.0f}, 2.3f, rgb8(255, 255, 255) * 1.0f);
+    add_round_spot(img, {icx + 23.0f * w, icy + 19.0f}, 2.3f, rgb8(220, 230, 255) * 0.6f);
     return img;
 }
 
@@ -211,13 +215,14 @@ Image pic_girl() {
     // the figure's gaze. The morphing shape turns over the right half (about
     // columns 205 to 310, rows 50 to 150) and the dot cells stand at 240 to
     // 290: the face and the sun keep left of and below them.
-    const float sun_x = 185.0f, sun_y = 212.0f, sun_r = 72.0f;
+    const float sun_x = 185.0f, sun_y = 212.0f, sun_r = 62.0f;
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++) {
             const float t = float(y) / 199.0f;
             Rgb c = t < 0.7f ? mix(rgb8(16, 6, 60), rgb8(160, 40, 130), t / 0.7f)
                              : mix(rgb8(160, 40, 130), rgb8(255, 140, 40), (t - 0.7f) / 0.3f);
-            const float dx = float(x) - sun_x, dy = float(y) - sun_y;
+            // The sun is round on the 4:3 screen.
+            const float dx = (float(x) - sun_x) / SCREEN_WIDE, dy = float(y) - sun_y;
             const float d = std::sqrt(dx * dx + dy * dy);
             const float stripe = float(y) > 168.0f
                                      ? smoothstep(0.15f, 0.3f,
@@ -344,7 +349,7 @@ Image pic_floor() {
             big.at(x, y) = c;
         }
     Image img = downsample(big, S);
-    add_spot(img, {160.0f, horizon}, 60.0f, rgb8(140, 90, 255) * 0.12f);
+    add_round_spot(img, {160.0f, horizon}, 60.0f, rgb8(140, 90, 255) * 0.12f);
     return img;
 }
 
@@ -406,22 +411,27 @@ Image pic_emblem() {
     return downsample(big, S);
 }
 
+// The scene keeps the green and blue channels and masks the red one with a
+// counting map, so wherever the map takes the red away what is left must not
+// turn green: green stays below blue everywhere. Red swirls into magenta and
+// violet arms about a pale centre, round on the 4:3 screen.
 Image pic_vivid() {
     Image img = make_image(320, 200, {0, 0, 0});
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++) {
-            const float dx = float(x) - 160.0f, dy = float(y) - 100.0f;
+            const float dx = (float(x) - 160.0f) / SCREEN_WIDE, dy = float(y) - 100.0f;
             const float r = std::sqrt(dx * dx + dy * dy);
             const float a = std::atan2(dy, dx);
             const float swirl = a * 5.0f + r * 0.045f;
             const float rays = 0.5f + 0.5f * std::sin(swirl);
             const float n = fbm(float(x) / 50.0f, float(y) / 50.0f, 4, 0, 0, 131);
             const float red = 0.75f + 0.25f * std::sin(r * 0.05f + n * 4.0f);
-            const float green = 0.55f * rays * smoothstep(150.0f, 20.0f, r) + 0.15f * n;
-            const float blue = 0.65f * (1.0f - rays) * smoothstep(0.0f, 120.0f, r) + 0.1f;
+            const float blue = 0.75f * (1.0f - rays) * smoothstep(0.0f, 120.0f, r) +
+                               0.35f * rays * smoothstep(150.0f, 20.0f, r) + 0.1f + 0.1f * n;
+            const float green = 0.45f * blue * rays * smoothstep(150.0f, 20.0f, r);
             img.at(x, y) = {red, green, blue};
         }
-    add_spot(img, {160.0f, 100.0f}, 14.0f, rgb8(255, 230, 120) * 0.8f);
+    add_round_spot(img, {160.0f, 100.0f}, 14.0f, rgb8(255, 170, 200) * 0.8f);
     return img;
 }
 
@@ -432,7 +442,8 @@ Gray map_counting() {
         for (int x = 0; x < 320; x++) {
             float v = fbm(float(x) / 120.0f, float(y) / 120.0f, 3, 0, 0, 151);
             for (const Point& c : centres) {
-                const float dx = float(x) - c.x, dy = float(y) - c.y;
+                // Rings round on the 4:3 screen.
+                const float dx = (float(x) - c.x) / SCREEN_WIDE, dy = float(y) - c.y;
                 const float r = std::sqrt(dx * dx + dy * dy);
                 v += 0.35f * std::exp(-r / 45.0f) * (0.5f + 0.5f * std::cos(r * 0.25f));
             }

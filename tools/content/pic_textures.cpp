@@ -20,62 +20,80 @@ static float panel_bevel(float u, float v, float width) {
 // Share of tile edges that carry a circuit trace.
 static const float TRACE_CHANCE = 0.42f;
 
+// The board's tiles: 8 across and 10 down, so that they look square on the
+// 4:3 screen, where the plane is seen a texel to a pixel.
+static const int TILES_X = 8, TILES_Y = 10;
+static const float TILE_W = float(T) / TILES_X, TILE_H = float(T) / TILES_Y;
+
+// A chip on a tile without traces: a dark body with a lit top edge, three
+// gold pins on each side and a mark by its first pin, about centre c.
+static void draw_chip(Gray& body, Gray& edge, Gray& pins, Point c) {
+    const float hw = 9.0f, hh = 6.0f;
+    fill_polygon(
+        body,
+        {{c.x - hw, c.y - hh}, {c.x + hw, c.y - hh}, {c.x + hw, c.y + hh}, {c.x - hw, c.y + hh}},
+        1.0f);
+    draw_segment(edge, {c.x - hw + 1.0f, c.y - hh + 0.5f}, {c.x + hw - 1.0f, c.y - hh + 0.5f}, 0.6f,
+                 1.0f, true);
+    for (int i = -1; i <= 1; i++) {
+        const float y = c.y + float(i) * 3.5f;
+        draw_segment(pins, {c.x - hw - 4.0f, y}, {c.x - hw, y}, 0.9f, 1.0f, true);
+        draw_segment(pins, {c.x + hw, y}, {c.x + hw + 4.0f, y}, 0.9f, 1.0f, true);
+    }
+    draw_round(pins, {c.x - hw + 3.5f, c.y - hh + 3.5f}, 1.2f, 0.8f, true);
+}
+
 Image tex_circuits() {
-    const int cell = 32, cells = T / cell;
+    // A mauve board, light enough that the scene's blue dots stand out on
+    // it, with gold traces between the tiles' centres and chips on the tiles
+    // that no trace reaches.
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float u = float(x % cell) / cell, v = float(y % cell) / cell;
+            const int tx = int(float(x) / TILE_W), ty = int(float(y) / TILE_H);
+            const float u = float(x) / TILE_W - float(tx), v = float(y) / TILE_H - float(ty);
             const float n = fbm(float(x) / 32.0f, float(y) / 32.0f, 4, 8, 8, 201);
-            const int tile = (x / cell) + (y / cell) * cells;
-            const float tone = 0.8f + 0.4f * hash01(tile, 0, 202);
-            // A near-black violet board, so that the scene's blue dots show.
-            Rgb c = rgb8(14, 8, 30) * (tone * (0.8f + 0.4f * n));
+            const float tone = 0.85f + 0.3f * hash01(tx + ty * TILES_X, 0, 202);
+            Rgb c = rgb8(104, 66, 128) * (tone * (0.85f + 0.3f * n));
             const float bevel = panel_bevel(u, v, 0.08f);
-            c = c + rgb8(70, 40, 110) * std::max(0.0f, bevel) * 0.7f;
-            c = c * (1.0f + std::min(0.0f, bevel) * 0.6f);
+            c = c + rgb8(150, 120, 200) * std::max(0.0f, bevel) * 0.6f;
+            c = c * (1.0f + std::min(0.0f, bevel) * 0.5f);
             img.at(x, y) = c;
         }
-    // Traces between tile centres: an edge carries a trace when its hash says so,
-    // so both neighbours agree and the pattern wraps.
-    Gray traces = make_gray(T, T, 0.0f), pads = traces, runes = traces;
-    for (int ty = 0; ty < cells; ty++)
-        for (int tx = 0; tx < cells; tx++) {
-            const Point c{float(tx * cell) + 16.0f, float(ty * cell) + 16.0f};
+    // An edge carries a trace when its hash says so, so both neighbours agree
+    // and the pattern wraps.
+    Gray traces = make_gray(T, T, 0.0f), pads = traces, body = traces, edge = traces, pins = traces;
+    for (int ty = 0; ty < TILES_Y; ty++)
+        for (int tx = 0; tx < TILES_X; tx++) {
+            const Point c{(float(tx) + 0.5f) * TILE_W, (float(ty) + 0.5f) * TILE_H};
             int links = 0;
             if (hash01(tx, ty, 210) < TRACE_CHANCE) {
-                draw_segment(traces, c, {c.x + cell, c.y}, 1.2f, 1.0f, true);
+                draw_segment(traces, c, {c.x + TILE_W, c.y}, 1.3f, 1.0f, true);
                 links++;
             }
             if (hash01(tx, ty, 211) < TRACE_CHANCE) {
-                draw_segment(traces, c, {c.x, c.y + cell}, 1.2f, 1.0f, true);
+                draw_segment(traces, c, {c.x, c.y + TILE_H}, 1.3f, 1.0f, true);
                 links++;
             }
-            const int left = (tx + cells - 1) % cells, up = (ty + cells - 1) % cells;
+            const int left = (tx + TILES_X - 1) % TILES_X, up = (ty + TILES_Y - 1) % TILES_Y;
             links += hash01(left, ty, 210) < TRACE_CHANCE;
             links += hash01(tx, up, 211) < TRACE_CHANCE;
-            if (links > 0) {
-                draw_disc(pads, c, 4.0f, 1.0f, true);
-                continue;
-            }
-            // A rune of three strokes on a 3 x 3 lattice for tiles without traces.
-            const int tile = tx + ty * cells;
-            for (int s = 0; s < 3; s++) {
-                const int a = int(hash01(tile, s, 220) * 9.0f);
-                const int b = int(hash01(tile, s, 221) * 9.0f);
-                const Point pa{c.x + float(a % 3 - 1) * 8.0f, c.y + float(a / 3 - 1) * 8.0f};
-                const Point pb{c.x + float(b % 3 - 1) * 8.0f, c.y + float(b / 3 - 1) * 8.0f};
-                draw_segment(runes, pa, pb, 1.1f, 1.0f, true);
-            }
+            if (links > 0)
+                draw_round(pads, c, 3.5f, 1.0f, true);
+            else
+                draw_chip(body, edge, pins, c);
         }
-    Gray glow = runes;
-    blur(glow, 2, true);
+    Gray shadow = body;
+    blur(shadow, 2, true);
     for (int i = 0; i < T * T; i++) {
-        Rgb& p = img.px[size_t(i)];
-        p = p + rgb8(160, 90, 230) * (glow.v[size_t(i)] * 0.9f);
-        p = mix(p, rgb8(235, 215, 255), runes.v[size_t(i)]);
-        p = mix(p, rgb8(255, 170, 40), traces.v[size_t(i)]);
-        p = mix(p, rgb8(255, 220, 120), pads.v[size_t(i)]);
+        const size_t k = size_t(i);
+        Rgb& p = img.px[k];
+        p = p * (1.0f - 0.35f * shadow.v[k]);
+        p = mix(p, rgb8(34, 20, 52), body.v[k]);
+        p = mix(p, rgb8(150, 130, 200), edge.v[k] * body.v[k]);
+        p = mix(p, rgb8(255, 170, 40), traces.v[k]);
+        p = mix(p, rgb8(255, 200, 90), pins.v[k]);
+        p = mix(p, rgb8(255, 225, 130), pads.v[k]);
     }
     return img;
 }
@@ -145,8 +163,8 @@ Image tex_think() {
         for (int i = 0; i < 8; i++) {
             if ((i + j) & 1) continue;
             const Point p{float(i * 32), float(j * 32)};
-            add_spot(img, p, 4.0f, rgb8(255, 140, 40) * 0.6f, true);
-            add_spot(img, p, 1.4f, rgb8(255, 250, 220), true);
+            add_round_spot(img, p, 4.0f, rgb8(255, 140, 40) * 0.6f, true);
+            add_round_spot(img, p, 1.4f, rgb8(255, 250, 220), true);
         }
     return img;
 }
@@ -276,10 +294,13 @@ Image tex_brain() {
             const float crease = smoothstep(0.78f, 0.98f, fold);
             const float hill = smoothstep(0.2f, 0.75f, fold);
             // Pale and warm: the brain shows it half over the deep blue, and
-            // the cube frames, which share it, fog towards the pale sky, so
-            // dark texels there would vanish into it.
+            // the cube frames, which share it, fog towards the pale sky. The
+            // fog takes half of full brightness off every channel before it
+            // adds its own colour, so a texel whose channels all lie below
+            // half turns into the sky itself: the creases keep red and blue
+            // well above half.
             Rgb c = mix(rgb8(195, 180, 190), rgb8(250, 228, 215), hill);
-            c = mix(c, rgb8(90, 45, 120), crease * 0.85f);
+            c = mix(c, rgb8(190, 125, 205), crease * 0.9f);
             img.at(x, y) = c;
         }
     return img;

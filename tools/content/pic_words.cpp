@@ -19,14 +19,14 @@ static int ink_bottom(const Lettering& l, int x0, int x1) {
 
 // Four-pointed glint of light.
 static void add_sparkle(Image& img, Point c, float size, Rgb colour) {
-    add_spot(img, c, size * 0.18f, colour);
+    add_round_spot(img, c, size * 0.18f, colour);
     Gray rays = make_gray(img.w, img.h, 0.0f);
     draw_segment(rays, {c.x - size, c.y}, {c.x + size, c.y}, 0.35f);
     draw_segment(rays, {c.x, c.y - size * 0.7f}, {c.x, c.y + size * 0.7f}, 0.35f);
     blur(rays, 1);
     for (size_t i = 0; i < rays.v.size(); i++) {
         const int x = int(i) % img.w, y = int(i) / img.w;
-        const float dx = (float(x) - c.x) / size, dy = (float(y) - c.y) / size;
+        const float dx = (float(x) - c.x) / (size * SCREEN_WIDE), dy = (float(y) - c.y) / size;
         const float fall = clamp01(1.0f - std::sqrt(dx * dx + dy * dy));
         rays.v[i] *= fall * 2.5f;
     }
@@ -90,22 +90,39 @@ Image pic_logo() {
     return img;
 }
 
+// The scene lays the picture's left edge at column 7 of the frame (the echoes
+// move it by up to 5 either way), so the letters stand about column
+// PRESENTS_MIDDLE of the picture to stand in the middle of the frame.
+static const int PRESENTS_MIDDLE = 160 - 7;
+
 MaskedPicture pic_presents() {
     const int S = TYPE_SUPERSAMPLE;
     Gray canvas = make_gray(259 * S, 105 * S, 0.0f);
     const Gray qx = fit_text("QX", 120 * S, 44 * S);
-    const Gray presents = fit_text("presents", 215 * S, 36 * S);
-    stamp(canvas, qx, (259 * S - qx.w) / 2, 10 * S);
-    stamp(canvas, presents, (259 * S - presents.w) / 2, 10 * S + qx.h + 9 * S);
+    const Gray presents = fit_text("presents", 196 * S, 36 * S);
+    stamp(canvas, qx, PRESENTS_MIDDLE * S - qx.w / 2, 10 * S);
+    stamp(canvas, presents, PRESENTS_MIDDLE * S - presents.w / 2, 10 * S + qx.h + 9 * S);
     const TypeStyle style{FINISH_LIGHT, 2.0f, rgb8(150, 190, 255), 4.5f, 0.8f};
     Lettering l = style_coverage(canvas, style);
     fade_edges(l, 4);
     return {lettering_colour(l, style.glow), lettering_mask(l)};
 }
 
+// The title words fill their boxes' height but for a rim of TITLE_RIM_Y rows
+// (TITLE_RIM_X columns at the sides) where their glow fades out; narrowed
+// to the box, they keep their weight with stems TITLE_STEM of the em wider
+// for every halving.
+static const int TITLE_RIM_X = 5, TITLE_RIM_Y = 4;
+static const float TITLE_STEM = 0.09f;
+
 MaskedPicture pic_title_word(const char* text, int w, int h, int right_margin) {
-    const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 5.0f, 0.6f};
-    Lettering inner = set_words(text, w - right_margin, h, 7, 6, style);
+    const int S = TYPE_SUPERSAMPLE;
+    const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 4.0f, 0.6f};
+    const int inner_w = w - right_margin, box_w = inner_w - 2 * TITLE_RIM_X;
+    const Gray cov = fit_text_filled(text, box_w * S, (h - 2 * TITLE_RIM_Y) * S, TITLE_STEM);
+    Gray canvas = make_gray(inner_w * S, h * S, 0.0f);
+    stamp(canvas, cov, (inner_w * S - cov.w) / 2, TITLE_RIM_Y * S);
+    Lettering inner = style_coverage(canvas, style);
     fade_edges(inner, 4);
     Lettering l{make_image(w, h, {0, 0, 0}), make_gray(w, h, 0.0f)};
     place_lettering(l.premul, inner, 0, 0);
@@ -142,34 +159,50 @@ Image pic_card(const char* text, bool headline) {
     return img;
 }
 
+// Share of the em by which the stem of a lone "I" is widened: the bare
+// stroke holds a fraction of the light of the letters around it.
+static const float I_STEM = 0.2f;
+
 // A word's letters one under another, each fitted to letter_w x letter_h and
-// centred across, `pitch` rows apart from row `top`: coverage at the type's
-// supersampled size of a width x height picture.
-static Gray stacked_letters(const char* word, int width, int height, int letter_w, int letter_h,
-                            int pitch, int top) {
+// centred across, `pitch` rows apart from row `top`, in a width x height
+// picture. Each letter is styled on its own, so that every one carries the
+// whole metal ramp (over the whole column the middle letter would sit in
+// the ramp's dark horizon).
+static Lettering stacked_letters(const char* word, int width, int height, int letter_w,
+                                 int letter_h, int pitch, int top, const TypeStyle& style) {
     const int S = TYPE_SUPERSAMPLE;
-    Gray canvas = make_gray(width * S, height * S, 0.0f);
+    Lettering out{make_image(width, height, {0, 0, 0}), make_gray(width, height, 0.0f)};
     for (int i = 0; word[i]; i++) {
         const char letter[2] = {word[i], 0};
-        const Gray cov = fit_text(letter, letter_w * S, letter_h * S);
+        const float stem = word[i] == 'I' ? I_STEM : 0.0f;
+        const int em = letter_h * S * 4;
+        const Gray big = text_coverage(letter, em, FONT_BOLD, stem);
+        const float scale = std::min(float(letter_w) / big.w, float(letter_h) / big.h) * S;
+        const Gray cov = resize_area(big, std::max(1, int(big.w * scale)), int(big.h * scale));
+        Gray canvas = make_gray(width * S, height * S, 0.0f);
         stamp(canvas, cov, (width * S - cov.w) / 2, (pitch * i + top) * S);
+        const Lettering l = style_coverage(canvas, style);
+        place_lettering(out.premul, l, 0, 0);
+        for (size_t p = 0; p < out.alpha.v.size(); p++)
+            out.alpha.v[p] = l.alpha.v[p] + out.alpha.v[p] * (1.0f - l.alpha.v[p]);
     }
-    return canvas;
+    return out;
 }
 
 Image pic_using() {
-    const Gray canvas = stacked_letters("USING", 100, 170, 60, 26, 34, 4);
     const TypeStyle style{FINISH_CHROME, 2.5f, rgb8(255, 128, 0), 3.0f, 0.5f};
-    const Lettering l = style_coverage(canvas, style);
+    const Lettering l = stacked_letters("USING", 100, 170, 60, 26, 34, 4, style);
     Image img = make_image(100, 170, DEEP_BLUE);
     place_lettering(img, l, 0, 0);
     return img;
 }
 
-// A glowing light bulb centred at c with glass radius r.
+// A glowing light bulb centred at c with glass radius r rows (round on the
+// 4:3 screen, so rx = SCREEN_WIDE x r columns across).
 static void draw_bulb(Image& img, Point c, float r) {
-    add_spot(img, c, r * 1.6f, rgb8(255, 150, 40) * 0.35f);
-    add_spot(img, c, r * 0.7f, rgb8(255, 200, 90) * 0.6f);
+    const float rx = r * SCREEN_WIDE;
+    add_round_spot(img, c, r * 1.6f, rgb8(255, 150, 40) * 0.35f);
+    add_round_spot(img, c, r * 0.7f, rgb8(255, 200, 90) * 0.6f);
     const int S = 4;
     Gray glass = make_gray(img.w * S, img.h * S, 0.0f);
     Gray base = glass, filament = glass;
@@ -177,29 +210,29 @@ static void draw_bulb(Image& img, Point c, float r) {
     std::vector<Point> outline;
     for (int i = 0; i <= 40; i++) {
         const float a = PI * (0.8f + 1.4f * float(i) / 40.0f);
-        outline.push_back({(c.x + std::cos(a) * r) * S, (c.y + std::sin(a) * r) * S});
+        outline.push_back({(c.x + std::cos(a) * rx) * S, (c.y + std::sin(a) * r) * S});
     }
-    outline.push_back({(c.x + r * 0.42f) * S, (c.y + r * 1.25f) * S});
-    outline.push_back({(c.x - r * 0.42f) * S, (c.y + r * 1.25f) * S});
+    outline.push_back({(c.x + rx * 0.42f) * S, (c.y + r * 1.25f) * S});
+    outline.push_back({(c.x - rx * 0.42f) * S, (c.y + r * 1.25f) * S});
     fill_polygon(glass, outline, 1.0f);
     // Screw base: bands of metal.
     for (int i = 0; i < 4; i++) {
         const float y = c.y + r * (1.32f + 0.2f * float(i));
-        const float half = r * (0.44f - 0.03f * float(i));
+        const float half = rx * (0.44f - 0.03f * float(i));
         draw_segment(base, {(c.x - half) * S, y * S}, {(c.x + half) * S, y * S}, r * 0.08f * S);
     }
-    draw_disc(base, {c.x * S, (c.y + r * 2.1f) * S}, r * 0.12f * S);
+    draw_round(base, {c.x * S, (c.y + r * 2.1f) * S}, r * 0.12f * S);
     // Filament: a zigzag between two posts.
     const Point posts[] = {{-0.25f, 1.2f}, {-0.25f, 0.1f}, {-0.15f, -0.1f}, {-0.05f, 0.1f},
                            {0.05f, -0.1f}, {0.15f, 0.1f},  {0.25f, -0.1f},  {0.25f, 1.2f}};
     for (int i = 0; i + 1 < 8; i++)
-        draw_segment(filament, {(c.x + posts[i].x * r) * S, (c.y + posts[i].y * r) * S},
-                     {(c.x + posts[i + 1].x * r) * S, (c.y + posts[i + 1].y * r) * S},
+        draw_segment(filament, {(c.x + posts[i].x * rx) * S, (c.y + posts[i].y * r) * S},
+                     {(c.x + posts[i + 1].x * rx) * S, (c.y + posts[i + 1].y * r) * S},
                      0.028f * r * S);
     const Gray g = downsample(glass, S), b = downsample(base, S), f = downsample(filament, S);
     for (int y = 0; y < img.h; y++)
         for (int x = 0; x < img.w; x++) {
-            const float dx = (float(x) - c.x) / r, dy = (float(y) - c.y) / r;
+            const float dx = (float(x) - c.x) / rx, dy = (float(y) - c.y) / r;
             const float rim = clamp01(std::sqrt(dx * dx + dy * dy));
             const Rgb glass_colour = mix(rgb8(255, 236, 170), rgb8(255, 150, 40), rim * rim);
             Rgb& p = img.at(x, y);
@@ -208,14 +241,14 @@ static void draw_bulb(Image& img, Point c, float r) {
             p = mix(p, mix(rgb8(90, 90, 130), rgb8(220, 225, 255), metal), b.at(x, y));
             p = mix(p, rgb8(255, 255, 230), f.at(x, y));
         }
-    add_spot(img, {c.x - r * 0.4f, c.y - r * 0.45f}, r * 0.12f, rgb8(255, 255, 255) * 0.8f);
+    add_round_spot(img, {c.x - rx * 0.4f, c.y - r * 0.45f}, r * 0.12f, rgb8(255, 255, 255) * 0.8f);
 }
 
 // The greetings fade into this picture while orange dot trails wind over
 // its middle (about columns 80 to 240): the bulb stands left of them and the
 // word runs down the right edge, one letter under another as in "USING".
 Image pic_think() {
-    const Point bulb{40.0f, 84.0f};
+    const Point bulb{46.0f, 84.0f};
     Image img = make_image(320, 200, {0, 0, 0});
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++) {
@@ -225,15 +258,14 @@ Image pic_think() {
             const Rgb sky = mix(rgb8(60, 24, 120), rgb8(2, 2, 40), clamp01(d * 1.4f)) +
                             rgb8(30, 20, 90) * (n * 0.5f);
             // Rays from the bulb.
-            const float rx = float(x) - bulb.x, ry = float(y) - bulb.y - 8.0f;
+            const float rx = (float(x) - bulb.x) / SCREEN_WIDE, ry = float(y) - bulb.y - 8.0f;
             const float ray = std::pow(0.5f + 0.5f * std::cos(std::atan2(ry, rx) * 12.0f), 8.0f);
             const float fall = std::exp(-std::sqrt(rx * rx + ry * ry) / 110.0f);
             img.at(x, y) = sky + rgb8(255, 160, 60) * (ray * fall * 0.35f);
         }
     draw_bulb(img, bulb, 28.0f);
-    const Gray canvas = stacked_letters("THINK", 74, 192, 56, 30, 37, 6);
     const TypeStyle style{FINISH_CHROME, 3.0f, rgb8(255, 140, 40), 5.0f, 0.5f};
-    place_lettering(img, style_coverage(canvas, style), 244, 4);
+    place_lettering(img, stacked_letters("THINK", 74, 192, 56, 30, 37, 6, style), 244, 4);
     return img;
 }
 

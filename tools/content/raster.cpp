@@ -311,15 +311,39 @@ void draw_disc(Gray& g, Point c, float radius, float value, bool wrap) {
     draw_segment(g, c, c, radius, value, wrap);
 }
 
-void add_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap) {
-    const int reach = int(std::ceil(sigma * 3.5f));
+void draw_round(Gray& g, Point c, float radius, float value, bool wrap) {
+    const int reach_x = int(std::ceil((radius + 1.0f) * SCREEN_WIDE));
+    const int reach_y = int(std::ceil(radius + 1.0f));
+    for (int y = int(c.y) - reach_y; y <= int(c.y) + reach_y; y++)
+        for (int x = int(c.x) - reach_x; x <= int(c.x) + reach_x; x++) {
+            int tx = x, ty = y;
+            if (!target_pixel(g.w, g.h, wrap, tx, ty)) continue;
+            const float dx = (float(x) + 0.5f - c.x) / SCREEN_WIDE, dy = float(y) + 0.5f - c.y;
+            const float cov = clamp01(radius + 0.5f - std::sqrt(dx * dx + dy * dy)) * value;
+            float& p = g.at(tx, ty);
+            p = std::max(p, cov);
+        }
+}
+
+// A Gaussian spot whose sigma is `wide` times larger across than down.
+static void add_wide_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap, float wide) {
+    const int reach_x = int(std::ceil(sigma * wide * 3.5f));
+    const int reach_y = int(std::ceil(sigma * 3.5f));
     const float k = -1.0f / (2.0f * sigma * sigma);
-    for (int y = int(c.y) - reach; y <= int(c.y) + reach; y++)
-        for (int x = int(c.x) - reach; x <= int(c.x) + reach; x++) {
+    for (int y = int(c.y) - reach_y; y <= int(c.y) + reach_y; y++)
+        for (int x = int(c.x) - reach_x; x <= int(c.x) + reach_x; x++) {
             int tx = x, ty = y;
             if (!target_pixel(img.w, img.h, wrap, tx, ty)) continue;
-            const float dx = float(x) + 0.5f - c.x, dy = float(y) + 0.5f - c.y;
+            const float dx = (float(x) + 0.5f - c.x) / wide, dy = float(y) + 0.5f - c.y;
             Rgb& p = img.at(tx, ty);
             p = p + colour * std::exp((dx * dx + dy * dy) * k);
         }
+}
+
+void add_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap) {
+    add_wide_spot(img, c, sigma, colour, wrap, 1.0f);
+}
+
+void add_round_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap) {
+    add_wide_spot(img, c, sigma, colour, wrap, SCREEN_WIDE);
 }

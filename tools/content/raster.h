@@ -8,6 +8,11 @@
 
 constexpr float PI = 3.14159265f;
 
+// Pictures of 320 x 200 are shown at 4:3, where a pixel is 1.2 times as tall
+// as it is wide: a shape meant to be seen round is drawn this many times
+// wider than tall.
+constexpr float SCREEN_WIDE = 1.2f;
+
 struct Rgb {
     float r, g, b;
 };
@@ -88,12 +93,18 @@ void fill_polygon(Gray& g, const std::vector<Point>& poly, float value);
 // shape continues across the edges (for tiling textures).
 void draw_segment(Gray& g, Point a, Point b, float radius, float value = 1.0f, bool wrap = false);
 void draw_disc(Gray& g, Point c, float radius, float value = 1.0f, bool wrap = false);
+// A disc that is round on the 4:3 screen: radius rows tall, SCREEN_WIDE times
+// as many columns wide.
+void draw_round(Gray& g, Point c, float radius, float value = 1.0f, bool wrap = false);
 
 // Copies coverage into g at (ox, oy), max-combined and clipped.
 void stamp(Gray& g, const Gray& coverage, int ox, int oy);
 
 // Gaussian spot of light (sigma in pixels) added to every channel by colour.
 void add_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap = false);
+// The same spot round on the 4:3 screen: sigma in rows, SCREEN_WIDE times that
+// in columns.
+void add_round_spot(Image& img, Point c, float sigma, Rgb colour, bool wrap = false);
 
 // dst = mix(dst, colour, alpha) with alpha placed at (ox, oy), clipped.
 void paint(Image& dst, const Gray& alpha, Rgb colour, int ox, int oy, float strength = 1.0f);
