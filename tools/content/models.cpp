@@ -131,10 +131,19 @@ void begin_morph_cube_surface(ModelMesh& mesh) {
     model_begin_surface(mesh, "cube", kEnvironment, kTexBrown, 32, 64, 148, kSpherical, 2);
 }
 
-// Seen at (261, 99) from 186 units: at this size neither shape reaches the
-// frame's right edge.
-constexpr double kCubeHalf = 19.0;
-constexpr int kCubeCells = 10;
+// Seen at (261, 99) from about 215 units and spun about the vertical (object
+// y), with 54 pixels from its centre to the frame's right edge: whatever
+// turns through the horizontal plane must stay within about 34 units of the
+// axis, or it leaves the frame as it swings towards the camera. So the cube is
+// as large as that allows, and the star grows along the spin axis instead,
+// where the frame has room: radius 55 up and down.
+constexpr double kCubeHalf = 22.5;
+constexpr int kCubeCells = 16;
+// Faces pillowed outwards by this share of the way to the sphere through the
+// corners: each side then mirrors a small patch of the reflection map rather
+// than one texel.
+constexpr double kCubePillow = 0.12;
+constexpr double kStarCore = 25.0, kStarSide = 7.0, kStarTip = 55.0;
 
 ModelMesh make_morph_cube() {
     ModelMesh mesh;
@@ -143,18 +152,26 @@ ModelMesh make_morph_cube() {
     model_add_cells(
         mesh, lines, lines, lines, [](Vec3) { return true; }, 0.0f);
     model_end_surface(mesh);
+    const double corner = kCubeHalf * std::sqrt(3.0);
+    for (Vec3& p : mesh.vertices) {
+        const double len = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+        const double k = 1.0 + kCubePillow * (corner / len - 1.0);
+        p = vec(p.x * k, p.y * k, p.z * k);
+    }
     return mesh;
 }
 
 // The cube's vertices pushed out along their directions onto a six-pointed
-// star: the side centres become spikes, the corners sink in.
+// star: two long spikes along the spin axis, four short ones around it, the
+// corners sunk in between.
 ModelMesh make_morph_star(const ModelMesh& cube) {
     ModelMesh star = cube;
     for (Vec3& p : star.vertices) {
         const double len = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
         const double dx = p.x / len, dy = p.y / len, dz = p.z / len;
-        const double axial = std::max({std::fabs(dx), std::fabs(dy), std::fabs(dz)});
-        const double r = 23.0 + 8.0 * std::pow(axial, 6.0);
+        const double around = std::max(std::fabs(dx), std::fabs(dz));
+        const double r = kStarCore + kStarSide * std::pow(around, 8.0) +
+                         (kStarTip - kStarCore) * std::pow(std::fabs(dy), 16.0);
         p = vec(dx * r, dy * r, dz * r);
     }
     return star;
