@@ -343,7 +343,7 @@ double body_radius(const ProfilePoint& p, double phi) {
     const double back = std::max(0.0, -std::sin(phi));
     // The cape: from the shoulders (z 760) down, further out towards the hem.
     const double drop = std::clamp((760.0 - p.z) / 700.0, 0.0, 1.0);
-    const double cape = p.z > 0.0 && p.z < 800.0 ? 150.0 * std::sqrt(drop) * back * back : 0.0;
+    const double cape = p.z > 0.0 && p.z < 800.0 ? 200.0 * std::sqrt(drop) * back * back : 0.0;
     return p.r * (1.0 + kBreadth * std::cos(2.0 * phi)) + (p.r > 0.0 ? cape : 0.0);
 }
 
