@@ -138,7 +138,7 @@ void begin_morph_cube_surface(ModelMesh& mesh) {
 // as large as that allows, and the star grows along the spin axis instead,
 // where the frame has room: radius 55 up and down.
 constexpr double kCubeHalf = 22.5;
-constexpr int kCubeCells = 16;
+constexpr int kCubeCells = 12;
 // Faces pillowed outwards by this share of the way to the sphere through the
 // corners: each side then mirrors a small patch of the reflection map rather
 // than one texel.
