@@ -2,8 +2,12 @@
 # Measures how the show's content sits in its scenes, on frames rendered in
 # lockstep over each scene's whole order range:
 #   - the figure's head (orders 29-34) is lit: mean brightness over the head;
+#   - the figure shows its turn: the width of its outline, row by row, differs
+#     between frames a quarter turn apart (a solid of revolution would not);
 #   - the brain (order 23) and the morph shape (orders 35-38) stay inside the
 #     frame: no object pixels in the outermost columns and rows;
+#   - the morph shape fills its place and shines: its width and height on
+#     screen and the spread of its brightness, and its reflection map's spread;
 #   - the tunnel (orders 27-28) has no seam where its angle wraps: the largest
 #     colour step across the wrap against the typical step elsewhere;
 #   - round shapes are round on the 4:3 screen: the eye's iris (order 17) is
@@ -26,7 +30,7 @@ render() { # render NAME START SECONDS EVERY
     "$vorn" --frames "$work/$1" --start "$2" --seconds "$3" --every "$4" --nosound >/dev/null ||
         fail "frames of $1 were not rendered"
 }
-render figure figure 46 60
+render figure figure 46 16
 render brain 23 7.6 12
 render morph morph 30.6 60
 render tunnel tunnel 15.3 30
@@ -61,7 +65,8 @@ def check(what, ok):
 
 # The head: a disc of radius 14 about (159, 37), inside the head in every turn.
 means = []
-for rows in frames('figure'):
+figure_frames = frames('figure')
+for rows in figure_frames:
     px = [pixel(rows, x, y) for y in range(23, 52) for x in range(145, 174)
           if (x - 159) ** 2 + (y - 37) ** 2 <= 14 * 14]
     means.append([sum(p[c] for p in px) / len(px) for c in range(3)])
@@ -72,6 +77,30 @@ print('head: mean RGB (%.0f, %.0f, %.0f), brightness %.0f, darkest frame %.0f ov
       % (mean[0], mean[1], mean[2], luma(mean), darkest, len(means)))
 check('the head is lit (mean brightness %.0f >= 90, every frame >= 70)' % luma(mean),
       luma(mean) >= 90 and darkest >= 70)
+
+# The figure turns 1/256 of a turn a frame: 64 frames (4 rendered) is a
+# quarter turn. Its wooden body is the warm pixels (red over green over blue,
+# blue under half of red); in each row below the head its width is the
+# longest run of them (the lattice lines behind it are thin diagonals).
+def warm(p):
+    return p[0] > 80 and p[0] >= p[1] and 2 * p[2] < p[0]
+def outline(rows):
+    widths = []
+    for y in range(60, H, 2):
+        best = run = 0
+        for x in range(40, 280):
+            run = run + 1 if warm(pixel(rows, x, y)) else 0
+            best = max(best, run)
+        widths.append(best)
+    return widths
+outlines = [outline(rows) for rows in figure_frames]
+changes = [sum(abs(a - b) for a, b in zip(outlines[i], outlines[i + 4])) / len(outlines[i])
+           for i in range(len(outlines) - 4)]
+print('figure: outline width change a quarter turn apart: mean %.1f px a row, least %.1f, '
+      'most %.1f over %d pairs' % (sum(changes) / len(changes), min(changes), max(changes),
+                                   len(changes)))
+check('the figure\'s outline changes with its turn (mean %.1f >= 5 px a row)'
+      % (sum(changes) / len(changes)), sum(changes) / len(changes) >= 5)
 
 def edge_pixels(rows, is_object, margin):
     """Object pixels within `margin` of the frame's right, top and bottom edges."""
@@ -94,12 +123,11 @@ print('brain: columns %s..%s over %d frames, %d pixels within 3 of the edges'
 check('the brain stays inside the frame', touching == 0 and len(brain) > 0)
 
 # The morph shape over girl004.raw: any pixel that differs from the picture
-# right of the dot cells (columns 290 and up) or in the top and bottom rows.
+# and is not a dot cell's pure blue.
 girl = open(os.path.join(items, 'girl004.raw'), 'rb').read()
 def morph_pixel(rows, x, y):
-    if x < 290 and 5 <= y < 195:
-        return False
-    return pixel(rows, x, y) != tuple(girl[3 * (y * W + x):3 * (y * W + x) + 3])
+    p = pixel(rows, x, y)
+    return p != (0, 0, 255) and p != tuple(girl[3 * (y * W + x):3 * (y * W + x) + 3])
 morph = frames('morph')
 touching = sum(edge_pixels(rows, morph_pixel, 4) for rows in morph)
 right = max((x for rows in morph for y in range(5, 195) for x in range(290, W)
@@ -107,6 +135,31 @@ right = max((x for rows in morph for y in range(5, 195) for x in range(290, W)
 print('morph: rightmost object column %s over %d frames, %d pixels within 4 of the edges'
       % (right, len(morph), touching))
 check('the morph shape stays inside the frame', touching == 0 and len(morph) > 0)
+
+# Its size and shine: the box around it and the spread of its brightness
+# (5th to 95th percentile) in every frame.
+widths, heights, spreads = [], [], []
+for rows in morph:
+    pts = [(x, y) for y in range(H) for x in range(150, W) if morph_pixel(rows, x, y)]
+    lum = sorted(luma(pixel(rows, x, y)) for x, y in pts)
+    widths.append(max(x for x, _ in pts) - min(x for x, _ in pts) + 1)
+    heights.append(max(y for _, y in pts) - min(y for _, y in pts) + 1)
+    spreads.append(lum[int(0.95 * (len(lum) - 1))] - lum[int(0.05 * (len(lum) - 1))])
+print('morph: width %d-%d px, height %d-%d px, brightness spread %.0f-%.0f (mean %.0f)'
+      % (min(widths), max(widths), min(heights), max(heights), min(spreads), max(spreads),
+         sum(spreads) / len(spreads)))
+check('the morph shape fills its place (width >= 70, tallest >= 130 px)',
+      min(widths) >= 70 and max(heights) >= 130)
+check('the morph shape shines (brightness spread >= 100 in every frame)', min(spreads) >= 100)
+# Its reflection map, over the disc the lookups reach (radius 127 about 127).
+brown = open(os.path.join(items, 't_brown.raw'), 'rb').read()
+texels = sorted(luma(brown[3 * (y * 256 + x):3 * (y * 256 + x) + 3]) for y in range(256)
+                for x in range(256) if (x - 127) ** 2 + (y - 127) ** 2 <= 127 * 127)
+low, high = texels[len(texels) // 20], texels[len(texels) * 19 // 20]
+print('t_brown.raw: brightness %.0f-%.0f between its 5th and 95th percentiles, brightest %.0f'
+      % (low, high, texels[-1]))
+check('the morph\'s reflection map has a dark rim and a hot highlight (%.0f <= 40, %.0f >= 180, '
+      'brightest >= 250)' % (low, high), low <= 40 and high >= 180 and texels[-1] >= 250)
 
 # The tunnel: vertical neighbours whose angle entries are 0 and 255 (beside
 # the horizontal axis, where the angle wraps) against the other vertical

@@ -131,10 +131,19 @@ void begin_morph_cube_surface(ModelMesh& mesh) {
     model_begin_surface(mesh, "cube", kEnvironment, kTexBrown, 32, 64, 148, kSpherical, 2);
 }
 
-// Seen at (261, 99) from 186 units: at this size neither shape reaches the
-// frame's right edge.
-constexpr double kCubeHalf = 19.0;
-constexpr int kCubeCells = 10;
+// Seen at (261, 99) from about 215 units and spun about the vertical (object
+// y), with 54 pixels from its centre to the frame's right edge: whatever
+// turns through the horizontal plane must stay within about 34 units of the
+// axis, or it leaves the frame as it swings towards the camera. So the cube is
+// as large as that allows, and the star grows along the spin axis instead,
+// where the frame has room: radius 55 up and down.
+constexpr double kCubeHalf = 22.5;
+constexpr int kCubeCells = 12;
+// Faces pillowed outwards by this share of the way to the sphere through the
+// corners: each side then mirrors a small patch of the reflection map rather
+// than one texel.
+constexpr double kCubePillow = 0.12;
+constexpr double kStarCore = 25.0, kStarSide = 7.0, kStarTip = 55.0;
 
 ModelMesh make_morph_cube() {
     ModelMesh mesh;
@@ -143,18 +152,26 @@ ModelMesh make_morph_cube() {
     model_add_cells(
         mesh, lines, lines, lines, [](Vec3) { return true; }, 0.0f);
     model_end_surface(mesh);
+    const double corner = kCubeHalf * std::sqrt(3.0);
+    for (Vec3& p : mesh.vertices) {
+        const double len = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+        const double k = 1.0 + kCubePillow * (corner / len - 1.0);
+        p = vec(p.x * k, p.y * k, p.z * k);
+    }
     return mesh;
 }
 
 // The cube's vertices pushed out along their directions onto a six-pointed
-// star: the side centres become spikes, the corners sink in.
+// star: two long spikes along the spin axis, four short ones around it, the
+// corners sunk in between.
 ModelMesh make_morph_star(const ModelMesh& cube) {
     ModelMesh star = cube;
     for (Vec3& p : star.vertices) {
         const double len = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
         const double dx = p.x / len, dy = p.y / len, dz = p.z / len;
-        const double axial = std::max({std::fabs(dx), std::fabs(dy), std::fabs(dz)});
-        const double r = 23.0 + 8.0 * std::pow(axial, 6.0);
+        const double around = std::max(std::fabs(dx), std::fabs(dz));
+        const double r = kStarCore + kStarSide * std::pow(around, 8.0) +
+                         (kStarTip - kStarCore) * std::pow(std::fabs(dy), 16.0);
         p = vec(dx * r, dy * r, dz * r);
     }
     return star;
@@ -311,6 +328,48 @@ void add_normal_chords(ModelMesh& mesh, uint32_t ring0, int rings, int segments)
     }
 }
 
+// The body is no solid of revolution, so that its turn shows in its outline:
+// broad across the shoulders (x) and narrow front to back (y), with a cape
+// hanging from the shoulders down the back (-y) and flaring to the hem, and
+// the right arm (+x) raised with a clenched fist beside the head. Seen from
+// the front or back the figure is wide with the arm to one side; a quarter
+// turn on it is slim, the cape sticking out on one side and the arm on the
+// other.
+constexpr int kBodySegments = 32;
+constexpr double kBreadth = 0.22;
+const Vec3 kShoulder = vec(215, 0, 700), kElbow = vec(340, -20, 850), kFist = vec(330, -10, 1075);
+
+double body_radius(const ProfilePoint& p, double phi) {
+    const double back = std::max(0.0, -std::sin(phi));
+    // The cape: from the shoulders (z 760) down, further out towards the hem.
+    const double drop = std::clamp((760.0 - p.z) / 700.0, 0.0, 1.0);
+    const double cape = p.z > 0.0 && p.z < 800.0 ? 200.0 * std::sqrt(drop) * back * back : 0.0;
+    return p.r * (1.0 + kBreadth * std::cos(2.0 * phi)) + (p.r > 0.0 ? cape : 0.0);
+}
+
+// A limb from a to b: a closed tube of radius r rounded at both ends.
+void add_limb(ModelMesh& mesh, Vec3 a, Vec3 b, double r) {
+    const double d[3] = {b.x - a.x, b.y - a.y, b.z - a.z};
+    const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const double u[3] = {d[0] / len, d[1] / len, d[2] / len};
+    // e1, e2 across the limb with e1 x e2 = u, so the grid faces outwards.
+    double e1[3] = {u[1], -u[0], 0.0};
+    const double n1 = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1]);
+    for (double& c : e1) c /= n1;
+    const double e2[3] = {u[1] * e1[2] - u[2] * e1[1], u[2] * e1[0] - u[0] * e1[2],
+                          u[0] * e1[1] - u[1] * e1[0]};
+    model_add_polar_grid(mesh, 9, 12, [&](double t, double s) {
+        // Half spheres at the ends, a straight tube between them.
+        const double along = -r + t * (len + 2.0 * r);
+        const double end = std::min(along, len - along);
+        const double across = end >= 0.0 ? r : std::sqrt(std::max(0.0, r * r - end * end));
+        const double c = std::cos(kTwoPi * s) * across, q = std::sin(kTwoPi * s) * across;
+        return vec(a.x + u[0] * along + e1[0] * c + e2[0] * q,
+                   a.y + u[1] * along + e1[1] * c + e2[1] * q,
+                   a.z + u[2] * along + e1[2] * c + e2[2] * q);
+    });
+}
+
 ModelMesh make_figure() {
     ModelMesh mesh;
     model_begin_surface(mesh, "head", kEnvironmentShaded, kTexBlue, 32, 64, 148, kSpherical, 2);
@@ -323,11 +382,13 @@ ModelMesh make_figure() {
     model_end_surface(mesh);
 
     model_begin_surface(mesh, "body", kTextured, kTexWood, 32, 64, 148, kCylindrical, 1);
-    model_add_polar_grid(mesh, kBodyPoints - 2, kFigureSegments, [](double t, double s) {
+    model_add_polar_grid(mesh, kBodyPoints - 2, kBodySegments, [](double t, double s) {
         const ProfilePoint& p = kBodyProfile[int(std::lround(t * (kBodyPoints - 1)))];
-        const double phi = kTwoPi * s;
-        return vec(p.r * std::cos(phi), p.r * std::sin(phi), p.z);
+        const double phi = kTwoPi * s, r = body_radius(p, phi);
+        return vec(r * std::cos(phi), r * std::sin(phi), p.z);
     });
+    add_limb(mesh, kShoulder, kElbow, 62.0);
+    add_limb(mesh, kElbow, kFist, 50.0);
     model_end_surface(mesh);
 
     // Depth only (the surface is left unmapped) and inside the head: never seen.

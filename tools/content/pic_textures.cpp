@@ -333,14 +333,58 @@ Image tex_environment() {
     return img;
 }
 
+// The morph's reflection map. The scene looks the texture up through each
+// vertex's world normal (u, v from x, y), which on screen runs like a mirror
+// ball: the middle of the disc of radius 127 faces the viewer, its rim is the
+// object's outline, left and top on screen are left and top here. Each texel is
+// the polished gold ball's reflection for the normal it stands for: a sunset
+// sky over dark ground (the backdrop's colours), a hot key light at the upper
+// left, a blue kicker from the dot columns at the right, and the rim darkened
+// as a metal's is. The corners outside the disc are never reached.
 Image tex_brown() {
+    const Rgb gold = rgb8(255, 184, 92);
+    auto sky = [&](float rx, float up) {
+        // A violet zenith, a glowing horizon, ground falling to deep brown with
+        // a tiled floor for detail.
+        Rgb c;
+        if (up >= 0.0f) {
+            c = mix(rgb8(255, 215, 150), rgb8(110, 60, 150), std::pow(up, 0.6f));
+            // Window panes of a studio light, curving over the ball.
+            const float bars = smoothstep(0.55f, 0.8f, std::cos(rx * 9.0f)) *
+                               smoothstep(0.15f, 0.35f, up) * smoothstep(0.9f, 0.6f, up);
+            c = c + rgb8(255, 230, 190) * (0.35f * bars);
+        } else {
+            const float down = -up;
+            c = mix(rgb8(190, 100, 60), rgb8(30, 14, 30), std::pow(down, 0.5f));
+            const float tiles =
+                std::cos(rx * 14.0f / (0.15f + down)) * std::cos(12.0f / (0.08f + down));
+            c = c * (0.65f + 0.5f * smoothstep(-0.2f, 0.6f, tiles));
+        }
+        const float horizon = std::exp(-up * up / 0.003f);
+        return c + rgb8(255, 150, 50) * horizon;
+    };
     Image img = make_image(T, T, {0, 0, 0});
     for (int y = 0; y < T; y++)
         for (int x = 0; x < T; x++) {
-            const float n = fbm(float(x) / 32.0f, float(y) / 32.0f, 5, 8, 8, 901);
-            const float speck = value_noise(float(x) / 1.5f, float(y) / 1.5f, 0, 0, 902);
-            Rgb c = mix(rgb8(90, 48, 20), rgb8(170, 100, 45), n);
-            c = c * (0.9f + 0.15f * speck);
+            float nx = (float(x) - 127.0f) / 127.0f, ny = (float(y) - 127.0f) / 127.0f;
+            const float d = std::sqrt(nx * nx + ny * ny);
+            if (d > 1.0f) {
+                img.at(x, y) = rgb8(40, 20, 10);
+                continue;
+            }
+            const float nz = std::sqrt(std::max(0.0f, 1.0f - nx * nx - ny * ny));
+            // The view's reflection (x right, y down, z towards the viewer).
+            const float rx = 2.0f * nz * nx, ry = 2.0f * nz * ny, rz = 2.0f * nz * nz - 1.0f;
+            Rgb env = sky(rx, -ry);
+            const float key = std::max(0.0f, (-0.55f * rx - 0.55f * ry + 0.63f * rz));
+            const float kick = std::max(0.0f, (0.8f * rx - 0.2f * ry + 0.56f * rz));
+            env = env +
+                  rgb8(255, 250, 225) * (2.2f * std::pow(key, 90.0f) + 0.45f * std::pow(key, 9.0f));
+            Rgb c = {env.r * gold.r, env.g * gold.g, env.b * gold.b};
+            // The highlight burns to white where the gold saturates.
+            c = c + rgb8(255, 255, 255) * (0.6f * std::pow(key, 200.0f));
+            c = c + rgb8(50, 100, 255) * (0.9f * std::pow(kick, 10.0f));
+            c = c * (0.35f + 0.65f * smoothstep(1.0f, 0.7f, std::min(d, 1.0f)));
             img.at(x, y) = c;
         }
     return img;
