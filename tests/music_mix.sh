@@ -39,13 +39,14 @@ measure() {
     ffmpeg -hide_banner -nostats -f s16le -ar $rate -ac 2 -ss "$1" -t "$(awk -v a="$1" -v b="$2" \
         'BEGIN { print b - a }')" -i "$work/show.raw" -af "$3" -f null - 2>&1
 }
-# Integrated loudness (LUFS) and true peak (dBFS) of a stretch.
-loudness() { measure "$1" "$2" ebur128=peak=true | awk '/Integrated loudness:/ { s = 1 }
-    s && /I:/ { i = $2 } /True peak:/ { t = 1 } t && /Peak:/ { p = $2 } END { print i, p }'; }
+# Integrated loudness (LUFS), true peak and RMS level (dBFS) of a stretch.
+loudness() { measure "$1" "$2" ebur128=peak=true,volumedetect | awk '/Integrated loudness:/ {
+    s = 1 } s && /I:/ { i = $2 } /True peak:/ { t = 1 } t && /Peak:/ { p = $2 }
+    /mean_volume:/ { m = $5 } END { print i, p, m }'; }
 # RMS level (dBFS) of a stretch, through an optional pan matrix first.
 rms() { measure "$1" "$2" "${3:+$3,}volumedetect" | awk '/mean_volume:/ { print $5 }'; }
 
-read -r show_lufs show_peak <<<"$(loudness 0 "$total")"
+read -r show_lufs show_peak _ <<<"$(loudness 0 "$total")"
 # The library's output clips at full scale before the master volume: at 150
 # of 256 nothing may reach -4.64 dBFS.
 sample_peak=$(measure 0 "$total" volumedetect | awk '/max_volume:/ { print $5 }')
@@ -59,16 +60,45 @@ printf '%-24s %8s %8s\n' "orders" "LUFS" "peak"
 for range in 0-1 2-3 4-5 6-6 7-9 10-12 13-15 7-15 16-16 17-26 27-28 29-34 35-38 39-41; do
     first=${range%-*}
     last=${range#*-}
-    read -r lufs peak <<<"$(loudness "$(at "$first" 0)" "$(at $((last + 1)) 0)")"
+    read -r lufs peak _ <<<"$(loudness "$(at "$first" 0)" "$(at $((last + 1)) 0)")"
     section[$range]=$lufs
     printf '%-24s %8s %8s\n' "$range" "$lufs" "$peak"
 done
 
+declare -A order_lufs
 quietest=0
 for order in $(seq 0 41); do
-    level=$(rms "$(at "$order" 0)" "$(at $((order + 1)) 0)")
+    read -r lufs _ level <<<"$(loudness "$(at "$order" 0)" "$(at $((order + 1)) 0)")"
+    order_lufs[$order]=$lufs
     quietest=$(awk -v q="$quietest" -v l="$level" 'BEGIN { print l < q ? l : q }')
 done
+echo "orders 29-38 (LUFS): $(for o in $(seq 29 38); do printf '%s ' "${order_lufs[$o]}"; done)"
+rising=1
+for order in $(seq 30 38); do
+    awk -v a="${order_lufs[$order]}" -v b="${order_lufs[$((order - 1))]}" 'BEGIN { exit !(a > b) }' ||
+        rising=0
+done
+
+# The greetings' harder halves, and the loudest of them.
+hard_halves=-100
+for order in $(seq 17 26); do
+    read -r lufs _ <<<"$(loudness "$(at "$order" 32)" "$(at $((order + 1)) 0)")"
+    hard_halves=$(awk -v m="$hard_halves" -v l="$lufs" 'BEGIN { print (l > m ? l : m) }')
+done
+echo "greetings: the loudest harder half $hard_halves LUFS"
+
+# The loudest stretch besides the climax: every other section and half.
+others=$hard_halves
+for range in "${!section[@]}"; do
+    [ "$range" = 35-38 ] && continue
+    others=$(awk -v m="$others" -v l="${section[$range]}" 'BEGIN { print (l > m ? l : m) }')
+done
+
+# The break's riser: its first bar, its last rows before the gap, the gap.
+riser_start=$(rms "$(at 6 0)" "$(at 6 16)")
+riser_end=$(rms "$(at 6 56)" "$(at 6 62)")
+gap=$(rms "$(at 6 62)" "$(at 7 0)")
+echo "riser: $riser_start dB in its first bar, $riser_end dB before the gap, gap $gap dB"
 
 # Each title hit's row against four rows before it and four rows starting
 # four rows after it (past the hit's own attack).
@@ -94,6 +124,16 @@ check "breakdown (16) at least 4 LU below the main theme (7-15)" 'a <= b - 4' \
     "${section[16-16]}" "${section[7-15]}"
 check "climax (35-38) at least 3 LU above the main theme (7-15)" 'a >= b + 3' \
     "${section[35-38]}" "${section[7-15]}"
+check "climax (35-38) at least 2 LU above every other stretch (loudest $others)" 'a >= b + 2' \
+    "${section[35-38]}" "$others"
+check "orders 29-38 louder order by order" 'a == 1' "$rising"
+check "greetings (17-26) and their harder halves below the second theme (29-34)" 'a < b' \
+    "$(printf '%s\n' "$hard_halves" "${section[17-26]}" | sort -g | tail -1)" "${section[29-34]}"
+check "the build rises: presents (3) below order 4, order 4 below order 5" 'a == 1' \
+    "$(awk -v p="${order_lufs[3]}" -v f="${order_lufs[4]}" -v g="${order_lufs[5]}" \
+        'BEGIN { print p < f && f < g }')"
+check "riser rises at least 6 dB over the break" 'a >= b + 6' "$riser_end" "$riser_start"
+check "a gap at least 15 dB below the riser before the theme" 'a <= b - 15' "$gap" "$riser_end"
 check "title hits at least 3 dB above their rows around (least $hit_margin dB)" 'a >= 3' \
     "$hit_margin"
 exit $failed

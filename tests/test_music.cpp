@@ -6,6 +6,8 @@
 #include <xmp.h>
 
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -68,4 +70,44 @@ TEST(Music, TheLastOrderIsTheFinalHitAndItsTail) {
     for (int row = 8; row < last.rows; row++)
         for (int channel = 0; channel < last.channels; channel++)
             EXPECT_EQ(xm_cell(last, row, channel).note, XM_NOTE_NONE) << "row " << row;
+}
+
+// The drums breathe: within each section of the show no order plays the same
+// four drum bars as the order before it, and each section draws on more bars
+// than it has orders. A bar is which drums start on each of its sixteen rows,
+// whatever their volume (the sections rise in level order by order).
+TEST(Music, NoTwoNeighbouringOrdersOfASectionShareEveryDrumBar) {
+    const XmModule music = compose_music();
+    std::vector<int> drum_of(music.instruments.size() + 1, 0); // instrument -> bit
+    const char* const DRUMS[] = {"kick", "snare", "closed hat", "open hat"};
+    for (size_t i = 0; i < music.instruments.size(); i++)
+        for (int d = 0; d < 4; d++)
+            if (music.instruments[i].name == DRUMS[d]) drum_of[i + 1] = 1 << d;
+    auto bars_of = [&](int order) {
+        const XmPattern& pattern = music.patterns.at(music.orders.at(size_t(order)));
+        std::vector<std::string> bars(size_t(pattern.rows / 16), std::string(16, '0'));
+        for (int row = 0; row < pattern.rows; row++)
+            for (int channel = 0; channel < pattern.channels; channel++) {
+                const XmCell& cell = xm_cell(pattern, row, channel);
+                if (cell.note >= 1 && cell.note <= 96 && cell.instrument < drum_of.size())
+                    bars[size_t(row / 16)][size_t(row % 16)] |= char(drum_of[cell.instrument]);
+            }
+        return bars;
+    };
+    const struct {
+        int first, last;
+    } SECTIONS[] = {{2, 3},   {4, 5},   {7, 9},   {10, 12}, {13, 15},
+                    {17, 26}, {27, 28}, {29, 34}, {35, 38}, {39, 41}};
+    for (const auto& section : SECTIONS) {
+        std::set<std::string> distinct;
+        for (int order = section.first; order <= section.last; order++) {
+            const std::vector<std::string> bars = bars_of(order);
+            distinct.insert(bars.begin(), bars.end());
+            if (order > section.first) {
+                EXPECT_NE(bars, bars_of(order - 1)) << "orders " << order - 1 << " and " << order;
+            }
+        }
+        EXPECT_GT(distinct.size(), size_t(section.last - section.first + 1))
+            << "orders " << section.first << "-" << section.last;
+    }
 }

@@ -58,7 +58,7 @@ enum Instrument {
 constexpr uint8_t EFFECT_PORTA_UP = 0x01;
 constexpr uint8_t EFFECT_PANNING = 0x08;
 constexpr uint8_t EFFECT_EXTENDED = 0x0E;
-constexpr uint8_t NOTE_CUT_TICK_3 = 0xC3;
+constexpr uint8_t NOTE_CUT_NOW = 0xC0;
 
 const Key A_MINOR{58, true};
 const Key F_MAJOR{54, false};
@@ -67,7 +67,6 @@ enum Drums {
     DRUMS_NONE,
     DRUMS_FILTERED,
     DRUMS_BUILD,
-    DRUMS_ROLL,
     DRUMS_FULL,
     DRUMS_LIGHT,
     DRUMS_HARD,
@@ -96,7 +95,8 @@ enum Lead {
     LEAD_RIFF,
     LEAD_SECOND,
     LEAD_CLIMAX,
-    LEAD_CALL
+    LEAD_CALL,
+    LEAD_COUNTER // the climax's lead over a slow counter-melody
 };
 enum Special { SPECIAL_NONE, SPECIAL_RISER, SPECIAL_CADENCE, SPECIAL_FINAL };
 
@@ -106,7 +106,13 @@ struct Layers {
     bool pad;
     Arp arp;
     Lead lead;
+    int weight = 100; // percent of the order's level
 };
+
+bool same_layers(const Layers& a, const Layers& b) {
+    return a.drums == b.drums && a.bass == b.bass && a.pad == b.pad && a.arp == b.arp &&
+           a.lead == b.lead && a.weight == b.weight;
+}
 
 struct OrderPlan {
     Key key;
@@ -116,20 +122,24 @@ struct OrderPlan {
     Special special;
 };
 
+bool same_layers(const OrderPlan& a, const OrderPlan& b) {
+    return same_layers(a.half[0], b.half[0]) && same_layers(a.half[1], b.half[1]);
+}
+
 // Drum patterns, one character a row of a bar: x loud, o medium, - soft.
 struct DrumStyle {
     const char* kick;
     const char* snare;
     const char* hat;
     const char* open_hat;
-    const char* last_bar_snare; // the fill at the end of each order
+    const char* fill; // the snare of the last bar of each order
 };
 
 const DrumStyle DRUM_STYLES[] = {
     /* NONE */ {"", "", "", "", ""},
     /* FILTERED */ {"x.......x.......", "", "..o...o...o...o.", "", ""},
-    /* BUILD */ {"x...x...x...x...", "....o.......o...", "x.-.x.-.x.-.x.-.", "", ""},
-    /* ROLL */ {"", "", "", "", ""},
+    /* BUILD */
+    {"x...x...x...x...", "....o.......o...", "x.-.x.-.x.-.x.-.", "", "....o.......o.oo"},
     /* FULL */
     {"x...x...x...x...", "....x.......x...", "x-o-x-o-x-o-x-o-", "..........o.....",
      "....x.......x.ox"},
@@ -147,6 +157,14 @@ const DrumStyle DRUM_STYLES[] = {
     {"x...x...x...x.o.", "....x.......x...", "xoxoxoxoxoxoxoxo", "..o...o...o...o.",
      "....x...x.xxxxxx"},
 };
+
+// What varies a style from order to order within its section: soft snares
+// between the backbeats (a set a bar, in turn), an open hat lifting into the
+// third bar of every other order, a bigger fill where a two-order phrase
+// ends, and the kick and hats dropped for the last bar before a change.
+const char* const GHOST_SNARES[3] = {"................", ".......-..-.....", "...-.......-..-."};
+const char* const PHRASE_FILLS[3] = {"....x...x.x.xxxx", "..x.x...o.x.xoxo", "....x..o....oxxx"};
+constexpr int LIFT_STEP = 14;
 
 // Bass patterns: R root, r soft root, O octave, F fifth, - release.
 const char* const BASS_STYLES[] = {
@@ -187,7 +205,10 @@ const PhraseStyle LEAD_PHRASES[] = {
     /* SECOND */ {0x5EC0DDu, RHYTHMS, PLAIN, 4},
     /* CLIMAX */ {0x5EC0DDu, BUSY_RHYTHMS, BUSY, 6},
     /* CALL */ {0xCA11EDu, SPARSE_RHYTHMS, SPARSE, 4}, // seed + order, like RIFF
+    /* COUNTER */ {0x5EC0DDu, BUSY_RHYTHMS, BUSY, 6},
 };
+// The counter-melody: long notes a sixth below the climax's lead.
+const PhraseStyle COUNTER_PHRASE{0xC0DA11u, SPARSE_RHYTHMS, SPARSE, 1};
 
 // Volumes (0..64) of each part at full strength.
 // The low parts are kept below the bright ones: they cost the most peak for
@@ -207,16 +228,17 @@ const Layers INTRO{DRUMS_NONE, BASS_NONE, true, ARP_QUARTERS, LEAD_NONE};
 const Layers OPENING{DRUMS_FILTERED, BASS_FILTERED, true, ARP_QUARTERS, LEAD_NONE};
 const Layers BUILD{DRUMS_BUILD, BASS_BUILD, true, ARP_EIGHTHS, LEAD_NONE};
 const Layers BREAK_CALM{DRUMS_NONE, BASS_LONG, true, ARP_NONE, LEAD_NONE};
-const Layers BREAK_ROLL{DRUMS_ROLL, BASS_LONG, true, ARP_EIGHTHS, LEAD_NONE};
+const Layers BREAK_ARP{DRUMS_NONE, BASS_LONG, true, ARP_EIGHTHS, LEAD_NONE};
 const Layers THEME{DRUMS_FULL, BASS_MAIN, true, ARP_NONE, LEAD_THEME};
 const Layers VARIATION{DRUMS_FULL, BASS_MAIN, true, ARP_EIGHTHS, LEAD_VARIATION};
 const Layers NEW_LINE{DRUMS_FULL, BASS_MAIN, true, ARP_QUARTERS, LEAD_NEW};
 const Layers BREAKDOWN{DRUMS_NONE, BASS_LONG, true, ARP_NONE, LEAD_ECHO};
 const Layers GROOVE_LIGHT{DRUMS_LIGHT, BASS_LIGHT, false, ARP_EIGHTHS, LEAD_CALL};
-const Layers GROOVE_HARD{DRUMS_HARD, BASS_HARD, true, ARP_NONE, LEAD_RIFF};
+const Layers GROOVE_HARD{DRUMS_HARD, BASS_HARD, true, ARP_NONE, LEAD_RIFF, 78};
 const Layers DRIVING{DRUMS_DRIVING, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_NONE};
 const Layers SECOND{DRUMS_SECOND, BASS_SECOND, true, ARP_QUARTERS, LEAD_SECOND};
 const Layers CLIMAX{DRUMS_CLIMAX, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_CLIMAX};
+const Layers CLIMAX_COUNTER{DRUMS_CLIMAX, BASS_DRIVE, true, ARP_SIXTEENTHS, LEAD_COUNTER};
 const Layers REPRISE{DRUMS_FULL, BASS_MAIN, true, ARP_EIGHTHS, LEAD_THEME};
 const Layers SILENT{DRUMS_NONE, BASS_NONE, false, ARP_NONE, LEAD_NONE};
 
@@ -226,10 +248,8 @@ OrderPlan plan_order(int order) {
     const Chord second[6][4] = {{F_I, C_V, Dm_vi, Bb_IV}, {F_I, C_V, Bb_IV, C_V},
                                 {Dm_vi, Bb_IV, F_I, C_V}, {Gm_ii, Bb_IV, C_V, C_V},
                                 {F_I, C_V, Dm_vi, Bb_IV}, {Bb_IV, C_V, Dm_vi, C_V}};
-    const Chord climax[4][4] = {{F_I, C_V, Dm_vi, Bb_IV},
-                                {Gm_ii, C_V, Am_iii, Dm_vi},
-                                {Bb_IV, C_V, Dm_vi, Dm_vi},
-                                {Bb_IV, Gm_ii, C_V, C_V}};
+    const Chord climax[3][4] = {
+        {F_I, C_V, Dm_vi, Bb_IV}, {Gm_ii, C_V, Am_iii, Dm_vi}, {Bb_IV, C_V, Dm_vi, Dm_vi}};
     auto plan = [](Key key, const Chord(&chords)[4], Layers first, Layers second_half,
                    std::vector<int> hits = {}, Special special = SPECIAL_NONE) {
         OrderPlan p{key,
@@ -244,7 +264,7 @@ OrderPlan plan_order(int order) {
     if (order <= 3) return plan(A_MINOR, intro, OPENING, OPENING);
     if (order == 4) return plan(A_MINOR, {Dm, Am, F, E}, BUILD, BUILD, {5, 37});
     if (order == 5) return plan(A_MINOR, {Dm, Am, F, E}, BUILD, BUILD, {5, 33});
-    if (order == 6) return plan(A_MINOR, {F, F, E, E}, BREAK_CALM, BREAK_ROLL, {}, SPECIAL_RISER);
+    if (order == 6) return plan(A_MINOR, {F, F, E, E}, BREAK_CALM, BREAK_ARP, {}, SPECIAL_RISER);
     if (order <= 9) return plan(A_MINOR, theme[order - 7], THEME, THEME, {0});
     if (order <= 12)
         return plan(A_MINOR, variation[order - 10], VARIATION, VARIATION, {8, 24, 40, 56});
@@ -259,31 +279,36 @@ OrderPlan plan_order(int order) {
         return plan(A_MINOR, drive[order - 27], DRIVING, DRIVING, {0});
     }
     if (order <= 34) return plan(F_MAJOR, second[order - 29], SECOND, SECOND, {0});
-    if (order <= 37) return plan(F_MAJOR, climax[order - 35], CLIMAX, CLIMAX); // crash a bar
-    if (order == 38) return plan(A_MINOR, {F, G, Dm, E}, CLIMAX, CLIMAX);
+    if (order <= 36) return plan(F_MAJOR, climax[order - 35], CLIMAX, CLIMAX); // crash a bar
+    if (order == 37) return plan(F_MAJOR, climax[2], CLIMAX_COUNTER, CLIMAX_COUNTER);
+    if (order == 38) return plan(A_MINOR, {F, G, Dm, E}, CLIMAX_COUNTER, CLIMAX_COUNTER);
     if (order <= 40) return plan(A_MINOR, theme[order - 39], REPRISE, REPRISE, {0});
     if (order == 41) return plan(A_MINOR, {F, Dm, E, Am}, REPRISE, REPRISE, {}, SPECIAL_CADENCE);
     return plan(A_MINOR, {Am, Am, Am, Am}, SILENT, SILENT, {}, SPECIAL_FINAL);
 }
 
 // The arc: percent of the parts' volumes at which each order is written
-// (capped at 64; hits are always at full volume). The climax of the second
-// theme is the loudest stretch; the breakdown drops well below the theme; the
-// build-up stays low so that the title hits stand out.
+// (capped at 64; hits are always at full volume), rising by `rise` an order
+// from `level` at a section's first order. The build rises into the break;
+// the breakdown drops well below the theme; the greetings stay below the
+// second theme, which rises order by order into the climax, the loudest
+// stretch.
 int order_level(int order) {
     static const struct {
-        int last_order, level;
-    } LEVELS[] = {{1, 60},   {3, 72},   {5, 56},   {6, 80},   {15, 90},  {16, 55},
-                  {26, 116}, {28, 100}, {34, 104}, {38, 128}, {41, 110}, {42, 100}};
+        int first_order, last_order, level, rise;
+    } LEVELS[] = {{0, 1, 58, 0},   {2, 3, 56, 0},    {4, 5, 60, 8},    {6, 6, 32, 0},
+                  {7, 15, 90, 0},  {16, 16, 54, 0},  {17, 26, 100, 0}, {27, 28, 96, 0},
+                  {29, 34, 70, 6}, {35, 38, 112, 8}, {39, 41, 94, 0}};
     for (const auto& l : LEVELS)
-        if (order <= l.last_order) return l.level;
+        if (order <= l.last_order) return l.level + l.rise * (order - l.first_order);
     return 100;
 }
 
 // Percent of the kick's and the bass's volumes on top of the level: the
-// climax gets its weight from the bright parts, which cost less peak.
+// climax gets its weight from the bright parts, which cost less peak, and
+// lets the low ones in order by order, where the bright ones reach full volume.
 int order_low_level(int order) {
-    return order >= 35 && order <= 38 ? 66 : 100;
+    return order >= 35 && order <= 38 ? 58 + 10 * (order - 35) : 100;
 }
 
 // ---- Pattern writing -------------------------------------------------------
@@ -292,6 +317,8 @@ struct Composer {
     XmPattern pattern;
     const OrderPlan* plan;
     int order;
+    int variant;       // the order's place in its section, from 0
+    bool section_ends; // the last order before the layers change
     // Pad state that runs across orders: which voice set sounds, its notes
     // and the key of the voicing they hold (-1: silent).
     int pad_set = 0;
@@ -330,48 +357,68 @@ int step_volume(char mark, int full) {
     return 0;
 }
 
-// Writes a one-bar drum line into the rows [from, to) of the bars it covers.
-void drum_line(Composer& c, int from, int to, int channel, int instrument, int note,
-               const char* line, const char* last_bar_line, int full) {
-    for (int row = from; row < to; row++) {
-        const char* source = (row >= 3 * BAR && last_bar_line[0]) ? last_bar_line : line;
-        if (!source[0]) continue;
-        int volume = step_volume(source[row % BAR], full);
-        if (volume) put(c, row, channel, note, instrument, volume);
-    }
+// One bar of the four drums as it is played, a style's lines varied.
+struct DrumBar {
+    char kick[BAR + 1], snare[BAR + 1], hat[BAR + 1], open_hat[BAR + 1];
+};
+
+void copy_line(char (&to)[BAR + 1], const char* from) {
+    for (int step = 0; step < BAR; step++) to[step] = from[0] ? from[step] : '.';
+    to[BAR] = 0;
 }
 
-// The greetings' fills and hat lines: every order of the ten its own pair.
-const char* const GREETING_FILLS[5] = {"....x.......xoxx", "....x...x.x.xxxx", "....x.......x.ox",
-                                       "..x.x...o.x.xoxo", "....x..o....oxxx"};
-const char* const GREETING_HATS[2] = {"x-o-x-o-x-o-x-o-", "x-oxx-o-x-oxx-oo"};
+DrumBar drum_bar(const DrumStyle& style, int bar, int variant, bool section_ends) {
+    const bool phrase_ends = variant % 2 == 1;
+    const bool last_bar = bar == 3 && style.fill[0];
+    DrumBar d;
+    copy_line(d.kick, style.kick);
+    copy_line(d.snare, !last_bar     ? style.snare
+                       : phrase_ends ? PHRASE_FILLS[variant / 2 % 3]
+                                     : style.fill);
+    copy_line(d.hat, style.hat);
+    copy_line(d.open_hat, style.open_hat);
+    if (!style.kick[0]) return d; // no beat to vary
+    if (style.snare[0])
+        for (int step = 0; step < BAR; step++)
+            if (d.snare[step] == '.') d.snare[step] = GHOST_SNARES[(variant + bar) % 3][step];
+    if (phrase_ends && bar == 1) {
+        d.hat[LIFT_STEP] = '.';
+        d.open_hat[LIFT_STEP] = 'o';
+    }
+    if (section_ends && bar == 3) {
+        copy_line(d.kick, "");
+        copy_line(d.hat, "");
+        copy_line(d.open_hat, "");
+    }
+    return d;
+}
+
+void drum_step(Composer& c, int row, int channel, int instrument, int note, char mark, int full) {
+    if (const int volume = step_volume(mark, full)) put(c, row, channel, note, instrument, volume);
+}
 
 void write_drums(Composer& c, int from, int to, Drums style) {
-    DrumStyle d = DRUM_STYLES[style];
-    if (style == DRUMS_LIGHT || style == DRUMS_HARD) {
-        const int greeting = c.order - 17;
-        if (style == DRUMS_HARD) d.last_bar_snare = GREETING_FILLS[floor_mod(greeting, 5)];
-        if (style == DRUMS_HARD) d.hat = GREETING_HATS[floor_mod(greeting / 5, 2)];
-        if (style == DRUMS_LIGHT && greeting % 2) d.kick = "x.....o...x...o.";
-    }
     int hat_note = XM_NOTE_C4;
     int kick_volume = VOL_KICK;
     if (style == DRUMS_FILTERED) { // darker, softer: the hats play slower
         hat_note = XM_NOTE_C4 - 12 + 6 * (c.order - 2);
         kick_volume = VOL_KICK * 3 / 4;
     }
-    drum_line(c, from, to, CH_KICK, INS_KICK, XM_NOTE_C4, d.kick, "", kick_volume);
-    drum_line(c, from, to, CH_SNARE, INS_SNARE, XM_NOTE_C4, d.snare, d.last_bar_snare, VOL_SNARE);
-    drum_line(c, from, to, CH_HAT, INS_CLOSED_HAT, hat_note, d.hat, "", VOL_HAT);
-    drum_line(c, from, to, CH_OPEN_HAT, INS_OPEN_HAT, XM_NOTE_C4, d.open_hat, "", VOL_OPEN_HAT);
-    if (style == DRUMS_CLIMAX) // a crash on every bar
+    for (int bar = from / BAR; bar * BAR < to; bar++) {
+        const DrumBar d = drum_bar(DRUM_STYLES[style], bar, c.variant, c.section_ends);
+        for (int row = std::max(from, bar * BAR); row < std::min(to, (bar + 1) * BAR); row++) {
+            const int step = row % BAR;
+            drum_step(c, row, CH_KICK, INS_KICK, XM_NOTE_C4, d.kick[step], kick_volume);
+            drum_step(c, row, CH_SNARE, INS_SNARE, XM_NOTE_C4, d.snare[step], VOL_SNARE);
+            drum_step(c, row, CH_HAT, INS_CLOSED_HAT, hat_note, d.hat[step], VOL_HAT);
+            drum_step(c, row, CH_OPEN_HAT, INS_OPEN_HAT, XM_NOTE_C4, d.open_hat[step],
+                      VOL_OPEN_HAT);
+        }
+    }
+    if (style == DRUMS_CLIMAX) // a crash on every bar, louder order by order
         for (int row = (from + BAR - 1) / BAR * BAR; row < to; row += BAR)
             put(c, row, row % 32 ? CH_HIT2 : CH_HIT, XM_NOTE_C4,
-                row % 32 ? INS_CRASH_WIDE : INS_CRASH, VOL_HIT / 3);
-    if (style == DRUMS_ROLL) // eighths, then sixteenths, growing louder
-        for (int row = from; row < to; row++)
-            if (row >= 48 || row % 2 == 0)
-                put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, 14 + (row - from) * 44 / (to - from));
+                row % 32 ? INS_CRASH_WIDE : INS_CRASH, VOL_HIT / 4 + VOL_HIT * (c.order - 35) / 10);
 }
 
 void write_bass(Composer& c, int from, int to, Bass style) {
@@ -484,6 +531,13 @@ void write_lead(Composer& c, int from, int to, Lead style) {
     if (style == LEAD_ECHO || style == LEAD_CALL) { // dotted-eighth echoes, right then left
         write_melody(c, events, from, to, CH_ECHO, instrument, VOL_LEAD / 2, 3);
         write_melody(c, events, from, to, CH_ECHO2, instrument, VOL_LEAD / 3, 6);
+    } else if (style == LEAD_COUNTER) { // doubled on the right, the counter-melody on the left
+        write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD * 5 / 8, 0, 12);
+        const PhraseStyle& counter = COUNTER_PHRASE;
+        write_melody(c,
+                     make_phrase(c.plan->chords, counter.seed, counter.rhythms,
+                                 counter.rhythm_count, counter.centre),
+                     from, to, CH_ECHO2, INS_LEAD, VOL_LEAD * 3 / 4, 0);
     } else if (style == LEAD_CLIMAX || style == LEAD_SECOND || style == LEAD_RIFF) {
         // Doubled an octave up on the right, with a late echo on the left.
         write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD * 5 / 8, 0, 12);
@@ -494,7 +548,7 @@ void write_lead(Composer& c, int from, int to, Lead style) {
 // ---- Sections and specials ---------------------------------------------------
 
 // A hit stands out of its section: it is always written at full level. The
-// title words' hits add a snare and an open hat.
+// title words' hits add a snare, an open hat and the chord's root in the bass.
 void write_hit(Composer& c, int row, int volume, bool title = false) {
     const int level = c.level, low_level = c.low_level;
     c.level = c.low_level = 100;
@@ -504,6 +558,7 @@ void write_hit(Composer& c, int row, int volume, bool title = false) {
     if (title) {
         put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE, VOL_SNARE);
         put(c, row, CH_OPEN_HAT, XM_NOTE_C4, INS_OPEN_HAT, 64);
+        put(c, row, CH_BASS, bass_root(c.plan->key, c.plan->chords[row / BAR]), INS_BASS, 64);
     }
     c.level = level;
     c.low_level = low_level;
@@ -517,14 +572,28 @@ void write_layers(Composer& c, int from, int to, const Layers& layers) {
     write_lead(c, from, to, layers.lead);
 }
 
-// Noise swept up from C-2 by a slow portamento, growing louder, cut at the end.
+// Noise swept up from C-2 by a slow portamento and a snare roll under its
+// second half (eighths, then sixteenths), both growing louder ever faster
+// over the quiet break; then every channel cut for the short gap before the
+// theme comes in.
 void write_riser(Composer& c) {
-    for (int row = 0; row < ROWS - 1; row++) {
+    const int gap = ROWS - 2, roll = ROWS / 2, level = c.level;
+    c.level = 100;
+    for (int row = 0; row < gap; row++) {
         int note = row == 0 ? XM_NOTE_C4 - 24 : 0;
-        int volume = row % 2 == 0 ? 4 + row * 34 / ROWS : -1;
+        int volume = row % 2 == 0 ? 2 + 62 * row * row / (gap * gap) : -1;
         put(c, row, CH_FX, note, row == 0 ? INS_RISER : 0, volume, EFFECT_PORTA_UP, 0x02);
+        const int rolled = row - roll;
+        if (rolled >= 0 && (row >= 3 * BAR || row % 2 == 0))
+            put(c, row, CH_SNARE, XM_NOTE_C4, INS_SNARE,
+                8 + 56 * rolled * rolled / ((gap - roll) * (gap - roll)));
     }
-    put(c, ROWS - 1, CH_FX, 0, 0, -1, EFFECT_EXTENDED, NOTE_CUT_TICK_3);
+    for (int channel = 0; channel < CHANNELS; channel++) {
+        put(c, gap, channel, 0, 0, -1, EFFECT_EXTENDED, NOTE_CUT_NOW);
+        for (int row = gap + 1; row < ROWS; row++) xm_cell(c.pattern, row, channel) = XmCell();
+    }
+    c.pad_voicing = -1;
+    c.level = level;
 }
 
 // The last bar lands on the tonic: one hit, the chord held, then released.
@@ -553,8 +622,12 @@ void compose_order(Composer& c) {
         write_final(c);
         return;
     }
+    const int level = c.level;
+    c.level = level * plan.half[0].weight / 100;
     write_layers(c, 0, ROWS / 2, plan.half[0]);
+    c.level = level * plan.half[1].weight / 100;
     write_layers(c, ROWS / 2, end, plan.half[1]);
+    c.level = level;
     for (int row : plan.hits) write_hit(c, row, VOL_HIT, c.order == 4 || c.order == 5);
     if (plan.special == SPECIAL_RISER) write_riser(c);
     if (plan.special == SPECIAL_CADENCE) write_cadence(c);
@@ -580,6 +653,11 @@ XmModule compose_music() {
         composer.pattern = xm_make_pattern(ROWS, CHANNELS);
         composer.plan = &plan;
         composer.order = order;
+        int first = order;
+        while (first > 0 && same_layers(plan_order(first - 1), plan)) first--;
+        composer.variant = order - first;
+        composer.section_ends =
+            order + 1 < ORDER_COUNT && !same_layers(plan_order(order + 1), plan);
         composer.level = order_level(order);
         composer.low_level = order_low_level(order);
         compose_order(composer);

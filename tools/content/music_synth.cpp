@@ -273,6 +273,7 @@ XmInstrument synth_riser() {
         low += k * (noise_next(noise) - low);
         v = low;
     }
+    saturate(wave, 8.0); // dense for its peak, so that it can rise over the break
     XmSample sample = make_sample("riser", wave, RATE_NOTE);
     loop_last(sample, wave.size());
     return make_instrument("riser", sample);
