@@ -40,6 +40,7 @@ set(VORN_SHOW_SOURCES
     ${S}/presentation/fps_text.cpp ${S}/presentation/keep_ahead.cpp
     ${S}/presentation/kept_states.cpp ${S}/presentation/lockstep.cpp
     ${S}/presentation/settings.cpp ${S}/presentation/show.cpp ${S}/presentation/show_digests.cpp
+    ${S}/presentation/show_frame.cpp ${S}/presentation/show_song.cpp
     ${S}/presentation/stop_signal.cpp ${S}/presentation/watch.cpp)
 # Lockstep capture to files, native only (ffmpeg, libpng).
 set(VORN_CAPTURE_SOURCES ${S}/presentation/capture.cpp ${S}/presentation/png_writer.cpp)

@@ -3,10 +3,12 @@
 // share and draws the scene unseen, as the frame step does for shown frames.
 #include "presentation/catch_up.h"
 
+#include "data/surface.h"
 #include "director/timeline.h"
 #include "platform/sound.h"
 #include "presentation/kept_states.h"
-#include "presentation/show.h"
+#include "presentation/show_frame.h"
+#include "presentation/show_song.h"
 
 #include <chrono>
 

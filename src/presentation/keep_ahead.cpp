@@ -4,12 +4,13 @@
 // state kept when the order is new, the scene drawn unseen.
 #include "presentation/keep_ahead.h"
 
+#include "data/surface.h"
 #include "director/show_parts.h"
 #include "director/timeline.h"
 #include "platform/sound.h"
 #include "presentation/catch_up.h"
 #include "presentation/kept_states.h"
-#include "presentation/show.h"
+#include "presentation/show_song.h"
 
 #include <chrono>
 

@@ -18,7 +18,7 @@
 #include "engine3d/scenes.h"
 #include "platform/sound.h"
 #include "presentation/settings.h"
-#include "presentation/show.h"
+#include "presentation/show_song.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-// One start-up, one frame, one end: the sequences every way of running the
-// show goes through, so that a window, a recording and a benchmark draw the
-// same frames.
+// One start-up, one end: the sequences every way of running the show goes
+// through, so that a window, a recording and a benchmark draw the same frames
+// (the frame itself is show_frame.cpp).
 #include "presentation/show.h"
 
 #include "data/assets.h"
@@ -17,16 +17,7 @@
 
 #include <cstdio>
 
-MusicSong* music_song = nullptr;
-uint32_t demo_frames_drawn = 0;
-int demo_close_requested = 0;
-std::vector<int16_t> demo_lockstep_samples;
-int show_frame_waiting = 0;
 ShowLoop show_loop = {0, 0, 0};
-
-void request_demo_close() {
-    demo_close_requested = 1;
-}
 
 int open_show_sound(int output) {
     FSOUND_Close();
@@ -84,29 +75,6 @@ void stop_show() {
     if (music_song) FMUSIC_FreeSong(music_song);
     music_song = nullptr;
     FSOUND_Close();
-}
-
-size_t advance_show_music() {
-    if (!sound_lockstep_enabled()) return 0;
-    const size_t frames = sound_lockstep_frame(music_song, &demo_lockstep_samples);
-    keep_state_at_order_start();
-    return frames;
-}
-
-void draw_show_frame() {
-    if (!director_frame(music_song)) request_demo_close();
-}
-
-int take_waiting_frame() {
-    const int waiting = show_frame_waiting;
-    show_frame_waiting = 0;
-    return waiting;
-}
-
-void next_show_frame() {
-    if (take_waiting_frame()) return;
-    advance_show_music();
-    draw_show_frame();
 }
 
 int show_loop_turns() {
