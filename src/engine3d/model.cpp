@@ -3,7 +3,6 @@
 #include "engine3d/model.h"
 
 #include "data/pack.h"
-#include "engine3d/scene.h"
 
 #include <algorithm>
 #include <cmath>
@@ -251,14 +250,4 @@ void mesh_box_corners(const Mesh* mesh, BoxCorners* box) {
     box->corner[5] = {hi.x, lo.y, hi.z};
     box->corner[6] = {lo.x, lo.y, hi.z};
     box->corner[7] = {lo.x, hi.y, hi.z};
-}
-
-void mesh_compute_normals(Scene* scene, uint16_t index) {
-    if (index >= scene->object_count) return;
-    SceneObject& object = scene->objects[index];
-    Mesh& mesh = object.mesh;
-    std::fill(mesh.normals.begin(), mesh.normals.end(), Vec3{});
-    mesh_update_normals(&mesh);
-    for (Face& face : mesh.faces) std::memset(face.uv, 0, sizeof face.uv);
-    mesh_box_corners(&mesh, &object.box);
 }

@@ -93,8 +93,3 @@ void mesh_update_normals(Mesh* mesh);
 
 // The box corners of a mesh in the fixed order above; all zero without vertices.
 void mesh_box_corners(const Mesh* mesh, BoxCorners* box);
-
-struct Scene;
-// Load-time normals (vertex normals cleared first), zeroed uv pairs and the box
-// corners of one object; nothing if index is not below the object count.
-void mesh_compute_normals(Scene* scene, uint16_t index);

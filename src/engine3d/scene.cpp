@@ -2,6 +2,7 @@
 // operations that move them; nothing here draws.
 #include "engine3d/scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -21,6 +22,16 @@ SceneObject* scene_init(Scene* scene, uint16_t capacity) {
 
 static void object_set_position(SceneObject* object) {
     object->position = {object->matrix.m[12], object->matrix.m[13], object->matrix.m[14]};
+}
+
+void mesh_compute_normals(Scene* scene, uint16_t index) {
+    if (index >= scene->object_count) return;
+    SceneObject& object = scene->objects[index];
+    Mesh& mesh = object.mesh;
+    std::fill(mesh.normals.begin(), mesh.normals.end(), Vec3{});
+    mesh_update_normals(&mesh);
+    for (Face& face : mesh.faces) std::memset(face.uv, 0, sizeof face.uv);
+    mesh_box_corners(&mesh, &object.box);
 }
 
 uint16_t scene_load_object(Scene* scene, const char* name, float scale, float x, float y, float z,

@@ -66,6 +66,10 @@ struct Scene {
 // array, or none when it cannot be allocated.
 SceneObject* scene_init(Scene* scene, uint16_t capacity);
 
+// Load-time normals (vertex normals cleared first), zeroed uv pairs and the box
+// corners of one object; nothing if index is not below the object count.
+void mesh_compute_normals(Scene* scene, uint16_t index);
+
 // Loads the named model (the name must contain ".m3d") as a new object at
 // (x, y, z) with every face set to type, texture and colour. Returns its index,
 // or NO_OBJECT (object count unchanged) on any failure, including a full scene.
