@@ -237,11 +237,14 @@ std::vector<std::string> module_shortfalls(const ModuleFacts& m) {
 }
 
 // The module as the show will play it: its format, orders, length and the
-// parts it reaches, then its shortfalls; the count of them.
+// parts it reaches, then its shortfalls; the count of them. One found nowhere
+// (a tool without the built-in data) or unreadable has its verdict already.
 int judge_module(const Found& f) {
     ModuleFacts m;
     std::string error;
-    if (f.corrupt || !read_module_facts(f.data.data(), f.data.size(), &m, &error)) return 0;
+    if (f.where.empty() || f.corrupt ||
+        !read_module_facts(f.data.data(), f.data.size(), &m, &error))
+        return 0;
     const uint32_t orders = uint32_t(m.rows.size());
     const int reached = orders ? part_for_order(orders - 1) + 1 : 0;
     std::printf("\nmodule: %s file (.%s), %u orders, %s, from the %s; ", m.format.c_str(),
@@ -291,7 +294,10 @@ int check_content(const std::string& path) {
                 "verdict");
     for (const ShowItem& item : show_items) {
         const Found f = find_item_in(content, item);
-        const std::string problem = f.where == BUILTIN ? "" : verdict(item, f);
+        const std::string problem =
+            f.where == BUILTIN ? ""
+            : f.where.empty()  ? "missing: found nowhere, and this qxpack carries no built-in data"
+                               : verdict(item, f);
         const std::string expected = item_bytes(item) ? std::to_string(item_bytes(item)) : "-";
         const std::string found =
             f.where.empty() || f.corrupt ? "-" : std::to_string(f.data.size());
