@@ -3,10 +3,11 @@
 # short item, an item of the wrong kind, a mask that hides everything, a model
 # the reader rejects, a morph pair of two vertex counts and a module that the
 # show's script outruns, each on its own line, with status 1; qxpack sheet
-# draws any of them, the built-in data where the content has nothing.
-#   qxpack_check.sh QXPACK CONTENT_DIR MAKE_TEST_MODULE
+# draws any of them, the built-in data where the content has nothing. A
+# qxpack without built-in data calls what is nowhere missing.
+#   qxpack_check.sh QXPACK CONTENT_DIR MAKE_TEST_MODULE QXPACK_BARE
 set -u
-qxpack=$1 content=$2 make_module=$3
+qxpack=$1 content=$2 make_module=$3 bare=$4
 source "$(dirname "$0")/script_support.sh"
 enter_work_directory
 verdict() { # output file, item: the item's verdict column
@@ -16,6 +17,10 @@ verdict() { # output file, item: the item's verdict column
 check "the built items pass" "$qxpack" check "$content/items" >"$work/items.txt"
 check "every item has its line" test "$(grep -c ' ok$' "$work/items.txt")" = 53
 check "the built pack passes" "$qxpack" check "$content/demo.qxd" >/dev/null
+"$bare" check "$content/demo.qxd" >"$work/bare.txt" 2>/dev/null
+check "without built-in data: status 1" test $? = 1
+check "the module, in no pack, missing" test "$(verdict "$work/bare.txt" system2.xm)" = \
+    "missing: found nowhere, and this qxpack carries no built-in data"
 
 mkdir "$work/bad"
 cp "$content/items/"* "$work/bad/"
