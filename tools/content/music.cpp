@@ -356,6 +356,10 @@ void write_melody(Composer& c, const std::vector<NoteEvent>& events, int from, i
     }
 }
 
+std::vector<NoteEvent> phrase_events(const Composer& c, const PhraseStyle& phrase, uint32_t seed) {
+    return make_phrase(c.plan->chords, seed, phrase.rhythms, phrase.rhythm_count, phrase.centre);
+}
+
 void write_lead(Composer& c, int from, int to, Lead style) {
     release(c, from, CH_ECHO);
     release(c, from, CH_ECHO2);
@@ -366,26 +370,26 @@ void write_lead(Composer& c, int from, int to, Lead style) {
     const PhraseStyle& phrase = LEAD_PHRASES[style];
     // Each greetings order plays a line of its own.
     const bool per_order = style == LEAD_RIFF || style == LEAD_CALL;
-    const uint32_t seed = phrase.seed + (per_order ? uint32_t(c.order) : 0u);
     const std::vector<NoteEvent> events =
-        make_phrase(c.plan->chords, seed, phrase.rhythms, phrase.rhythm_count, phrase.centre);
+        phrase_events(c, phrase, phrase.seed + (per_order ? uint32_t(c.order) : 0u));
     const int instrument = style == LEAD_CALL ? INS_BELL : INS_LEAD;
     write_melody(c, events, from, to, CH_LEAD, instrument, VOL_LEAD, 0);
     if (style == LEAD_ECHO || style == LEAD_CALL) { // dotted-eighth echoes, right then left
         write_melody(c, events, from, to, CH_ECHO, instrument, VOL_LEAD / 2, 3);
         write_melody(c, events, from, to, CH_ECHO2, instrument, VOL_LEAD / 3, 6);
-    } else if (style == LEAD_COUNTER) { // doubled on the right, the counter-melody on the left
-        write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD * 5 / 8, 0, 12);
-        const PhraseStyle& counter = COUNTER_PHRASE;
-        write_melody(c,
-                     make_phrase(c.plan->chords, counter.seed, counter.rhythms,
-                                 counter.rhythm_count, counter.centre),
-                     from, to, CH_ECHO2, INS_LEAD, VOL_LEAD * 3 / 4, 0);
-    } else if (style == LEAD_CLIMAX || style == LEAD_SECOND || style == LEAD_RIFF) {
-        // Doubled an octave up on the right, with a late echo on the left.
-        write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD * 5 / 8, 0, 12);
-        write_melody(c, events, from, to, CH_ECHO2, INS_LEAD, VOL_LEAD * 3 / 8, 3, 12);
+        return;
     }
+    const bool doubled =
+        style == LEAD_CLIMAX || style == LEAD_SECOND || style == LEAD_RIFF || style == LEAD_COUNTER;
+    if (!doubled) return;
+    // Doubled an octave up on the right; on the left the counter-melody, or
+    // else a late echo.
+    write_melody(c, events, from, to, CH_ECHO, INS_LEAD, VOL_LEAD * 5 / 8, 0, 12);
+    if (style == LEAD_COUNTER)
+        write_melody(c, phrase_events(c, COUNTER_PHRASE, COUNTER_PHRASE.seed), from, to, CH_ECHO2,
+                     INS_LEAD, VOL_LEAD * 3 / 4, 0);
+    else
+        write_melody(c, events, from, to, CH_ECHO2, INS_LEAD, VOL_LEAD * 3 / 8, 3, 12);
 }
 
 // ---- Sections and specials ---------------------------------------------------

@@ -36,6 +36,11 @@ struct Found {
     bool corrupt = false;
 };
 
+// Whether an item was found with bytes to judge.
+bool readable(const Found& f) {
+    return !f.where.empty() && !f.corrupt;
+}
+
 // What other formats an item's bytes may really be, by their opening bytes.
 const char* foreign_format(const Buffer& data) {
     const auto starts = [&](const char* magic, size_t n) {
@@ -140,8 +145,10 @@ Found find_item_in(const Content& c, const ShowItem& item) {
     return f;
 }
 
-// What is wrong with an item found, or an empty string.
+// What is wrong with an item, or an empty string. Only a qxpack without the
+// built-in data finds an item nowhere.
 std::string verdict(const ShowItem& item, const Found& f) {
+    if (f.where.empty()) return "missing: found nowhere, and this qxpack carries no built-in data";
     if (f.corrupt) return "corrupt: cannot be read";
     const char* other = foreign_format(f.data);
     const size_t want = item_bytes(item);
@@ -242,9 +249,7 @@ std::vector<std::string> module_shortfalls(const ModuleFacts& m) {
 int judge_module(const Found& f) {
     ModuleFacts m;
     std::string error;
-    if (f.where.empty() || f.corrupt ||
-        !read_module_facts(f.data.data(), f.data.size(), &m, &error))
-        return 0;
+    if (!readable(f) || !read_module_facts(f.data.data(), f.data.size(), &m, &error)) return 0;
     const uint32_t orders = uint32_t(m.rows.size());
     const int reached = orders ? part_for_order(orders - 1) + 1 : 0;
     std::printf("\nmodule: %s file (.%s), %u orders, %s, from the %s; ", m.format.c_str(),
@@ -267,9 +272,9 @@ int judge_morph_pairs(const Content& c) {
         const Found a = find_item_in(c, item), b = find_item_in(c, *find_item(partner));
         Mesh ma, mb;
         model_set_entry(a.data.data(), a.data.size());
-        const bool read_a = !a.corrupt && model_parse(&ma, 1.0f);
+        const bool read_a = readable(a) && model_parse(&ma, 1.0f);
         model_set_entry(b.data.data(), b.data.size());
-        const bool read_b = !b.corrupt && model_parse(&mb, 1.0f);
+        const bool read_b = readable(b) && model_parse(&mb, 1.0f);
         if (read_a && read_b && ma.vertices.size() != mb.vertices.size()) {
             std::printf("morph: %s (%s) has %zu vertices, %s (%s) %zu: the morph between them "
                         "needs one vertex layout\n",
@@ -294,13 +299,9 @@ int check_content(const std::string& path) {
                 "verdict");
     for (const ShowItem& item : show_items) {
         const Found f = find_item_in(content, item);
-        const std::string problem =
-            f.where == BUILTIN ? ""
-            : f.where.empty()  ? "missing: found nowhere, and this qxpack carries no built-in data"
-                               : verdict(item, f);
+        const std::string problem = f.where == BUILTIN ? "" : verdict(item, f);
         const std::string expected = item_bytes(item) ? std::to_string(item_bytes(item)) : "-";
-        const std::string found =
-            f.where.empty() || f.corrupt ? "-" : std::to_string(f.data.size());
+        const std::string found = readable(f) ? std::to_string(f.data.size()) : "-";
         std::printf("%-13s %-11s %-12s %8s %8s  %s\n", item.name, item_kind_name(item.kind),
                     f.where.c_str(), expected.c_str(), found.c_str(),
                     problem.empty() ? "ok" : problem.c_str());
@@ -349,7 +350,7 @@ int sheet_command(const std::string& path, const std::string& png_path) {
     bool written = true;
     for (const ShowItem& item : show_items) {
         const Found f = find_item_in(content, item);
-        if (f.where.empty() || f.corrupt) continue;
+        if (!readable(f)) continue;
         std::string error;
         written = written && write_file_atomically((work / item.name).string(), f.data.data(),
                                                    f.data.size(), &error);
