@@ -32,7 +32,7 @@ set(VORN_DIRECTOR_SOURCES ${S}/director/kernels.cpp ${S}/director/show_parts.cpp
     ${S}/director/timeline.cpp ${S}/director/timeline_effects.cpp
     ${S}/director/timeline_effects_simd.cpp)
 set(VORN_SOUND_SOURCES ${S}/platform/module_data.cpp ${S}/platform/module_player.cpp
-    ${S}/platform/sound_tables.cpp)
+    ${S}/platform/module_seek.cpp ${S}/platform/sound_tables.cpp)
 set(VORN_SHOW_SOURCES
     ${S}/data/builtin.cpp
     ${S}/presentation/benchmark.cpp ${S}/presentation/catch_up.cpp ${S}/presentation/command_line.cpp

@@ -4,8 +4,10 @@
 // sound_lockstep_frame in lockstep mode, and otherwise on the main thread
 // whenever its position is asked for, as far as the wall clock says. Every
 // render records (output sample, order, row) marks, and the position reported
-// is the mark of the output sample being heard now.
+// is the mark of the output sample being heard now. Seeking is
+// module_seek.cpp.
 #include "platform/module_data.h"
+#include "platform/module_player_state.h"
 #include "platform/sound.h"
 #include "platform/sound_device.h"
 #include "platform/sound_tables.h"
@@ -21,48 +23,13 @@
 #include <cstring>
 #include <string>
 
+using namespace player;
+
 namespace {
 
 constexpr uint32_t END_ORDER_MIN = 42; // the order reported once a song has ended
-constexpr size_t RENDER_PIECE = 256;   // frames rendered between two position marks
-constexpr size_t MARK_RING = 1024;     // position marks kept per song
 constexpr int VOLUME_MAX = 256;
 constexpr int DEFAULT_FPS = 60;
-
-struct PositionMark {
-    uint64_t sample; // output sample at which the position was reached
-    uint32_t order;
-    uint32_t row;
-};
-
-} // namespace
-
-struct MusicSong {
-    std::vector<uint8_t> data; // the module file, kept to start afresh on every play
-    openmpt_module* module;
-    int volume;
-    int playing;
-    int paused;
-    int ended;
-    uint32_t last_order; // position of the last rendered piece
-    uint32_t last_row;
-    uint64_t song_sample; // sample frames rendered since the song's start
-    int64_t aside_carry;  // lockstep carry of a song computed aside
-    std::vector<uint64_t>
-        order_starts; // the sample frame each order starts at, at order_starts_rate
-    int order_starts_rate;
-    PositionMark marks[MARK_RING];
-    size_t mark_count;
-    size_t mark_next;
-    PositionMark held;    // reported while not playing or paused
-    uint32_t sampled_row; // row of the position read by the last FMUSIC_GetOrder
-    int row_sampled;
-    int pinned;
-    uint32_t pinned_order;
-    uint32_t pinned_row;
-};
-
-namespace {
 
 // What the next FSOUND_Init opens (the settings file's sound_output and
 // sound_driver are what the user chose; these are what the library was told),
@@ -74,14 +41,9 @@ int mixer_in_use = 0;
 int sound_last_error = SOUND_ERR_NONE;
 int sound_builtin_enabled = 1;
 
-// The open output.
-int sound_initialised = 0;
-int sound_rate = 44100;
-
-// The current song and the output clock. The clock counts every sample frame
-// handed to the device (silence included) or rendered without one; the
-// device's pulls and the main thread share these under the device lock.
-MusicSong* sound_current = nullptr;
+// The output clock counts every sample frame handed to the device (silence
+// included) or rendered without one; the device's pulls and the main thread
+// share it under the device lock.
 uint64_t output_clock = 0;
 uint64_t pulled_clock_end = 0; // output_clock after the device's last pull
 // Where lockstep last ended: what it rendered counts as heard, so a device
@@ -89,10 +51,7 @@ uint64_t pulled_clock_end = 0; // output_clock after the device's last pull
 // takes the position back behind it.
 uint64_t heard_floor = 0;
 
-// Lockstep mode.
-int lockstep_on = 0;
 int lockstep_fps = DEFAULT_FPS;
-int64_t lockstep_carry = 0;
 
 // Wall clock of a song played without a device.
 std::chrono::steady_clock::time_point clock_origin_time;
@@ -102,19 +61,6 @@ std::vector<int16_t> clock_scratch;
 // Driver names of the current output, for FSOUND_GetDriverName.
 std::vector<std::string> driver_names;
 int driver_names_output = 0;
-
-int fail(int code) {
-    sound_last_error = code;
-    return 0;
-}
-
-void lock_output() {
-    sound_device_lock();
-}
-
-void unlock_output() {
-    sound_device_unlock();
-}
 
 void refresh_driver_names() {
     driver_names.clear();
@@ -143,51 +89,6 @@ void push_mark(MusicSong* song, uint64_t sample, uint32_t order, uint32_t row) {
     if (song->mark_count < MARK_RING) song->mark_count++;
 }
 
-// The order reported once the song has ended.
-uint32_t end_order(const MusicSong* song) {
-    return std::max(END_ORDER_MIN, song->last_order + 1);
-}
-
-// Reads up to piece frames of the song's float mix (none once it ends, which
-// marks it ended), its position after a whole piece becoming its last one: a
-// short read has reached the end, and the position then already names the
-// restart order.
-size_t read_piece(MusicSong* song, float* mix, size_t piece) {
-    const size_t got =
-        openmpt_module_read_interleaved_float_stereo(song->module, sound_rate, piece, mix);
-    song->ended = got == 0;
-    if (got == piece) {
-        song->last_order = uint32_t(std::max(openmpt_module_get_current_order(song->module), 0));
-        song->last_row = uint32_t(std::max(openmpt_module_get_current_row(song->module), 0));
-    }
-    song->song_sample += got;
-    return got;
-}
-
-// Renders up to frames sample frames of a playing song as 16-bit stereo,
-// advancing the output clock and marking the position piece by piece; returns
-// the frames rendered (fewer once the song ends).
-size_t render_song(MusicSong* song, int16_t* out, size_t frames) {
-    size_t done = 0;
-    while (done < frames && !song->ended) {
-        float mix[2 * RENDER_PIECE];
-        const size_t got = read_piece(song, mix, std::min(RENDER_PIECE, frames - done));
-        if (got == 0) {
-            push_mark(song, output_clock, end_order(song), 0);
-            break;
-        }
-        push_mark(song, output_clock, song->last_order, song->last_row);
-        mix_to_16bit(mix, out + 2 * done, 2 * got, song->volume, VOLUME_MAX);
-        output_clock += got;
-        done += got;
-    }
-    return done;
-}
-
-int song_advancing(const MusicSong* song) {
-    return song && song == sound_current && song->playing && !song->paused && !song->ended;
-}
-
 // What the device plays: the current song, silence where it has none or
 // after its end.
 void pull_song(int16_t* out, size_t frames) {
@@ -211,11 +112,7 @@ void advance_by_wall_clock() {
     auto elapsed = std::chrono::steady_clock::now() - clock_origin_time;
     int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     uint64_t target = clock_origin_samples + uint64_t(ms) * uint64_t(sound_rate) / 1000;
-    clock_scratch.resize(2 * 4096);
-    while (output_clock < target && !sound_current->ended) {
-        size_t frames = size_t(std::min<uint64_t>(target - output_clock, 4096));
-        if (render_song(sound_current, clock_scratch.data(), frames) < frames) break;
-    }
+    if (output_clock < target) render_unheard(sound_current, target - output_clock);
 }
 
 // The output sample being heard now: with a device, the end of its last pull
@@ -259,9 +156,103 @@ void stop_current() {
     sound_current = nullptr;
 }
 
-// Makes song the current one, playing module from the start of order, which
-// lies start_sample frames into the song; lock held.
-void start_playing(MusicSong* song, openmpt_module* module, uint32_t order, uint64_t start_sample) {
+int open_device() {
+    refresh_driver_names();
+    const char* name = nullptr;
+    if (pending_driver > 0 && size_t(pending_driver) < driver_names.size())
+        name = driver_names[size_t(pending_driver)].c_str();
+    // A device buffer of about a quarter of the buffer size, a power of two.
+    int wanted = sound_rate * pending_buffer_ms / 4000;
+    int frames = 256;
+    while (frames * 2 <= wanted && frames < 8192) frames *= 2;
+    return sound_device_open(pending_output, name, sound_rate, frames, pull_song);
+}
+
+} // namespace
+
+int player::sound_initialised = 0;
+int player::sound_rate = 44100;
+MusicSong* player::sound_current = nullptr;
+int player::lockstep_on = 0;
+int64_t player::lockstep_carry = 0;
+
+int player::fail(int code) {
+    sound_last_error = code;
+    return 0;
+}
+
+void player::lock_output() {
+    sound_device_lock();
+}
+
+void player::unlock_output() {
+    sound_device_unlock();
+}
+
+MusicSong* player::load_song(std::vector<uint8_t> data) {
+    openmpt_module* module = create_module(data);
+    if (!module) {
+        fail(SOUND_ERR_FILE_FORMAT);
+        return nullptr;
+    }
+    MusicSong* song = new MusicSong{};
+    song->data = std::move(data);
+    song->module = module;
+    song->volume = VOLUME_MAX;
+    return song;
+}
+
+uint32_t player::end_order(const MusicSong* song) {
+    return std::max(END_ORDER_MIN, song->last_order + 1);
+}
+
+int player::song_advancing(const MusicSong* song) {
+    return song && song == sound_current && song->playing && !song->paused && !song->ended;
+}
+
+size_t player::read_piece(MusicSong* song, float* mix, size_t piece) {
+    const size_t got =
+        openmpt_module_read_interleaved_float_stereo(song->module, sound_rate, piece, mix);
+    song->ended = got == 0;
+    if (got == piece) {
+        song->last_order = uint32_t(std::max(openmpt_module_get_current_order(song->module), 0));
+        song->last_row = uint32_t(std::max(openmpt_module_get_current_row(song->module), 0));
+    }
+    song->song_sample += got;
+    return got;
+}
+
+size_t player::render_song(MusicSong* song, int16_t* out, size_t frames) {
+    size_t done = 0;
+    while (done < frames && !song->ended) {
+        float mix[2 * RENDER_PIECE];
+        const size_t got = read_piece(song, mix, std::min(RENDER_PIECE, frames - done));
+        if (got == 0) {
+            push_mark(song, output_clock, end_order(song), 0);
+            break;
+        }
+        push_mark(song, output_clock, song->last_order, song->last_row);
+        mix_to_16bit(mix, out + 2 * done, 2 * got, song->volume, VOLUME_MAX);
+        output_clock += got;
+        done += got;
+    }
+    return done;
+}
+
+uint64_t player::render_unheard(MusicSong* song, uint64_t frames) {
+    clock_scratch.resize(2 * 4096);
+    uint64_t done = 0;
+    while (done < frames && !song->ended) {
+        const size_t piece = size_t(std::min<uint64_t>(frames - done, 4096));
+        const size_t got = render_song(song, clock_scratch.data(), piece);
+        done += got;
+        if (got < piece) break;
+    }
+    return done;
+}
+
+void player::start_playing(MusicSong* song, openmpt_module* module, uint32_t order,
+                           uint64_t start_sample) {
     stop_current();
     openmpt_module_destroy(song->module);
     song->module = module;
@@ -279,33 +270,6 @@ void start_playing(MusicSong* song, openmpt_module* module, uint32_t order, uint
     sound_current = song;
     restart_wall_clock();
 }
-
-int open_device() {
-    refresh_driver_names();
-    const char* name = nullptr;
-    if (pending_driver > 0 && size_t(pending_driver) < driver_names.size())
-        name = driver_names[size_t(pending_driver)].c_str();
-    // A device buffer of about a quarter of the buffer size, a power of two.
-    int wanted = sound_rate * pending_buffer_ms / 4000;
-    int frames = 256;
-    while (frames * 2 <= wanted && frames < 8192) frames *= 2;
-    return sound_device_open(pending_output, name, sound_rate, frames, pull_song);
-}
-
-MusicSong* load_song(std::vector<uint8_t> data) {
-    openmpt_module* module = create_module(data);
-    if (!module) {
-        fail(SOUND_ERR_FILE_FORMAT);
-        return nullptr;
-    }
-    MusicSong* song = new MusicSong{};
-    song->data = std::move(data);
-    song->module = module;
-    song->volume = VOLUME_MAX;
-    return song;
-}
-
-} // namespace
 
 int FSOUND_SetBufferSize(int milliseconds) {
     if (sound_initialised) return fail(SOUND_ERR_BUSY);
@@ -431,19 +395,6 @@ int FMUSIC_PlaySong(MusicSong* song) {
     return 1;
 }
 
-int sound_play_at_row(MusicSong* song, uint32_t order, uint32_t row) {
-    if (!FMUSIC_PlaySong(song)) return 0;
-    lock_output();
-    const double at =
-        openmpt_module_set_position_order_row(song->module, int32_t(order), int32_t(row));
-    if (at >= 0) {
-        song->last_order = order;
-        song->last_row = row;
-    }
-    unlock_output();
-    return at >= 0;
-}
-
 int FMUSIC_SetMasterVolume(MusicSong* song, int volume) {
     if (!song || volume < 0 || volume > VOLUME_MAX) return fail(SOUND_ERR_INVALID_PARAM);
     lock_output();
@@ -533,107 +484,4 @@ size_t sound_lockstep_frame(MusicSong* song, std::vector<int16_t>* out) {
 
 int sound_lockstep_fps() {
     return lockstep_fps;
-}
-
-int sound_song_place(MusicSong* song, SongPlace* place) {
-    if (!song || !lockstep_on || !song_advancing(song)) return 0;
-    lock_output();
-    *place = SongPlace{song->song_sample, lockstep_carry, sound_rate};
-    unlock_output();
-    return 1;
-}
-
-int sound_play_from(MusicSong* song, const SongPlace& place, std::vector<int16_t>* tail,
-                    size_t tail_frames) {
-    if (tail) tail->clear();
-    if (!song || !lockstep_on || !sound_initialised || place.rate != sound_rate) return 0;
-    if (song->order_starts_rate != sound_rate || song->order_starts.empty()) {
-        song->order_starts = module_order_starts(song->data, sound_rate);
-        song->order_starts_rate = sound_rate;
-    }
-    const std::vector<uint64_t>& starts = song->order_starts;
-    // From the start of the order before the one the place lies in, so that
-    // notes struck there ring on into the place as they did.
-    uint32_t order = 0;
-    for (uint32_t k = 0; k < starts.size(); k++)
-        if (starts[k] <= place.sample && starts[k] >= starts[order]) order = k;
-    if (order > 0 && starts[order - 1] < starts[order]) order--;
-    if (starts.empty() || starts[order] > place.sample) return fail(SOUND_ERR_PLAY);
-    openmpt_module* module = create_module(song->data);
-    if (!module) return fail(SOUND_ERR_PLAY);
-    if (openmpt_module_set_position_order_row(module, int32_t(order), 0) < 0) {
-        openmpt_module_destroy(module);
-        return fail(SOUND_ERR_PLAY);
-    }
-    lock_output();
-    start_playing(song, module, order, starts[order]);
-    lockstep_carry = place.carry;
-    // The frames up to the place rendered unheard, the last tail_frames kept.
-    uint64_t unheard = place.sample - starts[order];
-    const size_t kept = tail ? size_t(std::min<uint64_t>(unheard, tail_frames)) : 0;
-    unheard -= kept;
-    clock_scratch.resize(2 * 4096);
-    while (unheard > 0 && !song->ended) {
-        const size_t frames = size_t(std::min<uint64_t>(unheard, 4096));
-        unheard -= render_song(song, clock_scratch.data(), frames);
-    }
-    size_t rendered = 0;
-    if (tail) {
-        tail->resize(2 * kept);
-        rendered = render_song(song, tail->data(), kept);
-        tail->resize(2 * rendered);
-    }
-    unlock_output();
-    return unheard == 0 && rendered == kept ? 1 : fail(SOUND_ERR_PLAY);
-}
-
-const std::vector<uint8_t>* sound_song_bytes(MusicSong* song) {
-    return song ? &song->data : nullptr;
-}
-
-MusicSong* sound_song_aside(MusicSong* song) {
-    if (!song) return nullptr;
-    MusicSong* aside = load_song(song->data);
-    if (aside) aside->held = {0, 0, 0};
-    return aside;
-}
-
-size_t sound_aside_frame(MusicSong* song, int fps, SongPlace* place) {
-    if (!song || song == sound_current || song->ended || fps <= 0) return 0;
-    // As sound_lockstep_frame renders it, piece by piece.
-    song->aside_carry += sound_rate;
-    const size_t frames = size_t(song->aside_carry / fps);
-    song->aside_carry %= fps;
-    size_t done = 0;
-    while (done < frames && !song->ended) {
-        float mix[2 * RENDER_PIECE];
-        done += read_piece(song, mix, std::min(RENDER_PIECE, frames - done));
-    }
-    song->held = {0, song->ended ? end_order(song) : song->last_order,
-                  song->ended ? 0 : song->last_row};
-    *place = SongPlace{song->song_sample, song->aside_carry, sound_rate};
-    return done;
-}
-
-void sound_pin_position(MusicSong* song, int pinned, uint32_t order, uint32_t row) {
-    if (!song) return;
-    song->pinned = pinned;
-    song->pinned_order = order;
-    song->pinned_row = row;
-}
-
-double sound_position_seconds(MusicSong* song, uint32_t order, uint32_t row) {
-    return song ? module_position_seconds(song->data, order, row) : -1;
-}
-
-uint32_t sound_song_orders(MusicSong* song) {
-    if (!song) return 0;
-    lock_output();
-    const int32_t orders = openmpt_module_get_num_orders(song->module);
-    unlock_output();
-    return uint32_t(std::max(orders, 0));
-}
-
-double sound_order_seconds(MusicSong* song, uint32_t order) {
-    return song ? module_order_seconds(song->data, order) : -1;
 }
