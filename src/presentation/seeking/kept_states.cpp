@@ -4,7 +4,7 @@
 // placements, shapes and work arrays. Pieces are compared with the previous
 // kept state's and shared when equal, so a state costs only what its order
 // changed (the working surface, and what the part drawn there moves).
-#include "presentation/kept_states.h"
+#include "presentation/seeking/kept_states.h"
 
 #include "data/assets.h"
 #include "data/files.h"
@@ -17,7 +17,7 @@
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
 #include "platform/sound.h"
-#include "presentation/settings.h"
+#include "presentation/services/settings.h"
 #include "presentation/show_song.h"
 
 #include <cstdio>

@@ -2,14 +2,14 @@
 // a video through ffmpeg, fed through two pipes without ever blocking on one.
 // A video is made under a temporary name and renamed when whole; a stop
 // signal ends it early under a name that says it is partial.
-#include "presentation/capture.h"
+#include "presentation/outputs/capture.h"
 
 #include "data/files.h"
-#include "presentation/lockstep.h"
-#include "presentation/png_writer.h"
-#include "presentation/settings.h"
+#include "presentation/outputs/lockstep.h"
+#include "presentation/outputs/png_writer.h"
+#include "presentation/services/settings.h"
+#include "presentation/services/stop_signal.h"
 #include "presentation/show.h"
-#include "presentation/stop_signal.h"
 
 #include <algorithm>
 #include <cerrno>

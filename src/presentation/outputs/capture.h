@@ -2,7 +2,7 @@
 // into PNG files, or timed.
 #pragma once
 
-#include "presentation/command_line.h"
+#include "presentation/services/command_line.h"
 
 // --record or --frames. Returns the process exit status.
 int run_capture(const CommandLine& options);
