@@ -227,7 +227,7 @@
         $('seek-thumb').style.left = `${100 * fraction}%`;
         seek.setAttribute('aria-valuemax', String(Math.round(total)));
         seek.setAttribute('aria-valuenow', String(Math.round(now)));
-        const where = `${partOf(order).name}  ${clock(now)} / ${clock(total)}`;
+        const where = `${clock(now)} / ${clock(total)} · ${partOf(order).name}`;
         seek.setAttribute('aria-valuetext', where);
         if (player.drawn.where !== where) $('c-where').textContent = player.drawn.where = where;
     }
@@ -292,7 +292,7 @@
 
     function showSeekLabel(order) {
         const part = partOf(order);
-        const text = `${part.name}  ${clock(state.orderTimes[order])}`;
+        const text = `${part.name} · ${clock(state.orderTimes[order])}`;
         const seekLabel = $('seek-label');
         seekLabel.textContent = text;
         seekLabel.hidden = false;
@@ -366,6 +366,9 @@
     }
 
     function wire() {
+        icon($('c-restart'), 'restart');
+        icon($('c-next'), 'next');
+        icon($('c-link'), 'link');
         $('play').addEventListener('click', () => play(true, player.chosen));
         $('play-silent').addEventListener('click', () => play(false, player.chosen));
         $('scene-list').addEventListener('click', (event) => {
@@ -408,7 +411,7 @@
         onInput: showControls,
         showPlaying() {
             fillSeekMarks();
-            player.drawn = {};
+            player.drawn = {'c-restart': 'restart', 'c-next': 'next', 'c-link': 'link'};
             player.shownKey = '';
             showControls();
         },

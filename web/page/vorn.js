@@ -18,7 +18,7 @@
     const SOUND_RATE = 44100; // the rate the native show renders at
     const SOUND_AHEAD = 0.25; // seconds of sound queued in the worklet
     const SOUND_CHUNK = 4096; // frames asked of the engine at a time
-    const SOUND_WAIT_MS = 3000; // an audio output not playing by then has none
+    const SOUND_WAIT_MS = 2500; // an audio output not playing by then has none
     const SOUND_FADE_S = 0.02; // the fade in after a pause of the audio output
     const POSTER_FRAMES = 120; // the start screen's poster: the show after 2 s
     const ENGINE_SCRIPT = 'vorn-engine.js';
@@ -34,7 +34,7 @@
         muted: false,
         files: new Map(), // dropped files by name: Uint8Array
         frames: 0, // frames drawn since the show started
-        nextFrameAt: null, // the animation-clock time the next frame is due
+        nextFrameAt: null, // the animation-clock time the next frame is due (null: now)
         hidden: false, // the page is hidden: nothing drawn, nothing queued
         looping: false, // an animation frame is asked for
         onFrame: null, // called after each frame is on the canvas (tests)
@@ -331,7 +331,21 @@
         resizeScreen();
         ui.showPlaying();
         if (document.hidden) hideShow();
-        else tick(performance.now()); // the first frame at once: never an empty canvas
+        else firstFrame();
+    }
+
+    // The first frame at once, never an empty canvas; the animation clock's
+    // next tick sets the pace from there.
+    function firstFrame() {
+        state.nextFrameAt = undefined;
+        if (state.engine._vorn_web_frame(performance.now())) {
+            drawFrame();
+            state.frames++;
+            ui.afterFrame();
+            loop();
+        } else {
+            endShow();
+        }
     }
 
     function endShow() {
@@ -345,6 +359,10 @@
     // the desktop, so that motion keeps its speed. Late by more than a frame
     // (a slow machine), it starts counting again rather than catch up.
     function earlyForFrame(now) {
+        if (state.nextFrameAt === undefined) {
+            state.nextFrameAt = now + FRAME_MS;
+            return true;
+        }
         const catching = (state.engine._vorn_web_status() & 2) !== 0;
         if (!catching && state.nextFrameAt !== null && now < state.nextFrameAt - FRAME_SLACK_MS) return true;
         const late = state.nextFrameAt === null || now - state.nextFrameAt > FRAME_MS;
@@ -364,10 +382,12 @@
             }
             if (!earlyForFrame(now)) {
                 going = engine._vorn_web_frame(now);
-                drawFrame();
-                state.frames++;
-                ui.afterFrame();
-                if (state.onFrame) state.onFrame();
+                if (going) {
+                    drawFrame();
+                    state.frames++;
+                    ui.afterFrame();
+                    if (state.onFrame) state.onFrame();
+                }
             }
         } catch (error) {
             fail(`The show stopped: ${error.message}`);
@@ -409,9 +429,10 @@
         loop();
     }
 
-    function onVisibility() {
+    // A frozen page (a background tab the browser stops) is hidden too.
+    function onVisibility(event) {
         if (state.phase !== 'playing') return;
-        if (document.hidden) hideShow();
+        if (document.hidden || event.type === 'freeze') hideShow();
         else showAgain();
     }
 
@@ -531,7 +552,7 @@
         $('start').classList.remove('dropping');
         addFiles(event.dataTransfer.files).catch((error) => showNote(`A file could not be read: ${error.message}`));
     });
-    document.addEventListener('visibilitychange', onVisibility);
+    for (const type of ['visibilitychange', 'freeze', 'resume']) document.addEventListener(type, onVisibility);
     window.addEventListener('resize', resizeScreen);
     document.addEventListener('fullscreenchange', resizeScreen);
     window.addEventListener('error', (event) => fail(`The page failed: ${event.message}`));

@@ -12,11 +12,13 @@ import {mkdirSync, readFileSync, statSync, writeFileSync} from 'node:fs';
 import {extname, join, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
 import puppeteer from 'puppeteer-core';
+import * as player from './player.mjs';
 
 const here = fileURLToPath(new URL('.', import.meta.url));
 const options = {
     page: resolve(here, '../../build-web/page'),
     shots: resolve(here, '../../build-web/shots'),
+    screens: resolve(here, '../../build-web/screens'),
     chromium: '/usr/bin/chromium',
     digests: resolve(here, '../../tests/show_digests.txt'),
 };
@@ -274,25 +276,26 @@ function canvasHash(rgba) {
 
 // The whole show in lockstep in the page, 30 frames a step: every digest line
 // as recorded, the frame hash also read back from the canvas, and the first
-// frame of the order the seek went to.
-async function digests(page, landing) {
+// first frame of each order a seek went to.
+async function digests(page, landings) {
     const recorded = readFileSync(options.digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
-    const run = await page.evaluate(async (source, target) => {
+    const run = await page.evaluate(async (source, targets) => {
         const engine = window.vorn.state.engine;
         const canvasHash = new Function(`return ${source}`)();
         if (engine._vorn_web_digest_begin() !== 0) return {error: engine.UTF8ToString(engine._vorn_web_error())};
         const lines = [];
         const shown = [];
-        let targetFrame = null;
+        const targetFrames = {};
         let frames = 0;
         const started = performance.now();
         for (;;) {
-            // To the next digested frame, single frames near the seek's order to catch its first.
-            const near = !targetFrame && (engine._vorn_web_position() >>> 16) >= target - 1;
+            // To the next digested frame, single frames near a seek's order to catch its first.
+            const order = () => engine._vorn_web_position() >>> 16;
+            const near = targets.some((target) => !targetFrames[target] && order() >= target - 1);
             const done = engine._vorn_web_digest_frames(near ? 1 : 30 - (frames % 30));
             if (done === 0) break;
             frames += done;
-            if (!targetFrame && (engine._vorn_web_position() >>> 16) === target) targetFrame = window.vorn.enginePixels();
+            if (targets.includes(order()) && !targetFrames[order()]) targetFrames[order()] = window.vorn.enginePixels();
             const text = engine.UTF8ToString(engine._vorn_web_digest_lines());
             if (!text) continue;
             lines.push(...text.split('\n').filter(Boolean));
@@ -305,8 +308,8 @@ async function digests(page, landing) {
             }
             if (lines.length % 30 === 0) await new Promise((done) => setTimeout(done, 0));
         }
-        return {lines, shown, changed: shown.changed, targetFrame, seconds: (performance.now() - started) / 1000};
-    }, canvasHash.toString(), landing.target);
+        return {lines, shown, changed: shown.changed, targetFrames, seconds: (performance.now() - started) / 1000};
+    }, canvasHash.toString(), [...new Set(landings.map((landing) => landing.target))]);
     if (run.error) {
         check('the show runs in lockstep in the page', false, run.error);
         return;
@@ -330,9 +333,12 @@ async function digests(page, landing) {
     check('a shifted clock or a changed pixel would be caught',
         shifted < run.lines.length / 100 && run.changed !== frameHash(run.lines[299]),
         `${shifted} lines alike one step late`);
-    check(`the frame after the seek is the lockstep frame at order ${landing.target}'s start`,
-        run.targetFrame && pixelsDiffer(run.targetFrame, landing.pixels) === 0,
-        run.targetFrame ? `${pixelsDiffer(run.targetFrame, landing.pixels)} bytes differ` : 'not reached');
+    for (const landing of landings) {
+        const frame = run.targetFrames[landing.target];
+        check(`the frame after the seek is the lockstep frame at order ${landing.target}'s start`,
+            frame && pixelsDiffer(frame, landing.pixels) === 0,
+            frame ? `${pixelsDiffer(frame, landing.pixels)} bytes differ` : 'not reached');
+    }
 }
 
 async function withoutWebAssembly(browser, url) {
@@ -362,6 +368,7 @@ async function withoutAudio(browser, url) {
 
 // --- main -------------------------------------------------------------------
 mkdirSync(options.shots, {recursive: true});
+mkdirSync(options.screens, {recursive: true});
 const server = await serve(options.page);
 const url = `http://127.0.0.1:${server.address().port}/`;
 console.log(`serving ${options.page} at ${url}`);
@@ -373,13 +380,23 @@ const browser = await puppeteer.launch({
 try {
     const page = await startScreen(browser, url);
     await dropFile(page);
-    const landing = await playWithSound(page);
+    const landings = [await playWithSound(page)];
     await playSilent(page);
     await page.close();
+    // The page as a viewer's player (player.mjs).
+    const out = {check, screens: options.screens};
+    landings.push(...await player.phones(browser, url, out));
+    landings.push(...await player.desktopControls(browser, url, out));
+    await player.hiddenPage(browser, url, out, true);
+    await player.hiddenPage(browser, url, out, false);
+    await player.fastScreen(browser, url, out);
+    await player.links(browser, url, out);
+    await player.soundFaults(browser, url, out);
+    await player.servedOnly(browser, options.page, out);
     // A fresh page, without the dropped file: the show as built in.
     const fresh = (await openPage(browser, url)).page;
     await fresh.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 20000});
-    await digests(fresh, landing);
+    await digests(fresh, landings);
     await fresh.close();
     await withoutWebAssembly(browser, url);
     await withoutAudio(browser, url);
