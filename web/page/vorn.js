@@ -491,6 +491,7 @@
 
     function onKey(event, down) {
         if (state.phase !== 'playing' || event.ctrlKey || event.altKey || event.metaKey) return;
+        if (down) ui.onInput?.(); // Tab and the rest show the controls too
         if (keyForControl(event)) return;
         if (event.code === 'KeyF') {
             if (down && !event.repeat) ui.toggleFullScreen?.();
@@ -503,7 +504,6 @@
         // In full screen the browser takes Escape to leave it; a held key acts once.
         if (event.code === 'Escape' && document.fullscreenElement) return;
         if (down && !event.repeat) state.engine._vorn_web_key(key);
-        if (down) ui.onInput?.();
     }
 
     // --- dropped files ----------------------------------------------------------

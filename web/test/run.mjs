@@ -92,7 +92,7 @@ async function startScreen(browser, url) {
     check('the page loads the engine and shows the start screen', phase === 'start',
         `phase ${phase}${errors.length ? `, ${errors.join('; ')}` : ''}`);
     const title = await page.$eval('#start h1', (e) => e.textContent);
-    const buttons = await page.$$eval('#start button', (list) => list.map((b) => b.textContent));
+    const buttons = await page.$$eval('#start .play-buttons button', (list) => list.map((b) => b.textContent));
     const scenes = await page.$$eval('#scene-list li', (list) => list.length);
     check('the start screen names the show, both ways to play and the scenes',
         title === 'VORN' && buttons.join('|') === 'Play|Play without sound' && scenes >= 2,
