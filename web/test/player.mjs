@@ -15,6 +15,10 @@ export const PHONES = [
     {width: 915, height: 412}, // and turned
 ];
 export const DESKTOP = {width: 1280, height: 960};
+// The smallest and largest screens the start screen must fit, both ways.
+export const EXTREMES = [
+    {width: 320, height: 480}, {width: 480, height: 320}, {width: 3840, height: 2160}, {width: 2160, height: 3840},
+];
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 const sizeName = (size) => `${size.width}x${size.height}`;
@@ -209,10 +213,16 @@ async function tapPause(page, out, name) {
 }
 
 // --- the desktop -----------------------------------------------------------------
-// 1280 x 960 by mouse: the start screen; a mouse move shows the controls and
-// they hide after a while untouched; the seek bar dragged to a part.
+// 1280 x 960 by mouse: the start screen (and at the extreme sizes); a mouse
+// move shows the controls and they hide after a while untouched; the seek bar
+// dragged to a part.
 export async function desktopControls(browser, url, out) {
     const page = await openPlayer(browser, url, DESKTOP);
+    for (const size of EXTREMES) {
+        await page.setViewport(size);
+        await startScreen(page, out, size);
+    }
+    await page.setViewport(DESKTOP);
     await startScreen(page, out, DESKTOP);
     await page.click('#play-silent');
     await playing(page);
