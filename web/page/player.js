@@ -408,7 +408,15 @@
         showStart,
         soundFailed,
         toggleFullScreen,
-        onInput: showControls,
+        // A key shows the controls; the Tab that shows them goes to the first.
+        onInput(event) {
+            const hidden = controls.hidden;
+            showControls();
+            if (hidden && event.code === 'Tab') {
+                event.preventDefault();
+                $('c-play').focus();
+            }
+        },
         showPlaying() {
             fillSeekMarks();
             player.drawn = {'c-restart': 'restart', 'c-next': 'next', 'c-link': 'link'};

@@ -491,7 +491,7 @@
 
     function onKey(event, down) {
         if (state.phase !== 'playing' || event.ctrlKey || event.altKey || event.metaKey) return;
-        if (down) ui.onInput?.(); // Tab and the rest show the controls too
+        if (down) ui.onInput?.(event); // Tab and the rest show the controls too
         if (keyForControl(event)) return;
         if (event.code === 'KeyF') {
             if (down && !event.repeat) ui.toggleFullScreen?.();

@@ -168,7 +168,10 @@ export async function phones(browser, url, out) {
             await screenshot(page, out, `controls-${name}`);
             landings.push(...await phoneSeeks(page, out, size));
         }
-        if (withSound) await tapPause(page, out, name);
+        if (withSound) {
+            await tapPause(page, out, name);
+            await tapSound(page, out, name);
+        }
         await page.close();
     }
     return landings;
@@ -212,6 +215,21 @@ async function tapPause(page, out, name) {
     await page.tap('#c-play');
 }
 
+// Sound off fades the sound out, sound on brings it back; the show plays on.
+async function tapSound(page, out, name) {
+    const level = () => page.evaluate(async () => {
+        await new Promise((done) => setTimeout(done, 150));
+        return [window.vorn.state.audio.gain.gain.value, window.vorn.state.muted];
+    });
+    await page.evaluate(() => window.vorn.player.showControls());
+    await page.tap('#c-sound');
+    const off = await level();
+    await page.tap('#c-sound');
+    const on = await level();
+    out.check(`${name}: a tap on sound turns it off and on`, off[0] === 0 && off[1] && on[0] === 1 && !on[1],
+        `level ${off[0]}, then ${on[0]}`);
+}
+
 // --- the desktop -----------------------------------------------------------------
 // 1280 x 960 by mouse: the start screen (and at the extreme sizes); a mouse
 // move shows the controls and they hide after a while untouched; the seek bar
@@ -236,6 +254,31 @@ export async function desktopControls(browser, url, out) {
     const hidden = !(await controlsShown(page));
     out.check('a mouse move shows the controls; untouched, they hide again', shown && hidden,
         `shown ${shown}, hidden after 3.6 s ${hidden}`);
+    // By keyboard: Tab shows the controls and reaches them, Enter presses one.
+    await page.keyboard.press('Tab');
+    const reached = await page.evaluate(() => [!document.getElementById('controls').hidden,
+        document.getElementById('controls').contains(document.activeElement)]);
+    await page.focus('#c-play');
+    await page.keyboard.press('Enter');
+    await sleep(200);
+    const paused = await page.evaluate(() => (window.vorn.state.engine._vorn_web_status() & 1) === 1);
+    await page.keyboard.press('Enter');
+    await sleep(200);
+    const going = await page.evaluate(() => (window.vorn.state.engine._vorn_web_status() & 1) === 0);
+    out.check('by keyboard: Tab shows the controls and reaches them, Enter on pause pauses and goes on',
+        reached[0] && reached[1] && paused && going, `shown ${reached[0]}, focused ${reached[1]}, ${paused}, ${going}`);
+    // The link button gives the address of this part; full screen and back.
+    await page.click('#c-link');
+    const link = await page.evaluate(() => [document.getElementById('toast').textContent, location.href]);
+    await page.click('#c-full');
+    await sleep(300);
+    const full = await page.evaluate(() => document.fullscreenElement?.id ?? '');
+    await page.click('#c-full');
+    await sleep(300);
+    const left = await page.evaluate(() => !document.fullscreenElement);
+    out.check('the link button gives the link to this part; the full screen button goes in and out',
+        link[0].endsWith(link[1]) && /#logo$/.test(link[1]) && full === 'stage' && left,
+        `"${link[0]}", full screen on ${full || 'nothing'}`);
     await page.mouse.move(640, 320);
     const target = await partOnSeekBar(page, 'presents');
     const landing = await landingAfter(page, target.order, async () => {
