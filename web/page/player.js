@@ -189,6 +189,7 @@
     function toggleFullScreen() {
         const stage = $('stage');
         if (document.fullscreenElement) {
+            screen.orientation?.unlock?.();
             document.exitFullscreen().catch(() => {});
         } else if (document.webkitFullscreenElement) {
             document.webkitExitFullscreen();
@@ -197,9 +198,11 @@
         } else if (document.webkitFullscreenEnabled && stage.webkitRequestFullscreen) {
             stage.webkitRequestFullscreen();
         } else {
-            document.body.classList.toggle('full-window');
+            // The picture fills the window already; the controls make way.
+            const into = document.body.classList.toggle('full-window');
             window.scrollTo(0, 0);
             vorn.resizeScreen();
+            if (into) setTimeout(hideControls, 600);
         }
         setTimeout(drawControls, 100);
     }

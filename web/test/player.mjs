@@ -164,6 +164,7 @@ export async function phones(browser, url, out) {
         const small = await controlTargets(page);
         out.check(`${name}: a tap on the picture shows the controls, every one 44 px or more`,
             shown && small.length === 0, small.join(', '));
+        if (index === 1) await doubleTap(page, out, size);
         if (index === 0 || index === PHONES.length - 1) {
             await screenshot(page, out, `controls-${name}`);
             landings.push(...await phoneSeeks(page, out, size));
@@ -175,6 +176,34 @@ export async function phones(browser, url, out) {
         await page.close();
     }
     return landings;
+}
+
+// A double tap on the picture goes to full screen and back, with no zoom or
+// scroll of the page.
+async function doubleTap(page, out, size) {
+    const twice = async () => {
+        await page.touchscreen.tap(size.width / 2, size.height / 2);
+        await sleep(60);
+        await page.touchscreen.tap(size.width / 2, size.height / 2);
+        await sleep(400);
+        return page.evaluate(() => ({full: Boolean(document.fullscreenElement) ||
+            document.body.classList.contains('full-window'), scale: visualViewport.scale, scroll: scrollX + scrollY}));
+    };
+    const into = await twice();
+    const back = await twice();
+    out.check(`${sizeName(size)}: a double tap switches full screen, with no zoom or scroll of the page`,
+        into.full && !back.full && into.scale === 1 && back.scale === 1 && into.scroll + back.scroll === 0,
+        `full screen ${into.full}, then ${back.full}; zoom ${back.scale}`);
+    // A browser without full screen for an element (iPhone Safari): the full-window mode.
+    await page.evaluate(() => {
+        delete Element.prototype.requestFullscreen;
+        delete Element.prototype.webkitRequestFullscreen;
+    });
+    const windowed = await twice();
+    const mode = await page.evaluate(() => document.body.classList.contains('full-window'));
+    const out2 = await twice();
+    out.check(`${sizeName(size)}: without full screen, a double tap switches the full-window mode`,
+        windowed.full && mode && !out2.full, `${windowed.full}, then ${out2.full}`);
 }
 
 // Next part by a tap, then the seek bar dragged by touch to a part.
