@@ -147,6 +147,7 @@
 
     function showStart() {
         controls.hidden = true;
+        document.body.classList.remove('full-window');
         clearTimeout(player.hideTimer);
         chooseLinkedPart();
         fillChapters();
@@ -168,13 +169,11 @@
     }
 
     // --- the controls over the picture ---------------------------------------------
-    function icon(button, name) {
+    // A control's icon and words (its key in brackets in the tooltip only).
+    function icon(button, name, text = button.title) {
         if (player.drawn[button.id] === name) return;
         player.drawn[button.id] = name;
         button.innerHTML = `<svg viewBox="0 0 24 24" aria-hidden="true"><path d="${ICONS[name]}"/></svg>`;
-    }
-
-    function label(button, text) {
         button.title = text;
         button.setAttribute('aria-label', text.replace(/ \(.*\)$/, ''));
     }
@@ -210,13 +209,11 @@
     function drawControls() {
         if (state.phase !== 'playing') return;
         const paused = (state.engine._vorn_web_status() & 1) !== 0;
-        icon($('c-play'), paused ? 'play' : 'pause');
-        label($('c-play'), paused ? 'Play (Space)' : 'Pause (Space)');
+        icon($('c-play'), paused ? 'play' : 'pause', paused ? 'Play (Space)' : 'Pause (Space)');
         const soundOn = state.audio && !state.muted;
-        icon($('c-sound'), soundOn ? 'sound' : 'muted');
-        label($('c-sound'), soundOn ? 'Sound off' : 'Sound on');
-        icon($('c-full'), fullScreenOn() ? 'unfull' : 'full');
-        label($('c-full'), fullScreenOn() ? 'Leave full screen (F)' : 'Full screen (F)');
+        icon($('c-sound'), soundOn ? 'sound' : 'muted', soundOn ? 'Sound off' : 'Sound on');
+        const full = fullScreenOn();
+        icon($('c-full'), full ? 'unfull' : 'full', full ? 'Leave full screen (F)' : 'Full screen (F)');
         drawSeekBar();
     }
 

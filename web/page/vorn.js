@@ -256,10 +256,10 @@
 
     // The sound's level from its time now: quick enough to feel at once,
     // slow enough to make no click.
-    function fadeSound(audio, level) {
+    function fadeSound(audio, level, from = audio.gain.gain.value) {
         const now = audio.context.currentTime;
         audio.gain.gain.cancelScheduledValues(now);
-        audio.gain.gain.setValueAtTime(audio.gain.gain.value, now);
+        audio.gain.gain.setValueAtTime(from, now);
         audio.gain.gain.linearRampToValueAtTime(level, now + SOUND_FADE_S);
     }
 
@@ -418,11 +418,9 @@
         if (!state.hidden) return;
         state.hidden = false;
         if (state.audio) {
-            const gain = state.audio.gain.gain;
-            gain.cancelScheduledValues(0);
-            gain.setValueAtTime(0, state.audio.context.currentTime);
+            // The ramp is set while the clock stands, so it starts with the sound.
+            fadeSound(state.audio, state.muted ? 0 : 1, 0);
             state.audio.context.resume().catch(() => {});
-            fadeSound(state.audio, state.muted ? 0 : 1);
         }
         state.engine._vorn_web_shown(1);
         state.nextFrameAt = null;
