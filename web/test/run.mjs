@@ -1,12 +1,13 @@
 // The page in headless Chromium: serves build-web/page from 127.0.0.1 itself,
 // drives Debian's chromium with puppeteer-core, clicks, presses keys, runs
 // functions in the page and writes screenshots into build-web/shots.
-// node web/test/run.mjs [--page DIR] [--shots DIR] [--chromium PATH] [--digests FILE]
+// node web/test/run.mjs [--page DIR] [--shots DIR] [--screens DIR] [--chromium PATH] [--digests FILE]
 // Checks the show in the page: loading, the start screen, dropped files and
 // their warnings, the frame on the canvas byte for byte, about 15 s of sound
 // against the wall clock and the module's tempo, the keys, the whole show in
 // lockstep against tests/show_digests.txt, and the words shown when the
-// browser lacks WebAssembly or Web Audio. Ends with "N passed, N failed".
+// browser lacks WebAssembly or Web Audio; then the page as a player
+// (player.mjs). Ends with "N passed, N failed".
 import {createServer} from 'node:http';
 import {mkdirSync, readFileSync, statSync, writeFileSync} from 'node:fs';
 import {extname, join, resolve} from 'node:path';
@@ -276,7 +277,7 @@ function canvasHash(rgba) {
 
 // The whole show in lockstep in the page, 30 frames a step: every digest line
 // as recorded, the frame hash also read back from the canvas, and the first
-// first frame of each order a seek went to.
+// frame of each order a seek went to.
 async function digests(page, landings) {
     const recorded = readFileSync(options.digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
     const run = await page.evaluate(async (source, targets) => {
