@@ -3,9 +3,9 @@
 // each 320 x 200 RGBA frame and renders the sound; this file puts the frame on
 // the canvas (whole-multiple nearest-neighbour, then smooth to 4:3), paces the
 // frames at the show's 60 a second whatever the screen's refresh, hands keys
-// and dropped files to the engine, keeps the sound worklet fed and tells the
-// engine which sample frame is being heard, and pauses everything while the
-// page is hidden. The viewer's side (start screen, controls, links) is
+// and dropped files to the engine, keeps the sound worklet fed (sound.js) and
+// tells the engine which sample frame is being heard, and pauses everything
+// while the page is hidden. The viewer's side (start screen, controls, links) is
 // player.js, which fills window.vorn.ui.
 // The engine's exports (C names, see web/README.md) are called directly.
 'use strict';
@@ -15,11 +15,6 @@
     const FRAME_HEIGHT = 200;
     const FRAME_MS = 1000 / 60; // the show's frame: motion steps once a frame
     const FRAME_SLACK_MS = 3; // an animation frame this early still draws
-    const SOUND_RATE = 44100; // the rate the native show renders at
-    const SOUND_AHEAD = 0.25; // seconds of sound queued in the worklet
-    const SOUND_CHUNK = 4096; // frames asked of the engine at a time
-    const SOUND_WAIT_MS = 2500; // an audio output not playing by then has none
-    const SOUND_FADE_S = 0.02; // the fade in after a pause of the audio output
     const POSTER_FRAMES = 120; // the start screen's poster: the show after 2 s
     const ENGINE_SCRIPT = 'vorn-engine.js';
     const ENGINE_WASM = 'vorn-engine.wasm';
@@ -200,96 +195,18 @@
         ui.showStart();
     }
 
-    // --- sound --------------------------------------------------------------
-    function rejectAfter(ms, text) {
-        return new Promise((resolve, reject) => setTimeout(() => reject(new Error(text)), ms));
-    }
-
-    function untilRunning(context) {
-        if (context.state === 'running') return Promise.resolve();
-        return new Promise((resolve) => {
-            context.addEventListener('statechange', () => {
-                if (context.state === 'running') resolve();
-            });
-        });
-    }
-
-    // The audio context is made and resumed inside the click or touch that
-    // asked for sound (the browsers' rule); the rest may come later, and
-    // must come within SOUND_WAIT_MS, or the context is closed again.
-    function makeSoundContext() {
-        const context = new AudioContext({sampleRate: SOUND_RATE, latencyHint: 'playback'});
-        context.resume().catch(() => {});
-        return context;
-    }
-
-    async function openSound(context) {
-        try {
-            await Promise.race([
-                (async () => {
-                    await context.audioWorklet.addModule('sound-worklet.js');
-                    await untilRunning(context);
-                })(),
-                rejectAfter(SOUND_WAIT_MS, 'no sound output started'),
-            ]);
-            const node = new AudioWorkletNode(context, 'vorn-sound',
-                {numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2]});
-            const gain = new GainNode(context, {gain: state.muted ? 0 : 1});
-            node.connect(gain).connect(context.destination);
-            const audio = {context, node, gain, sent: 0, report: {frame: 0, time: 0}, underruns: 0};
-            node.port.onmessage = (event) => {
-                audio.report = {frame: event.data.frame, time: event.data.time};
-                audio.underruns = event.data.underruns;
-            };
-            return audio;
-        } catch (error) {
-            context.close().catch(() => {});
-            throw error;
-        }
-    }
+    // --- sound (sound.js) ---------------------------------------------------
+    const sound = window.vornSound;
 
     function closeSound() {
         if (!state.audio) return;
-        state.audio.context.close().catch(() => {});
+        sound.close(state.audio);
         state.audio = null;
-    }
-
-    // The sound's level from its time now: quick enough to feel at once,
-    // slow enough to make no click.
-    function fadeSound(audio, level, from = audio.gain.gain.value) {
-        const now = audio.context.currentTime;
-        audio.gain.gain.cancelScheduledValues(now);
-        audio.gain.gain.setValueAtTime(from, now);
-        audio.gain.gain.linearRampToValueAtTime(level, now + SOUND_FADE_S);
     }
 
     function setMuted(muted) {
         state.muted = muted;
-        if (state.audio) fadeSound(state.audio, muted ? 0 : 1);
-    }
-
-    // Keeps SOUND_AHEAD seconds queued past the frame the worklet plays now.
-    function feedSound(audio) {
-        const engine = state.engine;
-        const rate = audio.context.sampleRate;
-        const playing = audio.report.frame + Math.max(0, audio.context.currentTime - audio.report.time) * rate;
-        let wanted = Math.floor(playing + SOUND_AHEAD * rate - audio.sent);
-        while (wanted > 0) {
-            const frames = engine._vorn_web_sound_render(Math.min(wanted, SOUND_CHUNK));
-            if (frames === 0) break;
-            const at = engine._vorn_web_sound_buffer() >> 1;
-            const samples = engine.HEAP16.slice(at, at + 2 * frames);
-            audio.node.port.postMessage({samples}, [samples.buffer]);
-            audio.sent += frames;
-            wanted -= frames;
-        }
-    }
-
-    // The sample frame leaving the speakers now, by the audio clock.
-    function heardFrame(audio) {
-        const stamp = audio.context.getOutputTimestamp();
-        const frame = audio.report.frame + (stamp.contextTime - audio.report.time) * audio.context.sampleRate;
-        return Math.min(Math.max(frame, 0), audio.sent);
+        if (state.audio) sound.fade(state.audio, muted ? 0 : 1);
     }
 
     // --- the show -----------------------------------------------------------
@@ -307,7 +224,7 @@
         let rate = 0;
         if (withSound) {
             try {
-                state.audio = await openSound(makeSoundContext());
+                state.audio = await sound.open(state.muted);
                 rate = state.audio.context.sampleRate;
             } catch (error) {
                 showStart();
@@ -377,8 +294,8 @@
         let going = 1;
         try {
             if (state.audio) {
-                feedSound(state.audio);
-                engine._vorn_web_sound_heard(heardFrame(state.audio));
+                sound.feed(state.audio, engine);
+                engine._vorn_web_sound_heard(sound.heardFrame(state.audio));
             }
             if (!earlyForFrame(now)) {
                 going = engine._vorn_web_frame(now);
@@ -419,7 +336,7 @@
         state.hidden = false;
         if (state.audio) {
             // The ramp is set while the clock stands, so it starts with the sound.
-            fadeSound(state.audio, state.muted ? 0 : 1, 0);
+            sound.fade(state.audio, state.muted ? 0 : 1, 0);
             state.audio.context.resume().catch(() => {});
         }
         state.engine._vorn_web_shown(1);
@@ -569,7 +486,7 @@
         setMuted,
         resizeScreen,
         showNote,
-        heardFrame: () => (state.audio ? heardFrame(state.audio) : -1),
+        heardFrame: () => (state.audio ? sound.heardFrame(state.audio) : -1),
         // The engine's frame and the 1:1 canvas, as RGBA bytes.
         enginePixels: () => Array.from(enginePixelView()),
         canvasPixels: () => Array.from(frameContext.getImageData(0, 0, FRAME_WIDTH, FRAME_HEIGHT).data),
