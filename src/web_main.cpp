@@ -180,8 +180,10 @@ void vorn_web_seek(int order) {
 
 // The page hidden (0) or shown again (1). Hidden, the show stops at once as
 // when its window loses the focus: the music pauses and no frame is drawn
-// (the pass handles the event and draws nothing while inactive). A catch-up
-// under way finishes first, on the page's next pass.
+// (the pass handles the event and draws nothing while inactive; a show it
+// ends is shut down by the next vorn_web_frame). A catch-up under way plays
+// its music in lockstep, so it simply stands while the page asks for no
+// passes, and the events wait for its next one.
 void vorn_web_shown(int shown) {
     web_push_shown(shown);
     if (!shown && !catch_up_active()) frame_loop_pass();
