@@ -1,29 +1,34 @@
-// The page in headless Chromium: serves build-web/page from 127.0.0.1 itself,
-// drives Debian's chromium with puppeteer-core, clicks, presses keys, runs
-// functions in the page and writes screenshots into build-web/shots.
-// node web/test/run.mjs [--page DIR] [--shots DIR] [--chromium PATH] [--digests FILE]
+// The page in headless Chromium and Firefox: serves build-web/page from
+// 127.0.0.1 itself, drives each browser with puppeteer-core (browsers.mjs),
+// clicks, presses keys, runs functions in the page and writes screenshots into
+// build-web/shots/BROWSER.
+// node web/test/run.mjs [--page DIR] [--shots DIR] [--digests FILE]
+//     [--chromium PATH] [--firefox PATH] [--browsers chromium,firefox]
 // Checks the show in the page: loading, the start screen, dropped files and
 // their warnings, the frame on the canvas byte for byte, about 15 s of sound
 // against the wall clock and the module's tempo, the keys, the whole show in
 // lockstep against tests/show_digests.txt, and the words shown when the
-// browser lacks WebAssembly or Web Audio. Ends with "N passed, N failed".
+// browser lacks WebAssembly or Web Audio; every check in every browser, and the
+// time each browser took. Ends with "N passed, N failed".
 import {createServer} from 'node:http';
 import {mkdirSync, readFileSync, statSync, writeFileSync} from 'node:fs';
 import {extname, join, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
-import puppeteer from 'puppeteer-core';
+import {BROWSERS, launchBrowser} from './browsers.mjs';
 
 const here = fileURLToPath(new URL('.', import.meta.url));
 const options = {
     page: resolve(here, '../../build-web/page'),
     shots: resolve(here, '../../build-web/shots'),
-    chromium: '/usr/bin/chromium',
+    chromium: undefined, // Debian's, as browsers.mjs knows them
+    firefox: undefined,
     digests: resolve(here, '../../tests/show_digests.txt'),
+    browsers: BROWSERS.join(','),
 };
 for (let i = 2; i + 1 < process.argv.length; i += 2) {
     const name = process.argv[i].replace(/^--/, '');
     if (!(name in options)) throw new Error(`unknown option ${process.argv[i]}`);
-    options[name] = resolve(process.argv[i + 1]);
+    options[name] = name === 'browsers' ? process.argv[i + 1] : resolve(process.argv[i + 1]);
 }
 
 const TYPES = {
@@ -53,16 +58,19 @@ function serve(dir) {
 // --- the checks ---------------------------------------------------------------
 let passed = 0;
 let failed = 0;
+let launched = null; // the browser of the checks now running (browsers.mjs)
 function check(name, ok, detail = '') {
     if (ok) passed++;
     else failed++;
-    console.log(`${ok ? 'ok    ' : 'FAILED'} ${name}${detail ? ` (${detail})` : ''}`);
+    console.log(`${ok ? 'ok    ' : 'FAILED'} ${launched.name}: ${name}${detail ? ` (${detail})` : ''}`);
 }
+
+const press = (page, key) => launched.pressKey(page, key);
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
 async function shot(page, name) {
-    const file = join(options.shots, `${name}.png`);
+    const file = join(options.shots, launched.name, `${name}.png`);
     await page.screenshot({path: file});
     console.log(`       screenshot ${file}`);
 }
@@ -168,14 +176,14 @@ async function playWithSound(page) {
     await shot(page, 'frame');
 
     // F1 lays the keys over the picture; paused, everything else stays.
-    await page.keyboard.press('Space');
+    await press(page, 'Space');
     await sleep(300);
     const plain = await page.evaluate(() => window.vorn.enginePixels());
-    await page.keyboard.press('F1');
+    await press(page, 'F1');
     await sleep(300);
     const overlaid = await page.evaluate(() => window.vorn.enginePixels());
     await shot(page, 'keys');
-    await page.keyboard.press('F1');
+    await press(page, 'F1');
     await sleep(300);
     const after = await page.evaluate(() => window.vorn.enginePixels());
     check('F1 shows the keys over the paused picture and takes them away',
@@ -185,7 +193,7 @@ async function playWithSound(page) {
     check('Space pauses: the heard position stands for a second', still[0].song === still[1].song &&
         still[0].order === still[1].order && still[0].row === still[1].row,
         `${JSON.stringify(still[0])} ${JSON.stringify(still[1])}`);
-    await page.keyboard.press('Space');
+    await press(page, 'Space');
     await sleep(500);
 
     // About 15 s of playing: the heard frame keeps the audio rate by the wall
@@ -231,7 +239,7 @@ async function playWithSound(page) {
     });
     check('a frame is put on the canvas well within a 60 Hz frame', timing < 8, `${timing.toFixed(2)} ms`);
 
-    await page.keyboard.press('Escape');
+    await press(page, 'Escape');
     await page.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 5000}).catch(() => {});
     const phase = await page.evaluate(() => [window.vorn.state.phase, window.vorn.state.audio]);
     check('Escape ends the show: the start screen again, the sound closed',
@@ -247,7 +255,7 @@ async function playSilent(page) {
     check('Play without sound runs the show on the wall clock, with no audio context',
         audio[0] === null && audio[1] === -1 && moving[1].song > moving[0].song,
         `${moving[0].song.toFixed(2)} s to ${moving[1].song.toFixed(2)} s`);
-    await page.keyboard.press('Escape');
+    await press(page, 'Escape');
     await page.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 5000}).catch(() => {});
 }
 
@@ -361,16 +369,8 @@ async function withoutAudio(browser, url) {
 }
 
 // --- main -------------------------------------------------------------------
-mkdirSync(options.shots, {recursive: true});
-const server = await serve(options.page);
-const url = `http://127.0.0.1:${server.address().port}/`;
-console.log(`serving ${options.page} at ${url}`);
-const browser = await puppeteer.launch({
-    executablePath: options.chromium,
-    headless: true,
-    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--mute-audio'],
-});
-try {
+// Every check in one browser, on a fresh launch of it.
+async function inBrowser(browser, url) {
     const page = await startScreen(browser, url);
     await dropFile(page);
     const landing = await playWithSound(page);
@@ -383,11 +383,30 @@ try {
     await fresh.close();
     await withoutWebAssembly(browser, url);
     await withoutAudio(browser, url);
-} catch (error) {
-    check('the page test ran to its end', false, error.message);
-} finally {
-    await browser.close();
-    server.close();
 }
+
+const server = await serve(options.page);
+const url = `http://127.0.0.1:${server.address().port}/`;
+console.log(`serving ${options.page} at ${url}`);
+const times = [];
+for (const name of options.browsers.split(',')) {
+    const started = performance.now();
+    const failedBefore = failed;
+    mkdirSync(join(options.shots, name), {recursive: true});
+    launched = {name};
+    try {
+        launched = await launchBrowser(name, options[name]);
+        console.log(`${name}: ${await launched.browser.version()}`);
+        await inBrowser(launched.browser, url);
+    } catch (error) {
+        check('the page test ran to its end', false, error.message);
+    } finally {
+        await launched.close?.();
+    }
+    const seconds = (performance.now() - started) / 1000;
+    times.push(`${name} ${seconds.toFixed(1)} s${failed > failedBefore ? ` (${failed - failedBefore} failed)` : ''}`);
+}
+server.close();
+console.log(`time by browser: ${times.join(', ')}`);
 console.log(`${passed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);
