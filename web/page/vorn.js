@@ -13,8 +13,12 @@
     const SOUND_RATE = 44100; // the rate the native show renders at
     const SOUND_AHEAD = 0.25; // seconds of sound queued in the worklet
     const SOUND_CHUNK = 4096; // frames asked of the engine at a time
+    // The build (web/finish_page.py) names these files by their content and
+    // rewrites the names here, and gives the engine's size in the page.
     const ENGINE_SCRIPT = 'vorn-engine.js';
     const ENGINE_WASM = 'vorn-engine.wasm';
+    const SOUND_WORKLET = 'sound-worklet.js';
+    const ENGINE_WASM_BYTES = Number(document.currentScript?.dataset.wasmBytes) || 0;
     // Keys the engine hears (its vorn_web_key codes); F and full screen stay here.
     const KEY_CODES = {
         Space: 1, ArrowLeft: 2, ArrowRight: 3, PageUp: 4, PageDown: 5,
@@ -68,20 +72,29 @@
     }
 
     // --- loading ----------------------------------------------------------
-    async function fetchWithProgress(url, onProgress) {
+    // SIZE, the file's own size where known (the build writes the engine's
+    // into the page): a compressed answer's Content-Length is not it.
+    async function fetchWithProgress(url, size, onProgress) {
         const response = await fetch(url);
         if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
-        const total = Number(response.headers.get('Content-Length')) || 0;
+        const plain = !response.headers.get('Content-Encoding');
+        const total = size || (plain && Number(response.headers.get('Content-Length'))) || 0;
         if (!response.body || !total) return new Uint8Array(await response.arrayBuffer());
         const reader = response.body.getReader();
-        const bytes = new Uint8Array(total);
+        const chunks = [];
         let done = 0;
         for (;;) {
             const {value, done: ended} = await reader.read();
             if (ended) break;
-            bytes.set(value, done);
+            chunks.push(value);
             done += value.length;
-            onProgress(done / total);
+            onProgress(Math.min(1, done / total));
+        }
+        const bytes = new Uint8Array(done);
+        let at = 0;
+        for (const chunk of chunks) {
+            bytes.set(chunk, at);
+            at += chunk.length;
         }
         return bytes;
     }
@@ -102,7 +115,7 @@
             return;
         }
         try {
-            const wasm = await fetchWithProgress(ENGINE_WASM, (f) => setProgress(0.9 * f));
+            const wasm = await fetchWithProgress(ENGINE_WASM, ENGINE_WASM_BYTES, (f) => setProgress(0.9 * f));
             setProgress(0.9, 'Starting…');
             await loadScript(ENGINE_SCRIPT);
             const engine = await window.createVornEngine({
@@ -179,7 +192,7 @@
     async function openSound() {
         const context = new AudioContext({sampleRate: SOUND_RATE, latencyHint: 'playback'});
         try {
-            await context.audioWorklet.addModule('sound-worklet.js');
+            await context.audioWorklet.addModule(SOUND_WORKLET);
             const node = new AudioWorkletNode(context, 'vorn-sound',
                 {numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2]});
             node.connect(context.destination);
