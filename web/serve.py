@@ -4,7 +4,7 @@
     serve.py DIR [PORT] [--bind ADDRESS]      (PORT 8080, ADDRESS 127.0.0.1)
 
 Each file goes out as the compressed copy beside it that the browser accepts
-(.br before .gz) with its Content-Encoding; a file whose name carries a content
+(.br before .gz) with its Content-Encoding, where that copy is smaller; a file whose name carries a content
 hash (name.0123456789ab.ext) is kept by browsers for a year and never asked
 again, every other file (index.html, the service worker, the manifest) is
 asked again on each visit and answered 304 while it is unchanged. PORT 0
@@ -62,7 +62,8 @@ class PageHandler(http.server.BaseHTTPRequestHandler):
         encoding, sent = None, file
         wanted = accepted(self.headers.get('Accept-Encoding', ''))
         for coding, ending in ENCODINGS:
-            if coding in wanted and os.path.isfile(file + ending):
+            if coding in wanted and os.path.isfile(file + ending) and \
+                    os.path.getsize(file + ending) < os.path.getsize(file):
                 encoding, sent = coding, file + ending
                 break
         with open(sent, 'rb') as f:
