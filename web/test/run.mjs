@@ -130,7 +130,7 @@ async function readings(page, count, gap) {
         for (let i = 0; i < count; i++) {
             const at = engine._vorn_web_position();
             list.push({wall: performance.now() / 1000, heard: window.vorn.heardFrame(),
-                short: window.vorn.state.audio?.underruns,
+                short: window.vorn.state.audio?.underruns, clock: window.vorn.state.audio?.context.currentTime,
                 order: at >>> 16, row: at & 0xFFFF, song: engine._vorn_web_song_seconds()});
             await new Promise((done) => setTimeout(done, gap));
         }
@@ -214,6 +214,7 @@ async function playWithSound(page) {
     const worst = Math.max(...offsets.map((o) => Math.abs(o - mean)));
     check('the heard position advances with the wall clock', Math.abs(frameRate - rate) < 0.02 * rate,
         `${Math.round(frameRate)} frames/s at ${rate} Hz over ${(last.wall - first.wall).toFixed(1)} s, ` +
+        `audio clock ${((last.clock - first.clock) / (last.wall - first.wall)).toFixed(4)} s a second, ` +
         `${last.short - first.short} blocks short of samples`);
     check('the heard order and row keep the module\'s tempo within one row', worst <= row,
         `worst ${(1000 * worst).toFixed(0)} ms from the mean offset, a row is ${(1000 * row).toFixed(0)} ms; ` +
