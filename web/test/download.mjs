@@ -3,11 +3,12 @@
 // the bytes the server sends and can be cut off like a lost network. Chromium
 // is slowed to 10 Mbit/s with 40 ms latency through the DevTools protocol for
 // the first visit. Checks the compressed copies and the caching headers, that
-// the service worker keeps every file, and that the show opens and plays with
-// the server gone; prints the bytes of each visit and the time to the start
+// the service worker keeps every file, that the show opens and plays with the
+// server gone, and that a new build's worker replaces the old; prints the bytes of each visit and the time to the start
 // screen (figures, not asserted).
 import {spawn} from 'node:child_process';
-import {readFileSync, readdirSync} from 'node:fs';
+import {cpSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync} from 'node:fs';
+import {tmpdir} from 'node:os';
 import {get} from 'node:http';
 import {createServer, connect} from 'node:net';
 import {join} from 'node:path';
@@ -37,12 +38,13 @@ function startServer(dir) {
     });
 }
 
-// A TCP relay to PORT counting what comes back; cut() refuses and drops all.
-function startRelay(port) {
+// A TCP relay on one port of its own to a server's PORT, counting what comes
+// back; cut() refuses and drops every connection, open(PORT) relays again.
+function startRelay() {
     const sockets = new Set();
-    const relay = {bytes: 0, port: 0};
+    const relay = {bytes: 0, port: 0, upstream: 0};
     const server = createServer((client) => {
-        const upstream = connect(port, '127.0.0.1');
+        const upstream = connect(relay.upstream, '127.0.0.1');
         upstream.on('data', (chunk) => {
             relay.bytes += chunk.length;
         });
@@ -62,10 +64,34 @@ function startRelay(port) {
         server.close();
         for (const socket of sockets) socket.destroy();
     };
-    return new Promise((done) => server.listen(0, '127.0.0.1', () => {
-        relay.port = server.address().port;
-        done(relay);
-    }));
+    relay.open = (port) => new Promise((done) => {
+        relay.upstream = port;
+        server.listen(relay.port, '127.0.0.1', () => {
+            relay.port = server.address().port;
+            done(relay);
+        });
+    });
+    return relay;
+}
+
+// The build's hash and its files, as its service worker lists them.
+function workerOf(dir) {
+    const text = readFileSync(join(dir, 'service-worker.js'), 'utf8');
+    return {build: text.match(/const BUILD = '([0-9a-f]+)'/)[1],
+        files: JSON.parse(text.match(/const FILES = (\[.*\]);/)[1]), text};
+}
+
+// A copy of the page in DIR as a next build would be: another worker (with
+// no compressed copies, so the new one is served).
+function nextBuild(dir) {
+    const next = mkdtempSync(join(tmpdir(), 'vorn-next-'));
+    cpSync(dir, next, {recursive: true});
+    const {build, text} = workerOf(dir);
+    const other = [...build].reverse().join('');
+    writeFileSync(join(next, 'service-worker.js'), text.replace(`'${build}'`, `'${other}'`));
+    rmSync(join(next, 'service-worker.js.gz'));
+    rmSync(join(next, 'service-worker.js.br'));
+    return {dir: next, build: other};
 }
 
 // A file's answer as the browser would get it: {headers, body} undecoded.
@@ -132,9 +158,7 @@ async function visits(check, browser, dir, relay) {
         return {state: worker.active?.state, names, kept};
     });
     const firstBytes = relay.bytes;
-    const worker = readFileSync(join(dir, 'service-worker.js'), 'utf8');
-    const build = worker.match(/const BUILD = '([0-9a-f]+)'/)[1];
-    const files = JSON.parse(worker.match(/const FILES = (\[.*\]);/)[1]);
+    const {build, files} = workerOf(dir);
     check('the first visit reaches the start screen and the worker keeps every file of the build',
         phase === 'start' && cache.names.join() === `vorn-${build}` && cache.kept === files.length,
         `${cache.state}, cache ${cache.names.join()}, ${cache.kept} of ${files.length} files`);
@@ -165,12 +189,31 @@ async function visits(check, browser, dir, relay) {
     check('with the server gone the page opens from the worker\'s cache and the show plays',
         offline === 'start' && moving[1] > moving[0] + 0.5,
         `${offline}, song ${moving[0].toFixed(2)} s to ${moving[1].toFixed(2)} s`);
+
+    // The network back with a new build: its worker takes over, the old cache goes.
+    const next = nextBuild(dir);
+    const server = await startServer(next.dir);
+    try {
+        await relay.open(server.port);
+        await again.reload({waitUntil: 'domcontentloaded'});
+        const caches = await again.waitForFunction(async (name) => {
+            const names = await window.caches.keys();
+            return names.join() === name && names;
+        }, {timeout: 20000, polling: 100}, `vorn-${next.build}`).then((h) => h.jsonValue()).catch(() => null);
+        const now = await again.evaluate(() => window.caches.keys());
+        check('a new build\'s worker replaces the old one and its cache on the next visit', caches !== null,
+            `caches ${now.join(', ')}`);
+    } finally {
+        relay.cut();
+        await server.stop();
+        rmSync(next.dir, {recursive: true, force: true});
+    }
     await context.close();
 }
 
 export async function downloadChecks(check, browser, dir) {
     const server = await startServer(dir);
-    const relay = await startRelay(server.port);
+    const relay = await startRelay().open(server.port);
     try {
         await checkServing(check, dir, `http://127.0.0.1:${server.port}/`);
         await visits(check, browser, dir, relay);
