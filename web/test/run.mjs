@@ -138,11 +138,20 @@ async function readings(page, count, gap) {
     }, count, gap);
 }
 
+// Frames leave the page as strings, one character a byte: an array of
+// numbers costs Firefox's WebDriver BiDi a message of several megabytes.
 const pixelsDiffer = (a, b) => {
     let n = 0;
-    for (let i = 0; i < a.length; i++) if (a[i] !== b[i]) n++;
+    for (let i = 0; i < a.length; i++) if (a.charCodeAt(i) !== b.charCodeAt(i)) n++;
     return n;
 };
+function bytesAsText(bytes) {
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode(...bytes.slice(i, i + 8192));
+    return text;
+}
+const enginePixels = (page) => page.evaluate((source) =>
+    new Function(`return ${source}`)()(window.vorn.enginePixels()), bytesAsText.toString());
 
 async function playWithSound(page) {
     // From the tunnel: the catch-up's progress first, then the part itself.
@@ -180,14 +189,14 @@ async function playWithSound(page) {
     // F1 lays the keys over the picture; paused, everything else stays.
     await press(page, 'Space');
     await sleep(300);
-    const plain = await page.evaluate(() => window.vorn.enginePixels());
+    const plain = await enginePixels(page);
     await press(page, 'F1');
     await sleep(300);
-    const overlaid = await page.evaluate(() => window.vorn.enginePixels());
+    const overlaid = await enginePixels(page);
     await shot(page, 'keys');
     await press(page, 'F1');
     await sleep(300);
-    const after = await page.evaluate(() => window.vorn.enginePixels());
+    const after = await enginePixels(page);
     check('F1 shows the keys over the paused picture and takes them away',
         pixelsDiffer(plain, overlaid) > 1000 && pixelsDiffer(plain, after) === 0,
         `${pixelsDiffer(plain, overlaid)} bytes under the keys`);
@@ -221,19 +230,20 @@ async function playWithSound(page) {
         `${first.order}:${first.row} to ${last.order}:${last.row}`);
 
     // Right: the first frame shown at the next order is kept for the lockstep run.
-    const landing = await page.evaluate(async () => {
+    const landing = await page.evaluate(async (source) => {
+        const bytesAsText = new Function(`return ${source}`)();
         const engine = window.vorn.state.engine;
         const target = (engine._vorn_web_position() >>> 16) + 1;
         const frame = new Promise((done) => {
             window.vorn.state.onFrame = () => {
                 if ((engine._vorn_web_position() >>> 16) !== target) return;
                 window.vorn.state.onFrame = null;
-                done(window.vorn.enginePixels());
+                done(bytesAsText(window.vorn.enginePixels()));
             };
         });
         document.dispatchEvent(new KeyboardEvent('keydown', {code: 'ArrowRight'}));
         return {target, pixels: await frame};
-    });
+    }, bytesAsText.toString());
 
     const timing = await page.evaluate(() => {
         const count = 100;
@@ -289,9 +299,10 @@ function canvasHash(rgba) {
 // frame of the order the seek went to.
 async function digests(page, landing) {
     const recorded = readFileSync(options.digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
-    const run = await page.evaluate(async (source, target) => {
+    const run = await page.evaluate(async (source, textSource, target) => {
         const engine = window.vorn.state.engine;
         const canvasHash = new Function(`return ${source}`)();
+        const bytesAsText = new Function(`return ${textSource}`)();
         if (engine._vorn_web_digest_begin() !== 0) return {error: engine.UTF8ToString(engine._vorn_web_error())};
         const lines = [];
         const shown = [];
@@ -304,7 +315,7 @@ async function digests(page, landing) {
             const done = engine._vorn_web_digest_frames(near ? 1 : 30 - (frames % 30));
             if (done === 0) break;
             frames += done;
-            if (!targetFrame && (engine._vorn_web_position() >>> 16) === target) targetFrame = window.vorn.enginePixels();
+            if (!targetFrame && (engine._vorn_web_position() >>> 16) === target) targetFrame = bytesAsText(window.vorn.enginePixels());
             const text = engine.UTF8ToString(engine._vorn_web_digest_lines());
             if (!text) continue;
             lines.push(...text.split('\n').filter(Boolean));
@@ -318,7 +329,7 @@ async function digests(page, landing) {
             if (lines.length % 30 === 0) await new Promise((done) => setTimeout(done, 0));
         }
         return {lines, shown, changed: shown.changed, targetFrame, seconds: (performance.now() - started) / 1000};
-    }, canvasHash.toString(), landing.target);
+    }, canvasHash.toString(), bytesAsText.toString(), landing.target);
     if (run.error) {
         check('the show runs in lockstep in the page', false, run.error);
         return;
