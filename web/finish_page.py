@@ -22,8 +22,10 @@ import subprocess
 import sys
 
 HASH_DIGITS = 12
-# In the order names are rewritten: a file refers only to files before it.
-HASHED = ['vorn-engine.wasm', 'vorn-engine.js', 'sound-worklet.js', 'offline.js', 'vorn.js']
+# Names are rewritten in this order, a file referring only to files before
+# it: the engine, every other file of the page's sources, vorn.js, FIXED.
+FIRST = ['vorn-engine.wasm', 'vorn-engine.js']
+LAST = ['vorn.js']
 FIXED = ['vorn.webmanifest', 'service-worker.js', 'index.html']
 TEXT = ('.js', '.html', '.webmanifest')
 ICON_SIZES = [48, 64, 128, 256]
@@ -77,7 +79,8 @@ def main(parts, icons, out):
         data = read(os.path.join(icons, f'{size}x{size}', 'apps', 'vorn.png'))
         names[name] = hashed_name(name, data)
         write(out, names[name], data)
-    for name in HASHED:
+    others = sorted(set(os.listdir(parts)) - set(FIRST + LAST + FIXED))
+    for name in FIRST + others + LAST:
         data = read(os.path.join(parts, name))
         if name.endswith(TEXT):
             data = rewrite(data.decode('utf-8'), names).encode('utf-8')
