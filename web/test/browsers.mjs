@@ -40,6 +40,9 @@ async function startSoundServer(dir) {
         log += chunk;
     });
     const exited = new Promise((done) => daemon.on('exit', done));
+    // Not left behind by a test that ends without closing its browser.
+    const orphan = () => daemon.kill();
+    process.on('exit', orphan);
     daemon.on('error', (error) => {
         log += error.message;
     });
@@ -53,6 +56,7 @@ async function startSoundServer(dir) {
     return {
         env: {...env, PULSE_SERVER: `unix:${socket}`},
         async stop() {
+            process.off('exit', orphan);
             if (daemon.exitCode === null && daemon.signalCode === null) {
                 daemon.kill();
                 await exited;
