@@ -32,6 +32,7 @@ async function startSoundServer(dir) {
     };
     const daemon = spawn('pulseaudio', [
         '-n', '--daemonize=no', '--exit-idle-time=-1', '--use-pid-file=no', '--disallow-module-loading',
+        '--high-priority=yes',
         `--load=module-native-protocol-unix socket=${socket} auth-anonymous=1`,
         '--load=module-null-sink sink_name=vorn_test rate=44100',
     ], {env, stdio: ['ignore', 'ignore', 'pipe']});
@@ -84,6 +85,10 @@ function launchFirefox(executablePath, env) {
             // Sound may start without a click, as Chromium's flag above allows.
             'media.autoplay.default': 0,
             'media.autoplay.blocking_policy': 0,
+            // A deeper output buffer than the default 512 frames: on a busy
+            // machine a late audio callback otherwise leaves the sink short,
+            // and the audio clock falls behind the wall clock.
+            'media.cubeb_latency_msg_frames': 4096,
         },
     });
 }
