@@ -398,8 +398,8 @@ async function inBrowser(browser, url) {
     await fresh.close();
     await withoutWebAssembly(browser, url);
     await withoutAudio(browser, url);
-    // Network conditions are set through the DevTools protocol.
-    if (launched.name === 'chromium') await downloadChecks(check, browser, options.page);
+    // Network conditions are set through the DevTools protocol, which Chromium speaks.
+    await downloadChecks(check, browser, options.page, launched.name === 'chromium');
 }
 
 const server = await serve(options.page);
