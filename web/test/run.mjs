@@ -2,16 +2,19 @@
 // drives Debian's chromium with puppeteer-core, clicks, presses keys, runs
 // functions in the page and writes screenshots into build-web/shots.
 // node web/test/run.mjs [--page DIR] [--shots DIR] [--chromium PATH] [--digests FILE]
+//                       [--native VORN] [--costs FILE]
 // Checks the show in the page: loading, the start screen, dropped files and
 // their warnings, the frame on the canvas byte for byte, about 15 s of sound
 // against the wall clock and the module's tempo, the keys, the whole show in
-// lockstep against tests/show_digests.txt, and the words shown when the
-// browser lacks WebAssembly or Web Audio. Ends with "N passed, N failed".
+// lockstep against tests/show_digests.txt, the cost table of costs.mjs, and
+// the words shown when the browser lacks WebAssembly or Web Audio. Ends with
+// "N passed, N failed".
 import {createServer} from 'node:http';
 import {mkdirSync, readFileSync, statSync, writeFileSync} from 'node:fs';
 import {extname, join, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
 import puppeteer from 'puppeteer-core';
+import {costTable} from './costs.mjs';
 
 const here = fileURLToPath(new URL('.', import.meta.url));
 const options = {
@@ -19,6 +22,8 @@ const options = {
     shots: resolve(here, '../../build-web/shots'),
     chromium: '/usr/bin/chromium',
     digests: resolve(here, '../../tests/show_digests.txt'),
+    native: resolve(here, '../../build/vorn'),
+    costs: resolve(here, '../../build-web/page-costs.txt'),
 };
 for (let i = 2; i + 1 < process.argv.length; i += 2) {
     const name = process.argv[i].replace(/^--/, '');
@@ -381,6 +386,8 @@ try {
     await fresh.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 20000});
     await digests(fresh, landing);
     await fresh.close();
+    await costTable({browsers: [{name: 'chromium', browser}], url, nativeProgram: options.native,
+        digests: options.digests, out: options.costs, check});
     await withoutWebAssembly(browser, url);
     await withoutAudio(browser, url);
 } catch (error) {

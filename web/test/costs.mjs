@@ -1,0 +1,140 @@
+// The page's cost of a frame, part by part: the whole show in lockstep in the
+// page on each of its engine builds (plain loops, WebAssembly SIMD) in every
+// browser given, beside the native program's `vorn --benchmark` on this
+// machine, on its SSE2 kernels and on the widest the processor has. Prints the
+// table and writes it to a file (build-web/page-costs.txt). It is a benchmark:
+// nothing is asserted about time. What is checked is that each lockstep run
+// gives every digest line of tests/show_digests.txt, so the figures are those
+// of the exact show on both builds.
+import {execFileSync} from 'node:child_process';
+import {dirname} from 'node:path';
+import {readFileSync, writeFileSync} from 'node:fs';
+
+const ENGINES = ['plain', 'simd'];
+const NATIVE_KERNELS = ['sse2', 'avx512'];
+
+// The rows of a lockstep timing table, as the native program and the page's
+// engine both print it (src/presentation/benchmark.cpp): microseconds a frame
+// by part, in the table's order, and of the whole loop.
+export function partCosts(text) {
+    const parts = new Map();
+    let whole = null;
+    for (const line of text.split('\n')) {
+        const row = line.match(/^(\S+)\s+(.+?)\s+(\d+)\s+([\d.]+)\s+(\d+)\s+([\d.]+)\s*$/);
+        if (row) parts.set(row[2], Number(row[4]));
+        const loop = line.match(/one frame of the loop: ([\d.]+) us/);
+        if (loop) whole = Number(loop[1]);
+    }
+    return {parts, whole};
+}
+
+function nativeCosts(program, kernels) {
+    const text = execFileSync(program, ['--benchmark', '--kernels', kernels],
+        {cwd: dirname(program), encoding: 'utf8', maxBuffer: 1 << 24});
+    return partCosts(text);
+}
+
+// The smallest step of the page's clock, in microseconds: the timings are
+// sums of per-frame readings of it.
+const clockStep = (page) => page.evaluate(() => {
+    let step = Infinity;
+    for (let i = 0; i < 200; i++) {
+        const t = performance.now();
+        let u = t;
+        while (u === t) u = performance.now();
+        step = Math.min(step, u - t);
+    }
+    return 1000 * step;
+});
+
+// One page on one engine build: the show in lockstep twice (the first run
+// lets the browser compile the engine's hot code fully), each run's digest
+// lines, and the timing table the engine prints at the end of the second.
+async function pageRun(browser, url, engine) {
+    const page = await browser.newPage();
+    const printed = [];
+    page.on('console', (message) => printed.push(message.text()));
+    await page.goto(`${url}?engine=${engine}`, {waitUntil: 'load'});
+    await page.waitForFunction(() => window.vorn.state.phase !== 'loading', {timeout: 60000});
+    const runs = [];
+    for (let run = 0; run < 2; run++) {
+        printed.length = 0;
+        runs.push(await page.evaluate(async () => {
+            const engine = window.vorn.state.engine;
+            if (!engine || engine._vorn_web_digest_begin() !== 0) return {error: window.vorn.state.error || 'no lockstep run'};
+            const lines = [];
+            while (engine._vorn_web_digest_frames(600) > 0) {
+                lines.push(...engine.UTF8ToString(engine._vorn_web_digest_lines()).split('\n').filter(Boolean));
+                await new Promise((done) => setTimeout(done, 0));
+            }
+            return {lines, loaded: window.vorn.state.engineName};
+        }));
+    }
+    await new Promise((done) => setTimeout(done, 200)); // the last console lines
+    const step = await clockStep(page);
+    await page.close();
+    return {runs, step, costs: partCosts(printed.join('\n'))};
+}
+
+const cell = (value, width) => (value === null || value === undefined ? '-' : value).toString().padStart(width);
+const us = (value) => (value === null || value === undefined ? null : value.toFixed(1));
+const ratio = (a, b) => (a && b ? `${(a / b).toFixed(2)}x` : null);
+
+// The table: a row a part and one for the whole show; the native columns, then
+// per browser its plain and SIMD builds, SIMD against plain and SIMD against
+// native SSE2.
+function table(native, pages, steps) {
+    const names = [...native.sse2.parts.keys()];
+    const heads = ['native sse2', 'native widest'];
+    for (const {name} of pages) heads.push(`${name} plain`, `${name} simd`, 'simd/plain', 'simd/sse2');
+    const width = Math.max(12, ...heads.map((h) => h.length + 1));
+    const lines = [
+        'The cost of a frame, part by part: microseconds of drawing a frame, the whole show in lockstep',
+        '(presentation/benchmark.cpp\'s timing, natively by `vorn --benchmark --kernels K` and in the page',
+        'by its engine builds vorn-engine (plain loops) and vorn-engine-simd (WebAssembly SIMD), after a',
+        `first run that warms the browser up). Page clock step: ${steps}.`,
+        '',
+        `${'part'.padEnd(34)}${heads.map((h) => cell(h, width)).join('')}`,
+    ];
+    const row = (label, sse2, widest, of) => {
+        const cells = [us(sse2), us(widest)];
+        for (const page of pages) {
+            const plain = of(page.plain), simd = of(page.simd);
+            cells.push(us(plain), us(simd), ratio(simd, plain), ratio(simd, sse2));
+        }
+        lines.push(`${label.padEnd(34)}${cells.map((c) => cell(c, width)).join('')}`);
+    };
+    for (const name of names)
+        row(name, native.sse2.parts.get(name), native.avx512.parts.get(name), (costs) => costs.parts.get(name));
+    row('whole show', native.sse2.whole, native.avx512.whole, (costs) => costs.whole);
+    return `${lines.join('\n')}\n`;
+}
+
+// browsers: [{name, browser}] from the shared launcher; url: the page served;
+// nativeProgram: the native build's vorn; digests: tests/show_digests.txt;
+// out: the file the table is written to; check(name, ok, detail): the web
+// test's.
+export async function costTable({browsers, url, nativeProgram, digests, out, check}) {
+    const recorded = readFileSync(digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
+    const native = {};
+    for (const kernels of NATIVE_KERNELS) native[kernels] = nativeCosts(nativeProgram, kernels);
+    const pages = [];
+    const steps = [];
+    for (const {name, browser} of browsers) {
+        const entry = {name};
+        for (const engine of ENGINES) {
+            const result = await pageRun(browser, url, engine);
+            const exact = result.runs.every((run) => !run.error && run.loaded === engine &&
+                run.lines.length === recorded.length && run.lines.every((line, i) => line === recorded[i]));
+            check(`${name}, ${engine} build: both lockstep runs give every recorded digest line`, exact,
+                result.runs.map((run) => run.error || `${run.loaded}, ${run.lines.length} lines`).join('; '));
+            entry[engine] = result.costs;
+            steps.push(`${name} ${engine} ${result.step.toFixed(1)} us`);
+        }
+        pages.push(entry);
+    }
+    const text = table(native, pages, steps.join(', '));
+    console.log(text);
+    if (out) writeFileSync(out, text);
+    return text;
+}
