@@ -141,56 +141,48 @@ VORN_TARGET_AVX2 static size_t blend_steps_avx2(uint32_t* p, const uint8_t* q, c
 // high product takes three instructions there, so every channel and factor
 // sits in the low byte of a 16-bit lane (blue, green, red, pad per pixel, two
 // pixels a register) and a term (c * f) >> 8 is the low product shifted: c *
-// f < 2^16. The pad's factors are 0, and the two terms add up to at most 254,
-// so narrowing the words to bytes gives the pixels with a clear pad byte.
-// The picture's bytes come from reads at its pixels 0 and 4 (four bytes past
-// pixel 7 are read), spread into words by byte shuffles beside a zero.
+// f < 2^16. The two terms add up to at most 254, so narrowing the words to
+// bytes gives the pixels; the pad bytes, which come out as anything, are
+// cleared at the end. The picture's bytes come from reads at its pixels 0 and
+// 4 (four bytes past pixel 7 are read), put in pixel order by a byte shuffle.
 
-// The two pixel pairs of four picture pixels' bytes (R G B from byte 0) as
-// words blue, green, red, 0.
-static inline void picture_pairs(v128_t bytes, v128_t* first, v128_t* second) {
-    const v128_t z = wasm_i32x4_splat(0);
-    *first = wasm_i8x16_shuffle(bytes, z, 2, 16, 1, 16, 0, 16, 16, 16, 5, 16, 4, 16, 3, 16, 16, 16);
-    *second =
-        wasm_i8x16_shuffle(bytes, z, 8, 16, 7, 16, 6, 16, 16, 16, 11, 16, 10, 16, 9, 16, 16, 16);
+// Four picture pixels' bytes (R G B from byte 0) as bytes blue, green, red,
+// anything.
+static inline v128_t picture_words(v128_t bytes) {
+    return wasm_i8x16_shuffle(bytes, bytes, 2, 1, 0, 0, 5, 4, 3, 0, 8, 7, 6, 0, 11, 10, 9, 0);
 }
 
-// (q * a) >> 8 + (o * b) >> 8 lane by lane.
-static inline v128_t blend_words(v128_t q, v128_t a, v128_t o, v128_t b) {
+// (q * a) >> 8 + (o * (255 - a)) >> 8 lane by lane, a at most 255.
+static inline v128_t blend_words(v128_t q, v128_t o, v128_t a) {
+    const v128_t b = wasm_v128_xor(a, wasm_i16x8_splat(255));
     return wasm_i16x8_add(wasm_u16x8_shr(wasm_i16x8_mul(q, a), 8),
                           wasm_u16x8_shr(wasm_i16x8_mul(o, b), 8));
 }
 
-// The factors of pixels 2k and 2k + 1 of a (one a lane) spread over their
-// channel words, 0 for the pads.
-#define PAIR_FACTORS(a, k, z)                                                                      \
-    wasm_i16x8_shuffle(a, z, 2 * (k), 2 * (k), 2 * (k), 8, 2 * (k) + 1, 2 * (k) + 1, 2 * (k) + 1, 8)
+// Four pixels blended over p from their picture bytes and their factors,
+// each spread over its pixel's four words, two pixels a register.
+static inline void blend4_wasm(uint32_t* p, v128_t picture, v128_t a01, v128_t a23) {
+    const v128_t q = picture_words(picture), o = wasm_v128_load(p);
+    const v128_t low =
+        blend_words(wasm_u16x8_extend_low_u8x16(q), wasm_u16x8_extend_low_u8x16(o), a01);
+    const v128_t high =
+        blend_words(wasm_u16x8_extend_high_u8x16(q), wasm_u16x8_extend_high_u8x16(o), a23);
+    wasm_v128_store(
+        p, wasm_v128_and(wasm_u8x16_narrow_i16x8(low, high), wasm_i32x4_splat(0x00FFFFFF)));
+}
+
+#define PAIR_FACTORS(a, k) wasm_i16x8_shuffle(a, a, k, k, k, k, k + 1, k + 1, k + 1, k + 1)
 
 static size_t blend_steps_wasm(uint32_t* p, const uint8_t* q, const uint8_t* m, size_t n,
                                uint8_t alpha) {
-    const v128_t z = wasm_i32x4_splat(0), full = wasm_i16x8_splat(255);
-    const v128_t channels = wasm_i16x8_make(255, 255, 255, 0, 255, 255, 255, 0);
-    const v128_t alphas = wasm_i16x8_splat(alpha);
+    const v128_t full = wasm_i16x8_splat(255), alphas = wasm_i16x8_splat(alpha);
     size_t c = 0;
     for (; c + 10 <= n; c += 8) {
         const v128_t inverse = wasm_i16x8_sub(full, wasm_u16x8_load8x8(m + c));
         const v128_t a = wasm_u16x8_shr(wasm_i16x8_mul(inverse, alphas), 8);
-        const v128_t a0 = PAIR_FACTORS(a, 0, z), a1 = PAIR_FACTORS(a, 1, z);
-        const v128_t a2 = PAIR_FACTORS(a, 2, z), a3 = PAIR_FACTORS(a, 3, z);
-        v128_t q0, q1, q2, q3;
-        picture_pairs(wasm_v128_load(q + 3 * c), &q0, &q1);
-        picture_pairs(wasm_v128_load(q + 3 * c + 12), &q2, &q3);
-        const v128_t o_low = wasm_v128_load(p + c), o_high = wasm_v128_load(p + c + 4);
-        const v128_t w0 =
-            blend_words(q0, a0, wasm_u16x8_extend_low_u8x16(o_low), wasm_i16x8_sub(channels, a0));
-        const v128_t w1 =
-            blend_words(q1, a1, wasm_u16x8_extend_high_u8x16(o_low), wasm_i16x8_sub(channels, a1));
-        const v128_t w2 =
-            blend_words(q2, a2, wasm_u16x8_extend_low_u8x16(o_high), wasm_i16x8_sub(channels, a2));
-        const v128_t w3 =
-            blend_words(q3, a3, wasm_u16x8_extend_high_u8x16(o_high), wasm_i16x8_sub(channels, a3));
-        wasm_v128_store(p + c, wasm_u8x16_narrow_i16x8(w0, w1));
-        wasm_v128_store(p + c + 4, wasm_u8x16_narrow_i16x8(w2, w3));
+        blend4_wasm(p + c, wasm_v128_load(q + 3 * c), PAIR_FACTORS(a, 0), PAIR_FACTORS(a, 2));
+        blend4_wasm(p + c + 4, wasm_v128_load(q + 3 * c + 12), PAIR_FACTORS(a, 4),
+                    PAIR_FACTORS(a, 6));
     }
     return c;
 }
