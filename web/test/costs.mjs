@@ -13,6 +13,10 @@ import {readFileSync, writeFileSync} from 'node:fs';
 const ENGINES = ['plain', 'simd'];
 const NATIVE_KERNELS = ['sse2', 'avx512'];
 
+const TIMED_RUNS = 3; // each figure the lowest of these
+// Parts of fewer frames than this (the show's last frame) say nothing of speed.
+const FEWEST_FRAMES = 30;
+
 // The rows of a lockstep timing table, as the native program and the page's
 // engine both print it (src/presentation/benchmark.cpp): microseconds a frame
 // by part, in the table's order, and of the whole loop.
@@ -21,25 +25,29 @@ export function partCosts(text) {
     let whole = null;
     for (const line of text.split('\n')) {
         const row = line.match(/^(\S+)\s+(.+?)\s+(\d+)\s+([\d.]+)\s+(\d+)\s+([\d.]+)\s*$/);
-        if (row) parts.set(row[2], Number(row[4]));
+        if (row && Number(row[3]) >= FEWEST_FRAMES) parts.set(row[2], Number(row[4]));
         const loop = line.match(/one frame of the loop: ([\d.]+) us/);
         if (loop) whole = Number(loop[1]);
     }
     return {parts, whole};
 }
 
-// The lower figure of two runs, part by part: other work on the machine only
-// ever adds time.
-function lowerOf(a, b) {
+// The lowest figure of the runs' tables, part by part: other work on the
+// machine only ever adds time.
+function lowest(tables) {
     const parts = new Map();
-    for (const [name, value] of a.parts) parts.set(name, Math.min(value, b.parts.get(name) ?? value));
-    return {parts, whole: Math.min(a.whole, b.whole ?? a.whole)};
+    for (const name of tables[0].parts.keys())
+        parts.set(name, Math.min(...tables.map((t) => t.parts.get(name) ?? Infinity)));
+    return {parts, whole: Math.min(...tables.map((t) => t.whole ?? Infinity))};
 }
 
 function nativeCosts(program, kernels) {
-    const run = () => partCosts(execFileSync(program, ['--benchmark', '--kernels', kernels],
-        {cwd: dirname(program), encoding: 'utf8', maxBuffer: 1 << 24}));
-    return lowerOf(run(), run());
+    const tables = [];
+    for (let run = 0; run < TIMED_RUNS; run++) {
+        tables.push(partCosts(execFileSync(program, ['--benchmark', '--kernels', kernels],
+            {cwd: dirname(program), encoding: 'utf8', maxBuffer: 1 << 24})));
+    }
+    return lowest(tables);
 }
 
 // The smallest step of the page's clock, in microseconds: the timings are
@@ -55,10 +63,10 @@ const clockStep = (page) => page.evaluate(() => {
     return 1000 * step;
 });
 
-// One page on one engine build: the show in lockstep three times (the first
-// run lets the browser compile the engine's hot code fully), each run's
-// digest lines, and the lower figures of the timing tables the engine prints
-// at the end of the second and third.
+// One page on one engine build: the show in lockstep 1 + TIMED_RUNS times
+// (the first run lets the browser compile the engine's hot code fully), each
+// run's digest lines, and the lowest figures of the timing tables the engine
+// prints at the end of the timed runs.
 async function pageRun(browser, url, engine) {
     const page = await browser.newPage();
     let printed = [];
@@ -67,7 +75,7 @@ async function pageRun(browser, url, engine) {
     await page.waitForFunction(() => window.vorn.state.phase !== 'loading', {timeout: 60000});
     const runs = [];
     const tables = [];
-    for (let run = 0; run < 3; run++) {
+    for (let run = 0; run <= TIMED_RUNS; run++) {
         runs.push(await page.evaluate(async () => {
             const engine = window.vorn.state.engine;
             if (!engine || engine._vorn_web_digest_begin() !== 0) return {error: window.vorn.state.error || 'no lockstep run'};
@@ -84,7 +92,7 @@ async function pageRun(browser, url, engine) {
     }
     const step = await clockStep(page);
     await page.close();
-    return {runs, step, costs: lowerOf(tables[0], tables[1])};
+    return {runs, step, costs: lowest(tables)};
 }
 
 const cell = (value, width) => (value === null || value === undefined ? '-' : value).toString().padStart(width);
@@ -103,7 +111,7 @@ function table(native, pages, steps) {
         'The cost of a frame, part by part: microseconds of drawing a frame, the whole show in lockstep',
         '(presentation/benchmark.cpp\'s timing, natively by `vorn --benchmark --kernels K` and in the page',
         'by its engine builds vorn-engine (plain loops) and vorn-engine-simd (WebAssembly SIMD), after a',
-        'first run that warms the browser up); each figure the lower of two runs. Page clock step:',
+        `first run that warms the browser up); each figure the lowest of ${TIMED_RUNS} runs. Page clock step:`,
         `${steps}.`,
         '',
         `${'part'.padEnd(34)}${heads.map((h) => cell(h, width)).join('')}`,
