@@ -41,13 +41,9 @@ function lowest(tables) {
     return {parts, whole: Math.min(...tables.map((t) => t.whole ?? Infinity))};
 }
 
-function nativeCosts(program, kernels) {
-    const tables = [];
-    for (let run = 0; run < TIMED_RUNS; run++) {
-        tables.push(partCosts(execFileSync(program, ['--benchmark', '--kernels', kernels],
-            {cwd: dirname(program), encoding: 'utf8', maxBuffer: 1 << 24})));
-    }
-    return lowest(tables);
+function nativeRun(program, kernels) {
+    return partCosts(execFileSync(program, ['--benchmark', '--kernels', kernels],
+        {cwd: dirname(program), encoding: 'utf8', maxBuffer: 1 << 24}));
 }
 
 // The smallest step of the page's clock, in microseconds: the timings are
@@ -63,36 +59,33 @@ const clockStep = (page) => page.evaluate(() => {
     return 1000 * step;
 });
 
-// One page on one engine build: the show in lockstep 1 + TIMED_RUNS times
-// (the first run lets the browser compile the engine's hot code fully), each
-// run's digest lines, and the lowest figures of the timing tables the engine
-// prints at the end of the timed runs.
-async function pageRun(browser, url, engine) {
+// A page on one engine build, its engine loaded.
+async function openEngine(browser, url, engine) {
     const page = await browser.newPage();
-    let printed = [];
+    const printed = [];
     page.on('console', (message) => printed.push(message.text()));
     await page.goto(`${url}?engine=${engine}`, {waitUntil: 'load'});
     await page.waitForFunction(() => window.vorn.state.phase !== 'loading', {timeout: 60000});
-    const runs = [];
-    const tables = [];
-    for (let run = 0; run <= TIMED_RUNS; run++) {
-        runs.push(await page.evaluate(async () => {
-            const engine = window.vorn.state.engine;
-            if (!engine || engine._vorn_web_digest_begin() !== 0) return {error: window.vorn.state.error || 'no lockstep run'};
-            const lines = [];
-            while (engine._vorn_web_digest_frames(600) > 0) {
-                lines.push(...engine.UTF8ToString(engine._vorn_web_digest_lines()).split('\n').filter(Boolean));
-                await new Promise((done) => setTimeout(done, 0));
-            }
-            return {lines, loaded: window.vorn.state.engineName};
-        }));
-        await new Promise((done) => setTimeout(done, 200)); // the last console lines
-        if (run > 0) tables.push(partCosts(printed.join('\n')));
-        printed = [];
-    }
-    const step = await clockStep(page);
-    await page.close();
-    return {runs, step, costs: lowest(tables)};
+    return {page, printed, engine};
+}
+
+// The whole show in lockstep in the page: its digest lines, the build that
+// ran it, and the timing table the engine prints at its end.
+async function lockstepRun(open) {
+    open.printed.length = 0;
+    await open.page.bringToFront(); // the page in front keeps its timers unthrottled
+    const run = await open.page.evaluate(async () => {
+        const engine = window.vorn.state.engine;
+        if (!engine || engine._vorn_web_digest_begin() !== 0) return {error: window.vorn.state.error || 'no lockstep run'};
+        const lines = [];
+        while (engine._vorn_web_digest_frames(600) > 0) {
+            lines.push(...engine.UTF8ToString(engine._vorn_web_digest_lines()).split('\n').filter(Boolean));
+            await new Promise((done) => setTimeout(done, 0));
+        }
+        return {lines, loaded: window.vorn.state.engineName};
+    });
+    await new Promise((done) => setTimeout(done, 200)); // the last console lines
+    return {...run, costs: partCosts(open.printed.join('\n'))};
 }
 
 const cell = (value, width) => (value === null || value === undefined ? '-' : value).toString().padStart(width);
@@ -136,22 +129,33 @@ function table(native, pages, steps) {
 // test's.
 export async function costTable({browsers, url, nativeProgram, digests, out, check}) {
     const recorded = readFileSync(digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
+    // Every build's page opened and run once, which lets the browser compile
+    // the engine's hot code fully; then the timed runs, native and page ones
+    // taking turns, so that other work on the machine falls on them alike.
+    const opened = [];
+    for (const {name, browser} of browsers)
+        for (const engine of ENGINES) opened.push({name, ...(await openEngine(browser, url, engine))});
+    const runs = opened.map(() => []);
+    const nativeTables = Object.fromEntries(NATIVE_KERNELS.map((kernels) => [kernels, []]));
+    for (let i = 0; i < opened.length; i++) runs[i].push(await lockstepRun(opened[i]));
+    for (let turn = 0; turn < TIMED_RUNS; turn++) {
+        for (const kernels of NATIVE_KERNELS) nativeTables[kernels].push(nativeRun(nativeProgram, kernels));
+        for (let i = 0; i < opened.length; i++) runs[i].push(await lockstepRun(opened[i]));
+    }
     const native = {};
-    for (const kernels of NATIVE_KERNELS) native[kernels] = nativeCosts(nativeProgram, kernels);
+    for (const kernels of NATIVE_KERNELS) native[kernels] = lowest(nativeTables[kernels]);
     const pages = [];
     const steps = [];
-    for (const {name, browser} of browsers) {
-        const entry = {name};
-        for (const engine of ENGINES) {
-            const result = await pageRun(browser, url, engine);
-            const exact = result.runs.every((run) => !run.error && run.loaded === engine &&
-                run.lines.length === recorded.length && run.lines.every((line, i) => line === recorded[i]));
-            check(`${name}, ${engine} build: every lockstep run gives every recorded digest line`, exact,
-                result.runs.map((run) => run.error || `${run.loaded}, ${run.lines.length} lines`).join('; '));
-            entry[engine] = result.costs;
-            steps.push(`${name} ${engine} ${result.step.toFixed(1)} us`);
-        }
-        pages.push(entry);
+    for (let i = 0; i < opened.length; i++) {
+        const {name, engine, page} = opened[i];
+        const exact = runs[i].every((run) => !run.error && run.loaded === engine &&
+            run.lines.length === recorded.length && run.lines.every((line, k) => line === recorded[k]));
+        check(`${name}, ${engine} build: every lockstep run gives every recorded digest line`, exact,
+            runs[i].map((run) => run.error || `${run.loaded}, ${run.lines.length} lines`).join('; '));
+        steps.push(`${name} ${engine} ${(await clockStep(page)).toFixed(1)} us`);
+        await page.close();
+        if (!pages.length || pages[pages.length - 1].name !== name) pages.push({name});
+        pages[pages.length - 1][engine] = lowest(runs[i].slice(1).map((run) => run.costs));
     }
     const text = table(native, pages, steps.join(', '));
     console.log(text);
