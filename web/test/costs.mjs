@@ -69,6 +69,24 @@ async function openEngine(browser, url, engine) {
     return {page, printed, engine};
 }
 
+// The build a page loads on its own: the SIMD one where the browser has
+// WebAssembly SIMD, and the plain one where it has not (its validation of
+// SIMD code made to fail).
+async function engineChosen(browser, url, withoutSimd) {
+    const page = await browser.newPage();
+    if (withoutSimd) {
+        await page.evaluateOnNewDocument(() => {
+            const validate = WebAssembly.validate;
+            WebAssembly.validate = (bytes) => !new Uint8Array(bytes).includes(253) && validate(bytes);
+        });
+    }
+    await page.goto(url, {waitUntil: 'load'});
+    await page.waitForFunction(() => window.vorn.state.phase !== 'loading', {timeout: 60000});
+    const chosen = await page.evaluate(() => [window.vorn.state.engineName, window.vorn.state.phase]);
+    await page.close();
+    return chosen;
+}
+
 // The whole show in lockstep in the page: its digest lines, the build that
 // ran it, and the timing table the engine prints at its end.
 async function lockstepRun(open) {
@@ -132,6 +150,12 @@ export async function costTable({browsers, url, nativeProgram, digests, out, che
     // Every build's page opened and run once, which lets the browser compile
     // the engine's hot code fully; then the timed runs, native and page ones
     // taking turns, so that other work on the machine falls on them alike.
+    for (const {name, browser} of browsers) {
+        const simd = await engineChosen(browser, url, false);
+        const plain = await engineChosen(browser, url, true);
+        check(`${name}: the page loads the SIMD build, or the plain one where WebAssembly has no SIMD`,
+            simd.join() === 'simd,start' && plain.join() === 'plain,start', `${simd.join()}; ${plain.join()}`);
+    }
     const opened = [];
     for (const {name, browser} of browsers)
         for (const engine of ENGINES) opened.push({name, ...(await openEngine(browser, url, engine))});
