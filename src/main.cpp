@@ -4,6 +4,7 @@
 // render it in lockstep without a window. The exit status is 0 after the
 // show or "Exit", 1 when a failure ended the run, 2 for a wrong command line,
 // 128 + the signal when SIGINT or SIGTERM ended it.
+#include "core/cpu.h"
 #include "data/builtin.h"
 #include "data/pack.h"
 #include "data/scaler.h"
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
     display_pacing = options.pace;
     display_windowed = options.windowed ? 1 : 0;
     demo_nosound = options.nosound ? 1 : 0;
+    // --kernels narrows the choice start_show makes; it never widens it.
+    use_simd = use_simd && options.kernels >= KERNELS_SSE2;
+    use_avx2 = use_avx2 && options.kernels >= KERNELS_AVX2;
+    use_avx512 = use_avx512 && options.kernels >= KERNELS_AVX512;
     demo_start_order = options.start_order;
     demo_watch = options.watch ? 1 : 0;
     show_loop = {options.loop ? 1 : 0, options.loop_first, options.loop_last};

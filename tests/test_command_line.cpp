@@ -40,20 +40,22 @@ TEST(CommandLine, Defaults) {
     ASSERT_EQ(p.ok + record.ok + frames.ok, 3);
     EXPECT_FALSE(p.options.play || p.options.windowed || p.options.nosound || p.options.benchmark ||
                  p.options.no_builtin_data || is_lockstep_run(p.options));
-    EXPECT_EQ(std::make_tuple(p.options.pace, p.options.filter, p.options.start_order),
-              std::make_tuple(int(PACE_60), int(FILTER_SHARP), 0u));
+    EXPECT_EQ(
+        std::make_tuple(p.options.pace, p.options.filter, p.options.start_order, p.options.kernels),
+        std::make_tuple(int(PACE_60), int(FILTER_SHARP), 0u, int(KERNELS_AVX512)));
     EXPECT_EQ(size_and_fps(record.options), std::make_tuple(1280u, 960u, 60u));
     EXPECT_EQ(size_and_fps(frames.options), std::make_tuple(320u, 200u, 60u));
 }
 
 TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
     const Parsed p = parse({"--play", "--windowed", "--start", "17", "--pace=vsync", "--filter",
-                            "linear", "--nosound", "--no-builtin-data"});
+                            "linear", "--nosound", "--no-builtin-data", "--kernels", "sse2"});
     ASSERT_EQ(p.ok, 1) << p.error;
     EXPECT_TRUE(p.options.play && p.options.windowed && p.options.nosound &&
                 p.options.no_builtin_data);
-    EXPECT_EQ(std::make_tuple(p.options.start_order, p.options.pace, p.options.filter),
-              std::make_tuple(17u, int(PACE_VSYNC), int(FILTER_LINEAR)));
+    EXPECT_EQ(
+        std::make_tuple(p.options.start_order, p.options.pace, p.options.filter, p.options.kernels),
+        std::make_tuple(17u, int(PACE_VSYNC), int(FILTER_LINEAR), int(KERNELS_SSE2)));
 
     // A loop starts where it turns back to: a scene's orders, one order or a range.
     const Parsed tunnel = parse({"--play", "--watch", "--loop", "tunnel"});
@@ -99,6 +101,7 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
         {"--start", "1x"},
         {"--pace", "30"},
         {"--filter", "blur"},
+        {"--kernels", "sse4"},
         {"--play=1"},
         {"--record", "a.mp4", "--size", "1281x800"},
         {"--frames", "d", "--size", "0x200"},

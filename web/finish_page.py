@@ -3,13 +3,14 @@
 
     finish_page.py PARTS ICONS OUT
 
-PARTS holds the page's sources (web/page) and the engine (vorn-engine.js,
-vorn-engine.wasm); ICONS the native build's icons (NxN/apps/vorn.png). Every
+PARTS holds the page's sources (web/page) and the engine's two builds
+(vorn-engine.js/.wasm, and vorn-engine-simd.js/.wasm with WebAssembly SIMD); ICONS the native build's icons (NxN/apps/vorn.png). Every
 file but the three fetched by a fixed name (index.html, the service worker,
 the manifest) gets the first 12 hex digits of its content's SHA-256 in its
 name, and the names in the files that refer to it are rewritten, leaves
-first. The service worker learns the list of files and the build's hash,
-which names its cache. Beside every file go a .gz (gzip -9) and a .br
+first. The service worker learns the list of files (the engines apart: it
+keeps the one build the browser runs) and the build's hash, which names its
+cache. Beside every file go a .gz (gzip -9) and a .br
 (brotli -q 11) copy for servers that hand out what the browser accepts.
 OUT is emptied first: it holds this build's files alone.
 """
@@ -24,7 +25,8 @@ import sys
 HASH_DIGITS = 12
 # Names are rewritten in this order, a file referring only to files before
 # it: the engine, every other file of the page's sources, vorn.js, FIXED.
-FIRST = ['vorn-engine.wasm', 'vorn-engine.js']
+ENGINES = {'plain': ['vorn-engine.wasm', 'vorn-engine.js'], 'simd': ['vorn-engine-simd.wasm', 'vorn-engine-simd.js']}
+FIRST = ENGINES['plain'] + ENGINES['simd']
 LAST = ['vorn.js']
 FIXED = ['vorn.webmanifest', 'service-worker.js', 'index.html']
 TEXT = ('.js', '.html', '.webmanifest')
@@ -62,9 +64,10 @@ def compress(path):
     subprocess.run(['brotli', '-q', '11', '-k', '-f', path], check=True)
 
 
-# The service worker's list of files and its cache's name.
-def stamp_worker(text, files, build):
+# The service worker's list of files, its engines and its cache's name.
+def stamp_worker(text, files, engines, build):
     text = text.replace("const BUILD = 'unbuilt';", f"const BUILD = '{build}';")
+    text = text.replace('const ENGINES = {};', f'const ENGINES = {json.dumps(engines)};')
     return text.replace('const FILES = [];', f'const FILES = {json.dumps(files)};')
 
 
@@ -87,17 +90,19 @@ def main(parts, icons, out):
         names[name] = hashed_name(name, data)
         sizes[names[name]] = len(data)
         write(out, names[name], data)
-    files = ['./'] + sorted(names.values()) + ['vorn.webmanifest']
-    build = content_hash(''.join(files).encode('utf-8'))
+    engines = {path: [names[name] for name in parts_of] for path, parts_of in ENGINES.items()}
+    engine_files = set(sum(engines.values(), []))
+    files = ['./'] + sorted(set(names.values()) - engine_files) + ['vorn.webmanifest']
+    build = content_hash(''.join(files + sorted(engine_files)).encode('utf-8'))
     for name in FIXED:
         text = rewrite(read(os.path.join(parts, name)).decode('utf-8'), names)
         if name == 'service-worker.js':
-            text = stamp_worker(text, files, build)
+            text = stamp_worker(text, files, engines, build)
         if name == 'index.html':
-            # The engine's size, for the progress bar when it comes compressed.
-            wasm = names['vorn-engine.wasm']
+            # The engines' sizes, for the progress bar when they come compressed.
+            bytes_of = ' '.join(f'data-wasm-bytes-{path}="{sizes[wasm]}"' for path, (wasm, _) in engines.items())
             text = text.replace(f'<script src="{names["vorn.js"]}"',
-                                f'<script src="{names["vorn.js"]}" data-wasm-bytes="{sizes[wasm]}"')
+                                f'<script src="{names["vorn.js"]}" {bytes_of}')
         write(out, name, text.encode('utf-8'))
     for name in sorted(os.listdir(out)):
         compress(os.path.join(out, name))

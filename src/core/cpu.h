@@ -18,6 +18,16 @@ extern bool use_simd;
 #define VORN_SSE2 0
 #endif
 
+// Built for WebAssembly SIMD (-msimd128 -msse2), the SSE2 forms are
+// translated to wasm instructions, and some of them one lane at a time. Where
+// a kernel has a step that translates badly, a form for WebAssembly SIMD
+// (wasm_simd128.h) stands beside the SSE2 one, fenced by VORN_WASM_SIMD.
+#if VORN_SSE2 && defined(__wasm_simd128__)
+#define VORN_WASM_SIMD 1
+#else
+#define VORN_WASM_SIMD 0
+#endif
+
 // AVX2 and AVX-512 forms exist only on x86 with a GNU-like compiler, which
 // builds them one function at a time (VORN_TARGET_AVX2, VORN_TARGET_AVX512)
 // beside the SSE2 ones; they are chosen while use_avx2 (and use_avx512) are

@@ -11,6 +11,9 @@
 #if VORN_AVX2
 #include <immintrin.h>
 #endif
+#if VORN_WASM_SIMD
+#include <wasm_simd128.h>
+#endif
 
 #if VORN_SSE2
 // The SSE2 path takes eight pixels at a time. The quotient comes as a float
@@ -85,7 +88,23 @@ struct Sse2 {
     SSE2_OP I srl_epi64(I a, __m128i n) { return _mm_srl_epi64(a, n); }
     SSE2_OP I srli_epi64(I a, int n) { return _mm_srli_epi64(a, n); }
     SSE2_OP I slli_epi64(I a, int n) { return _mm_slli_epi64(a, n); }
+    // (k * c) >> 8 of words k and c below 256: the high word of k * (c << 8).
+    SSE2_OP I byte_factor(uint8_t c) { return _mm_set1_epi16(int16_t(c << 8)); }
+    SSE2_OP I byte_product(I k, I factor) { return _mm_mulhi_epu16(k, factor); }
 };
+
+#if VORN_WASM_SIMD
+// The SSE2 operations on WebAssembly SIMD, but for two that it translates
+// badly: the truncating conversion, made lane by lane, where wasm's
+// saturating one gives the same for the quotients (below 2^25); and the high
+// word of a product, three instructions, where the low word of k * c moved
+// down a byte is the same below 2^16.
+struct Wasm128 : Sse2 {
+    SSE2_OP I cvttps_epi32(F a) { return wasm_i32x4_trunc_sat_f32x4(a); }
+    SSE2_OP I byte_factor(uint8_t c) { return wasm_i16x8_splat(c); }
+    SSE2_OP I byte_product(I k, I factor) { return wasm_u16x8_shr(wasm_i16x8_mul(k, factor), 8); }
+};
+#endif
 #undef SSE2_OP
 
 #if VORN_AVX2
@@ -119,6 +138,8 @@ struct Avx2 {
     AVX2_OP I srl_epi64(I a, __m128i n) { return _mm256_srl_epi64(a, n); }
     AVX2_OP I srli_epi64(I a, int n) { return _mm256_srli_epi64(a, n); }
     AVX2_OP I slli_epi64(I a, int n) { return _mm256_slli_epi64(a, n); }
+    AVX2_OP I byte_factor(uint8_t c) { return _mm256_set1_epi16(int16_t(c << 8)); }
+    AVX2_OP I byte_product(I k, I factor) { return _mm256_mulhi_epu16(k, factor); }
 };
 #undef AVX2_OP
 
@@ -160,6 +181,8 @@ struct Avx512 {
     AVX512_OP I srl_epi64(I a, __m128i n) { return _mm512_maskz_srl_epi64(ALL_64, a, n); }
     AVX512_OP I srli_epi64(I a, int n) { return _mm512_maskz_srli_epi64(ALL_64, a, unsigned(n)); }
     AVX512_OP I slli_epi64(I a, int n) { return _mm512_maskz_slli_epi64(ALL_64, a, unsigned(n)); }
+    AVX512_OP I byte_factor(uint8_t c) { return _mm512_set1_epi16(int16_t(c << 8)); }
+    AVX512_OP I byte_product(I k, I factor) { return _mm512_mulhi_epu16(k, factor); }
 };
 #undef AVX512_OP
 #endif
@@ -179,6 +202,19 @@ static typename V::I quotients(typename V::I e, typename V::F reciprocal, typena
     }
 }
 
+#if VORN_WASM_SIMD
+// The integer quotients on WebAssembly SIMD, which widens 32 x 32 -> 64-bit
+// products of the low or high two lanes in one instruction (SSE2's even
+// lanes take two shuffles more); the low words of the four shifted products
+// are the quotients.
+template <> v128_t quotients<Wasm128, false>(v128_t e, __m128, v128_t multiplier, __m128i shift) {
+    const int n = wasm_i32x4_extract_lane(shift, 0);
+    const v128_t low = wasm_u64x2_shr(wasm_u64x2_extmul_low_u32x4(e, multiplier), n);
+    const v128_t high = wasm_u64x2_shr(wasm_u64x2_extmul_high_u32x4(e, multiplier), n);
+    return wasm_i32x4_shuffle(low, high, 0, 2, 4, 6);
+}
+#endif
+
 // Two registers of pixels a step. Per pixel, with h = k >> 1 and k = 0 where
 // it is not fogged: take = bytes (h, h, h, 0xFF) for fogged pixels, share =
 // bytes (blue, green, red, 0); the pixel becomes (o -sat take) +sat share.
@@ -193,10 +229,10 @@ static void fog_steps(uint32_t* p, const uint32_t* depth, int count, uint32_t li
     const I max_f = V::set1_epi16(255);
     const I high_byte = V::set1_epi16(int16_t(0xFF00));
     const I both_bytes = V::set1_epi16(0x0101);
-    // (k * c) >> 8 as the high word of k * (c << 8); green's share stays in the high byte.
-    const I fog_blue = V::set1_epi16(int16_t(fog_b << 8));
+    // Blue's and red's (k * c) >> 8 as byte products; green's share stays in the high byte.
+    const I fog_blue = V::byte_factor(fog_b);
     const I fog_green = V::set1_epi16(fog_g);
-    const I fog_red = V::set1_epi16(int16_t(fog_r << 8));
+    const I fog_red = V::byte_factor(fog_r);
     const typename V::F reciprocal = V::set1_ps(divider.reciprocal);
     const I multiplier = V::set1_epi32(int32_t(divider.multiplier));
     const __m128i shift = _mm_cvtsi32_si128(divider.shift);
@@ -212,9 +248,9 @@ static void fog_steps(uint32_t* p, const uint32_t* depth, int count, uint32_t li
         const I h = V::srli_epi16(k, 1);
         const I take_low = V::mullo_epi16(h, both_bytes);
         const I take_high = V::or_si(h, V::and_si(fogged, high_byte));
-        const I share_low = V::or_si(V::mulhi_epu16(k, fog_blue),
+        const I share_low = V::or_si(V::byte_product(k, fog_blue),
                                      V::and_si(V::mullo_epi16(k, fog_green), high_byte));
-        const I share_high = V::mulhi_epu16(k, fog_red);
+        const I share_high = V::byte_product(k, fog_red);
         const I o0 = V::loadu(p + i);
         const I o1 = V::loadu(p + i + n);
         const I w0 = V::adds_epu8(V::subs_epu8(o0, V::unpacklo_epi16(take_low, take_high)),
@@ -262,6 +298,9 @@ void choose_fog_kernels() {
     fog_pixels = fog_pixels_plain;
 #if VORN_SSE2
     if (use_simd) fog_pixels = fog_pixels_on<Sse2>;
+#endif
+#if VORN_WASM_SIMD
+    if (use_simd) fog_pixels = fog_pixels_on<Wasm128>;
 #endif
 #if VORN_AVX2
     if (use_simd && use_avx2) fog_pixels = fog_pixels_on<Avx2>;

@@ -1,4 +1,5 @@
-// The turned plane's SSE2 twin, beside the plain loop in tunnel.cpp;
+// The turned plane's SSE2 twin, beside the plain loop in tunnel.cpp, with its
+// texel reads in WebAssembly SIMD where it is built for that;
 // choose_tunnel_kernels picks it once where the build has SSE2.
 #include "core/cpu.h"
 #include "effects/effect_tables.h"
@@ -8,6 +9,9 @@
 
 #if VORN_SSE2
 #include <emmintrin.h>
+#if VORN_WASM_SIMD
+#include <wasm_simd128.h>
+#endif
 
 static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
     return rgb_pixel(texture + 3 * size_t(index));
@@ -32,11 +36,16 @@ static inline __m128i read_word(const uint8_t* bytes) {
 
 // Bytes R G B n, one texel a 32-bit lane, as pixel words 0x00RRGGBB:
 // swapping the 16-bit halves puts blue in byte 0 and red in byte 2, and green
-// stays in byte 1.
+// stays in byte 1. WebAssembly SIMD does it in one byte shuffle.
 static inline __m128i pixel_words(__m128i rgbn) {
+#if VORN_WASM_SIMD
+    return wasm_i8x16_shuffle(rgbn, wasm_i32x4_splat(0), 2, 1, 0, 16, 6, 5, 4, 16, 10, 9, 8, 16, 14,
+                              13, 12, 16);
+#else
     const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(rgbn, 0xB1), 0xB1);
     return _mm_or_si128(_mm_and_si128(swapped, _mm_set1_epi32(0x00FF00FF)),
                         _mm_and_si128(rgbn, _mm_set1_epi32(0xFF00)));
+#endif
 }
 
 // The texels at four indices as pixel words. Each is read as the four bytes
@@ -46,14 +55,27 @@ static inline __m128i pixel_words(__m128i rgbn) {
 // inside the texture. Such a lane's word is then made from the same four
 // bytes on every call, and end_fix (pixel_words of those bytes, exclusive-ored
 // with the last texel's word) turns it into the last texel by one exclusive or.
+// On WebAssembly SIMD the offsets are taken from their lanes and the words
+// read into them, where SSE2 stores and unpacks.
 static inline __m128i texels(const uint8_t* t, __m128i index, __m128i end_fix) {
     const __m128i at_end = _mm_cmpeq_epi32(index, _mm_set1_epi32(0xFFFF));
     const __m128i offset = _mm_add_epi32(_mm_add_epi32(index, _mm_add_epi32(index, index)), at_end);
+#if VORN_WASM_SIMD
+    const auto word = [t](uint32_t at) {
+        uint32_t w;
+        std::memcpy(&w, t + at, 4);
+        return w;
+    };
+    const __m128i rgbn = wasm_u32x4_make(
+        word(wasm_u32x4_extract_lane(offset, 0)), word(wasm_u32x4_extract_lane(offset, 1)),
+        word(wasm_u32x4_extract_lane(offset, 2)), word(wasm_u32x4_extract_lane(offset, 3)));
+#else
     alignas(16) uint32_t at[4];
     _mm_store_si128((__m128i*)at, offset);
     const __m128i rgbn =
         _mm_unpacklo_epi64(_mm_unpacklo_epi32(read_word(t + at[0]), read_word(t + at[1])),
                            _mm_unpacklo_epi32(read_word(t + at[2]), read_word(t + at[3])));
+#endif
     return _mm_xor_si128(pixel_words(rgbn), _mm_and_si128(at_end, end_fix));
 }
 

@@ -38,13 +38,21 @@ void (*round_points)(ScreenPoint* dst, const Vec3* src, uint32_t count) = round_
 
 // Clockwise on screen (rows growing downwards) or zero area is a back face.
 // The differences take up to 33 bits; products beyond 64 bits, which only
-// corners far outside the frame make, are made again in 128.
+// corners far outside the frame make, are made again in 128. WebAssembly has
+// no multiply that tells of overflow and makes each checked one a 128-bit
+// product, so there differences within [-2^31, 2^31) (those of any face near
+// the frame), whose products are exact in 64 bits, multiply unchecked.
 static inline bool counter_clockwise(const ScreenPoint& p0, const ScreenPoint& p1,
                                      const ScreenPoint& p2) {
     const int64_t a = int64_t(p2.x) - p0.x, b = int64_t(p0.y) - p1.y;
     const int64_t c = int64_t(p0.x) - p1.x, d = int64_t(p2.y) - p0.y;
+#if defined(__wasm__)
+    const auto near = [](int64_t v) { return uint64_t(v + 0x80000000ll) < 0x100000000ull; };
+    if (near(a) && near(b) && near(c) && near(d)) return a * b < c * d;
+#else
     int64_t ab, cd;
     if (!__builtin_mul_overflow(a, b, &ab) && !__builtin_mul_overflow(c, d, &cd)) return ab < cd;
+#endif
     return __int128(a) * b < __int128(c) * d;
 }
 

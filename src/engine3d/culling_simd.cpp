@@ -5,7 +5,10 @@
 // The SSE2 rounding takes twelve coordinates (three registers) a step: the
 // conversion rounds to nearest even and gives 0x80000000 for NaN and anything
 // outside the 32-bit range, which the exclusive or with the "at least 2^31"
-// mask turns into INT32_MAX there. The AVX2 culling loads each corner point
+// mask turns into INT32_MAX there. WebAssembly SIMD translates that
+// conversion lane by lane; its own form rounds to nearest even as a float and
+// converts with saturation (INT32_MAX and INT32_MIN beyond the range, 0 for
+// NaN, which it then sets to INT32_MIN). The AVX2 culling loads each corner point
 // whole, turns the points into columns of x, y and z, and makes the winding's
 // products exactly in 64 bits where every coordinate lies within 2^30 of 0 (so
 // that differences fit 32 bits); a face with a corner beyond takes the scalar
@@ -15,20 +18,29 @@
 
 #if VORN_SSE2
 #include <emmintrin.h>
+#if VORN_WASM_SIMD
+#include <wasm_simd128.h>
+#endif
 
 static_assert(sizeof(Vec3) == 12 && sizeof(ScreenPoint) == 12, "three packed coordinates");
 
+static inline __m128i rounded(__m128 v) {
+#if VORN_WASM_SIMD
+    const v128_t not_a_number = wasm_f32x4_ne(v, v);
+    return wasm_v128_or(wasm_i32x4_trunc_sat_f32x4(wasm_f32x4_nearest(v)),
+                        wasm_v128_and(not_a_number, wasm_i32x4_splat(INT32_MIN)));
+#else
+    const __m128i beyond = _mm_castps_si128(_mm_cmpge_ps(v, _mm_set1_ps(2147483648.0f)));
+    return _mm_xor_si128(_mm_cvtps_epi32(v), beyond);
+#endif
+}
+
 static void round_points_sse2(ScreenPoint* dst, const Vec3* src, uint32_t count) {
-    const __m128 limit = _mm_set1_ps(2147483648.0f);
     uint32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const float* in = reinterpret_cast<const float*>(src + i);
         __m128i* out = reinterpret_cast<__m128i*>(dst + i);
-        for (int k = 0; k < 3; k++) {
-            const __m128 v = _mm_loadu_ps(in + 4 * k);
-            const __m128i beyond = _mm_castps_si128(_mm_cmpge_ps(v, limit));
-            _mm_storeu_si128(out + k, _mm_xor_si128(_mm_cvtps_epi32(v), beyond));
-        }
+        for (int k = 0; k < 3; k++) _mm_storeu_si128(out + k, rounded(_mm_loadu_ps(in + 4 * k)));
     }
     round_points_plain(dst + i, src + i, count - i);
 }

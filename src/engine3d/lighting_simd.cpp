@@ -15,14 +15,24 @@
 #if VORN_AVX2
 #include <immintrin.h>
 #endif
+#if VORN_WASM_SIMD
+#include <wasm_simd128.h>
+#endif
 
 #if VORN_SSE2
 // positive_contribution of two values, in the low two 32-bit lanes: the
 // truncation where a value is at least 1 (at most 1e6), else 0 (NaN too).
+// WebAssembly SIMD translates SSE2's truncation lane by lane; its own
+// saturating one is the same within 1e6.
 static __m128i positive_contributions(__m128d value) {
     const __m128d at_least_one = _mm_cmpge_pd(value, _mm_set1_pd(1.0));
     const __m128i mask = _mm_shuffle_epi32(_mm_castpd_si128(at_least_one), _MM_SHUFFLE(3, 3, 2, 0));
-    return _mm_and_si128(mask, _mm_cvttpd_epi32(_mm_min_pd(value, _mm_set1_pd(1.0e6))));
+    const __m128d counted = _mm_min_pd(value, _mm_set1_pd(1.0e6));
+#if VORN_WASM_SIMD
+    return _mm_and_si128(mask, wasm_i32x4_trunc_sat_f64x2_zero(counted));
+#else
+    return _mm_and_si128(mask, _mm_cvttpd_epi32(counted));
+#endif
 }
 
 static_assert(std::is_unsigned_v<decltype(LightSource::intensity)>, "falloff at least 0");

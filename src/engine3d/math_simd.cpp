@@ -14,7 +14,9 @@
 #if VORN_SSE2
 // Two points a step, each coordinate of both side by side: the six floats of
 // the pair read in two loads and sorted into x, y and z pairs, each output
-// summed in transform_point's order, then written back point by point.
+// summed in transform_point's order, then written back point by point. The
+// 8-byte loads and stores are SSE2's integer ones, which WebAssembly SIMD
+// has as single instructions.
 static int32_t transform_pairs_sse2(Vec3* dst, const Vec3* src, int32_t count,
                                     const WideMatrix& w) {
     __m128d M[16];
@@ -28,16 +30,17 @@ static int32_t transform_pairs_sse2(Vec3* dst, const Vec3* src, int32_t count,
     for (; i + 2 <= count; i += 2) {
         const float* in = &src[i].x;
         const __m128 head = _mm_loadu_ps(in); // ax ay az bx
-        const __m128 tail = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(in + 4));
+        const __m128 tail =
+            _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 4)));
         const __m128 yz = _mm_shuffle_ps(head, tail, _MM_SHUFFLE(1, 0, 2, 1)); // ay az by bz
         const __m128d x = _mm_cvtps_pd(_mm_shuffle_ps(head, head, _MM_SHUFFLE(3, 3, 3, 0)));
         const __m128d y = _mm_cvtps_pd(_mm_shuffle_ps(yz, yz, _MM_SHUFFLE(2, 2, 2, 0)));
         const __m128d z = _mm_cvtps_pd(_mm_shuffle_ps(yz, yz, _MM_SHUFFLE(3, 3, 3, 1)));
         const __m128 out_x = _mm_cvtpd_ps(row(x, y, z, 0)), out_y = _mm_cvtpd_ps(row(x, y, z, 1));
         const __m128 out_z = _mm_cvtpd_ps(row(x, y, z, 2));
-        const __m128 xy = _mm_unpacklo_ps(out_x, out_y); // ax ay bx by
-        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), xy);
-        _mm_storeh_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), xy);
+        const __m128i xy = _mm_castps_si128(_mm_unpacklo_ps(out_x, out_y)); // ax ay bx by
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&dst[i].x), xy);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&dst[i + 1].x), _mm_unpackhi_epi64(xy, xy));
         dst[i].z = _mm_cvtss_f32(out_z);
         dst[i + 1].z = _mm_cvtss_f32(_mm_shuffle_ps(out_z, out_z, 1));
     }

@@ -10,6 +10,9 @@
 
 #if VORN_SSE2
 #include <emmintrin.h>
+#if VORN_WASM_SIMD
+#include <wasm_simd128.h>
+#endif
 
 // Two points a step: one division for both, then each point's x and y side by
 // side, every lane in the plain loop's order.
@@ -31,9 +34,11 @@ static int32_t project_pairs_sse2(Vec3* dst, const Vec3* src, const Camera* came
             xy_a = _mm_mul_pd(xy_a, scale);
             xy_b = _mm_mul_pd(xy_b, scale);
         }
-        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i].x), _mm_cvtpd_ps(xy_a));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&dst[i].x),
+                         _mm_castps_si128(_mm_cvtpd_ps(xy_a)));
         dst[i].z = a.z;
-        _mm_storel_pi(reinterpret_cast<__m64*>(&dst[i + 1].x), _mm_cvtpd_ps(xy_b));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&dst[i + 1].x),
+                         _mm_castps_si128(_mm_cvtpd_ps(xy_b)));
         dst[i + 1].z = b.z;
     }
     return i;
@@ -50,11 +55,21 @@ static void project_scaled_into_sse2(Vec3* dst, const Vec3* src, const Camera* c
     project_scaled_into_plain(dst + i, src + i, camera, count - i);
 }
 
+// The truncation of four floats; WebAssembly SIMD translates SSE2's lane by
+// lane, and its own saturating one is the same over the range used here.
+static inline __m128i truncated_words(__m128 value) {
+#if VORN_WASM_SIMD
+    return wasm_i32x4_trunc_sat_f32x4(value);
+#else
+    return _mm_cvttps_epi32(value);
+#endif
+}
+
 // texel_coordinate of a face's six (u, v) at once: each value in (0, 65535]
 // truncated, 0 at or below 0 (NaN too), 65535 above.
 static __m128i texel_coordinates(__m128 value) {
     const __m128i truncated = _mm_and_si128(_mm_castps_si128(_mm_cmpgt_ps(value, _mm_setzero_ps())),
-                                            _mm_cvttps_epi32(value));
+                                            truncated_words(value));
     const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(value, _mm_set1_ps(65535.0f)));
     return _mm_or_si128(_mm_and_si128(above, _mm_set1_epi32(65535)),
                         _mm_andnot_si128(above, truncated));
@@ -67,7 +82,7 @@ static void face_uvs_sse2(int32_t* uv, size_t stride, const Face* faces, const u
         const Face& face = faces[listed[j]];
         const __m128i first = texel_coordinates(_mm_loadu_ps(&face.uv[0][0]));
         const __m128i last = texel_coordinates(
-            _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(&face.uv[2][0])));
+            _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&face.uv[2][0]))));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(corner_uv(uv, stride, 3 * j)), first);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(corner_uv(uv, stride, 3 * j + 1)),
                          _mm_unpackhi_epi64(first, first));

@@ -1,6 +1,8 @@
 // Keeps the page, the engine and its built-in content after the first visit,
 // so that the show opens with no network. The build (web/finish_page.py)
-// writes BUILD, the hash of this build's files, and FILES, all of them; the
+// writes BUILD, the hash of this build's files, FILES, all of them but the
+// engines, and ENGINES, the files of each engine's build, of which it keeps
+// the one this browser runs (simd-probe.js, as the page chooses); the
 // cache is named by BUILD, so a new build installs beside the old one and
 // then drops it. Files with a content hash in their name never change and
 // come from the cache first; the page itself is asked of the network first,
@@ -10,10 +12,14 @@
 
 const BUILD = 'unbuilt';
 const FILES = [];
+const ENGINES = {};
 const CACHE = `vorn-${BUILD}`;
 
+importScripts('simd-probe.js');
+
 self.addEventListener('install', (event) => {
-    event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));
+    const kept = FILES.concat(ENGINES[self.vornHasSimd() ? 'simd' : 'plain'] ?? []);
+    event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(kept)).then(() => self.skipWaiting()));
 });
 
 self.addEventListener('activate', (event) => {

@@ -16,11 +16,16 @@
     const FRAME_MS = 1000 / 60; // the show's frame: motion steps once a frame
     const FRAME_SLACK_MS = 3; // an animation frame this early still draws
     const POSTER_FRAMES = 120; // the start screen's poster: the show after 2 s
-    // The build (web/finish_page.py) names these files by their content and
-    // rewrites the names here, and gives the engine's size in the page.
-    const ENGINE_SCRIPT = 'vorn-engine.js';
-    const ENGINE_WASM = 'vorn-engine.wasm';
-    const ENGINE_WASM_BYTES = Number(document.currentScript?.dataset.wasmBytes) || 0;
+    // The engine's two builds, the same show to the byte: with WebAssembly
+    // SIMD, which draws faster, where the browser has it (simd-probe.js), else
+    // without it; ?engine=plain or ?engine=simd asks for one. The build
+    // (web/finish_page.py) names these files by their content and rewrites the
+    // names here, and gives each engine's size in the page.
+    const sizes = document.currentScript?.dataset ?? {};
+    const ENGINES = {
+        plain: {script: 'vorn-engine.js', wasm: 'vorn-engine.wasm', bytes: Number(sizes.wasmBytesPlain) || 0},
+        simd: {script: 'vorn-engine-simd.js', wasm: 'vorn-engine-simd.wasm', bytes: Number(sizes.wasmBytesSimd) || 0},
+    };
 
     const state = {
         phase: 'loading', // loading, start, starting, playing, error
@@ -30,6 +35,7 @@
         orderTimes: [], // the start of every order in seconds
         audio: null, // {context, node, gain, sent, report: {frame, time}, underruns}
         muted: false,
+        engineName: '', // plain or simd: the build loaded
         files: new Map(), // dropped files by name: Uint8Array
         frames: 0, // frames drawn since the show started
         nextFrameAt: null, // the animation-clock time the next frame is due (null: now)
@@ -131,6 +137,12 @@
         state.orderTimes = engineText(engine._vorn_web_order_times()).split('\n').filter(Boolean).map(Number);
     }
 
+    function engineName() {
+        const asked = new URLSearchParams(window.location.search).get('engine');
+        if (asked in ENGINES) return asked;
+        return window.vornHasSimd() ? 'simd' : 'plain';
+    }
+
     async function load() {
         if (location.protocol === 'file:') {
             fail('This page must be served, not opened as a file: run "make web-run" and open ' +
@@ -142,9 +154,11 @@
             return;
         }
         try {
-            const wasm = await fetchWithProgress(ENGINE_WASM, ENGINE_WASM_BYTES, (f) => setProgress(0.9 * f));
+            state.engineName = engineName();
+            const files = ENGINES[state.engineName];
+            const wasm = await fetchWithProgress(files.wasm, files.bytes, (f) => setProgress(0.9 * f));
             setProgress(0.9, 'Starting…');
-            await loadScript(ENGINE_SCRIPT);
+            await loadScript(files.script);
             const engine = await window.createVornEngine({
                 wasmBinary: wasm,
                 onAbort: (what) => fail(`The engine stopped: ${what}`),

@@ -74,11 +74,13 @@ function startRelay() {
     return relay;
 }
 
-// The build's hash and its files, as its service worker lists them.
+// The build's hash and the files its service worker keeps in this browser
+// (which runs the SIMD engine: the web test's browsers all have it).
 function workerOf(dir) {
     const text = readFileSync(join(dir, 'service-worker.js'), 'utf8');
     return {build: text.match(/const BUILD = '([0-9a-f]+)'/)[1],
-        files: JSON.parse(text.match(/const FILES = (\[.*\]);/)[1]), text};
+        files: JSON.parse(text.match(/const FILES = (\[.*\]);/)[1])
+            .concat(JSON.parse(text.match(/const ENGINES = (\{.*\});/)[1]).simd), text};
 }
 
 // A copy of the page in DIR as a next build would be: another worker (with

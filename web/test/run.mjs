@@ -3,11 +3,12 @@
 // clicks, presses keys, runs functions in the page and writes screenshots into
 // build-web/shots/BROWSER (the player's into build-web/screens).
 // node web/test/run.mjs [--page DIR] [--shots DIR] [--screens DIR] [--digests FILE]
-//     [--chromium PATH] [--firefox PATH] [--browsers chromium,firefox]
+//     [--chromium PATH] [--firefox PATH] [--browsers chromium,firefox] [--native VORN] [--costs FILE]
 // Checks the show in the page: loading, the start screen, dropped files and
 // their warnings, the frame on the canvas byte for byte, about 15 s of sound
 // against the wall clock and the module's tempo, the keys, the whole show in
-// lockstep against tests/show_digests.txt, and the words shown when the
+// lockstep against tests/show_digests.txt, the cost table of costs.mjs, and
+// the words shown when the
 // browser lacks WebAssembly or Web Audio; then the page as a player
 // (player.mjs); every check in every browser (the phones' in Chromium, which
 // emulates touch), and the time each browser took. Ends with "N passed, N failed".
@@ -18,6 +19,7 @@ import {fileURLToPath} from 'node:url';
 import {BROWSERS, launchBrowser} from './browsers.mjs';
 import {downloadChecks} from './download.mjs';
 import * as player from './player.mjs';
+import {costTable} from './costs.mjs';
 
 const here = fileURLToPath(new URL('.', import.meta.url));
 const options = {
@@ -28,6 +30,8 @@ const options = {
     firefox: undefined,
     digests: resolve(here, '../../tests/show_digests.txt'),
     browsers: BROWSERS.join(','),
+    native: resolve(here, '../../build/vorn'),
+    costs: resolve(here, '../../build-web/page-costs.txt'),
 };
 for (let i = 2; i + 1 < process.argv.length; i += 2) {
     const name = process.argv[i].replace(/^--/, '');
@@ -443,6 +447,19 @@ for (const name of options.browsers.split(',')) {
     const seconds = (performance.now() - started) / 1000;
     times.push(`${name} ${seconds.toFixed(1)} s${failed > failedBefore ? ` (${failed - failedBefore} failed)` : ''}`);
 }
+// The cost table: every browser's figures in one table, each on a fresh launch.
+const costing = [];
+const costsStarted = performance.now();
+try {
+    for (const name of options.browsers.split(',')) costing.push(await launchBrowser(name, options[name]));
+    await costTable({browsers: costing, url, nativeProgram: options.native, digests: options.digests,
+        out: options.costs, check});
+} catch (error) {
+    check('the cost table ran to its end', false, error.message);
+} finally {
+    for (const launched of costing) await launched.close();
+}
+times.push(`the cost table ${((performance.now() - costsStarted) / 1000).toFixed(1)} s`);
 server.close();
 console.log(`time by browser: ${times.join(', ')}`);
 console.log(`${passed} passed, ${failed} failed`);

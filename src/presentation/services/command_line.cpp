@@ -38,6 +38,9 @@ static const char usage_text[] =
     "  --fps N              frames a second of --record, --frames, --benchmark (default 60)\n"
     "  --every N            --frames: write every Nth frame (default 1)\n"
     "  --seconds S          --record, --frames, --benchmark: stop after S seconds\n"
+    "  --kernels plain|sse2|avx2|avx512\n"
+    "                       the widest vector kernels to draw with (default: the\n"
+    "                       processor's widest; every choice gives the same frames)\n"
     "  --nosound            no sound this run (the stored setting is kept)\n"
     "  --no-builtin-data    do not fall back to the data built into the program\n"
     "  --help               this text\n"
@@ -82,6 +85,10 @@ static const NamedChoice pace_choices[] = {
     {"60", PACE_60}, {"vsync", PACE_VSYNC}, {"unlimited", PACE_UNLIMITED}};
 static const NamedChoice filter_choices[] = {
     {"sharp", FILTER_SHARP}, {"nearest", FILTER_NEAREST}, {"linear", FILTER_LINEAR}};
+static const NamedChoice kernel_choices[] = {{"plain", KERNELS_PLAIN},
+                                             {"sse2", KERNELS_SSE2},
+                                             {"avx2", KERNELS_AVX2},
+                                             {"avx512", KERNELS_AVX512}};
 
 template <size_t N>
 static bool read_choice(const std::string& text, const NamedChoice (&choices)[N], int* value) {
@@ -168,7 +175,7 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
         const bool takes_value = arg == "--start" || arg == "--pace" || arg == "--filter" ||
                                  arg == "--record" || arg == "--frames" || arg == "--size" ||
                                  arg == "--fps" || arg == "--every" || arg == "--seconds" ||
-                                 arg == "--loop";
+                                 arg == "--loop" || arg == "--kernels";
         if (takes_value && !has_value) {
             if (i + 1 >= argc) return fail(error, arg + " needs a value");
             value = argv[++i];
@@ -213,6 +220,10 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
             if (!read_choice(value, filter_choices, &o.filter))
                 return fail(error,
                             "--filter must be sharp, nearest or linear, not '" + value + "'");
+        } else if (arg == "--kernels") {
+            if (!read_choice(value, kernel_choices, &o.kernels))
+                return fail(error,
+                            "--kernels must be plain, sse2, avx2 or avx512, not '" + value + "'");
         } else if (arg == "--record") {
             if (value.empty()) return fail(error, "--record needs a file name");
             o.record_path = value;

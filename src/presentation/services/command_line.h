@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+// The widest vector kernels a run may take (--kernels); never wider than the
+// processor's.
+enum KernelChoice { KERNELS_PLAIN, KERNELS_SSE2, KERNELS_AVX2, KERNELS_AVX512 };
+
 struct CommandLine {
     bool help = false;
     bool version = false;
@@ -24,9 +28,10 @@ struct CommandLine {
     std::string frames_dir;  // --frames DIR
     uint32_t width = 0;      // --size; 0 until given
     uint32_t height = 0;
-    uint32_t fps = 60;  // --fps
-    uint32_t every = 1; // --every
-    double seconds = 0; // --seconds; 0 is the whole show
+    uint32_t fps = 60;            // --fps
+    uint32_t every = 1;           // --every
+    double seconds = 0;           // --seconds; 0 is the whole show
+    int kernels = KERNELS_AVX512; // --kernels
 };
 
 // Reads the options after argv[0]. Returns 1, or 0 with one line saying what
