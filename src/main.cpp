@@ -12,6 +12,7 @@
 #include "platform/video.h"
 #include "presentation/live/demo_run.h"
 #include "presentation/live/watch.h"
+#include "presentation/outputs/benchmark.h"
 #include "presentation/outputs/capture.h"
 #include "presentation/services/command_line.h"
 #include "presentation/services/settings.h"
