@@ -17,6 +17,7 @@
 #include "platform/process.h"
 #include "platform/sound.h"
 #include "presentation/seeking/kept_store.h"
+#include "presentation/seeking/show_state.h"
 #include "presentation/services/settings.h"
 #include "presentation/show_song.h"
 
@@ -32,7 +33,7 @@
 namespace {
 
 constexpr char KEPT_MAGIC[8] = {'V', 'O', 'R', 'N', 'K', 'E', 'P', 'T'};
-constexpr uint32_t KEPT_FILE_FORMAT = 1;
+constexpr uint32_t KEPT_FILE_FORMAT = 2;
 constexpr size_t KEPT_FILE_MOST = size_t(1) << 30;
 
 struct Digest {
@@ -65,7 +66,7 @@ uint64_t content_key(int fps) {
         if (texture_table[i].pixels)
             digest.add(texture_table[i].pixels, texture_table[i].byte_size);
     Bytes start;
-    save_state_for_key(&start);
+    save_keyed_show_state(&start);
     digest.add(start.data(), start.size());
     return digest.value | 1;
 }
@@ -127,7 +128,7 @@ bool read_kept_state(Reader* in, const std::vector<std::shared_ptr<const Bytes>>
         !take(in, &share, 1))
         return false;
     state.share_frames = size_t(share);
-    for (size_t k = 0; k < kept_state_pieces(); k++) {
+    for (size_t k = 0; k < show_state_piece_count; k++) {
         uint32_t index = 0;
         if (!take(in, &index, 1) || index >= pieces.size()) return false;
         state.pieces.push_back(pieces[index]);

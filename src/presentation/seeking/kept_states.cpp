@@ -1,26 +1,16 @@
-// Kept states as lists of byte pieces, one plain save and load function per
-// piece: small values, the timeline effects' tables, the working surface, the
-// depth and id buffers, the map the cycling mask counts up, and each scene's
-// placements, shapes and work arrays. Pieces are compared with the previous
-// kept state's and shared when equal, so a state costs only what its order
-// changed (the working surface, and what the part drawn there moves).
+// Kept states, one per order, each the show's state as the catalogue
+// (show_state.h) captures it: a list of byte pieces, each compared with the
+// neighbouring kept state's and shared when equal, so a state costs only what
+// its order changed (the working surface, and what the part drawn there moves).
 #include "presentation/seeking/kept_states.h"
 
-#include "data/assets.h"
-#include "data/render_resources.h"
 #include "data/surface.h"
-#include "director/timeline.h"
-#include "director/timeline_effects.h"
-#include "effects/effect_tables.h"
-#include "engine3d/morph.h"
-#include "engine3d/render.h"
-#include "engine3d/scenes.h"
 #include "platform/sound.h"
 #include "presentation/seeking/kept_store.h"
+#include "presentation/seeking/show_state.h"
 #include "presentation/show_song.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <vector>
@@ -28,168 +18,6 @@
 KeptStates kept_store;
 
 namespace {
-
-Camera* const cameras[] = {&camera_vkocka, &camera_opod, &camera_brain, &camera_istu,
-                           &camera_kocka};
-Scene* const scenes[] = {&scene_brain, &scene_vkocka, &scene_kocka, &scene_opod, &scene_istu};
-
-// The timeline, its effects' phases, the cameras, the morph and the renderer's
-// frame stamp and guard box.
-void save_values(Bytes* out, int) {
-    put(out, &timeline, 1);
-    for (Camera* camera : cameras) put(out, camera, 1);
-    put(out, plasma_phase, 4);
-    put(out, band_phase, 4);
-    put(out, path_rates, 4);
-    put(out, path_offset, 4);
-    put(out, &morph_step, 1);
-    put(out, &morph_falling, 1);
-    put(out, &frame_stamp, 1);
-    put(out, &guard_box, 1);
-}
-
-bool load_values(Reader* in, int) {
-    bool ok = take(in, &timeline, 1);
-    for (Camera* camera : cameras) ok = ok && take(in, camera, 1);
-    return ok && take(in, plasma_phase, 4) && take(in, band_phase, 4) && take(in, path_rates, 4) &&
-           take(in, path_offset, 4) && take(in, &morph_step, 1) && take(in, &morph_falling, 1) &&
-           take(in, &frame_stamp, 1) && take(in, &guard_box, 1);
-}
-
-// The tables the timeline builds when it first needs them.
-void save_tables(Bytes* out, int) {
-    put(out, plasma_sine, 256);
-    put(out, band_wave, 256);
-    put(out, band_ripple, FRAME_WIDTH);
-    put(out, path_wave_long, PATH_LONG);
-    put(out, path_wave_short, PATH_SHORT);
-    put(out, row_offset, FRAME_HEIGHT);
-}
-
-bool load_tables(Reader* in, int) {
-    return take(in, plasma_sine, 256) && take(in, band_wave, 256) &&
-           take(in, band_ripple, FRAME_WIDTH) && take(in, path_wave_long, PATH_LONG) &&
-           take(in, path_wave_short, PATH_SHORT) && take(in, row_offset, FRAME_HEIGHT);
-}
-
-void save_working_surface(Bytes* out, int) {
-    put_vector(out, surface_virtual1->pixels);
-}
-
-bool load_working_surface(Reader* in, int) {
-    return take_vector(in, &surface_virtual1->pixels);
-}
-
-// The depth and id buffers, as many bytes as they hold.
-void save_render_buffers(Bytes* out, int) {
-    const uint64_t sizes[2] = {depth_buffer ? depth_buffer_bytes : 0,
-                               id_buffer ? id_buffer_bytes : 0};
-    put(out, sizes, 2);
-    put(out, reinterpret_cast<const uint8_t*>(depth_buffer), size_t(sizes[0]));
-    put(out, id_buffer, size_t(sizes[1]));
-}
-
-bool load_render_buffers(Reader* in, int) {
-    uint64_t sizes[2] = {};
-    return take(in, sizes, 2) && sizes[0] == (depth_buffer ? depth_buffer_bytes : 0) &&
-           sizes[1] == (id_buffer ? id_buffer_bytes : 0) &&
-           take(in, reinterpret_cast<uint8_t*>(depth_buffer), size_t(sizes[0])) &&
-           take(in, id_buffer, size_t(sizes[1]));
-}
-
-// The only asset a frame writes: the map the cycling mask counts up.
-void save_counted_map(Bytes* out, int) {
-    put_vector(out, map_displace);
-}
-
-bool load_counted_map(Reader* in, int) {
-    return take_vector(in, &map_displace);
-}
-
-// A scene's object placements and lights, as its frames move them.
-void save_placements(Bytes* out, int index) {
-    const Scene& scene = *scenes[index];
-    put(out, &scene.object_count, 1);
-    for (uint16_t i = 0; i < scene.object_count; i++) {
-        const SceneObject& object = scene.objects[i];
-        put(out, &object.matrix, 1);
-        put(out, &object.position, 1);
-        put(out, object.view_box, 8);
-        put(out, &object.hidden, 1);
-    }
-    put(out, scene.lights, SCENE_LIGHT_SLOTS);
-    put(out, &scene.vertex_cursor, 1);
-}
-
-bool load_placements(Reader* in, int index) {
-    Scene& scene = *scenes[index];
-    uint16_t count = 0;
-    if (!take(in, &count, 1) || count != scene.object_count) return false;
-    for (uint16_t i = 0; i < count; i++) {
-        SceneObject& object = scene.objects[i];
-        if (!take(in, &object.matrix, 1) || !take(in, &object.position, 1) ||
-            !take(in, object.view_box, 8) || !take(in, &object.hidden, 1))
-            return false;
-    }
-    return take(in, scene.lights, SCENE_LIGHT_SLOTS) && take(in, &scene.vertex_cursor, 1);
-}
-
-// A scene's shapes: the morph rewrites its target's vertices and normals.
-void save_shapes(Bytes* out, int index) {
-    const Scene& scene = *scenes[index];
-    for (uint16_t i = 0; i < scene.object_count; i++) {
-        const Mesh& mesh = scene.objects[i].mesh;
-        put_vector(out, mesh.vertices);
-        put_vector(out, mesh.normals);
-        put_vector(out, mesh.faces);
-    }
-}
-
-bool load_shapes(Reader* in, int index) {
-    Scene& scene = *scenes[index];
-    for (uint16_t i = 0; i < scene.object_count; i++) {
-        Mesh& mesh = scene.objects[i].mesh;
-        if (!take_vector(in, &mesh.vertices) || !take_vector(in, &mesh.normals) ||
-            !take_vector(in, &mesh.faces))
-            return false;
-    }
-    return true;
-}
-
-// A scene's per-frame work arrays.
-void save_work(Bytes* out, int index) {
-    const Scene& scene = *scenes[index];
-    put_vector(out, scene.view_positions);
-    put_vector(out, scene.screen_positions);
-    put_vector(out, scene.world_normals);
-}
-
-bool load_work(Reader* in, int index) {
-    Scene& scene = *scenes[index];
-    return take_vector(in, &scene.view_positions) && take_vector(in, &scene.screen_positions) &&
-           take_vector(in, &scene.world_normals);
-}
-
-struct StatePiece {
-    void (*save)(Bytes* out, int arg);
-    bool (*load)(Reader* in, int arg);
-    int arg;
-};
-
-// clang-format off
-const StatePiece state_pieces[] = {
-    {save_values, load_values, 0},
-    {save_tables, load_tables, 0},
-    {save_working_surface, load_working_surface, 0},
-    {save_render_buffers, load_render_buffers, 0},
-    {save_counted_map, load_counted_map, 0},
-    {save_placements, load_placements, 0}, {save_shapes, load_shapes, 0}, {save_work, load_work, 0},
-    {save_placements, load_placements, 1}, {save_shapes, load_shapes, 1}, {save_work, load_work, 1},
-    {save_placements, load_placements, 2}, {save_shapes, load_shapes, 2}, {save_work, load_work, 2},
-    {save_placements, load_placements, 3}, {save_shapes, load_shapes, 3}, {save_work, load_work, 3},
-    {save_placements, load_placements, 4}, {save_shapes, load_shapes, 4}, {save_work, load_work, 4},
-};
-// clang-format on
 
 // The kept state nearest below order, else nearest above; none when empty.
 const KeptState* neighbour_of(uint32_t order) {
@@ -207,14 +35,7 @@ void keep_state(uint32_t order, const SongPlace& place, size_t share_frames) {
     state.kept = true;
     state.place = place;
     state.share_frames = share_frames;
-    for (size_t i = 0; i < std::size(state_pieces); i++) {
-        Bytes bytes;
-        state_pieces[i].save(&bytes, state_pieces[i].arg);
-        if (neighbour && *neighbour->pieces[i] == bytes)
-            state.pieces.push_back(neighbour->pieces[i]);
-        else
-            state.pieces.push_back(std::make_shared<const Bytes>(std::move(bytes)));
-    }
+    capture_show_state(&state.pieces, neighbour ? &neighbour->pieces : nullptr);
     kept_store.by_order[order] = std::move(state);
     kept_store.changed = true;
 }
@@ -275,10 +96,7 @@ int restore_kept_state(uint32_t kept_order) {
         !music_song || !surface_virtual1)
         return 0;
     const KeptState& state = kept_store.by_order[kept_order];
-    for (size_t i = 0; i < std::size(state_pieces); i++) {
-        Reader in{state.pieces[i]->data(), state.pieces[i]->size()};
-        if (!state_pieces[i].load(&in, state_pieces[i].arg) || in.left) return 0;
-    }
+    if (!restore_show_state(state.pieces)) return 0;
     FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
     if (!sound_play_from(music_song, state.place, &demo_lockstep_samples, state.share_frames))
         return 0;
@@ -297,71 +115,4 @@ void kept_state_memory(size_t* states, size_t* bytes) {
         for (const auto& piece : state.pieces)
             if (counted.insert(piece.get()).second) *bytes += piece->size();
     }
-}
-
-// The pieces above, held as a second show for set_aside_show_state and
-// swap_aside_state: whole buffers change places, only the small values are
-// copied. The timeline effects' tables are not among them: their contents are
-// fixed, whichever show builds them first. The show's buffers keep their
-// sizes while it runs (a reset allocates them again at the same sizes).
-struct AsideState {
-    Bytes values;
-    std::vector<uint32_t> working;
-    uint32_t* depth = nullptr; // depth_bytes, as the show's depth buffer
-    uint8_t* ids = nullptr;    // ids_bytes, as its id buffer
-    size_t depth_bytes = 0;
-    size_t ids_bytes = 0;
-    Buffer counted_map;
-    Scene scene_copies[5];
-};
-
-AsideState* set_aside_show_state() {
-    if (!surface_virtual1) return nullptr;
-    auto* aside = new AsideState;
-    save_values(&aside->values, 0);
-    aside->working = surface_virtual1->pixels;
-    aside->depth_bytes = depth_buffer ? depth_buffer_bytes : 0;
-    aside->ids_bytes = id_buffer ? id_buffer_bytes : 0;
-    aside->depth = static_cast<uint32_t*>(std::malloc(aside->depth_bytes + 1));
-    aside->ids = static_cast<uint8_t*>(std::malloc(aside->ids_bytes + 1));
-    if (aside->depth && aside->depth_bytes)
-        std::memcpy(aside->depth, depth_buffer, aside->depth_bytes);
-    if (aside->ids && aside->ids_bytes) std::memcpy(aside->ids, id_buffer, aside->ids_bytes);
-    aside->counted_map = map_displace;
-    for (size_t i = 0; i < std::size(scenes); i++) aside->scene_copies[i] = *scenes[i];
-    if (!aside->depth || !aside->ids) {
-        release_aside_state(aside);
-        return nullptr;
-    }
-    return aside;
-}
-
-void swap_aside_state(AsideState* aside) {
-    Bytes shown;
-    save_values(&shown, 0);
-    Reader in{aside->values.data(), aside->values.size()};
-    load_values(&in, 0);
-    aside->values.swap(shown);
-    surface_virtual1->pixels.swap(aside->working);
-    if (depth_buffer && depth_buffer_bytes == aside->depth_bytes)
-        std::swap(depth_buffer, aside->depth);
-    if (id_buffer && id_buffer_bytes == aside->ids_bytes) std::swap(id_buffer, aside->ids);
-    map_displace.swap(aside->counted_map);
-    for (size_t i = 0; i < std::size(scenes); i++) std::swap(*scenes[i], aside->scene_copies[i]);
-}
-
-void release_aside_state(AsideState* aside) {
-    if (!aside) return;
-    std::free(aside->depth);
-    std::free(aside->ids);
-    delete aside;
-}
-
-size_t kept_state_pieces() {
-    return std::size(state_pieces);
-}
-
-void save_state_for_key(Bytes* out) {
-    for (const StatePiece& piece : state_pieces)
-        if (piece.save != save_render_buffers) piece.save(out, piece.arg);
 }

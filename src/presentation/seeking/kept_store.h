@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/sound.h"
-#include "presentation/seeking/state_bytes.h"
+#include "presentation/seeking/show_state.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +17,7 @@ struct KeptState {
     bool kept = false;
     SongPlace place = {};
     size_t share_frames = 0; // the song's share of the frame at the place
-    std::vector<std::shared_ptr<const Bytes>> pieces;
+    ShowState pieces;
 };
 
 struct KeptStates {
@@ -30,10 +30,3 @@ struct KeptStates {
 };
 
 extern KeptStates kept_store;
-
-// How many pieces a state has.
-size_t kept_state_pieces();
-// The show's state now as the content key takes it: every piece but the
-// render buffers (they hold nothing yet at the start, the id buffer not even
-// zeroes), one after another.
-void save_state_for_key(Bytes* out);
