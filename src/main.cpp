@@ -31,6 +31,19 @@ static bool start_within_song(uint32_t start_order) {
     return false;
 }
 
+// The show's part of the command line, as one record.
+static ShowOptions show_options_of(const CommandLine& options) {
+    ShowOptions show;
+    show.filter = options.filter;
+    show.pacing = options.pace;
+    show.windowed = options.windowed ? 1 : 0;
+    show.nosound = options.nosound ? 1 : 0;
+    show.start_order = options.start_order;
+    show.watch = options.watch ? 1 : 0;
+    show.loop = {options.loop ? 1 : 0, options.loop_first, options.loop_last};
+    return show;
+}
+
 int main(int argc, char** argv) {
     CommandLine options;
     std::string error;
@@ -52,13 +65,7 @@ int main(int argc, char** argv) {
         sound_set_builtin_module(0);
     else
         pack_builtin = builtin_pack();
-    display_filter = options.filter;
-    display_pacing = options.pace;
-    display_windowed = options.windowed ? 1 : 0;
-    demo_nosound = options.nosound ? 1 : 0;
-    demo_start_order = options.start_order;
-    demo_watch = options.watch ? 1 : 0;
-    show_loop = {options.loop ? 1 : 0, options.loop_first, options.loop_last};
+    show_options = show_options_of(options);
 
     if (options.list_scenes) {
         MusicSong* song = FMUSIC_LoadSong("system2.xm");
@@ -66,7 +73,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vorn: no music to time the scenes by\n");
             return 1;
         }
-        print_scene_list(song, stdout);
+        std::fputs(scene_list_text(song, SCENES_TABLE).c_str(), stdout);
         FMUSIC_FreeSong(song);
         return 0;
     }
@@ -97,7 +104,7 @@ int main(int argc, char** argv) {
         if (stop_signal) status = stop_signal_status();
     } else {
         // Unattended: a sound output that cannot be opened gives a silent show.
-        demo_sound_fallback = 1;
+        show_options.sound_fallback = 1;
         catch_stop_signals();
         status = run_demo();
         if (stop_signal) status = stop_signal_status();

@@ -21,9 +21,6 @@
 #include <chrono>
 
 int app_active = 0;
-int demo_nosound = 0;
-int demo_sound_fallback = 0;
-uint32_t demo_start_order = 0;
 int demo_paused = 0;
 
 // A catch-up shows its progress this often; between two showings it answers
@@ -155,7 +152,7 @@ static void advance_show_clock() {
 // --loop: past the loop's last order the show seeks back to its first (the
 // frame is then the catch-up's); 1 when it did.
 static int turn_show_loop() {
-    return show_loop_turns() && !show_frame_waiting && begin_seek(show_loop.first);
+    return show_loop_turns() && !show_frame_waiting && begin_seek(show_options.loop.first);
 }
 
 // The picture: the show's next frame, or while paused the last one again.
@@ -171,7 +168,7 @@ static void draw_show_picture() {
 static void draw_show_texts() {
     if (show_fps) draw_fps();
     if (show_keys) draw_key_overlay();
-    if (demo_watch) draw_reload_notice(ticks_ms());
+    if (show_options.watch) draw_reload_notice(ticks_ms());
     if (demo_paused) draw_pause_sign();
 }
 
@@ -206,11 +203,11 @@ static void draw_catch_up() {
 
 int start_demo() {
     release_display();
+    apply_display_options(show_options);
     const int opened = init_display(selected_device, selected_mode);
     if (opened != 1) return 1;
     live.window_open = 1;
-    if (!start_show(selected_mode, demo_nosound ? SOUND_OUTPUT_NONE : sound_output,
-                    demo_sound_fallback)) {
+    if (!start_show(selected_mode, show_options)) {
         close_demo_window();
         return 1;
     }
@@ -226,8 +223,8 @@ int start_demo() {
         flip_primary();
     }
     start_keeping_ahead();
-    if (demo_start_order > 0) begin_seek(demo_start_order);
-    if (demo_watch && !start_watching())
+    if (show_options.start_order > 0) begin_seek(show_options.start_order);
+    if (show_options.watch && !start_watching())
         std::fprintf(stderr, "vorn: --watch: this system cannot watch the current directory\n");
     fps_start_ms = ticks_ms();
     fps_frames = 0;
@@ -257,7 +254,7 @@ static void wait_while_inactive() {
 int frame_loop_pass() {
     take_demo_events();
     if (!live.window_open) return 0;
-    if (demo_watch) reload_saved_files(ticks_ms());
+    if (show_options.watch) reload_saved_files(ticks_ms());
     if (catch_up_active()) {
         draw_catch_up();
     } else if (!app_active) {
@@ -310,6 +307,7 @@ static void draw_test_picture() {
 }
 
 int open_test_display(int device, const ModeRecord& mode) {
+    apply_display_options(show_options);
     const int opened = init_display(device, mode);
     if (opened != 1) return opened;
     draw_test_picture();
@@ -322,22 +320,36 @@ void close_test_display() {
     release_display();
 }
 
-void print_scene_list(MusicSong* song, std::FILE* out) {
-    std::fprintf(out, "%-7s  %-13s  %8s  %8s  %s\n", "orders", "name", "start s", "length s",
-                 "scene");
-    for (const PartRange& scene : show_parts) {
-        const double start = sound_order_seconds(song, scene.first_order);
-        const double end = scene.last_order == UINT32_MAX
-                               ? start
-                               : sound_order_seconds(song, scene.last_order + 1);
-        char orders[24];
-        if (scene.last_order == UINT32_MAX)
-            std::snprintf(orders, sizeof orders, "%u-", scene.first_order);
-        else if (scene.last_order == scene.first_order)
-            std::snprintf(orders, sizeof orders, "%u", scene.first_order);
-        else
-            std::snprintf(orders, sizeof orders, "%u-%u", scene.first_order, scene.last_order);
-        std::fprintf(out, "%-7s  %-13s  %8.2f  %8.2f  %s\n", orders, scene.key, start,
-                     std::max(0.0, end - start), scene.name);
+// One part's line in layout.
+static std::string scene_line(MusicSong* song, const PartRange& scene, SceneListLayout layout) {
+    const double start = song ? sound_order_seconds(song, scene.first_order) : 0.0;
+    char line[128];
+    if (layout == SCENES_PAGE) {
+        std::snprintf(line, sizeof line, "%u\t%s\t%.2f\n", scene.first_order, scene.name, start);
+        return line;
     }
+    const double end = scene.last_order == UINT32_MAX || !song
+                           ? start
+                           : sound_order_seconds(song, scene.last_order + 1);
+    char orders[24];
+    if (scene.last_order == UINT32_MAX)
+        std::snprintf(orders, sizeof orders, "%u-", scene.first_order);
+    else if (scene.last_order == scene.first_order)
+        std::snprintf(orders, sizeof orders, "%u", scene.first_order);
+    else
+        std::snprintf(orders, sizeof orders, "%u-%u", scene.first_order, scene.last_order);
+    std::snprintf(line, sizeof line, "%-7s  %-13s  %8.2f  %8.2f  %s\n", orders, scene.key, start,
+                  std::max(0.0, end - start), scene.name);
+    return line;
+}
+
+std::string scene_list_text(MusicSong* song, SceneListLayout layout) {
+    char heading[96];
+    std::snprintf(heading, sizeof heading, "%-7s  %-13s  %8s  %8s  %s\n", "orders", "name",
+                  "start s", "length s", "scene");
+    std::string text = layout == SCENES_TABLE ? heading : "";
+    for (const PartRange& scene : show_parts)
+        if (layout == SCENES_TABLE || scene.last_order != UINT32_MAX)
+            text += scene_line(song, scene, layout);
+    return text;
 }
