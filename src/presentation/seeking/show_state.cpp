@@ -147,12 +147,7 @@ template <Scene& S> struct Placements {
 };
 
 // A scene's shapes: the morph rewrites its target's vertices and normals.
-struct MeshLists {
-    std::vector<Vec3> vertices;
-    std::vector<Vec3> normals;
-    std::vector<Face> faces;
-};
-
+// Held aside as meshes with these three lists alone.
 template <Scene& S> struct Shapes {
     static size_t size() { return saved_size<Shapes>(); }
     static void save(Bytes* out) {
@@ -173,15 +168,17 @@ template <Scene& S> struct Shapes {
         return true;
     }
     static std::shared_ptr<void> hold() {
-        auto held = std::make_shared<std::vector<MeshLists>>();
+        auto held = std::make_shared<std::vector<Mesh>>(S.object_count);
         for (uint16_t i = 0; i < S.object_count; i++) {
             const Mesh& mesh = S.objects[i].mesh;
-            held->push_back({mesh.vertices, mesh.normals, mesh.faces});
+            (*held)[i].vertices = mesh.vertices;
+            (*held)[i].normals = mesh.normals;
+            (*held)[i].faces = mesh.faces;
         }
         return held;
     }
     static void swap(void* held) {
-        std::vector<MeshLists>& aside = *static_cast<std::vector<MeshLists>*>(held);
+        std::vector<Mesh>& aside = *static_cast<std::vector<Mesh>*>(held);
         for (size_t i = 0; i < S.object_count && i < aside.size(); i++) {
             Mesh& mesh = S.objects[i].mesh;
             mesh.vertices.swap(aside[i].vertices);
@@ -191,13 +188,7 @@ template <Scene& S> struct Shapes {
     }
 };
 
-// A scene's per-frame work arrays.
-struct WorkLists {
-    std::vector<Vec3> view_positions;
-    std::vector<Vec3> screen_positions;
-    std::vector<Vec3> world_normals;
-};
-
+// A scene's per-frame work arrays, held aside in a scene of these alone.
 template <Scene& S> struct Work {
     static size_t size() { return saved_size<Work>(); }
     static void save(Bytes* out) {
@@ -210,11 +201,14 @@ template <Scene& S> struct Work {
                take_vector(in, &S.world_normals);
     }
     static std::shared_ptr<void> hold() {
-        return std::make_shared<WorkLists>(
-            WorkLists{S.view_positions, S.screen_positions, S.world_normals});
+        auto held = std::make_shared<Scene>();
+        held->view_positions = S.view_positions;
+        held->screen_positions = S.screen_positions;
+        held->world_normals = S.world_normals;
+        return held;
     }
     static void swap(void* held) {
-        WorkLists& aside = *static_cast<WorkLists*>(held);
+        Scene& aside = *static_cast<Scene*>(held);
         S.view_positions.swap(aside.view_positions);
         S.screen_positions.swap(aside.screen_positions);
         S.world_normals.swap(aside.world_normals);
