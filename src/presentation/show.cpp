@@ -40,7 +40,6 @@ void apply_display_options(const ShowOptions& options) {
 }
 
 int start_show(const ModeRecord& mode, const ShowOptions& options) {
-    show_options = options;
     const int output = options.nosound ? SOUND_OUTPUT_NONE : sound_output;
     demo_close_requested = 0;
     show_frame_waiting = 0;

@@ -45,11 +45,10 @@ extern ShowOptions show_options;
 void apply_display_options(const ShowOptions& options);
 
 // Everything a show needs once its display is made: the assets and tables
-// for mode, the sound output (nosound: none; on
-// failure, with sound_fallback, no sound instead and one line on stderr;
-// without, the "FSOUND" message and 0 after freeing what it loaded), the
-// song from the start at the start volume. The options are the running
-// show's from here (show_options).
+// for mode, the sound output of options (nosound: none; on failure, with
+// sound_fallback, no sound instead and one line on stderr; without, the
+// "FSOUND" message and 0 after freeing what it loaded), the song from the
+// start at the start volume.
 int start_show(const ModeRecord& mode, const ShowOptions& options);
 
 // Frees the assets, the tables, the song and the sound library.
