@@ -41,8 +41,9 @@ set(VORN_SHOW_SOURCES
     ${S}/presentation/show_song.cpp
     ${S}/presentation/live/demo_run.cpp ${S}/presentation/live/fps_text.cpp
     ${S}/presentation/live/watch.cpp
-    ${S}/presentation/seeking/catch_up.cpp ${S}/presentation/seeking/keep_ahead.cpp
-    ${S}/presentation/seeking/kept_states.cpp
+    ${S}/presentation/seeking/cache_file.cpp ${S}/presentation/seeking/catch_up.cpp
+    ${S}/presentation/seeking/keep_ahead.cpp ${S}/presentation/seeking/kept_states.cpp
+    ${S}/presentation/seeking/show_state.cpp
     ${S}/presentation/outputs/benchmark.cpp ${S}/presentation/outputs/lockstep.cpp
     ${S}/presentation/outputs/show_digests.cpp
     ${S}/presentation/services/command_line.cpp ${S}/presentation/services/settings.cpp
@@ -53,10 +54,10 @@ set(VORN_CAPTURE_SOURCES ${S}/presentation/outputs/capture.cpp
 
 # The platforms: SDL2 on the desktop, none at all for lockstep runs and tests.
 set(VORN_SDL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
-    ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
+    ${S}/platform/process.cpp ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
     ${S}/platform/sdl/sdl_video.cpp)
 set(VORN_NULL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
-    ${S}/platform/null/null_platform.cpp)
+    ${S}/platform/process.cpp ${S}/platform/null/null_platform.cpp)
 # The web page: the canvas, the page's keys and its AudioWorklet, and the
 # calls the page makes (with the built-in content embedded, not assembled in).
 set(VORN_WEB_SOURCES ${S}/platform/messages.cpp ${S}/platform/web/web_platform.cpp ${S}/web_main.cpp)

@@ -13,6 +13,7 @@
 #include "platform/video.h"
 #include "presentation/live/demo_run.h"
 #include "presentation/live/watch.h"
+#include "presentation/outputs/benchmark.h"
 #include "presentation/outputs/capture.h"
 #include "presentation/services/command_line.h"
 #include "presentation/services/settings.h"
@@ -29,6 +30,19 @@ static bool start_within_song(uint32_t start_order) {
     std::fprintf(stderr, "vorn: --start %u: the music has %u orders (0 to %u) and ends before it\n",
                  start_order, orders, orders ? orders - 1 : 0);
     return false;
+}
+
+// The show's part of the command line, as one record.
+static ShowOptions show_options_of(const CommandLine& options) {
+    ShowOptions show;
+    show.filter = options.filter;
+    show.pacing = options.pace;
+    show.windowed = options.windowed ? 1 : 0;
+    show.nosound = options.nosound ? 1 : 0;
+    show.start_order = options.start_order;
+    show.watch = options.watch ? 1 : 0;
+    show.loop = {options.loop ? 1 : 0, options.loop_first, options.loop_last};
+    return show;
 }
 
 int main(int argc, char** argv) {
@@ -52,17 +66,11 @@ int main(int argc, char** argv) {
         sound_set_builtin_module(0);
     else
         pack_builtin = builtin_pack();
-    display_filter = options.filter;
-    display_pacing = options.pace;
-    display_windowed = options.windowed ? 1 : 0;
-    demo_nosound = options.nosound ? 1 : 0;
     // --kernels narrows the choice start_show makes; it never widens it.
     use_simd = use_simd && options.kernels >= KERNELS_SSE2;
     use_avx2 = use_avx2 && options.kernels >= KERNELS_AVX2;
     use_avx512 = use_avx512 && options.kernels >= KERNELS_AVX512;
-    demo_start_order = options.start_order;
-    demo_watch = options.watch ? 1 : 0;
-    show_loop = {options.loop ? 1 : 0, options.loop_first, options.loop_last};
+    show_options = show_options_of(options);
 
     if (options.list_scenes) {
         MusicSong* song = FMUSIC_LoadSong("system2.xm");
@@ -70,7 +78,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vorn: no music to time the scenes by\n");
             return 1;
         }
-        print_scene_list(song, stdout);
+        std::fputs(scene_list_text(song, SCENES_TABLE).c_str(), stdout);
         FMUSIC_FreeSong(song);
         return 0;
     }
@@ -101,7 +109,7 @@ int main(int argc, char** argv) {
         if (stop_signal) status = stop_signal_status();
     } else {
         // Unattended: a sound output that cannot be opened gives a silent show.
-        demo_sound_fallback = 1;
+        show_options.sound_fallback = 1;
         catch_stop_signals();
         status = run_demo();
         if (stop_signal) status = stop_signal_status();

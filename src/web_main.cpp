@@ -6,7 +6,6 @@
 // embedded beside the code under /builtin.
 #include "data/builtin.h"
 #include "data/pack.h"
-#include "director/show_parts.h"
 #include "platform/sound.h"
 #include "platform/video.h"
 #include "platform/web/web_platform.h"
@@ -109,14 +108,8 @@ void vorn_web_use_builtin(int enabled) {
 // One line a part: its first order, key (as --start takes it), name and start
 // in seconds; the last line is the end of the show.
 const char* vorn_web_scene_list() {
-    web_text.clear();
     MusicSong* song = FMUSIC_LoadSong("system2.xm");
-    for (const PartRange& part : show_parts) {
-        char line[128];
-        std::snprintf(line, sizeof line, "%u\t%s\t%s\t%.3f\n", part.first_order, part.key,
-                      part.name, song ? sound_order_seconds(song, part.first_order) : 0.0);
-        web_text += line;
-    }
+    web_text = scene_list_text(song, SCENES_PAGE);
     if (song) FMUSIC_FreeSong(song);
     return web_text.c_str();
 }
@@ -145,10 +138,10 @@ const char* vorn_web_key_names() {
 int vorn_web_start(int sound_rate, int start_order) {
     web_error.clear();
     selected_mode = make_mode(FRAME_WIDTH, FRAME_HEIGHT);
-    demo_nosound = sound_rate <= 0;
     output_rate = sound_rate > 0 ? sound_rate : 44100;
-    demo_sound_fallback = 1;
-    demo_start_order = start_order > 0 ? uint32_t(start_order) : 0;
+    show_options.nosound = sound_rate <= 0;
+    show_options.sound_fallback = 1;
+    show_options.start_order = start_order > 0 ? uint32_t(start_order) : 0;
     music_song = FMUSIC_LoadSong("system2.xm");
     if (start_demo() >= 0) {
         web_error = last_message_caption + ": " + last_message_text;

@@ -32,7 +32,7 @@ class ConfigDialog : public ::testing::Test {
         dialog_xpos = dialog_ypos = 0;
         load_settings();
         run_requested = 0;
-        demo_nosound = 0;
+        show_options.nosound = 0;
         music_song = nullptr;
         selected_device = 77;
         selected_mode = make_mode(1, 1);
@@ -84,7 +84,7 @@ TEST_F(ConfigDialog, SettingsChooseTheirEntries) {
         SCOPED_TRACE(c.what);
         FSOUND_Close();
         view = make_dialog_view();
-        std::tie(sound_output, sound_mixer, sound_driver, output_rate, demo_nosound) =
+        std::tie(sound_output, sound_mixer, sound_driver, output_rate, show_options.nosound) =
             std::make_tuple(c.output, c.mixer, c.driver, c.rate, c.nosound);
         setenv("SDL_AUDIODRIVER", c.nosound ? "no-such-driver" : "dummy", 1);
         EXPECT_EQ(config_dialog_proc(&view, WM_INITDIALOG, 0, 0), 1);
@@ -101,13 +101,14 @@ TEST_F(ConfigDialog, SettingsChooseTheirEntries) {
 }
 
 TEST_F(ConfigDialog, OutputMixerAndDriverChoices) {
-    demo_nosound = 1;
+    show_options.nosound = 1;
     config_dialog_proc(&view, WM_INITDIALOG, 0, 0);
     sound_driver = 4;
     // The user's choice is stored and used from now on; the driver shown is the
     // driver used; the library is closed until the next test or the show.
     EXPECT_EQ(dialog_choose(&view, IDC_OUTPUT, 2), 0);
-    EXPECT_EQ(std::make_tuple(sound_output, demo_nosound, view.driver_list.selection, sound_driver),
+    EXPECT_EQ(std::make_tuple(sound_output, show_options.nosound, view.driver_list.selection,
+                              sound_driver),
               std::make_tuple(3, 0, 0, 0));
     EXPECT_EQ(view.driver_list.entries, std::vector<std::string>{"No sound"});
     EXPECT_FALSE(sound_open());

@@ -135,8 +135,8 @@ class FrameLoop : public ::testing::Test {
         selected_mode = make_mode(640, 400);
         display_windowed = 1;
         display_pacing = PACE_UNLIMITED;
-        demo_nosound = 1;
-        demo_start_order = 0;
+        show_options.nosound = 1;
+        show_options.start_order = 0;
         show_fps = show_keys = 0;
         keep_ahead_ms = 2;
     }
@@ -379,7 +379,7 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
         files.push_back(entry.path());
     ASSERT_EQ(files.size(), 1u);
     keep_ahead_ms = 0;
-    demo_start_order = 22;
+    show_options.start_order = 22;
     double start_seconds[2] = {};
     for (bool spoiled : {false, true}) {
         if (spoiled) {
@@ -451,7 +451,7 @@ TEST_F(FrameLoop, EveryWayOfClosingEndsTheShow) {
 }
 
 TEST_F(FrameLoop, StartOrderIsReachedUnseen) {
-    demo_start_order = 3;
+    show_options.start_order = 3;
     const uint32_t frames = demo_frames_drawn;
     start();
     ASSERT_TRUE(pass_until_caught_up());
@@ -470,7 +470,7 @@ TEST_F(FrameLoop, StartFailuresReturnOne) {
     EXPECT_FALSE(video_is_open());
     selected_mode.bits_per_pixel = 32;
 
-    demo_nosound = 0;
+    show_options.nosound = 0;
     sound_set_lockstep(0, 0);
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     last_message_caption.clear();

@@ -1,9 +1,9 @@
 // Recorded outputs: every effect, filler and table builder run on fixed
 // pseudo-random inputs, its output bytes hashed and compared with the hash it
 // gave when recorded. Any change of a pixel, depth word or table entry shows
-// as a mismatch, with the new hash printed. Everything runs on the AVX2 paths
-// (where the processor has them), the SSE2 paths and the plain loops; all
-// must give the same bytes.
+// as a mismatch, with the new hash printed. Everything runs on the AVX-512
+// and the AVX2 paths (each where the processor has it), the SSE2 paths and
+// the plain loops; all must give the same bytes.
 #include "core/cpu.h"
 #include "data/render_resources.h"
 #include "director/kernels.h"

@@ -207,7 +207,7 @@ static intptr_t run_show(DialogView* dialog) {
 // The output used in this run: the stored one, unless --nosound put this run
 // on no sound.
 static int run_output() {
-    return demo_nosound ? SOUND_OUTPUT_NONE : sound_output;
+    return show_options.nosound ? SOUND_OUTPUT_NONE : sound_output;
 }
 
 // The sound library set up with the current settings, not yet opened.
@@ -227,7 +227,7 @@ static int open_sound(DialogView*) {
 static void show_run_output(DialogView* dialog) {
     select_entry(&dialog->output_list, index_of_value(dialog->output_list, run_output()));
     fill_driver_list(dialog);
-    select_entry(&dialog->driver_list, demo_nosound ? 0 : sound_driver);
+    select_entry(&dialog->driver_list, show_options.nosound ? 0 : sound_driver);
 }
 
 static void note_sound(DialogView* dialog, int output, const char* what) {
@@ -254,7 +254,7 @@ static void sound_failure(DialogView* dialog) {
 // that says so; while it still fails, no sound stays without a box.
 static void open_start_sound(DialogView* dialog) {
     const int lost = sound_output_lost;
-    const bool retry = !demo_nosound && sound_output == SOUND_OUTPUT_NONE &&
+    const bool retry = !show_options.nosound && sound_output == SOUND_OUTPUT_NONE &&
                        (lost == SOUND_OUTPUT_ALSA || lost == SOUND_OUTPUT_SOUND_SERVER);
     if (retry && open_show_sound(lost)) {
         sound_output = lost;
@@ -263,7 +263,7 @@ static void open_start_sound(DialogView* dialog) {
         return;
     }
     if (retry) note_sound(dialog, lost, " still does not open: No sound.");
-    if (demo_nosound) dialog->sound_note = "No sound for this run only (--nosound).";
+    if (show_options.nosound) dialog->sound_note = "No sound for this run only (--nosound).";
     if (!open_sound(dialog)) sound_failure(dialog);
 }
 
@@ -290,7 +290,7 @@ static void choose_output(DialogView* dialog) {
     if (index >= 0 && index < OUTPUT_ENTRY_COUNT) {
         sound_output = output_entry_values[index];
         sound_output_lost = 0;
-        demo_nosound = 0;
+        show_options.nosound = 0;
         dialog->sound_note.clear();
     }
     sound_driver = 0;

@@ -4,6 +4,7 @@
 #include "presentation/show.h"
 
 #include "data/assets.h"
+#include "data/scaler.h"
 #include "director/kernels.h"
 #include "director/timeline.h"
 #include "effects/effect_tables.h"
@@ -17,7 +18,7 @@
 
 #include <cstdio>
 
-ShowLoop show_loop = {0, 0, 0};
+ShowOptions show_options;
 
 int open_show_sound(int output) {
     FSOUND_Close();
@@ -32,7 +33,14 @@ static void free_show_data() {
     release_effect_tables();
 }
 
-int start_show(const ModeRecord& mode, int output, int fall_back) {
+void apply_display_options(const ShowOptions& options) {
+    if (options.filter >= 0) display_filter = options.filter;
+    if (options.pacing >= 0) display_pacing = options.pacing;
+    if (options.windowed >= 0) display_windowed = options.windowed;
+}
+
+int start_show(const ModeRecord& mode, const ShowOptions& options) {
+    const int output = options.nosound ? SOUND_OUTPUT_NONE : sound_output;
     demo_close_requested = 0;
     show_frame_waiting = 0;
     forget_kept_states();
@@ -51,7 +59,7 @@ int start_show(const ModeRecord& mode, int output, int fall_back) {
     init_effect_tables(mode);
     if (!open_show_sound(output)) {
         const char* text = sound_error_text(FSOUND_GetError());
-        if (!fall_back || !open_show_sound(SOUND_OUTPUT_NONE)) {
+        if (!options.sound_fallback || !open_show_sound(SOUND_OUTPUT_NONE)) {
             show_message("FSOUND", text, 1);
             free_show_data();
             return 0;
@@ -78,8 +86,9 @@ void stop_show() {
 }
 
 int show_loop_turns() {
-    if (!show_loop.on || !music_song) return 0;
+    const ShowLoop& loop = show_options.loop;
+    if (!loop.on || !music_song) return 0;
     // A loop past the song's end turns where the show would end.
     const uint32_t order = FMUSIC_GetOrder(music_song);
-    return order > show_loop.last || order >= show_parts[PART_END_OF_SHOW].first_order;
+    return order > loop.last || order >= show_parts[PART_END_OF_SHOW].first_order;
 }

@@ -87,9 +87,9 @@ Lettering style_coverage(const Gray& a, const TypeStyle& style) {
                 nx /= len, ny /= len, nz /= len;
                 const float t = (float(y - top) / span) - ny * 0.35f;
                 const float diffuse = std::max(0.0f, nx * lx + ny * ly + nz * lz);
-                const float spec = std::pow(std::max(0.0f, nx * hx + ny * hy + nz * hz), 48.0f);
+                const float specular = std::pow(std::max(0.0f, nx * hx + ny * hy + nz * hz), 48.0f);
                 letter = finish_colour(style.finish, t) * (0.55f + 0.6f * diffuse) +
-                         Rgb{1, 1, 1} * (spec * 0.9f);
+                         Rgb{1, 1, 1} * (specular * 0.9f);
             }
             const float out = cov + (1.0f - cov) * g;
             premul.at(x, y) = letter * cov + style.glow * ((1.0f - cov) * g);

@@ -21,9 +21,6 @@
 #include <chrono>
 
 int app_active = 0;
-int demo_nosound = 0;
-int demo_sound_fallback = 0;
-uint32_t demo_start_order = 0;
 int demo_paused = 0;
 
 // A catch-up shows its progress this often; between two showings it answers
@@ -32,13 +29,19 @@ constexpr uint32_t CATCH_UP_PROGRESS_MS = 40;
 // Left within this much show time of an order's start goes to the order before.
 constexpr uint32_t ORDER_GRACE_MS = 1000;
 
-// Show time: milliseconds of the show seen, paused time left out (in lockstep
-// a frame's share); the order being shown and the show time it began at.
-static uint32_t show_clock_ms = 0;
-static uint32_t show_clock_tick = 0;
-static uint32_t shown_order = 0;
-static uint32_t shown_order_start_ms = 0;
-static int window_open = 0; // the show's window is up
+// What the live loop keeps from one pass to the next: whether the window is
+// up, and the show time (milliseconds of the show seen, paused time left
+// out, in lockstep a frame's share) with the order being shown and the show
+// time it began at.
+struct LiveLoop {
+    int window_open = 0;
+    uint32_t clock_ms = 0;
+    uint32_t clock_tick = 0;
+    uint32_t shown_order = 0;
+    uint32_t shown_order_start_ms = 0;
+};
+
+static LiveLoop live;
 
 // Milliseconds of a steady clock (the frame-rate counter's time base).
 static uint32_t ticks_ms() {
@@ -70,15 +73,15 @@ static void set_app_active(int active) {
 static void close_demo_window() {
     abandon_catch_up();
     release_display();
-    window_open = 0;
+    live.window_open = 0;
 }
 
 // The order Left goes to: the start of the one shown, or within the first
 // second of it the one before.
 static uint32_t order_before() {
     const uint32_t order = FMUSIC_GetOrder(music_song);
-    if (order != shown_order) return order;
-    const bool early = show_clock_ms - shown_order_start_ms < ORDER_GRACE_MS;
+    if (order != live.shown_order) return order;
+    const bool early = live.clock_ms - live.shown_order_start_ms < ORDER_GRACE_MS;
     return early && order > 0 ? order - 1 : order;
 }
 
@@ -137,30 +140,47 @@ static int handle_demo_event(const ShowEvent& event) {
 static void advance_show_clock() {
     const uint32_t now = ticks_ms();
     if (!demo_paused)
-        show_clock_ms += sound_lockstep_enabled() ? 1000 / CATCH_UP_FPS : now - show_clock_tick;
-    show_clock_tick = now;
+        live.clock_ms += sound_lockstep_enabled() ? 1000 / CATCH_UP_FPS : now - live.clock_tick;
+    live.clock_tick = now;
     const uint32_t order = FMUSIC_GetOrder(music_song);
-    if (order != shown_order) {
-        shown_order = order;
-        shown_order_start_ms = show_clock_ms;
+    if (order != live.shown_order) {
+        live.shown_order = order;
+        live.shown_order_start_ms = live.clock_ms;
     }
 }
 
-// One frame: counted, drawn (while paused the last picture again), the texts
-// and, while paused, the pause sign on top, shown.
-static void draw_demo_frame() {
-    count_fps_frame(ticks_ms());
-    demo_frames_drawn++;
-    if (show_loop_turns() && !show_frame_waiting && begin_seek(show_loop.first)) return;
+// --loop: past the loop's last order the show seeks back to its first (the
+// frame is then the catch-up's); 1 when it did.
+static int turn_show_loop() {
+    return show_loop_turns() && !show_frame_waiting && begin_seek(show_options.loop.first);
+}
+
+// The picture: the show's next frame, or while paused the last one again.
+static void draw_show_picture() {
     if (demo_paused && !show_frame_waiting)
         blit_surface(surface_virtual1, surface_back);
     else
         next_show_frame();
-    advance_show_clock();
+}
+
+// The texts on the back buffer: the frame rate, the keys, the reload notice
+// and, while paused, the pause sign on top.
+static void draw_show_texts() {
     if (show_fps) draw_fps();
     if (show_keys) draw_key_overlay();
-    if (demo_watch) draw_reload_notice(ticks_ms());
+    if (show_options.watch) draw_reload_notice(ticks_ms());
     if (demo_paused) draw_pause_sign();
+}
+
+// One frame shown: counted, its picture, the show clock, the texts, the
+// present.
+static void draw_demo_frame() {
+    count_fps_frame(ticks_ms());
+    demo_frames_drawn++;
+    if (turn_show_loop()) return;
+    draw_show_picture();
+    advance_show_clock();
+    draw_show_texts();
     flip_primary();
 }
 
@@ -175,19 +195,19 @@ static void draw_catch_up() {
         flip_primary();
         return;
     }
-    shown_order = FMUSIC_GetOrder(music_song);
-    shown_order_start_ms = show_clock_ms;
+    live.shown_order = FMUSIC_GetOrder(music_song);
+    live.shown_order_start_ms = live.clock_ms;
     follow_pause_state();
     draw_demo_frame();
 }
 
 int start_demo() {
     release_display();
+    apply_display_options(show_options);
     const int opened = init_display(selected_device, selected_mode);
     if (opened != 1) return 1;
-    window_open = 1;
-    if (!start_show(selected_mode, demo_nosound ? SOUND_OUTPUT_NONE : sound_output,
-                    demo_sound_fallback)) {
+    live.window_open = 1;
+    if (!start_show(selected_mode, show_options)) {
         close_demo_window();
         return 1;
     }
@@ -196,34 +216,49 @@ int start_demo() {
     show_keys = 0;
     // Showing the window activates the show; focus events follow from here.
     app_active = 1;
-    show_clock_tick = ticks_ms();
-    show_clock_ms = 0;
+    live.clock_tick = ticks_ms();
+    live.clock_ms = 0;
     for (int i = 0; i < 2; i++) {
         fill_surface(surface_back, 0);
         flip_primary();
     }
     start_keeping_ahead();
-    if (demo_start_order > 0) begin_seek(demo_start_order);
-    if (demo_watch && !start_watching())
+    if (show_options.start_order > 0) begin_seek(show_options.start_order);
+    if (show_options.watch && !start_watching())
         std::fprintf(stderr, "vorn: --watch: this system cannot watch the current directory\n");
     fps_start_ms = ticks_ms();
     fps_frames = 0;
     return -1;
 }
 
-int frame_loop_pass() {
+// Every waiting event, the keys among them; a stop signal or a close request
+// closes the window.
+static void take_demo_events() {
     if (stop_signal) request_demo_close();
     ShowEvent event;
-    while (window_open && input_poll(&event))
+    while (live.window_open && input_poll(&event))
         if (!handle_demo_event(event)) close_demo_window();
     if (demo_close_requested) close_demo_window();
-    if (!window_open) return 0;
-    if (demo_watch) reload_saved_files(ticks_ms());
+}
+
+// An inactive show draws nothing: a bounded wait for an event, so that a stop
+// signal is seen while inactive too.
+static void wait_while_inactive() {
+    ShowEvent event;
+    if (input_wait(&event, 100) && !handle_demo_event(event)) close_demo_window();
+}
+
+// One pass, as the steps of a frame: the events and keys, the files --watch
+// reloads, then a slice of a seek's catch-up, the wait of an inactive show, or
+// the next frame shown and the run aside's turn after it.
+int frame_loop_pass() {
+    take_demo_events();
+    if (!live.window_open) return 0;
+    if (show_options.watch) reload_saved_files(ticks_ms());
     if (catch_up_active()) {
         draw_catch_up();
     } else if (!app_active) {
-        // A bounded wait, so that a stop signal is seen while inactive too.
-        if (input_wait(&event, 100) && !handle_demo_event(event)) close_demo_window();
+        wait_while_inactive();
     } else {
         draw_demo_frame();
         keep_ahead();
@@ -272,6 +307,7 @@ static void draw_test_picture() {
 }
 
 int open_test_display(int device, const ModeRecord& mode) {
+    apply_display_options(show_options);
     const int opened = init_display(device, mode);
     if (opened != 1) return opened;
     draw_test_picture();
@@ -284,22 +320,35 @@ void close_test_display() {
     release_display();
 }
 
-void print_scene_list(MusicSong* song, std::FILE* out) {
-    std::fprintf(out, "%-7s  %-13s  %8s  %8s  %s\n", "orders", "name", "start s", "length s",
-                 "scene");
-    for (const PartRange& scene : show_parts) {
-        const double start = sound_order_seconds(song, scene.first_order);
-        const double end = scene.last_order == UINT32_MAX
-                               ? start
-                               : sound_order_seconds(song, scene.last_order + 1);
-        char orders[24];
-        if (scene.last_order == UINT32_MAX)
-            std::snprintf(orders, sizeof orders, "%u-", scene.first_order);
-        else if (scene.last_order == scene.first_order)
-            std::snprintf(orders, sizeof orders, "%u", scene.first_order);
-        else
-            std::snprintf(orders, sizeof orders, "%u-%u", scene.first_order, scene.last_order);
-        std::fprintf(out, "%-7s  %-13s  %8.2f  %8.2f  %s\n", orders, scene.key, start,
-                     std::max(0.0, end - start), scene.name);
+// One part's line in layout.
+static std::string scene_line(MusicSong* song, const PartRange& scene, SceneListLayout layout) {
+    const double start = song ? sound_order_seconds(song, scene.first_order) : 0.0;
+    char line[128];
+    if (layout == SCENES_PAGE) {
+        std::snprintf(line, sizeof line, "%u\t%s\t%s\t%.3f\n", scene.first_order, scene.key,
+                      scene.name, start);
+        return line;
     }
+    const double end = scene.last_order == UINT32_MAX || !song
+                           ? start
+                           : sound_order_seconds(song, scene.last_order + 1);
+    char orders[24];
+    if (scene.last_order == UINT32_MAX)
+        std::snprintf(orders, sizeof orders, "%u-", scene.first_order);
+    else if (scene.last_order == scene.first_order)
+        std::snprintf(orders, sizeof orders, "%u", scene.first_order);
+    else
+        std::snprintf(orders, sizeof orders, "%u-%u", scene.first_order, scene.last_order);
+    std::snprintf(line, sizeof line, "%-7s  %-13s  %8.2f  %8.2f  %s\n", orders, scene.key, start,
+                  std::max(0.0, end - start), scene.name);
+    return line;
+}
+
+std::string scene_list_text(MusicSong* song, SceneListLayout layout) {
+    char heading[96];
+    std::snprintf(heading, sizeof heading, "%-7s  %-13s  %8s  %8s  %s\n", "orders", "name",
+                  "start s", "length s", "scene");
+    std::string text = layout == SCENES_TABLE ? heading : "";
+    for (const PartRange& scene : show_parts) text += scene_line(song, scene, layout);
+    return text;
 }

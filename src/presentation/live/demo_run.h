@@ -8,18 +8,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 extern int app_active; // 1 while the show has the focus; frames are drawn only then
-
-// Options of this run: sound output 3 whatever the stored setting (--nosound,
-// or the dialog after an output failed to open); the order the show starts at
-// (the frames before it computed without being shown).
-extern int demo_nosound;
-// Set for a show started without the dialog: when the sound output cannot be
-// opened, one line on stderr and the show plays on without sound (the cuts
-// kept) instead of ending.
-extern int demo_sound_fallback;
-extern uint32_t demo_start_order;
 
 // 1 while Space has paused the show: the music stands, the last picture is
 // drawn again every frame.
@@ -45,6 +36,9 @@ void shut_down_demo();
 int open_test_display(int device, const ModeRecord& mode);
 void close_test_display();
 
-// The scene table with the start and length of every scene in seconds at the
-// module's tempo.
-void print_scene_list(MusicSong* song, std::FILE* out);
+// The scene list, formatted here alone: every part with its start and length
+// in seconds at song's tempo (none: 0), as the terminal's table of orders,
+// key, start, length and name (SCENES_TABLE), or as the page's lines of first
+// order, key, name and start, tab-separated, the end of the show last (SCENES_PAGE).
+enum SceneListLayout { SCENES_TABLE, SCENES_PAGE };
+std::string scene_list_text(MusicSong* song, SceneListLayout layout);

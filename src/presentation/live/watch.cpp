@@ -22,8 +22,6 @@
 #include <string>
 #include <vector>
 
-int demo_watch = 0;
-
 // A notice stays this long on the screen.
 constexpr uint32_t NOTICE_MS = 4000;
 // The largest module file read.

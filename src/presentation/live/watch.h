@@ -6,8 +6,6 @@
 
 #include <cstdint>
 
-extern int demo_watch; // --watch
-
 // Starts watching the current directory; 0 when the platform cannot.
 int start_watching();
 // Reloads what has been saved and settled by now_ms (after a running

@@ -3,7 +3,7 @@
 // page's lockstep run reports the same table); then, at the catch-up's rate,
 // the cost of a seek to each order the run passed: back to it from the end,
 // and from the start as the first seek of a show computes it.
-#include "presentation/outputs/capture.h"
+#include "presentation/outputs/benchmark.h"
 
 #include "data/surface.h"
 #include "platform/sound.h"

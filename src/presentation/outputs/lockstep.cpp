@@ -21,7 +21,7 @@ int render_lockstep_frame(LockstepRun* run) {
     bool waiting = take_waiting_frame();
     if (!waiting) advance_show_music();
     // A loop's next turn starts with the frame its first turn started with.
-    if (!waiting && show_loop_turns() && seek_to_order(show_loop.first))
+    if (!waiting && show_loop_turns() && seek_to_order(show_options.loop.first))
         waiting = take_waiting_frame();
     const ShowPart part = part_for_order(FMUSIC_GetOrder(music_song));
     const steady::time_point start = steady::now();
@@ -44,9 +44,14 @@ int start_lockstep_show(const CommandLine& options, LockstepRun* run) {
         std::fprintf(stderr, "vorn: no music to follow; give --seconds\n");
         return 0;
     }
+    apply_display_options(show_options);
     if (!init_memory_display(options.width, options.height)) return 0;
     sound_set_lockstep(1, int(options.fps));
-    if (!start_show(make_mode(options.width, options.height), sound_output, 0)) return 0;
+    // The stored sound output, rendered in lockstep; no fall-back to none.
+    ShowOptions lockstep = show_options;
+    lockstep.nosound = 0;
+    lockstep.sound_fallback = 0;
+    if (!start_show(make_mode(options.width, options.height), lockstep)) return 0;
     run->fps = options.fps;
     // Frames before the start order are computed unseen, as a seek does.
     if (music_song && options.start_order > 0 && !seek_to_order(options.start_order)) return 0;

@@ -10,6 +10,7 @@
 #include "platform/sound.h"
 #include "presentation/seeking/catch_up.h"
 #include "presentation/seeking/kept_states.h"
+#include "presentation/seeking/show_state.h"
 #include "presentation/show_song.h"
 
 #include <chrono>

@@ -1,9 +1,8 @@
 // The show's whole state at the start of each order, kept as a lockstep run
 // first passes it, so that a seek goes back (or on) to the nearest kept
-// state and computes at most the rest of one order. A state is the timeline
-// and its effects, the cameras, the morph, what frames change in the assets
-// and scenes, the depth and id buffers, the working surface and the song's
-// place to the sample; pieces equal to the previous state's are shared.
+// state and computes at most the rest of one order. A state is the show's
+// state as its catalogue lists it (show_state.h) and the song's place to the
+// sample; pieces equal to a neighbouring state's are shared.
 #pragma once
 
 #include <cstddef>
@@ -49,13 +48,3 @@ void store_kept_states();
 
 // How many states are kept and the bytes they hold, shared pieces once.
 void kept_state_memory(size_t* states, size_t* bytes);
-
-// A second show state beside the show's own, of the same sizes, for a
-// lockstep run computed between the frames of a live one: made as a copy of
-// the show's state now (none when it cannot be), swapped with the show's
-// state (whole buffers change places) before and after each turn of the
-// other run, released at the end.
-struct AsideState;
-AsideState* set_aside_show_state();
-void swap_aside_state(AsideState* aside);
-void release_aside_state(AsideState* aside);
