@@ -3,6 +3,7 @@
 // program and its tools goes through, so each rule is kept once.
 #include "data/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -15,12 +16,14 @@ namespace fs = std::filesystem;
 
 static const char TEMPORARY_MARK[] = ".tmp-";
 
-bool read_regular_file(const std::string& path, size_t most, std::vector<uint8_t>* out,
-                       std::string* error) {
+// Opens path for reading when it is a regular file of at most `most` bytes;
+// -1 with the reason in *error otherwise.
+static int open_regular(const std::string& path, size_t most, uint64_t* length,
+                        std::string* error) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         *error = std::strerror(errno);
-        return false;
+        return -1;
     }
     struct stat st;
     bool ok = fstat(fd, &st) == 0;
@@ -32,18 +35,46 @@ bool read_regular_file(const std::string& path, size_t most, std::vector<uint8_t
         *error = "not a regular file", ok = false;
     else if (uint64_t(st.st_size) > most)
         *error = "longer than " + std::to_string(most) + " bytes", ok = false;
-    if (ok) {
-        out->resize(size_t(st.st_size));
-        size_t done = 0;
-        while (ok && done < out->size()) {
-            const ssize_t got = read(fd, out->data() + done, out->size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) *error = std::strerror(errno), ok = false;
-            if (got <= 0) break;
-            done += size_t(got);
-        }
-        out->resize(done); // a file that shrank while read gives what it had
+    if (!ok) {
+        close(fd);
+        return -1;
     }
+    *length = uint64_t(st.st_size);
+    return fd;
+}
+
+// Reads up to out->size() bytes from fd; out keeps what it got.
+static bool read_into(int fd, std::vector<uint8_t>* out, std::string* error) {
+    size_t done = 0;
+    bool ok = true;
+    while (done < out->size()) {
+        const ssize_t got = read(fd, out->data() + done, out->size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) *error = std::strerror(errno), ok = false;
+        if (got <= 0) break;
+        done += size_t(got);
+    }
+    out->resize(done); // a file that shrank while read gives what it had
+    return ok;
+}
+
+bool read_regular_file(const std::string& path, size_t most, std::vector<uint8_t>* out,
+                       std::string* error) {
+    uint64_t length = 0;
+    const int fd = open_regular(path, most, &length, error);
+    if (fd < 0) return false;
+    out->resize(size_t(length));
+    const bool ok = read_into(fd, out, error);
+    close(fd);
+    return ok;
+}
+
+bool read_file_head(const std::string& path, size_t n, size_t most, std::vector<uint8_t>* head,
+                    uint64_t* length, std::string* error) {
+    const int fd = open_regular(path, most, length, error);
+    if (fd < 0) return false;
+    head->resize(size_t(std::min<uint64_t>(n, *length)));
+    const bool ok = read_into(fd, head, error);
     close(fd);
     return ok;
 }

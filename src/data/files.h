@@ -16,6 +16,10 @@
 // (never waited on), or a longer file.
 bool read_regular_file(const std::string& path, size_t most, std::vector<uint8_t>* out,
                        std::string* error);
+// The first n bytes of such a file (all of it when shorter) and its length,
+// the rest unread.
+bool read_file_head(const std::string& path, size_t n, size_t most, std::vector<uint8_t>* head,
+                    uint64_t* length, std::string* error);
 
 // Writes path through `fill` given a stream on a temporary file beside it
 // (named ".NAME.tmp-XXXXXX"), then checks the flush, fsync and close and
