@@ -79,6 +79,20 @@ bool read_file_head(const std::string& path, size_t n, size_t most, std::vector<
     return ok;
 }
 
+std::string file_kind_problem(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        const bool dangling = errno == ENOENT && lstat(path.c_str(), &st) == 0;
+        return dangling ? "a link to nothing, not a file" : "";
+    }
+    if (S_ISREG(st.st_mode)) return "";
+    const char* kind = S_ISFIFO(st.st_mode)                         ? "a FIFO"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                       : S_ISDIR(st.st_mode)                        ? "a directory"
+                                                                    : "a socket";
+    return std::string(kind) + ", not a file";
+}
+
 bool is_temporary_name_of(const std::string& file_name, const std::string& name) {
     const std::string head = "." + name + TEMPORARY_MARK;
     return file_name.size() == head.size() + 6 && file_name.compare(0, head.size(), head) == 0;

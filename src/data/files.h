@@ -21,6 +21,12 @@ bool read_regular_file(const std::string& path, size_t most, std::vector<uint8_t
 bool read_file_head(const std::string& path, size_t n, size_t most, std::vector<uint8_t>* head,
                     uint64_t* length, std::string* error);
 
+// What makes the thing at path no file to read as one, or an empty string
+// for a regular file (a symbolic link to one included) or nothing there: "a
+// FIFO", "a device", "a directory", "a socket" or "a link to nothing", each
+// followed by ", not a file".
+std::string file_kind_problem(const std::string& path);
+
 // Writes path through `fill` given a stream on a temporary file beside it
 // (named ".NAME.tmp-XXXXXX"), then checks the flush, fsync and close and
 // renames it over path. A symbolic link at path is written through to its
