@@ -5,8 +5,8 @@
 #include "data/builtin.h"
 #include "data/pack.h"
 #include "platform/sound.h"
-#include "presentation/catch_up.h"
-#include "presentation/lockstep.h"
+#include "presentation/outputs/lockstep.h"
+#include "presentation/seeking/catch_up.h"
 #include "presentation/show.h"
 
 #include <benchmark/benchmark.h>

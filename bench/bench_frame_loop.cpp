@@ -2,7 +2,7 @@
 // memory back buffer with each filter, and the frame-rate text.
 #include "data/scaler.h"
 #include "presentation/display.h"
-#include "presentation/fps_text.h"
+#include "presentation/live/fps_text.h"
 
 #include <benchmark/benchmark.h>
 

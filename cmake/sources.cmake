@@ -33,24 +33,30 @@ set(VORN_DIRECTOR_SOURCES ${S}/director/kernels.cpp ${S}/director/show_parts.cpp
     ${S}/director/timeline_effects_simd.cpp)
 set(VORN_SOUND_SOURCES ${S}/platform/module_data.cpp ${S}/platform/module_player.cpp
     ${S}/platform/module_seek.cpp ${S}/platform/sound_tables.cpp)
+# The show (its start, frame, song and display), then its rooms: the live loop,
+# seeking, the lockstep outputs and the program's services.
 set(VORN_SHOW_SOURCES
     ${S}/data/builtin.cpp
-    ${S}/presentation/benchmark.cpp ${S}/presentation/catch_up.cpp ${S}/presentation/command_line.cpp
-    ${S}/presentation/demo_run.cpp ${S}/presentation/display.cpp
-    ${S}/presentation/fps_text.cpp ${S}/presentation/keep_ahead.cpp
-    ${S}/presentation/kept_states.cpp ${S}/presentation/lockstep.cpp
-    ${S}/presentation/settings.cpp ${S}/presentation/show.cpp ${S}/presentation/show_digests.cpp
-    ${S}/presentation/show_frame.cpp ${S}/presentation/show_song.cpp
-    ${S}/presentation/stop_signal.cpp ${S}/presentation/watch.cpp)
+    ${S}/presentation/display.cpp ${S}/presentation/show.cpp ${S}/presentation/show_frame.cpp
+    ${S}/presentation/show_song.cpp
+    ${S}/presentation/live/demo_run.cpp ${S}/presentation/live/fps_text.cpp
+    ${S}/presentation/live/watch.cpp
+    ${S}/presentation/seeking/cache_file.cpp ${S}/presentation/seeking/catch_up.cpp
+    ${S}/presentation/seeking/keep_ahead.cpp ${S}/presentation/seeking/kept_states.cpp
+    ${S}/presentation/outputs/benchmark.cpp ${S}/presentation/outputs/lockstep.cpp
+    ${S}/presentation/outputs/show_digests.cpp
+    ${S}/presentation/services/command_line.cpp ${S}/presentation/services/settings.cpp
+    ${S}/presentation/services/stop_signal.cpp)
 # Lockstep capture to files, native only (ffmpeg, libpng).
-set(VORN_CAPTURE_SOURCES ${S}/presentation/capture.cpp ${S}/presentation/png_writer.cpp)
+set(VORN_CAPTURE_SOURCES ${S}/presentation/outputs/capture.cpp
+    ${S}/presentation/outputs/png_writer.cpp)
 
 # The platforms: SDL2 on the desktop, none at all for lockstep runs and tests.
 set(VORN_SDL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
-    ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
+    ${S}/platform/process.cpp ${S}/platform/sdl/sdl_input.cpp ${S}/platform/sdl/sdl_sound_device.cpp
     ${S}/platform/sdl/sdl_video.cpp)
 set(VORN_NULL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
-    ${S}/platform/null/null_platform.cpp)
+    ${S}/platform/process.cpp ${S}/platform/null/null_platform.cpp)
 # The web page: the canvas, the page's keys and its AudioWorklet, and the
 # calls the page makes (with the built-in content embedded, not assembled in).
 set(VORN_WEB_SOURCES ${S}/platform/messages.cpp ${S}/platform/web/web_platform.cpp ${S}/web_main.cpp)

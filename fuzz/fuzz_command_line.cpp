@@ -1,7 +1,7 @@
 // libFuzzer target: the command line from untrusted bytes, one argument per
 // zero-separated piece. Every verdict is a success or one "vorn: " line
 // without control bytes.
-#include "presentation/command_line.h"
+#include "presentation/services/command_line.h"
 
 #include <cstddef>
 #include <cstdint>

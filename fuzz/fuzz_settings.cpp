@@ -1,7 +1,7 @@
 // libFuzzer target: the settings file from untrusted bytes, on memory (the
 // scratch directory as XDG_CONFIG_HOME). Whatever it holds, the loaded values
 // obey their corrections, and a save writes them back whole.
-#include "presentation/settings.h"
+#include "presentation/services/settings.h"
 #include "scratch.h"
 
 #include <cstdint>

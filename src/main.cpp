@@ -10,12 +10,13 @@
 #include "launcher/entry.h"
 #include "platform/sound.h"
 #include "platform/video.h"
-#include "presentation/capture.h"
-#include "presentation/command_line.h"
-#include "presentation/demo_run.h"
-#include "presentation/settings.h"
-#include "presentation/stop_signal.h"
-#include "presentation/watch.h"
+#include "presentation/live/demo_run.h"
+#include "presentation/live/watch.h"
+#include "presentation/outputs/benchmark.h"
+#include "presentation/outputs/capture.h"
+#include "presentation/services/command_line.h"
+#include "presentation/services/settings.h"
+#include "presentation/services/stop_signal.h"
 
 #include <cstdio>
 #include <string>

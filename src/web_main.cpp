@@ -10,10 +10,10 @@
 #include "platform/sound.h"
 #include "platform/video.h"
 #include "platform/web/web_platform.h"
-#include "presentation/demo_run.h"
 #include "presentation/display.h"
-#include "presentation/settings.h"
-#include "presentation/show_digests.h"
+#include "presentation/live/demo_run.h"
+#include "presentation/outputs/show_digests.h"
+#include "presentation/services/settings.h"
 
 #include <cstdio>
 #include <string>

@@ -13,13 +13,20 @@ LAYERS = [
     ("drawing", r"(data|effects|engine3d)/"),
     ("platform interfaces", r"platform/[^/]+\.h$"),
     ("director", r"director/"),
-    ("show", r"presentation/"),
+    # The show's rooms: the services under everything of the show; the show's
+    # start and frame with seeking (they call each other); the live loop and the
+    # lockstep outputs on top, neither included by another room.
+    ("show services", r"presentation/services/"),
+    ("show", r"presentation/(seeking/)?[^/]+$"),
+    ("show live loop", r"presentation/live/"),
+    ("show outputs", r"presentation/outputs/"),
     ("platforms", r"platform/"),  # sdl/, null/, web/, the module player
     ("launcher", r"launcher/"),
     ("entry", r"[^/]*main\.cpp$"),  # main.cpp, web_main.cpp
 ]
 # A platform implementation may not use the show or the launcher: they call it.
-FORBIDDEN = {"platforms": {"director", "show", "launcher"}}
+SHOW = {"show services", "show", "show live loop", "show outputs"}
+FORBIDDEN = {"platforms": {"director", "launcher"} | SHOW, "show outputs": {"show live loop"}}
 # Libraries of a platform: only its own files and the GTK view include them.
 PLATFORM_HEADERS = re.compile(r"#include\s*<(SDL|gtk/|gdk/|libopenmpt/|emscripten)")
 PLATFORM_FILES = re.compile(r"^(platform/.*|launcher/dialog_gtk\.cpp)$")

@@ -1,6 +1,6 @@
 #include "data/scaler.h"
 #include "platform/video.h"
-#include "presentation/command_line.h"
+#include "presentation/services/command_line.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 #include "launcher/entry.h"
 #include "platform/sound.h"
 #include "platform/video.h"
-#include "presentation/demo_run.h"
 #include "presentation/display.h"
-#include "presentation/settings.h"
+#include "presentation/live/demo_run.h"
+#include "presentation/services/settings.h"
 #include "short_module.h"
 #include "support.h"
 

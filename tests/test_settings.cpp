@@ -1,4 +1,4 @@
-#include "presentation/settings.h"
+#include "presentation/services/settings.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

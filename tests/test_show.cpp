@@ -10,7 +10,7 @@
 #include "engine3d/scenes.h"
 #include "frame_support.h"
 #include "platform/sound.h"
-#include "presentation/lockstep.h"
+#include "presentation/outputs/lockstep.h"
 #include "presentation/show.h"
 #include "support.h"
 

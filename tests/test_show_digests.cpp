@@ -7,8 +7,8 @@
 #include "data/builtin.h"
 #include "data/surface.h"
 #include "platform/sound.h"
+#include "presentation/outputs/show_digests.h"
 #include "presentation/show.h"
-#include "presentation/show_digests.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include "engine3d/math.h"
 #include "frame_support.h"
 #include "platform/sound.h"
-#include "presentation/demo_run.h"
 #include "presentation/display.h"
+#include "presentation/live/demo_run.h"
 #include "short_module.h"
 
 #include <gtest/gtest.h>

@@ -6,9 +6,9 @@
 #include "platform/sound.h"
 #include "platform/sound_tables.h"
 #include "platform/video.h"
-#include "presentation/demo_run.h"
 #include "presentation/display.h"
-#include "presentation/settings.h"
+#include "presentation/live/demo_run.h"
+#include "presentation/services/settings.h"
 
 #include <cstdio>
 

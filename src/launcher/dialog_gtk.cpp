@@ -3,7 +3,7 @@
 #include "launcher/dialog_gtk.h"
 
 #include "data/pack.h"
-#include "presentation/stop_signal.h"
+#include "presentation/services/stop_signal.h"
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>

@@ -5,9 +5,9 @@
 #include "launcher/dialog_gtk.h"
 #include "platform/sound.h"
 #include "platform/video.h"
-#include "presentation/demo_run.h"
-#include "presentation/settings.h"
-#include "presentation/stop_signal.h"
+#include "presentation/live/demo_run.h"
+#include "presentation/services/settings.h"
+#include "presentation/services/stop_signal.h"
 
 #include <cstdio>
 

@@ -9,11 +9,11 @@
 #include "effects/effect_tables.h"
 #include "platform/sound.h"
 #include "platform/video.h"
-#include "presentation/catch_up.h"
-#include "presentation/keep_ahead.h"
-#include "presentation/kept_states.h"
-#include "presentation/settings.h"
-#include "presentation/stop_signal.h"
+#include "presentation/seeking/catch_up.h"
+#include "presentation/seeking/keep_ahead.h"
+#include "presentation/seeking/kept_states.h"
+#include "presentation/services/settings.h"
+#include "presentation/services/stop_signal.h"
 
 #include <cstdio>
 

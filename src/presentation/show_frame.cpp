@@ -4,7 +4,7 @@
 
 #include "director/timeline.h"
 #include "platform/sound.h"
-#include "presentation/kept_states.h"
+#include "presentation/seeking/kept_states.h"
 #include "presentation/show_song.h"
 
 size_t advance_show_music() {

@@ -6,6 +6,7 @@
 #include "platform/web/web_platform.h"
 
 #include "platform/file_watch.h"
+#include "platform/process.h"
 #include "platform/sound.h"
 #include "platform/sound_device.h"
 #include "platform/video.h"
@@ -178,3 +179,8 @@ void file_watch_poll(uint32_t, std::vector<std::string>* settled) {
 }
 
 void file_watch_stop() {}
+
+// The page's program is no file it can read: its kept states stay in memory.
+bool read_own_program(size_t, std::vector<uint8_t>*) {
+    return false;
+}

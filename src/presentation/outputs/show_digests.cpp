@@ -1,6 +1,6 @@
 // The digest lines, made frame by frame so that a page can make them between
 // its animation frames as a test program makes them in one loop.
-#include "presentation/show_digests.h"
+#include "presentation/outputs/show_digests.h"
 
 #include "data/surface.h"
 #include "platform/sound.h"

@@ -2,20 +2,20 @@
 // seeking with its progress, the keys and the frame loop. Platform-free, so
 // that every platform runs the same show: a desktop's loop calls
 // frame_loop_pass back to back, a web page once per animation frame.
-#include "presentation/demo_run.h"
+#include "presentation/live/demo_run.h"
 
 #include "data/assets.h"
 #include "director/timeline.h"
 #include "platform/input.h"
 #include "platform/sound.h"
 #include "platform/video.h"
-#include "presentation/catch_up.h"
 #include "presentation/display.h"
-#include "presentation/fps_text.h"
-#include "presentation/keep_ahead.h"
-#include "presentation/settings.h"
-#include "presentation/stop_signal.h"
-#include "presentation/watch.h"
+#include "presentation/live/fps_text.h"
+#include "presentation/live/watch.h"
+#include "presentation/seeking/catch_up.h"
+#include "presentation/seeking/keep_ahead.h"
+#include "presentation/services/settings.h"
+#include "presentation/services/stop_signal.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 // The stop signal: a handler that only records the signal, read by the
 // loops that can end the program cleanly.
-#include "presentation/stop_signal.h"
+#include "presentation/services/stop_signal.h"
 
 #include "data/pack.h"
 

@@ -4,10 +4,9 @@
 // placements, shapes and work arrays. Pieces are compared with the previous
 // kept state's and shared when equal, so a state costs only what its order
 // changed (the working surface, and what the part drawn there moves).
-#include "presentation/kept_states.h"
+#include "presentation/seeking/kept_states.h"
 
 #include "data/assets.h"
-#include "data/files.h"
 #include "data/render_resources.h"
 #include "data/surface.h"
 #include "director/timeline.h"
@@ -17,78 +16,18 @@
 #include "engine3d/render.h"
 #include "engine3d/scenes.h"
 #include "platform/sound.h"
-#include "presentation/settings.h"
+#include "presentation/seeking/kept_store.h"
 #include "presentation/show_song.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <map>
 #include <memory>
 #include <set>
-#include <string>
-#include <type_traits>
 #include <vector>
 
+KeptStates kept_store;
+
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-// Orders beyond this are not kept (a module has at most 256).
-constexpr uint32_t KEPT_ORDERS = 256;
-
-struct KeptState {
-    bool kept = false;
-    SongPlace place = {};
-    size_t share_frames = 0; // the song's share of the frame at the place
-    std::vector<std::shared_ptr<const Bytes>> pieces;
-};
-
-struct KeptStates {
-    uint64_t key = 0;                 // the content's digest, when its states go to a file
-    bool changed = false;             // states were kept since the file was read
-    int fps = 0;                      // the lockstep rate the states were kept at
-    int exact_fps = 0;                // the show's state is a lockstep state at this rate
-    uint32_t last_order = UINT32_MAX; // the order of the last lockstep frame
-    std::vector<KeptState> by_order;
-};
-
-KeptStates store;
-
-// A piece's bytes are plain copies of trivially copyable values; a load reads
-// them back in the same order and sizes, and fails on any other size.
-template <class T> void put(Bytes* out, const T* values, size_t count) {
-    static_assert(std::is_trivially_copyable_v<T>, "copied as bytes");
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(values);
-    out->insert(out->end(), bytes, bytes + count * sizeof(T));
-}
-
-template <class T> void put_vector(Bytes* out, const std::vector<T>& values) {
-    const uint64_t count = values.size();
-    put(out, &count, 1);
-    put(out, values.data(), values.size());
-}
-
-struct Reader {
-    const uint8_t* at;
-    size_t left;
-};
-
-template <class T> bool take(Reader* in, T* values, size_t count) {
-    const size_t bytes = count * sizeof(T);
-    if (bytes > in->left) return false;
-    if (bytes) std::memcpy(values, in->at, bytes);
-    in->at += bytes;
-    in->left -= bytes;
-    return true;
-}
-
-template <class T> bool take_vector(Reader* in, std::vector<T>* values) {
-    uint64_t count = 0;
-    return take(in, &count, 1) && count == values->size() &&
-           take(in, values->data(), values->size());
-}
 
 Camera* const cameras[] = {&camera_vkocka, &camera_opod, &camera_brain, &camera_istu,
                            &camera_kocka};
@@ -254,15 +193,15 @@ const StatePiece state_pieces[] = {
 
 // The kept state nearest below order, else nearest above; none when empty.
 const KeptState* neighbour_of(uint32_t order) {
-    for (uint32_t k = std::min<uint32_t>(order, uint32_t(store.by_order.size())); k-- > 0;)
-        if (store.by_order[k].kept) return &store.by_order[k];
-    for (uint32_t k = order + 1; k < store.by_order.size(); k++)
-        if (store.by_order[k].kept) return &store.by_order[k];
+    for (uint32_t k = std::min<uint32_t>(order, uint32_t(kept_store.by_order.size())); k-- > 0;)
+        if (kept_store.by_order[k].kept) return &kept_store.by_order[k];
+    for (uint32_t k = order + 1; k < kept_store.by_order.size(); k++)
+        if (kept_store.by_order[k].kept) return &kept_store.by_order[k];
     return nullptr;
 }
 
 void keep_state(uint32_t order, const SongPlace& place, size_t share_frames) {
-    if (store.by_order.size() <= order) store.by_order.resize(order + 1);
+    if (kept_store.by_order.size() <= order) kept_store.by_order.resize(order + 1);
     const KeptState* neighbour = neighbour_of(order);
     KeptState state;
     state.kept = true;
@@ -276,66 +215,66 @@ void keep_state(uint32_t order, const SongPlace& place, size_t share_frames) {
         else
             state.pieces.push_back(std::make_shared<const Bytes>(std::move(bytes)));
     }
-    store.by_order[order] = std::move(state);
-    store.changed = true;
+    kept_store.by_order[order] = std::move(state);
+    kept_store.changed = true;
 }
 
 } // namespace
 
 void forget_kept_states() {
-    store.by_order.clear();
-    store.fps = 0;
-    store.key = 0;
-    store.changed = false;
+    kept_store.by_order.clear();
+    kept_store.fps = 0;
+    kept_store.key = 0;
+    kept_store.changed = false;
 }
 
 void set_show_state_exact(int fps) {
-    store.exact_fps = fps;
-    store.last_order = UINT32_MAX;
+    kept_store.exact_fps = fps;
+    kept_store.last_order = UINT32_MAX;
 }
 
 int show_state_exact_fps() {
-    return store.exact_fps;
+    return kept_store.exact_fps;
 }
 
 void keep_state_at_order_start() {
-    if (!store.exact_fps || !music_song || !sound_lockstep_enabled() ||
-        sound_lockstep_fps() != store.exact_fps)
+    if (!kept_store.exact_fps || !music_song || !sound_lockstep_enabled() ||
+        sound_lockstep_fps() != kept_store.exact_fps)
         return;
     const uint32_t order = FMUSIC_GetOrder(music_song);
-    if (order == store.last_order) return;
-    store.last_order = order;
+    if (order == kept_store.last_order) return;
+    kept_store.last_order = order;
     SongPlace place;
     if (sound_song_place(music_song, &place))
-        keep_state_at(order, place, demo_lockstep_samples.size() / 2, store.exact_fps);
+        keep_state_at(order, place, demo_lockstep_samples.size() / 2, kept_store.exact_fps);
 }
 
 void keep_state_at(uint32_t order, const SongPlace& place, size_t share_frames, int fps) {
     if (order >= KEPT_ORDERS || !surface_virtual1) return;
-    if (store.fps != fps) {
-        store.by_order.clear();
-        store.fps = fps;
+    if (kept_store.fps != fps) {
+        kept_store.by_order.clear();
+        kept_store.fps = fps;
     }
-    if (order < store.by_order.size() && store.by_order[order].kept) return;
+    if (order < kept_store.by_order.size() && kept_store.by_order[order].kept) return;
     keep_state(order, place, share_frames);
 }
 
 int nearest_kept_state(uint32_t order, int fps, uint32_t* kept_order, uint64_t* song_sample) {
-    if (fps != store.fps) return 0;
-    for (uint32_t k = std::min<uint32_t>(order + 1, uint32_t(store.by_order.size())); k-- > 0;)
-        if (store.by_order[k].kept) {
+    if (fps != kept_store.fps) return 0;
+    for (uint32_t k = std::min<uint32_t>(order + 1, uint32_t(kept_store.by_order.size())); k-- > 0;)
+        if (kept_store.by_order[k].kept) {
             *kept_order = k;
-            *song_sample = store.by_order[k].place.sample;
+            *song_sample = kept_store.by_order[k].place.sample;
             return 1;
         }
     return 0;
 }
 
 int restore_kept_state(uint32_t kept_order) {
-    if (kept_order >= store.by_order.size() || !store.by_order[kept_order].kept || !music_song ||
-        !surface_virtual1)
+    if (kept_order >= kept_store.by_order.size() || !kept_store.by_order[kept_order].kept ||
+        !music_song || !surface_virtual1)
         return 0;
-    const KeptState& state = store.by_order[kept_order];
+    const KeptState& state = kept_store.by_order[kept_order];
     for (size_t i = 0; i < std::size(state_pieces); i++) {
         Reader in{state.pieces[i]->data(), state.pieces[i]->size()};
         if (!state_pieces[i].load(&in, state_pieces[i].arg) || in.left) return 0;
@@ -343,8 +282,8 @@ int restore_kept_state(uint32_t kept_order) {
     FMUSIC_SetMasterVolume(music_song, DEMO_START_VOLUME);
     if (!sound_play_from(music_song, state.place, &demo_lockstep_samples, state.share_frames))
         return 0;
-    store.exact_fps = store.fps;
-    store.last_order = kept_order;
+    kept_store.exact_fps = kept_store.fps;
+    kept_store.last_order = kept_order;
     return 1;
 }
 
@@ -352,7 +291,7 @@ void kept_state_memory(size_t* states, size_t* bytes) {
     std::set<const Bytes*> counted;
     *states = 0;
     *bytes = 0;
-    for (const KeptState& state : store.by_order) {
+    for (const KeptState& state : kept_store.by_order) {
         if (!state.kept) continue;
         ++*states;
         for (const auto& piece : state.pieces)
@@ -418,189 +357,11 @@ void release_aside_state(AsideState* aside) {
     delete aside;
 }
 
-// ---- kept states in a file ----
-//
-// "VORNKEPT", the format, the content's key, the rate they were kept at; the
-// distinct pieces (size, bytes); the states (order, place, share, the index of
-// each piece); an FNV-1a digest of everything before it. Little-endian, as
-// the program only runs there.
-
-namespace {
-
-constexpr char KEPT_MAGIC[8] = {'V', 'O', 'R', 'N', 'K', 'E', 'P', 'T'};
-constexpr uint32_t KEPT_FILE_FORMAT = 1;
-constexpr size_t KEPT_FILE_MOST = size_t(1) << 30;
-
-struct Digest {
-    uint64_t value = 1469598103934665603ull;
-    void add(const void* data, size_t size) {
-        const uint8_t* bytes = static_cast<const uint8_t*>(data);
-        for (size_t i = 0; i < size; i++) value = (value ^ bytes[i]) * 1099511628211ull;
-    }
-};
-
-// What the kept states follow from: this program, the module, every asset and
-// texture, the show's state at its start (the models among it), the display
-// depth, the rate and fps. 0 when something cannot be read.
-uint64_t content_key(int fps) {
-    Bytes program;
-    std::string error;
-    const std::vector<uint8_t>* module = sound_song_bytes(music_song);
-    if (!module || !surface_virtual1 ||
-        !read_regular_file("/proc/self/exe", KEPT_FILE_MOST, &program, &error))
-        return 0;
-    Digest digest;
-    const int32_t numbers[4] = {int32_t(KEPT_FILE_FORMAT), fps, output_rate,
-                                int32_t(display_depth)};
-    digest.add(numbers, sizeof numbers);
-    digest.add(program.data(), program.size());
-    digest.add(module->data(), module->size());
-    for (size_t i = 0; i < asset_slot_count; i++) {
-        const uint64_t size = asset_slots[i].slot->size();
-        digest.add(&size, sizeof size);
-        digest.add(asset_slots[i].slot->data(), size_t(size));
-    }
-    for (uint16_t i = 0; texture_table && i < texture_count; i++)
-        if (texture_table[i].pixels)
-            digest.add(texture_table[i].pixels, texture_table[i].byte_size);
-    // The render buffers hold nothing yet (the id buffer not even zeroes).
-    for (const StatePiece& piece : state_pieces) {
-        if (piece.save == save_render_buffers) continue;
-        Bytes bytes;
-        piece.save(&bytes, piece.arg);
-        digest.add(bytes.data(), bytes.size());
-    }
-    return digest.value | 1;
+size_t kept_state_pieces() {
+    return std::size(state_pieces);
 }
 
-std::string kept_file_directory() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && cache[0] == '/') return std::string(cache) + "/vorn";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return std::string(home) + "/.cache/vorn";
-    return "";
-}
-
-std::string kept_file_name(uint64_t key) {
-    char name[40];
-    std::snprintf(name, sizeof name, "kept-%016llx.bin", (unsigned long long)key);
-    return name;
-}
-
-bool read_kept_file(const Bytes& file, int fps) {
-    if (file.size() < 8 + sizeof(uint64_t)) return false;
-    Digest digest;
-    digest.add(file.data(), file.size() - sizeof(uint64_t));
-    uint64_t sum = 0;
-    std::memcpy(&sum, file.data() + file.size() - sizeof sum, sizeof sum);
-    Reader in{file.data(), file.size() - sizeof sum};
-    char magic[8];
-    uint32_t format = 0, piece_count = 0, state_count = 0;
-    uint64_t key = 0;
-    if (sum != digest.value || !take(&in, magic, 8) || std::memcmp(magic, KEPT_MAGIC, 8) ||
-        !take(&in, &format, 1) || format != KEPT_FILE_FORMAT || !take(&in, &key, 1) ||
-        key != store.key || !take(&in, &piece_count, 1) || !take(&in, &state_count, 1))
-        return false;
-    std::vector<std::shared_ptr<const Bytes>> pieces;
-    for (uint32_t i = 0; i < piece_count; i++) {
-        uint64_t size = 0;
-        if (!take(&in, &size, 1) || size > in.left) return false;
-        auto piece = std::make_shared<Bytes>(in.at, in.at + size);
-        in.at += size;
-        in.left -= size;
-        pieces.push_back(std::move(piece));
-    }
-    std::vector<KeptState> by_order;
-    for (uint32_t i = 0; i < state_count; i++) {
-        uint32_t order = 0;
-        uint64_t share = 0;
-        KeptState state;
-        state.kept = true;
-        if (!take(&in, &order, 1) || order >= KEPT_ORDERS || !take(&in, &state.place, 1) ||
-            !take(&in, &share, 1))
-            return false;
-        state.share_frames = size_t(share);
-        for (size_t k = 0; k < std::size(state_pieces); k++) {
-            uint32_t index = 0;
-            if (!take(&in, &index, 1) || index >= pieces.size()) return false;
-            state.pieces.push_back(pieces[index]);
-        }
-        if (by_order.size() <= order) by_order.resize(order + 1);
-        by_order[order] = std::move(state);
-    }
-    if (in.left) return false;
-    store.by_order = std::move(by_order);
-    store.fps = fps;
-    return true;
-}
-
-bool write_kept_file(std::FILE* out) {
-    Bytes file(KEPT_MAGIC, KEPT_MAGIC + 8);
-    std::vector<const Bytes*> pieces;
-    std::map<const Bytes*, uint32_t> index;
-    uint32_t state_count = 0;
-    for (const KeptState& state : store.by_order) {
-        if (!state.kept) continue;
-        state_count++;
-        for (const auto& piece : state.pieces)
-            if (index.emplace(piece.get(), uint32_t(pieces.size())).second)
-                pieces.push_back(piece.get());
-    }
-    const uint32_t format = KEPT_FILE_FORMAT;
-    put(&file, &format, 1);
-    put(&file, &store.key, 1);
-    const uint32_t sizes[2] = {uint32_t(pieces.size()), state_count};
-    put(&file, sizes, 2);
-    for (const Bytes* piece : pieces) {
-        const uint64_t size = piece->size();
-        put(&file, &size, 1);
-        put(&file, piece->data(), piece->size());
-    }
-    for (uint32_t order = 0; order < store.by_order.size(); order++) {
-        const KeptState& state = store.by_order[order];
-        if (!state.kept) continue;
-        const uint64_t share = state.share_frames;
-        put(&file, &order, 1);
-        put(&file, &state.place, 1);
-        put(&file, &share, 1);
-        for (const auto& piece : state.pieces) put(&file, &index[piece.get()], 1);
-    }
-    Digest digest;
-    digest.add(file.data(), file.size());
-    put(&file, &digest.value, 1);
-    return std::fwrite(file.data(), 1, file.size(), out) == file.size();
-}
-
-} // namespace
-
-void take_up_kept_states(int fps) {
-    store.key = content_key(fps);
-    const std::string directory = kept_file_directory();
-    if (!store.key || directory.empty()) return;
-    Bytes file;
-    std::string error;
-    if (read_regular_file(directory + "/" + kept_file_name(store.key), KEPT_FILE_MOST, &file,
-                          &error) &&
-        !read_kept_file(file, fps))
-        store.by_order.clear();
-    store.changed = false;
-}
-
-void store_kept_states() {
-    const std::string directory = kept_file_directory();
-    if (!store.key || !store.changed || directory.empty()) return;
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error) return;
-    // One content's states at a time: those of another are left behind.
-    const std::string name = kept_file_name(store.key);
-    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-        const std::string other = entry.path().filename().string();
-        if (other != name && other.rfind("kept-", 0) == 0 && entry.is_regular_file(error))
-            std::filesystem::remove(entry.path(), error);
-    }
-    std::string failure;
-    if (!write_file_atomically(directory + "/" + name, write_kept_file, &failure))
-        std::fprintf(stderr, "vorn: the kept states are not saved: %s\n", failure.c_str());
-    store.changed = false;
+void save_state_for_key(Bytes* out) {
+    for (const StatePiece& piece : state_pieces)
+        if (piece.save != save_render_buffers) piece.save(out, piece.arg);
 }

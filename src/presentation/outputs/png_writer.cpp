@@ -1,6 +1,6 @@
 // PNG files through libpng: one function, 32-bit frames in, 8-bit RGB out,
 // written whole or not at all.
-#include "presentation/png_writer.h"
+#include "presentation/outputs/png_writer.h"
 
 #include "data/files.h"
 

@@ -1,6 +1,6 @@
 // The show's texts in a small bitmap font of our own, drawn at the back
 // buffer's resolution through put_pixels.
-#include "presentation/fps_text.h"
+#include "presentation/live/fps_text.h"
 
 #include "platform/video.h"
 #include "presentation/display.h"

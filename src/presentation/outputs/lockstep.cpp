@@ -1,11 +1,11 @@
 // The lockstep run: the show's one start-up on a memory display with the
 // sound library in lockstep, then the show's frame step, timed per part of the show.
-#include "presentation/lockstep.h"
+#include "presentation/outputs/lockstep.h"
 
 #include "platform/sound.h"
-#include "presentation/catch_up.h"
 #include "presentation/display.h"
-#include "presentation/settings.h"
+#include "presentation/seeking/catch_up.h"
+#include "presentation/services/settings.h"
 #include "presentation/show.h"
 
 #include <algorithm>

@@ -2,14 +2,14 @@
 // swapped with the show's for each turn, and the order its last frame was in.
 // A turn is the catch-up's step on the run aside's song: a frame's share, the
 // state kept when the order is new, the scene drawn unseen.
-#include "presentation/keep_ahead.h"
+#include "presentation/seeking/keep_ahead.h"
 
 #include "data/surface.h"
 #include "director/show_parts.h"
 #include "director/timeline.h"
 #include "platform/sound.h"
-#include "presentation/catch_up.h"
-#include "presentation/kept_states.h"
+#include "presentation/seeking/catch_up.h"
+#include "presentation/seeking/kept_states.h"
 #include "presentation/show_song.h"
 
 #include <chrono>

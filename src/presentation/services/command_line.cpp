@@ -1,6 +1,6 @@
 // The command line: each option read into a plain record, every value
 // checked with its range, the first fault said in one line.
-#include "presentation/command_line.h"
+#include "presentation/services/command_line.h"
 
 #include "data/scaler.h"
 #include "director/show_parts.h"

@@ -2,51 +2,26 @@
 // a video through ffmpeg, fed through two pipes without ever blocking on one.
 // A video is made under a temporary name and renamed when whole; a stop
 // signal ends it early under a name that says it is partial.
-#include "presentation/capture.h"
+#include "presentation/outputs/capture.h"
 
 #include "data/files.h"
-#include "presentation/lockstep.h"
-#include "presentation/png_writer.h"
-#include "presentation/settings.h"
+#include "platform/process.h"
+#include "presentation/outputs/lockstep.h"
+#include "presentation/outputs/png_writer.h"
+#include "presentation/services/settings.h"
+#include "presentation/services/stop_signal.h"
 #include "presentation/show.h"
-#include "presentation/stop_signal.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 using steady = std::chrono::steady_clock;
-
-// Where a program is found on PATH; empty when it is not.
-static std::string find_on_path(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-        const std::string candidate = dir + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return {};
-}
 
 // How far a progress line has come: on the way, or its last line; a run
 // that went to its end gives its real total there, whatever was expected.
@@ -131,108 +106,12 @@ static int capture_frames(const CommandLine& options, LockstepRun* run) {
 // How long the encoder may leave its input unread before the recording stops.
 static const int ENCODER_PATIENCE_MS = 10000;
 
-// A pipe to a child: the child reads `read_end` as its descriptor `child_fd`,
-// we write `write_end`.
-struct ChildInput {
-    int read_end = -1;
-    int write_end = -1;
-    int child_fd = 0;
-};
-
-// Starts program with args, its standard input from /dev/null unless one of
-// inputs is descriptor 0, in a process group of its own (Ctrl+C on the
-// terminal reaches us, and we end its input); returns its id or -1.
-static pid_t spawn_program(const std::vector<std::string>& args, std::vector<ChildInput>& inputs) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    bool stdin_given = false;
-    for (const ChildInput& in : inputs) stdin_given = stdin_given || in.child_fd == 0;
-    if (!stdin_given) posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    for (const ChildInput& in : inputs)
-        posix_spawn_file_actions_adddup2(&actions, in.read_end, in.child_fd);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    for (ChildInput& in : inputs) {
-        close(in.read_end);
-        in.read_end = -1;
-    }
-    return pid;
-}
-
-static bool wait_program(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Bytes still to go down one pipe.
-struct Pending {
-    int fd;
-    std::vector<uint8_t> bytes;
-    size_t sent;
-};
-
-enum SendResult { SEND_OK, SEND_CLOSED, SEND_STALLED };
-
-// Writes everything of `must` and what the pipe takes of `extra` on the
-// way, never waiting on one pipe while the encoder waits on the other.
-// SEND_STALLED once neither pipe took a byte for ENCODER_PATIENCE_MS.
-static SendResult send_pending(Pending& must, Pending* extra) {
-    while (must.sent < must.bytes.size()) {
-        pollfd fds[2] = {{must.fd, POLLOUT, 0}, {-1, POLLOUT, 0}};
-        const bool with_extra = extra && extra->sent < extra->bytes.size();
-        if (with_extra) fds[1].fd = extra->fd;
-        const int ready = poll(fds, with_extra ? 2 : 1, ENCODER_PATIENCE_MS);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return SEND_CLOSED;
-        if (ready == 0) return SEND_STALLED;
-        for (int i = 0; i < 2; i++) {
-            if (!fds[i].revents) continue;
-            Pending& p = i == 0 ? must : *extra;
-            const ssize_t n = write(p.fd, p.bytes.data() + p.sent, p.bytes.size() - p.sent);
-            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            if (n <= 0) return SEND_CLOSED;
-            p.sent += size_t(n);
-        }
-    }
-    return SEND_OK;
-}
-
 // Appends data to what is still to be sent, dropping what has gone.
-static void queue_bytes(Pending& p, const void* data, size_t size) {
+static void queue_bytes(ChildQueue& p, const void* data, size_t size) {
     p.bytes.erase(p.bytes.begin(), p.bytes.begin() + std::ptrdiff_t(p.sent));
     p.sent = 0;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     p.bytes.insert(p.bytes.end(), bytes, bytes + size);
-}
-
-static bool open_child_input(ChildInput* in, int child_fd, int pipe_bytes) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    fcntl(fds[1], F_SETFL, O_NONBLOCK);
-    fcntl(fds[1], F_SETPIPE_SZ, pipe_bytes); // a larger buffer where allowed
-    // The read end above the descriptors the child is given, so that no dup2
-    // into 0 or 3 lands on it (with our standard input closed it could be 0).
-    const int high = fcntl(fds[0], F_DUPFD_CLOEXEC, 10);
-    close(fds[0]);
-    if (high < 0) {
-        close(fds[1]);
-        return false;
-    }
-    in->read_end = high;
-    in->write_end = fds[1];
-    in->child_fd = child_fd;
-    return true;
 }
 
 // The picture as the encoder stores it: the largest whole multiple of the
@@ -322,65 +201,61 @@ static bool make_recording_names(const std::string& path, RecordingNames* names)
     names->partial = (directory / (target.stem().string() + ".partial" + extension)).string();
     names->temporary =
         (directory / ("." + target.filename().string() + ".tmp-XXXXXX" + extension)).string();
-    const int fd = mkstemps(names->temporary.data(), int(extension.size()));
-    if (fd < 0) return false;
     // The recording gets the permissions any file written there would.
-    fchmod(fd, mode_t(file_mode_for(path)));
-    close(fd);
-    return true;
+    return create_unique_file(&names->temporary, extension.size(), file_mode_for(path));
 }
 
 // Draws every frame into the encoder, pictures and sound through their own
 // pipes, while the encoder works on the frames before.
 static int capture_video(const CommandLine& options, LockstepRun* run) {
-    const std::string ffmpeg = find_on_path("ffmpeg");
+    const std::string ffmpeg = find_program("ffmpeg");
     const bool with_sound = music_song != nullptr;
-    std::vector<ChildInput> inputs(with_sound ? 2 : 1);
     const int frame_bytes = int(FRAME_PIXELS * 4);
-    if (!open_child_input(&inputs[0], 0, 4 * frame_bytes) ||
-        (with_sound && !open_child_input(&inputs[1], 3, 1 << 16))) {
+    const int pipe_bytes[CHILD_INPUTS] = {4 * frame_bytes, 1 << 16};
+    ChildProcess encoder;
+    if (!child_open_inputs(&encoder, with_sound ? 2 : 1, pipe_bytes)) {
         std::fprintf(stderr, "vorn: cannot make a pipe to ffmpeg\n");
         return 1;
     }
     RecordingNames names;
     if (!make_recording_names(options.record_path, &names)) {
+        child_close_inputs(&encoder);
         std::fprintf(stderr, "vorn: cannot create a file beside %s\n", options.record_path.c_str());
         return 1;
     }
-    signal(SIGPIPE, SIG_IGN);
-    const pid_t encoder =
-        spawn_program(encoder_command(ffmpeg, options, with_sound, names.temporary), inputs);
-    Pending pictures{inputs[0].write_end, {}, 0};
-    Pending sound{with_sound ? inputs[1].write_end : -1, {}, 0};
-    SendResult sent = encoder < 0 ? SEND_CLOSED : SEND_OK;
+    const bool started =
+        child_start(encoder_command(ffmpeg, options, with_sound, names.temporary), &encoder);
+    ChildQueue pictures{encoder.write_ends[0], {}, 0};
+    ChildQueue sound{encoder.write_ends[1], {}, 0};
+    SendResult sent = started ? SEND_OK : SEND_CLOSED;
     while (sent == SEND_OK && !stop_signal && render_lockstep_frame(run)) {
         if (with_sound)
             queue_bytes(sound, demo_lockstep_samples.data(), demo_lockstep_samples.size() * 2);
         queue_bytes(pictures, surface_back->pixels.data(), size_t(frame_bytes));
-        sent = send_pending(pictures, with_sound ? &sound : nullptr);
+        sent = child_send(&pictures, with_sound ? &sound : nullptr, ENCODER_PATIENCE_MS);
         report_progress(run, PROGRESS_RUNNING, names.temporary);
     }
-    if (sent == SEND_OK && with_sound) sent = send_pending(sound, nullptr);
-    for (ChildInput& in : inputs) close(in.write_end);
+    if (sent == SEND_OK && with_sound) sent = child_send(&sound, nullptr, ENCODER_PATIENCE_MS);
+    child_close_inputs(&encoder);
     if (sent == SEND_STALLED) {
         std::fprintf(stderr, "vorn: ffmpeg read nothing for %d s; the recording to %s stopped\n",
                      ENCODER_PATIENCE_MS / 1000, options.record_path.c_str());
-        kill(encoder, SIGKILL);
+        child_kill(encoder);
     }
-    const bool encoded = encoder >= 0 && wait_program(encoder);
+    const bool encoded = started && child_wait(encoder);
     // The last line, once the encoder has written all of the file.
     report_progress(run,
                     sent == SEND_OK && encoded && !stop_signal ? PROGRESS_WHOLE : PROGRESS_STOPPED,
                     names.temporary);
     if (sent != SEND_OK || !encoded) {
-        unlink(names.temporary.c_str());
+        std::remove(names.temporary.c_str());
         if (sent != SEND_STALLED)
             std::fprintf(stderr, "vorn: ffmpeg could not write %s\n", options.record_path.c_str());
         return 1;
     }
     if (stop_signal) {
         const bool kept = std::rename(names.temporary.c_str(), names.partial.c_str()) == 0;
-        if (!kept) unlink(names.temporary.c_str());
+        if (!kept) std::remove(names.temporary.c_str());
         std::fprintf(stderr, "vorn: stopped after %u frames (%.2f s); %s%s\n", run->frame,
                      run->frame / double(run->fps), kept ? "the part made is in " : "",
                      kept ? names.partial.c_str() : "nothing is kept");
@@ -389,7 +264,7 @@ static int capture_video(const CommandLine& options, LockstepRun* run) {
     if (std::rename(names.temporary.c_str(), names.final_name.c_str()) != 0) {
         std::fprintf(stderr, "vorn: cannot write %s: %s\n", options.record_path.c_str(),
                      std::strerror(errno));
-        unlink(names.temporary.c_str());
+        std::remove(names.temporary.c_str());
         return 1;
     }
     std::fprintf(stderr, "vorn: %u frames (%.2f s) recorded to %s (%.1f MB)\n", run->frame,
@@ -399,7 +274,7 @@ static int capture_video(const CommandLine& options, LockstepRun* run) {
 }
 
 int run_capture(const CommandLine& options) {
-    if (!options.record_path.empty() && find_on_path("ffmpeg").empty()) {
+    if (!options.record_path.empty() && find_program("ffmpeg").empty()) {
         std::fprintf(stderr, "vorn: --record needs ffmpeg, which is not on PATH\n");
         return 1;
     }

@@ -4,7 +4,7 @@
 // module (the new song started at the old one's order and row). Nothing is
 // replaced by a version the show cannot use; the folder going away and
 // coming back is said, and what it holds loaded again when it is back.
-#include "presentation/watch.h"
+#include "presentation/live/watch.h"
 
 #include "data/assets.h"
 #include "data/files.h"
@@ -12,10 +12,10 @@
 #include "data/pack.h"
 #include "platform/file_watch.h"
 #include "platform/sound.h"
-#include "presentation/catch_up.h"
-#include "presentation/fps_text.h"
-#include "presentation/keep_ahead.h"
-#include "presentation/kept_states.h"
+#include "presentation/live/fps_text.h"
+#include "presentation/seeking/catch_up.h"
+#include "presentation/seeking/keep_ahead.h"
+#include "presentation/seeking/kept_states.h"
 #include "presentation/show.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The settings file read leniently (a bad line keeps the default) and
 // written whole through a temporary file renamed into place (data/files).
-#include "presentation/settings.h"
+#include "presentation/services/settings.h"
 
 #include "data/files.h"
 #include "platform/sound.h"

@@ -1,12 +1,12 @@
 // The catch-up of a seek, in slices of wall time: where it starts from, a
 // state (where it goes, how far it is) and one step that renders the song's
 // share and draws the scene unseen, as the frame step does for shown frames.
-#include "presentation/catch_up.h"
+#include "presentation/seeking/catch_up.h"
 
 #include "data/surface.h"
 #include "director/timeline.h"
 #include "platform/sound.h"
-#include "presentation/kept_states.h"
+#include "presentation/seeking/kept_states.h"
 #include "presentation/show_frame.h"
 #include "presentation/show_song.h"
 

@@ -3,13 +3,13 @@
 // page's lockstep run reports the same table); then, at the catch-up's rate,
 // the cost of a seek to each order the run passed: back to it from the end,
 // and from the start as the first seek of a show computes it.
-#include "presentation/capture.h"
+#include "presentation/outputs/benchmark.h"
 
 #include "data/surface.h"
 #include "platform/sound.h"
-#include "presentation/catch_up.h"
-#include "presentation/kept_states.h"
-#include "presentation/lockstep.h"
+#include "presentation/outputs/lockstep.h"
+#include "presentation/seeking/catch_up.h"
+#include "presentation/seeking/kept_states.h"
 #include "presentation/show.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 // tests and the web page make them with this same code.
 #pragma once
 
-#include "presentation/lockstep.h"
+#include "presentation/outputs/lockstep.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "director/show_parts.h"
-#include "presentation/command_line.h"
+#include "presentation/services/command_line.h"
 
 #include <chrono>
 #include <cstdint>
