@@ -71,7 +71,7 @@ TEST_F(AssetsTest, SlotsFillFromTheLookUpAndWrongSizesCountAsMissing) {
     const std::string warnings = testing::internal::GetCapturedStderr();
     EXPECT_EQ(warnings,
               "vorn: brain.m3d from ./brain.m3d is no model the show can read; not used\n"
-              "vorn: istu2.m3d from ./istu2.m3d cannot be read (67108865 bytes); not used\n"
+              "vorn: istu2.m3d from ./istu2.m3d is longer than any item is read (67108865 bytes); not used\n"
               "vorn: qxlogo.raw has 192001 bytes, expected 192000, from ./qxlogo.raw; not used\n"
               "vorn: b_vorn.raw has 19322 bytes, expected 19323, from built-in data; not used\n");
     EXPECT_TRUE(pic_think.empty()) << "missing from the pack";

@@ -111,6 +111,8 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
         {"--frames", "d", "--every", "0"},
         {"--frames", "d", "--seconds", "-3"},
         {"--frames", "d", "--seconds", "abc"},
+        {"--frames", "d", "--seconds", "1e3"},
+        {"--frames", "d", "--seconds", "86401"},
         {"--frames", "d", "--record", "a.mp4"},
         {"--benchmark", "--frames", "d"},
         {"--size", "640x400"},
@@ -138,6 +140,10 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
             << shown;
     }
     EXPECT_EQ(parse({"--\n\x1b"}).error, "vorn: unknown option '--\\x0a\\x1b' (try --help)");
+    // A number the grammar does not take is said as such, not as a sign.
+    EXPECT_EQ(parse({"--frames", "d", "--seconds", "1e3"}).error,
+              "vorn: --seconds needs seconds written as digits and a point (such as 2.5), more "
+              "than 0 and at most 86400, not '1e3'");
 }
 
 // The program itself: status 2 and exactly one line on stderr.

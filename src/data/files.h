@@ -42,6 +42,29 @@ bool write_file_atomically(const std::string& path, const void* data, size_t siz
 // existing file's, or 0666 less the umask for a new one.
 unsigned file_mode_for(const std::string& path);
 
+// Temporary files of our own, made new (O_EXCL: never through a link or onto
+// another's file) under pattern ("...XXXXXX" then suffix_length bytes of
+// suffix, the Xs made unique) with the permission bits mode, and held under an
+// exclusive lock on the returned descriptor until it is closed, so that a later
+// run can tell one abandoned by a killed writer from one being written. The
+// path is noted for remove_noted_temporaries until forget_temporary. -1 when
+// none can be made.
+int create_held_temporary(std::string* pattern, size_t suffix_length, unsigned mode);
+// The temporary at path is no longer ours to remove: renamed, or removed.
+void forget_temporary(const std::string& path);
+// Removes every noted temporary: for a signal handler, before the process
+// ends at once (it only unlinks).
+void remove_noted_temporaries();
+// Removes the regular files of ours in directory whose names `ours` accepts
+// and that no live writer holds (a symbolic link is never followed). Returns
+// how many went.
+int remove_abandoned_temporaries(const std::string& directory,
+                                 const std::function<bool(const std::string&)>& ours);
+
+// Renames from to `to` only when nothing is at `to`; false (errno EEXIST
+// when something is) otherwise.
+bool rename_without_replacing(const std::string& from, const std::string& to);
+
 // True for the names write_file_atomically gives its temporary files for the
 // target named `name` (no directory).
 bool is_temporary_name_of(const std::string& file_name, const std::string& name);
