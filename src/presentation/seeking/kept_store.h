@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Orders beyond this are not kept (a module has at most 256).
@@ -31,8 +32,16 @@ struct KeptStates {
 
 extern KeptStates kept_store;
 
-// How many pieces a state has.
+// How many pieces a state has, and the bytes of the largest and of all of
+// them in the show's state now (every state of this show has those sizes).
 size_t kept_state_pieces();
+size_t kept_piece_bytes_most();
+size_t kept_state_bytes();
+// Why the pieces of a state read from a file cannot be taken into the show
+// as it runs, or an empty string: each is loaded into the show's own state
+// (set aside and put back after, whatever happens) and judged there: its
+// size, the indices, flags, numbers and tables within what the show can have.
+std::string kept_state_problem(const KeptState& state);
 // The show's state now as the content key takes it: every piece but the
 // render buffers (they hold nothing yet at the start, the id buffer not even
 // zeroes), one after another.
