@@ -542,10 +542,12 @@ std::string kept_state_problem(const KeptState& state) {
     static bool tables_built = false;
     if (!tables_built) build_tables(&built);
     tables_built = true;
+    // The show's state as it is, to judge by and to put back into the same
+    // buffers (what points into them stays good).
     AsideState* shown = set_aside_show_state();
     if (!shown) return "no memory to judge it in";
-    Bytes own_tables;
-    save_tables(&own_tables, 0);
+    std::vector<Bytes> own(std::size(state_pieces));
+    for (size_t i = 0; i < own.size(); i++) state_pieces[i].save(&own[i], state_pieces[i].arg);
     std::string why;
     for (size_t i = 0; i < std::size(state_pieces) && why.empty(); i++) {
         Reader in{state.pieces[i]->data(), state.pieces[i]->size()};
@@ -554,10 +556,10 @@ std::string kept_state_problem(const KeptState& state) {
     }
     if (why.empty())
         if (const char* problem = loaded_state_problem(*shown, built)) why = problem;
-    // The show's own state back in place, whatever was loaded.
-    swap_aside_state(shown);
+    for (size_t i = 0; i < own.size(); i++) {
+        Reader in{own[i].data(), own[i].size()};
+        state_pieces[i].load(&in, state_pieces[i].arg);
+    }
     release_aside_state(shown);
-    Reader in{own_tables.data(), own_tables.size()};
-    load_tables(&in, 0);
     return why;
 }
