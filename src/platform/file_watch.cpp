@@ -152,10 +152,6 @@ int file_watch_poll(uint32_t now_ms, std::vector<std::string>* settled) {
     return changes;
 }
 
-size_t file_watch_pending() {
-    return pending.size();
-}
-
 void file_watch_stop() {
     if (watch_fd >= 0) close(watch_fd);
     watch_fd = -1;

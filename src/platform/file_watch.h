@@ -29,6 +29,4 @@ int file_watch_start();
 int file_watch_poll(uint32_t now_ms, std::vector<std::string>* settled);
 // The watched folder's path, as it was when the watch began.
 const std::string& file_watch_folder();
-// How many names wait to settle.
-size_t file_watch_pending();
 void file_watch_stop();

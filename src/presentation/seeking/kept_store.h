@@ -42,6 +42,12 @@ size_t kept_state_bytes();
 // (set aside and put back after, whatever happens) and judged there: its
 // size, the indices, flags, numbers and tables within what the show can have.
 std::string kept_state_problem(const KeptState& state);
+
+// The reader and writer of the cache file (cache_file.cpp) on bytes in
+// memory: why the file's states are not taken into the store (an empty string
+// when they are), and the file the store would write.
+std::string take_kept_file(const Bytes& file, int fps);
+Bytes kept_file_of_store();
 // The show's state now as the content key takes it: every piece but the
 // render buffers (they hold nothing yet at the start, the id buffer not even
 // zeroes), one after another.
