@@ -13,10 +13,12 @@
 #include "presentation/display.h"
 #include "presentation/live/demo_run.h"
 #include "presentation/outputs/show_digests.h"
+#include "presentation/seeking/catch_up.h"
 #include "presentation/services/settings.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -47,16 +49,38 @@ Blob builtin_module() {
     return embedded("/builtin/system2.xm", &bytes);
 }
 
-// The page's key codes (vorn.js KEY_CODES).
-static ShowKey page_key(int code) {
-    static const ShowKey keys[] = {KEY_OTHER,     KEY_SPACE, KEY_LEFT, KEY_RIGHT, KEY_PAGE_UP,
-                                   KEY_PAGE_DOWN, KEY_ENTER, KEY_F1,   KEY_ESCAPE};
-    return code > 0 && code < int(sizeof keys / sizeof keys[0]) ? keys[code] : KEY_OTHER;
+// The keys the page hands over, by the browser's KeyboardEvent.code. A key's
+// code for vorn_web_key is its place here plus one; the page reads this very
+// table (vorn_web_key_names) and keeps none of its own.
+struct PageKey {
+    const char* code;
+    ShowKey key;
+};
+static const PageKey page_keys[] = {
+    {"Space", KEY_SPACE},        {"ArrowLeft", KEY_LEFT},
+    {"ArrowRight", KEY_RIGHT},   {"PageUp", KEY_PAGE_UP},
+    {"PageDown", KEY_PAGE_DOWN}, {"Enter", KEY_ENTER},
+    {"NumpadEnter", KEY_ENTER},  {"F1", KEY_F1},
+    {"Escape", KEY_ESCAPE},
+};
+constexpr int PAGE_KEY_COUNT = int(sizeof page_keys / sizeof page_keys[0]);
+
+// The page keeps no settings file: its sound settings are its own, and a
+// settings file of one show would be read back by the next. The kept states'
+// cache stays in the page's file system for the visit.
+static void keep_no_settings() {
+    if (const char* home = std::getenv("HOME")) {
+        if (!std::getenv("XDG_CACHE_HOME"))
+            setenv("XDG_CACHE_HOME", (std::string(home) + "/.cache").c_str(), 1);
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
 }
 
 extern "C" {
 
 int vorn_web_init() {
+    keep_no_settings();
     pack_builtin = builtin_pack();
     if (!pack_builtin.size || !builtin_module().size) {
         web_error = "the built-in content is missing";
@@ -92,18 +116,38 @@ void vorn_web_use_builtin(int enabled) {
     sound_set_builtin_module(enabled);
 }
 
-// One line a part: its first order, name and start in seconds.
+// One line a part: its first order, key (as --start takes it), name and start
+// in seconds; the last line is the end of the show.
 const char* vorn_web_scene_list() {
     web_text.clear();
     MusicSong* song = FMUSIC_LoadSong("system2.xm");
     for (const PartRange& part : show_parts) {
-        if (part.last_order == UINT32_MAX) continue;
-        char line[96];
-        std::snprintf(line, sizeof line, "%u\t%s\t%.2f\n", part.first_order, part.name,
-                      song ? sound_order_seconds(song, part.first_order) : 0.0);
+        char line[128];
+        std::snprintf(line, sizeof line, "%u\t%s\t%s\t%.3f\n", part.first_order, part.key,
+                      part.name, song ? sound_order_seconds(song, part.first_order) : 0.0);
         web_text += line;
     }
     if (song) FMUSIC_FreeSong(song);
+    return web_text.c_str();
+}
+
+// The start of every order up to the end of the show, in seconds, one a line.
+const char* vorn_web_order_times() {
+    web_text.clear();
+    MusicSong* song = FMUSIC_LoadSong("system2.xm");
+    for (uint32_t order = 0; order <= show_parts[PART_END_OF_SHOW].first_order; order++) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%.3f\n", song ? sound_order_seconds(song, order) : 0.0);
+        web_text += line;
+    }
+    if (song) FMUSIC_FreeSong(song);
+    return web_text.c_str();
+}
+
+// The browser's names of the keys vorn_web_key takes, one a line, code 1 first.
+const char* vorn_web_key_names() {
+    web_text.clear();
+    for (const PageKey& key : page_keys) web_text += std::string(key.code) + "\n";
     return web_text.c_str();
 }
 
@@ -135,7 +179,31 @@ const uint8_t* vorn_web_pixels() {
 }
 
 void vorn_web_key(int code) {
-    web_push_key(page_key(code));
+    if (code > 0 && code <= PAGE_KEY_COUNT) web_push_key(page_keys[code - 1].key);
+}
+
+// A seek bar's seek: the start of order, as Right and Left go there (the kept
+// states, then the catch-up with its progress).
+void vorn_web_seek(int order) {
+    if (music_song && order >= 0) begin_seek(uint32_t(order));
+}
+
+// The page hidden (0) or shown again (1). Hidden, the show stops at once as
+// when its window loses the focus: the music pauses and no frame is drawn
+// (the pass handles the event and draws nothing while inactive; a show it
+// ends is shut down by the next vorn_web_frame). A catch-up under way plays
+// its music in lockstep, so it simply stands while the page asks for no
+// passes, and the events wait for its next one.
+void vorn_web_shown(int shown) {
+    web_push_shown(shown);
+    if (!shown && !catch_up_active()) frame_loop_pass();
+}
+
+// What the page's controls show: 1 paused, 2 catching up, and the order the
+// catch-up goes to from bit 8.
+uint32_t vorn_web_status() {
+    const uint32_t catching = catch_up_active() ? 1 : 0;
+    return uint32_t(demo_paused ? 1 : 0) | catching << 1 | (catching ? catch_up_order() : 0) << 8;
 }
 
 uint32_t vorn_web_sound_render(uint32_t frames) {
@@ -210,6 +278,22 @@ int vorn_web_digest_frames(int frames) {
 
 const char* vorn_web_digest_lines() {
     return web_text.c_str();
+}
+
+// The start screen's poster: the lockstep frame after frames frames of the
+// show, left in vorn_web_pixels.
+int vorn_web_poster(int frames) {
+    music_song = FMUSIC_LoadSong("system2.xm");
+    CommandLine options;
+    options.width = FRAME_WIDTH;
+    options.height = FRAME_HEIGHT;
+    LockstepRun run{};
+    const int started = start_lockstep_show(options, &run);
+    for (int i = 0; started && i < frames && render_lockstep_frame(&run); i++) {
+    }
+    if (started) video_present(surface_back);
+    stop_lockstep_show();
+    return started ? 0 : 1;
 }
 
 } // extern "C"

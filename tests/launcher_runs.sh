@@ -12,11 +12,14 @@ run=$1 vorn=$2 make_module=$3 build_dir=$4 source_dir=$5
 
 source "$(dirname "$0")/script_support.sh"
 
-# Waits up to 30 s for a visible window of that exact name; its id in found.
-# (A search while other windows come and go can fail: it is tried again.)
+# Waits up to 30 s for a visible window of that exact name (any window of it
+# with --any); its id in found. A search while other windows come and go can
+# fail: it is tried again.
 find_window() {
+    local only=--onlyvisible
+    [ "$1" = --any ] && only= && shift
     for _ in $(seq 60); do
-        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        found=$(xdotool search $only --name "^$1\$" 2>/dev/null | head -n 1) || true
         [ -n "$found" ] && return 0
         sleep 0.5
     done
@@ -133,7 +136,7 @@ inside_run)
     start=$(date +%s%N)
     xdotool key Return
     # The dialog is off the screen once the show's window is there.
-    timeout 30 xdotool search --sync --name '^VORN$' >/dev/null || fail "no show window"
+    find_window --any VORN || fail "no show window"
     ! xdotool search --onlyvisible --name '^Vorn Demo Configuration$' >/dev/null 2>&1 ||
         fail "the dialog stays on the screen over the show"
     wait_vorn 120

@@ -22,6 +22,8 @@ extern int display_pacing;   // FramePacing; read when the window opens
 extern int display_windowed; // 1: a window of the mode's size instead of full screen
 // The keys that switch full screen here, as the key overlay names them.
 extern const char* const video_full_screen_keys;
+// The keys that end the show, as the key overlay names them.
+extern const char* const video_end_keys;
 
 // Whether the environment names a display to show windows on.
 bool have_display();

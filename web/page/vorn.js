@@ -1,35 +1,42 @@
-// The page's side of the show: loads the engine (vorn-engine.wasm) with a
-// progress bar, offers the start screen, and then runs the frame loop. The
-// engine draws each 320 x 200 RGBA frame and renders the sound; this file only
-// puts the frame on the canvas (whole-multiple nearest-neighbour, then smooth
-// to 4:3), hands keys and dropped files to the engine, and keeps the sound
-// worklet fed, telling the engine which sample frame is being heard.
+// The page's side of the engine: loads it (vorn-engine.wasm) with a progress
+// bar, starts and ends the show, and runs the frame loop. The engine draws
+// each 320 x 200 RGBA frame and renders the sound; this file puts the frame on
+// the canvas (whole-multiple nearest-neighbour, then smooth to 4:3), paces the
+// frames at the show's 60 a second whatever the screen's refresh, hands keys
+// and dropped files to the engine, keeps the sound worklet fed (sound.js) and
+// tells the engine which sample frame is being heard, and pauses everything
+// while the page is hidden. The viewer's side (start screen, controls, links) is
+// player.js, which fills window.vorn.ui.
 // The engine's exports (C names, see web/README.md) are called directly.
 'use strict';
 
 (() => {
     const FRAME_WIDTH = 320;
     const FRAME_HEIGHT = 200;
-    const SOUND_RATE = 44100; // the rate the native show renders at
-    const SOUND_AHEAD = 0.25; // seconds of sound queued in the worklet
-    const SOUND_CHUNK = 4096; // frames asked of the engine at a time
+    const FRAME_MS = 1000 / 60; // the show's frame: motion steps once a frame
+    const FRAME_SLACK_MS = 3; // an animation frame this early still draws
+    const POSTER_FRAMES = 120; // the start screen's poster: the show after 2 s
     const ENGINE_SCRIPT = 'vorn-engine.js';
     const ENGINE_WASM = 'vorn-engine.wasm';
-    // Keys the engine hears (its vorn_web_key codes); F and full screen stay here.
-    const KEY_CODES = {
-        Space: 1, ArrowLeft: 2, ArrowRight: 3, PageUp: 4, PageDown: 5,
-        Enter: 6, NumpadEnter: 6, F1: 7, Escape: 8,
-    };
 
     const state = {
-        phase: 'loading', // loading, start, playing, error
+        phase: 'loading', // loading, start, starting, playing, error
         engine: null,
-        audio: null, // {context, node, sent, report: {frame, time}, underruns}
+        keyCodes: new Map(), // KeyboardEvent.code: the engine's key code
+        parts: [], // {order, key, name, seconds}, the show's end last
+        orderTimes: [], // the start of every order in seconds
+        audio: null, // {context, node, gain, sent, report: {frame, time}, underruns}
+        muted: false,
         files: new Map(), // dropped files by name: Uint8Array
         frames: 0, // frames drawn since the show started
+        nextFrameAt: null, // the animation-clock time the next frame is due (null: now)
+        hidden: false, // the page is hidden: nothing drawn, nothing queued
+        looping: false, // an animation frame is asked for
         onFrame: null, // called after each frame is on the canvas (tests)
         error: '',
     };
+    // The viewer's side, filled by player.js.
+    const ui = {showStart() {}, showPlaying() {}, afterFrame() {}, soundFailed() {}};
 
     const $ = (id) => document.getElementById(id);
     const screen = $('screen');
@@ -44,8 +51,9 @@
 
     // --- panels -----------------------------------------------------------
     function showPanel(name) {
-        for (const id of ['loading', 'start', 'error']) $(id).hidden = id !== name;
+        for (const id of ['loading', 'start', 'error', 'starting']) $(id).hidden = id !== name;
         screen.hidden = name !== null;
+        document.body.classList.toggle('playing', name === null);
     }
 
     function fail(text) {
@@ -57,9 +65,12 @@
         showPanel('error');
     }
 
+    function engineText(pointer) {
+        return state.engine.UTF8ToString(pointer);
+    }
+
     function engineError() {
-        const text = state.engine.UTF8ToString(state.engine._vorn_web_error());
-        return text || 'no reason given';
+        return engineText(state.engine._vorn_web_error()) || 'no reason given';
     }
 
     function setProgress(fraction, text) {
@@ -96,7 +107,24 @@
         });
     }
 
+    // The engine's tables: its keys, the parts and the orders' times.
+    function readTables(engine) {
+        const names = engineText(engine._vorn_web_key_names()).split('\n').filter(Boolean);
+        state.keyCodes = new Map(names.map((name, i) => [name, i + 1]));
+        state.parts = [];
+        for (const line of engineText(engine._vorn_web_scene_list()).split('\n')) {
+            const [order, key, name, seconds] = line.split('\t');
+            if (key) state.parts.push({order: Number(order), key, name, seconds: Number(seconds)});
+        }
+        state.orderTimes = engineText(engine._vorn_web_order_times()).split('\n').filter(Boolean).map(Number);
+    }
+
     async function load() {
+        if (location.protocol === 'file:') {
+            fail('This page must be served, not opened as a file: run "make web-run" and open ' +
+                'http://127.0.0.1:8080/ (any web server of the page\'s folder does).');
+            return;
+        }
         if (typeof WebAssembly !== 'object' || typeof WebAssembly.instantiate !== 'function') {
             fail('This browser cannot run WebAssembly, which the show is made of.');
             return;
@@ -117,12 +145,22 @@
                 fail(`The engine could not start: ${engineError()}`);
                 return;
             }
+            readTables(engine);
             for (const [name, data] of state.files) handFile(name, data);
             setProgress(1);
             showStart();
         } catch (error) {
             fail(`The show could not be loaded: ${error.message}`);
         }
+    }
+
+    // The poster: a frame of the show, drawn by the engine in lockstep.
+    function drawPoster(canvas) {
+        if (state.engine._vorn_web_poster(POSTER_FRAMES) !== 0) return false;
+        const image = canvas.getContext('2d').createImageData(FRAME_WIDTH, FRAME_HEIGHT);
+        image.data.set(enginePixelView());
+        canvas.getContext('2d').putImageData(image, 0, 0);
+        return true;
     }
 
     // --- start screen -----------------------------------------------------
@@ -140,6 +178,7 @@
         const item = document.createElement('li');
         item.textContent = line;
         $('warnings').appendChild(item);
+        $('own').open = true;
     }
 
     function showNote(text) {
@@ -147,97 +186,53 @@
         $('sound-note').hidden = !text;
     }
 
-    function fillSceneList() {
-        const list = $('scene-list');
-        const text = state.engine.UTF8ToString(state.engine._vorn_web_scene_list());
-        list.replaceChildren();
-        const first = document.createElement('li');
-        first.textContent = 'from the beginning';
-        first.dataset.order = '-1';
-        list.appendChild(first);
-        for (const line of text.split('\n')) {
-            const [order, name, seconds] = line.split('\t');
-            if (!name) continue;
-            const item = document.createElement('li');
-            const s = Math.floor(Number(seconds) || 0);
-            item.textContent = `${name} (${Math.floor(s / 60)}:${String(s % 60).padStart(2, '0')})`;
-            item.dataset.order = order;
-            list.appendChild(item);
-        }
-    }
-
     function showStart() {
         state.phase = 'start';
         const problem = soundProblem();
         $('play').disabled = Boolean(problem);
         showNote(problem ? `${problem}, so the show can only play without sound.` : '');
-        fillSceneList();
         showPanel('start');
+        ui.showStart();
     }
 
-    // --- sound --------------------------------------------------------------
-    async function openSound() {
-        const context = new AudioContext({sampleRate: SOUND_RATE, latencyHint: 'playback'});
-        try {
-            await context.audioWorklet.addModule('sound-worklet.js');
-            const node = new AudioWorkletNode(context, 'vorn-sound',
-                {numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2]});
-            node.connect(context.destination);
-            const audio = {context, node, sent: 0, report: {frame: 0, time: 0}, underruns: 0};
-            node.port.onmessage = (event) => {
-                audio.report = {frame: event.data.frame, time: event.data.time};
-                audio.underruns = event.data.underruns;
-            };
-            await context.resume();
-            return audio;
-        } catch (error) {
-            context.close();
-            throw error;
-        }
-    }
+    // --- sound (sound.js) ---------------------------------------------------
+    const sound = window.vornSound;
 
     function closeSound() {
         if (!state.audio) return;
-        state.audio.context.close();
+        sound.close(state.audio);
         state.audio = null;
     }
 
-    // Keeps SOUND_AHEAD seconds queued past the frame the worklet plays now.
-    function feedSound(audio) {
-        const engine = state.engine;
-        const rate = audio.context.sampleRate;
-        const playing = audio.report.frame + Math.max(0, audio.context.currentTime - audio.report.time) * rate;
-        let wanted = Math.floor(playing + SOUND_AHEAD * rate - audio.sent);
-        while (wanted > 0) {
-            const frames = engine._vorn_web_sound_render(Math.min(wanted, SOUND_CHUNK));
-            if (frames === 0) break;
-            const at = engine._vorn_web_sound_buffer() >> 1;
-            const samples = engine.HEAP16.slice(at, at + 2 * frames);
-            audio.node.port.postMessage({samples}, [samples.buffer]);
-            audio.sent += frames;
-            wanted -= frames;
-        }
-    }
-
-    // The sample frame leaving the speakers now, by the audio clock.
-    function heardFrame(audio) {
-        const stamp = audio.context.getOutputTimestamp();
-        const frame = audio.report.frame + (stamp.contextTime - audio.report.time) * audio.context.sampleRate;
-        return Math.min(Math.max(frame, 0), audio.sent);
+    function setMuted(muted) {
+        state.muted = muted;
+        if (state.audio) sound.fade(state.audio, muted ? 0 : 1);
     }
 
     // --- the show -----------------------------------------------------------
+    // Resolves once the page has been painted (the starting sign is seen).
+    function afterPaint() {
+        return new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+    }
+
+    // Called from the click or tap that asks for the show: the panel gives way
+    // at once to the starting sign; with sound, the audio context is made here.
     async function start(withSound, order = -1) {
         if (state.phase !== 'start') return;
+        state.phase = 'starting';
+        showPanel('starting');
         let rate = 0;
         if (withSound) {
             try {
-                state.audio = await openSound();
+                state.audio = await sound.open(state.muted);
                 rate = state.audio.context.sampleRate;
             } catch (error) {
-                showNote(`The sound could not be opened (${error.message}); try "Play without sound".`);
+                showStart();
+                ui.soundFailed(error.message);
                 return;
             }
+        } else {
+            await afterPaint();
         }
         $('warnings').replaceChildren();
         state.engine._vorn_web_use_builtin($('no-builtin').checked ? 0 : 1);
@@ -247,9 +242,27 @@
         }
         state.phase = 'playing';
         state.frames = 0;
+        state.hidden = false;
+        state.nextFrameAt = null;
         showPanel(null);
         resizeScreen();
-        tick(performance.now()); // the first frame at once: never an empty canvas
+        ui.showPlaying();
+        if (document.hidden) hideShow();
+        else firstFrame();
+    }
+
+    // The first frame at once, never an empty canvas; the animation clock's
+    // next tick sets the pace from there.
+    function firstFrame() {
+        state.nextFrameAt = undefined;
+        if (state.engine._vorn_web_frame(performance.now())) {
+            drawFrame();
+            state.frames++;
+            ui.afterFrame();
+            loop();
+        } else {
+            endShow();
+        }
     }
 
     function endShow() {
@@ -258,32 +271,94 @@
         showStart();
     }
 
+    // Whether this animation frame is early for the show's next frame: on a
+    // 120 or 144 Hz screen most are, and the show draws at 60 a second as on
+    // the desktop, so that motion keeps its speed. Late by more than a frame
+    // (a slow machine), it starts counting again rather than catch up.
+    function earlyForFrame(now) {
+        if (state.nextFrameAt === undefined) {
+            state.nextFrameAt = now + FRAME_MS;
+            return true;
+        }
+        const catching = (state.engine._vorn_web_status() & 2) !== 0;
+        if (!catching && state.nextFrameAt !== null && now < state.nextFrameAt - FRAME_SLACK_MS) return true;
+        const late = state.nextFrameAt === null || now - state.nextFrameAt > FRAME_MS;
+        state.nextFrameAt = late ? now + FRAME_MS : state.nextFrameAt + FRAME_MS;
+        return false;
+    }
+
     function tick(now) {
-        if (state.phase !== 'playing') return;
+        state.looping = false;
+        if (state.phase !== 'playing' || state.hidden) return;
         const engine = state.engine;
-        let going;
+        let going = 1;
         try {
             if (state.audio) {
-                feedSound(state.audio);
-                engine._vorn_web_sound_heard(heardFrame(state.audio));
+                sound.feed(state.audio, engine);
+                engine._vorn_web_sound_heard(sound.heardFrame(state.audio));
             }
-            going = engine._vorn_web_frame(now);
-            drawFrame();
-            state.frames++;
-            if (state.onFrame) state.onFrame();
+            if (!earlyForFrame(now)) {
+                going = engine._vorn_web_frame(now);
+                if (going) {
+                    drawFrame();
+                    state.frames++;
+                    ui.afterFrame();
+                    if (state.onFrame) state.onFrame();
+                }
+            }
         } catch (error) {
             fail(`The show stopped: ${error.message}`);
             return;
         }
-        if (going) requestAnimationFrame(tick);
-        else endShow();
+        if (!going) endShow();
+        else loop();
+    }
+
+    function loop() {
+        if (state.looping || state.phase !== 'playing' || state.hidden) return;
+        state.looping = true;
+        requestAnimationFrame(tick);
+    }
+
+    // Hidden, the show stops where it is: the engine pauses the music and
+    // draws nothing, the audio output stops with what it had queued, and no
+    // animation frame is asked for. Shown again, all goes on from there: the
+    // queued sound first (faded in), and frames counted afresh, no burst.
+    function hideShow() {
+        if (state.hidden) return;
+        state.hidden = true;
+        state.engine._vorn_web_shown(0);
+        if (state.audio) state.audio.context.suspend().catch(() => {});
+    }
+
+    function showAgain() {
+        if (!state.hidden) return;
+        state.hidden = false;
+        if (state.audio) {
+            // The ramp is set while the clock stands, so it starts with the sound.
+            sound.fade(state.audio, state.muted ? 0 : 1, 0);
+            state.audio.context.resume().catch(() => {});
+        }
+        state.engine._vorn_web_shown(1);
+        state.nextFrameAt = null;
+        loop();
+    }
+
+    // A frozen page (a background tab the browser stops) is hidden too.
+    function onVisibility(event) {
+        if (state.phase !== 'playing') return;
+        if (document.hidden || event.type === 'freeze') hideShow();
+        else showAgain();
     }
 
     // --- the picture --------------------------------------------------------
+    function enginePixelView() {
+        const at = state.engine._vorn_web_pixels();
+        return state.engine.HEAPU8.subarray(at, at + FRAME_WIDTH * FRAME_HEIGHT * 4);
+    }
+
     function drawFrame() {
-        const engine = state.engine;
-        const at = engine._vorn_web_pixels();
-        frameImage.data.set(engine.HEAPU8.subarray(at, at + FRAME_WIDTH * FRAME_HEIGHT * 4));
+        frameImage.data.set(enginePixelView());
         frameContext.putImageData(frameImage, 0, 0);
         blockContext.imageSmoothingEnabled = false;
         blockContext.drawImage(frameCanvas, 0, 0, blockCanvas.width, blockCanvas.height);
@@ -314,24 +389,35 @@
         if (state.phase === 'playing') drawFrame();
     }
 
-    function toggleFullScreen() {
-        if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
-        else $('stage').requestFullscreen().catch(() => {});
+    // --- keys -------------------------------------------------------------------
+    // A key for the engine, by its KeyboardEvent.code.
+    function engineKey(code) {
+        const key = state.keyCodes.get(code);
+        if (!key) throw new Error(`the engine takes no key ${code}`);
+        state.engine._vorn_web_key(key);
     }
 
-    // --- keys -------------------------------------------------------------------
+    // Space and Enter on a focused control are the control's own.
+    function keyForControl(event) {
+        const target = event.target;
+        const control = target instanceof Element && target.closest('button, summary, input, [role="slider"]');
+        return control && (event.code === 'Space' || event.code === 'Enter' || event.code === 'NumpadEnter');
+    }
+
     function onKey(event, down) {
         if (state.phase !== 'playing' || event.ctrlKey || event.altKey || event.metaKey) return;
+        if (down) ui.onInput?.(event); // Tab and the rest show the controls too
+        if (keyForControl(event)) return;
         if (event.code === 'KeyF') {
-            if (down && !event.repeat) toggleFullScreen();
+            if (down && !event.repeat) ui.toggleFullScreen?.();
             event.preventDefault();
             return;
         }
-        const key = KEY_CODES[event.code];
+        const key = state.keyCodes.get(event.code);
         if (!key) return;
         event.preventDefault();
         // In full screen the browser takes Escape to leave it; a held key acts once.
-        if (key === KEY_CODES.Escape && document.fullscreenElement) return;
+        if (event.code === 'Escape' && document.fullscreenElement) return;
         if (down && !event.repeat) state.engine._vorn_web_key(key);
     }
 
@@ -365,15 +451,10 @@
             if (state.engine) handFile(file.name, data);
         }
         listFiles();
+        $('own').open = true;
     }
 
     // --- wiring -----------------------------------------------------------------
-    $('play').addEventListener('click', () => start(true));
-    $('play-silent').addEventListener('click', () => start(false));
-    $('scene-list').addEventListener('click', (event) => {
-        const item = event.target.closest('li');
-        if (item) start(!$('play').disabled, Number(item.dataset.order));
-    });
     document.addEventListener('keydown', (event) => onKey(event, true));
     document.addEventListener('keyup', (event) => onKey(event, false));
     document.addEventListener('dragover', (event) => {
@@ -386,26 +467,32 @@
         $('start').classList.remove('dropping');
         addFiles(event.dataTransfer.files).catch((error) => showNote(`A file could not be read: ${error.message}`));
     });
+    for (const type of ['visibilitychange', 'freeze', 'resume']) document.addEventListener(type, onVisibility);
     window.addEventListener('resize', resizeScreen);
     document.addEventListener('fullscreenchange', resizeScreen);
     window.addEventListener('error', (event) => fail(`The page failed: ${event.message}`));
     window.addEventListener('unhandledrejection', (event) => fail(`The page failed: ${event.reason}`));
 
-    // For the test driver (web/test/run.mjs) and the console.
+    // For player.js, the test driver (web/test/) and the console.
     window.vorn = {
         state,
+        ui,
         start,
+        endShow,
         addFiles,
         drawFrame,
-        heardFrame: () => (state.audio ? heardFrame(state.audio) : -1),
+        drawPoster,
+        engineKey,
+        setMuted,
+        resizeScreen,
+        showNote,
+        heardFrame: () => (state.audio ? sound.heardFrame(state.audio) : -1),
         // The engine's frame and the 1:1 canvas, as RGBA bytes.
-        enginePixels: () => {
-            const at = state.engine._vorn_web_pixels();
-            return Array.from(state.engine.HEAPU8.subarray(at, at + FRAME_WIDTH * FRAME_HEIGHT * 4));
-        },
+        enginePixels: () => Array.from(enginePixelView()),
         canvasPixels: () => Array.from(frameContext.getImageData(0, 0, FRAME_WIDTH, FRAME_HEIGHT).data),
     };
 
     showPanel('loading');
-    load();
+    // player.js, the next script, fills ui before the engine has loaded.
+    setTimeout(load, 0);
 })();

@@ -7,6 +7,7 @@
 
 int display_pacing = PACE_60;
 const char* const video_full_screen_keys = "F11 ALT+ENTER";
+const char* const video_end_keys = "ESC F12";
 int display_windowed = 0;
 
 void platform_start() {}

@@ -16,11 +16,13 @@
 
 int display_pacing = PACE_UNLIMITED;
 const char* const video_full_screen_keys = "F";
+// F12 is the browser's (its developer tools); Escape in full screen leaves it.
+const char* const video_end_keys = "ESC";
 int display_windowed = 1;
 
 static std::vector<uint8_t> frame_rgba(size_t(FRAME_PIXELS) * 4, 0);
 static int window_open = 0;
-static std::deque<ShowKey> waiting_keys;
+static std::deque<ShowEvent> waiting_events;
 
 //
 // The window
@@ -49,7 +51,7 @@ int video_open(int, const ModeRecord& mode) {
         return -1;
     }
     window_open = 1;
-    waiting_keys.clear();
+    waiting_events.clear();
     return 1;
 }
 
@@ -103,13 +105,19 @@ std::vector<std::string> list_display_devices() {
 //
 
 void web_push_key(ShowKey key) {
-    if (window_open) waiting_keys.push_back(key);
+    if (window_open) waiting_events.push_back(ShowEvent{EVENT_KEY, key, false});
+}
+
+void web_push_shown(int shown) {
+    if (window_open)
+        waiting_events.push_back(
+            ShowEvent{shown ? EVENT_ACTIVE : EVENT_INACTIVE, KEY_OTHER, false});
 }
 
 int input_poll(ShowEvent* event) {
-    if (waiting_keys.empty()) return 0;
-    *event = ShowEvent{EVENT_KEY, waiting_keys.front(), false};
-    waiting_keys.pop_front();
+    if (waiting_events.empty()) return 0;
+    *event = waiting_events.front();
+    waiting_events.pop_front();
     return 1;
 }
 

@@ -12,6 +12,8 @@ const uint8_t* web_frame_rgba();
 
 // A key pressed on the page.
 void web_push_key(ShowKey key);
+// The page shown (1) or hidden (0): the show's window gains or loses the focus.
+void web_push_shown(int shown);
 
 // Renders up to frames sample frames of interleaved stereo into out from the
 // open sound device; 0 when none is open.

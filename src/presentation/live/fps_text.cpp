@@ -84,9 +84,9 @@ static std::vector<uint32_t> fps_box;
 // The key overlay: key names, then what they do, in two columns.
 // clang-format off
 static const char* const key_lines[][2] = {
-    {"ESC F12", "END THE SHOW"},
+    {nullptr, "END THE SHOW"},        // video_end_keys
     {"ENTER", "FRAME RATE"},
-    {nullptr, "FULL SCREEN / WINDOW"}, // the platform's keys: video_full_screen_keys
+    {nullptr, "FULL SCREEN / WINDOW"}, // video_full_screen_keys
     {"SPACE", "PAUSE / GO ON"},
     {"RIGHT PGDN", "NEXT PART"},
     {"LEFT PGUP", "RESTART PART"},
@@ -186,7 +186,9 @@ void draw_key_overlay() {
     fps_box.assign(size_t(w) * h, 0);
     for (int line = 0; line < KEY_LINE_COUNT; line++) {
         const int ty = (1 + line * TEXT_CELL_HEIGHT) * scale;
-        const char* keys = key_lines[line][0] ? key_lines[line][0] : video_full_screen_keys;
+        const char* keys = key_lines[line][0] ? key_lines[line][0]
+                           : line == 0        ? video_end_keys
+                                              : video_full_screen_keys;
         draw_text_box(fps_box.data(), w, w, h, 0, ty, keys, scale, 0xFFFF80, 0);
         draw_text_box(fps_box.data(), w, w, h, KEY_COLUMN * TEXT_CELL_WIDTH * scale, ty,
                       key_lines[line][1], scale, 0xFFFFFF, 0);
