@@ -78,10 +78,19 @@ check "... and writes the other entries" test -f esc/qxpd.bin
 # A file that does not begin with the pack tag is no pack to any command,
 # and a directory longer than a pack may have is refused for what it is.
 head -c 1000000 /dev/zero > zeros.qxd
-for command in "list zeros.qxd" "extract zeros.qxd x.raw" "extract zeros.qxd --all z" "check zeros.qxd"; do
+{ printf 'VORNKEPT'; head -c 100 /dev/zero; } > other.qxd # another tag of ours
+for command in "list zeros.qxd" "extract zeros.qxd x.raw" "extract zeros.qxd --all z" \
+    "check zeros.qxd" "list other.qxd"; do
     check "$command: status 1" status_is 1 "$qxpack" $command
-    check "$command: not a pack" grep -q 'corrupt pack zeros.qxd: not a pack' err.txt
+    check "$command: not a pack" grep -q 'corrupt pack [a-z]*.qxd: not a pack' err.txt
 done
+# Names equal but for the case of A-Z are one name: extract --all writes the first.
+mkdir -p case/1 case/2
+printf 'first' > case/1/Same.txt
+printf 'second' > case/2/same.txt
+"$qxpack" create case.qxd case/1/Same.txt case/2/same.txt
+check "extract --all: one file of names equal but for case" \
+    sh -c '"$1" extract case.qxd --all case_out >/dev/null && [ "$(ls case_out)" = Same.txt ] && [ "$(cat case_out/Same.txt)" = first ]' - "$qxpack"
 { printf 'VORNPK\0\001'; printf '\001\000\020\000'; } > over.qxd # 1048577 entries
 truncate -s 30M over.qxd
 check "one entry over the limit: status 1" status_is 1 "$qxpack" list over.qxd

@@ -78,6 +78,8 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(frames.options.frames_dir, "out dir");
     EXPECT_EQ(frames.options.every, 5u);
     EXPECT_DOUBLE_EQ(frames.options.seconds, 2.5);
+    EXPECT_DOUBLE_EQ(parse({"--frames", "d", "--seconds", "86400"}).options.seconds, 86400.0)
+        << "a whole day is taken";
     EXPECT_EQ(size_and_fps(frames.options), std::make_tuple(640u, 480u, 30u));
     EXPECT_TRUE(is_lockstep_run(frames.options));
 
