@@ -90,19 +90,19 @@ WEB_ENV     := NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch 
 web-deps:
 	@scripts/install-web-deps
 
-# The page embeds the native build's generated content.
+# The page embeds the native build's generated content and shows its icons.
 web: web-deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target vorn_content
+	cmake --build $(BUILD) -j $(JOBS) --target vorn_content vorn_install_files
 	@$(WEB_ENV) JOBS=$(JOBS) scripts/build-web-libopenmpt $(WEB_BUILD)
 	@test -f $(WEB_BUILD)/CMakeCache.txt || \
 	  $(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release $(LAUNCHER) \
 	    -DVORN_NATIVE_BUILD=$(abspath $(BUILD))
 	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
 
-# Serves the page on this machine only.
+# Serves the page on this machine only, compressed, hashed names cached long.
 web-run: web
 	@echo "web-run: the page is at http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends)"
-	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/page $(WEB_PORT)
+	python3 web/serve.py $(WEB_BUILD)/page $(WEB_PORT)
 
 # The native module and sound layer are what the web music is checked against.
 test-web: web

@@ -16,8 +16,11 @@
     const FRAME_MS = 1000 / 60; // the show's frame: motion steps once a frame
     const FRAME_SLACK_MS = 3; // an animation frame this early still draws
     const POSTER_FRAMES = 120; // the start screen's poster: the show after 2 s
+    // The build (web/finish_page.py) names these files by their content and
+    // rewrites the names here, and gives the engine's size in the page.
     const ENGINE_SCRIPT = 'vorn-engine.js';
     const ENGINE_WASM = 'vorn-engine.wasm';
+    const ENGINE_WASM_BYTES = Number(document.currentScript?.dataset.wasmBytes) || 0;
 
     const state = {
         phase: 'loading', // loading, start, starting, playing, error
@@ -79,20 +82,29 @@
     }
 
     // --- loading ----------------------------------------------------------
-    async function fetchWithProgress(url, onProgress) {
+    // SIZE, the file's own size where known (the build writes the engine's
+    // into the page): a compressed answer's Content-Length is not it.
+    async function fetchWithProgress(url, size, onProgress) {
         const response = await fetch(url);
         if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
-        const total = Number(response.headers.get('Content-Length')) || 0;
+        const plain = !response.headers.get('Content-Encoding');
+        const total = size || (plain && Number(response.headers.get('Content-Length'))) || 0;
         if (!response.body || !total) return new Uint8Array(await response.arrayBuffer());
         const reader = response.body.getReader();
-        const bytes = new Uint8Array(total);
+        const chunks = [];
         let done = 0;
         for (;;) {
             const {value, done: ended} = await reader.read();
             if (ended) break;
-            bytes.set(value, done);
+            chunks.push(value);
             done += value.length;
-            onProgress(done / total);
+            onProgress(Math.min(1, done / total));
+        }
+        const bytes = new Uint8Array(done);
+        let at = 0;
+        for (const chunk of chunks) {
+            bytes.set(chunk, at);
+            at += chunk.length;
         }
         return bytes;
     }
@@ -130,7 +142,7 @@
             return;
         }
         try {
-            const wasm = await fetchWithProgress(ENGINE_WASM, (f) => setProgress(0.9 * f));
+            const wasm = await fetchWithProgress(ENGINE_WASM, ENGINE_WASM_BYTES, (f) => setProgress(0.9 * f));
             setProgress(0.9, 'Starting…');
             await loadScript(ENGINE_SCRIPT);
             const engine = await window.createVornEngine({

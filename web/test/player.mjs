@@ -68,7 +68,7 @@ function partOnSeekBar(page, name) {
 }
 
 // Waits for the first frame shown at order after act() (a tap, a drag):
-// its RGBA bytes, for the lockstep run to compare.
+// its RGBA bytes as text, for the lockstep run to compare.
 async function landingAfter(page, order, act) {
     await page.evaluate((order) => {
         window.landing = new Promise((done) => {
@@ -76,7 +76,12 @@ async function landingAfter(page, order, act) {
                 const engine = window.vorn.state.engine;
                 if (engine._vorn_web_status() & 2 || (engine._vorn_web_position() >>> 16) !== order) return;
                 window.vorn.state.onFrame = null;
-                done(window.vorn.enginePixels());
+                // As a string, one character a byte (run.mjs's bytesAsText):
+                // an array of numbers is a message of megabytes over BiDi.
+                const bytes = window.vorn.enginePixels();
+                let text = '';
+                for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode(...bytes.slice(i, i + 8192));
+                done(text);
             };
         });
     }, order);

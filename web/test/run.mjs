@@ -1,18 +1,22 @@
-// The page in headless Chromium: serves build-web/page from 127.0.0.1 itself,
-// drives Debian's chromium with puppeteer-core, clicks, presses keys, runs
-// functions in the page and writes screenshots into build-web/shots.
-// node web/test/run.mjs [--page DIR] [--shots DIR] [--screens DIR] [--chromium PATH] [--digests FILE]
+// The page in headless Chromium and Firefox: serves build-web/page from
+// 127.0.0.1 itself, drives each browser with puppeteer-core (browsers.mjs),
+// clicks, presses keys, runs functions in the page and writes screenshots into
+// build-web/shots/BROWSER (the player's into build-web/screens).
+// node web/test/run.mjs [--page DIR] [--shots DIR] [--screens DIR] [--digests FILE]
+//     [--chromium PATH] [--firefox PATH] [--browsers chromium,firefox]
 // Checks the show in the page: loading, the start screen, dropped files and
 // their warnings, the frame on the canvas byte for byte, about 15 s of sound
 // against the wall clock and the module's tempo, the keys, the whole show in
 // lockstep against tests/show_digests.txt, and the words shown when the
 // browser lacks WebAssembly or Web Audio; then the page as a player
-// (player.mjs). Ends with "N passed, N failed".
+// (player.mjs); every check in every browser (the phones' in Chromium, which
+// emulates touch), and the time each browser took. Ends with "N passed, N failed".
 import {createServer} from 'node:http';
 import {mkdirSync, readFileSync, statSync, writeFileSync} from 'node:fs';
 import {extname, join, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
-import puppeteer from 'puppeteer-core';
+import {BROWSERS, launchBrowser} from './browsers.mjs';
+import {downloadChecks} from './download.mjs';
 import * as player from './player.mjs';
 
 const here = fileURLToPath(new URL('.', import.meta.url));
@@ -20,13 +24,15 @@ const options = {
     page: resolve(here, '../../build-web/page'),
     shots: resolve(here, '../../build-web/shots'),
     screens: resolve(here, '../../build-web/screens'),
-    chromium: '/usr/bin/chromium',
+    chromium: undefined, // Debian's, as browsers.mjs knows them
+    firefox: undefined,
     digests: resolve(here, '../../tests/show_digests.txt'),
+    browsers: BROWSERS.join(','),
 };
 for (let i = 2; i + 1 < process.argv.length; i += 2) {
     const name = process.argv[i].replace(/^--/, '');
     if (!(name in options)) throw new Error(`unknown option ${process.argv[i]}`);
-    options[name] = resolve(process.argv[i + 1]);
+    options[name] = name === 'browsers' ? process.argv[i + 1] : resolve(process.argv[i + 1]);
 }
 
 const TYPES = {
@@ -56,16 +62,19 @@ function serve(dir) {
 // --- the checks ---------------------------------------------------------------
 let passed = 0;
 let failed = 0;
+let launched = null; // the browser of the checks now running (browsers.mjs)
 function check(name, ok, detail = '') {
     if (ok) passed++;
     else failed++;
-    console.log(`${ok ? 'ok    ' : 'FAILED'} ${name}${detail ? ` (${detail})` : ''}`);
+    console.log(`${ok ? 'ok    ' : 'FAILED'} ${launched.name}: ${name}${detail ? ` (${detail})` : ''}`);
 }
+
+const press = (page, key) => launched.pressKey(page, key);
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
 async function shot(page, name) {
-    const file = join(options.shots, `${name}.png`);
+    const file = join(options.shots, launched.name, `${name}.png`);
     await page.screenshot({path: file});
     console.log(`       screenshot ${file}`);
 }
@@ -124,6 +133,7 @@ async function readings(page, count, gap) {
         for (let i = 0; i < count; i++) {
             const at = engine._vorn_web_position();
             list.push({wall: performance.now() / 1000, heard: window.vorn.heardFrame(),
+                short: window.vorn.state.audio?.underruns, clock: window.vorn.state.audio?.context.currentTime,
                 order: at >>> 16, row: at & 0xFFFF, song: engine._vorn_web_song_seconds()});
             await new Promise((done) => setTimeout(done, gap));
         }
@@ -131,11 +141,20 @@ async function readings(page, count, gap) {
     }, count, gap);
 }
 
+// Frames leave the page as strings, one character a byte: an array of
+// numbers costs Firefox's WebDriver BiDi a message of several megabytes.
 const pixelsDiffer = (a, b) => {
     let n = 0;
-    for (let i = 0; i < a.length; i++) if (a[i] !== b[i]) n++;
+    for (let i = 0; i < a.length; i++) if (a.charCodeAt(i) !== b.charCodeAt(i)) n++;
     return n;
 };
+function bytesAsText(bytes) {
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode(...bytes.slice(i, i + 8192));
+    return text;
+}
+const enginePixels = (page) => page.evaluate((source) =>
+    new Function(`return ${source}`)()(window.vorn.enginePixels()), bytesAsText.toString());
 
 async function playWithSound(page) {
     // From the tunnel: the catch-up's progress first, then the part itself.
@@ -171,16 +190,16 @@ async function playWithSound(page) {
     await shot(page, 'frame');
 
     // F1 lays the keys over the picture; paused, everything else stays.
-    await page.keyboard.press('Space');
+    await press(page, 'Space');
     await sleep(300);
-    const plain = await page.evaluate(() => window.vorn.enginePixels());
-    await page.keyboard.press('F1');
+    const plain = await enginePixels(page);
+    await press(page, 'F1');
     await sleep(300);
-    const overlaid = await page.evaluate(() => window.vorn.enginePixels());
+    const overlaid = await enginePixels(page);
     await shot(page, 'keys');
-    await page.keyboard.press('F1');
+    await press(page, 'F1');
     await sleep(300);
-    const after = await page.evaluate(() => window.vorn.enginePixels());
+    const after = await enginePixels(page);
     check('F1 shows the keys over the paused picture and takes them away',
         pixelsDiffer(plain, overlaid) > 1000 && pixelsDiffer(plain, after) === 0,
         `${pixelsDiffer(plain, overlaid)} bytes under the keys`);
@@ -188,7 +207,7 @@ async function playWithSound(page) {
     check('Space pauses: the heard position stands for a second', still[0].song === still[1].song &&
         still[0].order === still[1].order && still[0].row === still[1].row,
         `${JSON.stringify(still[0])} ${JSON.stringify(still[1])}`);
-    await page.keyboard.press('Space');
+    await press(page, 'Space');
     await sleep(500);
 
     // About 15 s of playing: the heard frame keeps the audio rate by the wall
@@ -206,25 +225,28 @@ async function playWithSound(page) {
     const mean = offsets.reduce((a, b) => a + b, 0) / offsets.length;
     const worst = Math.max(...offsets.map((o) => Math.abs(o - mean)));
     check('the heard position advances with the wall clock', Math.abs(frameRate - rate) < 0.02 * rate,
-        `${Math.round(frameRate)} frames/s at ${rate} Hz over ${(last.wall - first.wall).toFixed(1)} s`);
+        `${Math.round(frameRate)} frames/s at ${rate} Hz over ${(last.wall - first.wall).toFixed(1)} s, ` +
+        `audio clock ${((last.clock - first.clock) / (last.wall - first.wall)).toFixed(4)} s a second, ` +
+        `${last.short - first.short} blocks short of samples`);
     check('the heard order and row keep the module\'s tempo within one row', worst <= row,
         `worst ${(1000 * worst).toFixed(0)} ms from the mean offset, a row is ${(1000 * row).toFixed(0)} ms; ` +
         `${first.order}:${first.row} to ${last.order}:${last.row}`);
 
     // Right: the first frame shown at the next order is kept for the lockstep run.
-    const landing = await page.evaluate(async () => {
+    const landing = await page.evaluate(async (source) => {
+        const bytesAsText = new Function(`return ${source}`)();
         const engine = window.vorn.state.engine;
         const target = (engine._vorn_web_position() >>> 16) + 1;
         const frame = new Promise((done) => {
             window.vorn.state.onFrame = () => {
                 if ((engine._vorn_web_position() >>> 16) !== target) return;
                 window.vorn.state.onFrame = null;
-                done(window.vorn.enginePixels());
+                done(bytesAsText(window.vorn.enginePixels()));
             };
         });
         document.dispatchEvent(new KeyboardEvent('keydown', {code: 'ArrowRight'}));
         return {target, pixels: await frame};
-    });
+    }, bytesAsText.toString());
 
     const timing = await page.evaluate(() => {
         const count = 100;
@@ -233,9 +255,9 @@ async function playWithSound(page) {
         return (performance.now() - t0) / count;
     });
     // A figure, not a check: on a shared machine the time is the machine's.
-    console.log(`       putting a frame on the canvas: ${timing.toFixed(2)} ms (a 60 Hz frame is 16.7 ms)`);
+    console.log(`       ${launched.name}: a frame is put on the canvas in ${timing.toFixed(2)} ms`);
 
-    await page.keyboard.press('Escape');
+    await press(page, 'Escape');
     await page.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 5000}).catch(() => {});
     const phase = await page.evaluate(() => [window.vorn.state.phase, window.vorn.state.audio]);
     check('Escape ends the show: the start screen again, the sound closed',
@@ -251,7 +273,7 @@ async function playSilent(page) {
     check('Play without sound runs the show on the wall clock, with no audio context',
         audio[0] === null && audio[1] === -1 && moving[1].song > moving[0].song,
         `${moving[0].song.toFixed(2)} s to ${moving[1].song.toFixed(2)} s`);
-    await page.keyboard.press('Escape');
+    await press(page, 'Escape');
     await page.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 5000}).catch(() => {});
 }
 
@@ -281,9 +303,10 @@ function canvasHash(rgba) {
 // frame of each order a seek went to.
 async function digests(page, landings) {
     const recorded = readFileSync(options.digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
-    const run = await page.evaluate(async (source, targets) => {
+    const run = await page.evaluate(async (source, textSource, targets) => {
         const engine = window.vorn.state.engine;
         const canvasHash = new Function(`return ${source}`)();
+        const bytesAsText = new Function(`return ${textSource}`)();
         if (engine._vorn_web_digest_begin() !== 0) return {error: engine.UTF8ToString(engine._vorn_web_error())};
         const lines = [];
         const shown = [];
@@ -297,7 +320,7 @@ async function digests(page, landings) {
             const done = engine._vorn_web_digest_frames(near ? 1 : 30 - (frames % 30));
             if (done === 0) break;
             frames += done;
-            if (targets.includes(order()) && !targetFrames[order()]) targetFrames[order()] = window.vorn.enginePixels();
+            if (targets.includes(order()) && !targetFrames[order()]) targetFrames[order()] = bytesAsText(window.vorn.enginePixels());
             const text = engine.UTF8ToString(engine._vorn_web_digest_lines());
             if (!text) continue;
             lines.push(...text.split('\n').filter(Boolean));
@@ -311,7 +334,7 @@ async function digests(page, landings) {
             if (lines.length % 30 === 0) await new Promise((done) => setTimeout(done, 0));
         }
         return {lines, shown, changed: shown.changed, targetFrames, seconds: (performance.now() - started) / 1000};
-    }, canvasHash.toString(), [...new Set(landings.map((landing) => landing.target))]);
+    }, canvasHash.toString(), bytesAsText.toString(), [...new Set(landings.map((landing) => landing.target))]);
     if (run.error) {
         check('the show runs in lockstep in the page', false, run.error);
         return;
@@ -369,25 +392,18 @@ async function withoutAudio(browser, url) {
 }
 
 // --- main -------------------------------------------------------------------
-mkdirSync(options.shots, {recursive: true});
-mkdirSync(options.screens, {recursive: true});
-const server = await serve(options.page);
-const url = `http://127.0.0.1:${server.address().port}/`;
-console.log(`serving ${options.page} at ${url}`);
-const browser = await puppeteer.launch({
-    executablePath: options.chromium,
-    headless: true,
-    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--mute-audio'],
-});
-try {
+// Every check in one browser, on a fresh launch of it.
+async function inBrowser(browser, url) {
     const page = await startScreen(browser, url);
     await dropFile(page);
     const landings = [await playWithSound(page)];
     await playSilent(page);
     await page.close();
     // The page as a viewer's player (player.mjs).
-    const out = {check, screens: options.screens};
-    landings.push(...await player.phones(browser, url, out));
+    const out = {check, screens: join(options.screens, launched.name)};
+    mkdirSync(out.screens, {recursive: true});
+    // Touch is emulated through the DevTools protocol, which Chromium speaks.
+    if (launched.name === 'chromium') landings.push(...await player.phones(browser, url, out));
     landings.push(...await player.desktopControls(browser, url, out));
     await player.hiddenPage(browser, url, out, true);
     await player.hiddenPage(browser, url, out, false);
@@ -402,11 +418,32 @@ try {
     await fresh.close();
     await withoutWebAssembly(browser, url);
     await withoutAudio(browser, url);
-} catch (error) {
-    check('the page test ran to its end', false, error.message);
-} finally {
-    await browser.close();
-    server.close();
+    // Network conditions are set through the DevTools protocol, which Chromium speaks.
+    await downloadChecks(check, browser, options.page, launched.name === 'chromium');
 }
+
+const server = await serve(options.page);
+const url = `http://127.0.0.1:${server.address().port}/`;
+console.log(`serving ${options.page} at ${url}`);
+const times = [];
+for (const name of options.browsers.split(',')) {
+    const started = performance.now();
+    const failedBefore = failed;
+    mkdirSync(join(options.shots, name), {recursive: true});
+    launched = {name};
+    try {
+        launched = await launchBrowser(name, options[name]);
+        console.log(`${name}: ${await launched.browser.version()}`);
+        await inBrowser(launched.browser, url);
+    } catch (error) {
+        check('the page test ran to its end', false, error.message);
+    } finally {
+        await launched.close?.();
+    }
+    const seconds = (performance.now() - started) / 1000;
+    times.push(`${name} ${seconds.toFixed(1)} s${failed > failedBefore ? ` (${failed - failedBefore} failed)` : ''}`);
+}
+server.close();
+console.log(`time by browser: ${times.join(', ')}`);
 console.log(`${passed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);
