@@ -426,11 +426,12 @@ bool camera_sound(const Camera& c) {
 // as the show can have them.
 const char* values_problem() {
     const TimelineState& t = timeline;
-    const bool flags[] = {t.plasma_ready,        t.bands_ready,        t.path_ready,
-                          t.camera_vkocka_ready, t.camera_opod_ready,  t.camera_brain_ready,
-                          t.camera_istu_ready,   t.camera_kocka_ready, t.show_ended};
-    for (const bool& flag : flags)
-        if (!is_bool(flag)) return "a flag of the timeline is neither true nor false";
+    // Looked at as bytes: a bool holding anything but 0 or 1 is never read.
+    const bool* flags[] = {&t.plasma_ready,        &t.bands_ready,        &t.path_ready,
+                           &t.camera_vkocka_ready, &t.camera_opod_ready,  &t.camera_brain_ready,
+                           &t.camera_istu_ready,   &t.camera_kocka_ready, &t.show_ended};
+    for (const bool* flag : flags)
+        if (!is_bool(*flag)) return "a flag of the timeline is neither true nor false";
     const float roto[2] = {t.roto_zoom, t.roto_angle};
     if ((t.echo_direction != 1 && t.echo_direction != -1) || !within_reach(roto, 2))
         return "a number of the timeline is out of range";
