@@ -14,7 +14,8 @@ FUZZ_SECONDS ?= 60
 FUZZ_RUNS   ?=
 FUZZ_LIMIT  := $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECONDS))
 FUZZ_TARGETS = fuzz_pack fuzz_model fuzz_files fuzz_settings fuzz_command_line fuzz_sound fuzz_qxpack \
-               fuzz_import_png fuzz_import_model fuzz_model_build fuzz_render fuzz_import_into
+               fuzz_import_png fuzz_import_model fuzz_model_build fuzz_render fuzz_import_into \
+               fuzz_kept_states fuzz_web_add_file
 
 .PHONY: run test checks test-sanitize fuzz fuzz-build fuzz-replay build deps clean format digests install package \
         web web-deps web-run test-web
@@ -60,8 +61,12 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS) --target all vorn_checks
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE nosanitize
 
-fuzz-build: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVORN_FUZZ=ON $(LAUNCHER)
+# The targets that run the show read the built-in content the ordinary
+# build makes.
+fuzz-build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target vorn_content
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVORN_FUZZ=ON \
+	  -DVORN_FUZZ_CONTENT=$(abspath $(BUILD))/content $(LAUNCHER)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # Each target grows its own working corpus in $(FUZZ_BUILD)/corpus, seeded from

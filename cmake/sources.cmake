@@ -42,7 +42,8 @@ set(VORN_SHOW_SOURCES
     ${S}/presentation/live/demo_run.cpp ${S}/presentation/live/fps_text.cpp
     ${S}/presentation/live/watch.cpp
     ${S}/presentation/seeking/cache_file.cpp ${S}/presentation/seeking/catch_up.cpp
-    ${S}/presentation/seeking/keep_ahead.cpp ${S}/presentation/seeking/kept_states.cpp
+    ${S}/presentation/seeking/keep_ahead.cpp ${S}/presentation/seeking/kept_check.cpp
+    ${S}/presentation/seeking/kept_states.cpp
     ${S}/presentation/seeking/show_state.cpp
     ${S}/presentation/outputs/benchmark.cpp ${S}/presentation/outputs/lockstep.cpp
     ${S}/presentation/outputs/show_digests.cpp

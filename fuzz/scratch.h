@@ -40,6 +40,23 @@ inline std::string scratch_file(const char* name, const uint8_t* data, size_t si
     return path;
 }
 
+#ifdef VORN_FUZZ_CONTENT
+#include "data/files.h"
+
+// A file of the built-in content as the ordinary build made it (the fuzz
+// build makes none of its own); the run stops when it is missing.
+inline std::vector<uint8_t> content_bytes(const char* name) {
+    const std::string path = std::string(VORN_FUZZ_CONTENT) + "/" + name;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!read_regular_file(path, size_t(1) << 30, &bytes, &error)) {
+        std::fprintf(stderr, "%s: %s; build the show first\n", path.c_str(), error.c_str());
+        std::abort();
+    }
+    return bytes;
+}
+#endif
+
 int qxpack_main(int argc, char** argv);
 
 // qxpack with these arguments, standard output and error sent to /dev/null.

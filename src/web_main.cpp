@@ -15,6 +15,7 @@
 #include "presentation/seeking/catch_up.h"
 #include "presentation/services/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -87,8 +88,17 @@ int vorn_web_init() {
     return 0;
 }
 
-// A dropped file, as a loose file of the current directory.
+// A dropped file, as a loose file of the current directory: only under a
+// plain file name (no folder, not "." or "..", no control bytes).
 int vorn_web_add_file(const char* name, const uint8_t* data, uint32_t size) {
+    const std::string plain = name;
+    const bool control = std::any_of(plain.begin(), plain.end(),
+                                     [](char c) { return uint8_t(c) < 0x20 || c == 0x7F; });
+    if (plain.empty() || plain.size() > 255 || control || plain.find('/') != std::string::npos ||
+        plain == "." || plain == "..") {
+        web_error = "a dropped file's name is no file name";
+        return 1;
+    }
     std::FILE* file = std::fopen(name, "wb");
     const bool written = file && std::fwrite(data, 1, size, file) == size;
     if (file && std::fclose(file) != 0) return 1;

@@ -135,6 +135,25 @@ record)
     [ "$(grep -c 'stopped after .*out.partial.mp4' stopped.txt)" = 1 ] || fail "$(cat stopped.txt)"
     ffprobe -v error out.partial.mp4 || fail "the partial recording cannot be read"
     [ -z "$(find . -name '*.tmp-*')" ] || fail "temporary files left: $(ls -A)"
+    # Stopped again: numbered beside the older partial one, which stays.
+    cp out.partial.mp4 first.mp4
+    "$vorn" --record out.mp4 2>stopped.txt &
+    sleep 3
+    kill -TERM $!
+    wait $! || true
+    grep -q 'stopped after .*out.partial-2.mp4$' stopped.txt || fail "$(cat stopped.txt)"
+    cmp -s out.partial.mp4 first.mp4 || fail "the older partial recording was replaced"
+    # A second signal ends the run at once, and still leaves no temporary;
+    # one a killed run left is removed by the next recording to the name.
+    "$vorn" --record out.mp4 2>/dev/null &
+    sleep 3
+    kill -TERM $!
+    kill -TERM $!
+    wait $! || true
+    [ -z "$(find . -name '*.tmp-*')" ] || fail "a second signal left temporary files: $(ls -A)"
+    printf 'left' >.out.mp4.tmp-AbCdEf.mp4
+    "$vorn" --record out.mp4 --seconds 0.1 2>/dev/null || fail "vorn --record failed"
+    [ -z "$(find . -name '*.tmp-*')" ] || fail "an abandoned temporary stayed: $(ls -A)"
     ;;
 full_screen_keys)
     on_xvfb 150 bash "$0" inside_full_screen_keys "$vorn" "$make_module" "$build_dir"

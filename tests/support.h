@@ -38,11 +38,11 @@ inline uint32_t get_u32(const std::vector<uint8_t>& b, size_t at) {
     return get_u16(b, at) | get_u16(b, at + 2) << 16;
 }
 
-// A pack file: 8 free bytes, the count, a 24-byte record (name, size, offset)
-// for each entry, then the entries' data in order.
+// A pack file: the tag qxpack writes in its 8 free bytes, the count, a 24-byte
+// record (name, size, offset) for each entry, then the entries' data in order.
 inline std::vector<uint8_t>
 make_pack(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries) {
-    std::vector<uint8_t> out(8, 'x');
+    std::vector<uint8_t> out = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
     put_u32(out, uint32_t(entries.size()));
     uint32_t offset = uint32_t(12 + 24 * entries.size());
     for (const auto& [name, data] : entries) {

@@ -71,12 +71,19 @@ TEST_F(AssetsTest, SlotsFillFromTheLookUpAndWrongSizesCountAsMissing) {
     const std::string warnings = testing::internal::GetCapturedStderr();
     EXPECT_EQ(warnings,
               "vorn: brain.m3d from ./brain.m3d is no model the show can read; not used\n"
-              "vorn: istu2.m3d from ./istu2.m3d cannot be read (67108865 bytes); not used\n"
+              "vorn: istu2.m3d from ./istu2.m3d is longer than any item is read (67108865 bytes); "
+              "not used\n"
               "vorn: qxlogo.raw has 192001 bytes, expected 192000, from ./qxlogo.raw; not used\n"
               "vorn: b_vorn.raw has 19322 bytes, expected 19323, from built-in data; not used\n");
     EXPECT_TRUE(pic_think.empty()) << "missing from the pack";
     EXPECT_TRUE(pic_vorn.empty()) << "one byte short of 113 x 57 x 3";
     EXPECT_TRUE(pic_logo.empty()) << "one byte too long";
+    // A reload says an item only too long to be read is too long.
+    std::string why;
+    EXPECT_FALSE(reload_asset("qxlogo.raw", &why));
+    EXPECT_EQ(why, "has 192001 bytes, expected 192000");
+    EXPECT_FALSE(reload_asset("istu2.m3d", &why));
+    EXPECT_EQ(why, "has 67108865 bytes, more than the 67108864 a model may have");
     EXPECT_EQ(pic_odjava.size(), 192000u) << "a directory of the name is no loose file";
     EXPECT_EQ(pic_using, Buffer(51000, 0xAB)) << "the loose file wins";
     EXPECT_EQ(mask_unive.size(), 218u * 55u);

@@ -80,6 +80,8 @@ TEST(CommandLine, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(frames.options.frames_dir, "out dir");
     EXPECT_EQ(frames.options.every, 5u);
     EXPECT_DOUBLE_EQ(frames.options.seconds, 2.5);
+    EXPECT_DOUBLE_EQ(parse({"--frames", "d", "--seconds", "86400"}).options.seconds, 86400.0)
+        << "a whole day is taken";
     EXPECT_EQ(size_and_fps(frames.options), std::make_tuple(640u, 480u, 30u));
     EXPECT_TRUE(is_lockstep_run(frames.options));
 
@@ -114,6 +116,8 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
         {"--frames", "d", "--every", "0"},
         {"--frames", "d", "--seconds", "-3"},
         {"--frames", "d", "--seconds", "abc"},
+        {"--frames", "d", "--seconds", "1e3"},
+        {"--frames", "d", "--seconds", "86401"},
         {"--frames", "d", "--record", "a.mp4"},
         {"--benchmark", "--frames", "d"},
         {"--size", "640x400"},
@@ -141,6 +145,10 @@ TEST(CommandLine, WrongOptionsAndValuesGiveOneLine) {
             << shown;
     }
     EXPECT_EQ(parse({"--\n\x1b"}).error, "vorn: unknown option '--\\x0a\\x1b' (try --help)");
+    // A number the grammar does not take is said as such, not as a sign.
+    EXPECT_EQ(parse({"--frames", "d", "--seconds", "1e3"}).error,
+              "vorn: --seconds needs seconds written as digits and a point (such as 2.5), more "
+              "than 0 and at most 86400, not '1e3'");
 }
 
 // The program itself: status 2 and exactly one line on stderr.

@@ -1,5 +1,7 @@
 #include "data/builtin.h"
+#include "data/files.h"
 #include "data/pack.h"
+#include "director/timeline.h"
 #include "platform/sound.h"
 #include "platform/video.h"
 #include "presentation/display.h"
@@ -15,11 +17,15 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <thread>
 #include <tuple>
@@ -301,6 +307,84 @@ TEST_F(FrameLoop, ArrowKeysSeekByOrder) {
     EXPECT_EQ(position(), std::make_pair(6u, 0u));
 }
 
+// A kept states file taken apart and put together again, its checksum made
+// anew: the header, the pieces, each state's order, place, share and pieces.
+struct KeptFile {
+    struct State {
+        uint32_t order;
+        SongPlace place;
+        uint64_t share;
+        std::vector<uint32_t> pieces;
+    };
+    std::vector<uint8_t> header;
+    std::vector<std::vector<uint8_t>> pieces;
+    std::vector<State> states;
+
+    explicit KeptFile(const std::vector<uint8_t>& file) : header(file.begin(), file.begin() + 28) {
+        size_t at = 28;
+        const auto take = [&](void* to, size_t n) { std::memcpy(to, &file[at], n), at += n; };
+        uint32_t counts[2];
+        std::memcpy(counts, &header[20], 8);
+        for (uint32_t i = 0; i < counts[0]; i++) {
+            uint64_t size;
+            take(&size, 8);
+            pieces.emplace_back(file.begin() + long(at), file.begin() + long(at + size));
+            at += size;
+        }
+        for (uint32_t i = 0; i < counts[1]; i++) {
+            State state;
+            take(&state.order, 4);
+            take(&state.place, sizeof state.place);
+            take(&state.share, 8);
+            state.pieces.resize(20);
+            take(state.pieces.data(), 80);
+            states.push_back(state);
+        }
+    }
+    State& state(uint32_t order) {
+        return *std::find_if(states.begin(), states.end(),
+                             [&](const State& s) { return s.order == order; });
+    }
+    std::vector<uint8_t>& piece(uint32_t order, size_t k) { return pieces[state(order).pieces[k]]; }
+    std::vector<uint8_t> bytes() const {
+        std::vector<uint8_t> out = header;
+        const auto put = [&](const void* from, size_t n) {
+            out.insert(out.end(), static_cast<const uint8_t*>(from),
+                       static_cast<const uint8_t*>(from) + n);
+        };
+        for (const auto& piece : pieces) {
+            const uint64_t size = piece.size();
+            put(&size, 8);
+            put(piece.data(), piece.size());
+        }
+        for (const State& state : states) {
+            put(&state.order, 4);
+            put(&state.place, sizeof state.place);
+            put(&state.share, 8);
+            put(state.pieces.data(), 80);
+        }
+        uint64_t sum = 1469598103934665603ull;
+        for (uint8_t b : out) sum = (sum ^ b) * 1099511628211ull;
+        put(&sum, 8);
+        return out;
+    }
+};
+
+// Writes a value over the bytes of a piece at an offset.
+template <class T> void overwrite(std::vector<uint8_t>& piece, size_t at, T value) {
+    std::memcpy(&piece[at], &value, sizeof value);
+}
+
+// The first face of the first object of a scene's shapes piece: after the
+// vertex and normal lists, each a count and 12 bytes an entry.
+size_t first_face(const std::vector<uint8_t>& shapes) {
+    uint64_t n = 0;
+    std::memcpy(&n, &shapes[0], 8);
+    size_t at = 8 + 12 * size_t(n);
+    std::memcpy(&n, &shapes[at], 8);
+    return at + 8 + 12 * size_t(n) + 8;
+}
+
 // The show itself: the first two frames after a seek, with the first one's
 // share of the song, are those of an uninterrupted lockstep run from the
 // start, whichever way the seek computes: from the start (to 35), back to a
@@ -378,6 +462,9 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         files.push_back(entry.path());
     ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(std::filesystem::status(files[0]).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::vector<uint8_t> whole_file = read_file(files[0].string());
     keep_ahead_ms = 0;
     show_options.start_order = 22;
     double start_seconds[2] = {};
@@ -399,6 +486,82 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
         shut_down_demo();
     }
     EXPECT_LT(start_seconds[0], start_seconds[1] / 4);
+
+    // Read as outside input: a file crafted with its checksum made anew, cut
+    // a byte short, too long to be read or a link to a user's file is not
+    // used, with one line, and the show draws the frame it draws without it.
+    // The file is written anew (through no link: the user's file stays).
+    write_text("precious.txt", "the user's own\n");
+    const std::string precious = std::filesystem::absolute("precious.txt").string();
+    using Craft = std::function<void(KeptFile&)>;
+    const std::vector<std::tuple<std::string, Craft, std::string>> crafted = {
+        {"face corner",
+         [](KeptFile& f) { overwrite(f.piece(22, 6), first_face(f.piece(22, 6)), 0xFFFFFFF0u); },
+         "a model's faces are not the show's"},
+        {"share 2^40", [](KeptFile& f) { f.state(22).share = uint64_t(1) << 40; },
+         "a song's share is more than a frame's"},
+        {"share 2^62", [](KeptFile& f) { f.state(3).share = uint64_t(1) << 62; },
+         "a song's share is more than a frame's"},
+        {"NaN focal", [](KeptFile& f) { overwrite(f.piece(22, 0), sizeof(TimelineState), NAN); },
+         "a camera is out of range"},
+        {"far placement", [](KeptFile& f) { overwrite(f.piece(22, 5), 2 + 48, 1e30f); },
+         "an object's placement is out of reach"},
+        {"sample 0", [](KeptFile& f) { f.state(22).place.sample = 0; },
+         "a song place is not the start of its order"},
+        {"another order's place", [](KeptFile& f) { f.state(22).place = f.state(21).place; },
+         "a song place is not the start of its order"},
+        {"a piece a byte short", [](KeptFile& f) { f.piece(22, 2).pop_back(); },
+         "a piece is not the size of this show's"},
+        {"1 GiB", nullptr, "bytes are more than the states of 256 orders"},
+        {"a link to a user's file", nullptr, "its checksum does not match"},
+    };
+    for (const auto& [what, craft, reason] : crafted) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(files[0]);
+        if (craft) {
+            KeptFile file(whole_file);
+            craft(file);
+            write_file(files[0].string(), file.bytes());
+        } else if (what == "1 GiB") {
+            write_file(files[0].string(), whole_file);
+            std::filesystem::resize_file(files[0], uintmax_t(1) << 30);
+        } else {
+            std::filesystem::create_symlink(precious, files[0]);
+        }
+        music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
+        testing::internal::CaptureStderr();
+        start();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.rfind("vorn: kept states in " + files[0].string() + " not used: ", 0), 0u)
+            << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(reason), std::string::npos) << said;
+        kept_state_memory(&states, &bytes);
+        EXPECT_EQ(states, 0u);
+        ASSERT_TRUE(pass_until_caught_up());
+        EXPECT_TRUE(back_buffer() == seen[22][0]);
+        shut_down_demo();
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(files[0])));
+    }
+    EXPECT_EQ(read_text("precious.txt"), "the user's own\n");
+
+    // Temporaries: one being written goes with a second signal; one a killed
+    // store left goes at the next store, one a live store holds stays.
+    std::string held = folder.string() + "/.kept-0123456789abcdef.bin.tmp-XXXXXX";
+    const int held_fd = create_held_temporary(&held, 0, 0600);
+    ASSERT_GE(held_fd, 0);
+    const std::string left = folder.string() + "/.kept-0123456789abcdef.bin.tmp-AbCdEf";
+    write_text(left, "left by a killed store");
+    music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
+    start();
+    seek_to_order(23); // keeps a state: the file is written at the end
+    shut_down_demo();
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(held));
+    remove_noted_temporaries();
+    EXPECT_FALSE(std::filesystem::exists(held));
+    close(held_fd);
+    forget_temporary(held);
 }
 
 // The run aside leaves the show alone: with the song held at one place, the

@@ -539,4 +539,39 @@ TEST(ImportInto, AddsOrReplacesOneEntryAndKeepsTheOthers) {
     EXPECT_EQ(files_here(),
               (std::vector<std::string>{"bad.obj", "cube.obj", "damaged.qxd", "logo.png", "my.qxd",
                                         "tetra.bin", "tetra.gltf", "think.png"}));
+
+    // A file without the pack tag is no pack; a pack one entry short of the
+    // most a pack may hold takes one more, and then none: one line, the pack
+    // as it was.
+    write_png_file("mask.png", 113, 57, PNG_FORMAT_GRAY, Buffer(113 * 57, 7).data());
+    const auto empty_entries = [](size_t count) {
+        Buffer pack(PACK_TAG, PACK_TAG + sizeof PACK_TAG);
+        put_u32(pack, uint32_t(count));
+        const size_t end = PACK_HEADER_SIZE + count * PACK_DIR_ENTRY_SIZE;
+        Buffer record(PACK_DIR_ENTRY_SIZE, 0);
+        record[0] = 'e';
+        for (int i = 0; i < 4; i++) record[20 + i] = uint8_t(end >> (8 * i));
+        for (size_t i = 0; i < count; i++) pack.insert(pack.end(), record.begin(), record.end());
+        return pack;
+    };
+    for (const auto& [file, pack, status, said] :
+         std::vector<std::tuple<std::string, Buffer, int, std::string>>{
+             {"zeros.qxd", Buffer(4096, 0), 1, "not a pack"},
+             {"short.qxd", empty_entries(PACK_ENTRIES_MAX - 1), 0, ""},
+             {"full.qxd", empty_entries(PACK_ENTRIES_MAX), 1, "already holds the 1048576 entries"},
+         }) {
+        write_file(file, pack);
+        std::string said_now;
+        EXPECT_EQ(run_import({"mask.png", "a_vorn.raw", "--into", file}, &said_now), status);
+        if (status == 0) {
+            const Buffer grown = read_file(file);
+            const std::vector<PackDirEntry> dir = pack_directory(grown.data(), grown.size());
+            ASSERT_EQ(dir.size(), PACK_ENTRIES_MAX);
+            EXPECT_STREQ(dir.back().name, "a_vorn.raw");
+            continue;
+        }
+        EXPECT_EQ(read_file(file), pack) << file;
+        EXPECT_NE(said_now.find(said), std::string::npos) << said_now;
+        EXPECT_EQ(std::count(said_now.begin(), said_now.end(), '\n'), 1) << said_now;
+    }
 }

@@ -88,8 +88,11 @@ static void warn_unusable_models() {
         const bool loose = found.source == ITEM_LOOSE_FILE;
         const char* from = loose ? item.name : item_source_text(found.source);
         if (!found.data) {
-            std::fprintf(stderr, "vorn: %s from %s%s cannot be read (%llu bytes); not used\n",
-                         item.name, loose ? "./" : "", from, (unsigned long long)found.size);
+            const bool too_long = found.size > PACK_ITEM_LIMIT;
+            std::fprintf(stderr, "vorn: %s from %s%s %s (%llu bytes); not used\n", item.name,
+                         loose ? "./" : "", from,
+                         too_long ? "is longer than any item is read" : "cannot be read",
+                         (unsigned long long)found.size);
             continue;
         }
         Mesh mesh;
@@ -181,10 +184,14 @@ void free_all_assets() {
 // picture of a size outside what the show reads, or a model the reader
 // refuses; empty when it can be used.
 static std::string unusable(const ShowItem& item) {
-    const PackItem found =
-        pack_read_item(item.name, item_bytes(item) ? item_bytes(item) : PACK_ITEM_LIMIT);
+    const size_t most = item_bytes(item) ? item_bytes(item) : PACK_ITEM_LIMIT;
+    const PackItem found = pack_read_item(item.name, most);
     if (found.source == ITEM_NOT_FOUND) return "";
-    if (!found.data) return "cannot be read";
+    // Too long to be read is said as such: the bytes may be fine.
+    if (!found.data && found.size > most && item.kind == ITEM_MODEL)
+        return "has " + std::to_string(found.size) + " bytes, more than the " +
+               std::to_string(most) + " a model may have";
+    if (!found.data && found.size <= most) return "cannot be read";
     if (item.kind != ITEM_MODEL) {
         if (found.size >= item_least_bytes(item) && found.size <= item_bytes(item)) return "";
         return "has " + std::to_string(found.size) + " bytes, expected " +

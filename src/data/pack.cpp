@@ -245,14 +245,23 @@ std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size) 
     return dir;
 }
 
-std::string pack_problem(const uint8_t* pack, size_t pack_size) {
-    if (pack_size < PACK_HEADER_SIZE)
+std::string pack_header_problem(const uint8_t* head, size_t head_size, uint64_t pack_size) {
+    if (head_size < PACK_HEADER_SIZE || pack_size < PACK_HEADER_SIZE)
         return "shorter than its " + std::to_string(PACK_HEADER_SIZE) + "-byte header";
-    const int32_t claimed = int32_t(read_u32(pack + 8));
-    if (claimed > 0 && source_entry_count(PackSource{-1, pack, pack_size}) == 0)
+    if (std::memcmp(head, PACK_TAG, sizeof PACK_TAG) != 0)
+        return "not a pack: it does not begin with the pack tag";
+    const int32_t claimed = int32_t(read_u32(head + 8));
+    if (claimed > 0 && size_t(claimed) > PACK_ENTRIES_MAX)
+        return "its directory of " + std::to_string(claimed) + " entries is more than the " +
+               std::to_string(PACK_ENTRIES_MAX) + " a pack may hold";
+    if (claimed > 0 && uint64_t(claimed) > (pack_size - PACK_HEADER_SIZE) / PACK_DIR_ENTRY_SIZE)
         return "its directory of " + std::to_string(claimed) + " entries does not fit in " +
                std::to_string(pack_size) + " bytes";
     return "";
+}
+
+std::string pack_problem(const uint8_t* pack, size_t pack_size) {
+    return pack_header_problem(pack, std::min(pack_size, PACK_HEADER_SIZE), pack_size);
 }
 
 std::string printable_name(const char* name) {

@@ -24,6 +24,9 @@ constexpr size_t PACK_BYTES_MAX = UINT32_MAX;
 // The most directory records a pack may have (a 24 MB directory): a pack
 // claiming more is corrupt.
 constexpr size_t PACK_ENTRIES_MAX = size_t(1) << 20;
+// The free bytes every pack qxpack writes begins with: a tag and the format
+// version. The show never reads them; the tool takes no file without them.
+inline constexpr uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
 // Where an item is looked for, in order: a loose file in the current directory,
 // demo.qxd in the current directory, then pack_builtin: the pack in memory that
@@ -98,9 +101,12 @@ std::vector<PackDirEntry> pack_directory(const uint8_t* pack, size_t pack_size);
 bool pack_entry_in_bounds(const PackDirEntry& entry, size_t pack_size);
 
 // What makes a pack in memory unreadable as a whole (shorter than its header,
-// a directory that does not fit), or an empty string: the one judgement of
-// every tool that reads packs.
+// no pack tag, more records than PACK_ENTRIES_MAX, a directory that does not
+// fit), or an empty string: the one judgement of every tool that reads packs.
 std::string pack_problem(const uint8_t* pack, size_t pack_size);
+// The same judgement from the first head_size bytes of a pack (all of them
+// up to PACK_HEADER_SIZE) and its length, before the rest is read.
+std::string pack_header_problem(const uint8_t* head, size_t head_size, uint64_t pack_size);
 
 // An entry name fit for a terminal: bytes outside printable ASCII, and the
 // backslash, as \xNN.

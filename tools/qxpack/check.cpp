@@ -112,13 +112,21 @@ bool open_content(const std::string& path, Content* c) {
     c->folder = fs::is_directory(path, ec);
     const fs::path pack_path = c->folder ? fs::path(path) / PACK_FILE_NAME : fs::path(path);
     c->pack_name = pack_path.filename().string();
-    std::optional<Buffer> pack = read_file(pack_path, PACK_BYTES_MAX);
-    if (!c->folder && !pack) {
+    // Judged by its header before the rest is read.
+    Buffer head;
+    uint64_t length = 0;
+    std::string error;
+    if (!read_file_head(pack_path.string(), PACK_HEADER_SIZE, PACK_BYTES_MAX, &head, &length,
+                        &error)) {
+        if (c->folder) return true;
         std::fprintf(stderr, "qxpack: cannot read %s\n", path.c_str());
         return false;
     }
-    if (!pack) return true;
-    const std::string problem = pack_problem(pack->data(), pack->size());
+    std::string problem = pack_header_problem(head.data(), head.size(), length);
+    std::optional<Buffer> pack;
+    if (problem.empty()) pack = read_file(pack_path, PACK_BYTES_MAX);
+    if (problem.empty() && !pack) problem = "it cannot be read";
+    if (problem.empty()) problem = pack_problem(pack->data(), pack->size());
     if (!problem.empty()) {
         std::fprintf(stderr, "qxpack: corrupt pack %s: %s\n", pack_path.c_str(), problem.c_str());
         return false;

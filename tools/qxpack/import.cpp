@@ -121,29 +121,40 @@ static void put_u32(Buffer& out, size_t at, uint32_t value) {
 
 // The pack at path with the entry `name` added or replaced by data (LZ-packed
 // when that is smaller, or when the contents begin with the block magic).
-// Every other entry keeps its stored bytes, and the free header bytes stay.
+// Every other entry keeps its stored bytes. A pack that already holds the
+// most entries a pack may have gets no new one.
 static bool pack_with_entry(const std::string& path, const char* name, const Buffer& data,
                             Buffer* out, std::string* error) {
     Buffer old;
     std::error_code ec;
-    if (fs::exists(path, ec) && !read_input(path, &old, error)) {
-        *error = "pack " + path + ": " + *error;
-        return false;
+    if (fs::exists(path, ec)) {
+        // A file that is no pack is refused by its header, the rest unread.
+        uint64_t length = 0;
+        std::string problem;
+        if (read_file_head(path, PACK_HEADER_SIZE, PACK_BYTES_MAX, &old, &length, error) &&
+            length > 0)
+            problem = pack_header_problem(old.data(), old.size(), length);
+        if (!problem.empty()) {
+            *error = "pack " + path + " is corrupt: " + problem;
+            return false;
+        }
+        if (!read_input(path, &old, error)) {
+            *error = "pack " + path + ": " + *error;
+            return false;
+        }
     }
     std::vector<PackDirEntry> dir;
     if (!old.empty()) {
-        dir = pack_directory(old.data(), old.size());
-        const int32_t count =
-            int32_t(old.size() >= PACK_HEADER_SIZE
-                        ? uint32_t(old[8] | old[9] << 8 | old[10] << 16 | uint32_t(old[11]) << 24)
-                        : 0);
-        if (old.size() < PACK_HEADER_SIZE || (count > 0 && dir.size() != size_t(count))) {
-            *error = path + " is not a pack";
+        const std::string problem = pack_problem(old.data(), old.size());
+        if (!problem.empty()) {
+            *error = "pack " + path + " is corrupt: " + problem;
             return false;
         }
+        dir = pack_directory(old.data(), old.size());
         for (const PackDirEntry& e : dir)
             if (!pack_entry_in_bounds(e, old.size())) {
-                *error = "pack " + path + " is damaged: entry " + e.name + " lies outside it";
+                *error = "pack " + path + " is damaged: entry " + printable_name(e.name) +
+                         " lies outside it";
                 return false;
             }
     }
@@ -169,11 +180,13 @@ static bool pack_with_entry(const std::string& path, const char* name, const Buf
         kept.push_back(e);
         bodies.push_back(nullptr);
     }
+    if (kept.size() > PACK_ENTRIES_MAX) {
+        *error = "pack " + path + " already holds the " + std::to_string(PACK_ENTRIES_MAX) +
+                 " entries a pack may hold";
+        return false;
+    }
     out->assign(PACK_HEADER_SIZE + kept.size() * PACK_DIR_ENTRY_SIZE, 0);
-    if (old.size() >= 8)
-        std::memcpy(out->data(), old.data(), 8);
-    else
-        std::memcpy(out->data(), "VORNPK\0\1", 8);
+    std::memcpy(out->data(), PACK_TAG, sizeof PACK_TAG);
     put_u32(*out, 8, uint32_t(kept.size()));
     for (size_t i = 0; i < kept.size(); i++) {
         const uint8_t* body = bodies[i] ? bodies[i] : stored.data();

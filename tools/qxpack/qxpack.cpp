@@ -11,12 +11,9 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
-
-// The eight free bytes at the start of every pack we write: a tag and the
-// format version.
-static const uint8_t PACK_TAG[8] = {'V', 'O', 'R', 'N', 'P', 'K', 0, 1};
 
 struct Command {
     const char* name;
@@ -173,11 +170,18 @@ static int load_pack(const std::string& path, Buffer& pack) {
     if (path == BUILTIN_PACK) {
         const Blob builtin = builtin_pack();
         pack.assign(builtin.data, builtin.data + builtin.size);
-    } else if (!read_whole_file(path, PACK_BYTES_MAX, pack)) {
-        return 1;
+        return 0;
     }
-    const std::string problem = pack_problem(pack.data(), pack.size());
-    return problem.empty() ? 0 : fail("corrupt pack " + path + ": " + problem);
+    // Judged by its header before the rest is read.
+    std::string error;
+    uint64_t length = 0;
+    if (!read_file_head(path, PACK_HEADER_SIZE, PACK_BYTES_MAX, &pack, &length, &error))
+        return fail("cannot read " + path + ": " + error);
+    const std::string problem = pack_header_problem(pack.data(), pack.size(), length);
+    if (!problem.empty()) return fail("corrupt pack " + path + ": " + problem);
+    if (!read_whole_file(path, PACK_BYTES_MAX, pack)) return 1;
+    const std::string changed = pack_problem(pack.data(), pack.size());
+    return changed.empty() ? 0 : fail("corrupt pack " + path + ": " + changed);
 }
 
 // The decoded contents of one entry, as the program would read it.
@@ -248,8 +252,17 @@ static bool plain_file_name(const char* name) {
            std::strcmp(name, "..") != 0;
 }
 
-// Every name once, as the look-up would find it (the first of equal names);
-// a corrupt entry or an unsafe name is said and skipped, and the status is 1.
+// A name with the letters A-Z folded, as the look-up compares names.
+static std::string folded_name(const char* name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return key;
+}
+
+// Every name once, as the look-up would find it (the first of equal names).
+// A corrupt entry or an unsafe name is skipped: the first is said, the rest
+// counted in one line at the end, and the status is 1.
 static int extract_all(const std::string& path, const std::string& dir_path) {
     Buffer pack;
     if (load_pack(path, pack)) return 1;
@@ -257,24 +270,29 @@ static int extract_all(const std::string& path, const std::string& dir_path) {
     fs::create_directories(dir_path, ec);
     if (ec) return fail("cannot create " + dir_path);
     const std::vector<PackDirEntry> dir = pack_directory(pack.data(), pack.size());
-    int status = 0;
-    for (size_t i = 0; i < dir.size(); i++) {
-        const PackDirEntry& e = dir[i];
-        if (first_record(dir, e.name) != i) continue;
+    std::unordered_set<std::string> seen;
+    seen.reserve(dir.size());
+    size_t refused = 0;
+    const auto refuse = [&](const std::string& why) {
+        if (refused++ == 0) fail(why);
+    };
+    for (const PackDirEntry& e : dir) {
+        if (!seen.insert(folded_name(e.name)).second) continue;
         Buffer contents;
         if (!plain_file_name(e.name)) {
-            status =
-                fail("entry name '" + printable_name(e.name) + "' is no file name in " + dir_path);
+            refuse("entry name '" + printable_name(e.name) + "' is no file name in " + dir_path);
             continue;
         }
         if (!entry_contents(pack, e, contents)) {
-            status = corrupt(e.name);
+            refuse("corrupt entry " + printable_name(e.name));
             continue;
         }
         const std::string out = (fs::path(dir_path) / e.name).string();
         if (!write_whole_file(out, contents)) return 1;
         std::printf("%-15s %10zu\n", e.name, contents.size());
     }
+    if (refused > 1) fail(std::to_string(refused - 1) + " more entries not written");
+    const int status = refused ? 1 : 0;
     // The show carries its module beside its pack.
     const Blob module = builtin_module();
     if (path == BUILTIN_PACK && module.data) {

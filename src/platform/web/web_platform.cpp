@@ -182,8 +182,14 @@ int file_watch_start() {
     return 0;
 }
 
-void file_watch_poll(uint32_t, std::vector<std::string>* settled) {
+int file_watch_poll(uint32_t, std::vector<std::string>* settled) {
     settled->clear();
+    return 0;
+}
+
+const std::string& file_watch_folder() {
+    static const std::string none;
+    return none;
 }
 
 void file_watch_stop() {}

@@ -2,7 +2,8 @@
 // settled is an item (its slot, texture or scene reloaded by the start-up's
 // loaders), the pack (every item again: any of them may have changed) or the
 // module (the new song started at the old one's order and row). Nothing is
-// replaced by a version the show cannot use.
+// replaced by a version the show cannot use; the folder going away and
+// coming back is said, and what it holds loaded again when it is back.
 #include "presentation/live/watch.h"
 
 #include "data/assets.h"
@@ -17,6 +18,7 @@
 #include "presentation/seeking/kept_states.h"
 #include "presentation/show.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -64,8 +66,27 @@ void stop_watching() {
     notice.clear();
 }
 
+static std::string orders_text(uint32_t n) {
+    return std::to_string(n) + (n == 1 ? " order" : " orders");
+}
+
+// Why a song of `orders` orders cannot take over at `order`, or an empty
+// string: it must hold that order and, under --loop, every order of the loop
+// that the playing song holds (a loop may run past a song's end).
+static std::string too_short(uint32_t orders, uint32_t order) {
+    const uint32_t loop_needs =
+        show_loop.on ? std::min(show_loop.last + 1, sound_song_orders(music_song)) : 0;
+    if (orders < loop_needs)
+        return "has " + orders_text(orders) + ", the loop needs " + std::to_string(loop_needs);
+    if (orders <= order)
+        return "has " + orders_text(orders) + ", the show stands at order " + std::to_string(order);
+    return "";
+}
+
 // The module from the file, started where the old one stands.
 static void reload_music(uint32_t now_ms, const char* name) {
+    const uint32_t order = FMUSIC_GetOrder(music_song);
+    const uint32_t row = FMUSIC_GetRow(music_song);
     std::vector<uint8_t> data;
     std::string why;
     MusicSong* song = nullptr;
@@ -73,12 +94,12 @@ static void reload_music(uint32_t now_ms, const char* name) {
         song = FMUSIC_LoadSongMemory(data.data(), data.size());
         if (!song) why = "not a module the player reads";
     }
-    if (!song) {
+    if (song) why = too_short(sound_song_orders(song), order);
+    if (!why.empty()) {
+        if (song) FMUSIC_FreeSong(song);
         say(now_ms, std::string(name) + ": " + why + "; the last good one plays on");
         return;
     }
-    const uint32_t order = FMUSIC_GetOrder(music_song);
-    const uint32_t row = FMUSIC_GetRow(music_song);
     FMUSIC_StopSong(music_song);
     FMUSIC_FreeSong(music_song);
     music_song = song;
@@ -97,9 +118,11 @@ static std::string kept_line(const char* name, const std::string& why) {
 // last good version held in its place (a seek, which loads the assets afresh,
 // finds that one too). Empty when reloaded, the reason otherwise.
 static std::string reload_or_hold(const char* name) {
-    std::string why;
+    // A FIFO, a device or a link to one is a broken save, never a way back
+    // to the pack's or the built-in item.
+    std::string why = file_kind_problem(name);
     pack_let_go_item(name);
-    if (reload_asset(name, &why)) {
+    if (why.empty() && reload_asset(name, &why)) {
         remember(name);
         forget_show_states();
     } else if (!why.empty() && last_good.count(name)) {
@@ -113,9 +136,14 @@ static void reload_item(uint32_t now_ms, const char* name) {
     say(now_ms, why.empty() ? std::string(name) + " reloaded" : kept_line(name, why));
 }
 
-// Any item of the pack may have changed: each is loaded again, and the ones
-// the show cannot use are said after the count.
-static void reload_pack(uint32_t now_ms) {
+// Every item as the show last took it held in place of what the files give.
+static void hold_every_item() {
+    for (const auto& held : last_good) pack_hold_item(held.first.c_str(), held.second);
+}
+
+// Any item may have changed: each is loaded again, and the ones the show
+// cannot use are said after the count.
+static void reload_every_item(uint32_t now_ms, const std::string& head) {
     std::vector<std::string> refused;
     int reloaded = 0;
     for (const ShowItem& item : show_items) {
@@ -126,15 +154,39 @@ static void reload_pack(uint32_t now_ms) {
         else
             refused.push_back(kept_line(item.name, why));
     }
-    say(now_ms, std::string(PACK_FILE_NAME) + " reloaded: " + std::to_string(reloaded) + " items");
+    say(now_ms, head + ": " + std::to_string(reloaded) + " items");
     for (const std::string& line : refused) say(now_ms, line);
+}
+
+// A pack that is no file keeps every item as it was.
+static void reload_pack(uint32_t now_ms) {
+    const std::string why = file_kind_problem(PACK_FILE_NAME);
+    if (why.empty()) return reload_every_item(now_ms, std::string(PACK_FILE_NAME) + " reloaded");
+    hold_every_item();
+    say(now_ms, std::string(PACK_FILE_NAME) + ": " + why + "; the last good items stay");
+}
+
+// The folder gone, back, or its saves lost to the watch: one line each.
+static void folder_changed(uint32_t now_ms, int changes) {
+    const std::string& folder = file_watch_folder();
+    if (changes & WATCH_FOLDER_GONE) {
+        hold_every_item();
+        say(now_ms, "the watched folder " + folder +
+                        " is gone; the show plays on as it is and watches again when a folder "
+                        "is there");
+    }
+    if (changes & WATCH_FOLDER_BACK)
+        reload_every_item(now_ms, "watching " + folder + " again, loaded from it");
+    if (changes & WATCH_EVENTS_LOST)
+        reload_every_item(now_ms, "saves came faster than the watch could note them; loaded again");
 }
 
 void reload_saved_files(uint32_t now_ms) {
     // A catch-up computes with the content it began with; saves wait for it.
     if (catch_up_active()) return;
     std::vector<std::string> names;
-    file_watch_poll(now_ms, &names);
+    const int changes = file_watch_poll(now_ms, &names);
+    if (changes) folder_changed(now_ms, changes);
     for (const std::string& name : names) {
         const ShowItem* item = find_item(name.c_str());
         if (item && item->kind == ITEM_MODULE) {

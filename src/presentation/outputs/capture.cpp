@@ -21,6 +21,8 @@
 #include <filesystem>
 #include <vector>
 
+#include <unistd.h>
+
 using steady = std::chrono::steady_clock;
 
 // How far a progress line has come: on the way, or its last line; a run
@@ -187,22 +189,62 @@ static std::vector<std::string> encoder_command(const std::string& ffmpeg,
 
 // The names of a recording: its own, the temporary one it is made under
 // (beside it, hidden, with its extension so that ffmpeg picks the format,
-// never starting with '-') and the one an interrupted recording is kept under.
+// never starting with '-', held open while it is made) and the one an
+// interrupted recording is kept under.
 struct RecordingNames {
-    std::string final_name, temporary, partial;
+    std::string final_name, temporary, directory, stem, extension;
+    int held = -1;
 };
 
+// Temporaries of recordings to this name that a killed run left behind go
+// first.
 static bool make_recording_names(const std::string& path, RecordingNames* names) {
     namespace fs = std::filesystem;
     const fs::path target = path;
     const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string extension = target.extension().string();
+    names->extension = target.extension().string();
     names->final_name = path;
-    names->partial = (directory / (target.stem().string() + ".partial" + extension)).string();
-    names->temporary =
-        (directory / ("." + target.filename().string() + ".tmp-XXXXXX" + extension)).string();
+    names->directory = directory.string();
+    names->stem = target.stem().string();
+    const std::string head = "." + target.filename().string() + ".tmp-";
+    const std::string& extension = names->extension;
+    remove_abandoned_temporaries(names->directory, [&](const std::string& name) {
+        return name.size() == head.size() + 6 + extension.size() && name.rfind(head, 0) == 0 &&
+               name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
+    });
+    names->temporary = (directory / (head + "XXXXXX" + extension)).string();
     // The recording gets the permissions any file written there would.
-    return create_unique_file(&names->temporary, extension.size(), file_mode_for(path));
+    names->held = create_held_temporary(&names->temporary, extension.size(), file_mode_for(path));
+    return names->held >= 0;
+}
+
+// The temporary removed, or renamed to `to`: no longer ours either way.
+static bool end_temporary(RecordingNames* names, const std::string& to = "") {
+    const bool renamed = !to.empty() && std::rename(names->temporary.c_str(), to.c_str()) == 0;
+    const int failure = errno;
+    if (!renamed) std::remove(names->temporary.c_str());
+    forget_temporary(names->temporary);
+    close(names->held);
+    errno = failure;
+    return renamed;
+}
+
+// An interrupted recording under NAME.partial.EXT, or NAME.partial-2.EXT and
+// on when an older one is there (never over it); empty when none is free.
+static std::string keep_partial(RecordingNames* names) {
+    for (int n = 1; n < 100; n++) {
+        const std::string suffix = n == 1 ? ".partial" : ".partial-" + std::to_string(n);
+        const std::string partial =
+            (std::filesystem::path(names->directory) / (names->stem + suffix + names->extension))
+                .string();
+        if (rename_without_replacing(names->temporary, partial)) {
+            end_temporary(names);
+            return partial;
+        }
+        if (errno != EEXIST) break;
+    }
+    end_temporary(names);
+    return "";
 }
 
 // Draws every frame into the encoder, pictures and sound through their own
@@ -248,23 +290,21 @@ static int capture_video(const CommandLine& options, LockstepRun* run) {
                     sent == SEND_OK && encoded && !stop_signal ? PROGRESS_WHOLE : PROGRESS_STOPPED,
                     names.temporary);
     if (sent != SEND_OK || !encoded) {
-        std::remove(names.temporary.c_str());
+        end_temporary(&names);
         if (sent != SEND_STALLED)
             std::fprintf(stderr, "vorn: ffmpeg could not write %s\n", options.record_path.c_str());
         return 1;
     }
     if (stop_signal) {
-        const bool kept = std::rename(names.temporary.c_str(), names.partial.c_str()) == 0;
-        if (!kept) std::remove(names.temporary.c_str());
+        const std::string partial = keep_partial(&names);
         std::fprintf(stderr, "vorn: stopped after %u frames (%.2f s); %s%s\n", run->frame,
-                     run->frame / double(run->fps), kept ? "the part made is in " : "",
-                     kept ? names.partial.c_str() : "nothing is kept");
+                     run->frame / double(run->fps), partial.empty() ? "" : "the part made is in ",
+                     partial.empty() ? "nothing is kept" : partial.c_str());
         return stop_signal_status();
     }
-    if (std::rename(names.temporary.c_str(), names.final_name.c_str()) != 0) {
+    if (!end_temporary(&names, names.final_name)) {
         std::fprintf(stderr, "vorn: cannot write %s: %s\n", options.record_path.c_str(),
                      std::strerror(errno));
-        std::remove(names.temporary.c_str());
         return 1;
     }
     std::fprintf(stderr, "vorn: %u frames (%.2f s) recorded to %s (%.1f MB)\n", run->frame,

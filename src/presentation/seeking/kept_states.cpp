@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 KeptStates kept_store;

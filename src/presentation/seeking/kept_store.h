@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Orders beyond this are not kept (a module has at most 256).
@@ -30,3 +31,19 @@ struct KeptStates {
 };
 
 extern KeptStates kept_store;
+
+// The bytes of the largest piece and of all of them in the show's state now
+// (every state of this show has those sizes; kept_check.cpp).
+size_t kept_piece_bytes_most();
+size_t kept_state_bytes();
+// Why the pieces of a state read from a file cannot be taken into the show
+// as it runs, or an empty string: each is loaded into the show's own state
+// (set aside and put back after, whatever happens) and judged there: its
+// size, the indices, flags, numbers and tables within what the show can have.
+std::string kept_state_problem(const KeptState& state);
+
+// The reader and writer of the cache file (cache_file.cpp) on bytes in
+// memory: why the file's states are not taken into the store (an empty string
+// when they are), and the file the store would write.
+std::string take_kept_file(const Bytes& file, int fps);
+Bytes kept_file_of_store();

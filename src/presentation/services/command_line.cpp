@@ -131,12 +131,15 @@ static bool read_loop(const std::string& text, uint32_t* first, uint32_t* last) 
            read_number(text.substr(dash + 1), *first, ORDER_LIMIT, last);
 }
 
+// --seconds takes at most a day, written as digits with one point at most.
+constexpr int SECONDS_MOST = 24 * 3600;
+
 static bool read_seconds(const std::string& text, double* seconds) {
     if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
     errno = 0;
     char* end = nullptr;
     const double s = std::strtod(text.c_str(), &end);
-    if (errno || *end || !(s > 0) || s > 24 * 3600) return false;
+    if (errno || *end || !(s > 0) || s > SECONDS_MOST) return false;
     *seconds = s;
     return true;
 }
@@ -246,7 +249,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine* options,
             every_given = true;
         } else if (arg == "--seconds") {
             if (!read_seconds(value, &o.seconds))
-                return fail(error, "--seconds needs a positive number, not '" + value + "'");
+                return fail(error, "--seconds needs seconds written as digits and a point (such "
+                                   "as 2.5), more than 0 and at most " +
+                                       std::to_string(SECONDS_MOST) + ", not '" + value + "'");
             seconds_given = true;
         } else if (arg.rfind("-", 0) == 0) {
             return fail(error, "unknown option '" + arg + "' (try --help)");
