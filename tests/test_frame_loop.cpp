@@ -10,6 +10,7 @@
 #include "presentation/seeking/catch_up.h"
 #include "presentation/seeking/keep_ahead.h"
 #include "presentation/seeking/kept_states.h"
+#include "presentation/seeking/show_state.h"
 #include "presentation/services/settings.h"
 #include "presentation/services/stop_signal.h"
 #include "short_module.h"
@@ -336,8 +337,8 @@ struct KeptFile {
             take(&state.order, 4);
             take(&state.place, sizeof state.place);
             take(&state.share, 8);
-            state.pieces.resize(20);
-            take(state.pieces.data(), 80);
+            state.pieces.resize(show_state_piece_count);
+            take(state.pieces.data(), 4 * show_state_piece_count);
             states.push_back(state);
         }
     }
@@ -345,7 +346,14 @@ struct KeptFile {
         return *std::find_if(states.begin(), states.end(),
                              [&](const State& s) { return s.order == order; });
     }
-    std::vector<uint8_t>& piece(uint32_t order, size_t k) { return pieces[state(order).pieces[k]]; }
+    // The piece of the catalogue's row of that variable (and what of it).
+    std::vector<uint8_t>& piece(uint32_t order, const char* name, const char* what = nullptr) {
+        size_t k = 0;
+        while (std::strcmp(show_state_pieces[k].name, name) != 0 ||
+               (what && std::strcmp(show_state_pieces[k].what, what) != 0))
+            k++;
+        return pieces[state(order).pieces[k]];
+    }
     std::vector<uint8_t> bytes() const {
         std::vector<uint8_t> out = header;
         const auto put = [&](const void* from, size_t n) {
@@ -361,7 +369,7 @@ struct KeptFile {
             put(&state.order, 4);
             put(&state.place, sizeof state.place);
             put(&state.share, 8);
-            put(state.pieces.data(), 80);
+            put(state.pieces.data(), 4 * show_state_piece_count);
         }
         uint64_t sum = 1469598103934665603ull;
         for (uint8_t b : out) sum = (sum ^ b) * 1099511628211ull;
@@ -496,21 +504,27 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     using Craft = std::function<void(KeptFile&)>;
     const std::vector<std::tuple<std::string, Craft, std::string>> crafted = {
         {"face corner",
-         [](KeptFile& f) { overwrite(f.piece(22, 6), first_face(f.piece(22, 6)), 0xFFFFFFF0u); },
+         [](KeptFile& f) {
+             std::vector<uint8_t>& shapes = f.piece(22, "scene_brain", "shapes");
+             overwrite(shapes, first_face(shapes), 0xFFFFFFF0u);
+         },
          "a model's faces are not the show's"},
         {"share 2^40", [](KeptFile& f) { f.state(22).share = uint64_t(1) << 40; },
          "a song's share is more than a frame's"},
         {"share 2^62", [](KeptFile& f) { f.state(3).share = uint64_t(1) << 62; },
          "a song's share is more than a frame's"},
-        {"NaN focal", [](KeptFile& f) { overwrite(f.piece(22, 0), sizeof(TimelineState), NAN); },
+        {"NaN focal", [](KeptFile& f) { overwrite(f.piece(22, "camera_vkocka"), 0, NAN); },
          "a camera is out of range"},
-        {"far placement", [](KeptFile& f) { overwrite(f.piece(22, 5), 2 + 48, 1e30f); },
+        {"far placement",
+         [](KeptFile& f) {
+             overwrite(f.piece(22, "scene_brain", "placements and lights"), 2 + 48, 1e30f);
+         },
          "an object's placement is out of reach"},
         {"sample 0", [](KeptFile& f) { f.state(22).place.sample = 0; },
          "a song place is not the start of its order"},
         {"another order's place", [](KeptFile& f) { f.state(22).place = f.state(21).place; },
          "a song place is not the start of its order"},
-        {"a piece a byte short", [](KeptFile& f) { f.piece(22, 2).pop_back(); },
+        {"a piece a byte short", [](KeptFile& f) { f.piece(22, "surface_virtual1").pop_back(); },
          "a piece is not the size of this show's"},
         {"1 GiB", nullptr, "bytes are more than the states of 256 orders"},
         {"a link to a user's file", nullptr, "its checksum does not match"},

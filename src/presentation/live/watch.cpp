@@ -75,7 +75,8 @@ static std::string orders_text(uint32_t n) {
 // that the playing song holds (a loop may run past a song's end).
 static std::string too_short(uint32_t orders, uint32_t order) {
     const uint32_t loop_needs =
-        show_loop.on ? std::min(show_loop.last + 1, sound_song_orders(music_song)) : 0;
+        show_options.loop.on ? std::min(show_options.loop.last + 1, sound_song_orders(music_song))
+                             : 0;
     if (orders < loop_needs)
         return "has " + orders_text(orders) + ", the loop needs " + std::to_string(loop_needs);
     if (orders <= order)
