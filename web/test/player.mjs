@@ -315,12 +315,16 @@ export async function desktopControls(browser, url, out) {
     // The link button gives the address of this part; full screen and back.
     await page.click('#c-link');
     const link = await page.evaluate(() => [document.getElementById('toast').textContent, location.href]);
+    // Full screen comes and goes a while after the click (headless Firefox
+    // takes over 300 ms, and the window takes the screen's size), so each is
+    // waited for, and the seek bar is measured in the window's own size after.
+    const fullScreen = (into) => page.waitForFunction((into, width) => Boolean(document.fullscreenElement) === into &&
+        (into || innerWidth === width), {timeout: 5000}, into, DESKTOP.width).then(() => true, () => false);
     await page.click('#c-full');
-    await sleep(300);
+    await fullScreen(true);
     const full = await page.evaluate(() => document.fullscreenElement?.id ?? '');
     await page.click('#c-full');
-    await sleep(300);
-    const left = await page.evaluate(() => !document.fullscreenElement);
+    const left = await fullScreen(false);
     out.check('the link button gives the link to this part; the full screen button goes in and out',
         link[0].endsWith(link[1]) && /#logo$/.test(link[1]) && full === 'stage' && left,
         `"${link[0]}", full screen on ${full || 'nothing'}`);
