@@ -68,8 +68,10 @@ function partOnSeekBar(page, name) {
 }
 
 // Waits for the first frame shown at order after act() (a tap, a drag):
-// its RGBA bytes as text, for the lockstep run to compare.
-async function landingAfter(page, order, act) {
+// [{target, pixels}], its RGBA bytes as text for the lockstep run to compare,
+// or [] and a failed check when no such frame comes within LANDING_MS.
+const LANDING_MS = 30000;
+async function landingAfter(page, out, what, order, act) {
     await page.evaluate((order) => {
         window.landing = new Promise((done) => {
             window.vorn.state.onFrame = () => {
@@ -86,8 +88,14 @@ async function landingAfter(page, order, act) {
         });
     }, order);
     await act();
-    const pixels = await page.evaluate(() => window.landing);
-    return {target: order, pixels};
+    const pixels = await page.evaluate((ms) => Promise.race([window.landing,
+        new Promise((done) => setTimeout(() => done(null), ms))]), LANDING_MS);
+    if (pixels !== null) return [{target: order, pixels}];
+    const at = await position(page);
+    out.check(`${what} lands on order ${order}`, false,
+        `no frame there within ${LANDING_MS / 1000} s; the show is at ${at.order}:${at.row}`);
+    await page.evaluate(() => (window.vorn.state.onFrame = null));
+    return [];
 }
 
 const controlsShown = (page) => page.$eval('#controls', (e) => !e.hidden);
@@ -218,13 +226,13 @@ async function doubleTap(page, out, size) {
 async function phoneSeeks(page, out, size) {
     const name = sizeName(size);
     const from = (await position(page)).order;
-    const next = await landingAfter(page, from + 1, () => page.tap('#c-next'));
-    out.check(`${name}: a tap on next part goes to the next part`, next.pixels.length === 320 * 200 * 4,
-        `from ${from} to ${next.target}`);
+    const next = await landingAfter(page, out, `${name}: a tap on next part`, from + 1, () => page.tap('#c-next'));
+    out.check(`${name}: a tap on next part goes to the next part`, next[0]?.pixels.length === 320 * 200 * 4,
+        `from ${from} to ${from + 1}`);
     await page.evaluate(() => window.vorn.player.showControls());
     const target = await partOnSeekBar(page, size.width > size.height ? 'title' : 'cubes');
     const start = await centre(page, '#seek-thumb');
-    const landing = await landingAfter(page, target.order, async () => {
+    const landing = await landingAfter(page, out, `${name}: the seek bar dragged by touch`, target.order, async () => {
         await page.touchscreen.touchStart(start.x, target.y);
         for (let step = 1; step <= 5; step++) {
             await page.touchscreen.touchMove(start.x + ((target.x - start.x) * step) / 5, target.y);
@@ -236,7 +244,7 @@ async function phoneSeeks(page, out, size) {
         await screenshot(page, out, `seek-drag-${name}`);
         await page.touchscreen.touchEnd();
     });
-    return [next, landing];
+    return [...next, ...landing];
 }
 
 async function tapPause(page, out, name) {
@@ -307,18 +315,22 @@ export async function desktopControls(browser, url, out) {
     // The link button gives the address of this part; full screen and back.
     await page.click('#c-link');
     const link = await page.evaluate(() => [document.getElementById('toast').textContent, location.href]);
+    // Full screen comes and goes a while after the click (headless Firefox
+    // takes over 300 ms, and the window takes the screen's size), so each is
+    // waited for, and the seek bar is measured in the window's own size after.
+    const fullScreen = (into) => page.waitForFunction((into, width) => Boolean(document.fullscreenElement) === into &&
+        (into || innerWidth === width), {timeout: 5000}, into, DESKTOP.width).then(() => true, () => false);
     await page.click('#c-full');
-    await sleep(300);
+    await fullScreen(true);
     const full = await page.evaluate(() => document.fullscreenElement?.id ?? '');
     await page.click('#c-full');
-    await sleep(300);
-    const left = await page.evaluate(() => !document.fullscreenElement);
+    const left = await fullScreen(false);
     out.check('the link button gives the link to this part; the full screen button goes in and out',
         link[0].endsWith(link[1]) && /#logo$/.test(link[1]) && full === 'stage' && left,
         `"${link[0]}", full screen on ${full || 'nothing'}`);
     await page.mouse.move(640, 320);
     const target = await partOnSeekBar(page, 'presents');
-    const landing = await landingAfter(page, target.order, async () => {
+    const landing = await landingAfter(page, out, 'the seek bar dragged by mouse', target.order, async () => {
         const start = await centre(page, '#seek-thumb');
         await page.mouse.move(start.x, target.y);
         await page.mouse.down();
@@ -327,7 +339,7 @@ export async function desktopControls(browser, url, out) {
         await page.mouse.up();
     });
     await page.close();
-    return [landing];
+    return landing;
 }
 
 // --- a hidden page ---------------------------------------------------------------
