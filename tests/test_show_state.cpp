@@ -23,8 +23,9 @@ struct Known {
     const char* name;
 };
 const Known known_fixed[] = {
-    // The compiler's own references for exceptions.
-    {".*", R"(DW\.ref\..*)"},
+    // The compiler's own references for exceptions, and AddressSanitizer's
+    // markers of each global.
+    {".*", R"(DW\.ref\..*|__odr_asan\..*|__asan_.*)"},
     // The vector kernels and the processor's features, chosen once.
     {"cpu\\.cpp\\.o", "use_.*"},
     {".*", R"(fill::fill_(one|run)_kernel<.*>|widen_rgb|drawn_faces|round_points|fog_pixels)"},
@@ -32,7 +33,7 @@ const Known known_fixed[] = {
     {".*", "project_into|project_scaled_into|fill_pixels|draw_turned_plane|lift_bands"},
     // The assets, loaded at the start and only read (the one map a frame
     // changes, map_displace, is in the catalogue).
-    {"assets\\.cpp\\.o", "(pic|mask|tex)_.*|map_displ[12]"},
+    {"assets\\.cpp\\.o", "(pic|mask|tex)_.*|map_displ[12]|asset_slots"},
     // Tables and resources made at the start, their contents fixed: the
     // effects' tables, the angle tables, the render resources and the
     // view geometry, the scenes' object indices.
