@@ -106,7 +106,7 @@ web-run: web
 
 # The native module and sound layer are what the web music is checked against.
 test-web: web
-	cmake --build $(BUILD) -j $(JOBS) --target dump_show_audio
+	cmake --build $(BUILD) -j $(JOBS) --target dump_show_audio vorn
 	cd $(WEB_BUILD)/web && ctest --output-on-failure
 
 format:
