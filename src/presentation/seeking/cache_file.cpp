@@ -133,12 +133,13 @@ std::string read_kept_header(Reader* in, uint32_t* piece_count, uint32_t* state_
     return "";
 }
 
-// One piece: its size, then as many bytes; no larger than the largest piece
-// of this show.
-std::string read_kept_piece(Reader* in, std::vector<std::shared_ptr<const Bytes>>* pieces) {
+// One piece: its size, then as many bytes; no larger than MOST, the largest
+// piece of this show (kept_piece_bytes_most, which saves every piece to tell).
+std::string read_kept_piece(Reader* in, size_t most,
+                            std::vector<std::shared_ptr<const Bytes>>* pieces) {
     uint64_t size = 0;
     if (!take(in, &size, 1) || size > in->left) return "a piece runs past its end";
-    if (size > kept_piece_bytes_most()) return "a piece is larger than any of this show's";
+    if (size > most) return "a piece is larger than any of this show's";
     pieces->push_back(std::make_shared<const Bytes>(in->at, in->at + size));
     in->at += size;
     in->left -= size;
@@ -201,7 +202,9 @@ std::string read_kept_file(const Bytes& file, int fps) {
     uint32_t piece_count = 0, state_count = 0;
     std::string why = read_kept_header(&in, &piece_count, &state_count);
     std::vector<std::shared_ptr<const Bytes>> pieces;
-    for (uint32_t i = 0; i < piece_count && why.empty(); i++) why = read_kept_piece(&in, &pieces);
+    const size_t most = why.empty() ? kept_piece_bytes_most() : 0;
+    for (uint32_t i = 0; i < piece_count && why.empty(); i++)
+        why = read_kept_piece(&in, most, &pieces);
     std::vector<KeptState> by_order;
     for (uint32_t i = 0; i < state_count && why.empty(); i++)
         why = read_kept_state(&in, pieces, fps, &by_order);
