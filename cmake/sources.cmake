@@ -59,9 +59,11 @@ set(VORN_SDL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
     ${S}/platform/sdl/sdl_video.cpp)
 set(VORN_NULL_SOURCES ${S}/platform/messages.cpp ${S}/platform/file_watch.cpp
     ${S}/platform/process.cpp ${S}/platform/null/null_platform.cpp)
-# The web page: the canvas, the page's keys and its AudioWorklet, and the
-# calls the page makes (with the built-in content embedded, not assembled in).
-set(VORN_WEB_SOURCES ${S}/platform/messages.cpp ${S}/platform/web/web_platform.cpp ${S}/web_main.cpp)
+# The web page: the canvas, the page's keys and its AudioWorklet, the built-in
+# pack as the page downloads it, and the calls the page makes (with the
+# built-in content embedded, not assembled in).
+set(VORN_WEB_SOURCES ${S}/platform/messages.cpp ${S}/platform/web/web_platform.cpp
+    ${S}/platform/web/web_pack.cpp ${S}/web_main.cpp)
 set(VORN_WEB_SHOW_SOURCES ${VORN_SHOW_SOURCES})
 list(REMOVE_ITEM VORN_WEB_SHOW_SOURCES ${S}/data/builtin.cpp)
 

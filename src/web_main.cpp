@@ -8,6 +8,7 @@
 #include "data/pack.h"
 #include "platform/sound.h"
 #include "platform/video.h"
+#include "platform/web/web_pack.h"
 #include "platform/web/web_platform.h"
 #include "presentation/display.h"
 #include "presentation/live/demo_run.h"
@@ -38,9 +39,16 @@ static Blob embedded(const char* path, std::vector<uint8_t>* bytes) {
     return Blob{bytes->data(), bytes->size()};
 }
 
+// Its pictures come as differences from their predictions, undone once here.
 Blob builtin_pack() {
     static std::vector<uint8_t> bytes;
-    return embedded("/builtin/demo.qxd", &bytes);
+    if (bytes.empty()) {
+        std::vector<uint8_t> table;
+        embedded("/builtin/demo.predictions", &table);
+        embedded("/builtin/demo.qxd", &bytes);
+        unpredict_pack(bytes.data(), bytes.size(), std::string(table.begin(), table.end()));
+    }
+    return Blob{bytes.data(), bytes.size()};
 }
 
 Blob builtin_module() {

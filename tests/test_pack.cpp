@@ -1,10 +1,12 @@
 // The pack look-up and the block decoder, on packs and blocks written byte by
-// byte here (never by the encoder).
+// byte here (never by the encoder), and the web page's predicted pictures.
 #include "data/pack.h"
+#include "platform/web/web_pack.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -196,4 +198,68 @@ TEST(PackLookup, OnlyRegularFilesAreReadAndNeverPastWhatTheCallerTakes) {
     ASSERT_EQ(mkdir(PACK_FILE_NAME, 0755), 0);
     EXPECT_FALSE(pack_read_entry("big"));
     EXPECT_EQ(pack_read_item("big").source, ITEM_NOT_FOUND);
+}
+
+// The web page's pack: pictures stored as differences from a prediction of
+// each byte come back byte for byte, and nothing but such pictures is touched.
+namespace {
+
+// A ramp in each channel with a little noise: what photographs look like to
+// a predictor.
+Buffer ramp_picture(const ShowItem& item) {
+    Buffer bytes(item_bytes(item));
+    const size_t channels = bytes.size() / (size_t(item.width) * item.height);
+    uint32_t noise = 12345;
+    for (size_t i = 0; i < bytes.size(); i++) {
+        const size_t pixel = i / channels, x = pixel % item.width, y = pixel / item.width;
+        noise = noise * 1103515245 + 12345;
+        bytes[i] = uint8_t(x + 2 * y + 40 * (i % channels) + (noise >> 29));
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(WebPack, EveryPredictionIsUndoneExactly) {
+    for (const char* name : {"qxlogo.raw", "a_the.raw", "t_tun.raw"}) {
+        const ShowItem& item = *find_item(name);
+        const Buffer picture = ramp_picture(item);
+        for (int p = PREDICT_LEFT; p < PREDICT_COUNT; p++) {
+            Buffer bytes = picture;
+            predict_item(item, PixelPrediction(p), bytes.data());
+            EXPECT_NE(bytes, picture) << name << " " << p;
+            unpredict_item(item, PixelPrediction(p), bytes.data());
+            EXPECT_EQ(bytes, picture) << name << " " << p;
+        }
+    }
+}
+
+TEST(WebPack, OnlyPlainPicturesOfTheirFullSizeArePredicted) {
+    const ShowItem& logo = *find_item("qxlogo.raw");
+    Buffer packed_texture = make_block(196608, {0x00});
+    packed_texture.resize(196608, 7);
+    const Buffer original = make_pack({{"QXLOGO.RAW", ramp_picture(logo)},
+                                       {"a_the.raw", {1, 2, 3, 4, 5}},
+                                       {"t_tun.raw", packed_texture},
+                                       {"unknown.raw", Buffer(100, 3)},
+                                       {"brain.m3d", Buffer(64, 9)}});
+    Buffer pack = original;
+    const auto none = [](const ShowItem&, const uint8_t*) { return PREDICT_NONE; };
+    EXPECT_EQ(predict_pack(pack.data(), pack.size(), none), "");
+    EXPECT_EQ(pack, original);
+    const auto paeth = [](const ShowItem&, const uint8_t*) { return PREDICT_PAETH; };
+    const std::string table = predict_pack(pack.data(), pack.size(), paeth);
+    EXPECT_EQ(table, "QXLOGO.RAW paeth\n");
+    // Only the logo's bytes differ.
+    const size_t logo_at = 12 + 5 * 24;
+    EXPECT_NE(Buffer(pack.begin() + logo_at, pack.begin() + logo_at + 192000),
+              Buffer(original.begin() + logo_at, original.begin() + logo_at + 192000));
+    EXPECT_TRUE(std::equal(pack.begin() + logo_at + 192000, pack.end(),
+                           original.begin() + logo_at + 192000));
+
+    Buffer unknown = pack;
+    unpredict_pack(unknown.data(), unknown.size(), "qxlogo.raw sideways\nnothing.raw left\n");
+    EXPECT_EQ(unknown, pack);
+    unpredict_pack(pack.data(), pack.size(), table);
+    EXPECT_EQ(pack, original);
 }
