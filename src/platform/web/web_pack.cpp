@@ -90,8 +90,9 @@ static const ShowItem* plain_pixels(const uint8_t* pack, size_t pack_size,
 std::string predict_pack(uint8_t* pack, size_t pack_size, ChoosePrediction choose) {
     std::string table;
     for (const PackDirEntry& entry : pack_directory(pack, pack_size)) {
+        // Only the record the look-up finds by its name, which the table names.
         const ShowItem* item = plain_pixels(pack, pack_size, entry);
-        if (!item) continue;
+        if (!item || pack_find(pack, pack_size, entry.name)->offset != entry.offset) continue;
         const PixelPrediction prediction = choose(*item, pack + entry.offset);
         if (prediction == PREDICT_NONE) continue;
         predict_item(*item, prediction, pack + entry.offset);
