@@ -182,16 +182,21 @@ async function visits(check, browser, dir, relay, slow) {
     relay.cut();
     await again.reload({waitUntil: 'domcontentloaded'});
     const [offline] = await waitForStart(again);
+    // Without sound: what is checked is the worker's cache, not the sound
+    // output (whose slow start the sound checks judge).
     let moving = [0, 0];
+    let drawn = false;
     if (offline === 'start') {
-        await again.click('#play');
-        await again.waitForFunction(() => window.vorn.state.frames > 30, {timeout: 20000});
+        await again.click('#play-silent');
+        drawn = await again.waitForFunction(() => window.vorn.state.frames > 30, {timeout: 20000})
+            .then(() => true, () => false);
         const song = () => again.evaluate(() => window.vorn.state.engine._vorn_web_song_seconds());
-        moving = [await song(), await new Promise((done) => setTimeout(done, 1000)).then(song)];
+        if (drawn) moving = [await song(), await new Promise((done) => setTimeout(done, 1000)).then(song)];
     }
     check('with the server gone the page opens from the worker\'s cache and the show plays',
-        offline === 'start' && moving[1] > moving[0] + 0.5,
-        `${offline}, song ${moving[0].toFixed(2)} s to ${moving[1].toFixed(2)} s`);
+        offline === 'start' && drawn && moving[1] > moving[0] + 0.5,
+        `${offline}, ${drawn ? 'drawing' : 'no 30 frames in 20 s'}, song ${moving[0].toFixed(2)} s to ` +
+        `${moving[1].toFixed(2)} s`);
 
     // The network back with a new build: its worker takes over, the old cache goes.
     const next = nextBuild(dir);
