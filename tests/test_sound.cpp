@@ -213,6 +213,16 @@ TEST_F(Sound, PositionFollowsSpeedAndTempo) {
         const double row_seconds = double(row_samples) / 44100;
         EXPECT_NEAR(sound_order_seconds(song, 2), 2 * rows * row_seconds, 0.01);
         EXPECT_NEAR(sound_position_seconds(song, 2, 5), (2 * rows + 5) * row_seconds, 0.01);
+        // Every order's time, asked in any order and again, the same each
+        // time (the library's ticks drift from whole samples by a few ms in
+        // a minute); past the last order, the length.
+        const double late = sound_order_seconds(song, 19);
+        EXPECT_NEAR(late, 19 * rows * row_seconds, 0.03);
+        EXPECT_EQ(sound_order_seconds(song, 0), 0.0);
+        EXPECT_NEAR(sound_order_seconds(song, 7), 7 * rows * row_seconds, 0.03);
+        EXPECT_EQ(sound_order_seconds(song, 19), late);
+        EXPECT_NEAR(sound_order_seconds(song, 20) - late, rows * row_seconds, 0.01);
+        EXPECT_EQ(sound_order_seconds(song, 500), sound_order_seconds(song, 20));
         finish(song);
     }
 }

@@ -59,17 +59,19 @@ double module_position_seconds(const std::vector<uint8_t>& data, uint32_t order,
     return at >= 0 ? at : -1;
 }
 
-double module_order_seconds(const std::vector<uint8_t>& data, uint32_t order) {
+std::vector<double> module_order_times(const std::vector<uint8_t>& data) {
+    std::vector<double> times;
     openmpt_module* module = create_module(data);
-    if (!module) return -1;
-    const int32_t orders = openmpt_module_get_num_orders(module);
-    double seconds = openmpt_module_get_duration_seconds(module);
-    if (order < uint32_t(std::max(orders, 0))) {
-        const double at = openmpt_module_set_position_order_row(module, int32_t(order), 0);
-        if (at >= 0) seconds = at;
+    if (!module) return times;
+    const int32_t orders = std::max(openmpt_module_get_num_orders(module), 0);
+    const double length = openmpt_module_get_duration_seconds(module);
+    for (int32_t order = 0; order < orders; order++) {
+        const double at = openmpt_module_set_position_order_row(module, order, 0);
+        times.push_back(at >= 0 ? at : length);
     }
+    times.push_back(length);
     openmpt_module_destroy(module);
-    return seconds;
+    return times;
 }
 
 std::vector<uint64_t> module_order_starts(const std::vector<uint8_t>& data, int rate) {

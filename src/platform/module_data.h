@@ -22,10 +22,11 @@ int read_module_file(const char* name, std::vector<uint8_t>* data);
 openmpt_module* create_module(const std::vector<uint8_t>& data);
 
 // Seconds from the start to a row of an order at the module's own tempo (-1
-// for a position it does not have); to an order's start, or the length for an
-// order past the last one.
+// for a position it does not have).
 double module_position_seconds(const std::vector<uint8_t>& data, uint32_t order, uint32_t row);
-double module_order_seconds(const std::vector<uint8_t>& data, uint32_t order);
+// Seconds from the start to each order's start (the length for an order never
+// reached), then the length: one module timed once. Empty for no module.
+std::vector<double> module_order_times(const std::vector<uint8_t>& data);
 
 // The sample frame at which each order starts when the module plays from its
 // start at rate: the module's own timing of an order's first row, a whole

@@ -39,6 +39,7 @@ struct MusicSong {
     std::vector<uint64_t>
         order_starts; // the sample frame each order starts at, at order_starts_rate
     int order_starts_rate;
+    std::vector<double> order_seconds; // each order's start, then the length: timed once
     player::PositionMark marks[player::MARK_RING];
     size_t mark_count;
     size_t mark_next;

@@ -121,5 +121,8 @@ uint32_t sound_song_orders(MusicSong* song) {
 }
 
 double sound_order_seconds(MusicSong* song, uint32_t order) {
-    return song ? module_order_seconds(song->data, order) : -1;
+    if (!song) return -1;
+    if (song->order_seconds.empty()) song->order_seconds = module_order_times(song->data);
+    const std::vector<double>& times = song->order_seconds;
+    return times.empty() ? -1 : times[std::min<size_t>(order, times.size() - 1)];
 }
