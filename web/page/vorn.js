@@ -88,31 +88,30 @@
     }
 
     // --- loading ----------------------------------------------------------
-    // SIZE, the file's own size where known (the build writes the engine's
-    // into the page): a compressed answer's Content-Length is not it.
-    async function fetchWithProgress(url, size, onProgress) {
+    // The engine's wasm, compiled while it arrives; a copy of the stream
+    // counts its bytes for the progress bar. SIZE, the file's own size where
+    // known (the build writes the engine's into the page): a compressed
+    // answer's Content-Length is not it.
+    async function compileWithProgress(url, size, onProgress) {
         const response = await fetch(url);
         if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
         const plain = !response.headers.get('Content-Encoding');
         const total = size || (plain && Number(response.headers.get('Content-Length'))) || 0;
-        if (!response.body || !total) return new Uint8Array(await response.arrayBuffer());
-        const reader = response.body.getReader();
-        const chunks = [];
+        if (!response.body || !total || !WebAssembly.compileStreaming) {
+            return WebAssembly.compile(await response.arrayBuffer());
+        }
+        const [counted, compiled] = response.body.tee();
+        const module = WebAssembly.compileStreaming(
+            new Response(compiled, {headers: {'Content-Type': 'application/wasm'}}));
+        const reader = counted.getReader();
         let done = 0;
         for (;;) {
             const {value, done: ended} = await reader.read();
             if (ended) break;
-            chunks.push(value);
             done += value.length;
             onProgress(Math.min(1, done / total));
         }
-        const bytes = new Uint8Array(done);
-        let at = 0;
-        for (const chunk of chunks) {
-            bytes.set(chunk, at);
-            at += chunk.length;
-        }
-        return bytes;
+        return module;
     }
 
     function loadScript(src) {
@@ -156,11 +155,17 @@
         try {
             state.engineName = engineName();
             const files = ENGINES[state.engineName];
-            const wasm = await fetchWithProgress(files.wasm, files.bytes, (f) => setProgress(0.9 * f));
+            // The engine's script comes while the wasm does.
+            const script = loadScript(files.script);
+            const wasm = await compileWithProgress(files.wasm, files.bytes, (f) => setProgress(0.9 * f));
             setProgress(0.9, 'Starting…');
-            await loadScript(files.script);
+            await script;
             const engine = await window.createVornEngine({
-                wasmBinary: wasm,
+                instantiateWasm: (imports, receive) => {
+                    WebAssembly.instantiate(wasm, imports).then((instance) => receive(instance, wasm),
+                        (error) => fail(`The engine could not start: ${error.message}`));
+                    return {};
+                },
                 onAbort: (what) => fail(`The engine stopped: ${what}`),
                 // The show's warnings (a wrong file, no sound): on the page.
                 printErr: (line) => addWarning(line),
