@@ -65,27 +65,11 @@ std::vector<double> module_order_times(const std::vector<uint8_t>& data) {
     if (!module) return times;
     const int32_t orders = std::max(openmpt_module_get_num_orders(module), 0);
     const double length = openmpt_module_get_duration_seconds(module);
-    for (int32_t order = 0; order < orders; order++) {
-        const double at = openmpt_module_set_position_order_row(module, order, 0);
-        times.push_back(at >= 0 ? at : length);
-    }
+    for (int32_t order = 0; order < orders; order++)
+        times.push_back(openmpt_module_set_position_order_row(module, order, 0));
     times.push_back(length);
     openmpt_module_destroy(module);
     return times;
-}
-
-std::vector<uint64_t> module_order_starts(const std::vector<uint8_t>& data, int rate) {
-    std::vector<uint64_t> starts;
-    openmpt_module* module = create_module(data);
-    if (!module) return starts;
-    const int32_t orders = std::max(openmpt_module_get_num_orders(module), 0);
-    for (int32_t order = 0; order < orders; order++) {
-        const double at = openmpt_module_set_position_order_row(module, order, 0);
-        starts.push_back(at >= 0 && (order == 0 || at > 0) ? uint64_t(std::llround(at * rate))
-                                                           : UINT64_MAX);
-    }
-    openmpt_module_destroy(module);
-    return starts;
 }
 
 void mix_to_16bit(const float* mix, int16_t* out, size_t count, int volume, int volume_max) {

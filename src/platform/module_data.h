@@ -24,16 +24,10 @@ openmpt_module* create_module(const std::vector<uint8_t>& data);
 // Seconds from the start to a row of an order at the module's own tempo (-1
 // for a position it does not have).
 double module_position_seconds(const std::vector<uint8_t>& data, uint32_t order, uint32_t row);
-// Seconds from the start to each order's start (the length for an order never
-// reached), then the length: one module timed once. Empty for no module.
+// Seconds from the start to each order's first row as the library times it
+// (negative, or 0 past the first order, for an order never reached), then the
+// module's length: one module timed once. Empty for no module.
 std::vector<double> module_order_times(const std::vector<uint8_t>& data);
-
-// The sample frame at which each order starts when the module plays from its
-// start at rate: the module's own timing of an order's first row, a whole
-// number of frames while every tick is (the classic tempo mode of the formats
-// we play rounds a tick to whole frames). An order never reached gets
-// UINT64_MAX.
-std::vector<uint64_t> module_order_starts(const std::vector<uint8_t>& data, int rate);
 
 // The library mixes in float; the master volume (of volume_max) scales that
 // mix and only then is it rounded and clipped to 16 bits, so a lowered volume

@@ -34,12 +34,9 @@ struct MusicSong {
     int ended;
     uint32_t last_order; // position of the last rendered piece
     uint32_t last_row;
-    uint64_t song_sample; // sample frames rendered since the song's start
-    int64_t aside_carry;  // lockstep carry of a song computed aside
-    std::vector<uint64_t>
-        order_starts; // the sample frame each order starts at, at order_starts_rate
-    int order_starts_rate;
-    std::vector<double> order_seconds; // each order's start, then the length: timed once
+    uint64_t song_sample;            // sample frames rendered since the song's start
+    int64_t aside_carry;             // lockstep carry of a song computed aside
+    std::vector<double> order_times; // module_order_times of data, read on first ask
     player::PositionMark marks[player::MARK_RING];
     size_t mark_count;
     size_t mark_next;
