@@ -4,11 +4,14 @@
 // as it is where none does better), and the table the page undoes them by
 // written to TABLE (platform/web/web_pack.h). Runs under node, whose brotli
 // is the page's server's.
+#include "data/files.h"
+#include "data/pack.h"
 #include "platform/web/web_pack.h"
 
 #include <emscripten.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // The bytes brotli makes of SIZE bytes at the best level, as web/finish_page.py
@@ -35,37 +38,20 @@ static PixelPrediction smallest_prediction(const ShowItem& item, const uint8_t* 
     return best;
 }
 
-static bool read_file(const char* name, std::vector<uint8_t>* bytes) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (!file) return false;
-    uint8_t chunk[65536];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-        bytes->insert(bytes->end(), chunk, chunk + got);
-    return std::fclose(file) == 0;
-}
-
-static bool write_file(const char* name, const void* bytes, size_t size) {
-    std::FILE* file = std::fopen(name, "wb");
-    if (!file) return false;
-    const bool written = std::fwrite(bytes, 1, size, file) == size;
-    return std::fclose(file) == 0 && written;
-}
-
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: predict_pack PACK TABLE\n");
         return 2;
     }
     std::vector<uint8_t> pack;
-    if (!read_file(argv[1], &pack)) {
-        std::fprintf(stderr, "predict_pack: %s cannot be read\n", argv[1]);
+    std::string why;
+    const auto fail = [&why](const char* path) {
+        std::fprintf(stderr, "predict_pack: %s: %s\n", path, why.c_str());
         return 1;
-    }
+    };
+    if (!read_regular_file(argv[1], PACK_BYTES_MAX, &pack, &why)) return fail(argv[1]);
     const std::string table = predict_pack(pack.data(), pack.size(), smallest_prediction);
-    if (!write_file(argv[1], pack.data(), pack.size()) ||
-        !write_file(argv[2], table.data(), table.size())) {
-        std::fprintf(stderr, "predict_pack: %s or %s cannot be written\n", argv[1], argv[2]);
-        return 1;
-    }
+    if (!write_file_atomically(argv[1], pack.data(), pack.size(), &why)) return fail(argv[1]);
+    if (!write_file_atomically(argv[2], table.data(), table.size(), &why)) return fail(argv[2]);
     return 0;
 }
