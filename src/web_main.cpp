@@ -5,6 +5,7 @@
 // loose items, demo.qxd and system2.xm first; the built-in content is
 // embedded beside the code under /builtin.
 #include "data/builtin.h"
+#include "data/files.h"
 #include "data/pack.h"
 #include "platform/sound.h"
 #include "platform/video.h"
@@ -26,16 +27,12 @@ static std::string web_error;
 static std::string web_text; // the last text handed to the page
 static std::vector<int16_t> sound_buffer;
 
-// The built-in content, read once from the embedded files.
+// The built-in content, read once from the embedded files; nothing when one
+// cannot be read.
 static Blob embedded(const char* path, std::vector<uint8_t>* bytes) {
-    if (bytes->empty()) {
-        if (std::FILE* file = std::fopen(path, "rb")) {
-            uint8_t block[65536];
-            for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
-                bytes->insert(bytes->end(), block, block + got);
-            std::fclose(file);
-        }
-    }
+    constexpr size_t EMBEDDED_MOST = size_t(64) << 20;
+    std::string error;
+    if (bytes->empty() && !read_regular_file(path, EMBEDDED_MOST, bytes, &error)) bytes->clear();
     return Blob{bytes->data(), bytes->size()};
 }
 
