@@ -120,6 +120,12 @@ record)
     PATH="$PWD/stuck:$PATH" timeout 40 "$vorn" --record stuck.mp4 --seconds 5 2>stuck.txt || status=$?
     [ "$status" -eq 1 ] || fail "a stuck encoder gave status $status"
     grep -q 'ffmpeg read nothing for 10 s' stuck.txt || fail "no message for a stuck encoder"
+    # One that ends at once fails the recording at once, with its own line.
+    printf '#!/bin/sh\nexit 1\n' >stuck/ffmpeg
+    status=0
+    PATH="$PWD/stuck:$PATH" timeout 30 "$vorn" --record gone.mp4 --seconds 5 2>gone.txt || status=$?
+    [ "$status" -eq 1 ] || fail "an encoder that ended gave status $status"
+    grep -qx 'vorn: ffmpeg could not write gone.mp4' gone.txt || fail "$(cat gone.txt)"
     # A recording over a good file, stopped by a signal: the good file stays as
     # it was, what was made is kept as partial, one line says so. 64 orders:
     # the music outlasts the wait.

@@ -394,10 +394,11 @@ size_t first_face(const std::vector<uint8_t>& shapes) {
 }
 
 // The show itself: the first two frames after a seek, with the first one's
-// share of the song, are those of an uninterrupted lockstep run from the
-// start, whichever way the seek computes: from the start (to 35), back to a
-// kept state (7, 22, 30), on from a kept state (37) or on from where the show
-// is (38). Going back costs under a tenth of the first catch-up.
+// share of the song and the song's place after it, are those of an
+// uninterrupted lockstep run from the start, whichever way the seek computes:
+// from the start (to 35), back to a kept state (7, 22, 30), on from a kept
+// state (37) or on from where the show is (38). Going back costs under a
+// tenth of the first catch-up.
 TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     FMUSIC_FreeSong(music_song);
     pack_builtin = builtin_pack();
@@ -409,11 +410,15 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     start();
     std::map<uint32_t, std::vector<std::vector<uint32_t>>> seen; // by order, its first two
     std::map<uint32_t, std::vector<int16_t>> first_share;
+    std::map<uint32_t, SongPlace> first_place;
     while (seen[38].size() < 2) {
         ASSERT_EQ(frame_loop_pass(), 1);
         const uint32_t order = position().first;
         if (std::count(orders.begin(), orders.end(), order) && seen[order].size() < 2) {
-            if (seen[order].empty()) first_share[order] = demo_lockstep_samples;
+            if (seen[order].empty()) {
+                first_share[order] = demo_lockstep_samples;
+                sound_song_place(music_song, &first_place[order]);
+            }
             seen[order].push_back(back_buffer());
         }
     }
@@ -432,6 +437,9 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
             ASSERT_EQ(frame_loop_pass(), 1);
             if (k == 0) {
                 EXPECT_EQ(position(), std::make_pair(order, 0u));
+                SongPlace place{};
+                ASSERT_TRUE(sound_song_place(music_song, &place));
+                EXPECT_EQ(place.sample, first_place[order].sample) << "order " << order;
             }
             EXPECT_TRUE(back_buffer() == seen[order][k]) << "frame " << k << " of order " << order;
         }
@@ -440,13 +448,16 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     EXPECT_LT(seconds[30], seconds[35] / 10);
 
     // A show that follows the clock keeps states by a run aside between its
-    // frames; a seek from them lands on the same frame, as fast.
+    // frames, paused too (so that a slow machine keeps them all before the
+    // show ends); a seek from them lands on the same frame, as fast.
     shut_down_demo();
     music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
     sound_set_lockstep(0, 0);
     keep_ahead_ms = 50;
     start();
+    ASSERT_TRUE(press(SDLK_SPACE));
     while (keeping_ahead()) ASSERT_EQ(frame_loop_pass(), 1);
+    ASSERT_TRUE(press(SDLK_SPACE));
     size_t states = 0, bytes = 0;
     kept_state_memory(&states, &bytes);
     EXPECT_EQ(states, 42u); // orders 0 to 41
@@ -526,6 +537,31 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
          "a song place is not the start of its order"},
         {"a piece a byte short", [](KeptFile& f) { f.piece(22, "surface_virtual1").pop_back(); },
          "a piece is not the size of this show's"},
+        {"a piece a byte long", [](KeptFile& f) { f.piece(22, "camera_vkocka").push_back(0); },
+         "a piece is not the size of this show's"},
+        {"a buffer counted a byte long",
+         [](KeptFile& f) {
+             std::vector<uint8_t>& depth = f.piece(22, "depth_buffer");
+             uint64_t bytes = 0;
+             std::memcpy(&bytes, depth.data(), 8);
+             overwrite(depth, 0, bytes + 1);
+             depth.push_back(0);
+         },
+         "a piece is not the size of this show's"},
+        {"a clip area past the frame",
+         [](KeptFile& f) {
+             overwrite(f.piece(22, "camera_vkocka"), offsetof(Camera, clip_right),
+                       uint16_t(FRAME_WIDTH + 1));
+         },
+         "a camera is out of range"},
+        {"a place no lockstep frame ends at", [](KeptFile& f) { f.state(22).place.sample++; },
+         "a song place is not one a lockstep frame ends at"},
+        {"another content's key", [](KeptFile& f) { f.header[12] ^= 1; }, "it is of other content"},
+        {"a piece the file does not hold",
+         [](KeptFile& f) { f.state(22).pieces[0] = uint32_t(f.pieces.size()); },
+         "a state names a piece the file does not hold"},
+        {"bytes after the last state", [](KeptFile& f) { f.states.push_back(f.state(22)); },
+         "bytes follow its last state"},
         {"1 GiB", nullptr, "bytes are more than the states of 256 orders"},
         {"a link to a user's file", nullptr, "its checksum does not match"},
     };
@@ -566,12 +602,19 @@ TEST_F(FrameLoop, SeekingLandsOnTheFramesOfAnUninterruptedRun) {
     ASSERT_GE(held_fd, 0);
     const std::string left = folder.string() + "/.kept-0123456789abcdef.bin.tmp-AbCdEf";
     write_text(left, "left by a killed store");
+    // A folder in the file's place: the store fails and leaves nothing of its own.
+    std::filesystem::remove(files[0]);
+    std::filesystem::create_directory(files[0]);
     music_song = FMUSIC_LoadSongMemory(module_data.data, module_data.size);
     start();
     seek_to_order(23); // keeps a state: the file is written at the end
+    testing::internal::CaptureStderr();
     shut_down_demo();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("vorn: the kept states are not saved: ", 0), 0u) << said;
     EXPECT_FALSE(std::filesystem::exists(left));
     EXPECT_TRUE(std::filesystem::exists(held));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2); // held, files[0]
     remove_noted_temporaries();
     EXPECT_FALSE(std::filesystem::exists(held));
     close(held_fd);

@@ -1,5 +1,6 @@
 // The pack look-up and the block decoder, on packs and blocks written byte by
 // byte here (never by the encoder), and the web page's predicted pictures.
+#include "data/files.h"
 #include "data/pack.h"
 #include "platform/web/web_pack.h"
 #include "support.h"
@@ -189,6 +190,12 @@ TEST(PackLookup, OnlyRegularFilesAreReadAndNeverPastWhatTheCallerTakes) {
     write_file("loose", Buffer(10, 2));
     expect_too_long(pack_read_item("loose", 9), 10, ITEM_LOOSE_FILE);
     EXPECT_EQ(pack_read_item("loose", 10).data, Buffer(10, 2));
+    Buffer whole;
+    std::string error;
+    EXPECT_TRUE(read_regular_file("loose", 10, &whole, &error)) << error;
+    EXPECT_EQ(whole, Buffer(10, 2));
+    EXPECT_FALSE(read_regular_file("loose", 9, &whole, &error));
+    EXPECT_EQ(error, "longer than 9 bytes");
     expect_too_long(pack_read_item("big", 8), 9, ITEM_PACK_FILE);
     write_file("huge", make_block(0x7FFFFFF0, {0x80, 0x00}));
     expect_too_long(pack_read_item("huge"), 0x7FFFFFF0, ITEM_LOOSE_FILE);
@@ -204,16 +211,16 @@ TEST(PackLookup, OnlyRegularFilesAreReadAndNeverPastWhatTheCallerTakes) {
 // each byte come back byte for byte, and nothing but such pictures is touched.
 namespace {
 
-// A ramp in each channel with a little noise: what photographs look like to
-// a predictor.
-Buffer ramp_picture(const ShowItem& item) {
+// A ramp in each channel with a little noise (or none): what photographs look
+// like to a predictor.
+Buffer ramp_picture(const ShowItem& item, bool noisy = true) {
     Buffer bytes(item_bytes(item));
     const size_t channels = bytes.size() / (size_t(item.width) * item.height);
     uint32_t noise = 12345;
     for (size_t i = 0; i < bytes.size(); i++) {
         const size_t pixel = i / channels, x = pixel % item.width, y = pixel / item.width;
         noise = noise * 1103515245 + 12345;
-        bytes[i] = uint8_t(x + 2 * y + 40 * (i % channels) + (noise >> 29));
+        bytes[i] = uint8_t(x + 2 * y + 40 * (i % channels) + (noisy ? noise >> 29 : 0));
     }
     return bytes;
 }
@@ -231,6 +238,17 @@ TEST(WebPack, EveryPredictionIsUndoneExactly) {
             unpredict_item(item, PixelPrediction(p), bytes.data());
             EXPECT_EQ(bytes, picture) << name << " " << p;
         }
+        // Rising by one a pixel, the ramp leaves the left prediction a 1 at
+        // every byte but those of each row's first pixel, which keep their own.
+        Buffer smooth = ramp_picture(item, false);
+        const Buffer plain = smooth;
+        predict_item(item, PREDICT_LEFT, smooth.data());
+        const size_t step = smooth.size() / (size_t(item.width) * item.height);
+        const size_t row = item.width * step;
+        size_t wrong = 0;
+        for (size_t i = 0; i < smooth.size(); i++)
+            wrong += smooth[i] != (i % row < step ? plain[i] : 1);
+        EXPECT_EQ(wrong, 0u) << name;
     }
 }
 
