@@ -2,8 +2,10 @@
 // names them), over the same show, drawing and module player as the
 // desktop's. The page's loop calls vorn_web_frame once per animation frame;
 // dropped files land in the current directory, where the show looks for
-// loose items, demo.qxd and system2.xm first; the built-in content is
-// embedded beside the code under /builtin.
+// loose items, demo.qxd and system2.xm first. The built-in module is
+// embedded beside the code under /builtin; the built-in pack, most of the
+// download, is fetched by the page after the code and handed over
+// (vorn_web_builtin_pack), so the start screen need not wait for it.
 #include "data/builtin.h"
 #include "data/files.h"
 #include "data/pack.h"
@@ -25,6 +27,9 @@
 
 static std::string web_error;
 static std::string web_text; // the last text handed to the page
+// A show or a lockstep run holds the show's state: the poster, which runs the
+// show in lockstep of its own, must wait until it is over.
+static bool show_in_use;
 static std::vector<int16_t> sound_buffer;
 
 // The built-in content, read once from the embedded files; nothing when one
@@ -36,16 +41,11 @@ static Blob embedded(const char* path, std::vector<uint8_t>* bytes) {
     return Blob{bytes->data(), bytes->size()};
 }
 
-// Its pictures come as differences from their predictions, undone once here.
+// The pack the page handed over; nothing before it has.
+static std::vector<uint8_t> builtin_pack_bytes;
+
 Blob builtin_pack() {
-    static std::vector<uint8_t> bytes;
-    if (bytes.empty()) {
-        std::vector<uint8_t> table;
-        embedded("/builtin/demo.predictions", &table);
-        embedded("/builtin/demo.qxd", &bytes);
-        unpredict_pack(bytes.data(), bytes.size(), std::string(table.begin(), table.end()));
-    }
-    return Blob{bytes.data(), bytes.size()};
+    return Blob{builtin_pack_bytes.data(), builtin_pack_bytes.size()};
 }
 
 Blob builtin_module() {
@@ -85,11 +85,27 @@ extern "C" {
 
 int vorn_web_init() {
     keep_no_settings();
-    pack_builtin = builtin_pack();
-    if (!pack_builtin.size || !builtin_module().size) {
-        web_error = "the built-in content is missing";
+    if (!builtin_module().size) {
+        web_error = "the built-in module is missing";
         return 1;
     }
+    return 0;
+}
+
+// The built-in pack as fetched, its pictures differences from their
+// predictions (the table embedded beside the module), undone here once.
+int vorn_web_builtin_pack(const uint8_t* data, uint32_t size) {
+    const std::string why = pack_problem(data, size);
+    if (!why.empty()) {
+        web_error = "the built-in pack cannot be read: " + why;
+        return 1;
+    }
+    std::vector<uint8_t> table;
+    embedded("/builtin/demo.predictions", &table);
+    builtin_pack_bytes.assign(data, data + size);
+    unpredict_pack(builtin_pack_bytes.data(), builtin_pack_bytes.size(),
+                   std::string(table.begin(), table.end()));
+    pack_builtin = builtin_pack();
     return 0;
 }
 
@@ -162,6 +178,7 @@ int vorn_web_start(int sound_rate, int start_order) {
         web_error = last_message_caption + ": " + last_message_text;
         return 1;
     }
+    show_in_use = true;
     return 0;
 }
 
@@ -169,6 +186,7 @@ int vorn_web_start(int sound_rate, int start_order) {
 int vorn_web_frame(double) {
     if (frame_loop_pass()) return 1;
     shut_down_demo();
+    show_in_use = false;
     return 0;
 }
 
@@ -246,7 +264,10 @@ int vorn_web_digest_begin() {
     options.width = FRAME_WIDTH;
     options.height = FRAME_HEIGHT;
     digests = ShowDigests{FNV_BASIS};
-    if (start_lockstep_show(options, &digest_run)) return 0;
+    if (start_lockstep_show(options, &digest_run)) {
+        show_in_use = true;
+        return 0;
+    }
     stop_lockstep_show();
     web_error = "the show could not start in lockstep";
     return 1;
@@ -271,6 +292,7 @@ int vorn_web_digest_frames(int frames) {
     print_lockstep_timings(digest_run, FRAME_WIDTH, FRAME_HEIGHT, stdout);
     std::fflush(stdout);
     stop_lockstep_show();
+    show_in_use = false;
     return 0;
 }
 
@@ -279,8 +301,12 @@ const char* vorn_web_digest_lines() {
 }
 
 // The start screen's poster: the lockstep frame after frames frames of the
-// show, left in vorn_web_pixels.
+// show, left in vorn_web_pixels; refused while a show or lockstep run is on.
 int vorn_web_poster(int frames) {
+    if (show_in_use) {
+        web_error = "the show is running";
+        return 1;
+    }
     music_song = FMUSIC_LoadSong("system2.xm");
     CommandLine options;
     options.width = FRAME_WIDTH;

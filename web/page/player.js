@@ -154,8 +154,11 @@
         player.shownKey = '';
         if (!player.posterDrawn) {
             player.posterDrawn = true;
-            // After the start screen is painted: the poster takes a moment.
-            requestAnimationFrame(() => setTimeout(() => vorn.drawPoster($('poster')), 0));
+            // After the start screen is painted: the poster takes a moment. One
+            // refused, as while a show already runs, is drawn the next time.
+            requestAnimationFrame(() => setTimeout(async () => {
+                player.posterDrawn = await vorn.drawPoster($('poster'));
+            }, 0));
         }
     }
 

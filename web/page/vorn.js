@@ -1,11 +1,12 @@
 // The page's side of the engine: loads it (vorn-engine.wasm) with a progress
-// bar, starts and ends the show, and runs the frame loop. The engine draws
-// each 320 x 200 RGBA frame and renders the sound; this file puts the frame on
-// the canvas (whole-multiple nearest-neighbour, then smooth to 4:3), paces the
-// frames at the show's 60 a second whatever the screen's refresh, hands keys
-// and dropped files to the engine, keeps the sound worklet fed (sound.js) and
-// tells the engine which sample frame is being heard, and pauses everything
-// while the page is hidden. The viewer's side (start screen, controls, links) is
+// bar, then the built-in pack (demo.qxd) behind it, starts and ends the show,
+// and runs the frame loop. The engine draws each 320 x 200 RGBA frame and
+// renders the sound; this file puts the frame on the canvas (whole-multiple
+// nearest-neighbour, then smooth to 4:3), paces the frames at the show's 60 a
+// second whatever the screen's refresh, hands keys and dropped files to the
+// engine, keeps the sound worklet fed (sound.js) and tells the engine which
+// sample frame is being heard, and pauses everything while the page is
+// hidden. The viewer's side (start screen, controls, links) is
 // player.js, which fills window.vorn.ui.
 // The engine's exports (C names, see web/README.md) are called directly.
 'use strict';
@@ -16,6 +17,10 @@
     const FRAME_MS = 1000 / 60; // the show's frame: motion steps once a frame
     const FRAME_SLACK_MS = 3; // an animation frame this early still draws
     const POSTER_FRAMES = 120; // the start screen's poster: the show after 2 s
+    // The built-in pack, most of the download: fetched once the engine's wasm
+    // has come, so that the start screen does not wait for it (the build names
+    // it by its content, as the engines).
+    const PACK = 'demo.qxd';
     // The engine's two builds, the same show to the byte: with WebAssembly
     // SIMD, which draws faster, where the browser has it (simd-probe.js), else
     // without it; ?engine=plain or ?engine=simd asks for one. The build
@@ -30,6 +35,7 @@
     const state = {
         phase: 'loading', // loading, start, starting, playing, error
         engine: null,
+        content: null, // settles once the built-in pack is in the engine
         keyCodes: new Map(), // KeyboardEvent.code: the engine's key code
         parts: [], // {order, key, name, seconds}, the show's end last
         orderTimes: [], // the start of every order in seconds
@@ -114,6 +120,24 @@
         return module;
     }
 
+    async function fetchPack() {
+        const response = await fetch(PACK);
+        if (!response.ok) throw new Error(`${PACK}: ${response.status} ${response.statusText}`);
+        return new Uint8Array(await response.arrayBuffer());
+    }
+
+    // The pack into the engine; the service worker (offline.js) is let in
+    // after it, when the browser's cache holds every file it keeps.
+    async function handPack(engine, fetched) {
+        const bytes = await fetched;
+        const pointer = engine._malloc(Math.max(1, bytes.length));
+        engine.HEAPU8.set(bytes, pointer);
+        const status = engine._vorn_web_builtin_pack(pointer, bytes.length);
+        engine._free(pointer);
+        if (status !== 0) throw new Error(engineError());
+        window.dispatchEvent(new Event('vorn-content'));
+    }
+
     function loadScript(src) {
         return new Promise((resolve, reject) => {
             const script = document.createElement('script');
@@ -158,6 +182,8 @@
             // The engine's script comes while the wasm does.
             const script = loadScript(files.script);
             const wasm = await compileWithProgress(files.wasm, files.bytes, (f) => setProgress(0.9 * f));
+            const pack = fetchPack();
+            pack.catch(() => {}); // judged when handed over
             setProgress(0.9, 'Starting…');
             await script;
             const engine = await window.createVornEngine({
@@ -178,6 +204,8 @@
             }
             readTables(engine);
             for (const [name, data] of state.files) handFile(name, data);
+            state.content = handPack(engine, pack);
+            state.content.catch((error) => fail(`The show's pictures could not be loaded: ${error.message}`));
             setProgress(1);
             showStart();
         } catch (error) {
@@ -185,8 +213,11 @@
         }
     }
 
-    // The poster: a frame of the show, drawn by the engine in lockstep.
-    function drawPoster(canvas) {
+    // The poster: a frame of the show, drawn by the engine in lockstep once
+    // the pack has come; false where it is not drawn (the engine refuses it
+    // while a show runs).
+    async function drawPoster(canvas) {
+        if (!(await state.content.then(() => true, () => false))) return false;
         if (state.engine._vorn_web_poster(POSTER_FRAMES) !== 0) return false;
         const image = canvas.getContext('2d').createImageData(FRAME_WIDTH, FRAME_HEIGHT);
         image.data.set(enginePixelView());
@@ -265,6 +296,7 @@
         } else {
             await afterPaint();
         }
+        if (!(await state.content.then(() => true, () => false))) return; // fail() has said why
         $('warnings').replaceChildren();
         state.engine._vorn_web_use_builtin($('no-builtin').checked ? 0 : 1);
         if (state.engine._vorn_web_start(rate, order) !== 0) {

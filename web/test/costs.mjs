@@ -93,6 +93,7 @@ async function lockstepRun(open) {
     open.printed.length = 0;
     await open.page.bringToFront(); // the page in front keeps its timers unthrottled
     const run = await open.page.evaluate(async () => {
+        await window.vorn.state.content; // the built-in pack in the engine
         const engine = window.vorn.state.engine;
         if (!engine || engine._vorn_web_digest_begin() !== 0) return {error: window.vorn.state.error || 'no lockstep run'};
         const lines = [];

@@ -316,6 +316,7 @@ function canvasHash(rgba) {
 async function digests(page, landings) {
     const recorded = readFileSync(options.digests, 'utf8').split('\n').filter((l) => l && !l.startsWith('#'));
     const run = await page.evaluate(async (source, textSource, targets) => {
+        await window.vorn.state.content; // the built-in pack in the engine
         const engine = window.vorn.state.engine;
         const canvasHash = new Function(`return ${source}`)();
         const bytesAsText = new Function(`return ${textSource}`)();
@@ -342,10 +343,13 @@ async function digests(page, landings) {
             if (lines.length === 300) {
                 rgba[4 * (320 * 100 + 160)] ^= 1; // one changed pixel
                 shown.changed = canvasHash(rgba);
+                // The start screen's poster asked for in the middle of the run.
+                shown.posterDrawn = await window.vorn.drawPoster(document.createElement('canvas'));
             }
             if (lines.length % 30 === 0) await new Promise((done) => setTimeout(done, 0));
         }
-        return {lines, shown, changed: shown.changed, targetFrames, seconds: (performance.now() - started) / 1000};
+        return {lines, shown, changed: shown.changed, posterDrawn: shown.posterDrawn, targetFrames,
+            seconds: (performance.now() - started) / 1000};
     }, canvasHash.toString(), bytesAsText.toString(), [...new Set(landings.map((landing) => landing.target))]);
     if (run.error) {
         check('the show runs in lockstep in the page', false, run.error);
@@ -358,9 +362,11 @@ async function digests(page, landings) {
         differing++;
         firstDiff ||= `now "${run.lines[i]}", recorded "${recorded[i]}"`;
     }
-    check('every digest line of the page\'s lockstep show is the recorded one (frames and music)',
-        differing === 0 && run.lines.length === recorded.length,
-        `${run.lines.length} lines in ${run.seconds.toFixed(1)} s, ${differing} differ${firstDiff ? `: ${firstDiff}` : ''}`);
+    check('every digest line of the page\'s lockstep show is the recorded one (frames and music), ' +
+        'a poster asked for during it refused',
+        differing === 0 && run.lines.length === recorded.length && run.posterDrawn === false,
+        `${run.lines.length} lines in ${run.seconds.toFixed(1)} s, ${differing} differ${firstDiff ? `: ${firstDiff}` : ''}` +
+        `, poster ${run.posterDrawn ? 'drawn' : 'refused'}`);
     const frameHash = (line) => line.trim().split(/\s+/)[3];
     const unlike = run.shown.filter((h, i) => h !== frameHash(run.lines[i])).length;
     check('what the canvas shows is the frame drawn, for every digested frame', unlike === 0,
