@@ -11,6 +11,13 @@
     const SOUND_CHUNK = 4096; // frames asked of the engine at a time
     const SOUND_WAIT_MS = 2500; // an audio output not playing by then has none
     const SOUND_FADE_S = 0.02; // sound off and on, and after a pause of the output
+    // Firefox answers the first question of its output's latency (what
+    // getOutputTimestamp and outputLatency ask) by a call to the sound server
+    // made holding the audio graph's lock, and freezes the page for good when
+    // that call meets an audio callback under way (one start in six or so on
+    // PulseAudio). There the heard frame is taken from the graph's own clock,
+    // which runs ahead of the speakers by the output's latency.
+    const ASKS_OUTPUT_LATENCY = !/\bFirefox\//.test(navigator.userAgent);
 
     function rejectAfter(ms, text) {
         return new Promise((resolve, reject) => setTimeout(() => reject(new Error(text)), ms));
@@ -87,8 +94,10 @@
 
     // The sample frame leaving the speakers now, by the audio clock.
     function heardFrame(audio) {
-        const stamp = audio.context.getOutputTimestamp();
-        const frame = audio.report.frame + (stamp.contextTime - audio.report.time) * audio.context.sampleRate;
+        const context = audio.context;
+        const now = ASKS_OUTPUT_LATENCY ? context.getOutputTimestamp().contextTime
+            : context.currentTime - context.baseLatency;
+        const frame = audio.report.frame + (now - audio.report.time) * context.sampleRate;
         return Math.min(Math.max(frame, 0), audio.sent);
     }
 
