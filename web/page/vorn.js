@@ -122,7 +122,7 @@
 
     async function fetchPack() {
         const response = await fetch(PACK);
-        if (!response.ok) throw new Error(`${PACK}: ${response.status} ${response.statusText}`);
+        if (!response.ok) throw new Error(`${PACK}: ${response.status} ${response.statusText}`.trim());
         return new Uint8Array(await response.arrayBuffer());
     }
 

@@ -384,6 +384,26 @@ async function digests(page, landings) {
     }
 }
 
+// The built-in pack not found, and one that is not a pack: the start screen
+// gives way to the reason in words.
+async function withoutPack(browser, url) {
+    const seen = [];
+    for (const [status, body] of [[404, ''], [200, 'not a pack']]) {
+        const {page} = await openPage(browser, url, new Function(`
+            const fetched = window.fetch;
+            window.fetch = (resource, ...rest) => /\\.qxd$/.test(String(resource))
+                ? Promise.resolve(new Response(${JSON.stringify(body)}, {status: ${status}}))
+                : fetched(resource, ...rest);`));
+        await page.waitForFunction(() => window.vorn.state.phase === 'error', {timeout: 20000}).catch(() => {});
+        seen.push([await visible(page, 'error'), await page.$eval('#error-text', (e) => e.textContent)]);
+        await page.close();
+    }
+    check('a pack not found or not a pack: the page says why in words',
+        seen.every(([shown]) => shown) && /pictures could not be loaded: .*404/.test(seen[0][1]) &&
+            /pictures could not be loaded: the built-in pack cannot be read/.test(seen[1][1]),
+        seen.map(([, text]) => text).join(' | '));
+}
+
 async function withoutWebAssembly(browser, url) {
     const {page} = await openPage(browser, url, () => {
         delete window.WebAssembly;
@@ -434,6 +454,7 @@ async function inBrowser(browser, url) {
     await fresh.waitForFunction(() => window.vorn.state.phase === 'start', {timeout: 20000});
     await digests(fresh, landings);
     await fresh.close();
+    await withoutPack(browser, url);
     await withoutWebAssembly(browser, url);
     await withoutAudio(browser, url);
     // Network conditions are set through the DevTools protocol, which Chromium speaks.
