@@ -30,7 +30,8 @@ const Known known_fixed[] = {
     {"cpu\\.cpp\\.o", "use_.*"},
     {".*", R"(fill::fill_(one|run)_kernel<.*>|widen_rgb|drawn_faces|round_points|fog_pixels)"},
     {".*", "light_entries|transform_wide|blend_run|fade_run|face_uvs|make_entry_corners"},
-    {".*", "project_into|project_scaled_into|fill_pixels|draw_turned_plane|lift_bands"},
+    {".*", "project_into|project_scaled_into|fill_pixels|draw_turned_plane|draw_tunnel_pixels|lift_"
+           "bands"},
     // The assets, loaded at the start and only read (the one map a frame
     // changes, map_displace, is in the catalogue).
     {"assets\\.cpp\\.o", "(pic|mask|tex)_.*|map_displ[12]|asset_slots"},

@@ -87,6 +87,34 @@ TEST_F(Lookups, RotatedTexture) {
     choose_kernels();
 }
 
+// Every pixel through the SSE2 path and the plain loop, with the shifts that
+// make the pixel in the middle of the frame read the last texel.
+TEST_F(Lookups, TunnelReadsTheTexelOfEachPixelsIndex) {
+    build_tunnel_tables(320, 200);
+    const int middle = 100 * 320 + 160;
+    const uint32_t low = (255 - 2u * tunnel_angle[middle]) & 255;
+    const uint32_t carry = (low + 2u * tunnel_angle[middle]) >> 8;
+    const uint8_t depth_shift = uint8_t(255 - tunnel_depth[middle] - carry),
+                  angle_shift = uint8_t(low);
+    for (bool simd : {true, false}) {
+        use_simd = simd;
+        choose_kernels();
+        draw_tunnel(depth_shift, angle_shift, surface_virtual1, full_texture);
+        int wrong = 0;
+        for (int i = 0; i < 64000; i++) {
+            const long index =
+                (angle_shift + ((tunnel_depth[i] + depth_shift) << 8) + (tunnel_angle[i] << 1)) &
+                0xFFFF;
+            wrong += texel_of(pixel(i % 320, i / 320)) != index;
+        }
+        EXPECT_EQ(wrong, 0) << simd;
+        EXPECT_EQ(texel_of(pixel(160, 100)), 65535) << simd;
+    }
+    use_simd = true;
+    choose_kernels();
+    free_tunnel_tables();
+}
+
 // Both maps at 64 reach the last texel; the display's depth does not matter.
 TEST_F(Lookups, DisplacedTexture) {
     display_depth = 16;

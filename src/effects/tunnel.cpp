@@ -23,6 +23,22 @@ static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
     return rgb_pixel(texture + 3 * size_t(index));
 }
 
+void draw_tunnel_pixels_from(const TunnelPixels& run, uint32_t first) {
+    for (uint32_t i = first; i < run.count; i++) {
+        const uint32_t index =
+            (run.angle_shift + ((uint32_t(run.depth[i]) + run.depth_shift) << 8) +
+             (uint32_t(run.angle[i]) << 1)) &
+            0xFFFF;
+        run.pixels[i] = texel(run.texture, index);
+    }
+}
+
+void draw_tunnel_pixels_plain(const TunnelPixels& run) {
+    draw_tunnel_pixels_from(run, 0);
+}
+
+void (*draw_tunnel_pixels)(const TunnelPixels& run) = draw_tunnel_pixels_plain;
+
 void draw_turned_columns(uint32_t* p, uint32_t x, const TurnedPlane& plane, uint32_t row_u,
                          uint32_t row_v) {
     uint32_t u = row_u + x * plane.c, v = row_v - x * plane.s;
@@ -56,18 +72,9 @@ void draw_tunnel(uint8_t depth_shift, uint8_t angle_shift, Surface* surface,
     const bool tables_fit = tunnel_width == FRAME_WIDTH && tunnel_height == FRAME_HEIGHT &&
                             tunnel_depth.size() >= size_t(FRAME_PIXELS) &&
                             tunnel_angle.size() >= size_t(FRAME_PIXELS);
-    if (display_depth == 32 && tables_fit) {
-        const uint8_t* depth = tunnel_depth.data();
-        const uint8_t* angle = tunnel_angle.data();
-        const uint8_t* t = texture.data();
-        uint32_t* p = frame.pixels;
-        for (int i = 0; i < FRAME_PIXELS; i++) {
-            const uint32_t index = (angle_shift + ((uint32_t(depth[i]) + depth_shift) << 8) +
-                                    (uint32_t(angle[i]) << 1)) &
-                                   0xFFFF;
-            p[i] = texel(t, index);
-        }
-    }
+    if (display_depth == 32 && tables_fit)
+        draw_tunnel_pixels({frame.pixels, tunnel_depth.data(), tunnel_angle.data(),
+                            uint32_t(FRAME_PIXELS), texture.data(), depth_shift, angle_shift});
     unlock_surface(surface);
 }
 

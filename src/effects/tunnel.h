@@ -36,8 +36,23 @@ struct TurnedPlane {
     uint32_t shift, row_u, row_v, c, s;
 };
 
-// A kernel: choose_tunnel_kernels (tunnel_simd.cpp) points it at the plain
+// The tunnel's pixels: pixel i is the texel at (angle_shift + ((depth[i] +
+// depth_shift) << 8) + (angle[i] << 1)) modulo 2^16, for i below count.
+struct TunnelPixels {
+    uint32_t* pixels;
+    const uint8_t* depth;
+    const uint8_t* angle;
+    uint32_t count;
+    const uint8_t* texture;
+    uint32_t depth_shift, angle_shift;
+};
+
+// Kernels: choose_tunnel_kernels (tunnel_simd.cpp) points each at the plain
 // loop or the SSE2 twin.
+extern void (*draw_tunnel_pixels)(const TunnelPixels& run);
+void draw_tunnel_pixels_plain(const TunnelPixels& run);
+// Pixels first .. count - 1 of the run.
+void draw_tunnel_pixels_from(const TunnelPixels& run, uint32_t first);
 extern void (*draw_turned_plane)(const TurnedPlane& plane);
 void draw_turned_plane_plain(const TurnedPlane& plane);
 // Columns x .. width - 1 of the row whose column 0 has coordinates (row_u, row_v).

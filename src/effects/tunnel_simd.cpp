@@ -1,6 +1,6 @@
-// The turned plane's SSE2 twin, beside the plain loop in tunnel.cpp, with its
-// texel reads in WebAssembly SIMD where it is built for that;
-// choose_tunnel_kernels picks it once where the build has SSE2.
+// The tunnel's and the turned plane's SSE2 twins, beside the plain loops in
+// tunnel.cpp, with their texel reads in WebAssembly SIMD where it is built for
+// that; choose_tunnel_kernels picks them once where the build has SSE2.
 #include "core/cpu.h"
 #include "effects/effect_tables.h"
 #include "effects/tunnel.h"
@@ -102,6 +102,39 @@ static uint32_t turned_row_simd(uint32_t* p, uint32_t width, const uint8_t* t, _
     return x;
 }
 
+// Sixteen tunnel pixels a step, the last few by the plain loop. The indices
+// are summed in 16-bit lanes, which wrap modulo 2^16 as the index does, then
+// widened four at a time for texels().
+static inline __m128i tunnel_indices(__m128i depth, __m128i angle, __m128i depth_shift,
+                                     __m128i angle_shift) {
+    const __m128i along = _mm_slli_epi16(_mm_add_epi16(depth, depth_shift), 8);
+    return _mm_add_epi16(_mm_add_epi16(along, _mm_slli_epi16(angle, 1)), angle_shift);
+}
+
+static void draw_tunnel_pixels_sse2(const TunnelPixels& run) {
+    const __m128i end_fix = end_fix_of(run.texture), zero = _mm_setzero_si128();
+    const __m128i depth_shift = _mm_set1_epi16(int16_t(run.depth_shift));
+    const __m128i angle_shift = _mm_set1_epi16(int16_t(run.angle_shift));
+    uint32_t i = 0;
+    for (; i + 16 <= run.count; i += 16) {
+        const __m128i d = _mm_loadu_si128((const __m128i*)(run.depth + i));
+        const __m128i a = _mm_loadu_si128((const __m128i*)(run.angle + i));
+        const __m128i eights[2] = {
+            tunnel_indices(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(a, zero), depth_shift,
+                           angle_shift),
+            tunnel_indices(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(a, zero), depth_shift,
+                           angle_shift)};
+        for (int h = 0; h < 2; h++) {
+            uint32_t* p = run.pixels + i + 8 * h;
+            _mm_storeu_si128((__m128i*)p,
+                             texels(run.texture, _mm_unpacklo_epi16(eights[h], zero), end_fix));
+            _mm_storeu_si128((__m128i*)(p + 4),
+                             texels(run.texture, _mm_unpackhi_epi16(eights[h], zero), end_fix));
+        }
+    }
+    draw_tunnel_pixels_from(run, i);
+}
+
 // Four columns a step on every row, the last few by the plain columns.
 static void draw_turned_plane_sse2(const TurnedPlane& plane) {
     const __m128i end_fix = end_fix_of(plane.texture);
@@ -118,8 +151,12 @@ static void draw_turned_plane_sse2(const TurnedPlane& plane) {
 #endif
 
 void choose_tunnel_kernels() {
+    draw_tunnel_pixels = draw_tunnel_pixels_plain;
     draw_turned_plane = draw_turned_plane_plain;
 #if VORN_SSE2
-    if (use_simd) draw_turned_plane = draw_turned_plane_sse2;
+    if (use_simd) {
+        draw_tunnel_pixels = draw_tunnel_pixels_sse2;
+        draw_turned_plane = draw_turned_plane_sse2;
+    }
 #endif
 }
