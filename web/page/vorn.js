@@ -213,11 +213,17 @@
         }
     }
 
+    // Whether the built-in pack came and the engine took it (fail() has said
+    // why it did not).
+    function contentReady() {
+        return state.content.then(() => true, () => false);
+    }
+
     // The poster: a frame of the show, drawn by the engine in lockstep once
     // the pack has come; false where it is not drawn (the engine refuses it
     // while a show runs).
     async function drawPoster(canvas) {
-        if (!(await state.content.then(() => true, () => false))) return false;
+        if (!(await contentReady())) return false;
         if (state.engine._vorn_web_poster(POSTER_FRAMES) !== 0) return false;
         const image = canvas.getContext('2d').createImageData(FRAME_WIDTH, FRAME_HEIGHT);
         image.data.set(enginePixelView());
@@ -296,7 +302,7 @@
         } else {
             await afterPaint();
         }
-        if (!(await state.content.then(() => true, () => false))) return; // fail() has said why
+        if (!(await contentReady())) return;
         $('warnings').replaceChildren();
         state.engine._vorn_web_use_builtin($('no-builtin').checked ? 0 : 1);
         if (state.engine._vorn_web_start(rate, order) !== 0) {

@@ -323,6 +323,7 @@ async function digests(page, landings) {
         if (engine._vorn_web_digest_begin() !== 0) return {error: engine.UTF8ToString(engine._vorn_web_error())};
         const lines = [];
         const shown = [];
+        let changed, posterDrawn;
         const targetFrames = {};
         let frames = 0;
         const started = performance.now();
@@ -342,13 +343,13 @@ async function digests(page, landings) {
             shown.push(canvasHash(rgba));
             if (lines.length === 300) {
                 rgba[4 * (320 * 100 + 160)] ^= 1; // one changed pixel
-                shown.changed = canvasHash(rgba);
+                changed = canvasHash(rgba);
                 // The start screen's poster asked for in the middle of the run.
-                shown.posterDrawn = await window.vorn.drawPoster(document.createElement('canvas'));
+                posterDrawn = await window.vorn.drawPoster(document.createElement('canvas'));
             }
             if (lines.length % 30 === 0) await new Promise((done) => setTimeout(done, 0));
         }
-        return {lines, shown, changed: shown.changed, posterDrawn: shown.posterDrawn, targetFrames,
+        return {lines, shown, changed, posterDrawn, targetFrames,
             seconds: (performance.now() - started) / 1000};
     }, canvasHash.toString(), bytesAsText.toString(), [...new Set(landings.map((landing) => landing.target))]);
     if (run.error) {
