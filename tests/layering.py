@@ -30,9 +30,10 @@ FORBIDDEN = {"platforms": {"director", "launcher"} | SHOW, "show outputs": {"sho
 # Libraries of a platform: only its own files and the GTK view include them.
 PLATFORM_HEADERS = re.compile(r"#include\s*<(SDL|gtk/|gdk/|libopenmpt/|emscripten)")
 PLATFORM_FILES = re.compile(r"^(platform/.*|launcher/dialog_gtk\.cpp)$")
-# The vector paths' switches: the processor unit and the twin files only.
+# The vector paths' switches: the processor unit, the twins' one include
+# (core/simd.h) and the twin files only.
 VECTOR_SWITCH = re.compile(r"^\s*#\s*(if|ifdef|elif).*\bVORN_(SSE2|AVX2|AVX512|NO_SSE2)\b")
-VECTOR_FILES = re.compile(r"^(core/cpu\.(h|cpp)|.*_simd\.(h|cpp))$")
+VECTOR_FILES = re.compile(r"^(core/(cpu\.(h|cpp)|simd\.h)|.*_simd\.(h|cpp))$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 

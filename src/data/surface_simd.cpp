@@ -1,11 +1,9 @@
 // The surface fill's vector twins, AVX2 and AVX-512, beside the plain one in
 // surface.cpp; choose_surface_kernels picks one once for the processor.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "data/surface.h"
 
 #if VORN_AVX2
-#include <immintrin.h>
-
 VORN_TARGET_AVX2 static void fill_pixels_avx2(uint32_t* pixels, size_t count, uint32_t colour) {
     const __m256i words = _mm256_set1_epi32(int(colour));
     size_t i = 0;

@@ -1,11 +1,9 @@
 // The light bands' SSE2 twin, beside the plain loop in timeline_effects.cpp;
 // choose_timeline_effect_kernels picks it once where the build has SSE2.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "director/timeline_effects.h"
 
 #if VORN_SSE2
-#include <emmintrin.h>
-
 // The bands sixteen columns at a time: the lift from three byte compares
 // (20 up to 24, 30 from 8 to 15), each pixel's lift spread over its three
 // channels and added with saturation; blocks without a band are skipped.

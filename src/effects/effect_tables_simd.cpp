@@ -1,12 +1,10 @@
 // The pixel widening's vector twins, AVX2 and WebAssembly SIMD, beside the
 // plain one in effect_tables.cpp; choose_effect_table_kernels picks one once
 // for the processor.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "effects/effect_tables.h"
 
 #if VORN_AVX2
-#include <immintrin.h>
-
 // Eight pixels a step by byte shuffles, leaving at least the last two to the
 // plain loop: each 16-byte half holds four pixels' bytes (R G B, from a read
 // at pixel 0 and one at pixel 4, each four bytes longer than its pixels) and
@@ -27,8 +25,6 @@ VORN_TARGET_AVX2 static void widen_rgb_avx2(const uint8_t* rgb, uint32_t* out, s
 #endif
 
 #if VORN_WASM_SIMD
-#include <wasm_simd128.h>
-
 // Sixteen pixels a step from their 48 bytes in three reads, by byte shuffles
 // of one read or two (SSE2 has none): pixels 0-3 are bytes 0-11 of the first
 // read, 4-7 its last four and the second's first eight, 8-11 the second's

@@ -3,15 +3,13 @@
 // fillers_simd.cpp includes it.
 #pragma once
 
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "effects/fill_lanes.h"
 #include "effects/fill_rules.h"
 
 #include <cstdint>
 
 #if VORN_AVX2
-#include <immintrin.h>
-
 namespace fill {
 
 // Which lanes a quotient must get right: the column's, and those of the

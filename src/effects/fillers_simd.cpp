@@ -2,7 +2,7 @@
 // inlined whole, on the AVX2 lanes, into one function per rule for a triangle
 // and one for a run of faces. choose_fill_kernels points every rule's walk
 // kernels at them where the processor has AVX2, or at the plain walks.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "effects/fill_lanes_simd.h"
 #include "effects/fill_rules.h"
 #include "effects/fill_walk.h"

@@ -1,19 +1,9 @@
 // The depth fog's vector twins, SSE2, AVX2 and AVX-512, beside the plain
 // loop in fog.cpp; choose_fog_kernels picks one once for the processor.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "effects/fog.h"
 
 #include <cmath>
-
-#if VORN_SSE2
-#include <emmintrin.h>
-#endif
-#if VORN_AVX2
-#include <immintrin.h>
-#endif
-#if VORN_WASM_SIMD
-#include <wasm_simd128.h>
-#endif
 
 #if VORN_SSE2
 // The SSE2 path takes eight pixels at a time. The quotient comes as a float

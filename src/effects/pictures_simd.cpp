@@ -1,21 +1,11 @@
 // The picture blend's and fade's vector twins, SSE2, AVX2 and WebAssembly
 // SIMD, beside the plain loops in pictures.cpp; choose_picture_kernels picks
 // them once for the processor.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "effects/effect_tables.h"
 #include "effects/pictures.h"
 
 #include <cstring>
-
-#if VORN_SSE2
-#include <emmintrin.h>
-#endif
-#if VORN_AVX2
-#include <immintrin.h>
-#endif
-#if VORN_WASM_SIMD
-#include <wasm_simd128.h>
-#endif
 
 #if VORN_SSE2
 // The masked blend in SSE2, four pixels to a register. Each pixel's 32-bit

@@ -1,18 +1,13 @@
 // The tunnel's and the turned plane's SSE2 twins, beside the plain loops in
 // tunnel.cpp, with their texel reads in WebAssembly SIMD where it is built for
 // that; choose_tunnel_kernels picks them once where the build has SSE2.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "effects/effect_tables.h"
 #include "effects/tunnel.h"
 
 #include <cstring>
 
 #if VORN_SSE2
-#include <emmintrin.h>
-#if VORN_WASM_SIMD
-#include <wasm_simd128.h>
-#endif
-
 static inline uint32_t texel(const uint8_t* texture, uint32_t index) {
     return rgb_pixel(texture + 3 * size_t(index));
 }

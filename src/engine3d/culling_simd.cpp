@@ -13,15 +13,10 @@
 // products exactly in 64 bits where every coordinate lies within 2^30 of 0 (so
 // that differences fit 32 bits); a face with a corner beyond takes the scalar
 // test.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "engine3d/culling.h"
 
 #if VORN_SSE2
-#include <emmintrin.h>
-#if VORN_WASM_SIMD
-#include <wasm_simd128.h>
-#endif
-
 static_assert(sizeof(Vec3) == 12 && sizeof(ScreenPoint) == 12, "three packed coordinates");
 
 static inline __m128i rounded(__m128 v) {
@@ -47,8 +42,6 @@ static void round_points_sse2(ScreenPoint* dst, const Vec3* src, uint32_t count)
 #endif
 
 #if VORN_AVX2
-#include <immintrin.h>
-
 // For each set of eight lanes (bit j for lane j): the lanes in it in order,
 // byte by byte, and how many there are.
 struct LaneLists {

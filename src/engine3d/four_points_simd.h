@@ -4,11 +4,9 @@
 // are, so the words need not be floats. Only the vector twins include it.
 #pragma once
 
-#include "core/cpu.h"
+#include "core/simd.h"
 
 #if VORN_SSE2
-#include <emmintrin.h>
-
 // The x, y and z of the four points at p, from three loads.
 inline void load_four_points(const void* p, __m128* x, __m128* y, __m128* z) {
     const float* in = static_cast<const float*>(p);

@@ -2,22 +2,12 @@
 // SSE2 and four on AVX2, with every lane in light_vertex's operations and
 // order; choose_lighting_kernels picks a twin once for the processor, or the
 // plain loop of lighting.cpp.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "engine3d/four_points_simd.h"
 #include "engine3d/lighting.h"
 
 #include <algorithm>
 #include <type_traits>
-
-#if VORN_SSE2
-#include <emmintrin.h>
-#endif
-#if VORN_AVX2
-#include <immintrin.h>
-#endif
-#if VORN_WASM_SIMD
-#include <wasm_simd128.h>
-#endif
 
 #if VORN_SSE2
 // positive_contribution of two values, in the low two 32-bit lanes: the

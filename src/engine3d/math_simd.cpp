@@ -1,15 +1,8 @@
 // The point transform's vector twins, SSE2 and AVX2, beside the plain loop in
 // math.cpp; choose_math_kernels picks one once for the processor.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "engine3d/four_points_simd.h"
 #include "engine3d/math.h"
-
-#if VORN_SSE2
-#include <emmintrin.h>
-#endif
-#if VORN_AVX2
-#include <immintrin.h>
-#endif
 
 #if VORN_SSE2
 // Two points a step, each coordinate of both side by side: the six floats of

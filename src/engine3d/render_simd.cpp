@@ -2,18 +2,13 @@
 // projection two points a step, a batch's face (u, v) six at once, and the
 // entry corners four a step; choose_render_kernels picks them once where the
 // build has SSE2.
-#include "core/cpu.h"
+#include "core/simd.h"
 #include "engine3d/four_points_simd.h"
 #include "engine3d/render.h"
 
 #include <cstddef>
 
 #if VORN_SSE2
-#include <emmintrin.h>
-#if VORN_WASM_SIMD
-#include <wasm_simd128.h>
-#endif
-
 // Two points a step: one division for both, then each point's x and y side by
 // side, every lane in the plain loop's order.
 template <bool SCALED>
