@@ -34,6 +34,18 @@ texture() { # a file of 256 x 256 RGB texels, every byte the given octal value
 brightness() { # the screen's mean, 0 to 255
     import -window root png:- | convert - -resize '1x1!' -format '%[fx:int(255*mean)]' info:
 }
+# The screen's mean once it is above LIMIT, looked at up to TRIES times a
+# quarter of a second apart (the last look when it never is): the loop's turn
+# back to its first order shows the dark screen of a seek's catch-up a while.
+brightness_over() { # LIMIT TRIES
+    local value
+    for _ in $(seq "$2"); do
+        value=$(brightness)
+        [ "$value" -le "$1" ] || break
+        sleep 0.25
+    done
+    echo "$value"
+}
 texture 377 >t_tun.raw
 "$vorn" --play --windowed --watch --loop tunnel 2>"$work/stderr.txt" &
 vorn_pid=$!
@@ -41,11 +53,7 @@ trap 'kill $vorn_pid 2>/dev/null || true' EXIT
 window=$(timeout 30 xdotool search --sync --name '^VORN$' | head -n 1) ||
     fail "the show window did not open"
 # The tunnel comes when the seek to its start has caught up.
-for tries in $(seq 120); do
-    white=$(brightness)
-    [ "$white" -lt 40 ] || break
-    sleep 0.5
-done
+white=$(brightness_over 39 160)
 [ "$white" -ge 40 ] || fail "the white tunnel did not appear: $white"
 
 # Saved by rename over the old file, as most editors do.
@@ -107,10 +115,10 @@ cd maker
 sleep 1
 grep -qx "vorn: watching $work/maker again, loaded from it: 52 items" "$work/stderr.txt" ||
     fail "the folder made again is not watched: $(cat "$work/stderr.txt")"
-built_in=$(brightness)
+# Both looks wait out a turn of the loop (7.7 s) that falls on them.
+built_in=$(brightness_over 20 40)
 texture 377 >t_tun.raw
-sleep 1
-shown=$(brightness)
+shown=$(brightness_over "$((built_in + 10))" 40)
 [ "$shown" -gt "$((built_in + 10))" ] ||
     fail "a texture saved into the folder made again is not shown: $built_in, then $shown"
 kill -0 "$vorn_pid" || fail "the show ended"
