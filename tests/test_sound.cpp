@@ -1,8 +1,10 @@
+#include "platform/module_data.h"
 #include "platform/sound.h"
 #include "short_module.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
 #include <chrono>
@@ -224,6 +226,24 @@ TEST_F(Sound, PositionFollowsSpeedAndTempo) {
         EXPECT_NEAR(sound_order_seconds(song, 20) - late, rows * row_seconds, 0.01);
         EXPECT_EQ(sound_order_seconds(song, 500), sound_order_seconds(song, 20));
         finish(song);
+        // Timed only as far as asked, each order at the very time a playing
+        // module's seek gives; the timing module let go once all are timed.
+        const std::vector<uint8_t> bytes = make_short_module(20, rows, speed, bpm);
+        OrderTimes times;
+        ASSERT_TRUE(time_orders(bytes, 7, &times));
+        EXPECT_EQ(times.starts.size(), 8u);
+        ASSERT_TRUE(time_orders(bytes, 500, &times));
+        ASSERT_EQ(times.starts.size(), 20u);
+        EXPECT_EQ(times.module, nullptr);
+        openmpt_module* playing = create_module(bytes);
+        for (int32_t order = 0; order < 20; order++)
+            EXPECT_EQ(times.starts[order],
+                      openmpt_module_set_position_order_row(playing, order, 0));
+        openmpt_module_destroy(playing);
+        const std::vector<uint8_t> no_module(100, 7);
+        OrderTimes none;
+        EXPECT_FALSE(time_orders(no_module, 0, &none));
+        EXPECT_FALSE(time_orders(no_module, 0, &none));
     }
 }
 

@@ -24,10 +24,26 @@ openmpt_module* create_module(const std::vector<uint8_t>& data);
 // Seconds from the start to a row of an order at the module's own tempo (-1
 // for a position it does not have).
 double module_position_seconds(const std::vector<uint8_t>& data, uint32_t order, uint32_t row);
-// Seconds from the start to each order's first row as the library times it
-// (negative, or 0 past the first order, for an order never reached), then the
-// module's length: one module timed once. Empty for no module.
-std::vector<double> module_order_times(const std::vector<uint8_t>& data);
+
+// A module's order times as far as they have been asked. The library times
+// an order by a seek from the song's start, so timing every order of a long
+// song costs the square of its length (a crafted module of 260 orders took
+// seconds): only the orders up to the last one asked for are timed, with a
+// timing module kept for the next ask and released once all are.
+struct OrderTimes {
+    bool opened = false;    // the module read for its timing
+    bool is_module = false; // and found to be one
+    openmpt_module* module = nullptr;
+    uint32_t orders = 0;        // in the order list
+    double length = -1;         // the song's, in seconds
+    std::vector<double> starts; // seconds to the first row of each order timed so far
+                                // (negative, or 0 past the first, for one never reached)
+};
+
+// Times the orders up to order (the last one at most) not timed yet; false
+// when the data is no module.
+bool time_orders(const std::vector<uint8_t>& data, uint32_t order, OrderTimes* times);
+void release_order_times(OrderTimes* times);
 
 // The library mixes in float; the master volume (of volume_max) scales that
 // mix and only then is it rounded and clipped to 16 bits, so a lowered volume

@@ -450,6 +450,7 @@ int FMUSIC_FreeSong(MusicSong* song) {
     if (song == sound_current) stop_current();
     unlock_output();
     openmpt_module_destroy(song->module);
+    release_order_times(&song->order_times);
     delete song;
     return 1;
 }

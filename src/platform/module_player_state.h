@@ -4,6 +4,7 @@
 // where a seek or the states kept ahead need it.
 #pragma once
 
+#include "platform/module_data.h"
 #include "platform/sound.h"
 
 #include <cstddef>
@@ -34,9 +35,9 @@ struct MusicSong {
     int ended;
     uint32_t last_order; // position of the last rendered piece
     uint32_t last_row;
-    uint64_t song_sample;            // sample frames rendered since the song's start
-    int64_t aside_carry;             // lockstep carry of a song computed aside
-    std::vector<double> order_times; // module_order_times of data, read on first ask
+    uint64_t song_sample;   // sample frames rendered since the song's start
+    int64_t aside_carry;    // lockstep carry of a song computed aside
+    OrderTimes order_times; // timed as far as asked
     player::PositionMark marks[player::MARK_RING];
     size_t mark_count;
     size_t mark_next;

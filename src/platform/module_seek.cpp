@@ -13,26 +13,22 @@
 
 using namespace player;
 
-// The song's order times (module_order_times), read from its module the first
-// time they are asked.
-static const std::vector<double>& order_times(MusicSong* song) {
-    if (song->order_times.empty()) song->order_times = module_order_times(song->data);
-    return song->order_times;
-}
-
-// The sample frame at which each order starts when the song plays from its
-// start at rate: a whole number of frames while every tick is (the classic
-// tempo mode of the formats we play rounds a tick to whole frames). An order
-// never reached gets UINT64_MAX.
-static std::vector<uint64_t> order_start_frames(MusicSong* song, int rate) {
-    const std::vector<double>& times = order_times(song);
+// The sample frame at which each order up to the one that starts after
+// sample (or the last) begins when the song plays from its start at rate: a
+// whole number of frames while every tick is (the classic tempo mode of the
+// formats we play rounds a tick to whole frames). An order never reached gets
+// UINT64_MAX.
+static std::vector<uint64_t> order_start_frames(MusicSong* song, int rate, uint64_t sample) {
     std::vector<uint64_t> starts;
-    for (size_t order = 0; order + 1 < times.size(); order++) {
-        const double at = times[order];
+    for (uint32_t order = 0;; order++) {
+        if (!time_orders(song->data, order, &song->order_times) ||
+            order >= song->order_times.starts.size())
+            return starts;
+        const double at = song->order_times.starts[order];
         starts.push_back(at >= 0 && (order == 0 || at > 0) ? uint64_t(std::llround(at * rate))
                                                            : UINT64_MAX);
+        if (starts.back() != UINT64_MAX && starts.back() > sample) return starts;
     }
-    return starts;
 }
 
 int sound_play_at_row(MusicSong* song, uint32_t order, uint32_t row) {
@@ -60,7 +56,7 @@ int sound_play_from(MusicSong* song, const SongPlace& place, std::vector<int16_t
                     size_t tail_frames) {
     if (tail) tail->clear();
     if (!song || !lockstep_on || !sound_initialised || place.rate != sound_rate) return 0;
-    const std::vector<uint64_t> starts = order_start_frames(song, sound_rate);
+    const std::vector<uint64_t> starts = order_start_frames(song, sound_rate, place.sample);
     // From the start of the order before the one the place lies in, so that
     // notes struck there ring on into the place as they did.
     uint32_t order = 0;
@@ -140,8 +136,8 @@ uint32_t sound_song_orders(MusicSong* song) {
 }
 
 double sound_order_seconds(MusicSong* song, uint32_t order) {
-    if (!song) return -1;
-    const std::vector<double>& times = order_times(song);
-    if (times.empty()) return -1;
-    return order + 1 < times.size() && times[order] >= 0 ? times[order] : times.back();
+    if (!song || !time_orders(song->data, order, &song->order_times)) return -1;
+    const OrderTimes& times = song->order_times;
+    return order < times.starts.size() && times.starts[order] >= 0 ? times.starts[order]
+                                                                   : times.length;
 }
