@@ -66,6 +66,20 @@ async function startSoundServer(dir) {
     };
 }
 
+// A new tab of a browser or of a context of it. Chromium now and then
+// refuses one just after a tab has closed ("Session with given id not
+// found"); asked again a moment later, it gives it.
+export async function newPage(owner) {
+    for (let tries = 1; ; tries++) {
+        try {
+            return await owner.newPage();
+        } catch (error) {
+            if (tries === 3 || !/Session with given id not found/.test(error.message)) throw error;
+            await sleep(500);
+        }
+    }
+}
+
 function launchChromium(executablePath) {
     return puppeteer.launch({
         executablePath,

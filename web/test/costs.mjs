@@ -9,6 +9,7 @@
 import {execFileSync} from 'node:child_process';
 import {dirname} from 'node:path';
 import {readFileSync, writeFileSync} from 'node:fs';
+import {newPage} from './browsers.mjs';
 
 const ENGINES = ['plain', 'simd'];
 const NATIVE_KERNELS = ['sse2', 'avx512'];
@@ -61,7 +62,7 @@ const clockStep = (page) => page.evaluate(() => {
 
 // A page on one engine build, its engine loaded.
 async function openEngine(browser, url, engine) {
-    const page = await browser.newPage();
+    const page = await newPage(browser);
     const printed = [];
     page.on('console', (message) => printed.push(message.text()));
     await page.goto(`${url}?engine=${engine}`, {waitUntil: 'load'});
@@ -73,7 +74,7 @@ async function openEngine(browser, url, engine) {
 // WebAssembly SIMD, and the plain one where it has not (its validation of
 // SIMD code made to fail).
 async function engineChosen(browser, url, withoutSimd) {
-    const page = await browser.newPage();
+    const page = await newPage(browser);
     if (withoutSimd) {
         await page.evaluateOnNewDocument(() => {
             const validate = WebAssembly.validate;

@@ -14,6 +14,7 @@ import {createServer, connect} from 'node:net';
 import {join} from 'node:path';
 import {fileURLToPath} from 'node:url';
 import {brotliDecompressSync, gunzipSync} from 'node:zlib';
+import {newPage} from './browsers.mjs';
 
 const SERVER = fileURLToPath(new URL('../serve.py', import.meta.url));
 const SLOW = {offline: false, latency: 40, downloadThroughput: 10e6 / 8, uploadThroughput: 10e6 / 8};
@@ -147,7 +148,7 @@ async function waitForStart(page) {
 async function visits(check, browser, dir, relay, slow) {
     const context = await browser.createBrowserContext(); // no cache, no worker yet
     const url = `http://127.0.0.1:${relay.port}/`;
-    const page = await context.newPage();
+    const page = await newPage(context);
     const session = slow ? await page.createCDPSession() : null;
     await session?.send('Network.enable');
     await session?.send('Network.emulateNetworkConditions', SLOW);
@@ -169,7 +170,7 @@ async function visits(check, browser, dir, relay, slow) {
         uploadThroughput: -1});
 
     relay.bytes = 0;
-    const again = await context.newPage();
+    const again = await newPage(context);
     await again.goto(url, {waitUntil: 'domcontentloaded'});
     const [phaseAgain, againMs] = await waitForStart(again);
     const secondBytes = relay.bytes;

@@ -7,6 +7,7 @@
 // soundFaults, servedOnly) drive any browser puppeteer drives.
 import {join} from 'node:path';
 import {pathToFileURL} from 'node:url';
+import {newPage} from './browsers.mjs';
 
 export const PHONES = [
     {width: 393, height: 659}, // an iPhone 15 upright
@@ -31,7 +32,7 @@ async function screenshot(page, out, name) {
 
 // A new page at size (touch on a phone), loaded to its start screen.
 export async function openPlayer(browser, url, size = DESKTOP, {touch = false, prepare = null} = {}) {
-    const page = await browser.newPage();
+    const page = await newPage(browser);
     await page.setViewport({...size, deviceScaleFactor: touch ? 2 : 1, isMobile: touch, hasTouch: touch});
     if (prepare) await page.evaluateOnNewDocument(prepare);
     await page.goto(url, {waitUntil: 'load'});
@@ -363,7 +364,7 @@ export async function hiddenPage(browser, url, out, withSound) {
                 heard: window.vorn.heardFrame()});
         });
     });
-    const other = await browser.newPage();
+    const other = await newPage(browser);
     await other.bringToFront();
     await page.waitForFunction(() => document.hidden, {timeout: 5000});
     await sleep(10000);
@@ -525,7 +526,7 @@ export async function soundFaults(browser, url, out) {
 
 // Opened as a file: the page says it must be served, and how.
 export async function servedOnly(browser, pageDir, out) {
-    const page = await browser.newPage();
+    const page = await newPage(browser);
     await page.goto(pathToFileURL(join(pageDir, 'index.html')).href, {waitUntil: 'load'});
     await page.waitForFunction(() => window.vorn?.state.phase === 'error', {timeout: 10000}).catch(() => {});
     const text = await page.$eval('#error-text', (e) => e.textContent);

@@ -16,7 +16,7 @@ import {createServer} from 'node:http';
 import {mkdirSync, readFileSync, statSync, writeFileSync} from 'node:fs';
 import {extname, join, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
-import {BROWSERS, launchBrowser} from './browsers.mjs';
+import {BROWSERS, launchBrowser, newPage} from './browsers.mjs';
 import {downloadChecks} from './download.mjs';
 import * as player from './player.mjs';
 import {costTable} from './costs.mjs';
@@ -84,7 +84,7 @@ async function shot(page, name) {
 }
 
 async function openPage(browser, url, prepare) {
-    const page = await browser.newPage();
+    const page = await newPage(browser);
     await page.setViewport({width: 960, height: 600});
     const errors = [];
     page.on('pageerror', (error) => errors.push(error.message));
